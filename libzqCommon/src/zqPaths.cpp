@@ -1,0 +1,97 @@
+#include "zqcommon/zqPaths.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const char* host_env(const char* name) {
+#ifdef ZQ_HOST_OVERRIDES
+  const char* v = getenv(name);
+  return (v != nullptr && *v != '\0') ? v : nullptr;
+#else
+  (void)name;
+  return nullptr;
+#endif
+}
+
+std::string read_root() {
+  const char* v = host_env("ZQ_ROOT");
+  if (v == nullptr) return std::string();
+  std::string root(v);
+  while (root.size() > 1 && root.back() == '/') root.pop_back();
+  if (root == "/") root.clear();
+  return root;
+}
+
+std::array<int, 4> read_ports() {
+  std::array<int, 4> ports = {80, 8000, 8001, 8080};
+  const char* v = host_env("ZQ_LISTENING_PORTS");
+  if (v != nullptr) zq_parse_listening_ports(v, &ports);
+  return ports;
+}
+
+double read_scale() {
+  const char* v = host_env("ZQ_TIME_SCALE");
+  if (v == nullptr) return 1.0;
+  char* end = nullptr;
+  double scale = strtod(v, &end);
+  if (end == v || *end != '\0' || !(scale > 0.0) || scale > 1000.0) return 1.0;
+  return scale;
+}
+
+}  // namespace
+
+const std::string& zq_root() {
+  static const std::string root = read_root();
+  return root;
+}
+
+std::string zq_path(std::string_view camera_path) {
+  if (camera_path.empty() || camera_path.front() != '/') return std::string(camera_path);
+  std::string out = zq_root();
+  out.append(camera_path);
+  return out;
+}
+
+bool zq_parse_listening_ports(const char* text, std::array<int, 4>* ports) {
+  std::array<int, 4> parsed = {};
+  const char* p = text;
+  for (size_t i = 0; i < parsed.size(); ++i) {
+    char* end = nullptr;
+    errno = 0;
+    long port = strtol(p, &end, 10);
+    if (end == p || errno != 0 || port <= 0 || port > 65535) return false;
+    parsed[i] = static_cast<int>(port);
+    const char expected = (i + 1 < parsed.size()) ? ',' : '\0';
+    if (*end != expected) return false;
+    p = end + 1;
+  }
+  *ports = parsed;
+  return true;
+}
+
+const std::array<int, 4>& zq_listening_ports() {
+  static const std::array<int, 4> ports = read_ports();
+  return ports;
+}
+
+int zq_port_role(int port) {
+  const std::array<int, 4>& ports = zq_listening_ports();
+  for (size_t i = 0; i < ports.size(); ++i) {
+    if (ports[i] == port) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+double zq_time_scale() {
+  static const double scale = read_scale();
+  return scale;
+}
+
+long zq_scaled_ms(long ms) {
+  if (ms <= 0) return ms;
+  double scaled = static_cast<double>(ms) * zq_time_scale();
+  return scaled < 1.0 ? 1 : static_cast<long>(scaled);
+}

@@ -1,0 +1,111 @@
+#include "zqsim/SimCard.h"
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace zqsim {
+namespace {
+
+bool MakeDir(const std::string& path, std::string* error) {
+  if (mkdir(path.c_str(), 0777) == 0 || errno == EEXIST) return true;
+  *error = "cannot create " + path + ": " + strerror(errno);
+  return false;
+}
+
+// Runs ffmpeg with `args` (quietly, never asking) and waits for it.
+bool RunFfmpeg(const std::vector<std::string>& args, std::string* error) {
+  std::vector<std::string> all = {"ffmpeg", "-nostdin", "-v", "error", "-y"};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : all) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  pid_t pid = fork();
+  if (pid < 0) {
+    *error = std::string("fork: ") + strerror(errno);
+    return false;
+  }
+  if (pid == 0) {
+    execvp("ffmpeg", argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
+  *error = "ffmpeg failed making " + all.back() +
+           (WIFEXITED(status) && WEXITSTATUS(status) == 127 ? " (is ffmpeg installed?)" : "");
+  return false;
+}
+
+// Options that make ffmpeg's output the same on every run.
+const std::vector<std::string> kBitExact = {"-fflags", "+bitexact", "-flags:v", "+bitexact",
+                                            "-flags:a", "+bitexact", "-map_metadata", "-1"};
+
+struct Clip {
+  const char* stem;  // file name without extension
+  const char* pattern;  // lavfi video source
+  int seconds;
+  int tone_hz;
+};
+
+bool MakeClip(const std::string& folder, const Clip& clip, std::string* error) {
+  const std::string stem = folder + "/" + clip.stem;
+  const std::string video = std::string(clip.pattern) + ":size=640x360:rate=30:duration=" +
+                            std::to_string(clip.seconds);
+  const std::string audio = "sine=frequency=" + std::to_string(clip.tone_hz) +
+                            ":sample_rate=48000:duration=" + std::to_string(clip.seconds);
+  auto encode = [&](const std::string& size, const std::string& out) {
+    std::vector<std::string> args = {"-f", "lavfi", "-i", video, "-f", "lavfi", "-i", audio,
+                                     "-s", size, "-c:v", "libx264", "-preset", "ultrafast",
+                                     "-g", "15", "-pix_fmt", "yuv420p", "-c:a", "aac",
+                                     "-b:a", "96k", "-movflags", "+faststart"};
+    args.insert(args.end(), kBitExact.begin(), kBitExact.end());
+    args.insert(args.end(), {"-f", "mp4", out});
+    return RunFfmpeg(args, error);
+  };
+  if (!encode("640x360", stem + ".MP4")) return false;
+  if (!encode("320x180", stem + ".LRV")) return false;
+  std::vector<std::string> thumb = {"-f", "lavfi", "-i", video, "-frames:v", "1",
+                                    "-s", "160x90"};
+  thumb.insert(thumb.end(), kBitExact.begin(), kBitExact.end());
+  thumb.insert(thumb.end(), {"-f", "mjpeg", stem + ".THM"});
+  return RunFfmpeg(thumb, error);
+}
+
+bool MakePhoto(const std::string& folder, const char* name, const char* pattern,
+               std::string* error) {
+  std::vector<std::string> args = {"-f", "lavfi", "-i",
+                                   std::string(pattern) + ":size=1920x1080:rate=1",
+                                   "-frames:v", "1", "-q:v", "3"};
+  args.insert(args.end(), kBitExact.begin(), kBitExact.end());
+  args.insert(args.end(), {"-f", "mjpeg", folder + "/" + name});
+  return RunFfmpeg(args, error);
+}
+
+}  // namespace
+
+bool MakeCard(const std::string& dir, std::string* error) {
+  const std::string dcim = dir + "/DCIM";
+  const std::string folder = dcim + "/100TAVRO";
+  if (!MakeDir(dir, error) || !MakeDir(dcim, error) || !MakeDir(folder, error) ||
+      !MakeDir(dir + "/MISC", error)) {
+    return false;
+  }
+  const Clip clips[] = {
+      {"ZQ010001", "testsrc2", 2, 440},
+      {"ZQ010002", "smptebars", 2, 660},
+  };
+  for (const Clip& c : clips) {
+    if (!MakeClip(folder, c, error)) return false;
+  }
+  return MakePhoto(folder, "TAVR0003.JPG", "testsrc", error) &&
+         MakePhoto(folder, "TAVR0004.JPG", "mandelbrot", error);
+}
+
+}  // namespace zqsim

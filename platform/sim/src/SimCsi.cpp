@@ -1,0 +1,90 @@
+// Camera status values and the status listener, served from the shared simulator state.
+#include <cstring>
+#include <mutex>
+#include <set>
+
+#include "csi.h"
+#include "ZQCSIListener.h"
+#include "zqcommon/zqErrors.h"
+#include "zqsim/SimState.h"
+
+using zqsim::SimState;
+using zqsim::SimStateData;
+using zqsim::StatusSlot;
+
+int32_t csi_get(int32_t id, uint32_t size, uint32_t* len, void* value) {
+  if (value == nullptr) return ZQ_ERR_INVALID_PARAM;
+  const size_t slot = static_cast<uint8_t>(id);
+  return SimState::Get().Read([&](const SimStateData& d) -> int32_t {
+    const StatusSlot& s = d.status[slot];
+    if (!s.present) return ZQ_ERR;
+    // Numbers are copied at their width and the rest of the caller's buffer zeroed, so a
+    // one-byte value read as four bytes comes out right. Texts end with a terminator when
+    // there is room for one.
+    size_t n = s.size < size ? s.size : size;
+    memcpy(value, s.data, n);
+    if (n < size) memset(static_cast<uint8_t*>(value) + n, 0, size - n);
+    if (len != nullptr) *len = s.size;
+    return ZQ_OK;
+  });
+}
+
+int32_t csi_set(int32_t id, const void* value, uint32_t size) {
+  if (value == nullptr || size > zqsim::kStatusMaxSize) return ZQ_ERR_INVALID_PARAM;
+  const size_t slot = static_cast<uint8_t>(id);
+  return SimState::Get().Write([&](SimStateData& d) -> int32_t {
+    StatusSlot& s = d.status[slot];
+    memset(s.data, 0, sizeof s.data);
+    memcpy(s.data, value, size);
+    s.size = static_cast<uint16_t>(size);
+    s.present = 1;
+    return ZQ_OK;
+  });
+}
+
+namespace {
+
+// The listener reads the shared state at every call, so its "cached" values always follow
+// changes that zqsim or a test makes.
+class SimCSIListener final : public ZQCSIListener {
+ public:
+  bool Init(bool /*start_thread*/, const char* /*name*/) override { return true; }
+
+  void RegisterForCSINotifications(const std::vector<uint32_t>& ids) override {
+    std::lock_guard<std::mutex> lock(mu_);
+    for (uint32_t id : ids) ids_.insert(id & 0xFF);
+  }
+
+  bool AllValuesReceived() override {
+    std::set<uint32_t> ids;
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      ids = ids_;
+    }
+    return SimState::Get().Read([&](const SimStateData& d) {
+      for (uint32_t id : ids) {
+        if (!d.status[id].present) return false;
+      }
+      return true;
+    });
+  }
+
+  bool GetCSIValue(uint32_t id, uint32_t& value) override {
+    uint32_t v = 0;
+    uint32_t len = 0;
+    if (csi_get(static_cast<int32_t>(id & 0xFF), sizeof v, &len, &v) != ZQ_OK) return false;
+    value = v;
+    return true;
+  }
+
+ private:
+  std::mutex mu_;
+  std::set<uint32_t> ids_;  // guarded by mu_
+};
+
+}  // namespace
+
+ZQCSIListener* ZQCSIListener::GetInstance() {
+  static SimCSIListener* listener = new SimCSIListener();  // lives for the process
+  return listener;
+}

@@ -1,0 +1,206 @@
+#include "zqsim/SimState.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "zqcommon/zqPaths.h"
+
+namespace zqsim {
+namespace {
+
+constexpr char kMagic[8] = {'Z', 'Q', 'S', 'I', 'M', 'S', 'T', '1'};
+constexpr uint32_t kVersion = 1;
+
+void SetNumber(SimStateData* d, int id, uint64_t value, uint16_t size) {
+  StatusSlot& s = d->status[id];
+  memset(&s, 0, sizeof s);
+  s.kind = StatusKind::kNumber;
+  s.size = size;
+  s.present = 1;
+  for (uint16_t i = 0; i < size && i < 8; ++i) s.data[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+void SetText(SimStateData* d, int id, const char* text) {
+  StatusSlot& s = d->status[id];
+  memset(&s, 0, sizeof s);
+  s.kind = StatusKind::kText;
+  s.size = static_cast<uint16_t>(strnlen(text, kStatusMaxSize - 1));
+  s.present = 1;
+  memcpy(s.data, text, s.size);
+}
+
+void CopyText(char* dst, const char* src) {
+  snprintf(dst, kIdentityText, "%s", src);
+}
+
+// mkdir -p
+bool MakeDirs(const std::string& dir) {
+  std::string partial;
+  size_t pos = 0;
+  while (pos != std::string::npos) {
+    pos = dir.find('/', pos + 1);
+    partial = dir.substr(0, pos);
+    if (partial.empty()) continue;
+    if (mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void SetDefaults(SimStateData* d) {
+  memset(d, 0, sizeof *d);
+  memcpy(d->magic, kMagic, sizeof kMagic);
+  d->version = kVersion;
+  d->bytes = sizeof *d;
+
+  Identity& id = d->identity;
+  id.model_number = 58;
+  id.ap_has_default_credentials = 0;
+  id.common_camera_features = 1;
+  id.update_required = 0;
+  CopyText(id.model_name, "TAVRO T11");
+  CopyText(id.firmware_version, "T11.01.02.00");
+  CopyText(id.serial_number, "C3581324512345");
+  CopyText(id.board_type, "0x05");
+  CopyText(id.ap_mac, "0a7e5d112233");
+  CopyText(id.ap_ssid, "TAVRO-2345");
+  CopyText(id.ap_address, "192.168.72.1");
+
+  // Every status value of an idle camera is a 4-byte zero unless listed here.
+  for (size_t i = 0; i < kStatusCount; ++i) SetNumber(d, static_cast<int>(i), 0, 4);
+  SetText(d, 0, "C3581324512345");  // identity text: its 12th to 14th characters name the wired net
+  SetText(d, 15, "");                // access point configuration
+  SetText(d, 31, "");                // beacon UUID
+  SetText(d, 86, "");                // phone name
+  SetText(d, 142, "");               // webcam settings
+  SetNumber(d, 42, 0, 1);            // firmware update state
+  SetNumber(d, 92, 0, 1);            // analytics source
+  SetNumber(d, 138, 0, 1);           // processor boost
+
+  d->camera.mode = 0;
+  d->camera.preset = 0;
+}
+
+char* IdentityText(Identity* id, const std::string& name) {
+  if (name == "model_name") return id->model_name;
+  if (name == "firmware_version") return id->firmware_version;
+  if (name == "serial_number") return id->serial_number;
+  if (name == "board_type") return id->board_type;
+  if (name == "ap_mac") return id->ap_mac;
+  if (name == "ap_ssid") return id->ap_ssid;
+  if (name == "ap_address") return id->ap_address;
+  return nullptr;
+}
+
+SimState& SimState::Get() {
+  static SimState* state = new SimState(zq_path(kZqSimStateDir));  // lives for the process
+  return *state;
+}
+
+SimState::SimState(std::string dir) : dir_(std::move(dir)), path_(dir_ + "/state.bin") {}
+
+bool SimState::Valid() const {
+  return memcmp(data_->magic, kMagic, sizeof kMagic) == 0 && data_->version == kVersion &&
+         data_->bytes == sizeof(SimStateData);
+}
+
+void SimState::OpenLocked() {
+  struct stat st = {};
+  if (fd_ >= 0 && stat(path_.c_str(), &st) == 0 && st.st_ino == ino_) return;
+
+  if (data_ != nullptr) munmap(data_, sizeof(SimStateData));
+  if (fd_ >= 0) close(fd_);
+  data_ = nullptr;
+  fd_ = -1;
+
+  if (!MakeDirs(dir_)) {
+    fprintf(stderr, "zqsim: cannot create the state directory %s: %s\n", dir_.c_str(),
+            strerror(errno));
+    abort();
+  }
+  int fd = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0 || flock(fd, LOCK_EX) != 0 || fstat(fd, &st) != 0) {
+    fprintf(stderr, "zqsim: cannot open the camera state %s: %s\n", path_.c_str(),
+            strerror(errno));
+    abort();
+  }
+  bool fresh = st.st_size == 0;
+  if (static_cast<size_t>(st.st_size) != sizeof(SimStateData) &&
+      ftruncate(fd, sizeof(SimStateData)) != 0) {
+    fprintf(stderr, "zqsim: cannot size the camera state %s: %s\n", path_.c_str(),
+            strerror(errno));
+    abort();
+  }
+  void* p = mmap(nullptr, sizeof(SimStateData), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  if (p == MAP_FAILED) {
+    fprintf(stderr, "zqsim: cannot map the camera state %s: %s\n", path_.c_str(),
+            strerror(errno));
+    abort();
+  }
+  fd_ = fd;
+  ino_ = st.st_ino;
+  data_ = static_cast<SimStateData*>(p);
+  if (!Valid()) {
+    if (fresh) {
+      fprintf(stderr, "zqsim: no camera state in %s; starting an idle camera\n", dir_.c_str());
+    } else {
+      fprintf(stderr, "zqsim: camera state %s was corrupt; recreated with defaults\n",
+              path_.c_str());
+    }
+    SetDefaults(data_);
+  }
+  flock(fd_, LOCK_UN);
+}
+
+SimState::Guard::Guard(SimState* s, bool exclusive) : s_(s) {
+  s_->mu_.lock();
+  s_->OpenLocked();
+  flock(s_->fd_, exclusive ? LOCK_EX : LOCK_SH);
+  if (!s_->Valid()) {
+    // Another process damaged the file while we had it mapped.
+    flock(s_->fd_, LOCK_EX);
+    if (!s_->Valid()) {
+      fprintf(stderr, "zqsim: camera state %s was corrupt; recreated with defaults\n",
+              s_->path_.c_str());
+      SetDefaults(s_->data_);
+    }
+    if (!exclusive) flock(s_->fd_, LOCK_SH);
+  }
+}
+
+SimState::Guard::~Guard() {
+  flock(s_->fd_, LOCK_UN);
+  s_->mu_.unlock();
+}
+
+std::string JournalPath() { return SimState::Get().dir() + "/control.log"; }
+
+void JournalAppend(uint32_t command, const void* param, uint32_t param_len, int32_t status) {
+  std::string line = "{\"command\":" + std::to_string(command) + ",\"param\":\"";
+  static const char kHex[] = "0123456789abcdef";
+  const uint8_t* p = static_cast<const uint8_t*>(param);
+  for (uint32_t i = 0; p != nullptr && i < param_len; ++i) {
+    line += kHex[p[i] >> 4];
+    line += kHex[p[i] & 15];
+  }
+  line += "\",\"status\":" + std::to_string(status) + "}\n";
+  SimState::Get();  // the directory exists once the state is open
+  SimState::Get().Read([](const SimStateData&) { return 0; });
+  int fd = open(JournalPath().c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  if (fd < 0) return;
+  // One write with O_APPEND keeps lines from several processes whole.
+  ssize_t n = write(fd, line.data(), line.size());
+  (void)n;
+  close(fd);
+}
+
+}  // namespace zqsim

@@ -1,0 +1,129 @@
+#include "zqsim/SimState.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "csi.h"
+#include "ZQCSIListener.h"
+#include "zqCtrlD.h"
+#include "zqcommon/zqErrors.h"
+#include "zqsim/SimControl.h"
+#include "zqtest/TempDir.h"
+
+namespace {
+
+using zqsim::SimState;
+using zqsim::SimStateData;
+
+void ResetCamera() {
+  SimState::Get().Write([](SimStateData& d) {
+    zqsim::SetDefaults(&d);
+    return 0;
+  });
+}
+
+uint32_t Get32(int id) {
+  uint32_t v = 0xFFFFFFFF;
+  uint32_t len = 0;
+  EXPECT_EQ(csi_get(id, sizeof v, &len, &v), ZQ_OK);
+  return v;
+}
+
+TEST(SimState, IdleCameraDefaults) {
+  ResetCamera();
+  EXPECT_EQ(Get32(3), 0u);    // not recording
+  EXPECT_EQ(Get32(103), 0u);  // access point mode
+  EXPECT_EQ(Get32(123), 0u);  // logging flags
+  uint8_t model = 0;
+  ASSERT_EQ(zqc_state_get_model_number(&model), ZQ_OK);
+  EXPECT_EQ(model, 58);
+}
+
+TEST(SimState, SignedIdsReachTheHighValues) {
+  ResetCamera();
+  uint8_t boost = 1;
+  ASSERT_EQ(csi_set(csi_id(138), &boost, 1), ZQ_OK);
+  EXPECT_EQ(Get32(138), 1u);  // a one-byte value reads back whole as four bytes
+  EXPECT_EQ(csi_id(138), -118);
+  EXPECT_EQ(csi_id(128), -128);
+  EXPECT_EQ(csi_id(103), 103);
+}
+
+TEST(SimState, ChangesFromAnotherProcessAreSeen) {
+  ResetCamera();
+  ZQCSIListener* listener = ZQCSIListener::GetInstance();
+  ASSERT_NE(listener, nullptr);
+  listener->RegisterForCSINotifications({3, 103});
+  EXPECT_TRUE(listener->AllValuesReceived());
+
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    uint32_t recording = 1;
+    _exit(csi_set(3, &recording, sizeof recording) == ZQ_OK ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_EQ(WEXITSTATUS(status), 0);
+
+  uint32_t value = 0;
+  ASSERT_TRUE(listener->GetCSIValue(3, value));
+  EXPECT_EQ(value, 1u);
+}
+
+TEST(SimState, CorruptFileIsRecreatedWithDefaults) {
+  ResetCamera();
+  uint32_t recording = 1;
+  ASSERT_EQ(csi_set(3, &recording, 4), ZQ_OK);
+  std::string path = SimState::Get().dir() + "/state.bin";
+  FILE* f = fopen(path.c_str(), "r+b");
+  ASSERT_NE(f, nullptr);
+  fputs("garbage!", f);  // over the magic word
+  fclose(f);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(Get32(3), 0u);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("recreated with defaults"),
+            std::string::npos);
+}
+
+TEST(SimState, DeletedFileIsRecreated) {
+  ResetCamera();
+  uint32_t mode = 2;
+  ASSERT_EQ(csi_set(103, &mode, 4), ZQ_OK);
+  ASSERT_EQ(unlink((SimState::Get().dir() + "/state.bin").c_str()), 0);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(Get32(103), 0u);
+  testing::internal::GetCapturedStderr();
+}
+
+TEST(SimControl, JournalRecordsCommandsAndFaultsWin) {
+  ResetCamera();
+  unlink(zqsim::JournalPath().c_str());
+  uint8_t on = 1;
+  EXPECT_EQ(zqcontrol_send_command_param_response(zqsim::kCmdShutter, &on, 1, nullptr, 0), ZQ_OK);
+  EXPECT_EQ(Get32(3), 1u);
+
+  SimState::Get().Write([](SimStateData& d) {
+    d.faults[0] = {zqsim::kCmdShutter, -101, 1};
+    return 0;
+  });
+  uint8_t off = 0;
+  EXPECT_EQ(zqcontrol_send_command_param_response(zqsim::kCmdShutter, &off, 1, nullptr, 0), -101);
+  EXPECT_EQ(Get32(3), 1u);  // a faulted command does not act
+
+  EXPECT_EQ(zqtest::ReadFile(zqsim::JournalPath()),
+            "{\"command\":3,\"param\":\"01\",\"status\":0}\n"
+            "{\"command\":3,\"param\":\"00\",\"status\":-101}\n");
+}
+
+TEST(SimControl, ShutdownMakesStatusReportShuttingDown) {
+  ResetCamera();
+  uint8_t record[634];
+  EXPECT_EQ(zqcontrol_send_command_param_response(zqsim::kCmdStatus, nullptr, 0, record, sizeof record), ZQ_OK);
+  EXPECT_EQ(zqcontrol_send_command_param_response(zqsim::kCmdShutdown, nullptr, 0, nullptr, 0), ZQ_OK);
+  EXPECT_EQ(zqcontrol_send_command_param_response(zqsim::kCmdStatus, nullptr, 0, record, sizeof record), ZQ_ERR_NAK_OFF);
+}
+
+}  // namespace

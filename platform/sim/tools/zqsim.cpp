@@ -1,0 +1,222 @@
+// zqsim: looks at and changes the simulated camera from the command line.
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "zqsim/SimCard.h"
+#include "zqsim/SimServe.h"
+#include "zqsim/SimState.h"
+
+namespace {
+
+using zqsim::SimState;
+using zqsim::SimStateData;
+
+int Fail(const std::string& message) {
+  fprintf(stderr, "zqsim: %s\n", message.c_str());
+  return 1;
+}
+
+int Usage() {
+  fprintf(stderr,
+          "usage: zqsim status get ID | status set ID VALUE\n"
+          "       zqsim identity get NAME | identity set NAME VALUE\n"
+          "       zqsim control log | control clear | control fail COMMAND STATUS |"
+          " control ok COMMAND\n"
+          "       zqsim card make DIR\n"
+          "       zqsim serve\n"
+          "       zqsim reset\n");
+  return 2;
+}
+
+bool ParseInt(const std::string& text, long long min, long long max, long long* out) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  long long v = strtoll(text.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0' || v < min || v > max) return false;
+  *out = v;
+  return true;
+}
+
+// Status ids are 0..255; the signed form the camera library uses (-128..-1) is accepted too.
+bool ParseStatusId(const std::string& text, size_t* id) {
+  long long v = 0;
+  if (!ParseInt(text, -128, 255, &v)) return false;
+  *id = static_cast<uint8_t>(v);
+  return true;
+}
+
+int StatusGet(const std::string& id_text) {
+  size_t id = 0;
+  if (!ParseStatusId(id_text, &id)) return Fail("status id must be 0 to 255: " + id_text);
+  std::string out = SimState::Get().Read([&](const SimStateData& d) {
+    const zqsim::StatusSlot& s = d.status[id];
+    if (!s.present) return std::string("(unset)");
+    if (s.kind == zqsim::StatusKind::kText || s.size > 4) {
+      return std::string(reinterpret_cast<const char*>(s.data), strnlen(reinterpret_cast<const char*>(s.data), s.size));
+    }
+    uint64_t v = 0;
+    for (size_t i = 0; i < s.size; ++i) v |= static_cast<uint64_t>(s.data[i]) << (8 * i);
+    return std::to_string(v);
+  });
+  printf("%s\n", out.c_str());
+  return 0;
+}
+
+int StatusSet(const std::string& id_text, const std::string& value) {
+  size_t id = 0;
+  if (!ParseStatusId(id_text, &id)) return Fail("status id must be 0 to 255: " + id_text);
+  if (value.size() >= zqsim::kStatusMaxSize) return Fail("value too long");
+  std::string error = SimState::Get().Write([&](SimStateData& d) -> std::string {
+    zqsim::StatusSlot& s = d.status[id];
+    if (s.kind == zqsim::StatusKind::kText) {
+      memset(s.data, 0, sizeof s.data);
+      memcpy(s.data, value.data(), value.size());
+      s.size = static_cast<uint16_t>(value.size());
+      s.present = 1;
+      return "";
+    }
+    const size_t width = (s.size >= 1 && s.size <= 8) ? s.size : 4;
+    const long long lo = -(1LL << (width * 8 - 1));
+    const long long hi = width >= 8 ? INT64_MAX : (1LL << (width * 8)) - 1;
+    long long v = 0;
+    if (!ParseInt(value, width >= 8 ? INT64_MIN : lo, hi, &v)) {
+      return "status " + std::to_string(id) + " holds a " + std::to_string(width) +
+             "-byte number: " + value;
+    }
+    memset(s.data, 0, sizeof s.data);
+    for (size_t i = 0; i < width; ++i) s.data[i] = static_cast<uint8_t>(static_cast<uint64_t>(v) >> (8 * i));
+    s.size = static_cast<uint16_t>(width);
+    s.present = 1;
+    return "";
+  });
+  return error.empty() ? 0 : Fail(error);
+}
+
+int IdentityGet(const std::string& name) {
+  std::string out = SimState::Get().Write([&](SimStateData& d) -> std::string {
+    if (name == "model_number") return std::to_string(d.identity.model_number);
+    const char* text = zqsim::IdentityText(&d.identity, name);
+    return text != nullptr ? std::string(text) : std::string("\x01");
+  });
+  if (out == "\x01") return Fail("unknown identity name: " + name);
+  printf("%s\n", out.c_str());
+  return 0;
+}
+
+int IdentitySet(const std::string& name, const std::string& value) {
+  if (value.size() >= zqsim::kIdentityText) return Fail("value too long: " + value);
+  std::string error = SimState::Get().Write([&](SimStateData& d) -> std::string {
+    if (name == "model_number") {
+      long long v = 0;
+      if (!ParseInt(value, 0, 255, &v)) return "model_number must be 0 to 255";
+      d.identity.model_number = static_cast<uint8_t>(v);
+      return "";
+    }
+    char* text = zqsim::IdentityText(&d.identity, name);
+    if (text == nullptr) return "unknown identity name: " + name;
+    memset(text, 0, zqsim::kIdentityText);
+    memcpy(text, value.data(), value.size());
+    return "";
+  });
+  return error.empty() ? 0 : Fail(error);
+}
+
+int ControlLog() {
+  SimState::Get().Read([](const SimStateData&) { return 0; });  // creates the directory
+  FILE* f = fopen(zqsim::JournalPath().c_str(), "re");
+  if (f == nullptr) return 0;  // nothing received yet
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, f)) > 0) fwrite(buf, 1, n, stdout);
+  fclose(f);
+  return 0;
+}
+
+int ControlClear() {
+  SimState::Get().Read([](const SimStateData&) { return 0; });
+  int fd = open(zqsim::JournalPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return Fail("cannot clear the journal: " + std::string(strerror(errno)));
+  close(fd);
+  return 0;
+}
+
+int ControlFail(const std::string& command_text, const std::string& status_text, bool set) {
+  long long command = 0;
+  long long status = 0;
+  if (!ParseInt(command_text, 0, UINT32_MAX, &command)) return Fail("bad command number: " + command_text);
+  if (set && (!ParseInt(status_text, INT32_MIN, -1, &status))) {
+    return Fail("status must be a negative code: " + status_text);
+  }
+  bool stored = SimState::Get().Write([&](SimStateData& d) {
+    zqsim::Fault* slot = nullptr;
+    for (zqsim::Fault& f : d.faults) {
+      if (f.used && f.command == static_cast<int32_t>(command)) slot = &f;
+    }
+    if (!set) {
+      if (slot != nullptr) *slot = {};
+      return true;
+    }
+    for (zqsim::Fault& f : d.faults) {
+      if (slot == nullptr && !f.used) slot = &f;
+    }
+    if (slot == nullptr) return false;
+    *slot = {static_cast<int32_t>(command), static_cast<int32_t>(status), 1};
+    return true;
+  });
+  return stored ? 0 : Fail("too many fault switches");
+}
+
+int Reset() {
+  SimState::Get().Write([](SimStateData& d) {
+    zqsim::SetDefaults(&d);
+    return 0;
+  });
+  return ControlClear();
+}
+
+int Serve() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);  // threads started below inherit the mask
+  zqsim::ServeStart();
+  fprintf(stderr, "zqsim: simulated camera processes running (Ctrl-C to stop)\n");
+  int sig = 0;
+  sigwait(&set, &sig);
+  zqsim::ServeStop();
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> a(argv + 1, argv + argc);
+  const size_t n = a.size();
+  if (n == 0) return Usage();
+  if (a[0] == "status" && n == 3 && a[1] == "get") return StatusGet(a[2]);
+  if (a[0] == "status" && n == 4 && a[1] == "set") return StatusSet(a[2], a[3]);
+  if (a[0] == "identity" && n == 3 && a[1] == "get") return IdentityGet(a[2]);
+  if (a[0] == "identity" && n == 4 && a[1] == "set") return IdentitySet(a[2], a[3]);
+  if (a[0] == "control" && n == 2 && a[1] == "log") return ControlLog();
+  if (a[0] == "control" && n == 2 && a[1] == "clear") return ControlClear();
+  if (a[0] == "control" && n == 4 && a[1] == "fail") return ControlFail(a[2], a[3], true);
+  if (a[0] == "control" && n == 3 && a[1] == "ok") return ControlFail(a[2], "", false);
+  if (a[0] == "card" && n == 3 && a[1] == "make") {
+    std::string error;
+    return zqsim::MakeCard(a[2], &error) ? 0 : Fail(error);
+  }
+  if (a[0] == "serve" && n == 1) return Serve();
+  if (a[0] == "reset" && n == 1) return Reset();
+  return Usage();
+}
