@@ -1,5 +1,7 @@
 #include "zqcommon/zqPaths.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -94,4 +96,12 @@ long zq_scaled_ms(long ms) {
   if (ms <= 0) return ms;
   double scaled = static_cast<double>(ms) * zq_time_scale();
   return scaled < 1.0 ? 1 : static_cast<long>(scaled);
+}
+
+bool zq_make_dirs(const std::string& dir) {
+  for (size_t pos = dir.find('/', 1);; pos = dir.find('/', pos + 1)) {
+    const std::string partial = dir.substr(0, pos);
+    if (!partial.empty() && mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    if (pos == std::string::npos) return true;
+  }
 }

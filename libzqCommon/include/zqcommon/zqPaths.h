@@ -39,6 +39,9 @@ bool zq_parse_listening_ports(const char* text, std::array<int, 4>* ports);
 // The role of a local port, or -1 when it is not one of the four.
 int zq_port_role(int port);
 
+// Creates `dir` and any missing parents (mode 0777 before umask). False when one cannot be made.
+bool zq_make_dirs(const std::string& dir);
+
 // Time-out scaling: `ms` multiplied by ZQ_TIME_SCALE (at least 1 ms when `ms` > 0).
 long zq_scaled_ms(long ms);
 double zq_time_scale();

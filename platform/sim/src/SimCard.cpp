@@ -8,11 +8,13 @@
 #include <cstring>
 #include <vector>
 
+#include "zqcommon/zqPaths.h"
+
 namespace zqsim {
 namespace {
 
 bool MakeDir(const std::string& path, std::string* error) {
-  if (mkdir(path.c_str(), 0777) == 0 || errno == EEXIST) return true;
+  if (zq_make_dirs(path)) return true;
   *error = "cannot create " + path + ": " + strerror(errno);
   return false;
 }
@@ -44,11 +46,11 @@ bool RunFfmpeg(const std::vector<std::string>& args, std::string* error) {
 }
 
 // Options that make ffmpeg's output the same on every run.
-const std::vector<std::string> kBitExact = {"-fflags", "+bitexact", "-flags:v", "+bitexact",
+const std::vector<std::string> kBitExact = {"-fflags",  "+bitexact", "-flags:v",      "+bitexact",
                                             "-flags:a", "+bitexact", "-map_metadata", "-1"};
 
 struct Clip {
-  const char* stem;  // file name without extension
+  const char* stem;     // file name without extension
   const char* pattern;  // lavfi video source
   int seconds;
   int tone_hz;
@@ -56,23 +58,23 @@ struct Clip {
 
 bool MakeClip(const std::string& folder, const Clip& clip, std::string* error) {
   const std::string stem = folder + "/" + clip.stem;
-  const std::string video = std::string(clip.pattern) + ":size=640x360:rate=30:duration=" +
-                            std::to_string(clip.seconds);
+  const std::string video =
+      std::string(clip.pattern) + "=size=640x360:rate=30:duration=" + std::to_string(clip.seconds);
   const std::string audio = "sine=frequency=" + std::to_string(clip.tone_hz) +
                             ":sample_rate=48000:duration=" + std::to_string(clip.seconds);
   auto encode = [&](const std::string& size, const std::string& out) {
-    std::vector<std::string> args = {"-f", "lavfi", "-i", video, "-f", "lavfi", "-i", audio,
-                                     "-s", size, "-c:v", "libx264", "-preset", "ultrafast",
-                                     "-g", "15", "-pix_fmt", "yuv420p", "-c:a", "aac",
-                                     "-b:a", "96k", "-movflags", "+faststart"};
+    std::vector<std::string> args = {"-f",    "lavfi",    "-i",        video,       "-f",
+                                     "lavfi", "-i",       audio,       "-s",        size,
+                                     "-c:v",  "libx264",  "-preset",   "ultrafast", "-g",
+                                     "15",    "-pix_fmt", "yuv420p",   "-c:a",      "aac",
+                                     "-b:a",  "96k",      "-movflags", "+faststart"};
     args.insert(args.end(), kBitExact.begin(), kBitExact.end());
     args.insert(args.end(), {"-f", "mp4", out});
     return RunFfmpeg(args, error);
   };
   if (!encode("640x360", stem + ".MP4")) return false;
   if (!encode("320x180", stem + ".LRV")) return false;
-  std::vector<std::string> thumb = {"-f", "lavfi", "-i", video, "-frames:v", "1",
-                                    "-s", "160x90"};
+  std::vector<std::string> thumb = {"-f", "lavfi", "-i", video, "-frames:v", "1", "-s", "160x90"};
   thumb.insert(thumb.end(), kBitExact.begin(), kBitExact.end());
   thumb.insert(thumb.end(), {"-f", "mjpeg", stem + ".THM"});
   return RunFfmpeg(thumb, error);
@@ -80,9 +82,9 @@ bool MakeClip(const std::string& folder, const Clip& clip, std::string* error) {
 
 bool MakePhoto(const std::string& folder, const char* name, const char* pattern,
                std::string* error) {
-  std::vector<std::string> args = {"-f", "lavfi", "-i",
-                                   std::string(pattern) + ":size=1920x1080:rate=1",
-                                   "-frames:v", "1", "-q:v", "3"};
+  std::vector<std::string> args = {
+      "-f",        "lavfi", "-i",   std::string(pattern) + "=size=1920x1080:rate=1",
+      "-frames:v", "1",     "-q:v", "3"};
   args.insert(args.end(), kBitExact.begin(), kBitExact.end());
   args.insert(args.end(), {"-f", "mjpeg", folder + "/" + name});
   return RunFfmpeg(args, error);

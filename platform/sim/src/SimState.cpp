@@ -37,22 +37,7 @@ void SetText(SimStateData* d, int id, const char* text) {
   memcpy(s.data, text, s.size);
 }
 
-void CopyText(char* dst, const char* src) {
-  snprintf(dst, kIdentityText, "%s", src);
-}
-
-// mkdir -p
-bool MakeDirs(const std::string& dir) {
-  std::string partial;
-  size_t pos = 0;
-  while (pos != std::string::npos) {
-    pos = dir.find('/', pos + 1);
-    partial = dir.substr(0, pos);
-    if (partial.empty()) continue;
-    if (mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST) return false;
-  }
-  return true;
-}
+void CopyText(char* dst, const char* src) { snprintf(dst, kIdentityText, "%s", src); }
 
 }  // namespace
 
@@ -78,13 +63,13 @@ void SetDefaults(SimStateData* d) {
   // Every status value of an idle camera is a 4-byte zero unless listed here.
   for (size_t i = 0; i < kStatusCount; ++i) SetNumber(d, static_cast<int>(i), 0, 4);
   SetText(d, 0, "C3581324512345");  // identity text: its 12th to 14th characters name the wired net
-  SetText(d, 15, "");                // access point configuration
-  SetText(d, 31, "");                // beacon UUID
-  SetText(d, 86, "");                // phone name
-  SetText(d, 142, "");               // webcam settings
-  SetNumber(d, 42, 0, 1);            // firmware update state
-  SetNumber(d, 92, 0, 1);            // analytics source
-  SetNumber(d, 138, 0, 1);           // processor boost
+  SetText(d, 15, "");               // access point configuration
+  SetText(d, 31, "");               // beacon UUID
+  SetText(d, 86, "");               // phone name
+  SetText(d, 142, "");              // webcam settings
+  SetNumber(d, 42, 0, 1);           // firmware update state
+  SetNumber(d, 92, 0, 1);           // analytics source
+  SetNumber(d, 138, 0, 1);          // processor boost
 
   d->camera.mode = 0;
   d->camera.preset = 0;
@@ -122,28 +107,25 @@ void SimState::OpenLocked() {
   data_ = nullptr;
   fd_ = -1;
 
-  if (!MakeDirs(dir_)) {
+  if (!zq_make_dirs(dir_)) {
     fprintf(stderr, "zqsim: cannot create the state directory %s: %s\n", dir_.c_str(),
             strerror(errno));
     abort();
   }
   int fd = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0 || flock(fd, LOCK_EX) != 0 || fstat(fd, &st) != 0) {
-    fprintf(stderr, "zqsim: cannot open the camera state %s: %s\n", path_.c_str(),
-            strerror(errno));
+    fprintf(stderr, "zqsim: cannot open the camera state %s: %s\n", path_.c_str(), strerror(errno));
     abort();
   }
   bool fresh = st.st_size == 0;
   if (static_cast<size_t>(st.st_size) != sizeof(SimStateData) &&
       ftruncate(fd, sizeof(SimStateData)) != 0) {
-    fprintf(stderr, "zqsim: cannot size the camera state %s: %s\n", path_.c_str(),
-            strerror(errno));
+    fprintf(stderr, "zqsim: cannot size the camera state %s: %s\n", path_.c_str(), strerror(errno));
     abort();
   }
   void* p = mmap(nullptr, sizeof(SimStateData), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
   if (p == MAP_FAILED) {
-    fprintf(stderr, "zqsim: cannot map the camera state %s: %s\n", path_.c_str(),
-            strerror(errno));
+    fprintf(stderr, "zqsim: cannot map the camera state %s: %s\n", path_.c_str(), strerror(errno));
     abort();
   }
   fd_ = fd;

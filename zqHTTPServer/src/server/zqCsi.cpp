@@ -1,0 +1,45 @@
+#include "server/zqCsi.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "ZQCSIListener.h"
+#include "zqcommon/zqPaths.h"
+
+std::mutex g_CSIMutex;
+
+namespace {
+
+bool g_monitorStarted = false;  // guarded by g_CSIMutex
+
+// The ids the daemon follows, in registration order.
+const std::vector<uint32_t> kFollowedIds = {103, 3, 38, 39, 111, 30, 152, 151, 7, 138, 143};
+
+}  // namespace
+
+void init_csi_monitor() {
+  std::lock_guard<std::mutex> lock(g_CSIMutex);
+  if (g_monitorStarted) return;
+  ZQCSIListener* listener = ZQCSIListener::GetInstance();
+  if (listener == nullptr) {
+    printf("csi:E! %s(L%d): Failed to get ZQCSIListener instance\n", __func__, __LINE__);
+    return;  // not marked: the next request tries again
+  }
+  listener->Init(true, "/to_zqhttp");
+  listener->RegisterForCSINotifications(kFollowedIds);
+  bool all = false;
+  for (int i = 0; i < 20 && !(all = listener->AllValuesReceived()); ++i) {
+    usleep(static_cast<useconds_t>(zq_scaled_ms(5) * 1000));
+  }
+  if (!all) printf("csi:E! %s(L%d): Failed to get All CSI Values\n", __func__, __LINE__);
+  g_monitorStarted = true;
+}
+
+uint32_t zq_csi_value(uint32_t id, uint32_t preset) {
+  ZQCSIListener* listener = ZQCSIListener::GetInstance();
+  uint32_t value = preset;
+  if (listener == nullptr || !listener->GetCSIValue(id, value)) return preset;
+  return value;
+}

@@ -1,0 +1,583 @@
+#include "server/zqFileSender.h"
+
+#include <arpa/inet.h>
+#include <civetweb.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "server/zqBusy.h"
+#include "server/zqMatch.h"
+#include "zqcommon/zqLog.h"
+#include "zqcommon/zqUniqueFd.h"
+
+namespace {
+
+// O_DIRECT wants block-aligned buffers, offsets and lengths; 4 KiB satisfies 512-byte and
+// 4 KiB devices alike, and kZqFileChunk is a multiple of it.
+constexpr size_t kAlign = 4096;
+static_assert(kZqFileChunk % kAlign == 0);
+
+// One chunk read and written at a time across all downloads. Created at first use.
+std::mutex& StreamMutex() {
+  static std::mutex m;
+  return m;
+}
+
+struct AlignedFree {
+  void operator()(void* p) const { free(p); }
+};
+using AlignedBuffer = std::unique_ptr<char, AlignedFree>;
+
+AlignedBuffer NewChunkBuffer() {
+  void* p = nullptr;
+  if (posix_memalign(&p, kAlign, kZqFileChunk) != 0) return AlignedBuffer();
+  return AlignedBuffer(static_cast<char*>(p));
+}
+
+struct Rewrite {
+  std::string prefix;
+  std::string dir;
+};
+
+// The server options the sender follows, read from the running server.
+struct Config {
+  std::string root;
+  std::vector<Rewrite> rewrites;
+  std::string hide;
+  std::vector<std::pair<std::string, std::string>> extra_mime;
+  bool listing = false;
+  std::vector<std::string> index_files;
+  std::string max_age = "3600";
+};
+
+std::vector<std::string> Split(std::string_view text, char sep) {
+  std::vector<std::string> out;
+  while (!text.empty()) {
+    size_t at = text.find(sep);
+    std::string_view part = text.substr(0, at);
+    if (!part.empty()) out.emplace_back(part);
+    if (at == std::string_view::npos) break;
+    text.remove_prefix(at + 1);
+  }
+  return out;
+}
+
+std::string Option(const mg_connection* conn, const char* name) {
+  const char* v = mg_get_option(mg_get_context(conn), name);
+  return v != nullptr ? v : "";
+}
+
+Config ReadConfig(const mg_connection* conn) {
+  Config c;
+  c.root = Option(conn, "document_root");
+  for (const std::string& pair : Split(Option(conn, "url_rewrite_patterns"), ',')) {
+    size_t eq = pair.find('=');
+    if (eq == std::string::npos || eq == 0) continue;
+    c.rewrites.push_back({pair.substr(0, eq), pair.substr(eq + 1)});
+  }
+  c.hide = Option(conn, "hide_files_patterns");
+  for (const std::string& pair : Split(Option(conn, "extra_mime_types"), ',')) {
+    size_t eq = pair.find('=');
+    if (eq != std::string::npos) c.extra_mime.emplace_back(pair.substr(0, eq), pair.substr(eq + 1));
+  }
+  c.listing = Option(conn, "enable_directory_listing") == "yes";
+  c.index_files = Split(Option(conn, "index_files"), ',');
+  std::string age = Option(conn, "static_file_max_age");
+  if (!age.empty()) c.max_age = age;
+  return c;
+}
+
+bool EndsWithNoCase(std::string_view s, std::string_view suffix) {
+  if (suffix.size() > s.size()) return false;
+  return strncasecmp(s.data() + s.size() - suffix.size(), suffix.data(), suffix.size()) == 0;
+}
+
+std::string MimeType(const Config& c, const std::string& path) {
+  for (const auto& [ext, type] : c.extra_mime) {
+    if (EndsWithNoCase(path, ext)) return type;
+  }
+  return mg_get_builtin_mime_type(path.c_str());
+}
+
+bool Hidden(const Config& c, std::string_view name) {
+  if (c.hide.empty() || name.empty()) return false;
+  std::string n(name);
+  return zq_match_prefix(c.hide, n.c_str()) > 0 &&
+         zq_match_prefix(c.hide, n.c_str()) == static_cast<long>(n.size());
+}
+
+// True when a component of `path` is "..": the server removes dot segments before the
+// request reaches us, but a request that tried to climb is refused outright.
+bool Climbs(std::string_view path) {
+  for (const std::string& part : Split(path, '/')) {
+    if (part == "..") return true;
+  }
+  return false;
+}
+
+bool Within(const std::string& path, const std::string& base) {
+  return path == base || (path.size() > base.size() && path.compare(0, base.size(), base) == 0 &&
+                          (base == "/" || path[base.size()] == '/'));
+}
+
+std::string HttpDate(time_t t) {
+  char buf[64];
+  struct tm tm_utc = {};
+  gmtime_r(&t, &tm_utc);
+  strftime(buf, sizeof buf, "%a, %d %b %Y %H:%M:%S GMT", &tm_utc);
+  return buf;
+}
+
+// The value the server uses to decide keep-alive, so the header agrees with what happens.
+const char* ConnectionValue(const mg_connection* conn) {
+  const mg_request_info* ri = mg_get_request_info(conn);
+  const char* h = mg_get_header(conn, "Connection");
+  if (h != nullptr) return strcasestr(h, "keep-alive") != nullptr ? "keep-alive" : "close";
+  return (ri->http_version != nullptr && strcmp(ri->http_version, "1.1") == 0) ? "keep-alive"
+                                                                               : "close";
+}
+
+bool IsHead(const mg_connection* conn) {
+  return strcmp(mg_get_request_info(conn)->request_method, "HEAD") == 0;
+}
+
+void SendError(mg_connection* conn, int status, const char* text) {
+  mg_send_http_error(conn, status, "%s", text);
+}
+
+struct ByteRange {
+  int64_t first;
+  int64_t last;  // inclusive
+};
+
+enum class RangeResult { kNone, kOk, kUnsatisfiable };
+
+// A single "bytes=a-b", "bytes=a-" or "bytes=-n"; anything else is ignored (whole file).
+RangeResult ParseRange(const char* header, int64_t size, ByteRange* out) {
+  if (header == nullptr || strncmp(header, "bytes=", 6) != 0) return RangeResult::kNone;
+  const char* p = header + 6;
+  if (strchr(p, ',') != nullptr) return RangeResult::kNone;
+  char* end = nullptr;
+  if (*p == '-') {
+    errno = 0;
+    long long suffix = strtoll(p + 1, &end, 10);
+    if (end == p + 1 || *end != '\0' || errno != 0 || suffix < 0) return RangeResult::kNone;
+    if (suffix == 0 || size == 0) return RangeResult::kUnsatisfiable;
+    out->first = suffix >= size ? 0 : size - suffix;
+    out->last = size - 1;
+    return RangeResult::kOk;
+  }
+  if (*p < '0' || *p > '9') return RangeResult::kNone;
+  errno = 0;
+  long long first = strtoll(p, &end, 10);
+  if (errno != 0 || *end != '-') return RangeResult::kNone;
+  const char* q = end + 1;
+  long long last = size - 1;
+  if (*q != '\0') {
+    if (*q < '0' || *q > '9') return RangeResult::kNone;
+    last = strtoll(q, &end, 10);
+    if (errno != 0 || *end != '\0' || last < first) return RangeResult::kNone;
+  }
+  if (first >= size) return RangeResult::kUnsatisfiable;
+  out->first = first;
+  out->last = std::min<long long>(last, size - 1);
+  return RangeResult::kOk;
+}
+
+// Reads and sends [first, last] of the open file. Returns false when the transfer had to be
+// cut (busy camera, read or write failure).
+bool SendBody(mg_connection* conn, UniqueFd& fd, bool direct, const std::string& path,
+              const char* uri, int64_t size, int64_t first, int64_t last) {
+  AlignedBuffer buf = NewChunkBuffer();
+  if (!buf) return false;
+  int64_t remaining = last - first + 1;
+  int64_t offset = first - first % static_cast<int64_t>(kAlign);  // where the next read starts
+  int64_t skip = first - offset;                                  // bytes of it not wanted
+  int64_t pos = first;
+  const int64_t span = size - first;
+  int last_percent = -1;
+
+  while (remaining > 0) {
+    if (should_stop_download()) {
+      ZQ_LOG(ZQ_LOG_WARN, "download of %s stopped: camera busy", uri);
+      return false;
+    }
+    int64_t wanted = skip + remaining;
+    wanted = (wanted + static_cast<int64_t>(kAlign) - 1) / static_cast<int64_t>(kAlign) *
+             static_cast<int64_t>(kAlign);
+    const size_t want = static_cast<size_t>(std::min<int64_t>(wanted, kZqFileChunk));
+    {
+      std::lock_guard<std::mutex> lock(StreamMutex());
+      ssize_t n = pread(fd.get(), buf.get(), want, offset);
+      if (n < 0 && errno == EINVAL && direct) {
+        // The filesystem accepted O_DIRECT at open but not this read: go on buffered.
+        fd.reset(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        direct = false;
+        n = fd.valid() ? pread(fd.get(), buf.get(), want, offset) : -1;
+      }
+      if (n <= skip) return false;  // nothing more to read: the file shrank or failed
+      const int64_t avail = std::min<int64_t>(n - skip, remaining);
+      const int sent = mg_write(conn, buf.get() + skip, static_cast<size_t>(avail));
+      if (sent != avail) return false;
+      remaining -= avail;
+      pos += avail;
+      offset += n;
+      skip = 0;
+      if (remaining > 0 && static_cast<size_t>(n) < want) return false;
+    }
+    const int percent = span == 0 ? 100 : static_cast<int>(100 * (span - remaining) / span);
+    if (percent != last_percent) {
+      printf("\nUploading %s: %i%%, %" PRId64 "/%" PRIu64 " bytes, start offset:%" PRId64 "\n", uri,
+             percent, pos, static_cast<uint64_t>(size), first);
+      fflush(stdout);
+      last_percent = percent;
+    }
+  }
+  return true;
+}
+
+void SendFile(mg_connection* conn, const Config& cfg, const std::string& path, const char* mime) {
+  const mg_request_info* ri = mg_get_request_info(conn);
+  const char* uri = ri->local_uri != nullptr ? ri->local_uri : "";
+
+  bool direct = true;
+  UniqueFd fd(open(path.c_str(), O_RDONLY | O_DIRECT | O_CLOEXEC));
+  if (!fd.valid() && errno == EINVAL) {
+    direct = false;  // e.g. tmpfs
+    fd.reset(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  }
+  struct stat st = {};
+  if (!fd.valid() || fstat(fd.get(), &st) != 0) {
+    SendError(conn, errno == EACCES ? 403 : 404, "File not found");
+    return;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    SendError(conn, 403, "Not a regular file");
+    return;
+  }
+  if (should_stop_download()) {
+    SendError(conn, 503, kZqBusyText);
+    return;
+  }
+
+  const int64_t size = st.st_size;
+  char etag[64];
+  snprintf(etag, sizeof etag, "\"%lx.%" PRId64 "\"", static_cast<unsigned long>(st.st_mtime), size);
+  const std::string modified = HttpDate(st.st_mtime);
+  const std::string now = HttpDate(time(nullptr));
+  const char* connection = ConnectionValue(conn);
+
+  // Conditional requests: an unchanged file is answered 304 without a body.
+  const char* inm = mg_get_header(conn, "If-None-Match");
+  const char* ims = mg_get_header(conn, "If-Modified-Since");
+  bool not_modified = false;
+  if (inm != nullptr) {
+    not_modified = strstr(inm, etag) != nullptr || strcmp(inm, "*") == 0;
+  } else if (ims != nullptr) {
+    not_modified = strcmp(ims, modified.c_str()) == 0;
+  }
+  if (not_modified) {
+    mg_printf(conn,
+              "HTTP/1.1 304 Not Modified\r\nDate: %s\r\nLast-Modified: %s\r\nEtag: %s\r\n"
+              "Connection: %s\r\n\r\n",
+              now.c_str(), modified.c_str(), etag, connection);
+    return;
+  }
+
+  ByteRange range = {0, size - 1};
+  RangeResult rr = ParseRange(mg_get_header(conn, "Range"), size, &range);
+  const char* if_range = mg_get_header(conn, "If-Range");
+  if (rr != RangeResult::kNone && if_range != nullptr && strcmp(if_range, etag) != 0 &&
+      strcmp(if_range, modified.c_str()) != 0) {
+    rr = RangeResult::kNone;  // the client's copy is stale: it gets the whole file
+    range = {0, size - 1};
+  }
+  if (rr == RangeResult::kUnsatisfiable) {
+    mg_printf(conn,
+              "HTTP/1.1 416 Range Not Satisfiable\r\nDate: %s\r\nContent-Range: bytes */%" PRId64
+              "\r\nContent-Length: 0\r\nConnection: %s\r\n\r\n",
+              now.c_str(), size, connection);
+    return;
+  }
+
+  const std::string type = mime != nullptr ? mime : MimeType(cfg, path);
+  const int64_t length = size == 0 ? 0 : range.last - range.first + 1;
+  std::string head =
+      rr == RangeResult::kOk ? "HTTP/1.1 206 Partial Content\r\n" : "HTTP/1.1 200 OK\r\n";
+  head += "Date: " + now + "\r\nLast-Modified: " + modified + "\r\nEtag: " + etag +
+          "\r\nContent-Type: " + type + "\r\nContent-Length: " + std::to_string(length) +
+          "\r\nAccept-Ranges: bytes\r\nCache-Control: max-age=" + cfg.max_age + "\r\n";
+  if (rr == RangeResult::kOk) {
+    head += "Content-Range: bytes " + std::to_string(range.first) + "-" +
+            std::to_string(range.last) + "/" + std::to_string(size) + "\r\n";
+  }
+  head += std::string("Connection: ") + connection + "\r\n\r\n";
+  if (mg_write(conn, head.data(), head.size()) != static_cast<int>(head.size())) return;
+  if (IsHead(conn) || length == 0) return;
+
+  if (!SendBody(conn, fd, direct, path, uri, size, range.first, range.last)) {
+    zq_conn_abort(conn);
+  }
+}
+
+std::string HtmlEscape(std::string_view s) {
+  std::string out;
+  for (char ch : s) {
+    switch (ch) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += ch;
+    }
+  }
+  return out;
+}
+
+std::string UrlEncode(std::string_view s) {
+  std::string out;
+  static const char kHex[] = "0123456789ABCDEF";
+  for (unsigned char ch : s) {
+    if (isalnum(ch) || strchr("-._~", ch) != nullptr) {
+      out += static_cast<char>(ch);
+    } else {
+      out += '%';
+      out += kHex[ch >> 4];
+      out += kHex[ch & 15];
+    }
+  }
+  return out;
+}
+
+std::string HumanSize(int64_t n) {
+  char buf[32];
+  if (n < 1024) {
+    snprintf(buf, sizeof buf, "%" PRId64, n);
+  } else if (n < 1024 * 1024) {
+    snprintf(buf, sizeof buf, "%.1fk", static_cast<double>(n) / 1024.0);
+  } else if (n < 1024LL * 1024 * 1024) {
+    snprintf(buf, sizeof buf, "%.1fM", static_cast<double>(n) / (1024.0 * 1024.0));
+  } else {
+    snprintf(buf, sizeof buf, "%.1fG", static_cast<double>(n) / (1024.0 * 1024.0 * 1024.0));
+  }
+  return buf;
+}
+
+void SendListing(mg_connection* conn, const Config& cfg, const std::string& dir, const char* uri) {
+  struct Entry {
+    std::string name;
+    bool is_dir;
+    int64_t size;
+    time_t mtime;
+  };
+  std::vector<Entry> entries;
+  DIR* d = opendir(dir.c_str());
+  if (d == nullptr) {
+    SendError(conn, 403, "Cannot list directory");
+    return;
+  }
+  while (dirent* e = readdir(d)) {
+    std::string name = e->d_name;
+    if (name == "." || name == ".." || Hidden(cfg, name)) continue;
+    struct stat st = {};
+    if (fstatat(dirfd(d), e->d_name, &st, 0) != 0) continue;
+    entries.push_back({name, S_ISDIR(st.st_mode), st.st_size, st.st_mtime});
+  }
+  closedir(d);
+  std::sort(entries.begin(), entries.end(),
+            [](const Entry& a, const Entry& b) { return a.name < b.name; });
+
+  const std::string title = HtmlEscape(uri);
+  std::string html = "<!DOCTYPE html>\n<html><head><meta charset=\"UTF-8\"><title>Index of " +
+                     title +
+                     "</title>\n<style>th{text-align:left}td{padding-right:2em}</style></head>\n"
+                     "<body><h1>Index of " +
+                     title +
+                     "</h1>\n<table>\n<tr><th>Name</th><th>Modified</th><th>Size</th></tr>\n"
+                     "<tr><td><a href=\"../\">Parent directory</a></td><td></td><td></td></tr>\n";
+  for (const Entry& e : entries) {
+    char when[32];
+    struct tm tm_utc = {};
+    gmtime_r(&e.mtime, &tm_utc);
+    strftime(when, sizeof when, "%d-%b-%Y %H:%M", &tm_utc);
+    std::string shown = HtmlEscape(e.name) + (e.is_dir ? "/" : "");
+    html += "<tr><td><a href=\"" + UrlEncode(e.name) + (e.is_dir ? "/" : "") + "\">" + shown +
+            "</a></td><td>" + when + "</td><td>" + (e.is_dir ? "[DIRECTORY]" : HumanSize(e.size)) +
+            "</td></tr>\n";
+  }
+  html += "</table></body></html>\n";
+
+  std::string head = "HTTP/1.1 200 OK\r\nDate: " + HttpDate(time(nullptr)) +
+                     "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
+                     std::to_string(html.size()) +
+                     "\r\nCache-Control: no-cache, no-store, must-revalidate, private, "
+                     "max-age=0\r\nConnection: " +
+                     ConnectionValue(conn) + "\r\n\r\n";
+  if (!IsHead(conn)) head += html;
+  mg_write(conn, head.data(), head.size());
+}
+
+void Redirect(mg_connection* conn, const std::string& location) {
+  mg_printf(conn,
+            "HTTP/1.1 301 Moved Permanently\r\nLocation: %s\r\nContent-Length: 0\r\n"
+            "Connection: %s\r\n\r\n",
+            location.c_str(), ConnectionValue(conn));
+}
+
+}  // namespace
+
+void zqfs_serve_request(mg_connection* conn) {
+  const mg_request_info* ri = mg_get_request_info(conn);
+  if (strcmp(ri->request_method, "GET") != 0 && strcmp(ri->request_method, "HEAD") != 0) {
+    SendError(conn, 405, "Method not allowed");
+    return;
+  }
+  const char* uri = ri->local_uri;
+  if (uri == nullptr || uri[0] != '/' ||
+      (ri->local_uri_raw != nullptr && Climbs(ri->local_uri_raw))) {
+    SendError(conn, 400, "Bad request");
+    return;
+  }
+
+  const Config cfg = ReadConfig(conn);
+  std::string base = cfg.root;
+  std::string_view rest = uri;
+  for (const Rewrite& r : cfg.rewrites) {
+    const size_t n = r.prefix.size();
+    if (strncmp(uri, r.prefix.c_str(), n) == 0 && (uri[n] == '/' || uri[n] == '\0')) {
+      base = r.dir;
+      rest = std::string_view(uri + n);
+      break;
+    }
+  }
+  if (base.empty()) {
+    SendError(conn, 404, "Not found");
+    return;
+  }
+
+  // The served tree and the target, both with every symlink resolved: a link that leads out
+  // of the tree is refused.
+  char real_base[PATH_MAX];
+  char real_path[PATH_MAX];
+  const std::string candidate = base + std::string(rest);
+  if (realpath(base.c_str(), real_base) == nullptr ||
+      realpath(candidate.c_str(), real_path) == nullptr) {
+    SendError(conn, 404, "Not found");
+    return;
+  }
+  const std::string tree = real_base;
+  const std::string path = real_path;
+  if (!Within(path, tree)) {
+    SendError(conn, 403, "Access outside the served tree");
+    return;
+  }
+  for (const std::string& part : Split(std::string_view(path).substr(tree.size()), '/')) {
+    if (Hidden(cfg, part)) {
+      SendError(conn, 404, "Not found");
+      return;
+    }
+  }
+
+  struct stat st = {};
+  if (stat(path.c_str(), &st) != 0) {
+    SendError(conn, 404, "Not found");
+    return;
+  }
+  if (!S_ISDIR(st.st_mode)) {
+    SendFile(conn, cfg, path, nullptr);
+    return;
+  }
+  if (uri[strlen(uri) - 1] != '/') {
+    std::string location = std::string(uri) + "/";
+    if (ri->query_string != nullptr) location += std::string("?") + ri->query_string;
+    Redirect(conn, location);
+    return;
+  }
+  for (const std::string& index : cfg.index_files) {
+    struct stat ist = {};
+    const std::string index_path = path + "/" + index;
+    if (stat(index_path.c_str(), &ist) == 0 && S_ISREG(ist.st_mode)) {
+      SendFile(conn, cfg, index_path, nullptr);
+      return;
+    }
+  }
+  if (!cfg.listing) {
+    SendError(conn, 403, "Directory listing denied");
+    return;
+  }
+  SendListing(conn, cfg, path, uri);
+}
+
+void zqfs_send_file(mg_connection* conn, const char* path, const char* mime) {
+  SendFile(conn, ReadConfig(conn), path, mime);
+}
+
+void zq_conn_abort(const mg_connection* conn) {
+  // The library gives no access to the socket, so find it: the descriptor whose peer is this
+  // request's client on this request's local port. Only failed transfers come here.
+  const mg_request_info* ri = mg_get_request_info(conn);
+  DIR* d = opendir("/proc/self/fd");
+  if (d == nullptr) return;
+  while (dirent* e = readdir(d)) {
+    char* end = nullptr;
+    long fd = strtol(e->d_name, &end, 10);
+    if (end == e->d_name || *end != '\0' || fd == dirfd(d)) continue;
+    sockaddr_storage peer = {};
+    sockaddr_storage local = {};
+    socklen_t plen = sizeof peer;
+    socklen_t llen = sizeof local;
+    if (getpeername(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&peer), &plen) != 0 ||
+        getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&local), &llen) != 0) {
+      continue;
+    }
+    char addr[INET6_ADDRSTRLEN] = "";
+    int peer_port = -1;
+    int local_port = -1;
+    if (peer.ss_family == AF_INET) {
+      auto* p = reinterpret_cast<sockaddr_in*>(&peer);
+      inet_ntop(AF_INET, &p->sin_addr, addr, sizeof addr);
+      peer_port = ntohs(p->sin_port);
+      local_port = ntohs(reinterpret_cast<sockaddr_in*>(&local)->sin_port);
+    } else if (peer.ss_family == AF_INET6) {
+      auto* p = reinterpret_cast<sockaddr_in6*>(&peer);
+      inet_ntop(AF_INET6, &p->sin6_addr, addr, sizeof addr);
+      peer_port = ntohs(p->sin6_port);
+      local_port = ntohs(reinterpret_cast<sockaddr_in6*>(&local)->sin6_port);
+    }
+    if (peer_port == ri->remote_port && local_port == ri->server_port &&
+        strcmp(addr, ri->remote_addr) == 0) {
+      shutdown(static_cast<int>(fd), SHUT_RDWR);
+      break;
+    }
+  }
+  closedir(d);
+}

@@ -1,0 +1,227 @@
+#include "zqpolicy/zqPolicy.h"
+
+#include <civetweb.h>
+
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+#include "csi.h"
+#include "server/zqConnection.h"
+#include "server/zqCsi.h"
+#include "server/zqRoutes.h"
+#include "zqNetConfig.h"
+#include "zqcommon/zqLog.h"
+
+namespace {
+
+constexpr uint32_t kModeCount = 5;
+constexpr uint32_t kClassCount = 10;
+constexpr uint32_t kPolicyCount = 5;
+
+constexpr const char* kClassNames[kClassCount] = {"UNKNOWN_SELF_SIGNED",
+                                                  "PAIRED_DEVICE",
+                                                  "CA_ERROR",
+                                                  "UNKNOWN_USER",
+                                                  "KNOWN_CA_ERROR",
+                                                  "REGISTERED_DEVICE",
+                                                  "NON_TLS_CONNECTION",
+                                                  "INTERNAL_CONNECTION_8000",
+                                                  "INTERNAL_CONNECTION_8001",
+                                                  "CONN_SOURCE_UNKNOWN"};
+
+constexpr const char* kModeNames[kModeCount] = {"Access point", "Camera as hub", "Network mode",
+                                                "OTA Update", "Live Streaming"};
+
+struct Policy {
+  const char* name;
+  bool handlers;
+  bool downloads;
+};
+
+constexpr Policy kPolicies[kPolicyCount] = {
+    {"Allow-None", false, false},
+    {"zqTunnel", true, true},
+    {"TLS-Pairing(disabled)", false, false},
+    {"Wireless-Offload", true, true},
+    {"User-Endpoints", true, true},
+};
+
+// Source class x access mode -> policy id.
+constexpr uint32_t kTable[kClassCount][kModeCount] = {
+    {4, 0, 2, 0, 0},  // UNKNOWN_SELF_SIGNED
+    {4, 0, 3, 0, 0},  // PAIRED_DEVICE
+    {0, 0, 0, 0, 0},  // CA_ERROR
+    {0, 0, 0, 0, 0},  // UNKNOWN_USER
+    {0, 0, 0, 0, 0},  // KNOWN_CA_ERROR
+    {4, 0, 3, 0, 0},  // REGISTERED_DEVICE
+    {4, 0, 0, 0, 0},  // NON_TLS_CONNECTION
+    {1, 1, 1, 1, 1},  // INTERNAL_CONNECTION_8000
+    {0, 0, 0, 0, 0},  // INTERNAL_CONNECTION_8001
+    {0, 0, 0, 0, 0},  // CONN_SOURCE_UNKNOWN
+};
+
+// Accepted Host names: four process-wide slots of 50 characters. The first is the camera's
+// access-point address, the fourth the wired address derived at the first check.
+constexpr size_t kSlotSize = 50;
+char g_wiredHost[kSlotSize] = "";  // guarded by g_CSIMutex until set, then read-only
+
+void DeriveWiredAddress() {
+  std::lock_guard<std::mutex> lock(g_CSIMutex);
+  if (g_wiredHost[0] != '\0') return;
+  char identity[33] = {};
+  uint32_t len = 0;
+  if (csi_get(CSI_IDENTITY, 32, &len, identity) != 0) return;  // tried again next time
+  std::string wired = zqpolicy_wired_address(identity);
+  snprintf(g_wiredHost, sizeof g_wiredHost, "%s", wired.c_str());
+}
+
+}  // namespace
+
+uint32_t zqpolicy_source_class(int port, const char* address, const ZqTlsInfo* tls_info) {
+  if (tls_info != nullptr) return tls_info->words[0] | tls_info->words[1];
+  if (address != nullptr && strcmp(address, "127.0.0.1") == 0) {
+    if (port == 8000) return INTERNAL_CONNECTION_8000;
+    if (port == 8001) return INTERNAL_CONNECTION_8001;
+    return CONN_SOURCE_UNKNOWN;
+  }
+  if (address == nullptr || address[0] == '\0' || strcmp(address, "0.0.0.0") == 0 ||
+      strcmp(address, "::") == 0) {
+    return CONN_SOURCE_UNKNOWN;
+  }
+  return NON_TLS_CONNECTION;
+}
+
+void zqpolicy_classify_network_source(const mg_connection* conn, int port, const char* address,
+                                      const ZqTlsInfo* tls_info) {
+  ZqConnData* data = zq_conn_data(conn);
+  if (data != nullptr) data->source_class = zqpolicy_source_class(port, address, tls_info);
+}
+
+uint32_t zqpolicy_for(uint32_t source_class, uint32_t mode) { return kTable[source_class][mode]; }
+
+bool zqpolicy_admits(uint32_t policy, bool has_handler, const uint32_t* allowed,
+                     const char* method) {
+  if (policy >= kPolicyCount) return false;
+  if (!has_handler) {
+    return kPolicies[policy].downloads &&
+           (strcmp(method, "GET") == 0 || strcmp(method, "HEAD") == 0);
+  }
+  if (!kPolicies[policy].handlers || allowed == nullptr) return false;
+  for (const uint32_t* p = allowed; *p != kZqPolicyListEnd; ++p) {
+    if (*p == policy) return true;
+  }
+  return false;
+}
+
+std::string zqpolicy_wired_address(const char* identity) {
+  std::string first;
+  std::string second;
+  if (strlen(identity) > 13) {
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    first = digit(identity[11]) ? std::string(1, identity[11]) : "9";
+    second = digit(identity[12]) && digit(identity[13]) ? std::string(identity + 12, 2) : "99";
+  }
+  return "172.2" + first + ".1" + second + ".51";
+}
+
+int validate_host_header(mg_connection* conn) {
+  if (g_wiredHost[0] == '\0') DeriveWiredAddress();
+
+  const char* host = mg_get_header(conn, "Host");
+  if (host == nullptr) {
+    ZQ_LOG(ZQ_LOG_ERROR, "No host header in request");
+    return -1;
+  }
+  char value[1025];
+  snprintf(value, sizeof value, "%s", host);
+  char* colon = strchr(value, ':');
+  if (colon != nullptr) *colon = '\0';
+
+  char slots[4][kSlotSize] = {};
+  snprintf(slots[0], kSlotSize, "%s", zqnet_ap_address().c_str());
+  snprintf(slots[1], kSlotSize, "%s", "127.0.0.1");
+  snprintf(slots[2], kSlotSize, "%s", "localhost");
+  snprintf(slots[3], kSlotSize, "%s", g_wiredHost);
+  for (const char* slot : slots) {
+    if (slot[0] != '\0' && strcmp(value, slot) == 0) return 0;
+  }
+  ZQ_LOG(ZQ_LOG_ERROR, "Couldn't find Host:%s", value);
+  for (const char* slot : slots) ZQ_LOG(ZQ_LOG_ERROR, "    -%s", slot);
+  return -1;
+}
+
+const char* zqpolicy_name(uint32_t id) {
+  return id < kPolicyCount ? kPolicies[id].name : "INVALID";
+}
+
+const char* zqpolicy_class_name(uint32_t source_class) {
+  return source_class < kClassCount ? kClassNames[source_class] : "INVALID";
+}
+
+const char* zqpolicy_mode_name(uint32_t mode) {
+  return mode < kModeCount ? kModeNames[mode] : "INVALID";
+}
+
+uint32_t get_csi_access_mode() { return zq_csi_value(103, 0); }
+
+int zqpolicy_manager(mg_connection* conn) {
+  init_csi_monitor();
+  const mg_request_info* ri = mg_get_request_info(conn);
+  const ZqConnData* data = zq_conn_data(conn);
+  const uint32_t source = data != nullptr ? data->source_class : CONN_SOURCE_UNKNOWN;
+  const uint32_t mode = get_csi_access_mode();
+  const char* method = ri->request_method;
+  const char* uri = ri->local_uri != nullptr ? ri->local_uri : "";
+
+  const ZqRoute* route = zq_route_lookup(uri);
+  bool host_failed = false;
+  const char* kind = route != nullptr ? "Handler" : "File access";
+  if (mode >= kModeCount || source >= kClassCount - 1) {
+    ZQ_LOG(ZQ_LOG_ERROR, "%s %s: Invalid net_mode %d or source %d", method, uri, mode, source);
+    host_failed = validate_host_header(conn) != 0;
+    kind = "Handler";
+  } else if (zqpolicy_admits(zqpolicy_for(source, mode), route != nullptr,
+                             route != nullptr ? route->policies : nullptr, method)) {
+    if (validate_host_header(conn) == 0) return 0;
+    host_failed = true;
+  }
+
+  if (!host_failed) validate_host_header(conn);  // for its log lines
+  ZQ_LOG(ZQ_LOG_ERROR, "%s FORBIDDEN - Policy for '%s %s' from %s in mode %s", kind, method, uri,
+         zqpolicy_class_name(source), zqpolicy_mode_name(mode));
+  mg_send_http_error(conn, 403, "%s", "Connection forbidden");
+  return 1;
+}
+
+void zqpolicy_subscriber_list(mg_context* /*server*/, uint32_t id) {
+  printf("Subscribers: ");
+  for (const ZqRoute& r : zq_routes()) {
+    for (const uint32_t* p = r.policies; *p != kZqPolicyListEnd; ++p) {
+      if (*p == id) {
+        printf(" %s", r.prefix);
+        break;
+      }
+    }
+  }
+}
+
+void zqpolicy_table_print(mg_context* server) {
+  printf("\nPOLICIES\n");
+  for (uint32_t id = 0; id < kPolicyCount; ++id) {
+    printf("\n== %s ==\n", kPolicies[id].name);
+    if (!kPolicies[id].handlers) printf("All handlers blocked\n");
+    zqpolicy_subscriber_list(server, id);
+    printf("\nFile download %s\n", kPolicies[id].downloads ? "permitted" : "forbidden");
+  }
+  printf("\n%-25s", "POLICY TABLE");
+  for (const char* mode : kModeNames) printf("%-25s", mode);
+  printf("\n");
+  for (uint32_t c = 0; c < kClassCount; ++c) {
+    printf("%-25s", kClassNames[c]);
+    for (uint32_t m = 0; m < kModeCount; ++m) printf("%-25s", kPolicies[kTable[c][m]].name);
+    printf("\n");
+  }
+  printf("\n");
+  fflush(stdout);
+}

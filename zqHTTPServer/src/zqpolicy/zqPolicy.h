@@ -1,0 +1,79 @@
+// Who may use the daemon: every request is admitted or refused by where its connection comes
+// from (its source class, fixed when the connection is accepted), the camera's network access
+// mode (status 103) and the route it asks for (each route carries its allowed policies;
+// requests that no route takes are file access). A second check accepts only Host headers
+// that name one of the camera's own addresses. Refusals are answered 403
+// "Connection forbidden".
+#ifndef ZQ_ZQHTTPSERVER_SRC_ZQPOLICY_ZQPOLICY_H_
+#define ZQ_ZQHTTPSERVER_SRC_ZQPOLICY_ZQPOLICY_H_
+
+#include <cstdint>
+#include <string>
+
+struct mg_connection;
+struct mg_context;
+
+enum ZqSourceClass : uint32_t {
+  UNKNOWN_SELF_SIGNED = 0,
+  PAIRED_DEVICE = 1,
+  CA_ERROR = 2,
+  UNKNOWN_USER = 3,
+  KNOWN_CA_ERROR = 4,
+  REGISTERED_DEVICE = 5,
+  NON_TLS_CONNECTION = 6,
+  INTERNAL_CONNECTION_8000 = 7,
+  INTERNAL_CONNECTION_8001 = 8,
+  CONN_SOURCE_UNKNOWN = 9,
+};
+
+enum ZqPolicyId : uint32_t {
+  kPolicyAllowNone = 0,
+  kPolicyZqTunnel = 1,
+  kPolicyTlsPairing = 2,
+  kPolicyWirelessOffload = 3,
+  kPolicyUserEndpoints = 4,
+};
+
+// The two words a TLS layer reports about the peer's certificate; their OR is the class.
+struct ZqTlsInfo {
+  uint32_t words[2];
+};
+
+// The source class of a connection from `address` that arrived on the camera port `port`
+// (80, 8000, 8001 or 8080; host runs map their ports to these roles first).
+uint32_t zqpolicy_source_class(int port, const char* address, const ZqTlsInfo* tls_info);
+
+// Sets the connection's source class (its user data); called once per connection before its
+// first request.
+void zqpolicy_classify_network_source(const mg_connection* conn, int port, const char* address,
+                                      const ZqTlsInfo* tls_info);
+
+// The request-begin hook: 0 lets the request proceed, 1 when it has refused it (answered).
+int zqpolicy_manager(mg_connection* conn);
+
+// 0 when the Host header names an accepted address, -1 otherwise (logged).
+int validate_host_header(mg_connection* conn);
+
+// The policy a class gets in an access mode (both must be in range).
+uint32_t zqpolicy_for(uint32_t source_class, uint32_t mode);
+
+// Whether `policy` admits a request: file access (no route) needs a download policy and GET
+// or HEAD; a route needs a handler policy that is in its allowed list.
+bool zqpolicy_admits(uint32_t policy, bool has_handler, const uint32_t* allowed,
+                     const char* method);
+
+// The wired-network address derived from the camera's identity text (status 0).
+std::string zqpolicy_wired_address(const char* identity);
+
+const char* zqpolicy_name(uint32_t id);
+const char* zqpolicy_class_name(uint32_t source_class);
+const char* zqpolicy_mode_name(uint32_t mode);
+
+// Start-up print of the policies, their subscribers and the table, on standard output.
+void zqpolicy_table_print(mg_context* server);
+void zqpolicy_subscriber_list(mg_context* server, uint32_t id);
+
+// The current access mode from the status listener (0 when unknown).
+uint32_t get_csi_access_mode();
+
+#endif  // ZQ_ZQHTTPSERVER_SRC_ZQPOLICY_ZQPOLICY_H_
