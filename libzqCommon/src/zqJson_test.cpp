@@ -1,10 +1,11 @@
 #include "zqcommon/zqJson.h"
 
 #include <gtest/gtest.h>
+
 #include <nlohmann/json.hpp>
 
 TEST(ZqJson, EscapedTextAlwaysParsesBackToItself) {
-  const std::string cases[] = {"plain", "", "quote\" back\\slash", "ctl\x01\x1f\n\t",
+  const std::string cases[] = {"plain",       "",       "quote\" back\\slash", "ctl\x01\x1f\n\t",
                                "caf\xc3\xa9", "/slash/"};
   for (const std::string& s : cases) {
     std::string doc = "\"" + zq_json_escape(s) + "\"";

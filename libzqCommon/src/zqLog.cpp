@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-
 #include <string>
 
 #include "zqcommon/zqPaths.h"
@@ -62,8 +61,8 @@ void zqUtilKlogMsgLevel(uint32_t level, int line, const char* file, const char* 
   char buf[kZqLogLineSize];
   va_list args;
   va_start(args, format);
-  zqUtilFormatLogLine(buf, static_cast<long>(now.tv_sec), now.tv_nsec / 1000000, level, line,
-                      file, format, args);
+  zqUtilFormatLogLine(buf, static_cast<long>(now.tv_sec), now.tv_nsec / 1000000, level, line, file,
+                      format, args);
   va_end(args);
   syslog(LOG_ERR, "%s", buf);
 }

@@ -47,12 +47,11 @@ size_t zqUtilFormatLogLine(char* out, long seconds, long millis, uint32_t level,
                            const char* file, const char* format, va_list args)
     __attribute__((format(printf, 7, 0)));
 
-#define ZQ_LOG(level, ...)                                                      \
-  do {                                                                          \
-    if (g_logLevel >= static_cast<uint32_t>(level)) {                           \
-      zqUtilKlogMsgLevel(static_cast<uint32_t>(level), __LINE__, __FILE_NAME__, \
-                         __VA_ARGS__);                                          \
-    }                                                                           \
+#define ZQ_LOG(level, ...)                                                                    \
+  do {                                                                                        \
+    if (g_logLevel >= static_cast<uint32_t>(level)) {                                         \
+      zqUtilKlogMsgLevel(static_cast<uint32_t>(level), __LINE__, __FILE_NAME__, __VA_ARGS__); \
+    }                                                                                         \
   } while (0)
 
 // Debug words shared by the messaging code and the rest of the daemon.
@@ -74,11 +73,11 @@ inline constexpr uint32_t kZqDebugHexDump = 1u << 8;
 void zqDebugLog(uint32_t threshold, const char* function, int line, const char* format, ...)
     __attribute__((format(printf, 4, 5)));
 
-#define ZQ_DBG(threshold, ...)                                 \
-  do {                                                         \
-    if (g_debug_level > static_cast<uint32_t>(threshold)) {    \
+#define ZQ_DBG(threshold, ...)                                  \
+  do {                                                          \
+    if (g_debug_level > static_cast<uint32_t>(threshold)) {     \
       zqDebugLog((threshold), __func__, __LINE__, __VA_ARGS__); \
-    }                                                          \
+    }                                                           \
   } while (0)
 
 #endif  // ZQ_LIBZQCOMMON_INCLUDE_ZQCOMMON_ZQLOG_H_

@@ -1,14 +1,14 @@
 // The simulated control service: a small camera that keeps its state in the shared simulator
 // state, records every command in the journal and obeys the fault switches.
+#include "zqsim/SimControl.h"
+
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
-#include <atomic>
-
 #include "zqCtrlD.h"
 #include "zqcommon/zqErrors.h"
-#include "zqsim/SimControl.h"
 #include "zqsim/SimState.h"
 
 using zqsim::SimState;
@@ -21,7 +21,8 @@ std::atomic<int> g_openCount{0};
 uint32_t LoadU32(const void* p, uint32_t len, uint32_t offset) {
   uint32_t v = 0;
   const uint8_t* b = static_cast<const uint8_t*>(p);
-  for (uint32_t i = 0; i < 4 && offset + i < len; ++i) v |= static_cast<uint32_t>(b[offset + i]) << (8 * i);
+  for (uint32_t i = 0; i < 4 && offset + i < len; ++i)
+    v |= static_cast<uint32_t>(b[offset + i]) << (8 * i);
   return v;
 }
 
@@ -70,7 +71,8 @@ int32_t ControlExecute(uint32_t command, const void* param, uint32_t param_len, 
         return ZQ_OK;
       case kCmdDateTime:
         memset(cam.date_time, 0, sizeof cam.date_time);
-        memcpy(cam.date_time, param, param_len < sizeof cam.date_time ? param_len : sizeof cam.date_time);
+        memcpy(cam.date_time, param,
+               param_len < sizeof cam.date_time ? param_len : sizeof cam.date_time);
         return ZQ_OK;
       case kCmdSetting: {
         uint32_t id = LoadU32(param, param_len, 0);
@@ -123,8 +125,8 @@ int32_t zqcontrol_send_command_param_response_ex(uint32_t command, const void* p
   bool faulted = false;
   int32_t status = zqsim::ControlFault(command, &faulted);
   if (!faulted) {
-    status = zqsim::ControlExecute(command, param, param_len, response, response_size,
-                                   response_len);
+    status =
+        zqsim::ControlExecute(command, param, param_len, response, response_size, response_len);
   }
   zqsim::JournalAppend(command, param, param_len, status);
   return status;
@@ -157,13 +159,14 @@ int32_t zqcontrol_get_camera_info(zqcontrol_camera_info* info) {
 
 int32_t zqc_state_get_model_number(uint8_t* model_number) {
   if (model_number == nullptr) return ZQ_ERR_INVALID_PARAM;
-  *model_number = SimState::Get().Read([](const SimStateData& d) { return d.identity.model_number; });
+  *model_number =
+      SimState::Get().Read([](const SimStateData& d) { return d.identity.model_number; });
   return ZQ_OK;
 }
 
-#define ZQSIM_TEXT_GETTER(field)                                                  \
-  int32_t zqc_state_get_##field(char* text, size_t size) {                        \
-    return SimState::Get().Read(                                                  \
+#define ZQSIM_TEXT_GETTER(field)                                                        \
+  int32_t zqc_state_get_##field(char* text, size_t size) {                              \
+    return SimState::Get().Read(                                                        \
         [&](const SimStateData& d) { return CopyText(text, size, d.identity.field); }); \
   }
 ZQSIM_TEXT_GETTER(model_name)
@@ -183,7 +186,8 @@ int32_t zqc_state_get_ap_has_default_credentials(bool* value) {
 
 int32_t zqc_state_get_common_camera_features(uint32_t* value) {
   if (value == nullptr) return ZQ_ERR_INVALID_PARAM;
-  *value = SimState::Get().Read([](const SimStateData& d) { return d.identity.common_camera_features; });
+  *value =
+      SimState::Get().Read([](const SimStateData& d) { return d.identity.common_camera_features; });
   return ZQ_OK;
 }
 

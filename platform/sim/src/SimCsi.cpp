@@ -3,8 +3,8 @@
 #include <mutex>
 #include <set>
 
-#include "csi.h"
 #include "ZQCSIListener.h"
+#include "csi.h"
 #include "zqcommon/zqErrors.h"
 #include "zqsim/SimState.h"
 

@@ -1,10 +1,11 @@
 // The control-service library's text helpers and the network configuration of a host run.
+#include <civetweb.h>
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#include <civetweb.h>
 #include <nlohmann/json.hpp>
 
 #include "zqCtrlD.h"
@@ -51,10 +52,13 @@ void http_print_error_response_ex(std::string& stream, const char* path, const c
   // Texts may come from clients: the library builds the body with a JSON writer so that it
   // always parses.
   auto text = [](const char* s) { return std::string(s != nullptr ? s : ""); };
-  nlohmann::ordered_json body = {
-      {"path", text(path)},     {"params", text(params)}, {"error", err},
-      {"error_name", zqErrno2Str(err)}, {"detail", text(detail)}, {"function", text(function)},
-      {"line", line}};
+  nlohmann::ordered_json body = {{"path", text(path)},
+                                 {"params", text(params)},
+                                 {"error", err},
+                                 {"error_name", zqErrno2Str(err)},
+                                 {"detail", text(detail)},
+                                 {"function", text(function)},
+                                 {"line", line}};
   std::string json =
       body.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
   ss_printf(stream, "HTTP/1.1 %sContent-Type: application/json\r\n",

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+
 #include <nlohmann/json.hpp>
 
 #include "zqCtrlD.h"
@@ -24,8 +25,7 @@ TEST(SimHelpers, ErrorResponseIsAWholeAnswerWithValidJson) {
   size_t body = out.find("\r\n\r\n");
   ASSERT_NE(body, std::string::npos);
   std::string json = out.substr(body + 4);
-  EXPECT_NE(out.find("Content-Length: " + std::to_string(json.size()) + "\r\n"),
-            std::string::npos);
+  EXPECT_NE(out.find("Content-Length: " + std::to_string(json.size()) + "\r\n"), std::string::npos);
   auto doc = nlohmann::json::parse(json);
   EXPECT_EQ(doc["error"], -3);
   EXPECT_EQ(doc["params"], "a=\"q\"\x01");

@@ -1,12 +1,11 @@
 #include "zqsim/SimState.h"
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
-#include "csi.h"
 #include "ZQCSIListener.h"
+#include "csi.h"
 #include "zqCtrlD.h"
 #include "zqcommon/zqErrors.h"
 #include "zqsim/SimControl.h"
@@ -121,9 +120,14 @@ TEST(SimControl, JournalRecordsCommandsAndFaultsWin) {
 TEST(SimControl, ShutdownMakesStatusReportShuttingDown) {
   ResetCamera();
   uint8_t record[634];
-  EXPECT_EQ(zqcontrol_send_command_param_response(zqsim::kCmdStatus, nullptr, 0, record, sizeof record), ZQ_OK);
-  EXPECT_EQ(zqcontrol_send_command_param_response(zqsim::kCmdShutdown, nullptr, 0, nullptr, 0), ZQ_OK);
-  EXPECT_EQ(zqcontrol_send_command_param_response(zqsim::kCmdStatus, nullptr, 0, record, sizeof record), ZQ_ERR_NAK_OFF);
+  EXPECT_EQ(
+      zqcontrol_send_command_param_response(zqsim::kCmdStatus, nullptr, 0, record, sizeof record),
+      ZQ_OK);
+  EXPECT_EQ(zqcontrol_send_command_param_response(zqsim::kCmdShutdown, nullptr, 0, nullptr, 0),
+            ZQ_OK);
+  EXPECT_EQ(
+      zqcontrol_send_command_param_response(zqsim::kCmdStatus, nullptr, 0, record, sizeof record),
+      ZQ_ERR_NAK_OFF);
 }
 
 }  // namespace

@@ -62,7 +62,8 @@ int StatusGet(const std::string& id_text) {
     const zqsim::StatusSlot& s = d.status[id];
     if (!s.present) return std::string("(unset)");
     if (s.kind == zqsim::StatusKind::kText || s.size > 4) {
-      return std::string(reinterpret_cast<const char*>(s.data), strnlen(reinterpret_cast<const char*>(s.data), s.size));
+      return std::string(reinterpret_cast<const char*>(s.data),
+                         strnlen(reinterpret_cast<const char*>(s.data), s.size));
     }
     uint64_t v = 0;
     for (size_t i = 0; i < s.size; ++i) v |= static_cast<uint64_t>(s.data[i]) << (8 * i);
@@ -94,7 +95,8 @@ int StatusSet(const std::string& id_text, const std::string& value) {
              "-byte number: " + value;
     }
     memset(s.data, 0, sizeof s.data);
-    for (size_t i = 0; i < width; ++i) s.data[i] = static_cast<uint8_t>(static_cast<uint64_t>(v) >> (8 * i));
+    for (size_t i = 0; i < width; ++i)
+      s.data[i] = static_cast<uint8_t>(static_cast<uint64_t>(v) >> (8 * i));
     s.size = static_cast<uint16_t>(width);
     s.present = 1;
     return "";
@@ -153,7 +155,8 @@ int ControlClear() {
 int ControlFail(const std::string& command_text, const std::string& status_text, bool set) {
   long long command = 0;
   long long status = 0;
-  if (!ParseInt(command_text, 0, UINT32_MAX, &command)) return Fail("bad command number: " + command_text);
+  if (!ParseInt(command_text, 0, UINT32_MAX, &command))
+    return Fail("bad command number: " + command_text);
   if (set && (!ParseInt(status_text, INT32_MIN, -1, &status))) {
     return Fail("status must be a negative code: " + status_text);
   }

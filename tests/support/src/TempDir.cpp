@@ -1,14 +1,13 @@
 #include "zqtest/TempDir.h"
 
 #include <ftw.h>
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
-
-#include <gtest/gtest.h>
 
 namespace zqtest {
 namespace {

@@ -1,14 +1,13 @@
 #include "zqtest/TestServer.h"
 
 #include <arpa/inet.h>
+#include <civetweb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdlib>
-
-#include <civetweb.h>
 
 #include "server/zqServerStop.h"
 
@@ -60,7 +59,8 @@ std::string RawRequest(int port, const std::string& request, int timeout_ms) {
 }
 
 std::string RawGet(int port, const std::string& path) {
-  return RawRequest(port, "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+  return RawRequest(port,
+                    "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
 }
 
 std::string BodyOf(const std::string& answer) {

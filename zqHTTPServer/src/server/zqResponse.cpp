@@ -1,9 +1,9 @@
 #include "server/zqResponse.h"
 
+#include <civetweb.h>
+
 #include <cstring>
 #include <string>
-
-#include <civetweb.h>
 
 #include "zqcommon/zqJson.h"
 
@@ -118,8 +118,7 @@ void writeHttpResponseHeader(mg_connection* conn, int code) {
 }
 
 void writeHttpErrorResponseHeader(mg_connection* conn, int code) {
-  mg_printf(conn,
-            "HTTP/1.1 %d \r\nContent-Type: application/json\r\nContent-Length: 0\r\n\r\n",
+  mg_printf(conn, "HTTP/1.1 %d \r\nContent-Type: application/json\r\nContent-Length: 0\r\n\r\n",
             code);
 }
 

@@ -2,6 +2,7 @@
 
 #include <civetweb.h>
 #include <gtest/gtest.h>
+
 #include <nlohmann/json.hpp>
 
 #include "zqtest/TempDir.h"
@@ -62,7 +63,8 @@ TEST(ZqResponse, ChunkedStreamFraming) {
   EXPECT_EQ(answer,
             "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
             "Transfer-Encoding: chunked\r\n\r\n"
-            "1a\r\n" + alphabet + "\r\n" + "11170\r\n" + big + "\r\n0\r\n\r\n");
+            "1a\r\n" +
+                alphabet + "\r\n" + "11170\r\n" + big + "\r\n0\r\n\r\n");
   EXPECT_EQ(results, (std::vector<int>{26, 70000}));
 }
 
@@ -75,8 +77,10 @@ TEST(ZqResponse, InternalErrorBodyIsValidJsonInOrder) {
       "{\n\"version\": \"6.00\",\n\"url\": \"/zq/zqTurbo\",\n\"query\": \"p=\\\"1\\\"\",\n"
       "\"error_code\": -1,\n\"error_msg\": \"csi_set error\",\n"
       "\"function\": \"zqTurboHandler\",\n\"line\": 92\n}\n";
-  EXPECT_EQ(answer, "HTTP/1.1 500 Internal Server Error\r\nContent-Type: application/json\r\n"
-                    "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+  EXPECT_EQ(answer,
+            "HTTP/1.1 500 Internal Server Error\r\nContent-Type: application/json\r\n"
+            "Content-Length: " +
+                std::to_string(body.size()) + "\r\n\r\n" + body);
   EXPECT_TRUE(nlohmann::json::accept(body));
 
   // A missing function is an empty string.

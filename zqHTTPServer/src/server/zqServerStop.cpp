@@ -1,6 +1,7 @@
 #include "server/zqServerStop.h"
 
 #include <arpa/inet.h>
+#include <civetweb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -9,8 +10,6 @@
 #include <chrono>
 #include <thread>
 #include <vector>
-
-#include <civetweb.h>
 
 namespace {
 
