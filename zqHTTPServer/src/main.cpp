@@ -26,6 +26,9 @@ void OnSignal(int sig) { exit_flag = sig; }
 // Signals the crash handler leaves alone: SIGTERM and SIGINT stop the daemon in order.
 constexpr uint32_t kCrashSignalMask = 0x0F0001EB;
 
+// How long a stop waits for running requests.
+constexpr long kDrainMs = 30000;
+
 }  // namespace
 
 int main(int /*argc*/, char** /*argv*/) {
@@ -71,6 +74,9 @@ int main(int /*argc*/, char** /*argv*/) {
 
   while (exit_flag == 0) sleep(1);
 
+  // Running requests (a download, a clip being extracted) finish first; a client that keeps
+  // the daemon waiting longer than this is cut.
+  zq_server_drain(kDrainMs);
   zq_server_stop(ctx);
   fflush(stdout);
   fflush(stderr);

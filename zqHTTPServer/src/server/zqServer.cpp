@@ -2,6 +2,7 @@
 
 #include <civetweb.h>
 #include <malloc.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -17,6 +18,8 @@
 namespace {
 
 std::atomic<int> g_nextWorker{0};
+std::atomic<int> g_activeRequests{0};
+std::atomic<bool> g_draining{false};
 thread_local int t_workerIndex = -1;
 
 // Requests polled so often that logging them would drown the log.
@@ -31,12 +34,13 @@ void* InitThread(const mg_context* /*ctx*/, int thread_type) {
 }
 
 int InitConnection(const mg_connection* /*conn*/, void** conn_data) {
-  auto* data = new ZqConnData();  // freed in ConnectionClosed
+  auto* data = new ZqConnData();  // freed in ConnectionClose
   *conn_data = data;
   return 0;
 }
 
-void ConnectionClosed(const mg_connection* conn) {
+// The library forgets the user data right after this callback, so it is freed here.
+void ConnectionClose(const mg_connection* conn) {
   delete zq_conn_data(conn);
   mg_set_user_connection_data(conn, nullptr);
 }
@@ -55,6 +59,11 @@ int BeginRequest(mg_connection* conn) {
     data->classified = true;
   }
   if (data != nullptr) data->in_request = true;
+  g_activeRequests.fetch_add(1);
+  if (g_draining.load()) {
+    mg_send_http_error(conn, 503, "%s", "Server is stopping");
+    return 1;
+  }
 
   const char* uri = ri->local_uri != nullptr ? ri->local_uri : "";
   if (g_logLevel >= ZQ_LOG_INFO && !Quiet(uri)) {
@@ -69,6 +78,7 @@ int BeginRequest(mg_connection* conn) {
 void EndRequest(const mg_connection* conn, int /*status*/) {
   ZqConnData* data = zq_conn_data(conn);
   if (data != nullptr) data->in_request = false;
+  g_activeRequests.fetch_sub(1);
   malloc_trim(0);
 }
 
@@ -141,6 +151,13 @@ mg_context* zq_server_start(int worker_threads) {
   callbacks.http_error = HttpError;
   callbacks.init_thread = InitThread;
   callbacks.init_connection = InitConnection;
-  callbacks.connection_closed = ConnectionClosed;
+  callbacks.connection_close = ConnectionClose;
   return mg_start(&callbacks, nullptr, argv.data());
+}
+
+void zq_server_drain(long max_ms) {
+  g_draining.store(true);
+  for (long waited = 0; g_activeRequests.load() > 0 && waited < max_ms; waited += 10) {
+    usleep(10 * 1000);
+  }
 }

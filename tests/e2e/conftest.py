@@ -1,0 +1,167 @@
+"""End-to-end fixtures: a simulated camera and the real daemon on free ports.
+
+Every test gets its own camera root (ZQ_ROOT) with the camera image, a copy of the sample
+card and fresh simulator state, so tests can run in parallel without seeing each other.
+The binaries come from ZQ_BIN_DIR (default: build/bin of this checkout).
+"""
+
+import http.client
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import tempfile
+import time
+
+import pytest
+
+REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+BIN_DIR = os.environ.get("ZQ_BIN_DIR", os.path.join(REPO, "build", "bin"))
+IMAGE = os.path.join(REPO, "platform", "sim", "image")
+
+# Roles of the four listening ports, as the daemon numbers them.
+PUBLIC, INTERNAL, INTERNAL2, ALTERNATE = range(4)
+
+
+def free_ports(n):
+    """n ports that were free a moment ago (held together so they differ)."""
+    socks = []
+    try:
+        for _ in range(n):
+            s = socket.socket()
+            s.bind(("127.0.0.1", 0))
+            socks.append(s)
+        return [s.getsockname()[1] for s in socks]
+    finally:
+        for s in socks:
+            s.close()
+
+
+@pytest.fixture(scope="session")
+def sample_card(tmp_path_factory):
+    """One sample card per test session; cameras copy it."""
+    card = tmp_path_factory.mktemp("card") / "fuse_d"
+    env = dict(os.environ, ZQ_ROOT=str(card.parent))
+    subprocess.run([os.path.join(BIN_DIR, "zqsim"), "card", "make", str(card)],
+                   env=env, check=True)
+    return card
+
+
+class Camera:
+    """A camera root with the simulator state and, once started, the daemon."""
+
+    def __init__(self, root, card):
+        self.root = root
+        self.ports = free_ports(4)
+        self.env = dict(os.environ, ZQ_ROOT=root,
+                        ZQ_LISTENING_PORTS=",".join(str(p) for p in self.ports))
+        shutil.copytree(IMAGE, root, dirs_exist_ok=True)
+        if card is not None:
+            shutil.copytree(card, self.path("/tmp/fuse_d"))
+        self.zqsim("reset")
+        self.proc = None
+        self.stdout_path = os.path.join(root, "daemon.out")
+        self.stderr_path = os.path.join(root, "daemon.err")
+
+    def path(self, camera_path):
+        return self.root + camera_path
+
+    def zqsim(self, *args, check=True):
+        r = subprocess.run([os.path.join(BIN_DIR, "zqsim"), *map(str, args)], env=self.env,
+                           capture_output=True, text=True)
+        if check and r.returncode != 0:
+            raise AssertionError(f"zqsim {args} failed: {r.stderr}")
+        return r
+
+    def start(self, timeout=10.0):
+        self.proc = subprocess.Popen([os.path.join(BIN_DIR, "zqHTTPServer")], env=self.env,
+                                     stdout=open(self.stdout_path, "wb"),
+                                     stderr=open(self.stderr_path, "wb"))
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if self.proc.poll() is not None:
+                raise AssertionError(f"daemon exited with {self.proc.returncode}: {self.stderr()}")
+            try:
+                socket.create_connection(("127.0.0.1", self.ports[INTERNAL]), 0.2).close()
+                return self
+            except OSError:
+                time.sleep(0.02)
+        raise AssertionError("daemon did not start listening")
+
+    def stop(self, sig=signal.SIGTERM, timeout=10.0):
+        """Stops the daemon; returns (exit status, seconds it took)."""
+        if self.proc is None or self.proc.poll() is not None:
+            return (self.proc.returncode if self.proc else None), 0.0
+        t0 = time.monotonic()
+        self.proc.send_signal(sig)
+        try:
+            self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+        return self.proc.returncode, time.monotonic() - t0
+
+    def stdout(self):
+        with open(self.stdout_path, "rb") as f:
+            return f.read().decode("utf-8", "replace")
+
+    def stderr(self):
+        with open(self.stderr_path, "rb") as f:
+            return f.read().decode("utf-8", "replace")
+
+    def connection(self, role=INTERNAL, timeout=10):
+        return http.client.HTTPConnection("127.0.0.1", self.ports[role], timeout=timeout)
+
+    def request(self, method, path, role=INTERNAL, headers=None, body=None):
+        """(status, headers dict with lower-case names, body bytes)."""
+        conn = self.connection(role)
+        try:
+            conn.request(method, path, body=body, headers=headers or {})
+            r = conn.getresponse()
+            data = r.read()
+            return r.status, {k.lower(): v for k, v in r.getheaders()}, data
+        finally:
+            conn.close()
+
+    def get(self, path, **kw):
+        return self.request("GET", path, **kw)
+
+    def raw(self, data, role=INTERNAL, timeout=5.0):
+        """Sends raw bytes and returns everything the daemon writes until it closes."""
+        with socket.create_connection(("127.0.0.1", self.ports[role]), timeout) as s:
+            s.sendall(data)
+            out = b""
+            try:
+                while True:
+                    chunk = s.recv(65536)
+                    if not chunk:
+                        break
+                    out += chunk
+            except socket.timeout:
+                pass
+            return out
+
+
+@pytest.fixture
+def camera(sample_card):
+    """A running daemon against a fresh simulated camera with the sample card."""
+    root = tempfile.mkdtemp(prefix="zqcam.")
+    cam = Camera(root, sample_card)
+    cam.start()
+    yield cam
+    status, _ = cam.stop()
+    err = cam.stderr()
+    shutil.rmtree(root, ignore_errors=True)
+    assert "ERROR: AddressSanitizer" not in err and "runtime error:" not in err, err
+    assert status == 0, f"daemon exit status {status}: {err[-2000:]}"
+
+
+@pytest.fixture
+def bare_camera(sample_card):
+    """A camera root with the sample card whose daemon the test starts itself."""
+    root = tempfile.mkdtemp(prefix="zqcam.")
+    cam = Camera(root, sample_card)
+    yield cam
+    cam.stop()
+    shutil.rmtree(root, ignore_errors=True)

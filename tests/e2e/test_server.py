@@ -1,0 +1,262 @@
+"""The daemon as a server: start-up, stop, routes, downloads, the busy rule, bad requests."""
+
+import os
+import re
+import signal
+import socket
+import time
+
+import pytest
+
+from conftest import ALTERNATE, INTERNAL, PUBLIC
+
+CLIP = "/videos/DCIM/100TAVRO/ZQ010001.MP4"
+PROXY = "/videos/DCIM/100TAVRO/ZQ010001.LRV"
+BUSY_TEXT = b"File temporarily unavailable while recording or download paused"
+
+
+def card_bytes(camera, name):
+    with open(camera.path("/tmp/fuse_d/DCIM/100TAVRO/" + name), "rb") as f:
+        return f.read()
+
+
+def test_startup_prints_workers_and_policy_table(camera):
+    out = camera.stdout()
+    assert "Using extended memory configuration 8 threads" in out  # default model 58
+    assert "\nPOLICIES\n" in out
+    assert "== zqTunnel ==\nSubscribers:  /modkit /zq/zqModkit" in out
+    assert "INTERNAL_CONNECTION_8000 zqTunnel" in out
+    assert "error logging only" in camera.stderr()
+
+
+def test_low_memory_model_and_extended_logging(bare_camera):
+    bare_camera.zqsim("identity", "set", "model_number", "57")
+    bare_camera.zqsim("status", "set", "123", str(0x800))
+    bare_camera.start()
+    assert "Using low memory configuration 5 threads" in bare_camera.stdout()
+    assert "Extended logging on" in bare_camera.stderr()
+    assert bare_camera.stop()[0] == 0
+
+
+@pytest.mark.parametrize("sig", [signal.SIGTERM, signal.SIGINT])
+def test_signal_stops_within_about_a_second(bare_camera, sig):
+    bare_camera.start()
+    # An idle keep-alive connection must not hold the stop up.
+    conn = bare_camera.connection()
+    conn.request("GET", "/zq/version")
+    conn.getresponse().read()
+    status, seconds = bare_camera.stop(sig)
+    conn.close()
+    assert status == 0
+    assert seconds < 2.0
+
+
+def test_running_download_finishes_before_stop(bare_camera):
+    big = bare_camera.path("/tmp/fuse_d/DCIM/100TAVRO/ZQ010003.MP4")
+    with open(big, "wb") as f:
+        f.truncate(64 << 20)
+    bare_camera.start()
+    conn = bare_camera.connection()
+    conn.request("GET", "/videos/DCIM/100TAVRO/ZQ010003.MP4")
+    r = conn.getresponse()
+    first = r.read(1 << 20)
+    bare_camera.proc.send_signal(signal.SIGTERM)
+    rest = r.read()
+    assert len(first) + len(rest) == 64 << 20
+    assert bare_camera.proc.wait(10) == 0
+
+
+def test_version_and_turbo(camera):
+    status, headers, body = camera.get("/zq/version?anything=1")
+    assert status == 200 and body == b'{ "CivetWeb version": "1.11" }\n'
+    assert headers["content-type"] == "application/json"
+
+    status, _, body = camera.get("/zq/zqTurbo?p=1")
+    assert (status, body) == (200, b'{"turbo":"1"}\n\n')
+    assert camera.zqsim("status", "get", "138").stdout.strip() == "1"
+    status, _, body = camera.get("/zq/zqTurbo?x=2&p=0")
+    assert (status, body) == (200, b'{"turbo":"0"}\n\n')
+    assert camera.zqsim("status", "get", "138").stdout.strip() == "0"
+
+    for bad in ["/zq/zqTurbo", "/zq/zqTurbo?p=10", "/zq/zqTurbo?p=", "/zq/zqTurbo?q=1",
+                "/zq/zqTurbo?p=1&x=2"]:
+        assert camera.get(bad)[:3:2] == (400, b"{}\n"), bad
+
+
+def test_routes_without_handlers_answer_not_implemented(camera):
+    status, headers, body = camera.get("/zq/zqWebcam/status")
+    assert (status, body) == (501, b"{}\n")
+    assert headers["content-type"] == "application/json"
+
+
+def test_whole_download_head_and_types(camera):
+    status, headers, body = camera.get(CLIP)
+    assert status == 200
+    assert body == card_bytes(camera, "ZQ010001.MP4")
+    assert headers["content-type"] == "video/mp4"
+    assert headers["accept-ranges"] == "bytes"
+    assert int(headers["content-length"]) == len(body)
+
+    status, headers, body = camera.request("HEAD", PROXY)
+    assert status == 200 and body == b""
+    assert headers["content-type"] == "video/mp4"  # the proxy is an MP4 too
+    assert int(headers["content-length"]) == len(card_bytes(camera, "ZQ010001.LRV"))
+
+    status, headers, _ = camera.get("/videos/DCIM/100TAVRO/TAVR0003.JPG")
+    assert status == 200 and headers["content-type"] == "image/jpeg"
+    assert b"Tavro camera" in camera.get("/")[2]
+
+
+def test_ranges_and_resumed_download(camera):
+    whole = card_bytes(camera, "ZQ010001.MP4")
+    n = len(whole)
+
+    status, headers, body = camera.get(CLIP, headers={"Range": "bytes=100-199"})
+    assert status == 206 and body == whole[100:200]
+    assert headers["content-range"] == f"bytes 100-199/{n}"
+
+    status, _, body = camera.get(CLIP, headers={"Range": "bytes=-10"})
+    assert status == 206 and body == whole[-10:]
+    status, _, body = camera.get(CLIP, headers={"Range": f"bytes=5000-{n + 1000}"})
+    assert status == 206 and body == whole[5000:]
+    # An odd offset inside an aligned block, across the first chunk boundary.
+    status, _, body = camera.get(CLIP, headers={"Range": "bytes=4097-"})
+    assert status == 206 and body == whole[4097:]
+
+    status, headers, _ = camera.get(CLIP, headers={"Range": f"bytes={n}-"})
+    assert status == 416 and headers["content-range"] == f"bytes */{n}"
+    # Malformed or multiple ranges are ignored: the whole file.
+    for value in ["bytes=abc", "bytes=1-2,5-6", "items=0-1"]:
+        status, _, body = camera.get(CLIP, headers={"Range": value})
+        assert status == 200 and body == whole, value
+
+    # An interrupted download resumed where it stopped gives the file.
+    conn = camera.connection()
+    conn.request("GET", CLIP)
+    r = conn.getresponse()
+    etag = r.getheader("Etag")
+    part = r.read(12345)
+    conn.close()
+    status, _, rest = camera.get(CLIP, headers={"Range": f"bytes={len(part)}-",
+                                               "If-Range": etag})
+    assert status == 206 and part + rest == whole
+    # A stale validator gets the whole file instead.
+    status, _, body = camera.get(CLIP, headers={"Range": "bytes=10-", "If-Range": '"0.0"'})
+    assert status == 200 and body == whole
+
+
+def test_conditional_requests(camera):
+    status, headers, _ = camera.get(CLIP)
+    etag, modified = headers["etag"], headers["last-modified"]
+    assert camera.get(CLIP, headers={"If-None-Match": etag})[0] == 304
+    assert camera.get(CLIP, headers={"If-Modified-Since": modified})[0] == 304
+    assert camera.get(CLIP, headers={"If-None-Match": '"other"'})[0] == 200
+    os.utime(camera.path("/tmp/fuse_d/DCIM/100TAVRO/ZQ010001.MP4"), (1, 1))
+    assert camera.get(CLIP, headers={"If-None-Match": etag})[0] == 200
+
+
+def test_listing_redirect_hidden_and_rewrites(camera):
+    status, headers, _ = camera.get("/videos/DCIM/100TAVRO?x=1")
+    assert status == 301 and headers["location"] == "/videos/DCIM/100TAVRO/?x=1"
+
+    status, headers, body = camera.get("/videos/DCIM/100TAVRO/")
+    assert status == 200 and headers["content-type"].startswith("text/html")
+    assert b"ZQ010001.MP4" in body and b"TAVR0004.JPG" in body
+    assert b".THM" not in body  # thumbnails are hidden
+    assert camera.get("/videos/DCIM/100TAVRO/ZQ010001.THM")[0] == 404
+    assert camera.get("/videos/DCIM/100TAVRO/zq010001.thm")[0] == 404
+
+    os.makedirs(camera.path("/tmp/fuse_i/DCIM/100TAVRO"))
+    with open(camera.path("/tmp/fuse_i/DCIM/100TAVRO/TAVR0001.JPG"), "wb") as f:
+        f.write(b"internal")
+    os.makedirs(camera.path("/tmp/fuse_d/MISC/logs"))
+    with open(camera.path("/tmp/fuse_d/MISC/logs/camera.log"), "wb") as f:
+        f.write(b"log line\n")
+    assert camera.get("/videos2/DCIM/100TAVRO/TAVR0001.JPG")[2] == b"internal"
+    assert camera.get("/logs/camera.log")[2] == b"log line\n"
+    # A name that only begins like a rewrite is not rewritten.
+    assert camera.get("/videos/DCIMx/100TAVRO/ZQ010001.MP4")[0] == 404
+
+
+def test_nothing_outside_the_served_trees(camera):
+    secret = camera.path("/tmp/secret.txt")
+    with open(secret, "w") as f:
+        f.write("secret")
+    for target in ["/videos/DCIM/../../secret.txt", "/videos/DCIM/%2e%2e/%2E%2E/secret.txt",
+                   "/videos/DCIM/100TAVRO/..%2f..%2f..%2fsecret.txt", "/../../../etc/passwd"]:
+        reply = camera.raw(f"GET {target} HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                           "Connection: close\r\n\r\n".encode())
+        status = int(reply.split(b" ", 2)[1])
+        assert 400 <= status < 500, (target, reply[:80])
+        assert b"secret" not in reply.split(b"\r\n\r\n", 1)[-1]
+    os.symlink(secret, camera.path("/tmp/fuse_d/DCIM/100TAVRO/LINK0001.JPG"))
+    os.symlink("/etc", camera.path("/tmp/fuse_d/DCIM/etc"))
+    assert camera.get("/videos/DCIM/100TAVRO/LINK0001.JPG")[0] == 403
+    assert camera.get("/videos/DCIM/etc/passwd")[0] == 403
+
+
+def test_busy_camera_refuses_downloads(camera):
+    for status_id, value in [(3, 1), (111, 2), (39, 1)]:
+        camera.zqsim("status", "set", status_id, value)
+        status, _, body = camera.get(CLIP)
+        assert status == 503 and BUSY_TEXT in body, status_id
+        camera.zqsim("status", "set", status_id, 0)
+    camera.zqsim("status", "set", 38, 1)
+    camera.zqsim("status", "set", 30, 2)
+    assert camera.get(CLIP)[0] == 503
+    camera.zqsim("status", "set", 30, 3)
+    assert camera.get(CLIP)[0] == 200
+
+
+def test_download_stops_when_the_camera_becomes_busy(camera):
+    big = camera.path("/tmp/fuse_d/DCIM/100TAVRO/ZQ010003.MP4")
+    size = 256 << 20
+    with open(big, "wb") as f:
+        f.truncate(size)
+    with socket.create_connection(("127.0.0.1", camera.ports[INTERNAL]), 10) as s:
+        s.sendall(b"GET /videos/DCIM/100TAVRO/ZQ010003.MP4 HTTP/1.1\r\nHost: localhost\r\n\r\n")
+        got = s.recv(1 << 20)
+        assert got.startswith(b"HTTP/1.1 200 OK")
+        camera.zqsim("status", "set", 3, 1)
+        t0 = time.monotonic()
+        total = len(got)
+        while True:
+            chunk = s.recv(1 << 20)
+            if not chunk:
+                break
+            total += len(chunk)
+        assert total < size
+        assert time.monotonic() - t0 < 5  # cut at once, not after a time-out
+    camera.zqsim("status", "set", 3, 0)
+    assert camera.get("/zq/version")[0] == 200
+    assert "Uploading /videos/DCIM/100TAVRO/ZQ010003.MP4: " in camera.stdout()
+
+
+def test_access_policy_and_host_header(camera):
+    assert camera.get("/zq/version", headers={"Host": "localhost:1234"})[0] == 200
+    status, _, body = camera.get("/zq/version", headers={"Host": "evil.example"})
+    assert status == 403 and b"Connection forbidden" in body
+    assert "Couldn't find Host:evil.example" in camera.stderr()
+    # Loopback clients on the public ports have no class: refused.
+    assert camera.get("/zq/version", role=PUBLIC)[0] == 403
+    assert camera.get("/zq/version", role=ALTERNATE)[0] == 403
+    assert "from CONN_SOURCE_UNKNOWN in mode Access point" in camera.stderr()
+    # A POST to a path without a handler is file access, which only GET and HEAD may use.
+    assert camera.request("POST", "/index.html", body=b"x")[0] == 403
+
+
+def test_bad_requests_get_clear_errors_and_the_daemon_carries_on(camera):
+    cases = [
+        b"NONSENSE\r\n\r\n",
+        b"GET\r\n\r\n",
+        b"GET /zq/version HTTP/9.9\r\nHost: localhost\r\n\r\n",
+        b"GET /" + b"a" * 20000 + b" HTTP/1.1\r\nHost: localhost\r\n\r\n",
+        b"GET / HTTP/1.1\r\nHost: localhost\r\nX-Big: " + b"b" * 20000 + b"\r\n\r\n",
+        b"GET /videos/DCIM/%zz%ZZ HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n",
+        b"\x00\x01\x02\x03\r\n\r\n",
+    ]
+    for request in cases:
+        reply = camera.raw(request)
+        status = re.match(rb"HTTP/\d\.\d (\d{3}) ", reply)
+        assert status and 400 <= int(status.group(1)) < 600, (request[:40], reply[:60])
+        assert camera.get("/zq/version")[0] == 200
