@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -104,4 +106,17 @@ bool zq_make_dirs(const std::string& dir) {
     if (!partial.empty() && mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST) return false;
     if (pos == std::string::npos) return true;
   }
+}
+
+std::string zq_mq_name(std::string_view name) {
+  const std::string& root = zq_root();
+  if (root.empty()) return std::string(name);
+  uint64_t hash = 14695981039346656037ULL;  // FNV-1a of the root
+  for (unsigned char c : root) {
+    hash ^= c;
+    hash *= 1099511628211ULL;
+  }
+  char suffix[24];
+  snprintf(suffix, sizeof suffix, ".%016llx", static_cast<unsigned long long>(hash));
+  return std::string(name) + suffix;
 }

@@ -39,6 +39,11 @@ bool zq_parse_listening_ports(const char* text, std::array<int, 4>* ports);
 // The role of a local port, or -1 when it is not one of the four.
 int zq_port_role(int port);
 
+// The POSIX message queue name for the camera's queue `name` ("/to_zqnet"). Queue names are
+// global to the machine, so host runs with a ZQ_ROOT add a suffix derived from the root and
+// parallel runs never share a queue; the camera's names are returned unchanged otherwise.
+std::string zq_mq_name(std::string_view name);
+
 // Creates `dir` and any missing parents (mode 0777 before umask). False when one cannot be made.
 bool zq_make_dirs(const std::string& dir);
 
