@@ -61,8 +61,10 @@ class Camera:
             shutil.copytree(card, self.path("/tmp/fuse_d"))
         self.zqsim("reset")
         self.proc = None
+        self.sim = None
         self.stdout_path = os.path.join(root, "daemon.out")
         self.stderr_path = os.path.join(root, "daemon.err")
+        self.sim_log_path = os.path.join(root, "zqsim-serve.log")
 
     def path(self, camera_path):
         return self.root + camera_path
@@ -74,7 +76,38 @@ class Camera:
             raise AssertionError(f"zqsim {args} failed: {r.stderr}")
         return r
 
-    def start(self, timeout=10.0):
+    def start_sim(self, timeout=10.0):
+        """Starts `zqsim serve` (the simulated camera processes) and waits until it runs."""
+        log = open(self.sim_log_path, "wb")
+        self.sim = subprocess.Popen([os.path.join(BIN_DIR, "zqsim"), "serve"], env=self.env,
+                                    stdout=log, stderr=log)
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if self.sim.poll() is not None:
+                raise AssertionError(f"zqsim serve exited: {self.sim_log()}")
+            if "processes running" in self.sim_log():
+                return self
+            time.sleep(0.02)
+        raise AssertionError("zqsim serve did not start")
+
+    def sim_log(self):
+        with open(self.sim_log_path, "rb") as f:
+            return f.read().decode("utf-8", "replace")
+
+    def stop_sim(self):
+        if self.sim is not None and self.sim.poll() is None:
+            self.sim.terminate()
+            try:
+                self.sim.wait(10)
+            except subprocess.TimeoutExpired:
+                self.sim.kill()
+                self.sim.wait()
+        return self.sim.returncode if self.sim is not None else None
+
+    def start(self, timeout=10.0, sim=True):
+        """Starts the simulated camera processes (unless `sim` is false), then the daemon."""
+        if sim and self.sim is None:
+            self.start_sim()
         self.proc = subprocess.Popen([os.path.join(BIN_DIR, "zqHTTPServer")], env=self.env,
                                      stdout=open(self.stdout_path, "wb"),
                                      stderr=open(self.stderr_path, "wb"))
@@ -90,7 +123,8 @@ class Camera:
         raise AssertionError("daemon did not start listening")
 
     def stop(self, sig=signal.SIGTERM, timeout=10.0):
-        """Stops the daemon; returns (exit status, seconds it took)."""
+        """Stops the daemon; returns (exit status, seconds it took). The simulated camera
+        processes go on until stop_sim()."""
         if self.proc is None or self.proc.poll() is not None:
             return (self.proc.returncode if self.proc else None), 0.0
         t0 = time.monotonic()
@@ -151,6 +185,7 @@ def camera(sample_card):
     cam.start()
     yield cam
     status, _ = cam.stop()
+    cam.stop_sim()
     err = cam.stderr()
     shutil.rmtree(root, ignore_errors=True)
     assert "ERROR: AddressSanitizer" not in err and "runtime error:" not in err, err
@@ -164,4 +199,5 @@ def bare_camera(sample_card):
     cam = Camera(root, sample_card)
     yield cam
     cam.stop()
+    cam.stop_sim()
     shutil.rmtree(root, ignore_errors=True)
