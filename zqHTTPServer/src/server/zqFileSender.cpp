@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "server/zqBusy.h"
+#include "server/zqHttpRange.h"
 #include "server/zqMatch.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqUniqueFd.h"
@@ -162,45 +163,6 @@ void SendError(mg_connection* conn, int status, const char* text) {
   mg_send_http_error(conn, status, "%s", text);
 }
 
-struct ByteRange {
-  int64_t first;
-  int64_t last;  // inclusive
-};
-
-enum class RangeResult { kNone, kOk, kUnsatisfiable };
-
-// A single "bytes=a-b", "bytes=a-" or "bytes=-n"; anything else is ignored (whole file).
-RangeResult ParseRange(const char* header, int64_t size, ByteRange* out) {
-  if (header == nullptr || strncmp(header, "bytes=", 6) != 0) return RangeResult::kNone;
-  const char* p = header + 6;
-  if (strchr(p, ',') != nullptr) return RangeResult::kNone;
-  char* end = nullptr;
-  if (*p == '-') {
-    errno = 0;
-    long long suffix = strtoll(p + 1, &end, 10);
-    if (end == p + 1 || *end != '\0' || errno != 0 || suffix < 0) return RangeResult::kNone;
-    if (suffix == 0 || size == 0) return RangeResult::kUnsatisfiable;
-    out->first = suffix >= size ? 0 : size - suffix;
-    out->last = size - 1;
-    return RangeResult::kOk;
-  }
-  if (*p < '0' || *p > '9') return RangeResult::kNone;
-  errno = 0;
-  long long first = strtoll(p, &end, 10);
-  if (errno != 0 || *end != '-') return RangeResult::kNone;
-  const char* q = end + 1;
-  long long last = size - 1;
-  if (*q != '\0') {
-    if (*q < '0' || *q > '9') return RangeResult::kNone;
-    last = strtoll(q, &end, 10);
-    if (errno != 0 || *end != '\0' || last < first) return RangeResult::kNone;
-  }
-  if (first >= size) return RangeResult::kUnsatisfiable;
-  out->first = first;
-  out->last = std::min<long long>(last, size - 1);
-  return RangeResult::kOk;
-}
-
 // Reads and sends [first, last] of the open file. Returns false when the transfer had to be
 // cut (busy camera, read or write failure).
 bool SendBody(mg_connection* conn, UniqueFd& fd, bool direct, const std::string& path,
@@ -301,15 +263,15 @@ void SendFile(mg_connection* conn, const Config& cfg, const std::string& path, c
     return;
   }
 
-  ByteRange range = {0, size - 1};
-  RangeResult rr = ParseRange(mg_get_header(conn, "Range"), size, &range);
+  ZqByteRange range = {0, size - 1};
+  ZqRangeResult rr = zq_parse_range(mg_get_header(conn, "Range"), size, &range);
   const char* if_range = mg_get_header(conn, "If-Range");
-  if (rr != RangeResult::kNone && if_range != nullptr && strcmp(if_range, etag) != 0 &&
+  if (rr != ZqRangeResult::kNone && if_range != nullptr && strcmp(if_range, etag) != 0 &&
       strcmp(if_range, modified.c_str()) != 0) {
-    rr = RangeResult::kNone;  // the client's copy is stale: it gets the whole file
+    rr = ZqRangeResult::kNone;  // the client's copy is stale: it gets the whole file
     range = {0, size - 1};
   }
-  if (rr == RangeResult::kUnsatisfiable) {
+  if (rr == ZqRangeResult::kUnsatisfiable) {
     mg_printf(conn,
               "HTTP/1.1 416 Range Not Satisfiable\r\nDate: %s\r\nContent-Range: bytes */%" PRId64
               "\r\nContent-Length: 0\r\nConnection: %s\r\n\r\n",
@@ -320,11 +282,11 @@ void SendFile(mg_connection* conn, const Config& cfg, const std::string& path, c
   const std::string type = mime != nullptr ? mime : MimeType(cfg, path);
   const int64_t length = size == 0 ? 0 : range.last - range.first + 1;
   std::string head =
-      rr == RangeResult::kOk ? "HTTP/1.1 206 Partial Content\r\n" : "HTTP/1.1 200 OK\r\n";
+      rr == ZqRangeResult::kOk ? "HTTP/1.1 206 Partial Content\r\n" : "HTTP/1.1 200 OK\r\n";
   head += "Date: " + now + "\r\nLast-Modified: " + modified + "\r\nEtag: " + etag +
           "\r\nContent-Type: " + type + "\r\nContent-Length: " + std::to_string(length) +
           "\r\nAccept-Ranges: bytes\r\nCache-Control: max-age=" + cfg.max_age + "\r\n";
-  if (rr == RangeResult::kOk) {
+  if (rr == ZqRangeResult::kOk) {
     head += "Content-Range: bytes " + std::to_string(range.first) + "-" +
             std::to_string(range.last) + "/" + std::to_string(size) + "\r\n";
   }
