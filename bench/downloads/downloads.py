@@ -1,0 +1,189 @@
+#!/usr/bin/env python3
+"""Download throughput of the daemon's file sender beside its peers.
+
+One 1 GiB file on a disk filesystem is downloaded from:
+  - zqHTTPServer (O_DIRECT, 640 KiB chunks, one chunk at a time across downloads),
+  - Debian's stock civetweb (buffered reads),
+  - nginx with directio and 640 KiB output buffers (the same O_DIRECT discipline),
+and read by `dd iflag=direct bs=640k`, the device limit that discipline imposes.
+Each is measured for one download and for four at once; the page cache is emptied of the
+file (posix_fadvise DONTNEED) before every run so buffered readers start cold too.
+Usage: downloads.py BIN_DIR [WORK_DIR]
+"""
+
+import os
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+SIZE = 1 << 30
+NAME = "ZQ010099.MP4"
+
+
+def free_port():
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    port = s.getsockname()[1]
+    s.close()
+    return port
+
+
+def wait_port(port, timeout=10):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        try:
+            socket.create_connection(("127.0.0.1", port), 0.2).close()
+            return
+        except OSError:
+            time.sleep(0.05)
+    raise RuntimeError(f"nothing listens on {port}")
+
+
+def evict(path):
+    fd = os.open(path, os.O_RDONLY)
+    os.fsync(fd)
+    os.posix_fadvise(fd, 0, 0, os.POSIX_FADV_DONTNEED)
+    os.close(fd)
+
+
+def rss_kib(pid, field="VmRSS"):
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith(field + ":"):
+                return int(line.split()[1])
+    return 0
+
+
+def curl(url, host_header=None):
+    cmd = ["curl", "-s", "-o", "/dev/null", "-w", "%{size_download}", url]
+    if host_header:
+        cmd[1:1] = ["-H", f"Host: {host_header}"]
+    out = subprocess.run(cmd, capture_output=True, text=True, check=True).stdout
+    return int(out)
+
+
+def timed_downloads(url, n, path, host_header=None):
+    """MB/s over n parallel downloads of the whole file (total bytes / wall time)."""
+    evict(path)
+    sizes = [0] * n
+
+    def one(i):
+        sizes[i] = curl(url, host_header)
+
+    threads = [threading.Thread(target=one, args=(i,)) for i in range(n)]
+    t0 = time.monotonic()
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    seconds = time.monotonic() - t0
+    if any(s != SIZE for s in sizes):
+        raise RuntimeError(f"short download from {url}: {sizes}")
+    return n * SIZE / seconds / 1e6
+
+
+def timed_dd(path, n):
+    evict(path)
+    cmds = [["dd", f"if={path}", "of=/dev/null", "bs=640k", "iflag=direct", "status=none"]
+            for _ in range(n)]
+    t0 = time.monotonic()
+    procs = [subprocess.Popen(c) for c in cmds]
+    for p in procs:
+        p.wait()
+    return n * SIZE / (time.monotonic() - t0) / 1e6
+
+
+def main():
+    bin_dir = sys.argv[1]
+    work = tempfile.mkdtemp(prefix="zqbench.", dir=sys.argv[2] if len(sys.argv) > 2 else None)
+    os.chmod(work, 0o755)  # nginx's workers run as an unprivileged user
+    try:
+        run(bin_dir, work)
+    finally:
+        subprocess.run(["pkill", "-f", f"nginx: master process.*{work}"], check=False)
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def run(bin_dir, work):
+    root = os.path.join(work, "root")
+    media = os.path.join(root, "tmp/fuse_d/DCIM/100TAVRO")
+    os.makedirs(media)
+    path = os.path.join(media, NAME)
+    with open(path, "wb") as f:  # real blocks on disk, not a sparse file
+        block = os.urandom(1 << 20)
+        for _ in range(SIZE >> 20):
+            f.write(block)
+    env = dict(os.environ, ZQ_ROOT=root)
+    procs = []
+
+    # The daemon: the internal port's role, so a loopback client may download.
+    ports = [free_port() for _ in range(4)]
+    env["ZQ_LISTENING_PORTS"] = ",".join(map(str, ports))
+    subprocess.run([os.path.join(bin_dir, "zqsim"), "reset"], env=env, check=True,
+                   stderr=subprocess.DEVNULL)
+    daemon = subprocess.Popen([os.path.join(bin_dir, "zqHTTPServer")], env=env,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    procs.append(daemon)
+    wait_port(ports[1])
+    zq_url = f"http://127.0.0.1:{ports[1]}/videos/DCIM/100TAVRO/{NAME}"
+
+    civet_port = free_port()
+    civet = subprocess.Popen(["civetweb", "-document_root", media, "-listening_ports",
+                              str(civet_port), "-num_threads", "8"],
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    procs.append(civet)
+    wait_port(civet_port)
+    civet_url = f"http://127.0.0.1:{civet_port}/{NAME}"
+
+    nginx_port = free_port()
+    conf = os.path.join(work, "nginx.conf")
+    with open(conf, "w") as f:
+        f.write(f"""worker_processes 1; daemon off; pid {work}/nginx.pid;
+error_log {work}/nginx.err; events {{ worker_connections 64; }}
+http {{ access_log off; types {{ video/mp4 mp4; }}
+  server {{ listen 127.0.0.1:{nginx_port}; root {media};
+    location / {{ directio 4k; output_buffers 1 640k; sendfile off; }} }} }}
+""")
+    nginx = subprocess.Popen(["nginx", "-p", work, "-c", conf],
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    procs.append(nginx)
+    wait_port(nginx_port)
+    nginx_url = f"http://127.0.0.1:{nginx_port}/{NAME}"
+
+    try:
+        idle_rss = rss_kib(daemon.pid)
+        rows = []
+        for label, fn in [
+            ("dd iflag=direct bs=640k", lambda n: timed_dd(path, n)),
+            ("zqHTTPServer", lambda n: timed_downloads(zq_url, n, path, "127.0.0.1")),
+            ("nginx directio 640k", lambda n: timed_downloads(nginx_url, n, path)),
+            ("civetweb (stock)", lambda n: timed_downloads(civet_url, n, path)),
+        ]:
+            rows.append((label, fn(1), fn(4)))
+        peak_rss = rss_kib(daemon.pid, "VmHWM")
+    finally:
+        for p in procs:
+            p.terminate()
+        for p in procs:
+            p.wait()
+
+    dd1, dd4 = rows[0][1], rows[0][2]
+    print(f"1 GiB file on {fs_type(work)}; MB/s (ratio to dd iflag=direct)")
+    print(f"{'reader':<26}{'1 download':>22}{'4 at once (total)':>24}")
+    for label, one, four in rows:
+        print(f"{label:<26}{one:>12.0f} ({one / dd1:4.2f}){four:>16.0f} ({four / dd4:4.2f})")
+    print(f"zqHTTPServer RSS: idle {idle_rss / 1024:.1f} MiB, "
+          f"peak over the runs {peak_rss / 1024:.1f} MiB")
+
+
+def fs_type(path):
+    out = subprocess.run(["df", "-T", path], capture_output=True, text=True).stdout
+    return out.splitlines()[-1].split()[1]
+
+
+if __name__ == "__main__":
+    main()
