@@ -117,11 +117,12 @@ std::string MimeType(const Config& c, const std::string& path) {
   return mg_get_builtin_mime_type(path.c_str());
 }
 
+// A name is hidden when a hide pattern matches all of it (so "*.thm" hides "ZQ010001.THM"
+// but not "x.thm.bak").
 bool Hidden(const Config& c, std::string_view name) {
   if (c.hide.empty() || name.empty()) return false;
-  std::string n(name);
-  return zq_match_prefix(c.hide, n.c_str()) > 0 &&
-         zq_match_prefix(c.hide, n.c_str()) == static_cast<long>(n.size());
+  const std::string n(name);
+  return zq_match_prefix(c.hide, n.c_str()) == static_cast<long>(n.size());
 }
 
 // True when a component of `path` is "..": the server removes dot segments before the
