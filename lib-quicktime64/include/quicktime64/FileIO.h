@@ -11,6 +11,8 @@
 
 #include <cstdint>
 
+#include "quicktime64/QuickTime64Results.h"
+
 // How openWrite opens (mode 0777 before the umask in every case).
 enum FIO_OpenWriteStyle : uint32_t {
   kFIOWriteAppend = 0,    // write-only, create, append
