@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "mp4test/BoxBuilder.h"
@@ -20,22 +21,19 @@ int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
   return 0;
 }
 
-struct ClipDir {
-  std::string path;
-  ClipDir() {
-    const char* base = getenv("TMPDIR");
-    std::string pattern =
-        std::string(base != nullptr && *base ? base : "/tmp") + "/zqmp4clips.XXXXXX";
-    if (mkdtemp(pattern.data()) != nullptr) path = pattern;
-  }
-  ~ClipDir() {
-    if (!path.empty()) nftw(path.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
-  }
-};
+void RemoveTree(const std::string& path) {
+  nftw(path.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+}
 
-ClipDir& Dir() {
-  static ClipDir dir;
-  return dir;
+// Where the clips of this build live: beside the test binary, named after what makes them,
+// so that the many test processes of one run (and later runs) share one generation.
+std::string CacheDirectory(const std::string& recipeKey) {
+  char exe[4096];
+  ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+  if (n <= 0) return "";
+  std::string dir(exe, static_cast<size_t>(n));
+  dir = dir.substr(0, dir.rfind('/'));
+  return dir + "/mp4clips-" + std::to_string(std::hash<std::string>()(recipeKey));
 }
 
 struct Recipe {
@@ -75,12 +73,13 @@ std::string Command(const Recipe& r, const std::string& out) {
   return cmd.str();
 }
 
-std::vector<Clip> Generate() {
+std::string& ClipDirPath() {
+  static std::string path;
+  return path;
+}
+
+std::vector<Clip> Describe(const std::string& dir) {
   std::vector<Clip> clips;
-  if (Dir().path.empty()) {
-    fprintf(stderr, "test clips: no temporary directory\n");
-    return clips;
-  }
   for (const Recipe& r : kRecipes) {
     Clip clip;
     clip.name = r.name;
@@ -92,20 +91,75 @@ std::vector<Clip> Generate() {
     clip.dropFrame = std::string(r.timeCode).find(';') != std::string::npos;
     clip.frameRateNum = r.rateNum;
     clip.frameRateDen = r.rateDen;
-    std::string encoded = Dir().path + "/" + r.name + (r.quickTime ? ".enc.mov" : ".enc.mp4");
-    clip.path = Dir().path + "/" + r.name + (r.quickTime ? ".mov" : ".mp4");
-    if (system(Command(r, encoded).c_str()) != 0) {
-      fprintf(stderr, "test clips: ffmpeg failed for %s\n", r.name);
-      return {};
-    }
-    std::string bytes = AddTavroParts(ReadAll(encoded), r.pascalName, &clip);
-    if (bytes.empty() || !WriteAll(clip.path, bytes)) {
-      fprintf(stderr, "test clips: cannot add the maker's parts to %s\n", r.name);
-      return {};
-    }
-    unlink(encoded.c_str());
+    clip.path = dir + "/" + r.name + (r.quickTime ? ".mov" : ".mp4");
     clips.push_back(clip);
   }
+  return clips;
+}
+
+// The expectations about the added telemetry, kept beside each clip.
+bool SaveTelemetry(const Clip& clip) {
+  std::ostringstream text;
+  text << clip.telemetryMediaStart << "\n";
+  for (size_t i = 0; i < clip.telemetrySizes.size(); ++i) {
+    text << clip.telemetrySizes[i] << " " << clip.telemetryOffsets[i] << "\n";
+  }
+  return WriteAll(clip.path + ".telemetry", text.str());
+}
+
+bool LoadTelemetry(Clip* clip) {
+  std::istringstream text(ReadAll(clip->path + ".telemetry"));
+  if (!(text >> clip->telemetryMediaStart)) return false;
+  uint32_t size;
+  uint64_t offset;
+  while (text >> size >> offset) {
+    clip->telemetrySizes.push_back(size);
+    clip->telemetryOffsets.push_back(offset);
+  }
+  return !clip->telemetrySizes.empty();
+}
+
+// Encodes the clips and adds the maker's parts; false when anything fails.
+bool Encode(std::vector<Clip>* clips) {
+  for (size_t i = 0; i < clips->size(); ++i) {
+    const Recipe& r = kRecipes[i];
+    Clip& clip = (*clips)[i];
+    std::string encoded = clip.path + ".encoded";
+    if (system(Command(r, encoded).c_str()) != 0) {
+      fprintf(stderr, "test clips: ffmpeg failed for %s\n", r.name);
+      return false;
+    }
+    std::string bytes = AddTavroParts(ReadAll(encoded), r.pascalName, &clip);
+    if (bytes.empty() || !WriteAll(clip.path, bytes) || !SaveTelemetry(clip)) {
+      fprintf(stderr, "test clips: cannot add the maker's parts to %s\n", r.name);
+      return false;
+    }
+    unlink(encoded.c_str());
+  }
+  return true;
+}
+
+std::vector<Clip> Generate() {
+  std::string key;
+  for (const Recipe& r : kRecipes) key += Command(r, r.name) + (r.pascalName ? "P" : "C");
+  key += "telemetry-v1";
+  std::string dir = CacheDirectory(key);
+  if (dir.empty()) return {};
+  if (access((dir + "/complete").c_str(), F_OK) != 0) {
+    // Build in a staging directory and publish it with one rename, so that test processes
+    // running at the same time never see half a set.
+    std::string staging = dir + ".XXXXXX";
+    if (mkdtemp(staging.data()) == nullptr) return {};
+    std::vector<Clip> staged = Describe(staging);
+    bool ok = Encode(&staged) && WriteAll(staging + "/complete", "");
+    if (!ok || rename(staging.c_str(), dir.c_str()) != 0) RemoveTree(staging);
+    if (!ok) return {};
+  }
+  std::vector<Clip> clips = Describe(dir);
+  for (Clip& clip : clips) {
+    if (!LoadTelemetry(&clip)) return {};
+  }
+  ClipDirPath() = dir;
   return clips;
 }
 
@@ -224,6 +278,9 @@ const std::vector<Clip>& GeneratedClips() {
   return clips;
 }
 
-const std::string& ClipDirectory() { return Dir().path; }
+const std::string& ClipDirectory() {
+  GeneratedClips();
+  return ClipDirPath();
+}
 
 }  // namespace mp4test

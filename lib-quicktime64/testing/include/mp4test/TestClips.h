@@ -1,7 +1,9 @@
 // Recordings made at test time: short clips encoded by ffmpeg (H.264 and HEVC, AAC sound, a
 // time code track, with and without B-frames, movie atom first and last), to which the box
 // builder adds a telemetry track (handler "Tavro MET", sample description `zqmd`) and the
-// maker's user data. Generated once per process into a temporary directory.
+// maker's user data. Generated once per build: the clips are kept beside the test binary in a
+// directory named after their recipes, published atomically, and shared by every test
+// process (ctest runs each test in a process of its own).
 #ifndef ZQ_LIB_QUICKTIME64_TESTING_INCLUDE_MP4TEST_TESTCLIPS_H_
 #define ZQ_LIB_QUICKTIME64_TESTING_INCLUDE_MP4TEST_TESTCLIPS_H_
 
@@ -30,7 +32,7 @@ struct Clip {
 
 // The generated clips; empty (with a reason on stderr) when ffmpeg is missing or fails.
 const std::vector<Clip>& GeneratedClips();
-// The directory the clips live in (for derived files); removed when the process ends.
+// The directory the clips live in. Derived files belong in a test's own temporary directory.
 const std::string& ClipDirectory();
 
 // The telemetry track and maker user data added to `file` (an MP4 in memory). Chunk offsets
