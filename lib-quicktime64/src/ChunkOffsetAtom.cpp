@@ -28,9 +28,14 @@ uint32_t ChunkOffsetAtom::ReadBody(FileBuffer& buffer, bool) {
   offsets_.clear();
   uint64_t width = IsWide() ? 8 : 4;
   if (!in.ok() || in.Remaining() / width < count) return kQTAtomMalformed;
+  const uint8_t* p = in.Span(width * count);
+  if (p == nullptr) return kQTAtomMalformed;
   offsets_.resize(count);
-  for (uint64_t& o : offsets_) o = IsWide() ? in.U64() : in.U32();
-  return in.ok() ? 0 : kQTAtomMalformed;
+  for (uint64_t& o : offsets_) {
+    o = IsWide() ? LoadBE64(p) : LoadBE32(p);
+    p += width;
+  }
+  return 0;
 }
 
 uint64_t ChunkOffsetAtom::BodySize() const {

@@ -28,8 +28,13 @@ void* operator new(size_t size) {
   if (p == nullptr) throw std::bad_alloc();
   return p;
 }
+// This binary's operator new takes its memory from malloc, so free is the matching release;
+// the compiler cannot see that pairing through the replacement.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void* p) noexcept { free(p); }
 void operator delete(void* p, size_t) noexcept { free(p); }
+#pragma GCC diagnostic pop
 
 namespace {
 

@@ -69,9 +69,14 @@ uint32_t SampleSizeAtom::ReadBody(FileBuffer& buffer, bool) {
   if (!in.ok()) return kQTAtomMalformed;
   if (constantSize_ != 0) return 0;
   if (in.Remaining() / 4 < sampleCount_) return kQTAtomMalformed;
+  const uint8_t* p = in.Span(4 * uint64_t{sampleCount_});
+  if (p == nullptr) return kQTAtomMalformed;
   sizes_.resize(sampleCount_);
-  for (uint32_t& s : sizes_) s = in.U32();
-  return in.ok() ? 0 : kQTAtomMalformed;
+  for (uint32_t& s : sizes_) {
+    s = LoadBE32(p);
+    p += 4;
+  }
+  return 0;
 }
 
 uint64_t SampleSizeAtom::BodySize() const {

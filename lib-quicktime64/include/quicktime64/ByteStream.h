@@ -29,6 +29,9 @@ class ByteReader {
   // Replaces `out` with the next `n` bytes (nothing allocated when fewer remain).
   bool Bytes(std::vector<uint8_t>* out, uint64_t n);
   bool Skip(uint64_t n);
+  // The next `n` bytes, consumed at once (null when fewer remain), for decoding whole tables
+  // after one bounds check.
+  const uint8_t* Span(uint64_t n) { return Take(n); }
 
   bool Has(uint64_t n) const { return ok_ && size_ - position_ >= n; }
   uint64_t Remaining() const { return ok_ ? size_ - position_ : 0; }
@@ -73,6 +76,14 @@ class ByteWriter {
   uint64_t position_ = 0;
   bool ok_ = true;
 };
+
+// Big-endian values at `p` (the caller has checked the bounds).
+inline uint32_t LoadBE32(const uint8_t* p) {
+  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+}
+inline uint64_t LoadBE64(const uint8_t* p) {
+  return (uint64_t{LoadBE32(p)} << 32) | LoadBE32(p + 4);
+}
 
 // Reads a Pascal string (length byte, then text) from a field of `fieldSize` bytes, the
 // length byte included; false when the length runs past the field. The whole field is
