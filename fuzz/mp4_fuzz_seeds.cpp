@@ -49,11 +49,12 @@ int main(int argc, char** argv) {
   meta.offsets = {260, 268};
   meta.co64 = true;
   meta.edits = {{100, -1}, {1000, 0}};
-  std::vector<std::string> traks = {mp4test::Trak(video), mp4test::Trak(audio),
-                                    mp4test::Trak(tc), mp4test::Trak(meta)};
+  std::vector<std::string> traks = {mp4test::Trak(video), mp4test::Trak(audio), mp4test::Trak(tc),
+                                    mp4test::Trak(meta)};
   bool ok = true;
   for (bool first : {true, false}) {
-    ok = ok && save(mp4test::MovieFile(traks, mp4test::MakerUserData(), std::string(300, 'm'), first));
+    ok = ok &&
+         save(mp4test::MovieFile(traks, mp4test::MakerUserData(), std::string(300, 'm'), first));
   }
   ok = ok && save(mp4test::MovieFile({traks[3]}, "", "", true));
 

@@ -29,7 +29,8 @@ uint32_t BaseMediaInfoAtom::WriteBody(FileBuffer& buffer) const {
 
 void BaseMediaInfoAtom::DumpBody(std::string& out, int depth) const {
   DumpVersionAndFlags(out, depth);
-  Line(out, depth, "GraphicsMode: %u OpColor: %u %u %u Balance: %u Reserved: %u", graphicsMode_, opColor_[0], opColor_[1], opColor_[2], balance_, reserved_);
+  Line(out, depth, "GraphicsMode: %u OpColor: %u %u %u Balance: %u Reserved: %u", graphicsMode_,
+       opColor_[0], opColor_[1], opColor_[2], balance_, reserved_);
 }
 
 }  // namespace MavrelQuickTime64Atom

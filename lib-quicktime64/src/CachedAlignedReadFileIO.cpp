@@ -163,8 +163,8 @@ uint32_t CachedAlignedReadFileIO::prepareRead(int64_t start, int64_t end) {
   uint64_t got = 0;
   uint32_t code = 0;
   if (kept < want) {
-    code = internalReadFromOffset(window_ + kept, want - kept, &got,
-                                  a + static_cast<int64_t>(kept));
+    code =
+        internalReadFromOffset(window_ + kept, want - kept, &got, a + static_cast<int64_t>(kept));
   }
   windowStart_ = a;
   windowLength_ = kept + got;

@@ -1,10 +1,10 @@
 // The reader against ffprobe on real encoder output: every sample of every track of every
 // generated clip must lie where ffprobe finds its packet, with the same size and key flag,
 // and the tracks must agree in kind and time base.
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "mp4test/Ffprobe.h"
 #include "mp4test/TestClips.h"
@@ -110,13 +110,13 @@ TEST_P(ClipOracle, TelemetryTrackAndMakerUserData) {
   auto* udta = movie.GetUserData();
   ASSERT_NE(udta, nullptr);
   ASSERT_NE(udta->GetFirmware(), nullptr);
-  EXPECT_EQ(std::string(udta->GetFirmware()->Payload().begin(), udta->GetFirmware()->Payload().end()),
-            "HD9.01.01.60.00");
+  EXPECT_EQ(
+      std::string(udta->GetFirmware()->Payload().begin(), udta->GetFirmware()->Payload().end()),
+      "HD9.01.01.60.00");
   ASSERT_NE(udta->GetSpotmarkTag(), nullptr);
   EXPECT_EQ(udta->GetSpotmarkTag()->TagTimes(), (std::vector<uint32_t>{1500, 62250, 3600001}));
   ASSERT_NE(udta->GetCameraSettings(), nullptr);
-  EXPECT_EQ(udta->GetCameraSettings()->Words(),
-            (std::vector<uint32_t>{1, 0x12345678, 0xabcd0000}));
+  EXPECT_EQ(udta->GetCameraSettings()->Words(), (std::vector<uint32_t>{1, 0x12345678, 0xabcd0000}));
   ASSERT_NE(udta->GetCameraFOV(), nullptr);
   ASSERT_NE(udta->FindUnparsed(FourCC("XTRA")), nullptr);
   auto payload = udta->FindUnparsed(FourCC("XTRA"))->Payload();

@@ -65,8 +65,7 @@ uint32_t FileIO::read(void* buffer, uint64_t length, uint64_t* bytesRead) {
   return got == length && n >= 0 ? 0 : kFIOIncomplete;
 }
 
-uint32_t FileIO::read(void* buffer, uint64_t length, uint64_t* bytesRead,
-                      int64_t offsetFromStart) {
+uint32_t FileIO::read(void* buffer, uint64_t length, uint64_t* bytesRead, int64_t offsetFromStart) {
   if (bytesRead != nullptr) *bytesRead = 0;
   if (!isOpen_ || !canRead_) return kFIOFailure;
   if (lseek(fd_, offsetFromStart, SEEK_SET) < 0) return kFIOFailure;

@@ -3,6 +3,7 @@
 #include "quicktime64/FileIO.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,8 +14,6 @@
 #include <random>
 #include <string>
 #include <thread>
-
-#include <gtest/gtest.h>
 
 #include "quicktime64/AsyncFileReader.h"
 #include "quicktime64/BlockFileIO.h"
@@ -271,7 +270,7 @@ TEST(GenericBuffer, AllocationReuseAndBorrowedMemory) {
     uint8_t* first = buffer.Memory();
     ASSERT_EQ(buffer.Alloc(600, 256), 0u);  // fits and aligned enough: reused
     EXPECT_EQ(buffer.Memory(), first);
-    EXPECT_EQ(buffer.Alloc(0), 1u);  // memory held: size 0 is an error
+    EXPECT_EQ(buffer.Alloc(0), 1u);     // memory held: size 0 is an error
     ASSERT_EQ(buffer.Alloc(5000), 0u);  // larger: released, then plain allocation
     EXPECT_EQ(allocator.alignedAllocs, 1);
     EXPECT_EQ(allocator.alignedFrees, 1);

@@ -66,8 +66,7 @@ uint32_t FileReader::CheckReadable() const {
   return 0;
 }
 
-uint32_t FileReader::PrepareBuffer(FileBuffer& buffer, const BlockSpan& span,
-                                   uint64_t size) const {
+uint32_t FileReader::PrepareBuffer(FileBuffer& buffer, const BlockSpan& span, uint64_t size) const {
   if (size > kMaxRequest || buffer.Alloc(span.fullSize, kFileReaderBufferAlignment) != 0) {
     buffer.SetLayout(0, 0, 0);
     return kFileReaderAllocFailed;

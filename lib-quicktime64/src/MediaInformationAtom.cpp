@@ -59,36 +59,63 @@ uint32_t MediaInformationAtom::BuildOptimizationTable(bool force) {
   return stbl_ ? stbl_->BuildOptimizationTable(force) : kQTLookupAbsent;
 }
 
-uint32_t MediaInformationAtom::GetVideoSampleRetrievalInformationFromSampleTime(int64_t time, uint64_t* chunkOffset, uint64_t* chunkSize, uint64_t* offsetInChunk, uint32_t* sampleSize) {
-  return stbl_ ? stbl_->GetVideoSampleRetrievalInformationFromSampleTime(time, chunkOffset, chunkSize, offsetInChunk, sampleSize) : kQTLookupAbsent;
+uint32_t MediaInformationAtom::GetVideoSampleRetrievalInformationFromSampleTime(
+    int64_t time, uint64_t* chunkOffset, uint64_t* chunkSize, uint64_t* offsetInChunk,
+    uint32_t* sampleSize) {
+  return stbl_ ? stbl_->GetVideoSampleRetrievalInformationFromSampleTime(
+                     time, chunkOffset, chunkSize, offsetInChunk, sampleSize)
+               : kQTLookupAbsent;
 }
 
-uint32_t MediaInformationAtom::GetVideoSampleRetrievalInformationFromSampleTime(int64_t time, uint64_t* fileOffset, uint32_t* sampleSize) {
-  return stbl_ ? stbl_->GetVideoSampleRetrievalInformationFromSampleTime(time, fileOffset, sampleSize) : kQTLookupAbsent;
+uint32_t MediaInformationAtom::GetVideoSampleRetrievalInformationFromSampleTime(
+    int64_t time, uint64_t* fileOffset, uint32_t* sampleSize) {
+  return stbl_
+             ? stbl_->GetVideoSampleRetrievalInformationFromSampleTime(time, fileOffset, sampleSize)
+             : kQTLookupAbsent;
 }
 
-uint32_t MediaInformationAtom::GetVideoSampleRetrievalInformationFromSampleIndex(uint32_t index, uint64_t* chunkOffset, uint64_t* chunkSize, uint64_t* offsetInChunk, uint32_t* sampleSize) {
-  return stbl_ ? stbl_->GetVideoSampleRetrievalInformationFromSampleIndex(index, chunkOffset, chunkSize, offsetInChunk, sampleSize) : kQTLookupAbsent;
+uint32_t MediaInformationAtom::GetVideoSampleRetrievalInformationFromSampleIndex(
+    uint32_t index, uint64_t* chunkOffset, uint64_t* chunkSize, uint64_t* offsetInChunk,
+    uint32_t* sampleSize) {
+  return stbl_ ? stbl_->GetVideoSampleRetrievalInformationFromSampleIndex(
+                     index, chunkOffset, chunkSize, offsetInChunk, sampleSize)
+               : kQTLookupAbsent;
 }
 
-uint32_t MediaInformationAtom::GetVideoSampleRetrievalInformationFromSampleIndex(uint32_t index, uint64_t* fileOffset, uint32_t* sampleSize) {
-  return stbl_ ? stbl_->GetVideoSampleRetrievalInformationFromSampleIndex(index, fileOffset, sampleSize) : kQTLookupAbsent;
+uint32_t MediaInformationAtom::GetVideoSampleRetrievalInformationFromSampleIndex(
+    uint32_t index, uint64_t* fileOffset, uint32_t* sampleSize) {
+  return stbl_ ? stbl_->GetVideoSampleRetrievalInformationFromSampleIndex(index, fileOffset,
+                                                                          sampleSize)
+               : kQTLookupAbsent;
 }
 
-uint32_t MediaInformationAtom::GetAudioFrameRetrievalInformationFromFrameIndex(uint32_t frame, uint64_t* chunkOffset, uint64_t* chunkSize, uint64_t* offsetInChunk, uint32_t* frameSize) {
-  return stbl_ ? stbl_->GetAudioFrameRetrievalInformationFromFrameIndex(frame, chunkOffset, chunkSize, offsetInChunk, frameSize) : kQTLookupAbsent;
+uint32_t MediaInformationAtom::GetAudioFrameRetrievalInformationFromFrameIndex(
+    uint32_t frame, uint64_t* chunkOffset, uint64_t* chunkSize, uint64_t* offsetInChunk,
+    uint32_t* frameSize) {
+  return stbl_ ? stbl_->GetAudioFrameRetrievalInformationFromFrameIndex(
+                     frame, chunkOffset, chunkSize, offsetInChunk, frameSize)
+               : kQTLookupAbsent;
 }
 
-uint32_t MediaInformationAtom::GetAudioFrameRetrievalInformationFromFrameIndex(uint32_t frame, uint64_t* fileOffset, uint32_t* frameSize) {
-  return stbl_ ? stbl_->GetAudioFrameRetrievalInformationFromFrameIndex(frame, fileOffset, frameSize) : kQTLookupAbsent;
+uint32_t MediaInformationAtom::GetAudioFrameRetrievalInformationFromFrameIndex(
+    uint32_t frame, uint64_t* fileOffset, uint32_t* frameSize) {
+  return stbl_
+             ? stbl_->GetAudioFrameRetrievalInformationFromFrameIndex(frame, fileOffset, frameSize)
+             : kQTLookupAbsent;
 }
 
-uint32_t MediaInformationAtom::GetAudioFrameRetrievalInformationFromChunkIndex(uint32_t chunkIndex, uint64_t* chunkOffset, uint64_t* chunkBytes, uint32_t* samplesInChunk, std::vector<uint32_t>* sampleSizes) {
-  return stbl_ ? stbl_->GetAudioFrameRetrievalInformationFromChunkIndex(chunkIndex, chunkOffset, chunkBytes, samplesInChunk, sampleSizes) : kQTLookupAbsent;
+uint32_t MediaInformationAtom::GetAudioFrameRetrievalInformationFromChunkIndex(
+    uint32_t chunkIndex, uint64_t* chunkOffset, uint64_t* chunkBytes, uint32_t* samplesInChunk,
+    std::vector<uint32_t>* sampleSizes) {
+  return stbl_ ? stbl_->GetAudioFrameRetrievalInformationFromChunkIndex(
+                     chunkIndex, chunkOffset, chunkBytes, samplesInChunk, sampleSizes)
+               : kQTLookupAbsent;
 }
 
-uint32_t MediaInformationAtom::GetAudioSampleRetrievalInformationFromSampleIndex(uint32_t index, uint64_t* fileOffset, uint32_t* size) {
-  return stbl_ ? stbl_->GetAudioSampleRetrievalInformationFromSampleIndex(index, fileOffset, size) : kQTLookupAbsent;
+uint32_t MediaInformationAtom::GetAudioSampleRetrievalInformationFromSampleIndex(
+    uint32_t index, uint64_t* fileOffset, uint32_t* size) {
+  return stbl_ ? stbl_->GetAudioSampleRetrievalInformationFromSampleIndex(index, fileOffset, size)
+               : kQTLookupAbsent;
 }
 
 uint32_t MediaInformationAtom::IsKeyFrame(uint32_t index, bool* isKey) {
@@ -107,43 +134,53 @@ uint32_t MediaInformationAtom::AppendContentsOfSyncSampleTable(const std::set<ui
   return stbl_ ? stbl_->AppendContentsOfSyncSampleTable(numbers) : kQTLookupAbsent;
 }
 
-uint32_t MediaInformationAtom::GetContentsOfCompositionOffsetTable(std::vector<CompositionOffsetsAtom::CompositionOffsetsTableEntry>* entries) {
+uint32_t MediaInformationAtom::GetContentsOfCompositionOffsetTable(
+    std::vector<CompositionOffsetsAtom::CompositionOffsetsTableEntry>* entries) {
   return stbl_ ? stbl_->GetContentsOfCompositionOffsetTable(entries) : kQTLookupAbsent;
 }
 
-uint32_t MediaInformationAtom::SetContentsOfCompositionOffsetTable(const std::vector<CompositionOffsetsAtom::CompositionOffsetsTableEntry>& entries) {
+uint32_t MediaInformationAtom::SetContentsOfCompositionOffsetTable(
+    const std::vector<CompositionOffsetsAtom::CompositionOffsetsTableEntry>& entries) {
   return stbl_ ? stbl_->SetContentsOfCompositionOffsetTable(entries) : kQTLookupAbsent;
 }
 
-uint32_t MediaInformationAtom::AppendContentsOfCompositionOffsetTable(const std::vector<CompositionOffsetsAtom::CompositionOffsetsTableEntry>& entries) {
+uint32_t MediaInformationAtom::AppendContentsOfCompositionOffsetTable(
+    const std::vector<CompositionOffsetsAtom::CompositionOffsetsTableEntry>& entries) {
   return stbl_ ? stbl_->AppendContentsOfCompositionOffsetTable(entries) : kQTLookupAbsent;
 }
 
-uint32_t MediaInformationAtom::GetContentsOfSampleDependenciesTable(std::vector<uint8_t>* dependencies) {
+uint32_t MediaInformationAtom::GetContentsOfSampleDependenciesTable(
+    std::vector<uint8_t>* dependencies) {
   return stbl_ ? stbl_->GetContentsOfSampleDependenciesTable(dependencies) : kQTLookupAbsent;
 }
 
-uint32_t MediaInformationAtom::SetContentsOfSampleDependenciesTable(const std::vector<uint8_t>& dependencies) {
+uint32_t MediaInformationAtom::SetContentsOfSampleDependenciesTable(
+    const std::vector<uint8_t>& dependencies) {
   return stbl_ ? stbl_->SetContentsOfSampleDependenciesTable(dependencies) : kQTLookupAbsent;
 }
 
-uint32_t MediaInformationAtom::AppendContentsOfSampleDependenciesTable(const std::vector<uint8_t>& dependencies) {
+uint32_t MediaInformationAtom::AppendContentsOfSampleDependenciesTable(
+    const std::vector<uint8_t>& dependencies) {
   return stbl_ ? stbl_->AppendContentsOfSampleDependenciesTable(dependencies) : kQTLookupAbsent;
 }
 
-uint32_t MediaInformationAtom::GetContentsOfTimeToSampleTable(std::vector<TimeToSampleAtom::TimeToSampleTableEntry>* entries) {
+uint32_t MediaInformationAtom::GetContentsOfTimeToSampleTable(
+    std::vector<TimeToSampleAtom::TimeToSampleTableEntry>* entries) {
   return stbl_ ? stbl_->GetContentsOfTimeToSampleTable(entries) : kQTLookupAbsent;
 }
 
-uint32_t MediaInformationAtom::SetContentsOfTimeToSampleTable(const std::vector<TimeToSampleAtom::TimeToSampleTableEntry>& entries) {
+uint32_t MediaInformationAtom::SetContentsOfTimeToSampleTable(
+    const std::vector<TimeToSampleAtom::TimeToSampleTableEntry>& entries) {
   return stbl_ ? stbl_->SetContentsOfTimeToSampleTable(entries) : kQTLookupAbsent;
 }
 
-uint32_t MediaInformationAtom::GetContentsOfSampleToChunkTable(std::vector<SampleToChunkAtom::SampleToChunkTableEntry>* entries) {
+uint32_t MediaInformationAtom::GetContentsOfSampleToChunkTable(
+    std::vector<SampleToChunkAtom::SampleToChunkTableEntry>* entries) {
   return stbl_ ? stbl_->GetContentsOfSampleToChunkTable(entries) : kQTLookupAbsent;
 }
 
-uint32_t MediaInformationAtom::SetContentsOfSampleToChunkTable(const std::vector<SampleToChunkAtom::SampleToChunkTableEntry>& entries) {
+uint32_t MediaInformationAtom::SetContentsOfSampleToChunkTable(
+    const std::vector<SampleToChunkAtom::SampleToChunkTableEntry>& entries) {
   return stbl_ ? stbl_->SetContentsOfSampleToChunkTable(entries) : kQTLookupAbsent;
 }
 
@@ -155,7 +192,8 @@ uint32_t MediaInformationAtom::SetSamplesSize(const std::vector<uint32_t>& sizes
   return stbl_ ? stbl_->SetSamplesSize(sizes) : kQTLookupAbsent;
 }
 
-uint32_t MediaInformationAtom::AppendContentsOfTimeToSampleTable(const std::vector<TimeToSampleAtom::TimeToSampleTableEntry>& entries) {
+uint32_t MediaInformationAtom::AppendContentsOfTimeToSampleTable(
+    const std::vector<TimeToSampleAtom::TimeToSampleTableEntry>& entries) {
   return stbl_ ? stbl_->AppendContentsOfTimeToSampleTable(entries) : kQTLookupAbsent;
 }
 
@@ -239,28 +277,53 @@ uint32_t MediaInformationAtom::GetAudioEndian(uint32_t* endian) {
   return stbl_ ? stbl_->GetAudioEndian(endian) : kQTLookupAbsent;
 }
 
-uint32_t MediaInformationAtom::GetTimeCodeCalculationInformation(uint32_t* flags, uint32_t* timeScale, uint8_t* numberOfFrames, char* reelName, uint32_t reelNameLength) {
-  return stbl_ ? stbl_->GetTimeCodeCalculationInformation(flags, timeScale, numberOfFrames, reelName, reelNameLength) : kQTLookupAbsent;
+uint32_t MediaInformationAtom::GetTimeCodeCalculationInformation(uint32_t* flags,
+                                                                 uint32_t* timeScale,
+                                                                 uint8_t* numberOfFrames,
+                                                                 char* reelName,
+                                                                 uint32_t reelNameLength) {
+  return stbl_ ? stbl_->GetTimeCodeCalculationInformation(flags, timeScale, numberOfFrames,
+                                                          reelName, reelNameLength)
+               : kQTLookupAbsent;
 }
 
-uint32_t MediaInformationAtom::GetTimeCodeRetrievalInformation(uint64_t* chunkOffset, uint64_t* chunkSize, uint64_t* offsetInChunk, uint32_t* sampleSize) {
-  return stbl_ ? stbl_->GetTimeCodeRetrievalInformation(chunkOffset, chunkSize, offsetInChunk, sampleSize) : kQTLookupAbsent;
+uint32_t MediaInformationAtom::GetTimeCodeRetrievalInformation(uint64_t* chunkOffset,
+                                                               uint64_t* chunkSize,
+                                                               uint64_t* offsetInChunk,
+                                                               uint32_t* sampleSize) {
+  return stbl_ ? stbl_->GetTimeCodeRetrievalInformation(chunkOffset, chunkSize, offsetInChunk,
+                                                        sampleSize)
+               : kQTLookupAbsent;
 }
 
-uint32_t MediaInformationAtom::GetTextSampleRetrievalInformationFromSampleIndex(uint32_t index, uint64_t* chunkOffset, uint64_t* chunkSize, uint64_t* offsetInChunk, uint32_t* sampleSize) {
-  return stbl_ ? stbl_->GetTextSampleRetrievalInformationFromSampleIndex(index, chunkOffset, chunkSize, offsetInChunk, sampleSize) : kQTLookupAbsent;
+uint32_t MediaInformationAtom::GetTextSampleRetrievalInformationFromSampleIndex(
+    uint32_t index, uint64_t* chunkOffset, uint64_t* chunkSize, uint64_t* offsetInChunk,
+    uint32_t* sampleSize) {
+  return stbl_ ? stbl_->GetTextSampleRetrievalInformationFromSampleIndex(
+                     index, chunkOffset, chunkSize, offsetInChunk, sampleSize)
+               : kQTLookupAbsent;
 }
 
-uint32_t MediaInformationAtom::GetTextSampleRetrievalInformationFromSampleIndex(uint32_t index, uint64_t* fileOffset, uint32_t* sampleSize) {
-  return stbl_ ? stbl_->GetTextSampleRetrievalInformationFromSampleIndex(index, fileOffset, sampleSize) : kQTLookupAbsent;
+uint32_t MediaInformationAtom::GetTextSampleRetrievalInformationFromSampleIndex(
+    uint32_t index, uint64_t* fileOffset, uint32_t* sampleSize) {
+  return stbl_ ? stbl_->GetTextSampleRetrievalInformationFromSampleIndex(index, fileOffset,
+                                                                         sampleSize)
+               : kQTLookupAbsent;
 }
 
-uint32_t MediaInformationAtom::GetTavroMetadataSampleRetrievalInformationFromSampleIndex(uint32_t index, uint64_t* chunkOffset, uint64_t* chunkSize, uint64_t* offsetInChunk, uint32_t* sampleSize) {
-  return stbl_ ? stbl_->GetTavroMetadataSampleRetrievalInformationFromSampleIndex(index, chunkOffset, chunkSize, offsetInChunk, sampleSize) : kQTLookupAbsent;
+uint32_t MediaInformationAtom::GetTavroMetadataSampleRetrievalInformationFromSampleIndex(
+    uint32_t index, uint64_t* chunkOffset, uint64_t* chunkSize, uint64_t* offsetInChunk,
+    uint32_t* sampleSize) {
+  return stbl_ ? stbl_->GetTavroMetadataSampleRetrievalInformationFromSampleIndex(
+                     index, chunkOffset, chunkSize, offsetInChunk, sampleSize)
+               : kQTLookupAbsent;
 }
 
-uint32_t MediaInformationAtom::GetTavroMetadataSampleRetrievalInformationFromSampleIndex(uint32_t index, uint64_t* fileOffset, uint32_t* sampleSize) {
-  return stbl_ ? stbl_->GetTavroMetadataSampleRetrievalInformationFromSampleIndex(index, fileOffset, sampleSize) : kQTLookupAbsent;
+uint32_t MediaInformationAtom::GetTavroMetadataSampleRetrievalInformationFromSampleIndex(
+    uint32_t index, uint64_t* fileOffset, uint32_t* sampleSize) {
+  return stbl_ ? stbl_->GetTavroMetadataSampleRetrievalInformationFromSampleIndex(index, fileOffset,
+                                                                                  sampleSize)
+               : kQTLookupAbsent;
 }
 
 uint32_t MediaInformationAtom::GetTimeCodeTimeScale(uint32_t* timeScale) {

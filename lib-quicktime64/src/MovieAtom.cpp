@@ -105,9 +105,9 @@ uint32_t MovieAtom::MediaOfKind(uint32_t subtype, uint32_t ordinal, uint32_t mis
 }
 
 uint32_t MovieAtom::GetVideoSampleRetrievalInformationFromSampleIndex(uint32_t videoTrack,
-                                                                     uint32_t index,
-                                                                     uint64_t* fileOffset,
-                                                                     uint32_t* sampleSize) {
+                                                                      uint32_t index,
+                                                                      uint64_t* fileOffset,
+                                                                      uint32_t* sampleSize) {
   MediaInformationAtom* minf = nullptr;
   uint32_t result = MediaOfKind(FourCC("vide"), videoTrack, kQTLookupOutOfRange, &minf);
   if (result != 0) return result;
@@ -115,9 +115,9 @@ uint32_t MovieAtom::GetVideoSampleRetrievalInformationFromSampleIndex(uint32_t v
 }
 
 uint32_t MovieAtom::GetVideoSampleRetrievalInformationFromSampleTime(uint32_t videoTrack,
-                                                                    int64_t time,
-                                                                    uint64_t* fileOffset,
-                                                                    uint32_t* sampleSize) {
+                                                                     int64_t time,
+                                                                     uint64_t* fileOffset,
+                                                                     uint32_t* sampleSize) {
   MediaInformationAtom* minf = nullptr;
   uint32_t result = MediaOfKind(FourCC("vide"), videoTrack, kQTLookupOutOfRange, &minf);
   if (result != 0) return result;
@@ -132,9 +132,9 @@ uint32_t MovieAtom::IsKeyFrame(uint32_t videoTrack, uint32_t index, bool* isKey)
 }
 
 uint32_t MovieAtom::GetTextSampleRetrievalInformationFromSampleIndex(uint32_t textTrack,
-                                                                    uint32_t index,
-                                                                    uint64_t* fileOffset,
-                                                                    uint32_t* sampleSize) {
+                                                                     uint32_t index,
+                                                                     uint64_t* fileOffset,
+                                                                     uint32_t* sampleSize) {
   MediaInformationAtom* minf = nullptr;
   uint32_t result = MediaOfKind(FourCC("text"), textTrack, kQTLookupOutOfRange, &minf);
   if (result != 0) return result;
@@ -156,9 +156,9 @@ uint32_t MovieAtom::MapAudioTrackIndexToGlobalTrackIndex(uint32_t audioIndex,
 }
 
 uint32_t MovieAtom::GetAudioSampleRetrievalInformationFromSampleIndex(uint32_t audioTrack,
-                                                                     uint32_t index,
-                                                                     uint64_t* fileOffset,
-                                                                     uint32_t* size) {
+                                                                      uint32_t index,
+                                                                      uint64_t* fileOffset,
+                                                                      uint32_t* size) {
   MediaInformationAtom* minf = nullptr;
   uint32_t result = MediaOfKind(FourCC("soun"), audioTrack, kQTLookupOutOfRange, &minf);
   if (result != 0) return result;
@@ -171,9 +171,8 @@ uint32_t MovieAtom::GetAudioFrameRetrievalInformationFromChunkIndex(
   MediaInformationAtom* minf = nullptr;
   uint32_t result = MediaOfKind(FourCC("soun"), audioTrack, kQTLookupOutOfRange, &minf);
   if (result != 0) return result;
-  return minf->GetAudioFrameRetrievalInformationFromChunkIndex(chunkIndex, chunkOffset,
-                                                               chunkBytes, samplesInChunk,
-                                                               sampleSizes);
+  return minf->GetAudioFrameRetrievalInformationFromChunkIndex(chunkIndex, chunkOffset, chunkBytes,
+                                                               samplesInChunk, sampleSizes);
 }
 
 uint32_t MovieAtom::GetTavroMetadataTrackIndices(const std::string& name,

@@ -1,12 +1,11 @@
 #include "quicktime64/MovieHeaderAtom.h"
 
-#include "quicktime64/IdentityMatrix.h"
 #include "quicktime64/ByteStream.h"
+#include "quicktime64/IdentityMatrix.h"
 
 namespace MavrelQuickTime64Atom {
 
-MovieHeaderAtom::MovieHeaderAtom()
-    : QuickTimeAtomImpl(FourCC("mvhd")), matrix_(kIdentityMatrix) {}
+MovieHeaderAtom::MovieHeaderAtom() : QuickTimeAtomImpl(FourCC("mvhd")), matrix_(kIdentityMatrix) {}
 
 uint32_t MovieHeaderAtom::ReadBody(FileBuffer& buffer, bool) {
   ByteReader in(buffer);

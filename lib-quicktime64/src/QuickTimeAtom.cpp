@@ -146,8 +146,7 @@ uint32_t QuickTimeAtom::Find(FileBuffer& buffer, uint32_t fourcc, uint64_t limit
     uint32_t size32 = in.U32();
     uint32_t type = in.U32();
     uint64_t size = size32 == 1 ? in.U64() : size32;
-    if (!in.ok() || size32 == 0 || size < (size32 == 1 ? 16u : 8u) ||
-        size > buffer.Remaining()) {
+    if (!in.ok() || size32 == 0 || size < (size32 == 1 ? 16u : 8u) || size > buffer.Remaining()) {
       break;
     }
     if (type == fourcc) return 0;

@@ -53,8 +53,7 @@ bool MetaNamesTavroEncoder(const std::vector<uint8_t>& meta) {
         if (childSize < 8 || child + childSize > item + itemSize) return false;
         if (type_at(child + 4, "data")) {
           if (childSize < 16 || (u32_at(child + 8) & 0xffffff) != 1) return false;
-          std::string text(reinterpret_cast<const char*>(meta.data() + child + 16),
-                           childSize - 16);
+          std::string text(reinterpret_cast<const char*>(meta.data() + child + 16), childSize - 16);
           return text == QuickTime64FileUtilities::kTavroString;
         }
         child += childSize;
@@ -225,8 +224,8 @@ uint32_t QuickTimeReader<Reader>::GetVideoTimeCode(QuickTime64TimeCodeRecord* re
   if (result != 0) return kQTLookupNotTimeCode;
   uint64_t chunkOffset = 0, chunkSize = 0, offsetInChunk = 0;
   uint32_t sampleSize = 0;
-  result = minf->GetTimeCodeRetrievalInformation(&chunkOffset, &chunkSize, &offsetInChunk,
-                                                 &sampleSize);
+  result =
+      minf->GetTimeCodeRetrievalInformation(&chunkOffset, &chunkSize, &offsetInChunk, &sampleSize);
   if (result != 0) return QTReaderResult(result);
   if (sampleSize < 4 || chunkOffset + offsetInChunk > static_cast<uint64_t>(INT64_MAX)) {
     return QTReaderResult(kFIOFailure);
@@ -236,10 +235,9 @@ uint32_t QuickTimeReader<Reader>::GetVideoTimeCode(QuickTime64TimeCodeRecord* re
   if (result == kFileReaderShortRead) return QTReaderResult(kFIOFailure);
   if (result != 0) return QTReaderResult(result);
   const uint8_t* b = sample.Data();
-  uint32_t frameNumber = swapBytes ? (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) |
-                                         (uint32_t{b[2]} << 8) | b[3]
-                                   : (uint32_t{b[3]} << 24) | (uint32_t{b[2]} << 16) |
-                                         (uint32_t{b[1]} << 8) | b[0];
+  uint32_t frameNumber =
+      swapBytes ? (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3]
+                : (uint32_t{b[3]} << 24) | (uint32_t{b[2]} << 16) | (uint32_t{b[1]} << 8) | b[0];
   uint32_t n = framesPerSecond;
   if (n == 0) return QTReaderResult(kQTAtomMalformed);
   uint32_t hours = frameNumber / (n * 3600);

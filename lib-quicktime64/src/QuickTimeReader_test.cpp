@@ -3,12 +3,12 @@
 // endless loop or an allocation larger than the file.
 #include "quicktime64/QuickTimeReader.h"
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <new>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "mp4test/BoxBuilder.h"
 #include "mp4test/TestClips.h"
@@ -249,9 +249,9 @@ TEST(QuickTimeReader, UserDataRules) {
   std::string shortTags;
   mp4test::Put32(shortTags, 5);
   mp4test::Put32(shortTags, 1);
-  EXPECT_EQ(Parse(mp4test::MovieFile({mp4test::Trak(Video())}, Box("SMMT", shortTags), "x", true))
-                .result,
-            QTReaderResult(kQTAtomMalformed));
+  EXPECT_EQ(
+      Parse(mp4test::MovieFile({mp4test::Trak(Video())}, Box("SMMT", shortTags), "x", true)).result,
+      QTReaderResult(kQTAtomMalformed));
 }
 
 TEST(QuickTimeReader, SupportedSourceFiles) {
@@ -283,17 +283,17 @@ TEST(QuickTimeReader, SupportedSourceFiles) {
     std::string item = Box(std::string("\xa9too", 4), Box("data", data));
     return FullBox("meta", 0, 0, FullBox("hdlr", 0, 0, hdlr) + Box("ilst", item));
   };
-  EXPECT_EQ(verdict(mp4test::MovieFile({mp4test::Trak(video)}, meta("Tavro", 1), "x", true),
-                    &supported),
-            0u);
+  EXPECT_EQ(
+      verdict(mp4test::MovieFile({mp4test::Trak(video)}, meta("Tavro", 1), "x", true), &supported),
+      0u);
   EXPECT_TRUE(supported);
-  EXPECT_EQ(verdict(mp4test::MovieFile({mp4test::Trak(video)}, meta("Tavro", 2), "x", true),
-                    &supported),
-            0u);
+  EXPECT_EQ(
+      verdict(mp4test::MovieFile({mp4test::Trak(video)}, meta("Tavro", 2), "x", true), &supported),
+      0u);
   EXPECT_FALSE(supported);
-  EXPECT_EQ(verdict(mp4test::MovieFile({mp4test::Trak(video)}, meta("Lavf60", 1), "x", true),
-                    &supported),
-            0u);
+  EXPECT_EQ(
+      verdict(mp4test::MovieFile({mp4test::Trak(video)}, meta("Lavf60", 1), "x", true), &supported),
+      0u);
   EXPECT_FALSE(supported);
 
   video.handlerName = "";
@@ -340,29 +340,65 @@ struct Damage {
 const Damage kDamage[] = {
     {"atom smaller than its header", {"moov", "trak", "tkhd"}, 0, 4, QTReaderResult(4)},
     {"moov child past the moov", {"moov", "mvhd"}, 0, 0x00ffffff, QTReaderResult(4)},
-    {"stts count past the atom", {"moov", "trak", "mdia", "minf", "stbl", "stts"}, 12, 0x40000000,
+    {"stts count past the atom",
+     {"moov", "trak", "mdia", "minf", "stbl", "stts"},
+     12,
+     0x40000000,
      QTReaderResult(4)},
-    {"stsz count past the atom", {"moov", "trak", "mdia", "minf", "stbl", "stsz"}, 16, 0xffffffff,
+    {"stsz count past the atom",
+     {"moov", "trak", "mdia", "minf", "stbl", "stsz"},
+     16,
+     0xffffffff,
      QTReaderResult(4)},
-    {"stco count past the atom", {"moov", "trak", "mdia", "minf", "stbl", "stco"}, 12, 0x20000000,
+    {"stco count past the atom",
+     {"moov", "trak", "mdia", "minf", "stbl", "stco"},
+     12,
+     0x20000000,
      QTReaderResult(4)},
-    {"stsc count past the atom", {"moov", "trak", "mdia", "minf", "stbl", "stsc"}, 12, 0x15555556,
+    {"stsc count past the atom",
+     {"moov", "trak", "mdia", "minf", "stbl", "stsc"},
+     12,
+     0x15555556,
      QTReaderResult(4)},
-    {"stss repeats a number", {"moov", "trak", "mdia", "minf", "stbl", "stss"}, 20, 1,
+    {"stss repeats a number",
+     {"moov", "trak", "mdia", "minf", "stbl", "stss"},
+     20,
+     1,
      QTReaderResult(4)},
-    {"elst count past the atom", {"moov", "trak", "edts", "elst"}, 12, 0x10000000,
+    {"elst count past the atom",
+     {"moov", "trak", "edts", "elst"},
+     12,
+     0x10000000,
      QTReaderResult(4)},
-    {"stsd count past the atom", {"moov", "trak", "mdia", "minf", "stbl", "stsd"}, 12, 0x10000000,
+    {"stsd count past the atom",
+     {"moov", "trak", "mdia", "minf", "stbl", "stsd"},
+     12,
+     0x10000000,
      QTReaderResult(4)},
-    {"dref count past the atom", {"moov", "trak", "mdia", "minf", "dinf", "dref"}, 12, 0x10000000,
+    {"dref count past the atom",
+     {"moov", "trak", "mdia", "minf", "dinf", "dref"},
+     12,
+     0x10000000,
      QTReaderResult(4)},
-    {"sample entry longer than the table", {"moov", "trak", "mdia", "minf", "stbl", "stsd", "avc1"},
-     0, 0x7fffffff, QTReaderResult(4)},
+    {"sample entry longer than the table",
+     {"moov", "trak", "mdia", "minf", "stbl", "stsd", "avc1"},
+     0,
+     0x7fffffff,
+     QTReaderResult(4)},
     {"compressor name longer than its field",
-     {"moov", "trak", "mdia", "minf", "stbl", "stsd", "avc1"}, 50, 0x40000000, QTReaderResult(4)},
-    {"required stsz missing", {"moov", "trak", "mdia", "minf", "stbl", "stsz"}, 4,
-     FourCC("xxxx"), QTReaderResult(4)},
-    {"required mdhd missing", {"moov", "trak", "mdia", "mdhd"}, 4, FourCC("xxxx"),
+     {"moov", "trak", "mdia", "minf", "stbl", "stsd", "avc1"},
+     50,
+     0x40000000,
+     QTReaderResult(4)},
+    {"required stsz missing",
+     {"moov", "trak", "mdia", "minf", "stbl", "stsz"},
+     4,
+     FourCC("xxxx"),
+     QTReaderResult(4)},
+    {"required mdhd missing",
+     {"moov", "trak", "mdia", "mdhd"},
+     4,
+     FourCC("xxxx"),
      QTReaderResult(4)},
     {"zero-size child ends the movie early", {"moov", "trak"}, 0, 0, QTReaderResult(4)},
 };

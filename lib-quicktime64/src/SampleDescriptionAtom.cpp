@@ -1,11 +1,11 @@
 #include "quicktime64/SampleDescriptionAtom.h"
 
+#include "quicktime64/ByteStream.h"
 #include "quicktime64/SoundSampleDescription.h"
 #include "quicktime64/TavroMetadataSampleDescription.h"
 #include "quicktime64/TextSampleDescription.h"
 #include "quicktime64/TimeCodeSampleDescription.h"
 #include "quicktime64/VideoSampleDescription.h"
-#include "quicktime64/ByteStream.h"
 
 namespace MavrelQuickTime64Atom {
 

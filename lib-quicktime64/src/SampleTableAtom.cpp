@@ -29,8 +29,8 @@ uint32_t SampleTableAtom::ReadBody(FileBuffer& buffer, bool flag) {
   if (result == 0) result = ReadRequiredChild(buffer, first, FourCC("stsc"), &stsc_, flag);
   if (result == 0) {
     buffer.SetCursor(first);
-    uint32_t type = Find(buffer, FourCC("stco"), buffer.Remaining()) == 0 ? FourCC("stco")
-                                                                         : FourCC("co64");
+    uint32_t type =
+        Find(buffer, FourCC("stco"), buffer.Remaining()) == 0 ? FourCC("stco") : FourCC("co64");
     result = ReadRequiredChild(buffer, first, type, &stco_, flag);
   }
   if (result == 0) result = ReadOptionalChild(buffer, first, FourCC("stts"), &stts_, flag);
@@ -50,7 +50,7 @@ uint64_t SampleTableAtom::BodySize() const {
 }
 
 uint32_t SampleTableAtom::WriteBody(FileBuffer& buffer) const {
-  const QuickTimeAtom* children[] = {&stsd_,       &stsz_,       &stsc_,       &stco_,
+  const QuickTimeAtom* children[] = {&stsd_,      &stsz_,      &stsc_,      &stco_,
                                      stts_.get(), stss_.get(), ctts_.get(), sdtp_.get()};
   for (const QuickTimeAtom* child : children) {
     if (child == nullptr) continue;
@@ -61,7 +61,7 @@ uint32_t SampleTableAtom::WriteBody(FileBuffer& buffer) const {
 }
 
 void SampleTableAtom::DumpBody(std::string& out, int depth) const {
-  const QuickTimeAtom* children[] = {&stsd_,       &stsz_,       &stsc_,       &stco_,
+  const QuickTimeAtom* children[] = {&stsd_,      &stsz_,      &stsc_,      &stco_,
                                      stts_.get(), stss_.get(), ctts_.get(), sdtp_.get()};
   for (const QuickTimeAtom* child : children) DumpChild(out, child, depth);
 }
@@ -105,9 +105,11 @@ uint32_t SampleTableAtom::FindVideoChunkSize(uint32_t index, uint32_t sampleInCh
   return stsz_.GetTotalSize(index - sampleInChunk, samplesPerChunk, chunkSize);
 }
 
-uint32_t SampleTableAtom::GetVideoSampleRetrievalInformationFromSampleIndex(
-    uint32_t index, uint64_t* chunkOffset, uint64_t* chunkSize, uint64_t* offsetInChunk,
-    uint32_t* sampleSize) {
+uint32_t SampleTableAtom::GetVideoSampleRetrievalInformationFromSampleIndex(uint32_t index,
+                                                                            uint64_t* chunkOffset,
+                                                                            uint64_t* chunkSize,
+                                                                            uint64_t* offsetInChunk,
+                                                                            uint32_t* sampleSize) {
   if (chunkOffset == nullptr || chunkSize == nullptr || offsetInChunk == nullptr ||
       sampleSize == nullptr || index >= stsz_.NumberOfSamples()) {
     return kQTLookupOutOfRange;
@@ -131,20 +133,22 @@ uint32_t SampleTableAtom::GetVideoSampleRetrievalInformationFromSampleIndex(
   return 0;
 }
 
-uint32_t SampleTableAtom::GetVideoSampleRetrievalInformationFromSampleIndex(
-    uint32_t index, uint64_t* fileOffset, uint32_t* sampleSize) {
+uint32_t SampleTableAtom::GetVideoSampleRetrievalInformationFromSampleIndex(uint32_t index,
+                                                                            uint64_t* fileOffset,
+                                                                            uint32_t* sampleSize) {
   if (fileOffset == nullptr) return kQTLookupOutOfRange;
   uint64_t chunkOffset = 0, chunkSize = 0, within = 0;
-  uint32_t result = GetVideoSampleRetrievalInformationFromSampleIndex(index, &chunkOffset,
-                                                                      &chunkSize, &within,
-                                                                      sampleSize);
+  uint32_t result = GetVideoSampleRetrievalInformationFromSampleIndex(
+      index, &chunkOffset, &chunkSize, &within, sampleSize);
   if (result != 0) return result;
   return AddOffset(chunkOffset, within, fileOffset) ? 0 : kQTLookupOutOfRange;
 }
 
-uint32_t SampleTableAtom::GetVideoSampleRetrievalInformationFromSampleTime(
-    int64_t time, uint64_t* chunkOffset, uint64_t* chunkSize, uint64_t* offsetInChunk,
-    uint32_t* sampleSize) {
+uint32_t SampleTableAtom::GetVideoSampleRetrievalInformationFromSampleTime(int64_t time,
+                                                                           uint64_t* chunkOffset,
+                                                                           uint64_t* chunkSize,
+                                                                           uint64_t* offsetInChunk,
+                                                                           uint32_t* sampleSize) {
   if (!stts_) return kQTLookupAbsent;
   uint32_t index = 0;
   uint32_t result = stts_->MapSampleTimeToSampleIndex(time, &index);
@@ -153,8 +157,9 @@ uint32_t SampleTableAtom::GetVideoSampleRetrievalInformationFromSampleTime(
                                                            offsetInChunk, sampleSize);
 }
 
-uint32_t SampleTableAtom::GetVideoSampleRetrievalInformationFromSampleTime(
-    int64_t time, uint64_t* fileOffset, uint32_t* sampleSize) {
+uint32_t SampleTableAtom::GetVideoSampleRetrievalInformationFromSampleTime(int64_t time,
+                                                                           uint64_t* fileOffset,
+                                                                           uint32_t* sampleSize) {
   if (!stts_) return kQTLookupAbsent;
   uint32_t index = 0;
   uint32_t result = stts_->MapSampleTimeToSampleIndex(time, &index);
@@ -162,15 +167,18 @@ uint32_t SampleTableAtom::GetVideoSampleRetrievalInformationFromSampleTime(
   return GetVideoSampleRetrievalInformationFromSampleIndex(index, fileOffset, sampleSize);
 }
 
-uint32_t SampleTableAtom::GetTextSampleRetrievalInformationFromSampleIndex(
-    uint32_t index, uint64_t* chunkOffset, uint64_t* chunkSize, uint64_t* offsetInChunk,
-    uint32_t* sampleSize) {
+uint32_t SampleTableAtom::GetTextSampleRetrievalInformationFromSampleIndex(uint32_t index,
+                                                                           uint64_t* chunkOffset,
+                                                                           uint64_t* chunkSize,
+                                                                           uint64_t* offsetInChunk,
+                                                                           uint32_t* sampleSize) {
   return GetVideoSampleRetrievalInformationFromSampleIndex(index, chunkOffset, chunkSize,
                                                            offsetInChunk, sampleSize);
 }
 
-uint32_t SampleTableAtom::GetTextSampleRetrievalInformationFromSampleIndex(
-    uint32_t index, uint64_t* fileOffset, uint32_t* sampleSize) {
+uint32_t SampleTableAtom::GetTextSampleRetrievalInformationFromSampleIndex(uint32_t index,
+                                                                           uint64_t* fileOffset,
+                                                                           uint32_t* sampleSize) {
   return GetVideoSampleRetrievalInformationFromSampleIndex(index, fileOffset, sampleSize);
 }
 
@@ -194,9 +202,11 @@ uint32_t SampleTableAtom::GetAudioFrameSize(uint32_t* bytes) {
   return 0;
 }
 
-uint32_t SampleTableAtom::GetAudioFrameRetrievalInformationFromFrameIndex(
-    uint32_t frame, uint64_t* chunkOffset, uint64_t* chunkSize, uint64_t* offsetInChunk,
-    uint32_t* frameSize) {
+uint32_t SampleTableAtom::GetAudioFrameRetrievalInformationFromFrameIndex(uint32_t frame,
+                                                                          uint64_t* chunkOffset,
+                                                                          uint64_t* chunkSize,
+                                                                          uint64_t* offsetInChunk,
+                                                                          uint32_t* frameSize) {
   if (chunkOffset == nullptr || chunkSize == nullptr || offsetInChunk == nullptr ||
       frameSize == nullptr) {
     return kQTLookupOutOfRange;
@@ -221,8 +231,8 @@ uint32_t SampleTableAtom::GetAudioFrameRetrievalInformationFromFrameIndex(uint32
                                                                           uint32_t* frameSize) {
   if (fileOffset == nullptr) return kQTLookupOutOfRange;
   uint64_t chunkOffset = 0, chunkSize = 0, within = 0;
-  uint32_t result = GetAudioFrameRetrievalInformationFromFrameIndex(frame, &chunkOffset,
-                                                                    &chunkSize, &within, frameSize);
+  uint32_t result = GetAudioFrameRetrievalInformationFromFrameIndex(frame, &chunkOffset, &chunkSize,
+                                                                    &within, frameSize);
   if (result != 0) return result;
   return AddOffset(chunkOffset, within, fileOffset) ? 0 : kQTLookupOutOfRange;
 }
@@ -574,8 +584,7 @@ uint32_t SampleTableAtom::GetPixelAspectRatio(uint32_t* horizontal, uint32_t* ve
 }
 
 uint32_t SampleTableAtom::GetTimeCodeCalculationInformation(uint32_t* flags, uint32_t* timeScale,
-                                                            uint8_t* numberOfFrames,
-                                                            char* reelName,
+                                                            uint8_t* numberOfFrames, char* reelName,
                                                             uint32_t reelNameLength) {
   if (flags == nullptr || timeScale == nullptr || numberOfFrames == nullptr) {
     return kQTLookupOutOfRange;
@@ -600,8 +609,8 @@ uint32_t SampleTableAtom::GetTimeCodeRetrievalInformation(uint64_t* chunkOffset,
                                                           uint64_t* offsetInChunk,
                                                           uint32_t* sampleSize) {
   if (TimeCode() == nullptr) return kQTLookupNotTimeCode;
-  return GetVideoSampleRetrievalInformationFromSampleIndex(0, chunkOffset, chunkSize,
-                                                           offsetInChunk, sampleSize);
+  return GetVideoSampleRetrievalInformationFromSampleIndex(0, chunkOffset, chunkSize, offsetInChunk,
+                                                           sampleSize);
 }
 
 uint32_t SampleTableAtom::GetTimeCodeTimeScale(uint32_t* timeScale) {

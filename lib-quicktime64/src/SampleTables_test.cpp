@@ -1,9 +1,9 @@
 // The sample tables and their lookups: time <-> sample, sample -> chunk -> file offset and
 // size, key frames, compressed and PCM audio, time code, and the movie's track selection.
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "mp4test/BoxBuilder.h"
 #include "quicktime64/ByteStream.h"
@@ -84,15 +84,15 @@ TEST(TimeToSampleAtom, MapsTimesAndIndices) {
 
   // Several runs, one of them of zero-length samples.
   stts.SetEntries({Runs(2, 10), Runs(3, 0), Runs(4, 20), Runs(1, 7)});
-  const std::pair<int64_t, uint32_t> times[] = {{0, 0},  {9, 0},  {10, 1}, {19, 1},
-                                                {20, 2}, {21, 5}, {40, 6}, {100, 9},
-                                                {107, 10}};
+  const std::pair<int64_t, uint32_t> times[] = {{0, 0},  {9, 0},  {10, 1},  {19, 1},  {20, 2},
+                                                {21, 5}, {40, 6}, {100, 9}, {107, 10}};
   for (const auto& [t, expected] : times) {
     ASSERT_EQ(stts.MapSampleTimeToSampleIndex(t, &index), 0u) << t;
     EXPECT_EQ(index, expected) << t;
   }
   EXPECT_EQ(stts.MapSampleTimeToSampleIndex(108, &index), kQTLookupOutOfRange);
-  const std::pair<uint32_t, int64_t> starts[] = {{0, 0}, {2, 20}, {4, 20}, {5, 20}, {8, 80}, {9, 100}};
+  const std::pair<uint32_t, int64_t> starts[] = {{0, 0},  {2, 20}, {4, 20},
+                                                 {5, 20}, {8, 80}, {9, 100}};
   for (const auto& [i, expected] : starts) {
     ASSERT_EQ(stts.MapSampleIndexToSampleTime(i, &time), 0u) << i;
     EXPECT_EQ(time, expected) << i;
@@ -154,10 +154,10 @@ TEST(SampleToChunkAtom, MapsSamplesToChunks) {
   EXPECT_EQ(first, 10u);
 
   // Inconsistent tables: empty runs, runs that do not increase, chunk 0.
-  for (auto table : {std::vector<Chunks>{Chunks(1, 0, 1)},
-                     std::vector<Chunks>{Chunks(1, 2, 1), Chunks(1, 3, 1)},
-                     std::vector<Chunks>{Chunks(3, 2, 1), Chunks(2, 3, 1)},
-                     std::vector<Chunks>{Chunks(0, 2, 1)}}) {
+  for (auto table :
+       {std::vector<Chunks>{Chunks(1, 0, 1)}, std::vector<Chunks>{Chunks(1, 2, 1), Chunks(1, 3, 1)},
+        std::vector<Chunks>{Chunks(3, 2, 1), Chunks(2, 3, 1)},
+        std::vector<Chunks>{Chunks(0, 2, 1)}}) {
     stsc.SetSampleToChunkTable(table);
     uint32_t c = 0;
     EXPECT_EQ(stsc.MapSampleToChunk(1, &c, nullptr, nullptr), kQTLookupOutOfRange);
@@ -166,7 +166,8 @@ TEST(SampleToChunkAtom, MapsSamplesToChunks) {
 
   SampleToChunkAtom built;
   for (uint32_t n : {3u, 3u, 1u, 1u, 3u}) built.SetNumberOfSamples(n);
-  EXPECT_EQ(built.Entries(), (std::vector<Chunks>{Chunks(1, 3, 1), Chunks(3, 1, 1), Chunks(5, 3, 1)}));
+  EXPECT_EQ(built.Entries(),
+            (std::vector<Chunks>{Chunks(1, 3, 1), Chunks(3, 1, 1), Chunks(5, 3, 1)}));
 }
 
 TEST(SampleTableAtom, ConstantSizesChunksAndKeyFrames) {
@@ -227,10 +228,12 @@ TEST(SampleTableAtom, PerSampleSizesChunksPastTheTableAndWideOffsets) {
   video.stsc = {{1, 1, 1}};
   Movie pastChunks({video});
   ASSERT_EQ(pastChunks.result(), 0u);
-  EXPECT_EQ(pastChunks.media(0)->GetVideoSampleRetrievalInformationFromSampleIndex(1, &offset, &size),
-            0u);
-  EXPECT_EQ(pastChunks.media(0)->GetVideoSampleRetrievalInformationFromSampleIndex(2, &offset, &size),
-            kQTLookupOutOfRange);
+  EXPECT_EQ(
+      pastChunks.media(0)->GetVideoSampleRetrievalInformationFromSampleIndex(1, &offset, &size),
+      0u);
+  EXPECT_EQ(
+      pastChunks.media(0)->GetVideoSampleRetrievalInformationFromSampleIndex(2, &offset, &size),
+      kQTLookupOutOfRange);
 }
 
 TEST(SampleTableAtom, CompressedAudioChunksAndZeroSizedSamples) {
@@ -314,8 +317,8 @@ TEST(SampleTableAtom, UncompressedAudioFrames) {
             kQTLookupNotApplicable);
   uint64_t bytes = 0;
   uint32_t samples = 0;
-  ASSERT_EQ(minf->GetAudioFrameRetrievalInformationFromChunkIndex(1, &chunkOffset, &bytes,
-                                                                  &samples, nullptr),
+  ASSERT_EQ(minf->GetAudioFrameRetrievalInformationFromChunkIndex(1, &chunkOffset, &bytes, &samples,
+                                                                  nullptr),
             0u);
   EXPECT_EQ(bytes, 4000u);  // bytes per frame x samples per chunk x sample size
   uint32_t endian = 9;
@@ -416,8 +419,8 @@ TEST(MovieAtom, TrackSelectionMetadataAndTimeCode) {
   EXPECT_EQ(record.frames, 2);
   EXPECT_TRUE(record.dropFrame);
   EXPECT_EQ(record.reelName, "REEL7");
-  EXPECT_EQ(QuickTime64TimeCodeUtilities::GetTimeCode(1001, 30000, record.frameCount, true, 0, 0,
-                                                      0, 0, ':'),
+  EXPECT_EQ(QuickTime64TimeCodeUtilities::GetTimeCode(1001, 30000, record.frameCount, true, 0, 0, 0,
+                                                      0, ':'),
             "00:59:46:20");
 }
 
@@ -428,7 +431,7 @@ TEST(QuickTime64TimeCodeUtilities, TimeCodeText) {
   EXPECT_EQ(U::GetTimeCode(1001, 30000, 1800, true, 0, 0, 0, 0, ';'), "00;01;00;02");
   EXPECT_EQ(U::GetTimeCode(1001, 30000, 17982, true, 0, 0, 0, 0, ':'), "00:10:00:00");
   EXPECT_EQ(U::GetTimeCode(1, 25, 49, false, 23, 59, 59, 24, ':'), "00:00:01:23");  // wraps the day
-  EXPECT_EQ(U::GetTimeCode(1, 120, 120, false, 0, 0, 0, 0, ':'), "00:00:01:00");  // 60-based
+  EXPECT_EQ(U::GetTimeCode(1, 120, 120, false, 0, 0, 0, 0, ':'), "00:00:01:00");    // 60-based
   EXPECT_EQ(U::GetTimeCode(1, 1000, 1000, false, 0, 0, 0, 0, ':'), "00:00:01:00");
   EXPECT_EQ(U::GetTimeCode(0, 30000, 1, false, 0, 0, 0, 0, ':'), "");
   EXPECT_EQ(U::GetTimeCode(1001, 0, 1, false, 0, 0, 0, 0, ':'), "");

@@ -60,10 +60,9 @@ bool SampleToChunkAtom::BuildIndex() const {
 
 size_t SampleToChunkAtom::RunOfSample(uint64_t index) const {
   // The last run starting at or before the sample.
-  auto it = std::upper_bound(index_.begin(), index_.end(), index,
-                             [](uint64_t i, const SampleAccessOptimizationEntry& s) {
-                               return i < s.firstSample;
-                             });
+  auto it = std::upper_bound(
+      index_.begin(), index_.end(), index,
+      [](uint64_t i, const SampleAccessOptimizationEntry& s) { return i < s.firstSample; });
   return static_cast<size_t>(it - index_.begin()) - 1;
 }
 
@@ -95,10 +94,9 @@ uint32_t SampleToChunkAtom::GetNumberOfSamples(uint32_t lastChunkNumber, uint64_
 uint32_t SampleToChunkAtom::GetSamplesPerChunk(uint32_t chunkIndex, uint32_t* count) const {
   if (count == nullptr || !BuildIndex()) return kQTLookupOutOfRange;
   uint64_t chunk = uint64_t{chunkIndex} + 1;
-  auto it = std::upper_bound(entries_.begin(), entries_.end(), chunk,
-                             [](uint64_t c, const SampleToChunkTableEntry& e) {
-                               return c < e.FirstChunk();
-                             });
+  auto it = std::upper_bound(
+      entries_.begin(), entries_.end(), chunk,
+      [](uint64_t c, const SampleToChunkTableEntry& e) { return c < e.FirstChunk(); });
   if (it == entries_.begin()) return kQTLookupOutOfRange;
   *count = std::prev(it)->SamplesPerChunk();
   return 0;
@@ -108,10 +106,9 @@ uint32_t SampleToChunkAtom::GetFirstSampleOfChunk(uint32_t chunkIndex,
                                                   uint64_t* firstSample) const {
   if (firstSample == nullptr || !BuildIndex()) return kQTLookupOutOfRange;
   uint64_t chunk = uint64_t{chunkIndex} + 1;
-  auto it = std::upper_bound(entries_.begin(), entries_.end(), chunk,
-                             [](uint64_t c, const SampleToChunkTableEntry& e) {
-                               return c < e.FirstChunk();
-                             });
+  auto it = std::upper_bound(
+      entries_.begin(), entries_.end(), chunk,
+      [](uint64_t c, const SampleToChunkTableEntry& e) { return c < e.FirstChunk(); });
   if (it == entries_.begin()) return kQTLookupOutOfRange;
   size_t run = static_cast<size_t>(std::prev(it) - entries_.begin());
   const auto& e = entries_[run];

@@ -1,9 +1,9 @@
 #include "quicktime64/SoundSampleDescription.h"
 
+#include "quicktime64/ByteStream.h"
 #include "quicktime64/GenericSoundCompressionAtom.h"
 #include "quicktime64/SA3DAtom.h"
 #include "quicktime64/UnparsedAtom.h"
-#include "quicktime64/ByteStream.h"
 
 namespace MavrelQuickTime64Atom {
 
@@ -144,8 +144,9 @@ QuickTimeAtom* SoundSampleDescription::GetDecoderConfiguration() const {
 SoundSampleDescription::Endian SoundSampleDescription::GetEndian() const {
   if (dataFormat_ == kLittleEndianPCM) return kLittleEndian;
   WaveAtom* wave = GetWaveAtom();
-  auto* enda = wave != nullptr ? dynamic_cast<WaveAtom::EndianAtom*>(wave->FindChild(FourCC("enda")))
-                               : nullptr;
+  auto* enda = wave != nullptr
+                   ? dynamic_cast<WaveAtom::EndianAtom*>(wave->FindChild(FourCC("enda")))
+                   : nullptr;
   return enda != nullptr && enda->LittleEndian() != 0 ? kLittleEndian : kBigEndian;
 }
 

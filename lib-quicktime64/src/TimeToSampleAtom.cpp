@@ -75,9 +75,10 @@ uint32_t TimeToSampleAtom::MapSampleTimeToSampleIndex(int64_t time, uint32_t* in
   const RunStart& first = starts[run];
   uint64_t span = it->time - first.time;
   uint64_t count = entries_[run].SampleCount();
-  uint64_t within = span == 0 ? 0
-                              : static_cast<uint64_t>(static_cast<unsigned __int128>(t - first.time) *
-                                                      count / span);
+  uint64_t within =
+      span == 0
+          ? 0
+          : static_cast<uint64_t>(static_cast<unsigned __int128>(t - first.time) * count / span);
   uint64_t result = first.sample + within;
   if (result > std::numeric_limits<uint32_t>::max()) return kQTLookupOutOfRange;
   *index = static_cast<uint32_t>(result);
@@ -89,8 +90,8 @@ uint32_t TimeToSampleAtom::MapSampleIndexToSampleTime(uint32_t index, int64_t* t
   size_t run = RunOfSample(index);
   if (run >= entries_.size()) return kQTLookupOutOfRange;
   const RunStart& first = Index()[run];
-  uint64_t t = SaturatingAdd(first.time,
-                             (index - first.sample) * uint64_t{entries_[run].SampleDuration()});
+  uint64_t t =
+      SaturatingAdd(first.time, (index - first.sample) * uint64_t{entries_[run].SampleDuration()});
   *time = static_cast<int64_t>(std::min<uint64_t>(t, std::numeric_limits<int64_t>::max()));
   return 0;
 }

@@ -1,12 +1,11 @@
 #include "quicktime64/TrackHeaderAtom.h"
 
-#include "quicktime64/IdentityMatrix.h"
 #include "quicktime64/ByteStream.h"
+#include "quicktime64/IdentityMatrix.h"
 
 namespace MavrelQuickTime64Atom {
 
-TrackHeaderAtom::TrackHeaderAtom()
-    : QuickTimeAtomImpl(FourCC("tkhd")), matrix_(kIdentityMatrix) {
+TrackHeaderAtom::TrackHeaderAtom() : QuickTimeAtomImpl(FourCC("tkhd")), matrix_(kIdentityMatrix) {
   // Enabled, in the movie, in the preview.
   flags_ = 0x000007;
 }
@@ -28,7 +27,9 @@ uint32_t TrackHeaderAtom::ReadBody(FileBuffer& buffer, bool) {
   return in.ok() ? 0 : kQTAtomMalformed;
 }
 
-uint64_t TrackHeaderAtom::BodySize() const { return PrefixSize() + 8 + TimeFieldSize() + 16 + 36 + 8; }
+uint64_t TrackHeaderAtom::BodySize() const {
+  return PrefixSize() + 8 + TimeFieldSize() + 16 + 36 + 8;
+}
 
 uint32_t TrackHeaderAtom::WriteBody(FileBuffer& buffer) const {
   ByteWriter out(buffer);

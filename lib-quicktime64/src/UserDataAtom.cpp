@@ -2,7 +2,6 @@
 
 #include <memory>
 
-
 namespace MavrelQuickTime64Atom {
 
 namespace {
@@ -25,7 +24,9 @@ const UnparsedAtom* UserDataAtom::FindUnparsed(uint32_t type) const {
 }
 
 std::vector<const QuickTimeAtom*> UserDataAtom::MakerAtoms() const {
-  return {firmware_.get(), zQMF_.get(), cameraID_.get(), cameraSettings_.get(), cameraLens_.get(), cameraLens2_.get(), cameraFOV_.get(), cameraQURI_.get(), cameraQUSI_.get(), spotmarkTag_.get(), mediaUniqueId_.get()};
+  return {firmware_.get(),   zQMF_.get(),        cameraID_.get(),     cameraSettings_.get(),
+          cameraLens_.get(), cameraLens2_.get(), cameraFOV_.get(),    cameraQURI_.get(),
+          cameraQUSI_.get(), spotmarkTag_.get(), mediaUniqueId_.get()};
 }
 
 uint32_t UserDataAtom::ReadBody(FileBuffer& buffer, bool flag) {

@@ -25,7 +25,8 @@ uint32_t VideoMediaInformationHeaderAtom::WriteBody(FileBuffer& buffer) const {
 
 void VideoMediaInformationHeaderAtom::DumpBody(std::string& out, int depth) const {
   DumpVersionAndFlags(out, depth);
-  Line(out, depth, "GraphicsMode: %u OpColor: %u %u %u", graphicsMode_, opColor_[0], opColor_[1], opColor_[2]);
+  Line(out, depth, "GraphicsMode: %u OpColor: %u %u %u", graphicsMode_, opColor_[0], opColor_[1],
+       opColor_[2]);
 }
 
 }  // namespace MavrelQuickTime64Atom

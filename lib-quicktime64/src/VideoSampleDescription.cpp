@@ -1,8 +1,8 @@
 #include "quicktime64/VideoSampleDescription.h"
 
 #include "quicktime64/AVCCAtom.h"
-#include "quicktime64/HVCCAtom.h"
 #include "quicktime64/ByteStream.h"
+#include "quicktime64/HVCCAtom.h"
 
 namespace MavrelQuickTime64Atom {
 
@@ -58,7 +58,8 @@ uint32_t VideoSampleDescription::PixelAspectAtom::WriteBody(FileBuffer& buffer) 
 }
 
 void VideoSampleDescription::PixelAspectAtom::DumpBody(std::string& out, int depth) const {
-  Line(out, depth, "HorizontalSpacing: %u VerticalSpacing: %u", horizontalSpacing_, verticalSpacing_);
+  Line(out, depth, "HorizontalSpacing: %u VerticalSpacing: %u", horizontalSpacing_,
+       verticalSpacing_);
 }
 
 uint32_t VideoSampleDescription::ClearApertureAtom::ReadBody(FileBuffer& buffer, bool) {
@@ -89,7 +90,11 @@ uint32_t VideoSampleDescription::ClearApertureAtom::WriteBody(FileBuffer& buffer
 }
 
 void VideoSampleDescription::ClearApertureAtom::DumpBody(std::string& out, int depth) const {
-  Line(out, depth, "WidthN: %u WidthD: %u HeightN: %u HeightD: %u HorizontalOffsetN: %u HorizontalOffsetD: %u VerticalOffsetN: %u VerticalOffsetD: %u", widthN_, widthD_, heightN_, heightD_, horizontalOffsetN_, horizontalOffsetD_, verticalOffsetN_, verticalOffsetD_);
+  Line(out, depth,
+       "WidthN: %u WidthD: %u HeightN: %u HeightD: %u HorizontalOffsetN: %u HorizontalOffsetD: %u "
+       "VerticalOffsetN: %u VerticalOffsetD: %u",
+       widthN_, widthD_, heightN_, heightD_, horizontalOffsetN_, horizontalOffsetD_,
+       verticalOffsetN_, verticalOffsetD_);
 }
 
 uint32_t VideoSampleDescription::ColorAtom::ReadBody(FileBuffer& buffer, bool) {
@@ -232,8 +237,8 @@ void VideoSampleDescription::DumpFields(std::string& out, int depth) const {
        FourCCText(vendor_).c_str());
   Line(out, depth, "TemporalQuality: %u SpatialQuality: %u", temporalQuality_, spatialQuality_);
   Line(out, depth, "Width: %u Height: %u", width_, height_);
-  Line(out, depth, "HorizontalResolution: 0x%08x VerticalResolution: 0x%08x",
-       horizontalResolution_, verticalResolution_);
+  Line(out, depth, "HorizontalResolution: 0x%08x VerticalResolution: 0x%08x", horizontalResolution_,
+       verticalResolution_);
   Line(out, depth, "DataSize: %u FrameCount: %u", dataSize_, frameCount_);
   Line(out, depth, "CompressorName: %s", compressorName_.c_str());
   Line(out, depth, "Depth: %u ColorTableID: %d", depth_, static_cast<int16_t>(colorTableID_));

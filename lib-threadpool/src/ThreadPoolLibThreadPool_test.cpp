@@ -1,11 +1,11 @@
 #include "threadpool/ThreadPoolLibThreadPool.h"
 
+#include <gtest/gtest.h>
+
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "threadpool/ThreadPoolLibThreadLimiter.h"
 

@@ -1,14 +1,13 @@
 // zqmp4 from the outside, as a developer uses it: its sample listing of every track of every
 // generated clip matches ffprobe's packets, and its dump shows the atom tree with the maker's
 // user data.
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "mp4test/Ffprobe.h"
 #include "mp4test/TestClips.h"
@@ -70,11 +69,11 @@ TEST(Zqmp4, DumpShowsTheTreeAndTheMakerAtoms) {
   ASSERT_FALSE(clips.empty());
   Run run = Zqmp4("dump '" + clips[0].path + "'");
   ASSERT_EQ(run.status, 0);
-  for (const char* text : {"Top-level atoms:\n", "***** MovieAtom Begin", "***** TrackAtom Begin",
-                           "***** FIRMAtom Begin", "FirmwareVersion: HD9.01.01.60.00",
-                           "MUID: a0 a1 a2 a3", "***** Spotmark Tags Begin", "COUNT: 3",
-                           "TAG: 62.250 sec ", "ComponentName: Tavro MET", "DataFormat: zqmd",
-                           "***** MovieAtom End"}) {
+  for (const char* text :
+       {"Top-level atoms:\n", "***** MovieAtom Begin", "***** TrackAtom Begin",
+        "***** FIRMAtom Begin", "FirmwareVersion: HD9.01.01.60.00", "MUID: a0 a1 a2 a3",
+        "***** Spotmark Tags Begin", "COUNT: 3", "TAG: 62.250 sec ", "ComponentName: Tavro MET",
+        "DataFormat: zqmd", "***** MovieAtom End"}) {
     EXPECT_NE(run.out.find(text), std::string::npos) << text;
   }
 }

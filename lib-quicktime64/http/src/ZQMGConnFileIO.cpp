@@ -76,7 +76,8 @@ uint32_t ZQMGConnFileIO::write(const void* buffer, uint64_t length, int64_t offs
     return write(buffer, length);
   }
   if (length == 0) {
-    ZQ_LOG(ZQ_LOG_ERROR, "ZQMGConnFileIO::Writing %llu bytes to offset %lld (current offset is %lld)",
+    ZQ_LOG(ZQ_LOG_ERROR,
+           "ZQMGConnFileIO::Writing %llu bytes to offset %lld (current offset is %lld)",
            static_cast<unsigned long long>(length), static_cast<long long>(offsetFromStart),
            static_cast<long long>(written_));
     return 0;
@@ -108,8 +109,7 @@ uint32_t ZQMGConnFileIO::setFilePointerOffset(int64_t offset, uint32_t method) {
              static_cast<int>(offset), current);
       return kFIOFailure;
     case kFIOFromEnd:
-      ZQ_LOG(ZQ_LOG_ERROR,
-             "ZQMGConnFileIO::Attempting to set file offset to end (%d) (current %d)",
+      ZQ_LOG(ZQ_LOG_ERROR, "ZQMGConnFileIO::Attempting to set file offset to end (%d) (current %d)",
              static_cast<int>(offset), current);
       return kFIOFailure;
     default:

@@ -1,9 +1,9 @@
 #include "quicktime64/ZQMGConnFileIO.h"
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "server/zqResponse.h"
 #include "zqtest/TestServer.h"
@@ -24,10 +24,10 @@ TEST(ZQMGConnFileIO, SequentialWritesBecomeChunks) {
     http_start_chunked_stream(conn);
     ZQMGConnFileIO out(conn);
     results.push_back(out.write("hello", 5));
-    results.push_back(out.write(" world", 6, 5));       // at the current offset
-    results.push_back(out.write("x", 1, 3));            // elsewhere: refused
-    results.push_back(out.write("", 0, 100));           // nothing elsewhere: a no-op
-    results.push_back(out.write("", 0));                // no empty chunk mid-stream
+    results.push_back(out.write(" world", 6, 5));  // at the current offset
+    results.push_back(out.write("x", 1, 3));       // elsewhere: refused
+    results.push_back(out.write("", 0, 100));      // nothing elsewhere: a no-op
+    results.push_back(out.write("", 0));           // no empty chunk mid-stream
     results.push_back(out.setFilePointerOffset(11, kFIOFromStart));
     results.push_back(out.setFilePointerOffset(0, kFIOFromStart));
     results.push_back(out.setFilePointerOffset(0, kFIOFromCurrent));

@@ -4,11 +4,13 @@
 
 #include <array>
 #include <cstdint>
+
 #include "quicktime64/QuickTimeAtomStandardToFlags.h"
 
 namespace MavrelQuickTime64Atom {
 
-class BaseMediaInfoAtom final : public QuickTimeAtomImpl<BaseMediaInfoAtom, QuickTimeAtomStandardToFlags> {
+class BaseMediaInfoAtom final
+    : public QuickTimeAtomImpl<BaseMediaInfoAtom, QuickTimeAtomStandardToFlags> {
  public:
   BaseMediaInfoAtom() : QuickTimeAtomImpl(FourCC("gmin")) {}
 

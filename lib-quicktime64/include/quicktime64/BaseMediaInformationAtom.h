@@ -8,7 +8,8 @@
 
 namespace MavrelQuickTime64Atom {
 
-class BaseMediaInformationAtom final : public QuickTimeAtomImpl<BaseMediaInformationAtom, MediaInformationAtom> {
+class BaseMediaInformationAtom final
+    : public QuickTimeAtomImpl<BaseMediaInformationAtom, MediaInformationAtom> {
  public:
   BaseMediaInformationAtom() = default;
 

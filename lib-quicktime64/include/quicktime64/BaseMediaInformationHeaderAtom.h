@@ -4,6 +4,7 @@
 #define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_BASEMEDIAINFORMATIONHEADERATOM_H_
 
 #include <vector>
+
 #include "quicktime64/BaseMediaInfoAtom.h"
 #include "quicktime64/OwnedAtom.h"
 #include "quicktime64/QuickTimeAtom.h"

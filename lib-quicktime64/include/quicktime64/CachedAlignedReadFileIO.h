@@ -28,7 +28,7 @@ class CachedAlignedReadFileIO : public FileIO {
   // returns 1 with the bytes delivered; a start at or past the end returns 3.
   uint32_t read(void* buffer, uint64_t length, uint64_t* bytesRead,
                 int64_t offsetFromStart) override;
-  uint32_t write(const void* buffer, uint64_t length) override;  // 3
+  uint32_t write(const void* buffer, uint64_t length) override;                           // 3
   uint32_t write(const void* buffer, uint64_t length, int64_t offsetFromStart) override;  // 3
   int64_t getFilePointerOffset() override;
   // 1 adds to the pointer, 2 sets it from the end, anything else sets it; never validated.

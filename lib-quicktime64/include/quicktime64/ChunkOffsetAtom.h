@@ -5,11 +5,13 @@
 #define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_CHUNKOFFSETATOM_H_
 
 #include <vector>
+
 #include "quicktime64/QuickTimeAtomStandardToFlags.h"
 
 namespace MavrelQuickTime64Atom {
 
-class ChunkOffsetAtom final : public QuickTimeAtomImpl<ChunkOffsetAtom, QuickTimeAtomStandardToFlags> {
+class ChunkOffsetAtom final
+    : public QuickTimeAtomImpl<ChunkOffsetAtom, QuickTimeAtomStandardToFlags> {
  public:
   explicit ChunkOffsetAtom(uint32_t type = FourCC("stco")) : QuickTimeAtomImpl(type) {}
 

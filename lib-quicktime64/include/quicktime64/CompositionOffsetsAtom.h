@@ -5,6 +5,7 @@
 #define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_COMPOSITIONOFFSETSATOM_H_
 
 #include <vector>
+
 #include "quicktime64/QuickTimeAtomStandardToFlags.h"
 
 namespace MavrelQuickTime64Atom {
@@ -36,7 +37,9 @@ class CompositionOffsetsAtom final
   CompositionOffsetsAtom() : QuickTimeAtomImpl(FourCC("ctts")) {}
 
   const std::vector<CompositionOffsetsTableEntry>& Entries() const { return entries_; }
-  void SetEntries(std::vector<CompositionOffsetsTableEntry> entries) { entries_ = std::move(entries); }
+  void SetEntries(std::vector<CompositionOffsetsTableEntry> entries) {
+    entries_ = std::move(entries);
+  }
   void AppendEntries(const std::vector<CompositionOffsetsTableEntry>& entries) {
     entries_.insert(entries_.end(), entries.begin(), entries.end());
   }

@@ -4,6 +4,7 @@
 #define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_DATAREFERENCEATOM_H_
 
 #include <vector>
+
 #include "quicktime64/QuickTimeAtomStandardToFlags.h"
 
 namespace MavrelQuickTime64Atom {
@@ -11,7 +12,8 @@ namespace MavrelQuickTime64Atom {
 class DataReferenceAtom final
     : public QuickTimeAtomImpl<DataReferenceAtom, QuickTimeAtomStandardToFlags> {
  public:
-  class DataReference final : public QuickTimeAtomImpl<DataReference, QuickTimeAtomStandardToFlags> {
+  class DataReference final
+      : public QuickTimeAtomImpl<DataReference, QuickTimeAtomStandardToFlags> {
    public:
     explicit DataReference(uint32_t type = FourCC("url ")) : QuickTimeAtomImpl(type) {}
 

@@ -5,6 +5,7 @@
 #define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_EDITLISTATOM_H_
 
 #include <vector>
+
 #include "quicktime64/QuickTimeAtomStandardToFlags.h"
 
 namespace MavrelQuickTime64Atom {

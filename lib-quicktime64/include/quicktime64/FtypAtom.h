@@ -3,6 +3,7 @@
 #define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_FTYPATOM_H_
 
 #include <vector>
+
 #include "quicktime64/QuickTimeAtom.h"
 
 namespace MavrelQuickTime64Atom {

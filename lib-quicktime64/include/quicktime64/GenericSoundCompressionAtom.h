@@ -7,7 +7,8 @@
 
 namespace MavrelQuickTime64Atom {
 
-class GenericSoundCompressionAtom final : public QuickTimeAtomImpl<GenericSoundCompressionAtom, PayloadAtom> {
+class GenericSoundCompressionAtom final
+    : public QuickTimeAtomImpl<GenericSoundCompressionAtom, PayloadAtom> {
  public:
   GenericSoundCompressionAtom() : QuickTimeAtomImpl(FourCC("esds")) {}
 };

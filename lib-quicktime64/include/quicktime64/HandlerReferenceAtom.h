@@ -6,6 +6,7 @@
 #define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_HANDLERREFERENCEATOM_H_
 
 #include <string>
+
 #include "quicktime64/QuickTimeAtomStandardToFlags.h"
 
 namespace MavrelQuickTime64Atom {

@@ -7,8 +7,8 @@
 
 namespace MavrelQuickTime64Atom {
 
-inline constexpr std::array<uint32_t, 9> kIdentityMatrix = {0x10000, 0, 0, 0, 0x10000, 0,
-                                                          0,       0, 0x40000000};
+inline constexpr std::array<uint32_t, 9> kIdentityMatrix = {0x10000, 0, 0, 0,         0x10000,
+                                                            0,       0, 0, 0x40000000};
 
 }  // namespace MavrelQuickTime64Atom
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <set>
 #include <vector>
+
 #include "quicktime64/DataInformationAtom.h"
 #include "quicktime64/HandlerReferenceAtom.h"
 #include "quicktime64/OwnedAtom.h"
@@ -24,31 +25,62 @@ class MediaInformationAtom : public QuickTimeAtom {
   // The media's handler subtype (`vide`, `soun`, `tmcd`, `text`, `meta`).
   virtual uint32_t GetActualType() const { return mediaType_; }
   virtual uint32_t BuildOptimizationTable(bool force);
-  virtual uint32_t GetVideoSampleRetrievalInformationFromSampleTime(int64_t time, uint64_t* chunkOffset, uint64_t* chunkSize, uint64_t* offsetInChunk, uint32_t* sampleSize);
-  virtual uint32_t GetVideoSampleRetrievalInformationFromSampleTime(int64_t time, uint64_t* fileOffset, uint32_t* sampleSize);
-  virtual uint32_t GetVideoSampleRetrievalInformationFromSampleIndex(uint32_t index, uint64_t* chunkOffset, uint64_t* chunkSize, uint64_t* offsetInChunk, uint32_t* sampleSize);
-  virtual uint32_t GetVideoSampleRetrievalInformationFromSampleIndex(uint32_t index, uint64_t* fileOffset, uint32_t* sampleSize);
-  virtual uint32_t GetAudioFrameRetrievalInformationFromFrameIndex(uint32_t frame, uint64_t* chunkOffset, uint64_t* chunkSize, uint64_t* offsetInChunk, uint32_t* frameSize);
-  virtual uint32_t GetAudioFrameRetrievalInformationFromFrameIndex(uint32_t frame, uint64_t* fileOffset, uint32_t* frameSize);
-  virtual uint32_t GetAudioFrameRetrievalInformationFromChunkIndex(uint32_t chunkIndex, uint64_t* chunkOffset, uint64_t* chunkBytes, uint32_t* samplesInChunk, std::vector<uint32_t>* sampleSizes);
-  virtual uint32_t GetAudioSampleRetrievalInformationFromSampleIndex(uint32_t index, uint64_t* fileOffset, uint32_t* size);
+  virtual uint32_t GetVideoSampleRetrievalInformationFromSampleTime(int64_t time,
+                                                                    uint64_t* chunkOffset,
+                                                                    uint64_t* chunkSize,
+                                                                    uint64_t* offsetInChunk,
+                                                                    uint32_t* sampleSize);
+  virtual uint32_t GetVideoSampleRetrievalInformationFromSampleTime(int64_t time,
+                                                                    uint64_t* fileOffset,
+                                                                    uint32_t* sampleSize);
+  virtual uint32_t GetVideoSampleRetrievalInformationFromSampleIndex(uint32_t index,
+                                                                     uint64_t* chunkOffset,
+                                                                     uint64_t* chunkSize,
+                                                                     uint64_t* offsetInChunk,
+                                                                     uint32_t* sampleSize);
+  virtual uint32_t GetVideoSampleRetrievalInformationFromSampleIndex(uint32_t index,
+                                                                     uint64_t* fileOffset,
+                                                                     uint32_t* sampleSize);
+  virtual uint32_t GetAudioFrameRetrievalInformationFromFrameIndex(uint32_t frame,
+                                                                   uint64_t* chunkOffset,
+                                                                   uint64_t* chunkSize,
+                                                                   uint64_t* offsetInChunk,
+                                                                   uint32_t* frameSize);
+  virtual uint32_t GetAudioFrameRetrievalInformationFromFrameIndex(uint32_t frame,
+                                                                   uint64_t* fileOffset,
+                                                                   uint32_t* frameSize);
+  virtual uint32_t GetAudioFrameRetrievalInformationFromChunkIndex(
+      uint32_t chunkIndex, uint64_t* chunkOffset, uint64_t* chunkBytes, uint32_t* samplesInChunk,
+      std::vector<uint32_t>* sampleSizes);
+  virtual uint32_t GetAudioSampleRetrievalInformationFromSampleIndex(uint32_t index,
+                                                                     uint64_t* fileOffset,
+                                                                     uint32_t* size);
   virtual uint32_t IsKeyFrame(uint32_t index, bool* isKey);
   virtual uint32_t GetContentsOfSyncSampleTable(std::set<uint32_t>* numbers);
   virtual uint32_t SetContentsOfSyncSampleTable(const std::set<uint32_t>& numbers);
   virtual uint32_t AppendContentsOfSyncSampleTable(const std::set<uint32_t>& numbers);
-  virtual uint32_t GetContentsOfCompositionOffsetTable(std::vector<CompositionOffsetsAtom::CompositionOffsetsTableEntry>* entries);
-  virtual uint32_t SetContentsOfCompositionOffsetTable(const std::vector<CompositionOffsetsAtom::CompositionOffsetsTableEntry>& entries);
-  virtual uint32_t AppendContentsOfCompositionOffsetTable(const std::vector<CompositionOffsetsAtom::CompositionOffsetsTableEntry>& entries);
+  virtual uint32_t GetContentsOfCompositionOffsetTable(
+      std::vector<CompositionOffsetsAtom::CompositionOffsetsTableEntry>* entries);
+  virtual uint32_t SetContentsOfCompositionOffsetTable(
+      const std::vector<CompositionOffsetsAtom::CompositionOffsetsTableEntry>& entries);
+  virtual uint32_t AppendContentsOfCompositionOffsetTable(
+      const std::vector<CompositionOffsetsAtom::CompositionOffsetsTableEntry>& entries);
   virtual uint32_t GetContentsOfSampleDependenciesTable(std::vector<uint8_t>* dependencies);
   virtual uint32_t SetContentsOfSampleDependenciesTable(const std::vector<uint8_t>& dependencies);
-  virtual uint32_t AppendContentsOfSampleDependenciesTable(const std::vector<uint8_t>& dependencies);
-  virtual uint32_t GetContentsOfTimeToSampleTable(std::vector<TimeToSampleAtom::TimeToSampleTableEntry>* entries);
-  virtual uint32_t SetContentsOfTimeToSampleTable(const std::vector<TimeToSampleAtom::TimeToSampleTableEntry>& entries);
-  virtual uint32_t GetContentsOfSampleToChunkTable(std::vector<SampleToChunkAtom::SampleToChunkTableEntry>* entries);
-  virtual uint32_t SetContentsOfSampleToChunkTable(const std::vector<SampleToChunkAtom::SampleToChunkTableEntry>& entries);
+  virtual uint32_t AppendContentsOfSampleDependenciesTable(
+      const std::vector<uint8_t>& dependencies);
+  virtual uint32_t GetContentsOfTimeToSampleTable(
+      std::vector<TimeToSampleAtom::TimeToSampleTableEntry>* entries);
+  virtual uint32_t SetContentsOfTimeToSampleTable(
+      const std::vector<TimeToSampleAtom::TimeToSampleTableEntry>& entries);
+  virtual uint32_t GetContentsOfSampleToChunkTable(
+      std::vector<SampleToChunkAtom::SampleToChunkTableEntry>* entries);
+  virtual uint32_t SetContentsOfSampleToChunkTable(
+      const std::vector<SampleToChunkAtom::SampleToChunkTableEntry>& entries);
   virtual uint32_t ClearSampleSizeTable();
   virtual uint32_t SetSamplesSize(const std::vector<uint32_t>& sizes);
-  virtual uint32_t AppendContentsOfTimeToSampleTable(const std::vector<TimeToSampleAtom::TimeToSampleTableEntry>& entries);
+  virtual uint32_t AppendContentsOfTimeToSampleTable(
+      const std::vector<TimeToSampleAtom::TimeToSampleTableEntry>& entries);
   virtual uint32_t SampleIndex(int64_t time, uint32_t* index);
   virtual uint32_t SampleTime(uint32_t index, int64_t* time);
   virtual uint32_t SampleDuration(uint32_t index, uint32_t* duration);
@@ -69,12 +101,25 @@ class MediaInformationAtom : public QuickTimeAtom {
   virtual uint32_t GetColorParameterType(uint32_t* type);
   virtual uint32_t GetPixelAspectRatio(uint32_t* horizontal, uint32_t* vertical);
   virtual uint32_t GetAudioEndian(uint32_t* endian);
-  virtual uint32_t GetTimeCodeCalculationInformation(uint32_t* flags, uint32_t* timeScale, uint8_t* numberOfFrames, char* reelName, uint32_t reelNameLength);
-  virtual uint32_t GetTimeCodeRetrievalInformation(uint64_t* chunkOffset, uint64_t* chunkSize, uint64_t* offsetInChunk, uint32_t* sampleSize);
-  virtual uint32_t GetTextSampleRetrievalInformationFromSampleIndex(uint32_t index, uint64_t* chunkOffset, uint64_t* chunkSize, uint64_t* offsetInChunk, uint32_t* sampleSize);
-  virtual uint32_t GetTextSampleRetrievalInformationFromSampleIndex(uint32_t index, uint64_t* fileOffset, uint32_t* sampleSize);
-  virtual uint32_t GetTavroMetadataSampleRetrievalInformationFromSampleIndex(uint32_t index, uint64_t* chunkOffset, uint64_t* chunkSize, uint64_t* offsetInChunk, uint32_t* sampleSize);
-  virtual uint32_t GetTavroMetadataSampleRetrievalInformationFromSampleIndex(uint32_t index, uint64_t* fileOffset, uint32_t* sampleSize);
+  virtual uint32_t GetTimeCodeCalculationInformation(uint32_t* flags, uint32_t* timeScale,
+                                                     uint8_t* numberOfFrames, char* reelName,
+                                                     uint32_t reelNameLength);
+  virtual uint32_t GetTimeCodeRetrievalInformation(uint64_t* chunkOffset, uint64_t* chunkSize,
+                                                   uint64_t* offsetInChunk, uint32_t* sampleSize);
+  virtual uint32_t GetTextSampleRetrievalInformationFromSampleIndex(uint32_t index,
+                                                                    uint64_t* chunkOffset,
+                                                                    uint64_t* chunkSize,
+                                                                    uint64_t* offsetInChunk,
+                                                                    uint32_t* sampleSize);
+  virtual uint32_t GetTextSampleRetrievalInformationFromSampleIndex(uint32_t index,
+                                                                    uint64_t* fileOffset,
+                                                                    uint32_t* sampleSize);
+  virtual uint32_t GetTavroMetadataSampleRetrievalInformationFromSampleIndex(
+      uint32_t index, uint64_t* chunkOffset, uint64_t* chunkSize, uint64_t* offsetInChunk,
+      uint32_t* sampleSize);
+  virtual uint32_t GetTavroMetadataSampleRetrievalInformationFromSampleIndex(uint32_t index,
+                                                                             uint64_t* fileOffset,
+                                                                             uint32_t* sampleSize);
   virtual uint32_t GetTimeCodeTimeScale(uint32_t* timeScale);
   virtual uint32_t GetTimeCodeFrameDuration(uint32_t* frameDuration);
   virtual uint32_t GetTimeCodeNumberOfRealFramesPerSecond(uint8_t* framesPerSecond);

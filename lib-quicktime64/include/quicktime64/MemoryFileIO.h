@@ -13,13 +13,13 @@ class MemoryFileIO final : public FileIO {
   // The object is open for reading from the start.
   MemoryFileIO(const void* data, size_t size);
 
-  uint32_t openRead(const char* path) override;                       // 3
-  uint32_t openWrite(const char* path, uint32_t style) override;      // 3
+  uint32_t openRead(const char* path) override;                   // 3
+  uint32_t openWrite(const char* path, uint32_t style) override;  // 3
   uint32_t close() override;
   uint32_t read(void* buffer, uint64_t length, uint64_t* bytesRead) override;
   uint32_t read(void* buffer, uint64_t length, uint64_t* bytesRead,
                 int64_t offsetFromStart) override;
-  uint32_t write(const void* buffer, uint64_t length) override;  // 3
+  uint32_t write(const void* buffer, uint64_t length) override;                           // 3
   uint32_t write(const void* buffer, uint64_t length, int64_t offsetFromStart) override;  // 3
   int64_t getFilePointerOffset() override { return position_; }
   uint32_t setFilePointerOffset(int64_t offset, uint32_t method) override;

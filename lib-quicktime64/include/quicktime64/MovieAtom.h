@@ -12,6 +12,7 @@
 #include <map>
 #include <string>
 #include <vector>
+
 #include "quicktime64/MovieHeaderAtom.h"
 #include "quicktime64/OwnedAtom.h"
 #include "quicktime64/QuickTimeAtom.h"
@@ -47,29 +48,28 @@ class MovieAtom final : public QuickTimeAtomImpl<MovieAtom, QuickTimeAtom> {
   uint32_t CountTracksOfKind(uint32_t subtype) const;
 
   uint32_t GetVideoSampleRetrievalInformationFromSampleIndex(uint32_t videoTrack, uint32_t index,
+                                                             uint64_t* fileOffset,
+                                                             uint32_t* sampleSize);
+  uint32_t GetVideoSampleRetrievalInformationFromSampleTime(uint32_t videoTrack, int64_t time,
                                                             uint64_t* fileOffset,
                                                             uint32_t* sampleSize);
-  uint32_t GetVideoSampleRetrievalInformationFromSampleTime(uint32_t videoTrack, int64_t time,
-                                                           uint64_t* fileOffset,
-                                                           uint32_t* sampleSize);
   uint32_t IsKeyFrame(uint32_t videoTrack, uint32_t index, bool* isKey);
   uint32_t GetTextSampleRetrievalInformationFromSampleIndex(uint32_t textTrack, uint32_t index,
-                                                           uint64_t* fileOffset,
-                                                           uint32_t* sampleSize);
+                                                            uint64_t* fileOffset,
+                                                            uint32_t* sampleSize);
   uint32_t GetTavroMetadataSampleRetrievalInformationFromSampleIndex(uint32_t metaIndex,
-                                                                    uint32_t index,
-                                                                    uint64_t* fileOffset,
-                                                                    uint32_t* sampleSize);
+                                                                     uint32_t index,
+                                                                     uint64_t* fileOffset,
+                                                                     uint32_t* sampleSize);
   // The audioIndex-th `soun` track; 1 when there are fewer.
   uint32_t MapAudioTrackIndexToGlobalTrackIndex(uint32_t audioIndex, uint32_t* trackIndex) const;
   uint32_t GetAudioSampleRetrievalInformationFromSampleIndex(uint32_t audioTrack, uint32_t index,
-                                                            uint64_t* fileOffset, uint32_t* size);
-  uint32_t GetAudioFrameRetrievalInformationFromChunkIndex(uint32_t audioTrack,
-                                                          uint32_t chunkIndex,
-                                                          uint64_t* chunkOffset,
-                                                          uint64_t* chunkBytes,
-                                                          uint32_t* samplesInChunk,
-                                                          std::vector<uint32_t>* sampleSizes);
+                                                             uint64_t* fileOffset, uint32_t* size);
+  uint32_t GetAudioFrameRetrievalInformationFromChunkIndex(uint32_t audioTrack, uint32_t chunkIndex,
+                                                           uint64_t* chunkOffset,
+                                                           uint64_t* chunkBytes,
+                                                           uint32_t* samplesInChunk,
+                                                           std::vector<uint32_t>* sampleSizes);
 
   // Ordinals (among `meta` tracks) of the metadata tracks whose handler name (its first 511
   // characters) contains `name`.

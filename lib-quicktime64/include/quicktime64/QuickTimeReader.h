@@ -46,8 +46,7 @@ class QuickTimeReader : public QuickTimeFile {
   // type and the offset after it. Out-pointers may be null (each is zeroed first).
   // 0x10003 when the header is cut short by the end of the file, 0x10004 when its size is
   // smaller than its header or the next offset would overflow.
-  uint32_t ReadAtomSizeAndType(int64_t offset, uint64_t* size, uint32_t* type,
-                               int64_t* nextOffset);
+  uint32_t ReadAtomSizeAndType(int64_t offset, uint64_t* size, uint32_t* type, int64_t* nextOffset);
 
   // Whether the file was recorded by the maker's camera: its first video track's handler
   // name contains "Tavro", or the user data holds a firmware atom, or an encoder item of

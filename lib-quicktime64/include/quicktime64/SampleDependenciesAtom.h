@@ -4,6 +4,7 @@
 #define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_SAMPLEDEPENDENCIESATOM_H_
 
 #include <vector>
+
 #include "quicktime64/QuickTimeAtomStandardToFlags.h"
 
 namespace MavrelQuickTime64Atom {

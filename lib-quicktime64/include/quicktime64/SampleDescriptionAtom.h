@@ -5,6 +5,7 @@
 #define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_SAMPLEDESCRIPTIONATOM_H_
 
 #include <vector>
+
 #include "quicktime64/OwnedAtom.h"
 #include "quicktime64/QuickTimeAtomStandardToFlags.h"
 #include "quicktime64/SampleDescriptionCF.h"

@@ -4,11 +4,13 @@
 #define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_SAMPLESIZEATOM_H_
 
 #include <vector>
+
 #include "quicktime64/QuickTimeAtomStandardToFlags.h"
 
 namespace MavrelQuickTime64Atom {
 
-class SampleSizeAtom final : public QuickTimeAtomImpl<SampleSizeAtom, QuickTimeAtomStandardToFlags> {
+class SampleSizeAtom final
+    : public QuickTimeAtomImpl<SampleSizeAtom, QuickTimeAtomStandardToFlags> {
  public:
   SampleSizeAtom() : QuickTimeAtomImpl(FourCC("stsz")) {}
 

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <set>
 #include <vector>
+
 #include "quicktime64/ChunkOffsetAtom.h"
 #include "quicktime64/CompositionOffsetsAtom.h"
 #include "quicktime64/OwnedAtom.h"
@@ -67,31 +68,56 @@ class SampleTableAtom final : public QuickTimeAtomImpl<SampleTableAtom, QuickTim
 
   // The operations the media information atoms forward (see MediaInformationAtom).
   uint32_t BuildOptimizationTable(bool force);
-  uint32_t GetVideoSampleRetrievalInformationFromSampleTime(int64_t time, uint64_t* chunkOffset, uint64_t* chunkSize, uint64_t* offsetInChunk, uint32_t* sampleSize);
-  uint32_t GetVideoSampleRetrievalInformationFromSampleTime(int64_t time, uint64_t* fileOffset, uint32_t* sampleSize);
-  uint32_t GetVideoSampleRetrievalInformationFromSampleIndex(uint32_t index, uint64_t* chunkOffset, uint64_t* chunkSize, uint64_t* offsetInChunk, uint32_t* sampleSize);
-  uint32_t GetVideoSampleRetrievalInformationFromSampleIndex(uint32_t index, uint64_t* fileOffset, uint32_t* sampleSize);
-  uint32_t GetAudioFrameRetrievalInformationFromFrameIndex(uint32_t frame, uint64_t* chunkOffset, uint64_t* chunkSize, uint64_t* offsetInChunk, uint32_t* frameSize);
-  uint32_t GetAudioFrameRetrievalInformationFromFrameIndex(uint32_t frame, uint64_t* fileOffset, uint32_t* frameSize);
-  uint32_t GetAudioFrameRetrievalInformationFromChunkIndex(uint32_t chunkIndex, uint64_t* chunkOffset, uint64_t* chunkBytes, uint32_t* samplesInChunk, std::vector<uint32_t>* sampleSizes);
-  uint32_t GetAudioSampleRetrievalInformationFromSampleIndex(uint32_t index, uint64_t* fileOffset, uint32_t* size);
+  uint32_t GetVideoSampleRetrievalInformationFromSampleTime(int64_t time, uint64_t* chunkOffset,
+                                                            uint64_t* chunkSize,
+                                                            uint64_t* offsetInChunk,
+                                                            uint32_t* sampleSize);
+  uint32_t GetVideoSampleRetrievalInformationFromSampleTime(int64_t time, uint64_t* fileOffset,
+                                                            uint32_t* sampleSize);
+  uint32_t GetVideoSampleRetrievalInformationFromSampleIndex(uint32_t index, uint64_t* chunkOffset,
+                                                             uint64_t* chunkSize,
+                                                             uint64_t* offsetInChunk,
+                                                             uint32_t* sampleSize);
+  uint32_t GetVideoSampleRetrievalInformationFromSampleIndex(uint32_t index, uint64_t* fileOffset,
+                                                             uint32_t* sampleSize);
+  uint32_t GetAudioFrameRetrievalInformationFromFrameIndex(uint32_t frame, uint64_t* chunkOffset,
+                                                           uint64_t* chunkSize,
+                                                           uint64_t* offsetInChunk,
+                                                           uint32_t* frameSize);
+  uint32_t GetAudioFrameRetrievalInformationFromFrameIndex(uint32_t frame, uint64_t* fileOffset,
+                                                           uint32_t* frameSize);
+  uint32_t GetAudioFrameRetrievalInformationFromChunkIndex(uint32_t chunkIndex,
+                                                           uint64_t* chunkOffset,
+                                                           uint64_t* chunkBytes,
+                                                           uint32_t* samplesInChunk,
+                                                           std::vector<uint32_t>* sampleSizes);
+  uint32_t GetAudioSampleRetrievalInformationFromSampleIndex(uint32_t index, uint64_t* fileOffset,
+                                                             uint32_t* size);
   uint32_t IsKeyFrame(uint32_t index, bool* isKey);
   uint32_t GetContentsOfSyncSampleTable(std::set<uint32_t>* numbers);
   uint32_t SetContentsOfSyncSampleTable(const std::set<uint32_t>& numbers);
   uint32_t AppendContentsOfSyncSampleTable(const std::set<uint32_t>& numbers);
-  uint32_t GetContentsOfCompositionOffsetTable(std::vector<CompositionOffsetsAtom::CompositionOffsetsTableEntry>* entries);
-  uint32_t SetContentsOfCompositionOffsetTable(const std::vector<CompositionOffsetsAtom::CompositionOffsetsTableEntry>& entries);
-  uint32_t AppendContentsOfCompositionOffsetTable(const std::vector<CompositionOffsetsAtom::CompositionOffsetsTableEntry>& entries);
+  uint32_t GetContentsOfCompositionOffsetTable(
+      std::vector<CompositionOffsetsAtom::CompositionOffsetsTableEntry>* entries);
+  uint32_t SetContentsOfCompositionOffsetTable(
+      const std::vector<CompositionOffsetsAtom::CompositionOffsetsTableEntry>& entries);
+  uint32_t AppendContentsOfCompositionOffsetTable(
+      const std::vector<CompositionOffsetsAtom::CompositionOffsetsTableEntry>& entries);
   uint32_t GetContentsOfSampleDependenciesTable(std::vector<uint8_t>* dependencies);
   uint32_t SetContentsOfSampleDependenciesTable(const std::vector<uint8_t>& dependencies);
   uint32_t AppendContentsOfSampleDependenciesTable(const std::vector<uint8_t>& dependencies);
-  uint32_t GetContentsOfTimeToSampleTable(std::vector<TimeToSampleAtom::TimeToSampleTableEntry>* entries);
-  uint32_t SetContentsOfTimeToSampleTable(const std::vector<TimeToSampleAtom::TimeToSampleTableEntry>& entries);
-  uint32_t GetContentsOfSampleToChunkTable(std::vector<SampleToChunkAtom::SampleToChunkTableEntry>* entries);
-  uint32_t SetContentsOfSampleToChunkTable(const std::vector<SampleToChunkAtom::SampleToChunkTableEntry>& entries);
+  uint32_t GetContentsOfTimeToSampleTable(
+      std::vector<TimeToSampleAtom::TimeToSampleTableEntry>* entries);
+  uint32_t SetContentsOfTimeToSampleTable(
+      const std::vector<TimeToSampleAtom::TimeToSampleTableEntry>& entries);
+  uint32_t GetContentsOfSampleToChunkTable(
+      std::vector<SampleToChunkAtom::SampleToChunkTableEntry>* entries);
+  uint32_t SetContentsOfSampleToChunkTable(
+      const std::vector<SampleToChunkAtom::SampleToChunkTableEntry>& entries);
   uint32_t ClearSampleSizeTable();
   uint32_t SetSamplesSize(const std::vector<uint32_t>& sizes);
-  uint32_t AppendContentsOfTimeToSampleTable(const std::vector<TimeToSampleAtom::TimeToSampleTableEntry>& entries);
+  uint32_t AppendContentsOfTimeToSampleTable(
+      const std::vector<TimeToSampleAtom::TimeToSampleTableEntry>& entries);
   uint32_t SampleIndex(int64_t time, uint32_t* index);
   uint32_t SampleTime(uint32_t index, int64_t* time);
   uint32_t SampleDuration(uint32_t index, uint32_t* duration);
@@ -112,12 +138,25 @@ class SampleTableAtom final : public QuickTimeAtomImpl<SampleTableAtom, QuickTim
   uint32_t GetColorParameterType(uint32_t* type);
   uint32_t GetPixelAspectRatio(uint32_t* horizontal, uint32_t* vertical);
   uint32_t GetAudioEndian(uint32_t* endian);
-  uint32_t GetTimeCodeCalculationInformation(uint32_t* flags, uint32_t* timeScale, uint8_t* numberOfFrames, char* reelName, uint32_t reelNameLength);
-  uint32_t GetTimeCodeRetrievalInformation(uint64_t* chunkOffset, uint64_t* chunkSize, uint64_t* offsetInChunk, uint32_t* sampleSize);
-  uint32_t GetTextSampleRetrievalInformationFromSampleIndex(uint32_t index, uint64_t* chunkOffset, uint64_t* chunkSize, uint64_t* offsetInChunk, uint32_t* sampleSize);
-  uint32_t GetTextSampleRetrievalInformationFromSampleIndex(uint32_t index, uint64_t* fileOffset, uint32_t* sampleSize);
-  uint32_t GetTavroMetadataSampleRetrievalInformationFromSampleIndex(uint32_t index, uint64_t* chunkOffset, uint64_t* chunkSize, uint64_t* offsetInChunk, uint32_t* sampleSize);
-  uint32_t GetTavroMetadataSampleRetrievalInformationFromSampleIndex(uint32_t index, uint64_t* fileOffset, uint32_t* sampleSize);
+  uint32_t GetTimeCodeCalculationInformation(uint32_t* flags, uint32_t* timeScale,
+                                             uint8_t* numberOfFrames, char* reelName,
+                                             uint32_t reelNameLength);
+  uint32_t GetTimeCodeRetrievalInformation(uint64_t* chunkOffset, uint64_t* chunkSize,
+                                           uint64_t* offsetInChunk, uint32_t* sampleSize);
+  uint32_t GetTextSampleRetrievalInformationFromSampleIndex(uint32_t index, uint64_t* chunkOffset,
+                                                            uint64_t* chunkSize,
+                                                            uint64_t* offsetInChunk,
+                                                            uint32_t* sampleSize);
+  uint32_t GetTextSampleRetrievalInformationFromSampleIndex(uint32_t index, uint64_t* fileOffset,
+                                                            uint32_t* sampleSize);
+  uint32_t GetTavroMetadataSampleRetrievalInformationFromSampleIndex(uint32_t index,
+                                                                     uint64_t* chunkOffset,
+                                                                     uint64_t* chunkSize,
+                                                                     uint64_t* offsetInChunk,
+                                                                     uint32_t* sampleSize);
+  uint32_t GetTavroMetadataSampleRetrievalInformationFromSampleIndex(uint32_t index,
+                                                                     uint64_t* fileOffset,
+                                                                     uint32_t* sampleSize);
   uint32_t GetTimeCodeTimeScale(uint32_t* timeScale);
   uint32_t GetTimeCodeFrameDuration(uint32_t* frameDuration);
   uint32_t GetTimeCodeNumberOfRealFramesPerSecond(uint8_t* framesPerSecond);

@@ -9,6 +9,7 @@
 #define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_SAMPLETOCHUNKATOM_H_
 
 #include <vector>
+
 #include "quicktime64/QuickTimeAtomStandardToFlags.h"
 
 namespace MavrelQuickTime64Atom {

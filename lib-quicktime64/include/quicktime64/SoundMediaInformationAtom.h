@@ -2,13 +2,14 @@
 #ifndef ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_SOUNDMEDIAINFORMATIONATOM_H_
 #define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_SOUNDMEDIAINFORMATIONATOM_H_
 
-#include "quicktime64/SoundMediaInformationHeaderAtom.h"
 #include "quicktime64/MediaInformationAtom.h"
 #include "quicktime64/OwnedAtom.h"
+#include "quicktime64/SoundMediaInformationHeaderAtom.h"
 
 namespace MavrelQuickTime64Atom {
 
-class SoundMediaInformationAtom final : public QuickTimeAtomImpl<SoundMediaInformationAtom, MediaInformationAtom> {
+class SoundMediaInformationAtom final
+    : public QuickTimeAtomImpl<SoundMediaInformationAtom, MediaInformationAtom> {
  public:
   SoundMediaInformationAtom() = default;
 

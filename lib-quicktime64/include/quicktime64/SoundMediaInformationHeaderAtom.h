@@ -4,11 +4,13 @@
 
 #include <array>
 #include <cstdint>
+
 #include "quicktime64/QuickTimeAtomStandardToFlags.h"
 
 namespace MavrelQuickTime64Atom {
 
-class SoundMediaInformationHeaderAtom final : public QuickTimeAtomImpl<SoundMediaInformationHeaderAtom, QuickTimeAtomStandardToFlags> {
+class SoundMediaInformationHeaderAtom final
+    : public QuickTimeAtomImpl<SoundMediaInformationHeaderAtom, QuickTimeAtomStandardToFlags> {
  public:
   SoundMediaInformationHeaderAtom() : QuickTimeAtomImpl(FourCC("smhd")) {}
 

@@ -12,6 +12,7 @@
 #define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_SOUNDSAMPLEDESCRIPTION_H_
 
 #include <vector>
+
 #include "quicktime64/QuickTimeAtom.h"
 #include "quicktime64/SampleDescriptionCF.h"
 
@@ -74,7 +75,9 @@ class SoundSampleDescription final : public SampleDescriptionImpl<SoundSampleDes
 
     const std::vector<Owned<QuickTimeAtom>>& Children() const { return children_; }
     QuickTimeAtom* FindChild(uint32_t type) const;
-    void AddChild(std::unique_ptr<QuickTimeAtom> child) { children_.emplace_back(std::move(child)); }
+    void AddChild(std::unique_ptr<QuickTimeAtom> child) {
+      children_.emplace_back(std::move(child));
+    }
 
    protected:
     uint32_t ReadBody(FileBuffer& buffer, bool flag) override;
@@ -105,8 +108,8 @@ class SoundSampleDescription final : public SampleDescriptionImpl<SoundSampleDes
   void SetSampleSize(uint16_t v) { sampleSize_ = v; }
   void SetSampleRateFixed(uint32_t v) { sampleRate_ = v; }
   void SetCompressionID(uint16_t v) { compressionID_ = v; }
-  void SetVersion1Fields(uint32_t samplesPerPacket, uint32_t bytesPerPacket,
-                         uint32_t bytesPerFrame, uint32_t bytesPerSample);
+  void SetVersion1Fields(uint32_t samplesPerPacket, uint32_t bytesPerPacket, uint32_t bytesPerFrame,
+                         uint32_t bytesPerSample);
 
   WaveAtom* GetWaveAtom() const;
   QuickTimeAtom* GetSA3DAtom() const;

@@ -4,11 +4,13 @@
 #define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_SYNCSAMPLEATOM_H_
 
 #include <set>
+
 #include "quicktime64/QuickTimeAtomStandardToFlags.h"
 
 namespace MavrelQuickTime64Atom {
 
-class SyncSampleAtom final : public QuickTimeAtomImpl<SyncSampleAtom, QuickTimeAtomStandardToFlags> {
+class SyncSampleAtom final
+    : public QuickTimeAtomImpl<SyncSampleAtom, QuickTimeAtomStandardToFlags> {
  public:
   SyncSampleAtom() : QuickTimeAtomImpl(FourCC("stss")) {}
 

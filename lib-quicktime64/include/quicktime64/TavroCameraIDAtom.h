@@ -9,6 +9,7 @@ namespace MavrelQuickTime64Atom {
 class TavroCameraIDAtom final : public QuickTimeAtomImpl<TavroCameraIDAtom, PayloadAtom> {
  public:
   TavroCameraIDAtom() : QuickTimeAtomImpl(FourCC("CAME")) {}
+
  protected:
   void DumpBody(std::string& out, int depth) const override;
 };

@@ -5,11 +5,13 @@
 #define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_TAVROCAMERASETTINGSATOM_H_
 
 #include <vector>
+
 #include "quicktime64/QuickTimeAtom.h"
 
 namespace MavrelQuickTime64Atom {
 
-class TavroCameraSettingsAtom final : public QuickTimeAtomImpl<TavroCameraSettingsAtom, QuickTimeAtom> {
+class TavroCameraSettingsAtom final
+    : public QuickTimeAtomImpl<TavroCameraSettingsAtom, QuickTimeAtom> {
  public:
   TavroCameraSettingsAtom() : QuickTimeAtomImpl(FourCC("SETT")) {}
 

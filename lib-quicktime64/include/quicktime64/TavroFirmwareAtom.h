@@ -9,6 +9,7 @@ namespace MavrelQuickTime64Atom {
 class TavroFirmwareAtom final : public QuickTimeAtomImpl<TavroFirmwareAtom, PayloadAtom> {
  public:
   TavroFirmwareAtom() : QuickTimeAtomImpl(FourCC("FIRM")) {}
+
  protected:
   void DumpBody(std::string& out, int depth) const override;
 };

@@ -9,6 +9,7 @@ namespace MavrelQuickTime64Atom {
 class TavroMediaUniqueIdAtom final : public QuickTimeAtomImpl<TavroMediaUniqueIdAtom, PayloadAtom> {
  public:
   TavroMediaUniqueIdAtom() : QuickTimeAtomImpl(FourCC("MUID")) {}
+
  protected:
   void DumpBody(std::string& out, int depth) const override;
 };

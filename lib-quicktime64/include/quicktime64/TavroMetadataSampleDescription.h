@@ -4,6 +4,7 @@
 #define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_TAVROMETADATASAMPLEDESCRIPTION_H_
 
 #include <vector>
+
 #include "quicktime64/SampleDescriptionCF.h"
 
 namespace MavrelQuickTime64Atom {

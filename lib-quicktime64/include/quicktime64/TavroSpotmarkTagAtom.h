@@ -4,6 +4,7 @@
 #define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_TAVROSPOTMARKTAGATOM_H_
 
 #include <vector>
+
 #include "quicktime64/QuickTimeAtom.h"
 
 namespace MavrelQuickTime64Atom {

@@ -11,6 +11,7 @@
 #include <array>
 #include <string>
 #include <vector>
+
 #include "quicktime64/SampleDescriptionCF.h"
 
 namespace MavrelQuickTime64Atom {

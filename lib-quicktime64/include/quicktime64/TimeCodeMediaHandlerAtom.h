@@ -8,7 +8,8 @@
 
 namespace MavrelQuickTime64Atom {
 
-class TimeCodeMediaHandlerAtom final : public QuickTimeAtomImpl<TimeCodeMediaHandlerAtom, QuickTimeAtom> {
+class TimeCodeMediaHandlerAtom final
+    : public QuickTimeAtomImpl<TimeCodeMediaHandlerAtom, QuickTimeAtom> {
  public:
   TimeCodeMediaHandlerAtom() : QuickTimeAtomImpl(FourCC("tmcd")) {}
 

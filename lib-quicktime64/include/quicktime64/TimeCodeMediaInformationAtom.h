@@ -4,6 +4,7 @@
 
 #include <array>
 #include <string>
+
 #include "quicktime64/QuickTimeAtomStandardToFlags.h"
 
 namespace MavrelQuickTime64Atom {

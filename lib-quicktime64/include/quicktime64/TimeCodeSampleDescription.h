@@ -8,6 +8,7 @@
 #define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_TIMECODESAMPLEDESCRIPTION_H_
 
 #include <string>
+
 #include "quicktime64/QuickTimeAtom.h"
 #include "quicktime64/SampleDescriptionCF.h"
 

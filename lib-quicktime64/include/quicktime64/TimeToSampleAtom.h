@@ -6,6 +6,7 @@
 #define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_TIMETOSAMPLEATOM_H_
 
 #include <vector>
+
 #include "quicktime64/QuickTimeAtomStandardToFlags.h"
 
 namespace MavrelQuickTime64Atom {

@@ -4,6 +4,7 @@
 #define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_TRACKATOM_H_
 
 #include <string>
+
 #include "quicktime64/EditAtom.h"
 #include "quicktime64/MediaAtom.h"
 #include "quicktime64/OwnedAtom.h"

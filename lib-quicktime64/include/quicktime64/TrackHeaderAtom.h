@@ -3,6 +3,7 @@
 #define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_TRACKHEADERATOM_H_
 
 #include <array>
+
 #include "quicktime64/QuickTimeAtomStandardToModificationTime.h"
 
 namespace MavrelQuickTime64Atom {

@@ -4,6 +4,7 @@
 #define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_TRACKREFERENCEATOM_H_
 
 #include <vector>
+
 #include "quicktime64/QuickTimeAtom.h"
 
 namespace MavrelQuickTime64Atom {
@@ -11,7 +12,8 @@ namespace MavrelQuickTime64Atom {
 class TrackReferenceAtom final : public QuickTimeAtomImpl<TrackReferenceAtom, QuickTimeAtom> {
  public:
   // One reference type (any 4CC) and its track IDs.
-  class TrackReferenceTypeAtom final : public QuickTimeAtomImpl<TrackReferenceTypeAtom, QuickTimeAtom> {
+  class TrackReferenceTypeAtom final
+      : public QuickTimeAtomImpl<TrackReferenceTypeAtom, QuickTimeAtom> {
    public:
     explicit TrackReferenceTypeAtom(uint32_t type = FourCC("tmcd")) : QuickTimeAtomImpl(type) {}
 

@@ -4,6 +4,7 @@
 #define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_UUIDATOM_H_
 
 #include <string>
+
 #include "quicktime64/PayloadAtom.h"
 
 namespace MavrelQuickTime64Atom {

@@ -10,6 +10,7 @@ namespace MavrelQuickTime64Atom {
 class UnparsedAtom final : public QuickTimeAtomImpl<UnparsedAtom, PayloadAtom> {
  public:
   explicit UnparsedAtom(uint32_t type = 0) : QuickTimeAtomImpl(type) {}
+
  protected:
   // Any type: this is the class of every atom without one of its own.
   bool AcceptsType(uint32_t) const override { return true; }

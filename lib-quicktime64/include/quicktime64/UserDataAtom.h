@@ -5,6 +5,9 @@
 #ifndef ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_USERDATAATOM_H_
 #define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_USERDATAATOM_H_
 
+#include <map>
+#include <vector>
+
 #include "quicktime64/OwnedAtom.h"
 #include "quicktime64/QuickTimeAtom.h"
 #include "quicktime64/TavroCameraFOVAtom.h"
@@ -19,8 +22,6 @@
 #include "quicktime64/TavroSpotmarkTagAtom.h"
 #include "quicktime64/TavroZQMFAtom.h"
 #include "quicktime64/UnparsedAtom.h"
-#include <map>
-#include <vector>
 
 namespace MavrelQuickTime64Atom {
 

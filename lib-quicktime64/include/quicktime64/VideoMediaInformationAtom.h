@@ -2,13 +2,14 @@
 #ifndef ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_VIDEOMEDIAINFORMATIONATOM_H_
 #define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_VIDEOMEDIAINFORMATIONATOM_H_
 
-#include "quicktime64/VideoMediaInformationHeaderAtom.h"
 #include "quicktime64/MediaInformationAtom.h"
 #include "quicktime64/OwnedAtom.h"
+#include "quicktime64/VideoMediaInformationHeaderAtom.h"
 
 namespace MavrelQuickTime64Atom {
 
-class VideoMediaInformationAtom final : public QuickTimeAtomImpl<VideoMediaInformationAtom, MediaInformationAtom> {
+class VideoMediaInformationAtom final
+    : public QuickTimeAtomImpl<VideoMediaInformationAtom, MediaInformationAtom> {
  public:
   VideoMediaInformationAtom() = default;
 

@@ -4,11 +4,13 @@
 
 #include <array>
 #include <cstdint>
+
 #include "quicktime64/QuickTimeAtomStandardToFlags.h"
 
 namespace MavrelQuickTime64Atom {
 
-class VideoMediaInformationHeaderAtom final : public QuickTimeAtomImpl<VideoMediaInformationHeaderAtom, QuickTimeAtomStandardToFlags> {
+class VideoMediaInformationHeaderAtom final
+    : public QuickTimeAtomImpl<VideoMediaInformationHeaderAtom, QuickTimeAtomStandardToFlags> {
  public:
   VideoMediaInformationHeaderAtom() : QuickTimeAtomImpl(FourCC("vmhd")) {}
 

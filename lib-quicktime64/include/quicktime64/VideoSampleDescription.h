@@ -10,6 +10,7 @@
 #define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_VIDEOSAMPLEDESCRIPTION_H_
 
 #include <string>
+
 #include "quicktime64/QuickTimeAtom.h"
 #include "quicktime64/SampleDescriptionCF.h"
 

@@ -226,7 +226,8 @@ std::string MediaHeaderBox(const TrackSpec& spec) {
   std::string h;
   if (spec.handler == "vide") return FullBox("vmhd", 0, 1, std::string(8, '\0'));
   if (spec.handler == "soun") return FullBox("smhd", 0, 0, std::string(4, '\0'));
-  std::string gmin = FullBox("gmin", 0, 0, std::string("\x00\x40\x80\x00\x80\x00\x80\x00\x00\x00\x00\x00", 12));
+  std::string gmin =
+      FullBox("gmin", 0, 0, std::string("\x00\x40\x80\x00\x80\x00\x80\x00\x00\x00\x00\x00", 12));
   std::string inner = gmin;
   if (spec.handler == "tmcd") {
     std::string tcmi(20, '\0');
@@ -340,8 +341,8 @@ std::string Trak(const TrackSpec& spec) {
   std::string dref;
   Put32(dref, 1);
   dref += FullBox("url ", 0, 1, "");
-  std::string minf = MediaHeaderBox(spec) + Box("dinf", FullBox("dref", 0, 0, dref)) +
-                     Box("stbl", stbl);
+  std::string minf =
+      MediaHeaderBox(spec) + Box("dinf", FullBox("dref", 0, 0, dref)) + Box("stbl", stbl);
   std::string mdia = FullBox("mdhd", 0, 0, mdhd) + FullBox("hdlr", 0, 0, hdlr) + Box("minf", minf);
   trak += Box("mdia", mdia);
   return Box("trak", trak);

@@ -3,8 +3,8 @@
 #ifndef ZQ_LIB_QUICKTIME64_TESTING_INCLUDE_MP4TEST_BOXBUILDER_H_
 #define ZQ_LIB_QUICKTIME64_TESTING_INCLUDE_MP4TEST_BOXBUILDER_H_
 
-#include <cstdint>
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -57,20 +57,20 @@ void ShiftChunkOffsets(std::string& moov, int64_t delta);
 struct TrackSpec {
   std::string handler = "vide";  // handler subtype
   std::string handlerName = "Tavro AVC";
-  bool pascalName = true;        // the name as a Pascal string or a C string
+  bool pascalName = true;  // the name as a Pascal string or a C string
   uint32_t trackID = 1;
   uint32_t timeScale = 30000;
-  uint64_t duration = 0;           // media duration; 0: the sum of the stts entries
-  std::string sampleEntry;         // a whole stsd entry; empty: a default for the handler
+  uint64_t duration = 0;    // media duration; 0: the sum of the stts entries
+  std::string sampleEntry;  // a whole stsd entry; empty: a default for the handler
   std::vector<std::pair<uint32_t, uint32_t>> stts = {{30, 1001}};
   std::vector<std::pair<uint32_t, uint32_t>> ctts;
   std::vector<uint32_t> stss;  // empty: no stss box
   std::vector<uint32_t> sizes = std::vector<uint32_t>(30, 1000);
-  uint32_t constantSize = 0;   // non-zero: stsz in its constant form for sizes.size() samples
+  uint32_t constantSize = 0;  // non-zero: stsz in its constant form for sizes.size() samples
   std::vector<std::array<uint32_t, 3>> stsc = {{1, 1, 1}};
   std::vector<uint64_t> offsets;  // one per chunk
   bool co64 = false;
-  std::vector<uint32_t> trefTmcd;            // track IDs named by a tmcd reference
+  std::vector<uint32_t> trefTmcd;                   // track IDs named by a tmcd reference
   std::vector<std::pair<uint64_t, int64_t>> edits;  // (duration, media time)
 };
 
