@@ -157,6 +157,14 @@ void WritePascalField(ByteWriter& out, const std::string& text, uint64_t fieldSi
   out.Zeros(fieldSize - 1 - length);
 }
 
+void AppendDumpLineV(std::string& out, int depth, const char* format, va_list args) {
+  for (int i = 0; i < depth; ++i) out += "|\t";
+  char text[512];
+  vsnprintf(text, sizeof text, format, args);
+  out += text;
+  out += '\n';
+}
+
 std::string HexBytes(const uint8_t* data, size_t size, size_t limit) {
   std::string text;
   char hex[4];

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "EntryTable.h"
 #include "TableDump.h"
 #include "quicktime64/ByteStream.h"
 
@@ -18,28 +19,19 @@ void CompositionOffsetsAtom::CompositionOffsetsTableEntry::Write(ByteWriter& out
 }
 
 void CompositionOffsetsAtom::CompositionOffsetsTableEntry::Cat(std::string* out, int depth) const {
-  for (int i = 0; i < depth; ++i) *out += "|\t";
-  *out += "SampleCount: " + std::to_string(sampleCount_) +
-          " CompositionOffset: " + std::to_string(static_cast<int32_t>(offset_)) + "\n";
+  AppendEntryLine(out, depth,
+                  "SampleCount: " + std::to_string(sampleCount_) +
+                      " CompositionOffset: " + std::to_string(static_cast<int32_t>(offset_)));
 }
 
 void CompositionOffsetsAtom::CompositionOffsetsTableEntry::Print(int depth) const {
-  std::string text;
-  Cat(&text, depth);
-  fputs(text.c_str(), stdout);
+  PrintEntry(*this, depth);
 }
 
 uint32_t CompositionOffsetsAtom::ReadBody(FileBuffer& buffer, bool) {
   ByteReader in(buffer);
   ReadVersionAndFlags(in);
-  uint32_t count = in.U32();
-  entries_.clear();
-  if (!in.ok() || in.Remaining() / CompositionOffsetsTableEntry::Size() < count) {
-    return kQTAtomMalformed;
-  }
-  entries_.resize(count);
-  for (auto& e : entries_) e.Read(in);
-  return in.ok() ? 0 : kQTAtomMalformed;
+  return ReadCountedEntries(in, &entries_);
 }
 
 uint64_t CompositionOffsetsAtom::BodySize() const {
@@ -49,8 +41,7 @@ uint64_t CompositionOffsetsAtom::BodySize() const {
 uint32_t CompositionOffsetsAtom::WriteBody(FileBuffer& buffer) const {
   ByteWriter out(buffer);
   WriteVersionAndFlags(out);
-  out.U32(static_cast<uint32_t>(entries_.size()));
-  for (const auto& e : entries_) e.Write(out);
+  WriteCountedEntries(out, entries_);
   buffer.Advance(out.Position());
   return out.ok() ? 0 : kQTAtomBufferTooSmall;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "EntryTable.h"
 #include "quicktime64/ByteStream.h"
 
 namespace MavrelQuickTime64Atom {
@@ -29,32 +30,21 @@ void EditListAtom::EditListTableEntry::Write(ByteWriter& out, bool wide) const {
 }
 
 void EditListAtom::EditListTableEntry::Cat(std::string* out, int depth) const {
-  for (int i = 0; i < depth; ++i) *out += "|\t";
   char text[128];
-  snprintf(text, sizeof text, "Edit: TrackDuration: %llu MediaTime: %lld MediaRate: 0x%08x\n",
+  snprintf(text, sizeof text, "Edit: TrackDuration: %llu MediaTime: %lld MediaRate: 0x%08x",
            static_cast<unsigned long long>(trackDuration_), static_cast<long long>(mediaTime_),
            mediaRate_);
-  *out += text;
+  AppendEntryLine(out, depth, text);
 }
 
-void EditListAtom::EditListTableEntry::Print(int depth) const {
-  std::string text;
-  Cat(&text, depth);
-  fputs(text.c_str(), stdout);
-}
+void EditListAtom::EditListTableEntry::Print(int depth) const { PrintEntry(*this, depth); }
 
 uint32_t EditListAtom::ReadBody(FileBuffer& buffer, bool) {
   ByteReader in(buffer);
   ReadVersionAndFlags(in);
-  uint32_t count = in.U32();
   bool wide = version_ == 1;
-  entries_.clear();
-  if (!in.ok() || in.Remaining() / EditListTableEntry::Size(wide) < count) {
-    return kQTAtomMalformed;
-  }
-  entries_.resize(count);
-  for (auto& entry : entries_) entry.Read(in, wide);
-  return in.ok() ? 0 : kQTAtomMalformed;
+  return ReadCountedEntries(in, EditListTableEntry::Size(wide), &entries_,
+                            [&](EditListTableEntry& e) { e.Read(in, wide); });
 }
 
 uint64_t EditListAtom::BodySize() const {
@@ -65,7 +55,7 @@ uint32_t EditListAtom::WriteBody(FileBuffer& buffer) const {
   ByteWriter out(buffer);
   WriteVersionAndFlags(out);
   out.U32(static_cast<uint32_t>(entries_.size()));
-  for (const auto& entry : entries_) entry.Write(out, version_ == 1);
+  for (const auto& entry : entries_) entry.Write(out, version_ == 1);  // width by version
   buffer.Advance(out.Position());
   return out.ok() ? 0 : kQTAtomBufferTooSmall;
 }

@@ -116,14 +116,10 @@ void QuickTimeAtom::Cat(std::string* out, int depth) const {
 std::string QuickTimeAtom::Label() const { return FourCCText(type_) + "Atom"; }
 
 void QuickTimeAtom::Line(std::string& out, int depth, const char* format, ...) {
-  for (int i = 0; i < depth; ++i) out += "|\t";
-  char text[512];
   va_list args;
   va_start(args, format);
-  vsnprintf(text, sizeof text, format, args);
+  AppendDumpLineV(out, depth, format, args);
   va_end(args);
-  out += text;
-  out += '\n';
 }
 
 void QuickTimeAtom::DumpChild(std::string& out, const QuickTimeAtom* child, int depth) {

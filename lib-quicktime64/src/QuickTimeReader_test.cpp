@@ -11,6 +11,7 @@
 #include <string>
 
 #include "mp4test/BoxBuilder.h"
+#include "mp4test/ReaderExercise.h"
 #include "mp4test/TestClips.h"
 #include "quicktime64/MemoryFileIO.h"
 
@@ -100,46 +101,13 @@ std::string FullMovie(bool moovFirst) {
   return mp4test::MovieFile(traks, mp4test::MakerUserData(), std::string(128, '\x42'), moovFirst);
 }
 
-// Every lookup the library offers, over every sample of every track; results are ignored,
-// only that they return.
+// The lookups, then the dump (whose text grows with the movie: not an allocation the input
+// controls, so it is left out of the allocation bound).
 void ExerciseLookups(QuickTimeReader<SyncFileReader>& reader) {
-  if (reader.GetMovie().GetNumberOfTracks() == 0) return;
-  auto& movie = reader.GetMovie();
-  for (auto& track : movie.Tracks()) {
-    auto* minf = track.GetMediaInformation();
-    if (minf == nullptr) continue;
-    uint32_t count = 0;
-    minf->GetNumberOfSamples(&count);
-    for (uint32_t i = 0; i < count && i < 200; ++i) {
-      uint64_t offset = 0, a = 0, b = 0;
-      uint32_t size = 0, n = 0;
-      int64_t time = 0;
-      bool key = false;
-      std::vector<uint32_t> sizes;
-      minf->GetVideoSampleRetrievalInformationFromSampleIndex(i, &offset, &size);
-      minf->GetAudioSampleRetrievalInformationFromSampleIndex(i, &offset, &size);
-      minf->GetAudioFrameRetrievalInformationFromFrameIndex(i, &offset, &size);
-      minf->GetAudioFrameRetrievalInformationFromChunkIndex(i, &offset, &a, &n, &sizes);
-      minf->SampleTime(i, &time);
-      minf->GetVideoSampleRetrievalInformationFromSampleTime(time, &offset, &a, &b, &size);
-      minf->SampleDuration(i, &size);
-      minf->IsKeyFrame(i, &key);
-    }
-  }
-  QuickTime64TimeCodeRecord record;
-  reader.GetVideoTimeCode(&record, true);
-  bool supported = false;
-  reader.IsSupportedTavroSourceFile(&supported);
-  std::vector<uint32_t> indices;
-  movie.GetTavroMetadataTrackIndices("Tavro MET", &indices);
-  int64_t start = 0;
-  uint32_t d = 0, ts = 0;
-  movie.GetTavroMetadataMediaStart(0, &start);
-  movie.GetTavroMetadataFrameRate(0, &d, &ts);
-  // The dump text grows with the movie; it is not an allocation the input controls.
+  mp4test::ExerciseReader(reader);
   bool tracking = g_trackAllocations.exchange(false);
   std::string dump;
-  movie.Cat(&dump, 0);
+  reader.GetMovie().Cat(&dump, 0);
   g_trackAllocations = tracking;
 }
 

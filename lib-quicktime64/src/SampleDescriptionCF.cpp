@@ -76,14 +76,10 @@ void SampleDescriptionCF::Print(int depth) const {
 }
 
 void SampleDescriptionCF::Line(std::string& out, int depth, const char* format, ...) {
-  for (int i = 0; i < depth; ++i) out += "|\t";
-  char text[512];
   va_list args;
   va_start(args, format);
-  vsnprintf(text, sizeof text, format, args);
+  AppendDumpLineV(out, depth, format, args);
   va_end(args);
-  out += text;
-  out += '\n';
 }
 
 std::unique_ptr<QuickTimeAtom> SampleDescriptionCF::MakeExtension(uint32_t) const {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "EntryTable.h"
 #include "TableDump.h"
 #include "quicktime64/ByteStream.h"
 
@@ -22,16 +23,14 @@ void SampleToChunkAtom::SampleToChunkTableEntry::Write(ByteWriter& out) const {
 }
 
 void SampleToChunkAtom::SampleToChunkTableEntry::Cat(std::string* out, int depth) const {
-  for (int i = 0; i < depth; ++i) *out += "|\t";
-  *out += "FirstChunk: " + std::to_string(firstChunk_) +
-          " SamplesPerChunk: " + std::to_string(samplesPerChunk_) +
-          " SampleDescriptionID: " + std::to_string(sampleDescriptionID_) + "\n";
+  AppendEntryLine(out, depth,
+                  "FirstChunk: " + std::to_string(firstChunk_) +
+                      " SamplesPerChunk: " + std::to_string(samplesPerChunk_) +
+                      " SampleDescriptionID: " + std::to_string(sampleDescriptionID_));
 }
 
 void SampleToChunkAtom::SampleToChunkTableEntry::Print(int depth) const {
-  std::string text;
-  Cat(&text, depth);
-  fputs(text.c_str(), stdout);
+  PrintEntry(*this, depth);
 }
 
 bool SampleToChunkAtom::BuildIndex() const {
@@ -148,16 +147,10 @@ void SampleToChunkAtom::SetNumberOfSamples(uint32_t n) {
 uint32_t SampleToChunkAtom::ReadBody(FileBuffer& buffer, bool) {
   ByteReader in(buffer);
   ReadVersionAndFlags(in);
-  uint32_t count = in.U32();
-  entries_.clear();
   indexValid_ = false;
-  if (!in.ok() || in.Remaining() / SampleToChunkTableEntry::Size() < count) {
-    return kQTAtomMalformed;
-  }
-  entries_.resize(count);
-  for (auto& e : entries_) e.Read(in);
+  uint32_t result = ReadCountedEntries(in, &entries_);
   chunkCount_ = entries_.empty() ? 0 : entries_.back().FirstChunk();
-  return in.ok() ? 0 : kQTAtomMalformed;
+  return result;
 }
 
 uint64_t SampleToChunkAtom::BodySize() const {
@@ -167,8 +160,7 @@ uint64_t SampleToChunkAtom::BodySize() const {
 uint32_t SampleToChunkAtom::WriteBody(FileBuffer& buffer) const {
   ByteWriter out(buffer);
   WriteVersionAndFlags(out);
-  out.U32(static_cast<uint32_t>(entries_.size()));
-  for (const auto& e : entries_) e.Write(out);
+  WriteCountedEntries(out, entries_);
   buffer.Advance(out.Position());
   return out.ok() ? 0 : kQTAtomBufferTooSmall;
 }

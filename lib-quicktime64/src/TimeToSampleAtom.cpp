@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "EntryTable.h"
 #include "TableDump.h"
 #include "quicktime64/ByteStream.h"
 
@@ -29,16 +30,12 @@ void TimeToSampleAtom::TimeToSampleTableEntry::Write(ByteWriter& out) const {
 }
 
 void TimeToSampleAtom::TimeToSampleTableEntry::Cat(std::string* out, int depth) const {
-  for (int i = 0; i < depth; ++i) *out += "|\t";
-  *out += "SampleCount: " + std::to_string(sampleCount_) +
-          " SampleDuration: " + std::to_string(sampleDuration_) + "\n";
+  AppendEntryLine(out, depth,
+                  "SampleCount: " + std::to_string(sampleCount_) +
+                      " SampleDuration: " + std::to_string(sampleDuration_));
 }
 
-void TimeToSampleAtom::TimeToSampleTableEntry::Print(int depth) const {
-  std::string text;
-  Cat(&text, depth);
-  fputs(text.c_str(), stdout);
-}
+void TimeToSampleAtom::TimeToSampleTableEntry::Print(int depth) const { PrintEntry(*this, depth); }
 
 const std::vector<TimeToSampleAtom::RunStart>& TimeToSampleAtom::Index() const {
   if (index_.size() != entries_.size() + 1) {
@@ -146,13 +143,8 @@ uint64_t TimeToSampleAtom::TotalDuration() const { return Index().back().time; }
 uint32_t TimeToSampleAtom::ReadBody(FileBuffer& buffer, bool) {
   ByteReader in(buffer);
   ReadVersionAndFlags(in);
-  uint32_t count = in.U32();
-  entries_.clear();
   index_.clear();
-  if (!in.ok() || in.Remaining() / TimeToSampleTableEntry::Size() < count) return kQTAtomMalformed;
-  entries_.resize(count);
-  for (auto& e : entries_) e.Read(in);
-  return in.ok() ? 0 : kQTAtomMalformed;
+  return ReadCountedEntries(in, &entries_);
 }
 
 uint64_t TimeToSampleAtom::BodySize() const {
@@ -162,8 +154,7 @@ uint64_t TimeToSampleAtom::BodySize() const {
 uint32_t TimeToSampleAtom::WriteBody(FileBuffer& buffer) const {
   ByteWriter out(buffer);
   WriteVersionAndFlags(out);
-  out.U32(static_cast<uint32_t>(entries_.size()));
-  for (const auto& e : entries_) e.Write(out);
+  WriteCountedEntries(out, entries_);
   buffer.Advance(out.Position());
   return out.ok() ? 0 : kQTAtomBufferTooSmall;
 }

@@ -15,15 +15,15 @@
 
 namespace {
 
-struct Run {
+struct ToolRun {
   int status = -1;
   std::string out;
 };
 
-Run Zqmp4(const std::string& args) {
+ToolRun Zqmp4(const std::string& args) {
   const char* bin = getenv("ZQ_BIN_DIR");
   std::string command = std::string(bin != nullptr ? bin : ".") + "/zqmp4 " + args + " 2>&1";
-  Run run;
+  ToolRun run;
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return run;
   char buf[65536];
@@ -42,7 +42,7 @@ TEST(Zqmp4, SampleListingsMatchFfprobe) {
     ASSERT_TRUE(probe.ok);
     for (const mp4test::ProbeStream& stream : probe.streams) {
       SCOPED_TRACE(clip.name + " track " + std::to_string(stream.index));
-      Run run = Zqmp4("samples '" + clip.path + "' " + std::to_string(stream.index));
+      ToolRun run = Zqmp4("samples '" + clip.path + "' " + std::to_string(stream.index));
       ASSERT_EQ(run.status, 0) << run.out;
       std::istringstream lines(run.out);
       std::string line;
@@ -67,7 +67,7 @@ TEST(Zqmp4, SampleListingsMatchFfprobe) {
 TEST(Zqmp4, DumpShowsTheTreeAndTheMakerAtoms) {
   const auto& clips = mp4test::GeneratedClips();
   ASSERT_FALSE(clips.empty());
-  Run run = Zqmp4("dump '" + clips[0].path + "'");
+  ToolRun run = Zqmp4("dump '" + clips[0].path + "'");
   ASSERT_EQ(run.status, 0);
   for (const char* text :
        {"Top-level atoms:\n", "***** MovieAtom Begin", "***** TrackAtom Begin",
@@ -85,7 +85,7 @@ TEST(Zqmp4, BadUsageAndUnreadableFiles) {
   ASSERT_FALSE(clips.empty());
   EXPECT_EQ(Zqmp4("samples '" + clips[0].path + "' -1").status, 1);
   EXPECT_EQ(Zqmp4("samples '" + clips[0].path + "' 99").status, 2);
-  Run missing = Zqmp4("dump /nonexistent/clip.mp4");
+  ToolRun missing = Zqmp4("dump /nonexistent/clip.mp4");
   EXPECT_EQ(missing.status, 2);
   EXPECT_NE(missing.out.find("result 0x9"), std::string::npos) << missing.out;
 
@@ -94,7 +94,7 @@ TEST(Zqmp4, BadUsageAndUnreadableFiles) {
   std::string bytes = mp4test::ReadAll(clips[1].path);
   std::string cut = dir.path() + "/cut.mov";
   zqtest::WriteFile(cut, bytes.substr(0, bytes.size() / 64));
-  Run damaged = Zqmp4("dump '" + cut + "'");
+  ToolRun damaged = Zqmp4("dump '" + cut + "'");
   EXPECT_EQ(damaged.status, 2);
   EXPECT_NE(damaged.out.find("cannot read the movie"), std::string::npos) << damaged.out;
 }

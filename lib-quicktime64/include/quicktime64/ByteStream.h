@@ -4,6 +4,7 @@
 #ifndef ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_BYTESTREAM_H_
 #define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_BYTESTREAM_H_
 
+#include <cstdarg>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -91,6 +92,10 @@ inline uint64_t LoadBE64(const uint8_t* p) {
 bool ReadPascalField(ByteReader& in, uint64_t fieldSize, std::string* out);
 // Writes `text` as a Pascal string padded with zeros to `fieldSize` bytes (cut to fit).
 void WritePascalField(ByteWriter& out, const std::string& text, uint64_t fieldSize);
+
+// Appends one dump line: "|\t" per depth, then the formatted text and a line feed.
+void AppendDumpLineV(std::string& out, int depth, const char* format, va_list args)
+    __attribute__((format(printf, 3, 0)));
 
 // Hexadecimal dump of `data` ("%02x " per byte), at most `limit` bytes then "...".
 std::string HexBytes(const uint8_t* data, size_t size, size_t limit = 64);

@@ -2,26 +2,13 @@
 #ifndef ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_WIDEATOM_H_
 #define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_WIDEATOM_H_
 
-#include "quicktime64/QuickTimeAtom.h"
+#include "quicktime64/SpaceAtom.h"
 
 namespace MavrelQuickTime64Atom {
 
-class WideAtom final : public QuickTimeAtomImpl<WideAtom, QuickTimeAtom> {
+class WideAtom final : public QuickTimeAtomImpl<WideAtom, SpaceAtom> {
  public:
   WideAtom() : QuickTimeAtomImpl(FourCC("wide")) {}
-
-  // Bytes of the body (the atom is this plus its header).
-  uint64_t FreeBytes() const { return freeBytes_; }
-  void SetFreeBytes(uint64_t n) { freeBytes_ = n; }
-
- protected:
-  uint32_t ReadBody(FileBuffer& buffer, bool flag) override;
-  uint64_t BodySize() const override;
-  uint32_t WriteBody(FileBuffer& buffer) const override;
-  void DumpBody(std::string& out, int depth) const override;
-
- private:
-  uint64_t freeBytes_ = 0;
 };
 
 }  // namespace MavrelQuickTime64Atom
