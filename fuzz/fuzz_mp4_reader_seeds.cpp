@@ -8,7 +8,7 @@
 
 int main(int argc, char** argv) {
   if (argc != 2) {
-    fprintf(stderr, "usage: mp4_fuzz_seeds DIR\n");
+    fprintf(stderr, "usage: fuzz_mp4_reader_seeds DIR\n");
     return 1;
   }
   std::string dir = argv[1];
