@@ -1,9 +1,10 @@
 // The reader against ffprobe on real encoder output: every sample of every track of every
 // generated clip must lie where ffprobe finds its packet, with the same size and key flag,
-// and the tracks must agree in kind and time base.
+// and the tracks must agree in kind, time base and duration.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "mp4test/Ffprobe.h"
@@ -50,6 +51,21 @@ TEST_P(ClipOracle, EverySampleIsWhereFfprobeFindsIt) {
     EXPECT_EQ(KindOf(track.HandlerSubtype()), stream.codecType);
     EXPECT_EQ(stream.timeBase,
               "1/" + std::to_string(track.GetMedia().GetMediaHeader().TimeScale()));
+    // ffprobe's duration is the media's, or the span its edit list plays (to a movie tick).
+    const auto& mdhd = track.GetMedia().GetMediaHeader();
+    uint64_t movieScale = movie.GetMovieHeader().TimeScale();
+    ASSERT_GT(movieScale, 0u);
+    uint64_t edited = 0;
+    if (track.GetEdit() != nullptr && track.GetEdit()->GetEditList() != nullptr) {
+      for (const auto& edit : track.GetEdit()->GetEditList()->Entries()) {
+        edited += edit.TrackDuration();
+      }
+    }
+    int64_t editedTs = static_cast<int64_t>(edited * mdhd.TimeScale() / movieScale);
+    int64_t tick = static_cast<int64_t>(mdhd.TimeScale() / movieScale) + 1;
+    EXPECT_TRUE(stream.durationTs == static_cast<int64_t>(mdhd.Duration()) ||
+                std::llabs(stream.durationTs - editedTs) <= tick)
+        << stream.durationTs << " vs media " << mdhd.Duration() << " or edited " << editedTs;
     MediaInformationAtom* minf = track.GetMediaInformation();
     ASSERT_NE(minf, nullptr);
     uint32_t format = 0;
