@@ -174,6 +174,12 @@ uint32_t QuickTimeReader<Reader>::Parse(FileBuffer& moovBuffer, bool onlyMetadat
   result = ReadBytes(moovBuffer, moovOffset, moovSize);
   if (result != 0) return QTReaderResult(result);
   result = movie_.Read(moovBuffer, onlyMetadataTracks);
+  // The tree holds copies of everything it needs: the reader's own copy of the movie atom
+  // is not kept (a caller's buffer is the caller's).
+  if (&moovBuffer == &moovBuffer_) {
+    moovBuffer_.Release();
+    moovBuffer_.SetLayout(0, 0, 0);
+  }
   if (result != 0) return QTReaderResult(result);
   moovOffset_ = moovOffset;
   moovSize_ = moovSize;

@@ -38,7 +38,7 @@ class QuickTimeReader : public QuickTimeFile {
   uint32_t Attach(FileIO* source);
   // Parses the file already opened or attached, loading the `moov` into `moovBuffer`.
   uint32_t Parse(FileBuffer& moovBuffer, bool onlyMetadataTracks);
-  // As above into the reader's own buffer.
+  // As above into the reader's own buffer, which is released once the movie is parsed.
   uint32_t Parse(bool onlyMetadataTracks) { return Parse(moovBuffer_, onlyMetadataTracks); }
   uint32_t Close();
 
