@@ -1,0 +1,9 @@
+#include "quicktime64/QuickTime64FileUtilities.h"
+
+THREAD_POOL_LIB_LOCK QuickTime64FileUtilities::fileAccessLock = PTHREAD_MUTEX_INITIALIZER;
+bool QuickTime64FileUtilities::haveFileAccessLock = false;
+
+bool QuickTime64FileUtilities::InitializeQuickTime64FileUtilitiesLock(THREAD_POOL_LIB_LOCK* lock) {
+  if (lock == nullptr) return false;
+  return pthread_mutex_init(lock, nullptr) == 0;
+}

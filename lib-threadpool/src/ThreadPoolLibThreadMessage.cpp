@@ -1,0 +1,5 @@
+#include "threadpool/ThreadPoolLibThreadMessage.h"
+
+ThreadPoolLibThreadMessage::~ThreadPoolLibThreadMessage() = default;
+
+ThreadPoolLibProcessMessage::~ThreadPoolLibProcessMessage() = default;
