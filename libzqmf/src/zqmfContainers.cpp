@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "zqcommon/zqUniqueFd.h"
 
@@ -204,17 +205,18 @@ ZQMF_ERROR zqmf_jpeg_insert_block(const uint8_t* jpeg, size_t size, const uint8_
   segment.insert(segment.end(), kJpegIdentifier, kJpegIdentifier + sizeof(kJpegIdentifier));
   if (blockSize != 0) segment.insert(segment.end(), block, block + blockSize);
 
-  out->clear();
-  out->reserve(size + segment.size());
-  auto copy = [&](size_t from, size_t to) { out->insert(out->end(), jpeg + from, jpeg + to); };
+  std::vector<uint8_t> result;  // built aside: `jpeg` may be the caller's `*out`
+  result.reserve(size + segment.size());
+  auto copy = [&](size_t from, size_t to) { result.insert(result.end(), jpeg + from, jpeg + to); };
   if (old.length != 0) {
     copy(0, old.offset);
     copy(old.offset + 2 + old.length, insert_at);
   } else {
     copy(0, insert_at);
   }
-  out->insert(out->end(), segment.begin(), segment.end());
+  result.insert(result.end(), segment.begin(), segment.end());
   copy(insert_at, size);
+  *out = std::move(result);
   return ZQMF_OK;
 }
 

@@ -14,6 +14,7 @@
 // code is followed by a raw signed delta of the channel's width; the end code fills the rest
 // of the channel with the running value.
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "zqmf/zqmfParser.h"
@@ -41,8 +42,26 @@ uint32_t WindowBits(uint32_t window, uint32_t from, uint32_t count) {
   return (window >> (16 - from - count)) & ((1u << count) - 1);
 }
 
-ZQMF_codebook_entry BuildEntry(uint32_t w) {
-  ZQMF_codebook_entry e = {0, 0, 0, 0, ZQMF_CODE_VALUE};
+// The magnitude code that starts each 15-bit pattern: (length, magnitude), length 0 for none.
+// Codes are laid in order of length, so where two would match the longer one wins.
+struct CodeSlot {
+  uint8_t length;
+  uint8_t magnitude;
+};
+constexpr uint32_t kCodeSlots = 1u << 15;
+
+void FillCodeSlots(CodeSlot* slots) {
+  memset(slots, 0, kCodeSlots * sizeof(CodeSlot));
+  for (uint32_t m = 1; m < ZQMF_HUFFMAN_CODES; m++) {
+    const ZQMF_huffman_code& c = ZQMF_HuffmanTable[m];
+    const uint32_t base = static_cast<uint32_t>(c.code) << (15 - c.length);
+    for (uint32_t i = 0; i < (1u << (15 - c.length)); i++) {
+      slots[base + i] = {c.length, static_cast<uint8_t>(c.magnitude)};
+    }
+  }
+}
+
+ZQMF_codebook_entry BuildEntry(uint32_t w, const CodeSlot* slots) {
   if (w == ZQMF_CODE_WORD_ESCAPE) return {0, 0, 16, 1, ZQMF_CODE_ESCAPE};
   if (w == ZQMF_CODE_WORD_END) return {0, 0, 16, 0, ZQMF_CODE_END};
 
@@ -65,11 +84,10 @@ ZQMF_codebook_entry BuildEntry(uint32_t w) {
     run++;
     used++;
   }
-  e.run = static_cast<uint8_t>(run);
-  for (uint32_t m = ZQMF_HUFFMAN_CODES - 1; m >= 1; m--) {
-    const ZQMF_huffman_code& c = ZQMF_HuffmanTable[m];
-    if (used + c.length + 1 > 16) continue;  // the code and its sign bit must fit
-    if (WindowBits(w, used, c.length) != c.code) continue;
+  ZQMF_codebook_entry e = {0, static_cast<uint8_t>(run), 0, 0, ZQMF_CODE_VALUE};
+  // The bits after the run, as a 15-bit pattern (zeros beyond the window).
+  const CodeSlot& c = slots[((w << used) & 0xFFFF) >> 1];
+  if (used < 16 && c.length != 0 && used + c.length + 1 <= 16) {  // the sign bit must fit too
     const bool negative = WindowBits(w, used + c.length, 1) != 0;
     e.value = static_cast<int16_t>(negative ? -static_cast<int>(c.magnitude) : c.magnitude);
     e.has_value = 1;
@@ -80,6 +98,10 @@ ZQMF_codebook_entry BuildEntry(uint32_t w) {
   e.bits_used = static_cast<uint8_t>(used);  // a run alone; the code after it starts a window
   return e;
 }
+
+}  // namespace
+
+namespace {
 
 // Reads `count` (1 to 16) bits at bit offset `bit` of `data`, touching only the bytes that
 // hold them; the caller has checked they are inside the payload.
@@ -96,9 +118,11 @@ uint32_t ReadBits(const uint8_t* data, uint64_t bit, uint32_t count) {
 
 ZQMF_ERROR ZQMF_AllocCodebook(ZQMF_codebook** handle) {
   if (handle == nullptr) return ZQMF_ERROR_MEMORY;
-  ZQMF_codebook* book = new (std::nothrow) ZQMF_codebook;
+  std::unique_ptr<CodeSlot[]> slots(new (std::nothrow) CodeSlot[kCodeSlots]);
+  ZQMF_codebook* book = slots ? new (std::nothrow) ZQMF_codebook : nullptr;
   if (book == nullptr) return ZQMF_ERROR_MEMORY;
-  for (uint32_t w = 0; w < ZQMF_CODEBOOK_ENTRIES; w++) book->entry[w] = BuildEntry(w);
+  FillCodeSlots(slots.get());
+  for (uint32_t w = 0; w < ZQMF_CODEBOOK_ENTRIES; w++) book->entry[w] = BuildEntry(w, slots.get());
   *handle = book;
   return ZQMF_OK;
 }

@@ -79,6 +79,8 @@ ZQMF_LIB_ERROR ZQMFAssetSource::Open(const std::string& path) {
     for (const ZQMFAssetTrackSegment& s : openSegments_) {
       track_.AddSegmentTime(s.payloadIndex(), s.start(), s.end());
     }
+  } else {
+    fileType_ = ZQMF_FILE_NONE;  // a file without readable ZQMF is no source
   }
   Close();
   return r;
@@ -223,14 +225,8 @@ ZQMF_LIB_ERROR ZQMFAssetSource::Parse(const std::vector<std::string>& keys, ZQMF
 
 ZQMF_LIB_ERROR ZQMFAssetSource::Read(const ZQMFTimeRange* range) {
   if (allKeys_) GatherKeys();
-  ZQMF_LIB_ERROR result = ZQMF_LIB_OK;
-  const double start = range ? range->start() : -INFINITY;
-  const double end = range ? range->end() : INFINITY;
-  for (uint32_t key : RequestedKeys()) {
-    const ZQMF_LIB_ERROR r = ReadTracks(key, start, end);
-    if (r != ZQMF_LIB_OK && result == ZQMF_LIB_OK) result = r;
-  }
-  return result;
+  return ReadSegments(RequestedKeys(), range ? range->start() : -INFINITY,
+                      range ? range->end() : INFINITY);
 }
 
 ZQMF_LIB_ERROR ZQMFAssetSource::ReadAllTracks() {
@@ -254,11 +250,20 @@ void ZQMFAssetSource::GatherKeys() {
 }
 
 ZQMF_LIB_ERROR ZQMFAssetSource::ReadTracks(uint32_t key, double start, double end) {
+  return ReadSegments({key}, start, end);
+}
+
+ZQMF_LIB_ERROR ZQMFAssetSource::ReadSegments(const std::vector<uint32_t>& keys, double start,
+                                             double end) {
   // Whole hundredths of a second around the range; segments without time are always read.
   if (std::isfinite(start)) start = std::floor(start * 100) / 100;
   if (std::isfinite(end)) end = std::ceil(end * 100) / 100;
   constexpr double kSlack = 1e-9;
   ZQMF_LIB_ERROR result = ZQMF_LIB_OK;
+  auto note = [&](uint32_t key, ZQMF_LIB_ERROR r) {
+    NoteRead(key, r);
+    if (r != ZQMF_LIB_OK && r != ZQMF_LIB_ERROR_KEY_NOT_FOUND && result == ZQMF_LIB_OK) result = r;
+  };
   std::vector<uint32_t> words;
   uint32_t bytes = 0;
   for (const ZQMFAssetTrackSegment& s : openSegments_) {
@@ -266,10 +271,19 @@ ZQMF_LIB_ERROR ZQMFAssetSource::ReadTracks(uint32_t key, double start, double en
       if (s.end() > end + kSlack) break;
       if (s.start() < start - kSlack) continue;
     }
-    ZQMF_LIB_ERROR r = GetPayload(&words, &bytes, s.payloadIndex());
-    if (r == ZQMF_LIB_OK) r = s.GetSamples(words.data(), bytes, key, filter_, &timeline());
-    NoteRead(key, r);
-    if (r != ZQMF_LIB_OK && r != ZQMF_LIB_ERROR_KEY_NOT_FOUND && result == ZQMF_LIB_OK) result = r;
+    if (ZQMF_LIB_ERROR r = GetPayload(&words, &bytes, s.payloadIndex()); r != ZQMF_LIB_OK) {
+      for (uint32_t key : keys) note(key, r);
+      continue;
+    }
+    // Damage is skipped while reading; say so once per payload.
+    ZQMF_stream ms;
+    if (ZQMF_Init(&ms, words.data(), bytes) == ZQMF_OK &&
+        ZQMF_Validate(&ms, ZQMF_RECURSE_LEVELS) == ZQMF_ERROR_BAD_STRUCTURE) {
+      note(0, ZQMF_ERROR_BAD_STRUCTURE);
+    }
+    for (uint32_t key : keys) {
+      note(key, s.GetSamples(words.data(), bytes, key, filter_, &timeline()));
+    }
   }
   return result;
 }

@@ -151,7 +151,7 @@ bool ZQMFRational::FromString(const char* text, ZQMFRational* out) {
   char* stop = nullptr;
   errno = 0;
   const double v = strtod(text, &stop);
-  if (stop != end || errno != 0 || !std::isfinite(v)) return false;
+  if (stop != end || errno != 0 || !std::isfinite(v) || std::fabs(v) > kLimit) return false;
   *out = Double2Rational(v);
   return true;
 }

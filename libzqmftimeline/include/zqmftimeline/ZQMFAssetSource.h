@@ -90,6 +90,7 @@ class ZQMFAssetSource {
 
   ZQMF_LIB_ERROR TakeSegments();
   void GatherKeys();  // all sample keys of the open payloads become requested
+  ZQMF_LIB_ERROR ReadSegments(const std::vector<uint32_t>& keys, double start, double end);
   Cursor* FindCursor(const std::string& key);
   void NoteRead(uint32_t key, ZQMF_LIB_ERROR r);
 
