@@ -114,6 +114,15 @@ uint32_t ReadBits(const uint8_t* data, uint64_t bit, uint32_t count) {
   return (v >> shift) & ((1u << count) - 1);
 }
 
+// The 16 bits at bit offset `bit`; the caller has checked they are inside the payload.
+uint32_t Window16(const uint8_t* data, uint64_t bit) {
+  const size_t b = static_cast<size_t>(bit >> 3);
+  const uint32_t shift = static_cast<uint32_t>(bit & 7);
+  uint32_t v = (static_cast<uint32_t>(data[b]) << 8) | data[b + 1];
+  if (shift != 0) v = ((v << shift) | (data[b + 2] >> (8 - shift))) & 0xFFFF;
+  return v;
+}
+
 }  // namespace
 
 ZQMF_ERROR ZQMF_AllocCodebook(ZQMF_codebook** handle) {
@@ -148,11 +157,6 @@ ZQMF_ERROR ZQMF_Decompress(ZQMF_stream* ms, void* out, uint32_t size) {
   if (ms == nullptr || out == nullptr || ms->buffer == nullptr) return ZQMF_ERROR_MEMORY;
   Header h, inner;
   if (!CurrentFits(ms, &h) || !InnerHeader(ms, h, &inner)) return ZQMF_ERROR_BAD_STRUCTURE;
-  if (ms->codebook == nullptr) {
-    if (ZQMF_ERROR r = ZQMF_AllocCodebook(&ms->codebook); r != ZQMF_OK) return r;
-  }
-  const ZQMF_codebook_entry* book = ms->codebook->entry;
-  memset(out, 0, size);
   const uint32_t element = ZQMF_SizeofType(inner.type);
   if (element == 0) return ZQMF_ERROR_MEMORY;
   // Elements wider than 16 bits are coded as 16-bit channels (halves of 4-byte values, ...).
@@ -161,6 +165,11 @@ ZQMF_ERROR ZQMF_Decompress(ZQMF_stream* ms, void* out, uint32_t size) {
   if (inner.struct_size % width != 0 || inner.words * 4 > size || samples == 0) {
     return ZQMF_ERROR_MEMORY;
   }
+  if (ms->codebook == nullptr) {
+    if (ZQMF_ERROR r = ZQMF_AllocCodebook(&ms->codebook); r != ZQMF_OK) return r;
+  }
+  const ZQMF_codebook_entry* book = ms->codebook->entry;
+  memset(out, 0, size);
   const uint32_t channels = inner.struct_size / width;
   const uint8_t* data = Payload(ms) + 4;
   const uint32_t data_bytes = h.bytes - 4;
@@ -192,7 +201,7 @@ ZQMF_ERROR ZQMF_Decompress(ZQMF_stream* ms, void* out, uint32_t size) {
     uint32_t k = 1;  // next sample of this channel
     for (;;) {
       if (bit + 16 > data_bits) return ZQMF_ERROR_MEMORY;
-      const ZQMF_codebook_entry& e = book[ReadBits(data, bit, 16)];
+      const ZQMF_codebook_entry& e = book[Window16(data, bit)];
       if (e.command == ZQMF_CODE_INVALID) return ZQMF_ERROR_MEMORY;
       bit += e.bits_used;
       if (e.command == ZQMF_CODE_END) {

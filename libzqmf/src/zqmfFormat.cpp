@@ -74,6 +74,65 @@ double ReadReal(const uint8_t* p, uint32_t t) {
   return static_cast<double>(ReadInteger(p, t));
 }
 
+// Readers of one big-endian element, chosen once per element rather than per value.
+using RealReader = double (*)(const uint8_t*);
+using IntegerReader = int64_t (*)(const uint8_t*);
+
+template <uint32_t T>
+double ReadRealAs(const uint8_t* p) {
+  return ReadReal(p, T);
+}
+template <uint32_t T>
+int64_t ReadIntegerAs(const uint8_t* p) {
+  return ReadInteger(p, T);
+}
+
+RealReader RealReaderFor(uint32_t t) {
+  switch (t) {
+    case 'b':
+      return ReadRealAs<'b'>;
+    case 'B':
+      return ReadRealAs<'B'>;
+    case 's':
+      return ReadRealAs<'s'>;
+    case 'S':
+      return ReadRealAs<'S'>;
+    case 'l':
+      return ReadRealAs<'l'>;
+    case 'L':
+      return ReadRealAs<'L'>;
+    case 'j':
+      return ReadRealAs<'j'>;
+    case 'J':
+      return ReadRealAs<'J'>;
+    case 'f':
+      return ReadRealAs<'f'>;
+    default:
+      return ReadRealAs<'d'>;
+  }
+}
+
+IntegerReader IntegerReaderFor(uint32_t t) {
+  switch (t) {
+    case 'b':
+      return ReadIntegerAs<'b'>;
+    case 'B':
+      return ReadIntegerAs<'B'>;
+    case 's':
+      return ReadIntegerAs<'s'>;
+    case 'S':
+      return ReadIntegerAs<'S'>;
+    case 'l':
+      return ReadIntegerAs<'l'>;
+    case 'L':
+      return ReadIntegerAs<'L'>;
+    case 'j':
+      return ReadIntegerAs<'j'>;
+    default:
+      return ReadIntegerAs<'J'>;
+  }
+}
+
 // Stores the low bits of `v` as an element of integer type `t`, in host order.
 void StoreInteger(uint8_t* dst, uint32_t t, uint64_t v) {
   switch (ZQMF_SizeofType(t)) {
@@ -305,19 +364,10 @@ ZQMF_ERROR ZQMF_ScaledData(ZQMF_stream* ms, void* out, uint32_t size, uint32_t f
   Header h;
   if (!CurrentFits(ms, &h) || h.type == 0) return ZQMF_ERROR_MEMORY;
   Header data = h;
-  const uint8_t* src = Payload(ms);
-  std::unique_ptr<uint8_t[]> expanded;
-  if (h.type == '#') {
-    if (!InnerHeader(ms, h, &data)) return ZQMF_ERROR_BAD_STRUCTURE;
-    const uint32_t scratch = data.bytes + 12;
-    expanded.reset(new (std::nothrow) uint8_t[scratch]);
-    if (!expanded) return ZQMF_ERROR_MEMORY;
-    const ZQMF_ERROR r = ZQMF_Decompress(ms, expanded.get(), scratch);
-    if (r != ZQMF_OK) return r;
-    src = expanded.get();
-  }
+  if (h.type == '#' && !InnerHeader(ms, h, &data)) return ZQMF_ERROR_BAD_STRUCTURE;
 
-  // The element types of one sample.
+  // The element types of one sample; everything is checked before a compressed payload is
+  // expanded.
   char types[ZQMF_COMPLEX_TYPE_MAX + 1];
   uint32_t n = 0;
   if (data.type == '?') {
@@ -343,6 +393,17 @@ ZQMF_ERROR ZQMF_ScaledData(ZQMF_stream* ms, void* out, uint32_t size, uint32_t f
     return ZQMF_ERROR_MEMORY;
   }
 
+  const uint8_t* src = Payload(ms);
+  std::unique_ptr<uint8_t[]> expanded;
+  if (h.type == '#') {
+    const uint32_t scratch = data.bytes + 12;
+    expanded.reset(new (std::nothrow) uint8_t[scratch]);
+    if (!expanded) return ZQMF_ERROR_MEMORY;
+    const ZQMF_ERROR r = ZQMF_Decompress(ms, expanded.get(), scratch);
+    if (r != ZQMF_OK) return r;
+    src = expanded.get();
+  }
+
   double divisor[ZQMF_COMPLEX_TYPE_MAX];
   for (uint32_t e = 0; e < n; e++) divisor[e] = 1;
   Header scale;
@@ -358,21 +419,33 @@ ZQMF_ERROR ZQMF_ScaledData(ZQMF_stream* ms, void* out, uint32_t size, uint32_t f
   bool rotate = false;
   if (ZQMF_ERROR r = FindMatrix(ms, n, matrix, &rotate); r != ZQMF_OK) return r;
 
+  // How each element of a sample is converted, decided once.
+  struct Plan {
+    uint32_t size;
+    bool exact;  // integer to integer without scale: no rounding through a double
+    RealReader real;
+    IntegerReader integer;
+  } plan[ZQMF_COMPLEX_TYPE_MAX];
   const bool integer_out = IntegerType(outputType);
+  for (uint32_t e = 0; e < n; e++) {
+    const uint32_t t = static_cast<uint8_t>(types[e]);
+    plan[e] = {ZQMF_SizeofType(t), integer_out && IntegerType(t) && divisor[e] == 1,
+               RealReaderFor(t), IntegerType(t) ? IntegerReaderFor(t) : nullptr};
+  }
   uint8_t* dst = static_cast<uint8_t*>(out);
   src += static_cast<size_t>(first) * data.struct_size;
   for (uint32_t sample = 0; sample < count; sample++) {
     uint8_t* sample_out = dst;
     for (uint32_t e = 0; e < n; e++) {
-      const uint32_t t = static_cast<uint8_t>(types[e]);
-      if (divisor[e] == 0) {
+      const Plan& p = plan[e];
+      if (p.exact) {
+        StoreInteger(dst, outputType, static_cast<uint64_t>(p.integer(src)));
+      } else if (divisor[e] == 0) {
         StoreReal(dst, outputType, 0);
-      } else if (integer_out && IntegerType(t) && divisor[e] == 1) {
-        StoreInteger(dst, outputType, static_cast<uint64_t>(ReadInteger(src, t)));  // exact
       } else {
-        StoreReal(dst, outputType, ReadReal(src, t) / divisor[e]);
+        StoreReal(dst, outputType, p.real(src) / divisor[e]);
       }
-      src += ZQMF_SizeofType(t);
+      src += p.size;
       dst += out_size;
     }
     if (rotate) ApplyMatrix(sample_out, n, outputType, matrix);

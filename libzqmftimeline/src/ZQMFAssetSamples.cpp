@@ -11,9 +11,11 @@ bool Structural(uint32_t key) {
          key == ZQMF_Key4CC("DVNM") || key == ZQMF_Key4CC("STRM");
 }
 
-// The nearest preceding record `key` of the same nest, left on it in `*found`.
+// The nearest preceding record `key` of the same nest, left on it in `*found`. The copy does
+// not share the state's codebook, so that freeing what it allocates leaves the state's alone.
 bool Preceding(const ZQMF_stream* ms, uint32_t key, ZQMF_stream* found) {
   *found = *ms;
+  found->codebook = nullptr;
   return ZQMF_FindPrev(found, key, ZQMF_CURRENT_LEVEL | ZQMF_TOLERANT) == ZQMF_OK;
 }
 

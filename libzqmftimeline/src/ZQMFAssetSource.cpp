@@ -282,7 +282,9 @@ ZQMF_LIB_ERROR ZQMFAssetSource::ReadSegments(const std::vector<uint32_t>& keys, 
       note(0, ZQMF_ERROR_BAD_STRUCTURE);
     }
     for (uint32_t key : keys) {
-      note(key, s.GetSamples(words.data(), bytes, key, filter_, &timeline()));
+      ZQMF_codebook* book = codebook_.release();
+      note(key, s.GetSamples(words.data(), bytes, key, filter_, &timeline(), &book));
+      codebook_.reset(book);
     }
   }
   return result;

@@ -60,9 +60,11 @@ std::vector<const ZQMFAssetSample*> ZQMFAssetTrackTimeline::AllSamples() {
 
 ZQMF_LIB_ERROR ZQMFAssetTrackSegment::GetSamples(uint32_t* payload, uint32_t bytes, uint32_t key,
                                                  const ZQMFDeviceFilter& filter,
-                                                 ZQMFAssetTrackTimeline* timeline) const {
+                                                 ZQMFAssetTrackTimeline* timeline,
+                                                 ZQMF_codebook** codebook) const {
   ZQMF_stream ms;
   if (ZQMF_ERROR r = ZQMF_Init(&ms, payload, bytes); r != ZQMF_OK) return r;
+  ms.codebook = *codebook;
   ZQMF_LIB_ERROR result = ZQMF_LIB_OK;
   bool found = false;
   // Every occurrence, in every nest; damaged nests are skipped.
@@ -79,7 +81,7 @@ ZQMF_LIB_ERROR ZQMFAssetTrackSegment::GetSamples(uint32_t* payload, uint32_t byt
     ZQMFAssetSample sample;
     while (samples.GetNextSampleSegment(&sample)) timeline->AddAssetTimeSample(std::move(sample));
   }
-  ZQMF_Free(&ms);
+  *codebook = ms.codebook;  // kept for the next payload instead of being built again
   if (walk == ZQMF_ERROR_BAD_STRUCTURE && result == ZQMF_LIB_OK) result = walk;
   if (!found && result == ZQMF_LIB_OK) result = ZQMF_LIB_ERROR_KEY_NOT_FOUND;
   return result;

@@ -450,6 +450,39 @@ TEST_F(ZqmfTimeline, DamagedPayloadsKeepWhatCanBeRead) {
   EXPECT_EQ(n, 12u);
 }
 
+TEST_F(ZqmfTimeline, CompressedRecordsShareOneCodebook) {
+  // Several compressed occurrences per payload, each after a scale, over several payloads.
+  auto payload = [](int16_t base) {
+    ZQMFWriter w;
+    w.BeginNest("DEVC");
+    for (int stream = 0; stream < 2; stream++) {
+      w.BeginNest("STRM");
+      w.AddValue("SCAL", int16_t{10});
+      std::vector<int16_t> xyz;
+      for (int i = 0; i < 50; i++) xyz.insert(xyz.end(), {int16_t(base + i), int16_t(stream), 7});
+      w.AddCompressed("ACCL", 's', 6, 50, xyz.data());
+      w.EndNest();
+    }
+    w.EndNest();
+    std::vector<uint8_t> out;
+    EXPECT_EQ(w.Finish(&out), ZQMF_OK);
+    return out;
+  };
+  recording_.track = {{payload(0), 0, 1}, {payload(500), 1, 2}};
+  auto t = Recording();
+  ZQMF_LIB_ERROR err;
+  ASSERT_EQ(t->OpenURI(mp4_, err), ZQMF_LIB_OK);
+  ASSERT_EQ(t->Parse(err, ZQMF_PARSE_TRACK, {"ACCL"}, nullptr), ZQMF_LIB_OK);
+  std::vector<ZQMFAssetSample> keep;
+  const auto accl = Drain(t.get(), "ACCL", &keep);
+  ASSERT_EQ(accl.size(), 200u);
+  double x = 0, stream = 0;
+  ASSERT_TRUE(accl[199]->Number(0, 0, &x));
+  ASSERT_TRUE(accl[199]->Number(0, 1, &stream));
+  EXPECT_FLOAT_EQ(x, 54.9f);
+  EXPECT_FLOAT_EQ(stream, 0.1f);
+}
+
 TEST_F(ZqmfTimeline, GlobalSettingsCanBeRewrittenInAWritableBuffer) {
   std::vector<uint8_t> block = Settings();
   ZQMFTimeline t;

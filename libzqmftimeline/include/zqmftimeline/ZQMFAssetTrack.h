@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "zqmf/zqmfParser.h"
 #include "zqmftimeline/ZQMFAssetSample.h"
 #include "zqmftimeline/ZQMFTimelineTypes.h"
 
@@ -53,10 +54,12 @@ class ZQMFAssetTrackSegment {
 
   // Adds the samples of every occurrence of `key` in `payload` (`bytes` bytes of whole words)
   // to `timeline`. 14 when the key does not occur; a parser code when the payload or one of
-  // the occurrences cannot be read (what could be read is kept).
+  // the occurrences cannot be read (what could be read is kept). `*codebook` is the
+  // decompression codebook shared by the caller's reads: used when set, set when one had to
+  // be made; the caller frees it.
   ZQMF_LIB_ERROR GetSamples(uint32_t* payload, uint32_t bytes, uint32_t key,
-                            const ZQMFDeviceFilter& filter,
-                            ZQMFAssetTrackTimeline* timeline) const;
+                            const ZQMFDeviceFilter& filter, ZQMFAssetTrackTimeline* timeline,
+                            ZQMF_codebook** codebook) const;
   // The sample keys of `payload` (nests and reserved keys left out).
   static ZQMF_LIB_ERROR GetKeys(uint32_t* payload, uint32_t bytes, std::set<uint32_t>* keys);
 
