@@ -28,7 +28,8 @@ std::vector<uint8_t> Telemetry(bool compressed) {
   w.AddString("ORIN", "ZXY");
   w.AddString("ORIO", "ZxY");
   std::vector<int16_t> xyz;
-  for (int i = 0; i < 24; i++) xyz.insert(xyz.end(), {int16_t(981 + i % 3), int16_t(i), int16_t(-i * 7)});
+  for (int i = 0; i < 24; i++)
+    xyz.insert(xyz.end(), {int16_t(981 + i % 3), int16_t(i), int16_t(-i * 7)});
   if (compressed) {
     w.AddCompressed("ACCL", 's', 6, 24, xyz.data());
   } else {
@@ -38,7 +39,8 @@ std::vector<uint8_t> Telemetry(bool compressed) {
   w.BeginNest("STRM");
   const int32_t scale[5] = {10000000, 10000000, 1000, 1000, 100};
   w.AddValues("SCAL", scale, 1, 5);
-  const int32_t fix[10] = {465069000, 66266000, 372000, 6000, 600, 465069028, 66266078, 372009, 6028, 603};
+  const int32_t fix[10] = {465069000, 66266000, 372000, 6000, 600,
+                           465069028, 66266078, 372009, 6028, 603};
   w.AddValues("GPS5", fix, 5, 2);
   const float m[4] = {0.5f, 0, 0, 2};
   w.AddValues("MTRX", m, 4, 1);

@@ -1,9 +1,9 @@
 #include "zqmf/ZQMFParsers.h"
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "zqmf/zqmfContainers.h"
 #include "zqmf/zqmfWriter.h"
@@ -65,9 +65,12 @@ TEST(ZqmfParsers, TimeZoneOffsetKeepsOnlyRealZones) {
     int16_t kept;
     const char* text;
   } kCases[] = {
-      {60, false, 60, "+01:00"},      {-720, false, -720, "-12:00"},
-      {840, false, 840, "+14:00"},    {330, true, 330, "+05:30"},
-      {900, false, kZQMFTimeZoneUnknown, ""},  {-721, false, kZQMFTimeZoneUnknown, ""},
+      {60, false, 60, "+01:00"},
+      {-720, false, -720, "-12:00"},
+      {840, false, 840, "+14:00"},
+      {330, true, 330, "+05:30"},
+      {900, false, kZQMFTimeZoneUnknown, ""},
+      {-721, false, kZQMFTimeZoneUnknown, ""},
       {65536 + 60, true, kZQMFTimeZoneUnknown, ""},
   };
   for (const auto& c : kCases) {

@@ -5,8 +5,8 @@
 namespace {
 
 const char* const kMediaTypeText[] = {
-    "Unknown",         "Photo",       "Video",           "Burst",        "TimeLapse",
-    "TimeLapseVideo",  "LoopedVideo", "SessionFile",     "ContinuousPhoto", "NightPhoto",
+    "Unknown",         "Photo",        "Video",       "Burst",           "TimeLapse",
+    "TimeLapseVideo",  "LoopedVideo",  "SessionFile", "ContinuousPhoto", "NightPhoto",
     "NightLapsePhoto", "PhotoInVideo", "LiveBurst",
 };
 

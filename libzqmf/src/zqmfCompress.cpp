@@ -41,7 +41,8 @@ struct FullRun {
   uint32_t run;
   uint16_t window;
 };
-constexpr FullRun kFullRuns[] = {{134, 0xFF40}, {71, 0xFF80}, {40, 0xFE00}, {25, 0xFC00}, {16, 0x0000}};
+constexpr FullRun kFullRuns[] = {
+    {134, 0xFF40}, {71, 0xFF80}, {40, 0xFE00}, {25, 0xFC00}, {16, 0x0000}};
 
 class BitWriter {
  public:
@@ -135,9 +136,7 @@ class ChannelCoder {
   // The longest run of at most `wanted` samples whose bits fit in `budget` bits.
   static uint32_t LongestRun(uint32_t wanted, uint32_t budget) {
     uint32_t best = wanted < budget ? wanted : budget;  // plain zeros (budget < 16)
-    const struct {
-      uint32_t base, prefix;
-    } forms[] = {{16, 7}, {32, 8}, {64, 9}, {128, 10}};
+    const struct { uint32_t base, prefix; } forms[] = {{16, 7}, {32, 8}, {64, 9}, {128, 10}};
     for (const auto& f : forms) {
       if (budget < f.prefix || wanted < f.base) continue;
       uint32_t run = f.base + (budget - f.prefix);

@@ -1,11 +1,11 @@
 // Round trips through the compressor and the decompressor.
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstring>
 #include <random>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "zqmf/zqmfParser.h"
 #include "zqmf/zqmfWriter.h"
@@ -21,10 +21,10 @@ std::vector<T> RoundTrip(const std::vector<T>& samples, uint32_t elements,
   ZQMFWriter w;
   w.BeginNest("DEVC");
   const uint32_t repeat = static_cast<uint32_t>(samples.size() / elements);
-  EXPECT_EQ(w.AddCompressed("DATA", ZQMFWriter::TypeOf<T>(), elements * sizeof(T), repeat,
-                            samples.data(), quantisers.data(),
-                            static_cast<uint32_t>(quantisers.size())),
-            ZQMF_OK);
+  EXPECT_EQ(
+      w.AddCompressed("DATA", ZQMFWriter::TypeOf<T>(), elements * sizeof(T), repeat, samples.data(),
+                      quantisers.data(), static_cast<uint32_t>(quantisers.size())),
+      ZQMF_OK);
   w.EndNest();
   std::vector<uint8_t> bytes;
   EXPECT_EQ(w.Finish(&bytes), ZQMF_OK);
@@ -37,9 +37,9 @@ std::vector<T> RoundTrip(const std::vector<T>& samples, uint32_t elements,
   uint32_t room = 0;
   EXPECT_EQ(ZQMF_DecompressedSize(&ms, &room), ZQMF_OK);
   std::vector<T> out(room / sizeof(T) + 1);
-  EXPECT_EQ(ZQMF_FormattedData(&ms, out.data(), static_cast<uint32_t>(out.size() * sizeof(T)), 0,
-                               repeat),
-            ZQMF_OK);
+  EXPECT_EQ(
+      ZQMF_FormattedData(&ms, out.data(), static_cast<uint32_t>(out.size() * sizeof(T)), 0, repeat),
+      ZQMF_OK);
   out.resize(samples.size());
   ZQMF_Free(&ms);
   return out;
@@ -154,7 +154,8 @@ TEST(ZqmfCompress, QuantisersKeepEverySampleWithinHalfAStep) {
 TEST(ZqmfCompress, SmoothSignalsShrink) {
   std::vector<int16_t> v;
   for (int k = 0; k < 200; k++) {
-    for (int e = 0; e < 3; e++) v.push_back(static_cast<int16_t>(300 * std::sin((k + 30 * e) / 100.0)));
+    for (int e = 0; e < 3; e++)
+      v.push_back(static_cast<int16_t>(300 * std::sin((k + 30 * e) / 100.0)));
   }
   size_t packed = 0;
   EXPECT_EQ(RoundTrip(v, 3, {}, &packed), v);

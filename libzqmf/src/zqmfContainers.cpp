@@ -13,7 +13,7 @@
 namespace {
 
 constexpr uint8_t kJpegIdentifier[6] = {'T', 'a', 'v', 'r', 'o', 0};
-constexpr size_t kJpegBlockOffset = 10;  // marker, length, identifier
+constexpr size_t kJpegBlockOffset = 10;     // marker, length, identifier
 constexpr uint64_t kMoovLimit = 64u << 20;  // a movie atom larger than this is not ours
 
 uint32_t Be32(const uint8_t* p) {
@@ -142,8 +142,7 @@ bool FindBox(Read read, uint64_t begin, uint64_t end, const char* type, Box* fou
 
 }  // namespace
 
-ZQMF_ERROR zqmf_jpeg_find_block(const uint8_t* jpeg, size_t size, size_t* offset,
-                                size_t* length) {
+ZQMF_ERROR zqmf_jpeg_find_block(const uint8_t* jpeg, size_t size, size_t* offset, size_t* length) {
   if (jpeg == nullptr || offset == nullptr || length == nullptr) return ZQMF_ERROR_MEMORY;
   auto read = [&](size_t at, void* dst, size_t n) {
     if (at > size || n > size - at) return false;
@@ -265,8 +264,8 @@ ZQMF_ERROR zqmf_mp4_add_udta_block(const char* path, const uint8_t* block, size_
     last = child;
     any = true;
   }
-  const bool extend = any && last.Is("udta") && last.header == 8 &&
-                      last.offset + last.size == moov_end;
+  const bool extend =
+      any && last.Is("udta") && last.header == 8 && last.offset + last.size == moov_end;
   Box existing, udta;
   if (FindBox(read, moov.offset + 8, moov_end, "udta", &udta)) {
     if (!extend) return ZQMF_ERROR_BAD_STRUCTURE;  // a user data box we cannot grow

@@ -1,9 +1,9 @@
 #include "zqmf/zqmfContainers.h"
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "zqmftest/KlvBytes.h"
 #include "zqtest/TempDir.h"
@@ -14,8 +14,8 @@ using zqmftest::Be16;
 using zqmftest::Be32;
 
 std::string Segment(uint8_t marker, const std::string& payload) {
-  return std::string{'\xFF', static_cast<char>(marker)} + Be16(static_cast<uint16_t>(payload.size() + 2)) +
-         payload;
+  return std::string{'\xFF', static_cast<char>(marker)} +
+         Be16(static_cast<uint16_t>(payload.size() + 2)) + payload;
 }
 
 std::string CameraSegment(const std::string& block) {
@@ -30,12 +30,14 @@ const std::string kImage = Segment(0xDB, std::string(65, '\x10')) +
                            std::string("\x12\x34\xFF\x00\x56", 5) + std::string("\xFF\xD9", 2);
 const std::string kBlock("DEVC\0\x01\0\x04\x01\x02\x03\x04", 12);
 
-std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+std::vector<uint8_t> Bytes(const std::string& s) {
+  return std::vector<uint8_t>(s.begin(), s.end());
+}
 
 ZQMF_ERROR Find(const std::string& jpeg, std::string* block) {
   size_t offset = 0, length = 0;
-  const ZQMF_ERROR r =
-      zqmf_jpeg_find_block(reinterpret_cast<const uint8_t*>(jpeg.data()), jpeg.size(), &offset, &length);
+  const ZQMF_ERROR r = zqmf_jpeg_find_block(reinterpret_cast<const uint8_t*>(jpeg.data()),
+                                            jpeg.size(), &offset, &length);
   if (r == ZQMF_OK) *block = jpeg.substr(offset, length);
   return r;
 }
@@ -75,9 +77,10 @@ TEST(ZqmfContainers, InsertsAndReplacesTheBlock) {
   const std::string plain = kSoi + kJfif + kImage;
   std::vector<uint8_t> out;
   const std::string block = kBlock;
-  ASSERT_EQ(zqmf_jpeg_insert_block(reinterpret_cast<const uint8_t*>(plain.data()), plain.size(),
-                                   reinterpret_cast<const uint8_t*>(block.data()), block.size(), &out),
-            ZQMF_OK);
+  ASSERT_EQ(
+      zqmf_jpeg_insert_block(reinterpret_cast<const uint8_t*>(plain.data()), plain.size(),
+                             reinterpret_cast<const uint8_t*>(block.data()), block.size(), &out),
+      ZQMF_OK);
   const std::string with(out.begin(), out.end());
   EXPECT_EQ(with, kSoi + kJfif + CameraSegment(block) + kImage);
 
@@ -125,8 +128,9 @@ std::vector<std::string> TopLevel(const std::string& file) {
   std::vector<std::string> boxes;
   size_t at = 0;
   while (at + 8 <= file.size()) {
-    const uint32_t size = (static_cast<uint8_t>(file[at]) << 24) | (static_cast<uint8_t>(file[at + 1]) << 16) |
-                          (static_cast<uint8_t>(file[at + 2]) << 8) | static_cast<uint8_t>(file[at + 3]);
+    const uint32_t size =
+        (static_cast<uint8_t>(file[at]) << 24) | (static_cast<uint8_t>(file[at + 1]) << 16) |
+        (static_cast<uint8_t>(file[at + 2]) << 8) | static_cast<uint8_t>(file[at + 3]);
     boxes.push_back(file.substr(at + 4, 4) + ":" + std::to_string(size));
     if (size < 8) break;
     at += size;
@@ -165,10 +169,10 @@ TEST_F(Mp4UserData, GrowsTheUserDataIntoTheFreeSpaceAfterTheMovie) {
   const std::string path = Write(ftyp_ + moov + Box("free", std::string(92, '\0')) + mdat_);
   ASSERT_EQ(Add(path, block_), ZQMF_OK);
   const std::string after = zqtest::ReadFile(path);
-  EXPECT_EQ(TopLevel(after), (std::vector<std::string>{
-                                 "ftyp:" + std::to_string(ftyp_.size()),
-                                 "moov:" + std::to_string(moov.size() + 20), "free:80",
-                                 "mdat:" + std::to_string(mdat_.size())}));
+  EXPECT_EQ(TopLevel(after),
+            (std::vector<std::string>{"ftyp:" + std::to_string(ftyp_.size()),
+                                      "moov:" + std::to_string(moov.size() + 20), "free:80",
+                                      "mdat:" + std::to_string(mdat_.size())}));
   EXPECT_EQ(after.size(), ftyp_.size() + moov.size() + 100 + mdat_.size());  // nothing moved
   EXPECT_EQ(after.substr(after.size() - mdat_.size()), mdat_);
   std::string block;
@@ -203,7 +207,8 @@ TEST_F(Mp4UserData, RefusesFilesWithoutRoomAndLeavesThemAlone) {
   } kCases[] = {
       {"media data right after the movie", ftyp_ + moov + mdat_},
       {"free box too small", ftyp_ + moov + Box("free", std::string(10, '\0')) + mdat_},
-      {"free box leaving less than a header", ftyp_ + moov + Box("free", std::string(24, '\0')) + mdat_},
+      {"free box leaving less than a header",
+       ftyp_ + moov + Box("free", std::string(24, '\0')) + mdat_},
       {"user data not last in the movie",
        ftyp_ + Box("moov", Box("udta", "") + mvhd_) + Box("free", std::string(200, '\0')) + mdat_},
       {"no movie", ftyp_ + mdat_},
@@ -219,8 +224,9 @@ TEST_F(Mp4UserData, RefusesFilesWithoutRoomAndLeavesThemAlone) {
 TEST_F(Mp4UserData, ReadingReportsMissingAndDamagedUserData) {
   std::string block;
   EXPECT_EQ(Read(Write(ftyp_ + Box("moov", mvhd_) + mdat_), &block), ZQMF_ERROR_FIND);
-  EXPECT_EQ(Read(Write(ftyp_ + Box("moov", mvhd_ + Box("udta", Box("FIRM", "v1"))) + mdat_), &block),
-            ZQMF_ERROR_FIND);
+  EXPECT_EQ(
+      Read(Write(ftyp_ + Box("moov", mvhd_ + Box("udta", Box("FIRM", "v1"))) + mdat_), &block),
+      ZQMF_ERROR_FIND);
   EXPECT_EQ(Read(Write(ftyp_ + mdat_), &block), ZQMF_ERROR_BAD_STRUCTURE);
   // A child that claims more than its parent holds ends the walk there.
   const std::string bad_child = Be32(500) + "ZQMF" + block_;

@@ -1,11 +1,11 @@
 // The decompressor against bit streams written out by hand from the format's code table, so
 // that it is checked independently of the library's own compressor.
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "zqmf/zqmfParser.h"
 #include "zqmftest/KlvBytes.h"
@@ -18,13 +18,27 @@ using zqmftest::Record;
 using zqmftest::Words;
 
 // Magnitude codes as the format lists them (code length, value), spelled in binary here.
-const char* const kPlus1 = "10" "0";
-const char* const kMinus1 = "10" "1";
-const char* const kMinus2 = "1100" "1";
-const char* const kPlus2 = "1100" "0";
-const char* const kPlus3 = "11011" "0";
-const char* const kPlus16 = "111000101" "0";
-const char* const kMinus38 = "111000111100011" "1";
+const char* const kPlus1 =
+    "10"
+    "0";
+const char* const kMinus1 =
+    "10"
+    "1";
+const char* const kMinus2 =
+    "1100"
+    "1";
+const char* const kPlus2 =
+    "1100"
+    "0";
+const char* const kPlus3 =
+    "11011"
+    "0";
+const char* const kPlus16 =
+    "111000101"
+    "0";
+const char* const kMinus38 =
+    "111000111100011"
+    "1";
 const char* const kEscape = "1110001111000100";
 const char* const kEnd = "1110001111000101";
 
@@ -71,8 +85,8 @@ class Expanded {
   template <class T>
   std::vector<T> Values() {
     std::vector<T> out(ZQMF_FormattedDataSize(&ms_) / sizeof(T) + 4);
-    EXPECT_EQ(ZQMF_FormattedData(&ms_, out.data(), static_cast<uint32_t>(out.size() * sizeof(T)),
-                                 0, ZQMF_Repeat(&ms_)),
+    EXPECT_EQ(ZQMF_FormattedData(&ms_, out.data(), static_cast<uint32_t>(out.size() * sizeof(T)), 0,
+                                 ZQMF_Repeat(&ms_)),
               ZQMF_OK);
     out.resize(ZQMF_FormattedDataSize(&ms_) / sizeof(T));
     return out;
@@ -87,9 +101,8 @@ class Expanded {
 
 TEST(ZqmfDecompress, ValueCodesAddToTheRunningValue) {
   // First sample 100 raw, quantiser 1, then +1, -2, +3 and the end code.
-  Expanded e(Packed('s', 2, 5,
-                    Be16(100) + Be16(1) +
-                        Pack(std::string(kPlus1) + kMinus2 + kPlus3 + kEnd)));
+  Expanded e(
+      Packed('s', 2, 5, Be16(100) + Be16(1) + Pack(std::string(kPlus1) + kMinus2 + kPlus3 + kEnd)));
   EXPECT_EQ(e.Values<int16_t>(), (std::vector<int16_t>{100, 101, 99, 102, 102}));
   std::vector<uint8_t> raw;
   ASSERT_EQ(e.Decompress(&raw), ZQMF_OK);
@@ -101,8 +114,8 @@ TEST(ZqmfDecompress, ValueCodesAddToTheRunningValue) {
 TEST(ZqmfDecompress, RunsBeforeAValueTakeTheNewValueAndPureRunsKeepTheOld) {
   // run 3 then +2: four samples of 12; a whole window of zeros: 16 samples of 12; the run
   // prefix 1111110 (16) and two zeros then +1: 19 samples of 13; the end fills two more.
-  const std::string bits = std::string("000") + kPlus2 + std::string(16, '0') + "1111110" +
-                           "00" + kPlus1 + kEnd;
+  const std::string bits =
+      std::string("000") + kPlus2 + std::string(16, '0') + "1111110" + "00" + kPlus1 + kEnd;
   Expanded e(Packed('s', 2, 42, Be16(10) + Be16(1) + Pack(bits)));
   std::vector<int16_t> want = {10};
   want.insert(want.end(), 4 + 16, 12);
@@ -127,8 +140,8 @@ TEST(ZqmfDecompress, LongRunPrefixes) {
 
 TEST(ZqmfDecompress, QuantiserEscapeAndLargeMagnitudes) {
   // Quantiser 4: escape with raw delta -300 (x4), then -1 (x4), +16 and -38 (x4).
-  const std::string bits = std::string(kEscape) + Bits(static_cast<uint16_t>(-300), 16) +
-                           kMinus1 + kPlus16 + kMinus38 + kEnd;
+  const std::string bits = std::string(kEscape) + Bits(static_cast<uint16_t>(-300), 16) + kMinus1 +
+                           kPlus16 + kMinus38 + kEnd;
   Expanded e(Packed('s', 2, 5, Be16(1000) + Be16(4) + Pack(bits)));
   EXPECT_EQ(e.Values<int16_t>(), (std::vector<int16_t>{1000, -200, -204, -140, -292}));
 }
@@ -139,8 +152,8 @@ TEST(ZqmfDecompress, ChannelsAreInterleavedAndStartOnWholeWords) {
   // next 16-bit word (byte 10), its codes from byte 12: -2 (x2), end.
   const std::string ch0 = Pack(std::string(kPlus1) + kPlus1 + kEnd);  // 3 bytes
   const std::string ch1 = Pack(std::string(kMinus2) + kEnd);
-  const std::string body = Be16(1) + Be16(1000) + Be16(1) + ch0 + std::string(1, '\0') +
-                           Be16(2) + ch1;
+  const std::string body =
+      Be16(1) + Be16(1000) + Be16(1) + ch0 + std::string(1, '\0') + Be16(2) + ch1;
   Expanded e(Packed('s', 4, 3, body));
   EXPECT_EQ(e.Values<int16_t>(), (std::vector<int16_t>{1, 1000, 2, 996, 3, 996}));
 }
@@ -176,9 +189,11 @@ TEST(ZqmfDecompress, DamagedStreamsAreRefused) {
   } kCases[] = {
       {"no end code", Packed('s', 2, 4, Be16(100) + Be16(1) + Pack(std::string(kPlus1) + kMinus2))},
       {"cut end code", Packed('s', 2, 4, good.substr(0, good.size() - 1))},
-      {"runs past the samples", Packed('s', 2, 3, Be16(100) + Be16(1) + Pack(std::string("000") + kPlus1 + kEnd))},
+      {"runs past the samples",
+       Packed('s', 2, 3, Be16(100) + Be16(1) + Pack(std::string("000") + kPlus1 + kEnd))},
       {"escape without its delta", Packed('s', 2, 4, Be16(100) + Be16(1) + Pack(kEscape))},
-      {"escape past the samples", Packed('s', 2, 1, Be16(100) + Be16(1) + Pack(std::string(kEscape) + Bits(1, 16) + kEnd))},
+      {"escape past the samples",
+       Packed('s', 2, 1, Be16(100) + Be16(1) + Pack(std::string(kEscape) + Bits(1, 16) + kEnd))},
       {"shorter than a sample", Packed('s', 4, 4, Be16(100))},
       {"no quantiser", Packed('s', 2, 4, Be16(100))},
       {"no element size", Packed('u', 2, 4, good)},
@@ -240,9 +255,18 @@ TEST(ZqmfDecompress, CodebookEntries) {
   EXPECT_EQ(e[late].run, 2);
   EXPECT_EQ(e[late].bits_used, 2);
   // Whole windows of run prefix and zeros.
-  EXPECT_EQ(e[window("1111110" "000000000")].run, 25);
-  EXPECT_EQ(e[window("1111111101" "000000")].run, 134);
-  EXPECT_EQ(e[window("1111111101" "000000")].has_value, 0);
+  EXPECT_EQ(e[window("1111110"
+                     "000000000")]
+                .run,
+            25);
+  EXPECT_EQ(e[window("1111111101"
+                     "000000")]
+                .run,
+            134);
+  EXPECT_EQ(e[window("1111111101"
+                     "000000")]
+                .has_value,
+            0);
   // Every window decodes to something that consumes bits.
   for (uint32_t w = 0; w < ZQMF_CODEBOOK_ENTRIES; w++) {
     ASSERT_GT(e[w].bits_used, 0) << w;

@@ -163,8 +163,9 @@ uint64_t RoundToBits(double v, uint32_t t) {
   if (std::isnan(v)) return 0;
   const double r = std::round(v);
   if (t == 'J') {
-    if (r <= 0) return r <= -9.2233720368547758e18 ? uint64_t{1} << 63
-                                                    : static_cast<uint64_t>(static_cast<int64_t>(r));
+    if (r <= 0)
+      return r <= -9.2233720368547758e18 ? uint64_t{1} << 63
+                                         : static_cast<uint64_t>(static_cast<int64_t>(r));
     return r >= 1.8446744073709552e19 ? std::numeric_limits<uint64_t>::max()
                                       : static_cast<uint64_t>(r);
   }
@@ -235,8 +236,8 @@ ZQMF_ERROR FindMatrix(const ZQMF_stream* ms, uint32_t n, double* matrix, bool* a
   Header in, out;
   const uint8_t* in_axes = nullptr;
   const uint8_t* out_axes = nullptr;
-  if (n > 1 && FindPreceding(ms, kORIN, &in, &in_axes) && FindPreceding(ms, kORIO, &out, &out_axes) &&
-      in.bytes == n && out.bytes == n) {
+  if (n > 1 && FindPreceding(ms, kORIN, &in, &in_axes) &&
+      FindPreceding(ms, kORIO, &out, &out_axes) && in.bytes == n && out.bytes == n) {
     for (uint32_t i = 0; i < n; i++) {
       for (uint32_t j = 0; j < n; j++) {
         const uint8_t o = out_axes[i], a = in_axes[j];
@@ -271,7 +272,8 @@ void ApplyMatrix(uint8_t* sample, uint32_t n, uint32_t t, const double* matrix) 
     for (uint32_t i = 0; i < n; i++) {
       if (t == 'f') {
         float acc = 0;
-        for (uint32_t j = 0; j < n; j++) acc += static_cast<float>(matrix[i * n + j]) * static_cast<float>(in[j]);
+        for (uint32_t j = 0; j < n; j++)
+          acc += static_cast<float>(matrix[i * n + j]) * static_cast<float>(in[j]);
         memcpy(sample + i * size, &acc, 4);
       } else {
         double acc = 0;

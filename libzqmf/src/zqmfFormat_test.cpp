@@ -1,9 +1,9 @@
 // Formatted (host order) and scaled output, from hand-made streams.
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "zqmf/zqmfParser.h"
 #include "zqmftest/KlvBytes.h"
@@ -43,8 +43,8 @@ class Stream {
 template <class T>
 std::vector<T> Formatted(ZQMF_stream* ms, uint32_t count, uint32_t first = 0) {
   std::vector<T> out(count * ZQMF_StructSize(ms) / sizeof(T));
-  EXPECT_EQ(ZQMF_FormattedData(ms, out.data(), static_cast<uint32_t>(out.size() * sizeof(T)),
-                               first, count),
+  EXPECT_EQ(ZQMF_FormattedData(ms, out.data(), static_cast<uint32_t>(out.size() * sizeof(T)), first,
+                               count),
             ZQMF_OK);
   return out;
 }
@@ -81,8 +81,7 @@ TEST(ZqmfFormat, EveryTypeComesOutInHostOrder) {
   EXPECT_EQ(Formatted<float>(s.At("FL32"), 2), (std::vector<float>{1.5f, -0.25f}));
   EXPECT_EQ(Formatted<double>(s.At("FL64"), 2), (std::vector<double>{3.25, -1e10}));
   EXPECT_EQ(Formatted<int64_t>(s.At("SI64"), 1), (std::vector<int64_t>{-5000000000000000LL}));
-  EXPECT_EQ(Formatted<uint64_t>(s.At("UI64"), 1),
-            (std::vector<uint64_t>{18000000000000000000ULL}));
+  EXPECT_EQ(Formatted<uint64_t>(s.At("UI64"), 1), (std::vector<uint64_t>{18000000000000000000ULL}));
   EXPECT_EQ(Formatted<uint32_t>(s.At("QVAL"), 1), (std::vector<uint32_t>{0x00018000}));
   EXPECT_EQ(Formatted<char>(s.At("FOUR"), 1), (std::vector<char>{'A', 'B', 'C', 'D'}));
   const std::vector<char> guid = Formatted<char>(s.At("GUID"), 1);
@@ -107,8 +106,8 @@ TEST(ZqmfFormat, SampleRangeAndOutputSizeAreChecked) {
 }
 
 TEST(ZqmfFormat, ComplexRecordsFollowTheirTypeString) {
-  const std::string two = BeFloat(1.5f) + BeFloat(2.5f) + Be32(7) + BeFloat(-1.0f) +
-                          BeFloat(0.5f) + Be32(9);
+  const std::string two =
+      BeFloat(1.5f) + BeFloat(2.5f) + Be32(7) + BeFloat(-1.0f) + BeFloat(0.5f) + Be32(9);
   Stream s(Text("TYPE", "f[2]L") + Record("CPLX", '?', 12, 2, two) +
            Record("SHRT", '?', 11, 2, two.substr(0, 22)) +
            Nest("INNR", Record("ORPH", '?', 12, 1, two.substr(0, 12))));

@@ -92,8 +92,8 @@ bool FindTypeString(const ZQMF_stream* ms, char* out, uint32_t* length) {
   Header h;
   if (!CurrentFits(&s, &h)) return false;
   uint32_t capacity = ZQMF_COMPLEX_TYPE_MAX + 1;
-  if (ZQMF_ExpandComplexTYPE(reinterpret_cast<const char*>(Payload(&s)), h.bytes, out,
-                             &capacity) != ZQMF_OK) {
+  if (ZQMF_ExpandComplexTYPE(reinterpret_cast<const char*>(Payload(&s)), h.bytes, out, &capacity) !=
+      ZQMF_OK) {
     return false;
   }
   *length = capacity;
@@ -115,7 +115,8 @@ void NoteDevice(ZQMF_stream* ms, const Header& h) {
   if (h.key == kDVID && h.bytes >= 4) {
     ms->device_id = Be32(Payload(ms));
   } else if (h.key == kDVNM) {
-    const uint32_t n = h.bytes < sizeof(ms->device_name) - 1 ? h.bytes : sizeof(ms->device_name) - 1;
+    const uint32_t n =
+        h.bytes < sizeof(ms->device_name) - 1 ? h.bytes : sizeof(ms->device_name) - 1;
     memcpy(ms->device_name, Payload(ms), n);
     ms->device_name[n] = '\0';
   }
@@ -336,8 +337,7 @@ ZQMF_ERROR ZQMF_Validate(ZQMF_stream* ms, uint32_t recurse) {
     }
   }
   if (pos < ms->buffer_size_longs) {
-    ZQMF_ERROR r =
-        ValidateRange(ms, pos, ms->buffer_size_longs - pos, 0, true, deep, &unknown);
+    ZQMF_ERROR r = ValidateRange(ms, pos, ms->buffer_size_longs - pos, 0, true, deep, &unknown);
     if (r != ZQMF_OK) return r;
   }
   return unknown ? ZQMF_ERROR_UNKNOWN_TYPE : ZQMF_OK;
@@ -400,8 +400,7 @@ ZQMF_ERROR ZQMF_SeekToSamples(ZQMF_stream* ms) {
   ZQMF_stream work = *ms;
   Header h;
   if (!CurrentFits(&work, &h)) return ZQMF_ERROR_BAD_STRUCTURE;
-  if (h.type == 0 &&
-      ZQMF_Next(&work, ZQMF_RECURSE_LEVELS | ZQMF_TOLERANT) != ZQMF_OK) {
+  if (h.type == 0 && ZQMF_Next(&work, ZQMF_RECURSE_LEVELS | ZQMF_TOLERANT) != ZQMF_OK) {
     return ZQMF_ERROR_BAD_STRUCTURE;
   }
   for (;;) {

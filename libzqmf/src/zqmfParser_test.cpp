@@ -1,9 +1,9 @@
 #include "zqmf/zqmfParser.h"
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "zqmf/zqmfText.h"
 #include "zqmftest/KlvBytes.h"
@@ -25,7 +25,8 @@ std::string AccelStream() {
 }
 
 std::string GyroStream() {
-  return Nest("STRM", Text("STNM", "Gyro") + Record("GYRO", 's', 6, 1, Be16(7) + Be16(8) + Be16(9)));
+  return Nest("STRM",
+              Text("STNM", "Gyro") + Record("GYRO", 's', 6, 1, Be16(7) + Be16(8) + Be16(9)));
 }
 
 std::string Device(uint32_t id, const std::string& name, const std::string& streams) {
@@ -80,8 +81,8 @@ TEST(ZqmfParser, RecursiveWalkVisitsEveryRecordWithItsLevel) {
   EXPECT_EQ(ZQMF_Validate(&ms, ZQMF_RECURSE_LEVELS), ZQMF_OK);
   ZQMF_ERROR end;
   EXPECT_EQ(Walk(&ms, ZQMF_RECURSE_LEVELS, &end),
-            (std::vector<std::string>{"DVID@0", "DVNM@0", "STRM@0", "STNM@1", "TSMP@1",
-                                      "SCAL@1", "ACCL@1", "STRM@0", "STNM@1", "GYRO@1"}));
+            (std::vector<std::string>{"DVID@0", "DVNM@0", "STRM@0", "STNM@1", "TSMP@1", "SCAL@1",
+                                      "ACCL@1", "STRM@0", "STNM@1", "GYRO@1"}));
   EXPECT_EQ(end, ZQMF_ERROR_BUFFER_END);
   EXPECT_EQ(zqmf_key_text(ZQMF_Key(&ms)), "GYRO");  // a failed step leaves the state alone
   EXPECT_EQ(ZQMF_DeviceID(&ms), 1u);
@@ -132,9 +133,8 @@ struct Damage {
 class ZqmfDamage : public ::testing::TestWithParam<Damage> {};
 
 TEST_P(ZqmfDamage, StrictWalkStopsAndTolerantWalkResumesAfterTheNest) {
-  const std::string first =
-      Nest("STRM", Record("TSMP", 'L', 4, 1, Be32(1)) + GetParam().record +
-                       Record("LOST", 'B', 1, 1, "\x01"));
+  const std::string first = Nest("STRM", Record("TSMP", 'L', 4, 1, Be32(1)) + GetParam().record +
+                                             Record("LOST", 'B', 1, 1, "\x01"));
   Words w(Device(1, "Camera", first + GyroStream()));
   ZQMF_stream ms;
   ASSERT_EQ(ZQMF_Init(&ms, w.data(), w.bytes()), ZQMF_OK);
@@ -154,12 +154,11 @@ TEST_P(ZqmfDamage, StrictWalkStopsAndTolerantWalkResumesAfterTheNest) {
 
 INSTANTIATE_TEST_SUITE_P(
     Records, ZqmfDamage,
-    ::testing::Values(
-        Damage{"SizeBeyondNest", Record("BIGG", 'L', 4, 200, Be32(0))},
-        Damage{"KeyWithControlCharacter", Record("AC\x01L", 's', 2, 1, Be16(1))},
-        Damage{"KeyWithPunctuation", Record("AC-L", 's', 2, 1, Be16(1))},
-        Damage{"ZeroStructSize", Record("ZERO", 's', 0, 4, "")},
-        Damage{"ZeroStructSizeNest", Record("ZNST", 0, 0, 1, "")}),
+    ::testing::Values(Damage{"SizeBeyondNest", Record("BIGG", 'L', 4, 200, Be32(0))},
+                      Damage{"KeyWithControlCharacter", Record("AC\x01L", 's', 2, 1, Be16(1))},
+                      Damage{"KeyWithPunctuation", Record("AC-L", 's', 2, 1, Be16(1))},
+                      Damage{"ZeroStructSize", Record("ZERO", 's', 0, 4, "")},
+                      Damage{"ZeroStructSizeNest", Record("ZNST", 0, 0, 1, "")}),
     [](const ::testing::TestParamInfo<Damage>& p) { return p.param.name; });
 
 std::string Nested(int depth, const std::string& core) {
@@ -181,14 +180,14 @@ TEST(ZqmfParser, NestingIsLimitedToSixteenLevels) {
   Words deep(Nest("DEVC", Nested(16, leaf)));
   ASSERT_EQ(ZQMF_Init(&ms, deep.data(), deep.bytes()), ZQMF_OK);
   EXPECT_EQ(ZQMF_Validate(&ms, ZQMF_RECURSE_LEVELS), ZQMF_ERROR_BAD_STRUCTURE);
-  EXPECT_EQ(ZQMF_FindNext(&ms, ZQMF_Key4CC("LEAF"), ZQMF_RECURSE_LEVELS),
-            ZQMF_ERROR_BAD_STRUCTURE);
+  EXPECT_EQ(ZQMF_FindNext(&ms, ZQMF_Key4CC("LEAF"), ZQMF_RECURSE_LEVELS), ZQMF_ERROR_BAD_STRUCTURE);
   EXPECT_EQ(ZQMF_FindNext(&ms, ZQMF_Key4CC("LEAF"), ZQMF_RECURSE_LEVELS | ZQMF_TOLERANT),
             ZQMF_ERROR_BAD_STRUCTURE);
 }
 
 TEST(ZqmfParser, UnknownTypesFailStrictlyAndAreSkippedTolerantly) {
-  const std::string strm = Nest("STRM", Record("ODDT", 'x', 1, 3, "abc") + Record("GOOD", 'B', 1, 1, "\x05"));
+  const std::string strm =
+      Nest("STRM", Record("ODDT", 'x', 1, 3, "abc") + Record("GOOD", 'B', 1, 1, "\x05"));
   Words w(Nest("DEVC", strm));
   ZQMF_stream ms;
   ASSERT_EQ(ZQMF_Init(&ms, w.data(), w.bytes()), ZQMF_OK);
@@ -251,10 +250,9 @@ TEST(ZqmfParser, FindNextAndFindPrevRestoreTheStateOnFailure) {
 }
 
 TEST(ZqmfParser, FindPrevTakesTheNearestPrecedingRecord) {
-  const std::string strm = Nest("STRM", Record("SCAL", 's', 2, 1, Be16(10)) +
-                                            Record("DATA", 's', 2, 1, Be16(1)) +
-                                            Record("SCAL", 's', 2, 1, Be16(20)) +
-                                            Record("DATA", 's', 2, 1, Be16(2)));
+  const std::string strm =
+      Nest("STRM", Record("SCAL", 's', 2, 1, Be16(10)) + Record("DATA", 's', 2, 1, Be16(1)) +
+                       Record("SCAL", 's', 2, 1, Be16(20)) + Record("DATA", 's', 2, 1, Be16(2)));
   Words w(Nest("DEVC", strm));
   ZQMF_stream ms;
   ASSERT_EQ(ZQMF_Init(&ms, w.data(), w.bytes()), ZQMF_OK);
@@ -275,7 +273,8 @@ TEST(ZqmfParser, SeekToSamplesFindsTheDataOfAStream) {
   EXPECT_EQ(zqmf_key_text(ZQMF_Key(&ms)), "ACCL");
 
   // A stream of metadata only: nothing to seek to.
-  Words meta(Nest("DEVC", Nest("STRM", Text("STNM", "Empty") + Record("TSMP", 'L', 4, 1, Be32(0)))));
+  Words meta(
+      Nest("DEVC", Nest("STRM", Text("STNM", "Empty") + Record("TSMP", 'L', 4, 1, Be32(0)))));
   ASSERT_EQ(ZQMF_Init(&ms, meta.data(), meta.bytes()), ZQMF_OK);
   ASSERT_EQ(ZQMF_Next(&ms, ZQMF_RECURSE_LEVELS), ZQMF_OK);
   const uint32_t pos = ms.pos;
@@ -284,17 +283,17 @@ TEST(ZqmfParser, SeekToSamplesFindsTheDataOfAStream) {
 }
 
 TEST(ZqmfParser, RecordDescriptions) {
-  const std::string strm = Nest(
-      "STRM", Text("TYPE", "f[2]L") + Record("CPLX", '?', 12, 3, std::string(36, '\0')) +
-                  Record("ACCL", 's', 6, 5, std::string(30, '\0')) +
-                  Record("ONCE", 'B', 1, 0, "") + Record("REPT", 'L', 4, 1, Be32(1)) +
-                  Record("REPT", 'L', 4, 1, Be32(2)) + Record("REPT", 'L', 4, 1, Be32(3)) +
-                  // A compressed record describes the data once expanded.
-                  Record("PACK", '#', 1, 8, std::string("s\x06") + Be16(40) + "raw!"));
+  const std::string strm =
+      Nest("STRM", Text("TYPE", "f[2]L") + Record("CPLX", '?', 12, 3, std::string(36, '\0')) +
+                       Record("ACCL", 's', 6, 5, std::string(30, '\0')) +
+                       Record("ONCE", 'B', 1, 0, "") + Record("REPT", 'L', 4, 1, Be32(1)) +
+                       Record("REPT", 'L', 4, 1, Be32(2)) + Record("REPT", 'L', 4, 1, Be32(3)) +
+                       // A compressed record describes the data once expanded.
+                       Record("PACK", '#', 1, 8, std::string("s\x06") + Be16(40) + "raw!"));
   Words w(Nest("DEVC", strm));
   ZQMF_stream ms;
   ASSERT_EQ(ZQMF_Init(&ms, w.data(), w.bytes()), ZQMF_OK);
-  auto at = [&](const char (&key)[5]) {
+  auto at = [&](const char(&key)[5]) {
     ZQMF_stream s = ms;
     EXPECT_EQ(ZQMF_FindNext(&s, ZQMF_Key4CC(key), ZQMF_RECURSE_LEVELS | ZQMF_TOLERANT), ZQMF_OK)
         << key;
@@ -336,11 +335,10 @@ TEST(ZqmfParser, TypeTables) {
     char type;
     uint32_t size;
     int32_t unit;
-  } kTypes[] = {{'b', 1, 1},  {'B', 1, 1},  {'c', 1, 1}, {'s', 2, 2},  {'S', 2, 2},
-                {'l', 4, 4},  {'L', 4, 4},  {'f', 4, 4}, {'q', 4, 4},  {'F', 4, 1},
-                {'j', 8, 8},  {'J', 8, 8},  {'d', 8, 8}, {'Q', 8, 8},  {'G', 16, 1},
-                {'U', 16, 1}, {'u', 0, 1},  {'x', 0, -1}, {'?', 0, -1}, {'#', 0, -1},
-                {'A', 0, -1}};
+  } kTypes[] = {{'b', 1, 1},  {'B', 1, 1},  {'c', 1, 1},  {'s', 2, 2},  {'S', 2, 2}, {'l', 4, 4},
+                {'L', 4, 4},  {'f', 4, 4},  {'q', 4, 4},  {'F', 4, 1},  {'j', 8, 8}, {'J', 8, 8},
+                {'d', 8, 8},  {'Q', 8, 8},  {'G', 16, 1}, {'U', 16, 1}, {'u', 0, 1}, {'x', 0, -1},
+                {'?', 0, -1}, {'#', 0, -1}, {'A', 0, -1}};
   for (const auto& t : kTypes) {
     EXPECT_EQ(ZQMF_SizeofType(static_cast<uint8_t>(t.type)), t.size) << t.type;
     EXPECT_EQ(ZQMF_SwapUnit(static_cast<uint8_t>(t.type)), t.unit) << t.type;
@@ -395,8 +393,7 @@ TEST(ZqmfParser, ModifyRewritesARecordOfTheSameSizeInPlace) {
 
   // Found from elsewhere: the stream's scale becomes an unsigned 16-bit 250.
   const uint16_t scale = 250;
-  ASSERT_EQ(ZQMF_Modify(&ms, ZQMF_Key4CC("SCAL"), ZQMF_Key4CC("SCAL"), 'S', 2, 1, &scale),
-            ZQMF_OK);
+  ASSERT_EQ(ZQMF_Modify(&ms, ZQMF_Key4CC("SCAL"), ZQMF_Key4CC("SCAL"), 'S', 2, 1, &scale), ZQMF_OK);
   EXPECT_EQ(ms.pos, pos);
   ZQMF_stream s = ms;
   ASSERT_EQ(ZQMF_FindNext(&s, ZQMF_Key4CC("SCAL"), ZQMF_RECURSE_LEVELS), ZQMF_OK);

@@ -61,8 +61,7 @@ void ZQMFWriter::Pad() { bytes_.resize((bytes_.size() + 3) / 4 * 4, 0); }
 
 ZQMF_ERROR ZQMFWriter::BeginNest(std::string_view key) {
   if (status_ != ZQMF_OK) return status_;
-  if (!ValidKeyText(key) || (open_.empty() && key != "DEVC") ||
-      open_.size() >= ZQMF_NEST_LIMIT) {
+  if (!ValidKeyText(key) || (open_.empty() && key != "DEVC") || open_.size() >= ZQMF_NEST_LIMIT) {
     return Fail(ZQMF_ERROR_BAD_STRUCTURE);
   }
   open_.push_back({bytes_.size(), {}});

@@ -1,10 +1,10 @@
 #include "zqmf/zqmfWriter.h"
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "zqmf/zqmfParser.h"
 #include "zqmftest/KlvBytes.h"
@@ -59,10 +59,10 @@ TEST(ZqmfWriter, WritesTheBytesOfTheFormat) {
   ASSERT_EQ(w.EndNest(), ZQMF_OK);
   std::vector<uint8_t> out;
   ASSERT_EQ(w.Finish(&out), ZQMF_OK);
-  EXPECT_EQ(Str(out), Nest("DEVC", Record("TSMP", 'L', 4, 1, Be32(8)) +
-                                       Record("STNM", 'c', 5, 1, "Accel") +
-                                       Record("ACCL", 's', 6, 1,
-                                              Be16(1) + Be16(static_cast<uint16_t>(-2)) + Be16(3))));
+  EXPECT_EQ(Str(out),
+            Nest("DEVC", Record("TSMP", 'L', 4, 1, Be32(8)) + Record("STNM", 'c', 5, 1, "Accel") +
+                             Record("ACCL", 's', 6, 1,
+                                    Be16(1) + Be16(static_cast<uint16_t>(-2)) + Be16(3))));
   EXPECT_EQ(w.size(), 0u);  // ready for the next stream
 }
 
@@ -195,8 +195,16 @@ TEST(ZqmfWriter, RefusesWhatTheFormatCannotHold) {
   } kCases[] = {
       {"record on the top level", [](ZQMFWriter* w) { return w->AddValue("ABCD", uint8_t{1}); }},
       {"top-level nest not DEVC", [](ZQMFWriter* w) { return w->BeginNest("STRM"); }},
-      {"short key", [](ZQMFWriter* w) { w->BeginNest("DEVC"); return w->AddValue("ABC", uint8_t{1}); }},
-      {"key with punctuation", [](ZQMFWriter* w) { w->BeginNest("DEVC"); return w->AddValue("AB-C", uint8_t{1}); }},
+      {"short key",
+       [](ZQMFWriter* w) {
+         w->BeginNest("DEVC");
+         return w->AddValue("ABC", uint8_t{1});
+       }},
+      {"key with punctuation",
+       [](ZQMFWriter* w) {
+         w->BeginNest("DEVC");
+         return w->AddValue("AB-C", uint8_t{1});
+       }},
       {"end without nest", [](ZQMFWriter* w) { return w->EndNest(); }},
       {"seventeen levels",
        [](ZQMFWriter* w) {
@@ -204,17 +212,20 @@ TEST(ZqmfWriter, RefusesWhatTheFormatCannotHold) {
          for (int i = 0; i < 15; i++) w->BeginNest("NEST");
          return w->BeginNest("DEEP");
        }},
-      {"struct over 255", [](ZQMFWriter* w) {
+      {"struct over 255",
+       [](ZQMFWriter* w) {
          w->BeginNest("DEVC");
          std::vector<uint8_t> v(256);
          return w->AddValues("WIDE", v.data(), 256, 1);
        }},
-      {"complex without type", [](ZQMFWriter* w) {
+      {"complex without type",
+       [](ZQMFWriter* w) {
          w->BeginNest("DEVC");
          const float v[2] = {};
          return w->Add("CPLX", '?', 8, 1, v);
        }},
-      {"unknown type", [](ZQMFWriter* w) {
+      {"unknown type",
+       [](ZQMFWriter* w) {
          w->BeginNest("DEVC");
          return w->Add("ODDT", 'x', 1, 1, "a");
        }},

@@ -130,8 +130,8 @@ std::string Describe(ZQMF_stream* ms, bool all) {
   uint32_t expanded = 0;
   if (ZQMF_DecompressedSize(ms, &expanded) == ZQMF_OK && expanded > room) room = expanded;
   std::vector<uint8_t> host(room + 8);
-  const ZQMF_ERROR r = ZQMF_FormattedData(ms, host.data(), static_cast<uint32_t>(host.size()), 0,
-                                          repeat);
+  const ZQMF_ERROR r =
+      ZQMF_FormattedData(ms, host.data(), static_cast<uint32_t>(host.size()), 0, repeat);
   if (r != ZQMF_OK) {
     snprintf(head, sizeof(head), "  (values unreadable: error %u)", r);
     return line + head;

@@ -82,7 +82,8 @@ double Best(int rounds, Run run) {
   for (int i = 0; i < rounds; i++) {
     const auto start = std::chrono::steady_clock::now();
     run();
-    const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double s =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (s < best) best = s;
   }
   return best;
@@ -154,7 +155,8 @@ int main() {
     ZQMF_Free(&ms);
     g_sink = n;
     if (n != static_cast<uint64_t>(kSeconds) * kImuRate) {
-      fprintf(stderr, "zqmf_bench: %llu accelerometer samples\n", static_cast<unsigned long long>(n));
+      fprintf(stderr, "zqmf_bench: %llu accelerometer samples\n",
+              static_cast<unsigned long long>(n));
     }
   };
   rows.push_back({"ACCL scaled to float", static_cast<double>(plain_bytes),
@@ -162,20 +164,21 @@ int main() {
   rows.push_back({"ACCL scaled, compressed stream", static_cast<double>(packed_bytes),
                   Best(rounds, [&] { scaled(packed, packed_bytes); })});
 
-  rows.push_back({"timeline: ACCL samples of the buffer", static_cast<double>(plain_bytes),
-                  Best(5, [&] {
-                    ZQMFTimeline t;
-                    ZQMF_LIB_ERROR err;
-                    t.SetZQMFGlobalBuffer(static_cast<const void*>(plain.data()), plain_bytes, err);
-                    t.Parse(err, ZQMF_PARSE_GLOBAL_BUFFER, {"ACCL"}, nullptr);
-                    uint32_t n = 0;
-                    t.GetSampleCount("ACCL", n);
-                    g_sink = n;
-                  })});
+  rows.push_back(
+      {"timeline: ACCL samples of the buffer", static_cast<double>(plain_bytes), Best(5, [&] {
+         ZQMFTimeline t;
+         ZQMF_LIB_ERROR err;
+         t.SetZQMFGlobalBuffer(static_cast<const void*>(plain.data()), plain_bytes, err);
+         t.Parse(err, ZQMF_PARSE_GLOBAL_BUFFER, {"ACCL"}, nullptr);
+         uint32_t n = 0;
+         t.GetSampleCount("ACCL", n);
+         g_sink = n;
+       })});
 
-  printf("One hour of telemetry: %d payloads (GPS 18 Hz, ACCL and GYRO 200 Hz), %.1f MB plain, "
-         "%.1f MB with ACCL/GYRO compressed; best of %d runs\n\n",
-         kSeconds, plain_bytes / 1e6, packed_bytes / 1e6, rounds);
+  printf(
+      "One hour of telemetry: %d payloads (GPS 18 Hz, ACCL and GYRO 200 Hz), %.1f MB plain, "
+      "%.1f MB with ACCL/GYRO compressed; best of %d runs\n\n",
+      kSeconds, plain_bytes / 1e6, packed_bytes / 1e6, rounds);
   printf("| %-38s | %10s | %10s | %12s |\n", "operation", "MB", "MB/s", "vs memchr");
   printf("|%s|%s|%s|%s|\n", std::string(40, '-').c_str(), std::string(12, '-').c_str(),
          std::string(12, '-').c_str(), std::string(14, '-').c_str());

@@ -40,8 +40,9 @@ std::string ZQMFAssetSample::ElementTypes() const {
   if (type == '?') {
     char expanded[ZQMF_COMPLEX_TYPE_MAX + 1];
     uint32_t n = sizeof(expanded);
-    if (ZQMF_ExpandComplexTYPE(typeDescription.data(), static_cast<uint32_t>(typeDescription.size()),
-                               expanded, &n) != ZQMF_OK) {
+    if (ZQMF_ExpandComplexTYPE(typeDescription.data(),
+                               static_cast<uint32_t>(typeDescription.size()), expanded,
+                               &n) != ZQMF_OK) {
       return {};
     }
     return std::string(expanded, n);

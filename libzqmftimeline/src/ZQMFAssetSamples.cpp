@@ -7,8 +7,8 @@ namespace {
 constexpr uint32_t kGPS5 = ZQMF_Key4CC("GPS5");
 
 bool Structural(uint32_t key) {
-  return key == ZQMF_Key4CC("DEVC") || key == ZQMF_Key4CC("DVID") ||
-         key == ZQMF_Key4CC("DVNM") || key == ZQMF_Key4CC("STRM");
+  return key == ZQMF_Key4CC("DEVC") || key == ZQMF_Key4CC("DVID") || key == ZQMF_Key4CC("DVNM") ||
+         key == ZQMF_Key4CC("STRM");
 }
 
 // The nearest preceding record `key` of the same nest, left on it in `*found`. The copy does
@@ -124,8 +124,8 @@ ZQMF_LIB_ERROR ZQMFAssetSamples::Load(ZQMF_stream* ms) {
 
   whole_ = type == '?' || type == 'u' || type == 'c' || start_ == kZQMFNoTime;
   const double span = end_ - start_;
-  p.sampleRate = ZQMFRational::Double2Rational(
-      start_ != kZQMFNoTime && span > 0.001 ? repeat / span : 1.0);
+  p.sampleRate =
+      ZQMFRational::Double2Rational(start_ != kZQMFNoTime && span > 0.001 ? repeat / span : 1.0);
   p.repeat = whole_ ? repeat : 1;
   count_ = whole_ ? 1 : repeat;
   return result;

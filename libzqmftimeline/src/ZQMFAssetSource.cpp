@@ -319,8 +319,7 @@ std::vector<uint32_t> ZQMFAssetSource::RequestedKeys() const {
   return keys;
 }
 
-const ZQMFAssetSample* ZQMFAssetSource::NextSample(const std::string& key,
-                                                   ZQMF_LIB_ERROR* error) {
+const ZQMFAssetSample* ZQMFAssetSource::NextSample(const std::string& key, ZQMF_LIB_ERROR* error) {
   Cursor* c = FindCursor(key);
   if (c == nullptr) {
     *error = ZQMF_LIB_ERROR_KEY_NOT_REQUESTED;
@@ -437,9 +436,8 @@ ZQMF_LIB_ERROR ZQMFAssetSource::GetVideoFrameRateAndCount(ZQMFRational* rate,
   return ZQMF_LIB_OK;
 }
 
-ZQMF_LIB_ERROR ZQMFAssetSource::ModifyGlobalBuffer(uint32_t key, uint32_t type,
-                                                   uint32_t structSize, uint32_t repeat,
-                                                   const void* data) {
+ZQMF_LIB_ERROR ZQMFAssetSource::ModifyGlobalBuffer(uint32_t key, uint32_t type, uint32_t structSize,
+                                                   uint32_t repeat, const void* data) {
   if (!buffer_) return ZQMF_LIB_ERROR_NO_SAMPLE;
   return buffer_->Modify(key, type, structSize, repeat, data);
 }

@@ -5,8 +5,7 @@
 #include "ZQMFPayloadWords.h"
 #include "zqmf/zqmfParser.h"
 
-ZQMF_LIB_ERROR ZQMFAssetSourceGlobalBuffer::GetPayload(uint32_t index,
-                                                       std::vector<uint32_t>* words,
+ZQMF_LIB_ERROR ZQMFAssetSourceGlobalBuffer::GetPayload(uint32_t index, std::vector<uint32_t>* words,
                                                        uint32_t* bytes) const {
   if (index >= GetNumberPayloads()) return ZQMF_LIB_ERROR_NO_SAMPLE;
   return ZQMFCopyToWords(bytes_, size_, words, bytes);
@@ -16,9 +15,8 @@ uint32_t ZQMFAssetSourceGlobalBuffer::GetPayloadSize(uint32_t index) const {
   return index < GetNumberPayloads() ? static_cast<uint32_t>(size_) : 0;
 }
 
-ZQMF_LIB_ERROR ZQMFAssetSourceGlobalBuffer::Modify(uint32_t key, uint32_t type,
-                                                   uint32_t structSize, uint32_t repeat,
-                                                   const void* data) {
+ZQMF_LIB_ERROR ZQMFAssetSourceGlobalBuffer::Modify(uint32_t key, uint32_t type, uint32_t structSize,
+                                                   uint32_t repeat, const void* data) {
   if (writable_ == nullptr) return ZQMF_ERROR_MEMORY;
   // The caller's bytes need not be aligned: work on an aligned copy and write it back.
   std::vector<uint32_t> words;

@@ -1,9 +1,9 @@
 #include "zqmftimeline/ZQMFRational.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -18,8 +18,8 @@ TEST(ZqmfRational, ConstructionNormalisesSignAndDenominator) {
   ExpectTerms(ZQMFRational(5, 0), 5, 1);
   ExpectTerms(ZQMFRational(6, 8), 3, 4);
   ExpectTerms(ZQMFRational(0, -7), 0, 1);
-  ExpectTerms(ZQMFRational(2, 1, 3), 7, 3);    // 2 + 1/3
-  ExpectTerms(ZQMFRational(-2, 1, 3), -5, 3);  // -2 + 1/3
+  ExpectTerms(ZQMFRational(2, 1, 3), 7, 3);                // 2 + 1/3
+  ExpectTerms(ZQMFRational(-2, 1, 3), -5, 3);              // -2 + 1/3
   ExpectTerms(ZQMFRational(INT32_MIN, -1), INT32_MAX, 1);  // the magnitude saturates
   ExpectTerms(ZQMFRational(), 0, 1);
   EXPECT_EQ(ZQMFRational(6).c_string(), "6");
@@ -139,11 +139,13 @@ TEST(ZqmfRational, ReduceMatchesAnExhaustiveSearch) {
     const long double x = static_cast<long double>(n0) / d0;
     long double best = INFINITY;
     for (uint64_t q = 1; q <= limit; q++) {
-      for (uint64_t p : {static_cast<uint64_t>(std::floor(x * q)), static_cast<uint64_t>(std::ceil(x * q))}) {
+      for (uint64_t p :
+           {static_cast<uint64_t>(std::floor(x * q)), static_cast<uint64_t>(std::ceil(x * q))}) {
         if (p <= limit) best = std::min(best, std::fabs(static_cast<long double>(p) / q - x));
       }
     }
-    EXPECT_LE(std::fabs(static_cast<long double>(n) / d - x), best * (1 + 1e-12L)) << n0 << "/" << d0;
+    EXPECT_LE(std::fabs(static_cast<long double>(n) / d - x), best * (1 + 1e-12L))
+        << n0 << "/" << d0;
   }
 }
 

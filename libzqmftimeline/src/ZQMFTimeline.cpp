@@ -96,8 +96,7 @@ ZQMF_LIB_ERROR ZQMFTimeline::SetZQMFGlobalBuffer(const void* bytes, size_t size,
   return error = source_->SetGlobalBuffer(bytes, size, nullptr);
 }
 
-ZQMF_LIB_ERROR ZQMFTimeline::SetZQMFGlobalBuffer(void* bytes, size_t size,
-                                                 ZQMF_LIB_ERROR& error) {
+ZQMF_LIB_ERROR ZQMFTimeline::SetZQMFGlobalBuffer(void* bytes, size_t size, ZQMF_LIB_ERROR& error) {
   last_.reset();
   nextRange_ = 0;
   source_->Init();
@@ -121,8 +120,7 @@ const ZQMFAssetSample* ZQMFTimeline::Keep(const ZQMFAssetSample* sample) {
   return last_.get();
 }
 
-const ZQMFAssetSample* ZQMFTimeline::GetNextSample(const std::string& key,
-                                                   ZQMF_LIB_ERROR& error) {
+const ZQMFAssetSample* ZQMFTimeline::GetNextSample(const std::string& key, ZQMF_LIB_ERROR& error) {
   return Keep(source_->NextSample(key, &error));
 }
 
@@ -151,8 +149,7 @@ ZQMFRational ZQMFTimeline::GetTrackDuration(ZQMF_LIB_ERROR& error) {
   return source_->GetAssetDuration();
 }
 
-ZQMFRational ZQMFTimeline::GetVideoFrameRateAndCount(ZQMF_LIB_ERROR& error,
-                                                     uint32_t& frameCount) {
+ZQMFRational ZQMFTimeline::GetVideoFrameRateAndCount(ZQMF_LIB_ERROR& error, uint32_t& frameCount) {
   ZQMFRational rate;
   frameCount = 0;
   error = source_->GetVideoFrameRateAndCount(&rate, &frameCount);

@@ -1,12 +1,13 @@
 #include "zqmftimeline/ZQMFTimeline.h"
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "zqmf/zqmfContainers.h"
@@ -45,7 +46,8 @@ std::vector<uint8_t> Payload(int second, const Device& device = {}, bool gps = t
     w.BeginNest("STRM");
     const int32_t scale[5] = {10000000, 10000000, 1000, 1000, 100};
     w.AddValues("SCAL", scale, 1, 5);
-    const int32_t fix[10] = {473977420, 85455920, 400000, 1500, 2, 473977430, 85455930, 401000, 1600, 3};
+    const int32_t fix[10] = {473977420, 85455920, 400000, 1500, 2,
+                             473977430, 85455930, 401000, 1600, 3};
     w.AddValues("GPS5", fix, 5, 2);
     w.EndNest();
   }
@@ -107,7 +109,8 @@ class FakeVideo final : public ZQMFAssetSourceVideo {
     return ZQMF_LIB_OK;
   }
   uint32_t GetNumberPayloads() override { return static_cast<uint32_t>(open_.size()); }
-  ZQMF_LIB_ERROR GetPayload(uint32_t index, std::vector<uint32_t>* words, uint32_t* bytes) override {
+  ZQMF_LIB_ERROR GetPayload(uint32_t index, std::vector<uint32_t>* words,
+                            uint32_t* bytes) override {
     if (index >= open_.size()) return ZQMF_LIB_ERROR_NO_SAMPLE;
     const std::vector<uint8_t>& b = open_[index].bytes;
     words->assign((b.size() + 3) / 4, 0);
@@ -144,9 +147,12 @@ class ZqmfTimeline : public ::testing::Test {
  protected:
   // A timeline over a fake recording at an MP4-looking file.
   std::unique_ptr<ZQMFTimeline> Recording() {
-    zqtest::WriteFile(mp4_, std::string("\0\0\0\x10" "ftypisom", 12) + std::string(4, '\0'));
-    auto t = std::make_unique<ZQMFTimeline>(
-        [this] { return std::make_unique<FakeVideo>(&recording_); });
+    zqtest::WriteFile(mp4_, std::string("\0\0\0\x10"
+                                        "ftypisom",
+                                        12) +
+                                std::string(4, '\0'));
+    auto t =
+        std::make_unique<ZQMFTimeline>([this] { return std::make_unique<FakeVideo>(&recording_); });
     return t;
   }
 
@@ -425,7 +431,10 @@ TEST_F(ZqmfTimeline, JpegAndMissingSources) {
   uint32_t n = 0;
   EXPECT_EQ(t.Parse(err, ZQMF_PARSE_TRACK, {"SFLG"}, nullptr), ZQMF_LIB_ERROR_NO_SAMPLE);
   // This build's default timeline has no MP4 reader.
-  zqtest::WriteFile(mp4_, std::string("\0\0\0\x10" "ftypisom", 12) + std::string(4, '\0'));
+  zqtest::WriteFile(mp4_, std::string("\0\0\0\x10"
+                                      "ftypisom",
+                                      12) +
+                              std::string(4, '\0'));
   EXPECT_EQ(t.OpenURI(mp4_, err), ZQMF_LIB_ERROR_NO_SAMPLE);
   EXPECT_EQ(t.GetSampleCount("SFLG", n), ZQMF_ERROR_MEMORY);  // no source
 }

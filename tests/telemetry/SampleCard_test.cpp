@@ -1,13 +1,12 @@
 // The sample card of the simulated camera carries telemetry that the library, the tag
 // extractors and the zqmf tool read back.
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "zqmf/ZQMFParsers.h"
 #include "zqmf/zqmfContainers.h"
@@ -41,7 +40,8 @@ void ClipsCarryTelemetryInTheirUserData() {
     ZQMFTimeline t;
     ZQMF_LIB_ERROR err;
     t.SetZQMFGlobalBuffer(static_cast<const void*>(block.data()), block.size(), err);
-    ASSERT_EQ(t.Parse(err, ZQMF_PARSE_GLOBAL_BUFFER, {"ACCL", "GYRO", "GPS5"}, nullptr), ZQMF_LIB_OK)
+    ASSERT_EQ(t.Parse(err, ZQMF_PARSE_GLOBAL_BUFFER, {"ACCL", "GYRO", "GPS5"}, nullptr),
+              ZQMF_LIB_OK)
         << name;
     const ZQMFAssetSample* s = t.GetNextSample("ACCL", err);
     ASSERT_NE(s, nullptr);
@@ -58,9 +58,8 @@ void ClipsCarryTelemetryInTheirUserData() {
 
     // The clip is still a valid movie.
     int status = -1;
-    const std::string duration =
-        Command("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + File(name) + "'",
-            &status);
+    const std::string duration = Command(
+        "ffprobe -v error -show_entries format=duration -of csv=p=0 '" + File(name) + "'", &status);
     EXPECT_EQ(status, 0) << name;
     EXPECT_EQ(duration, "2.000000\n") << name;
   }
@@ -104,8 +103,9 @@ void TheToolShowsEveryFilesTelemetry() {
   int status = -1;
   const std::string json = Command(zqmf + " json '" + File("TAVR0004.JPG") + "' TZON", &status);
   EXPECT_EQ(status, 0);
-  EXPECT_EQ(json, "{\"key\":\"TZON\",\"type\":\"s\",\"samples\":[{\"time\":null,\"duration\":null,"
-                  "\"values\":[[60]]}]}\n");
+  EXPECT_EQ(json,
+            "{\"key\":\"TZON\",\"type\":\"s\",\"samples\":[{\"time\":null,\"duration\":null,"
+            "\"values\":[[60]]}]}\n");
   Command(zqmf + " dump '" + File("ZQ010001.THM") + "' 2>/dev/null", &status);
   EXPECT_EQ(status, 1);  // a thumbnail has no telemetry
 }

@@ -22,8 +22,7 @@
 inline constexpr size_t kZqmfJpegBlockMax = 65535 - 2 - 6;
 
 // The block inside a JPEG held in memory: its offset and length. Stops at the start of scan.
-ZQMF_ERROR zqmf_jpeg_find_block(const uint8_t* jpeg, size_t size, size_t* offset,
-                                size_t* length);
+ZQMF_ERROR zqmf_jpeg_find_block(const uint8_t* jpeg, size_t size, size_t* offset, size_t* length);
 // The same from a file, reading only segment headers and the block.
 ZQMF_ERROR zqmf_jpeg_read_block(const char* path, std::vector<uint8_t>* block);
 // `jpeg` with `block` in an APP6 segment after the leading application segments (replacing an

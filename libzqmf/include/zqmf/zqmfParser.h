@@ -41,16 +41,16 @@
 
 enum ZQMF_ERROR : uint32_t {
   ZQMF_OK = 0,
-  ZQMF_ERROR_MEMORY = 1,                // null argument, buffer too small, allocation failed
-  ZQMF_ERROR_BAD_STRUCTURE = 2,         // invalid key, size, nesting or type
-  ZQMF_ERROR_BUFFER_END = 3,            // no further record in the buffer
-  ZQMF_ERROR_FIND = 4,                  // key not found
-  ZQMF_ERROR_LAST = 5,                  // the current record is the last in its nest
-  ZQMF_ERROR_TYPE_NOT_SUPPORTED = 6,    // complex (or non-numeric) type cannot be resolved
-  ZQMF_ERROR_SCALE_NOT_SUPPORTED = 7,   // scale, matrix or orientation record of unusable type
-  ZQMF_ERROR_SCALE_COUNT = 8,           // scale or matrix count does not fit the structure
-  ZQMF_ERROR_UNKNOWN_TYPE = 9,          // type character not in the table
-  ZQMF_ERROR_RESERVED = 10,             // the key is reserved
+  ZQMF_ERROR_MEMORY = 1,               // null argument, buffer too small, allocation failed
+  ZQMF_ERROR_BAD_STRUCTURE = 2,        // invalid key, size, nesting or type
+  ZQMF_ERROR_BUFFER_END = 3,           // no further record in the buffer
+  ZQMF_ERROR_FIND = 4,                 // key not found
+  ZQMF_ERROR_LAST = 5,                 // the current record is the last in its nest
+  ZQMF_ERROR_TYPE_NOT_SUPPORTED = 6,   // complex (or non-numeric) type cannot be resolved
+  ZQMF_ERROR_SCALE_NOT_SUPPORTED = 7,  // scale, matrix or orientation record of unusable type
+  ZQMF_ERROR_SCALE_COUNT = 8,          // scale or matrix count does not fit the structure
+  ZQMF_ERROR_UNKNOWN_TYPE = 9,         // type character not in the table
+  ZQMF_ERROR_RESERVED = 10,            // the key is reserved
 };
 
 // Navigation flags of ZQMF_Next, ZQMF_FindNext and ZQMF_FindPrev.
@@ -98,17 +98,17 @@ struct ZQMF_codebook {
 };
 
 struct ZQMF_stream {
-  uint32_t* buffer;                     // borrowed; the first word of the stream
-  uint32_t buffer_size_longs;           // words of the DEVC chain found by ZQMF_Init
-  uint32_t pos;                         // word index of the current record's key
+  uint32_t* buffer;                       // borrowed; the first word of the stream
+  uint32_t buffer_size_longs;             // words of the DEVC chain found by ZQMF_Init
+  uint32_t pos;                           // word index of the current record's key
   uint32_t level_start[ZQMF_NEST_LIMIT];  // position of the nested record of each level
-  uint32_t nest_size[ZQMF_NEST_LIMIT];  // words left in each level's nest, from `pos` on;
-                                        // 0 at level 0 means the top level (whole buffer)
-  uint32_t last_seek[ZQMF_NEST_LIMIT];  // position of the last find at each level
+  uint32_t nest_size[ZQMF_NEST_LIMIT];    // words left in each level's nest, from `pos` on;
+                                          // 0 at level 0 means the top level (whole buffer)
+  uint32_t last_seek[ZQMF_NEST_LIMIT];    // position of the last find at each level
   uint32_t nest_level;
-  uint32_t device_count;  // top-level DEVC records walked so far
-  uint32_t device_id;     // payload of the last "DVID" record
-  char device_name[32];   // payload of the last "DVNM" record (at most 31 characters)
+  uint32_t device_count;    // top-level DEVC records walked so far
+  uint32_t device_id;       // payload of the last "DVID" record
+  char device_name[32];     // payload of the last "DVNM" record (at most 31 characters)
   ZQMF_codebook* codebook;  // owned by the state that allocated it (ZQMF_Free); copies share it
 };
 

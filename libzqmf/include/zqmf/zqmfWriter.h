@@ -61,8 +61,7 @@ class ZQMFWriter {
   // 'B', int16_t 's', uint16_t 'S', int32_t 'l', uint32_t 'L', int64_t 'j', uint64_t 'J',
   // float 'f', double 'd').
   template <class T>
-  ZQMF_ERROR AddValues(std::string_view key, const T* values, uint32_t elements,
-                       uint32_t samples) {
+  ZQMF_ERROR AddValues(std::string_view key, const T* values, uint32_t elements, uint32_t samples) {
     return Add(key, TypeOf<T>(), elements * static_cast<uint32_t>(sizeof(T)), samples, values);
   }
   template <class T>

@@ -21,9 +21,10 @@ class ZQMFAssetSamples {
   ZQMFAssetSamples(double start, double end) : start_(start), end_(end) {}
 
   // Reads the record `ms` stands on (the state may allocate a decompression codebook, which
-  // its owner frees; a codebook the state already has is used). Structural keys ("DEVC", "DVID", "DVNM", "STRM") and nests yield no
-  // samples. A parser error when the values cannot be read at all; when only the scaling
-  // fails, the unscaled values are kept (with their scale) and that error is returned.
+  // its owner frees; a codebook the state already has is used). Structural keys ("DEVC", "DVID",
+  // "DVNM", "STRM") and nests yield no samples. A parser error when the values cannot be read at
+  // all; when only the scaling fails, the unscaled values are kept (with their scale) and that
+  // error is returned.
   ZQMF_LIB_ERROR Load(ZQMF_stream* ms);
 
   // The next sample of the occurrence; false when all have been handed out.

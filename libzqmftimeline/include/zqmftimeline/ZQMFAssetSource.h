@@ -107,8 +107,8 @@ class ZQMFAssetSource {
   ZQMFAssetTrack track_;                             // segments as Open found them
   std::vector<Cursor> keys_;
   bool allKeys_ = false;
-  std::set<uint32_t> found_;     // requested keys met during the current Parse
-  ZQMF_LIB_ERROR readError_ = 0;  // first payload failure of the current Parse
+  std::set<uint32_t> found_;                 // requested keys met during the current Parse
+  ZQMF_LIB_ERROR readError_ = 0;             // first payload failure of the current Parse
   std::unique_ptr<ZQMF_codebook> codebook_;  // shared by every payload read
   ZQMFRational duration_;
   ZQMFRational frameRate_;

@@ -82,9 +82,15 @@ class ZQMFRational {
 
   // Comparisons: exact between fractions (integers convert exactly); against a double through
   // the quotient.
-  friend bool operator==(const ZQMFRational& a, const ZQMFRational& b) { return Compare(a, b) == 0; }
-  friend bool operator!=(const ZQMFRational& a, const ZQMFRational& b) { return Compare(a, b) != 0; }
-  friend bool operator<(const ZQMFRational& a, const ZQMFRational& b) { return Compare(a, b) == -1; }
+  friend bool operator==(const ZQMFRational& a, const ZQMFRational& b) {
+    return Compare(a, b) == 0;
+  }
+  friend bool operator!=(const ZQMFRational& a, const ZQMFRational& b) {
+    return Compare(a, b) != 0;
+  }
+  friend bool operator<(const ZQMFRational& a, const ZQMFRational& b) {
+    return Compare(a, b) == -1;
+  }
   friend bool operator<=(const ZQMFRational& a, const ZQMFRational& b) {
     const int c = Compare(a, b);
     return c == -1 || c == 0;

@@ -65,9 +65,8 @@ class ZQMFTimeline {
   ZQMFRational GetVideoFrameRateAndCount(ZQMF_LIB_ERROR& error, uint32_t& frameCount);
 
   // Rewrites record `key` of a writable global buffer in place (same size in words).
-  ZQMF_LIB_ERROR ModifyGlobalSettings(ZQMF_LIB_ERROR& error, const std::string& key,
-                                      uint32_t type, uint32_t structSize, uint32_t repeat,
-                                      const void* data);
+  ZQMF_LIB_ERROR ModifyGlobalSettings(ZQMF_LIB_ERROR& error, const std::string& key, uint32_t type,
+                                      uint32_t structSize, uint32_t repeat, const void* data);
   // Keeps only the samples of the listed devices (decimal ids; names) at the next Parse; an
   // empty list keeps all. 1 for an id that is not a number.
   ZQMF_LIB_ERROR SetDeviceIds(const std::vector<std::string>& ids, ZQMF_LIB_ERROR& error);
@@ -80,8 +79,8 @@ class ZQMFTimeline {
   // array of them. A sample is {"time":t,"duration":d,"values":[...]} (time and duration null
   // when unknown) whose values hold one entry per structure: an array of its numbers, or a
   // string for text. Text: one line per sample, "KEY time value value ...".
-  ZQMF_LIB_ERROR ExportTimeline(ZQMF_LIB_ERROR& error, ZQMF_EXPORT_FILE_TYPE type,
-                                std::string* out, const std::string* key = nullptr);
+  ZQMF_LIB_ERROR ExportTimeline(ZQMF_LIB_ERROR& error, ZQMF_EXPORT_FILE_TYPE type, std::string* out,
+                                const std::string* key = nullptr);
 
   ZQMFAssetSource& source() { return *source_; }
 

@@ -70,11 +70,10 @@ bool MakeClip(const std::string& folder, const Clip& clip, std::string* error) {
   const std::string audio = "sine=frequency=" + std::to_string(clip.tone_hz) +
                             ":sample_rate=48000:duration=" + std::to_string(clip.seconds);
   auto encode = [&](const std::string& size, const std::string& out) {
-    std::vector<std::string> args = {"-f",    "lavfi",    "-i",        video,       "-f",
-                                     "lavfi", "-i",       audio,       "-s",        size,
-                                     "-c:v",  "libx264",  "-preset",   "ultrafast", "-g",
-                                     "15",    "-pix_fmt", "yuv420p",   "-c:a",      "aac",
-                                     "-b:a",  "96k",      "-moov_size", kMoovRoom};
+    std::vector<std::string> args = {
+        "-f",       "lavfi",   "-i",   video,     "-f",      "lavfi",     "-i",         audio,
+        "-s",       size,      "-c:v", "libx264", "-preset", "ultrafast", "-g",         "15",
+        "-pix_fmt", "yuv420p", "-c:a", "aac",     "-b:a",    "96k",       "-moov_size", kMoovRoom};
     args.insert(args.end(), kBitExact.begin(), kBitExact.end());
     args.insert(args.end(), {"-f", "mp4", out});
     return RunFfmpeg(args, error);
@@ -82,7 +81,8 @@ bool MakeClip(const std::string& folder, const Clip& clip, std::string* error) {
   const std::pair<const char*, std::string> outputs[] = {{"640x360", stem + ".MP4"},
                                                          {"320x180", stem + ".LRV"}};
   for (const auto& [size, file] : outputs) {
-    if (!encode(size, file) || !AddClipTelemetry(file, clip.seconds, clip.seed, error)) return false;
+    if (!encode(size, file) || !AddClipTelemetry(file, clip.seconds, clip.seed, error))
+      return false;
   }
   std::vector<std::string> thumb = {"-f", "lavfi", "-i", video, "-frames:v", "1", "-s", "160x90"};
   thumb.insert(thumb.end(), kBitExact.begin(), kBitExact.end());

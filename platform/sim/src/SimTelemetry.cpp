@@ -1,9 +1,9 @@
 #include "SimTelemetry.h"
 
 #include <cmath>
-#include <numbers>
 #include <fstream>
 #include <iterator>
+#include <numbers>
 
 #include "zqmf/zqmfContainers.h"
 #include "zqmf/zqmfWriter.h"
@@ -143,7 +143,8 @@ std::vector<uint8_t> PhotoTelemetry(int seed) {
 
 bool AddClipTelemetry(const std::string& path, int seconds, int seed, std::string* error) {
   const std::vector<uint8_t> block = ClipTelemetry(seconds, seed);
-  if (block.empty() || zqmf_mp4_add_udta_block(path.c_str(), block.data(), block.size()) != ZQMF_OK) {
+  if (block.empty() ||
+      zqmf_mp4_add_udta_block(path.c_str(), block.data(), block.size()) != ZQMF_OK) {
     *error = "cannot add telemetry to " + path;
     return false;
   }
@@ -161,7 +162,8 @@ bool AddPhotoTelemetry(const std::string& path, int seed, std::string* error) {
     return false;
   }
   if (block.empty() ||
-      zqmf_jpeg_insert_block(jpeg.data(), jpeg.size(), block.data(), block.size(), &out) != ZQMF_OK ||
+      zqmf_jpeg_insert_block(jpeg.data(), jpeg.size(), block.data(), block.size(), &out) !=
+          ZQMF_OK ||
       !WriteBytes(path, out)) {
     *error = "cannot add telemetry to " + path;
     return false;

@@ -10,11 +10,13 @@
 
 namespace zqmftest {
 
-inline std::string Be16(uint16_t v) {
-  return {static_cast<char>(v >> 8), static_cast<char>(v)};
+inline std::string Be16(uint16_t v) { return {static_cast<char>(v >> 8), static_cast<char>(v)}; }
+inline std::string Be32(uint32_t v) {
+  return Be16(static_cast<uint16_t>(v >> 16)) + Be16(static_cast<uint16_t>(v));
 }
-inline std::string Be32(uint32_t v) { return Be16(static_cast<uint16_t>(v >> 16)) + Be16(static_cast<uint16_t>(v)); }
-inline std::string Be64(uint64_t v) { return Be32(static_cast<uint32_t>(v >> 32)) + Be32(static_cast<uint32_t>(v)); }
+inline std::string Be64(uint64_t v) {
+  return Be32(static_cast<uint32_t>(v >> 32)) + Be32(static_cast<uint32_t>(v));
+}
 inline std::string BeFloat(float f) {
   uint32_t bits;
   memcpy(&bits, &f, 4);
