@@ -28,12 +28,18 @@ struct RunCode {
 // The bits that make the decoder count a run of `run` samples before the next code.
 RunCode RunBits(uint32_t run) {
   if (run < 16) return {0, run};
-  if (run < 32) return {0x7Eu << (run - 16), 7 + run - 16};
-  if (run < 64) return {0xFEu << (run - 32), 8 + run - 32};
-  if (run < 128) return {0x1FFu << (run - 64), 9 + run - 64};
-  const uint32_t zeros = run - 128;
-  if (zeros > 6) return {0, 17};
-  return {0x3FDu << zeros, 10 + zeros};
+  // The longest prefix whose run fits, then one 0 bit per further sample.
+  uint32_t prefix = 0x7E, length = 7, base = 16;  // 1111110
+  if (run >= 128) {
+    prefix = 0x3FD, length = 10, base = 128;  // 1111111101
+  } else if (run >= 64) {
+    prefix = 0x1FF, length = 9, base = 64;  // 111111111
+  } else if (run >= 32) {
+    prefix = 0xFE, length = 8, base = 32;  // 11111110
+  }
+  const uint32_t zeros = run - base;
+  if (length + zeros > 16) return {0, 17};  // no window holds it
+  return {prefix << zeros, length + zeros};
 }
 
 // Whole 16-bit windows that decode as runs alone, largest first.
