@@ -54,6 +54,26 @@ bool WriteAt(int fd, uint64_t offset, const void* src, size_t n) {
   return true;
 }
 
+// A regular file opened with `flags` (invalid otherwise), and its size.
+UniqueFd OpenRegular(const char* path, int flags, uint64_t* size) {
+  UniqueFd fd(open(path, flags | O_CLOEXEC));
+  struct stat st;
+  if (!fd.valid() || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return UniqueFd();
+  *size = static_cast<uint64_t>(st.st_size);
+  return fd;
+}
+
+// Bytes in memory as the walks below read them.
+struct MemoryReader {
+  const uint8_t* bytes;
+  size_t size;
+  bool operator()(size_t at, void* dst, size_t n) const {
+    if (at > size || n > size - at) return false;
+    memcpy(dst, bytes + at, n);
+    return true;
+  }
+};
+
 // One JPEG segment as the walk meets it.
 struct Segment {
   uint8_t marker = 0;
@@ -144,11 +164,7 @@ bool FindBox(Read read, uint64_t begin, uint64_t end, const char* type, Box* fou
 
 ZQMF_ERROR zqmf_jpeg_find_block(const uint8_t* jpeg, size_t size, size_t* offset, size_t* length) {
   if (jpeg == nullptr || offset == nullptr || length == nullptr) return ZQMF_ERROR_MEMORY;
-  auto read = [&](size_t at, void* dst, size_t n) {
-    if (at > size || n > size - at) return false;
-    memcpy(dst, jpeg + at, n);
-    return true;
-  };
+  const MemoryReader read{jpeg, size};
   return WalkJpeg(size, read, [&](const Segment& s) {
     if (!IsCameraSegment(s, read)) return false;
     *offset = s.offset + kJpegBlockOffset;
@@ -159,14 +175,12 @@ ZQMF_ERROR zqmf_jpeg_find_block(const uint8_t* jpeg, size_t size, size_t* offset
 
 ZQMF_ERROR zqmf_jpeg_read_block(const char* path, std::vector<uint8_t>* block) {
   if (path == nullptr || block == nullptr) return ZQMF_ERROR_MEMORY;
-  UniqueFd fd(open(path, O_RDONLY | O_CLOEXEC));
-  struct stat st;
-  if (!fd.valid() || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    return ZQMF_ERROR_MEMORY;
-  }
+  uint64_t file_size = 0;
+  UniqueFd fd = OpenRegular(path, O_RDONLY, &file_size);
+  if (!fd.valid()) return ZQMF_ERROR_MEMORY;
   auto read = [&](size_t at, void* dst, size_t n) { return ReadAt(fd.get(), at, dst, n); };
   bool read_failed = false;
-  const ZQMF_ERROR r = WalkJpeg(static_cast<size_t>(st.st_size), read, [&](const Segment& s) {
+  const ZQMF_ERROR r = WalkJpeg(static_cast<size_t>(file_size), read, [&](const Segment& s) {
     if (!IsCameraSegment(s, read)) return false;
     block->resize(s.length + 2 - kJpegBlockOffset);
     read_failed = !ReadAt(fd.get(), s.offset + kJpegBlockOffset, block->data(), block->size());
@@ -182,11 +196,7 @@ ZQMF_ERROR zqmf_jpeg_insert_block(const uint8_t* jpeg, size_t size, const uint8_
     return ZQMF_ERROR_MEMORY;
   }
   if (blockSize > kZqmfJpegBlockMax) return ZQMF_ERROR_MEMORY;
-  auto read = [&](size_t at, void* dst, size_t n) {
-    if (at > size || n > size - at) return false;
-    memcpy(dst, jpeg + at, n);
-    return true;
-  };
+  const MemoryReader read{jpeg, size};
   // After the leading application segments; an existing camera segment is dropped.
   size_t insert_at = 2;
   Segment old;
@@ -221,14 +231,12 @@ ZQMF_ERROR zqmf_jpeg_insert_block(const uint8_t* jpeg, size_t size, const uint8_
 
 ZQMF_ERROR zqmf_mp4_read_udta_block(const char* path, std::vector<uint8_t>* block) {
   if (path == nullptr || block == nullptr) return ZQMF_ERROR_MEMORY;
-  UniqueFd fd(open(path, O_RDONLY | O_CLOEXEC));
-  struct stat st;
-  if (!fd.valid() || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    return ZQMF_ERROR_MEMORY;
-  }
+  uint64_t file_size = 0;
+  UniqueFd fd = OpenRegular(path, O_RDONLY, &file_size);
+  if (!fd.valid()) return ZQMF_ERROR_MEMORY;
   auto read = [&](uint64_t at, void* dst, size_t n) { return ReadAt(fd.get(), at, dst, n); };
   Box moov, udta, zqmf;
-  if (!FindBox(read, 0, static_cast<uint64_t>(st.st_size), "moov", &moov)) {
+  if (!FindBox(read, 0, file_size, "moov", &moov)) {
     return ZQMF_ERROR_BAD_STRUCTURE;
   }
   if (!FindBox(read, moov.offset + moov.header, moov.offset + moov.size, "udta", &udta) ||
@@ -244,12 +252,9 @@ ZQMF_ERROR zqmf_mp4_read_udta_block(const char* path, std::vector<uint8_t>* bloc
 ZQMF_ERROR zqmf_mp4_add_udta_block(const char* path, const uint8_t* block, size_t blockSize) {
   if (path == nullptr || (block == nullptr && blockSize != 0)) return ZQMF_ERROR_MEMORY;
   if (blockSize > kMoovLimit) return ZQMF_ERROR_MEMORY;
-  UniqueFd fd(open(path, O_RDWR | O_CLOEXEC));
-  struct stat st;
-  if (!fd.valid() || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    return ZQMF_ERROR_MEMORY;
-  }
-  const uint64_t file_size = static_cast<uint64_t>(st.st_size);
+  uint64_t file_size = 0;
+  UniqueFd fd = OpenRegular(path, O_RDWR, &file_size);
+  if (!fd.valid()) return ZQMF_ERROR_MEMORY;
   auto read = [&](uint64_t at, void* dst, size_t n) { return ReadAt(fd.get(), at, dst, n); };
 
   Box moov;
