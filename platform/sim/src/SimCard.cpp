@@ -6,8 +6,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 #include <vector>
 
+#include "SimTelemetry.h"
 #include "zqcommon/zqPaths.h"
 
 namespace zqsim {
@@ -54,7 +56,12 @@ struct Clip {
   const char* pattern;  // lavfi video source
   int seconds;
   int tone_hz;
+  int seed;  // varies the telemetry
 };
+
+// Space ffmpeg reserves after the movie atom (a "free" box, the movie still first), so that
+// the telemetry can join the user data without moving any sample.
+const char kMoovRoom[] = "65536";
 
 bool MakeClip(const std::string& folder, const Clip& clip, std::string* error) {
   const std::string stem = folder + "/" + clip.stem;
@@ -63,31 +70,34 @@ bool MakeClip(const std::string& folder, const Clip& clip, std::string* error) {
   const std::string audio = "sine=frequency=" + std::to_string(clip.tone_hz) +
                             ":sample_rate=48000:duration=" + std::to_string(clip.seconds);
   auto encode = [&](const std::string& size, const std::string& out) {
-    std::vector<std::string> args = {"-f",    "lavfi",    "-i",        video,       "-f",
-                                     "lavfi", "-i",       audio,       "-s",        size,
-                                     "-c:v",  "libx264",  "-preset",   "ultrafast", "-g",
-                                     "15",    "-pix_fmt", "yuv420p",   "-c:a",      "aac",
-                                     "-b:a",  "96k",      "-movflags", "+faststart"};
+    std::vector<std::string> args = {
+        "-f",       "lavfi",   "-i",   video,     "-f",      "lavfi",     "-i",         audio,
+        "-s",       size,      "-c:v", "libx264", "-preset", "ultrafast", "-g",         "15",
+        "-pix_fmt", "yuv420p", "-c:a", "aac",     "-b:a",    "96k",       "-moov_size", kMoovRoom};
     args.insert(args.end(), kBitExact.begin(), kBitExact.end());
     args.insert(args.end(), {"-f", "mp4", out});
     return RunFfmpeg(args, error);
   };
-  if (!encode("640x360", stem + ".MP4")) return false;
-  if (!encode("320x180", stem + ".LRV")) return false;
+  const std::pair<const char*, std::string> outputs[] = {{"640x360", stem + ".MP4"},
+                                                         {"320x180", stem + ".LRV"}};
+  for (const auto& [size, file] : outputs) {
+    if (!encode(size, file) || !AddClipTelemetry(file, clip.seconds, clip.seed, error))
+      return false;
+  }
   std::vector<std::string> thumb = {"-f", "lavfi", "-i", video, "-frames:v", "1", "-s", "160x90"};
   thumb.insert(thumb.end(), kBitExact.begin(), kBitExact.end());
   thumb.insert(thumb.end(), {"-f", "mjpeg", stem + ".THM"});
   return RunFfmpeg(thumb, error);
 }
 
-bool MakePhoto(const std::string& folder, const char* name, const char* pattern,
+bool MakePhoto(const std::string& folder, const char* name, const char* pattern, int seed,
                std::string* error) {
   std::vector<std::string> args = {
       "-f",        "lavfi", "-i",   std::string(pattern) + "=size=1920x1080:rate=1",
       "-frames:v", "1",     "-q:v", "3"};
   args.insert(args.end(), kBitExact.begin(), kBitExact.end());
   args.insert(args.end(), {"-f", "mjpeg", folder + "/" + name});
-  return RunFfmpeg(args, error);
+  return RunFfmpeg(args, error) && AddPhotoTelemetry(folder + "/" + name, seed, error);
 }
 
 }  // namespace
@@ -100,14 +110,14 @@ bool MakeCard(const std::string& dir, std::string* error) {
     return false;
   }
   const Clip clips[] = {
-      {"ZQ010001", "testsrc2", 2, 440},
-      {"ZQ010002", "smptebars", 2, 660},
+      {"ZQ010001", "testsrc2", 2, 440, 1},
+      {"ZQ010002", "smptebars", 2, 660, 2},
   };
   for (const Clip& c : clips) {
     if (!MakeClip(folder, c, error)) return false;
   }
-  return MakePhoto(folder, "TAVR0003.JPG", "testsrc", error) &&
-         MakePhoto(folder, "TAVR0004.JPG", "mandelbrot", error);
+  return MakePhoto(folder, "TAVR0003.JPG", "testsrc", 3, error) &&
+         MakePhoto(folder, "TAVR0004.JPG", "mandelbrot", 4, error);
 }
 
 }  // namespace zqsim

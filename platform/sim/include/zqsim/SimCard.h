@@ -8,6 +8,7 @@ namespace zqsim {
 
 // Writes a sample card below `dir` (which becomes the card's mount point): DCIM folders with
 // clips made by ffmpeg (H.264 + AAC MP4 with their .LRV proxy and .THM thumbnail) and photos.
+// Clips and proxies carry ZQMF telemetry in their user data, photos in their telemetry segment.
 // Existing files of the same names are replaced. False with `*error` set when a folder cannot
 // be made or ffmpeg fails.
 bool MakeCard(const std::string& dir, std::string* error);
