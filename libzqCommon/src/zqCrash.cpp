@@ -122,43 +122,54 @@ void Separator(SafeWriter& w) {
 
 const char* SignalName(int sig) {
   switch (sig) {
-    case SIGSEGV: return "SIGSEGV";
-    case SIGILL: return "SIGILL";
-    case SIGABRT: return "SIGABRT";
-    case SIGBUS: return "SIGBUS";
-    case SIGFPE: return "SIGFPE";
-    case SIGTERM: return "SIGTERM";
-    case SIGINT: return "SIGINT";
-    case SIGQUIT: return "SIGQUIT";
-    case SIGKILL: return "SIGKILL";
-    default: return "UNKNOWN";
+    case SIGSEGV:
+      return "SIGSEGV";
+    case SIGILL:
+      return "SIGILL";
+    case SIGABRT:
+      return "SIGABRT";
+    case SIGBUS:
+      return "SIGBUS";
+    case SIGFPE:
+      return "SIGFPE";
+    case SIGTERM:
+      return "SIGTERM";
+    case SIGINT:
+      return "SIGINT";
+    case SIGQUIT:
+      return "SIGQUIT";
+    case SIGKILL:
+      return "SIGKILL";
+    default:
+      return "UNKNOWN";
   }
 }
 
 const char* CodeText(int sig, int code) {
   static const char* const kSegv[] = {"Address not mapped to object",
                                       "Invalid permissions for mapped object"};
-  static const char* const kIll[] = {"Illegal opcode",    "Illegal operand",
+  static const char* const kIll[] = {"Illegal opcode",          "Illegal operand",
                                      "Illegal addressing mode", "Illegal trap",
-                                     "Privileged opcode", "Privileged register",
-                                     "Coprocessor error", "Internal stack error"};
+                                     "Privileged opcode",       "Privileged register",
+                                     "Coprocessor error",       "Internal stack error"};
   // "overlow" is the text the reports have always carried.
-  static const char* const kFpe[] = {"Integer divide by zero",
-                                     "Integer overlow",
-                                     "Floating point divide by zero",
-                                     "Floating point overflow",
-                                     "Floating point underflow",
-                                     "Floating point inexact result",
-                                     "Floating point invalid operation",
-                                     "Subscript out of range"};
+  static const char* const kFpe[] = {
+      "Integer divide by zero",           "Integer overlow",
+      "Floating point divide by zero",    "Floating point overflow",
+      "Floating point underflow",         "Floating point inexact result",
+      "Floating point invalid operation", "Subscript out of range"};
   auto pick = [code](const char* const* texts, int count) {
     return (code >= 1 && code <= count) ? texts[code - 1] : "unknown";
   };
   switch (sig) {
-    case SIGSEGV: return pick(kSegv, 2);
-    case SIGILL: return pick(kIll, 8);
-    case SIGFPE: return pick(kFpe, 8);
-    default: return "unknown";
+    case SIGSEGV:
+      return pick(kSegv, 2);
+    case SIGILL:
+      return pick(kIll, 8);
+    case SIGFPE:
+      return pick(kFpe, 8);
+    default:
+      return "unknown";
   }
 }
 
@@ -435,8 +446,9 @@ void zqch_backtrace(int fd) {
       const auto pc = reinterpret_cast<uintptr_t>(frames[i]);
       w.Str(dl.dli_fname).Str("(");
       if (dl.dli_sname != nullptr) {
-        w.Str(dl.dli_sname).Str("+0x").Hex(pc - reinterpret_cast<uintptr_t>(dl.dli_saddr), 1,
-                                           false);
+        w.Str(dl.dli_sname)
+            .Str("+0x")
+            .Hex(pc - reinterpret_cast<uintptr_t>(dl.dli_saddr), 1, false);
       } else {
         w.Str("+0x").Hex(pc - reinterpret_cast<uintptr_t>(dl.dli_fbase), 1, false);
       }

@@ -67,8 +67,8 @@ void zqUtilKlogMsgLevel(uint32_t level, int line, const char* file, const char* 
   syslog(LOG_ERR, "%s", buf);
 }
 
-size_t zqDebugFormatLine(char* out, size_t size, const char* stamp, const char* function,
-                         int line, const char* format, va_list args) {
+size_t zqDebugFormatLine(char* out, size_t size, const char* stamp, const char* function, int line,
+                         const char* format, va_list args) {
   if (size == 0) return 0;
   int n = snprintf(out, size, "%s [%16s:%4d] ", stamp, function, line);
   if (n < 0) {

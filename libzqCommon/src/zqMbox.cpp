@@ -232,8 +232,8 @@ ssize_t zq_mq_timedreceive(mqd_t mqd, void* buf, size_t size, unsigned* priority
 
 ssize_t snzqMbox_timedreceive(void* buf, size_t size, zqMbox* mbox) {
   const int seconds = static_cast<int>(g_timedreceive);
-  const ssize_t n = zqMbox_receive_within(mbox->mqd, buf, size,
-                                          zq_scaled_ms(static_cast<long>(seconds) * 1000));
+  const ssize_t n =
+      zqMbox_receive_within(mbox->mqd, buf, size, zq_scaled_ms(static_cast<long>(seconds) * 1000));
   if (n < 0 && errno == ETIMEDOUT) LogTimeout(seconds);
   return n;
 }

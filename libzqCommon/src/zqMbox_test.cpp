@@ -184,7 +184,8 @@ TEST_F(ZqMbox, HandleRemovesReplyMailboxesOnly) {
 TEST(ZqMboxDeathTest, OversizeSendIsAnAssertion) {
   zqMbox tx = {{}, static_cast<mqd_t>(-1), "/zqt_none"};
   static char big[ZQMSG_MAX + 1];
-  EXPECT_DEATH(zqMbox_send(big, sizeof big, &tx), "ASSERT:zqMbox.cpp/zqMbox_send:[0-9]+:len <= ZQMSG_MAX");
+  EXPECT_DEATH(zqMbox_send(big, sizeof big, &tx),
+               "ASSERT:zqMbox.cpp/zqMbox_send:[0-9]+:len <= ZQMSG_MAX");
 }
 
 }  // namespace

@@ -132,8 +132,8 @@ ZqmsgFailure Receive(zqmsg* rec, mqd_t mqd, const char cmd[kCmdLen + 1], int dum
     CmdOf(rec->msg, reply_cmd);
     if (memcmp(reply_cmd, cmd, kCmdLen) == 0) return ZqmsgFailure::kNone;
     // A late answer to an earlier exchange that used the same reply name.
-    ZQ_DBG(kErrorVerbosity, "DMSGERR: dropped a reply to %.2s while waiting for %.2s\n",
-           reply_cmd, cmd);
+    ZQ_DBG(kErrorVerbosity, "DMSGERR: dropped a reply to %.2s while waiting for %.2s\n", reply_cmd,
+           cmd);
   }
 }
 

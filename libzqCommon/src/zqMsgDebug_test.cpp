@@ -16,13 +16,20 @@ TEST(ZqMsgDebug, DirectionLabelsAndBits) {
     uint32_t bit;
   };
   const Case cases[] = {
-      {0, "            ", 0},         {1, ">Hb         ", 0x1},
-      {2, " Hb>        ", 0x2},       {3, " Hb<        ", 0x4},
-      {4, "<Hb         ", 0x8},       {12, "<UD         ", 0x800},
-      {13, "    >GN     ", 0x10000},  {14, "     GN>    ", 0x20000},
-      {18, "         RT>", 0x200000}, {26, "        <XX ", 0x20000000},
-      {27, "DB>         ", 0x4000000}, {28, "DB<         ", 0x8000000},
-      {29, "", 0},                    {-1, "", 0},
+      {0, "            ", 0},
+      {1, ">Hb         ", 0x1},
+      {2, " Hb>        ", 0x2},
+      {3, " Hb<        ", 0x4},
+      {4, "<Hb         ", 0x8},
+      {12, "<UD         ", 0x800},
+      {13, "    >GN     ", 0x10000},
+      {14, "     GN>    ", 0x20000},
+      {18, "         RT>", 0x200000},
+      {26, "        <XX ", 0x20000000},
+      {27, "DB>         ", 0x4000000},
+      {28, "DB<         ", 0x8000000},
+      {29, "", 0},
+      {-1, "", 0},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(zq_dump_label(c.index), c.label) << c.index;
@@ -50,7 +57,8 @@ TEST(ZqMsgDebug, DumpTextHasOneLinePerSixteenBytes) {
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>('a' + i);
   EXPECT_EQ(snhexdump_text("L", bytes.data(), bytes.size()),
             "L          00000000  61626364 65666768 696a6b6c 6d6e6f70  abcdefghijklmnop\n"
-            "L          00000010  71" + std::string(33, ' ') + "  q\n");
+            "L          00000010  71" +
+                std::string(33, ' ') + "  q\n");
   EXPECT_EQ(snhexdump_text("L", bytes.data(), 0), "");
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <functional>
@@ -201,33 +202,36 @@ TEST_P(ZqMsgBadReply, FailsTheExchangeWithoutAborting) {
 
 INSTANTIATE_TEST_SUITE_P(
     Damages, ZqMsgBadReply,
-    testing::Values(
-        BadReply{"Truncated",
-                 [](Bytes b) {
-                   b.resize(b.size() - 3);  // the length field now claims more than arrived
-                   return b;
-                 }},
-        BadReply{"LongerThanItsLength",
-                 [](Bytes b) {
-                   b.push_back(0);
-                   return b;
-                 }},
-        BadReply{"Unterminated",
-                 [](Bytes b) {
-                   b.back() = TLV_VOID;
-                   return b;
-                 }},
-        BadReply{"InconsistentElements",
-                 [](Bytes b) {
-                   b[6] = 9;  // CMD claims 9 bytes
-                   return b;
-                 }},
-        BadReply{"TooShort", [](Bytes) { return Bytes{0, 3, 0, 3}; }},
-        BadReply{"UnknownCategory",
-                 [](Bytes b) {
-                   b[3] = 241;
-                   return b;
-                 }}),
+    testing::Values(BadReply{"Truncated",
+                             [](Bytes b) {
+                               // The length field now claims more than arrived.
+                               return Bytes(b.begin(), b.begin() + static_cast<long>(b.size()) - 3);
+                             }},
+                    BadReply{"LongerThanItsLength",
+                             [](Bytes b) {
+                               Bytes longer(b.size() + 1, 0);
+                               std::copy(b.begin(), b.end(), longer.begin());
+                               return longer;
+                             }},
+                    BadReply{"Unterminated",
+                             [](Bytes b) {
+                               b.back() = TLV_VOID;
+                               return b;
+                             }},
+                    BadReply{"InconsistentElements",
+                             [](Bytes b) {
+                               b[6] = 9;  // CMD claims 9 bytes
+                               return b;
+                             }},
+                    BadReply{"TooShort",
+                             [](Bytes) {
+                               return Bytes{0, 3, 0, 3};
+                             }},
+                    BadReply{"UnknownCategory",
+                             [](Bytes b) {
+                               b[3] = 241;
+                               return b;
+                             }}),
     [](const testing::TestParamInfo<BadReply>& param) { return std::string(param.param.name); });
 
 TEST_F(ZqMsg, SilentPeerTimesOut) {
@@ -273,14 +277,18 @@ TEST_F(ZqMsg, StaleReplyMailboxIsReplaced) {
   // Left by an earlier process with our id, holding an old answer to the same command.
   ASSERT_EQ(zqMbox_create(reply_, 2), 0);
   const std::string stale_value("\x00stale", 6);
-  const std::string fresh_value("\x00" "fresh", 6);
+  const std::string fresh_value(
+      "\x00"
+      "fresh",
+      6);
   zqmsg old;
   zqmsg_build(&old, "XY", "\x01", 1, CAT_CGI_MK);
   sntlv_add_bin(old.msg, old.capacity, TLV_SRC, strlen(reply_), reply_);
   sntlv_add_bin(old.msg, old.capacity, TLV_DST, 4, "/old");
   sntlv_add_dat(old.msg, old.capacity, TLV_END, 0, 0);
   SendTo(reply_, Response(old.msg, &stale_value));
-  Peer peer([&](const Bytes& req) { return std::vector<Bytes>{Response(req.data(), &fresh_value)}; });
+  Peer peer(
+      [&](const Bytes& req) { return std::vector<Bytes>{Response(req.data(), &fresh_value)}; });
   zqmsg rec;
   zqmsg_build(&rec, "XY", "\x01", 1, CAT_CGI_MK);
   ASSERT_GT(zqmsg_send_timedreceive(&rec, reply_, kNet, nullptr, 0), 0);

@@ -42,8 +42,7 @@ int sntlv_add_bin(uint8_t* buf, size_t capacity, uint8_t type, size_t len, const
   const size_t length = sntlv_msg_len(buf);
   const size_t used = length >= kTlvHeaderSize ? length - kTlvHeaderSize : 0;
   const size_t size = len + kTlvElementHeaderSize;
-  if (len > UINT16_MAX || used > capacity || size > capacity - used ||
-      length + size > UINT16_MAX) {
+  if (len > UINT16_MAX || used > capacity || size > capacity - used || length + size > UINT16_MAX) {
     return 0;
   }
   uint8_t* tlv = buf + length;
@@ -152,8 +151,7 @@ int tlv_validate(const uint8_t* buf) {
 
   const uint8_t category = buf[3];
   if (category > kTlvMaxCategory) {
-    ZQ_DBG(kValidateVerbosity, ":%s MSG needs a known CATagory. CAT=0x%02x\n", cmd.text,
-           category);
+    ZQ_DBG(kValidateVerbosity, ":%s MSG needs a known CATagory. CAT=0x%02x\n", cmd.text, category);
     return kTlvBadCategory;
   }
 

@@ -72,12 +72,12 @@ TEST(ZqTlv, BuildersWriteExactBytes) {
   EXPECT_EQ(sntlv_add_bin(buf, 60, TLV_SRC, 2, "/s"), 6);
   EXPECT_EQ(sntlv_add_bin(buf, 60, TLV_DST, 2, "/d"), 6);
   EXPECT_EQ(sntlv_add_dat(buf, 60, TLV_END, 0, 0), 4);
-  const Bytes expected = {0x00, 0x1f, 0x00, 0x02,                    // length 31, category 2
-                          0x00, 0x00, 0x02, 0x41, 'X',  'Y',         // CMD
-                          0x00, 0x00, 0x01, 0x42, 0x01,              // CMDARG
-                          0x00, 0x00, 0x02, 0x44, '/',  's',         // SRC
-                          0x00, 0x00, 0x02, 0x43, '/',  'd',         // DST
-                          0x00, 0x00, 0x00, 0xee};                   // end marker
+  const Bytes expected = {0x00, 0x1f, 0x00, 0x02,             // length 31, category 2
+                          0x00, 0x00, 0x02, 0x41, 'X',  'Y',  // CMD
+                          0x00, 0x00, 0x01, 0x42, 0x01,       // CMDARG
+                          0x00, 0x00, 0x02, 0x44, '/',  's',  // SRC
+                          0x00, 0x00, 0x02, 0x43, '/',  'd',  // DST
+                          0x00, 0x00, 0x00, 0xee};            // end marker
   EXPECT_EQ(Bytes(buf, buf + expected.size()), expected);
   EXPECT_EQ(buf[expected.size()], 0xAA);
   EXPECT_EQ(sntlv_msg_len(buf), 31);
@@ -185,20 +185,25 @@ std::vector<ValidateCase> ValidateCases() {
       {"Unterminated", Damaged(good, good.size() - 1, TLV_VOID), kTlvBadFrame,
        "TLV_ERROR: MSG is missing ending TLV: 0xEE"},
       {"LastByteOfAValue", value_end, kTlvBadFrame, "TLV_ERROR: MSG is missing ending TLV: 0xEE"},
-      {"NoCmd", MsgBuilder(CAT_CGI_MK).El(TLV_CMDARG, "").El(TLV_SRC, "/s").El(TLV_DST, "/d").End()
-                    .bytes(),
+      {"NoCmd",
+       MsgBuilder(CAT_CGI_MK).El(TLV_CMDARG, "").El(TLV_SRC, "/s").El(TLV_DST, "/d").End().bytes(),
        kTlvMissing, "TLV_ERROR: MSG needs a CMD"},
       {"NoCmdBeatsUnknownCategory",
        MsgBuilder(240).El(TLV_CMDARG, "").El(TLV_SRC, "/s").El(TLV_DST, "/d").End().bytes(),
        kTlvMissing, "TLV_ERROR: MSG needs a CMD"},
-      {"NoDst", MsgBuilder(CAT_CGI_MK).El(TLV_CMD, "XY").El(TLV_CMDARG, "").El(TLV_SRC, "/s").End()
-                    .bytes(),
+      {"NoDst",
+       MsgBuilder(CAT_CGI_MK).El(TLV_CMD, "XY").El(TLV_CMDARG, "").El(TLV_SRC, "/s").End().bytes(),
        kTlvMissing, ":XY MSG needs a DST"},
-      {"NoSrc", MsgBuilder(CAT_CGI_MK).El(TLV_CMD, "XY").El(TLV_CMDARG, "").El(TLV_DST, "/d").End()
-                    .bytes(),
+      {"NoSrc",
+       MsgBuilder(CAT_CGI_MK).El(TLV_CMD, "XY").El(TLV_CMDARG, "").El(TLV_DST, "/d").End().bytes(),
        kTlvMissing, ":XY MSG needs a SRC"},
       {"TwoEndMarkers",
-       MsgBuilder(CAT_CGI_MK).El(TLV_CMD, "XY").End().El(TLV_SRC, "/s").El(TLV_DST, "/d").End()
+       MsgBuilder(CAT_CGI_MK)
+           .El(TLV_CMD, "XY")
+           .End()
+           .El(TLV_SRC, "/s")
+           .El(TLV_DST, "/d")
+           .End()
            .bytes(),
        kTlvBadFrame, ":XY MSG has too many ending TLV: 0xEE"},
       {"UnknownCategory", MsgBuilder::Command(240), kTlvBadCategory,

@@ -79,9 +79,8 @@ void zqDebugLog(uint32_t threshold, const char* function, int line, const char* 
 
 // Builds the debug line into `out` (`size` bytes, always terminated) with the given time
 // stamp. Returns its length.
-size_t zqDebugFormatLine(char* out, size_t size, const char* stamp, const char* function,
-                         int line, const char* format, va_list args)
-    __attribute__((format(printf, 6, 0)));
+size_t zqDebugFormatLine(char* out, size_t size, const char* stamp, const char* function, int line,
+                         const char* format, va_list args) __attribute__((format(printf, 6, 0)));
 
 // The current local time as the debug lines show it ("%b%d %H:%M:%S") into `out`.
 void zqDebugStamp(char* out, size_t size);

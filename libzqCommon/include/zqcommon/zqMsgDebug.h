@@ -23,8 +23,8 @@
 [[noreturn]] void zq_assert_fail(const char* file, const char* function, int line,
                                  const char* expression);
 
-#define ZQ_ASSERT(expr)                                                   \
-  do {                                                                    \
+#define ZQ_ASSERT(expr)                                                    \
+  do {                                                                     \
     if (!(expr)) zq_assert_fail(__FILE_NAME__, __func__, __LINE__, #expr); \
   } while (0)
 

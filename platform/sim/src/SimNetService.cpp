@@ -11,9 +11,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
+
+#include <nlohmann/json.hpp>
 
 #include "zqcommon/zqMbox.h"
 #include "zqcommon/zqPaths.h"
@@ -45,10 +46,14 @@ std::string LogPath() { return SimState::Get().dir() + "/net.log"; }
 
 const char* ModeName(Mode m) {
   switch (m) {
-    case Mode::kSilent: return "silent";
-    case Mode::kNoRsparg: return "norsparg";
-    case Mode::kFill: return "fill";
-    default: return "normal";
+    case Mode::kSilent:
+      return "silent";
+    case Mode::kNoRsparg:
+      return "norsparg";
+    case Mode::kFill:
+      return "fill";
+    default:
+      return "normal";
   }
 }
 
@@ -137,8 +142,13 @@ std::string Result(const std::string& cmd, const std::string& arg, const Config&
   if (generic) return std::string("\x08\x01", 2);  // ResponseGeneric{result: RESULT_SUCCESS}
   if (cmd == "KX") {
     const uint32_t value = (!arg.empty() && arg[0] == 1) ? kPairingCode : 0;
-    const char out[7] = {0, 4, static_cast<char>(value >> 24), static_cast<char>(value >> 16),
-                         static_cast<char>(value >> 8), static_cast<char>(value), 0};
+    const char out[7] = {0,
+                         4,
+                         static_cast<char>(value >> 24),
+                         static_cast<char>(value >> 16),
+                         static_cast<char>(value >> 8),
+                         static_cast<char>(value),
+                         0};
     return std::string(out, sizeof out);
   }
   return std::string(1, '\0') + arg;
@@ -158,11 +168,9 @@ void Answer(const uint8_t* request, const char* responder, const Config& c) {
   }
   fits = fits && sntlv_add_bin(msg, ZQMSG_MAX, TLV_SRC, strlen(responder), responder) > 0 &&
          sntlv_add_bin(msg, ZQMSG_MAX, TLV_DST, reply_to.size(), reply_to.data()) > 0 &&
-         sntlv_add_dat(msg, ZQMSG_MAX, TLV_END, 0, 0) > 0 &&
-         sntlv_msg_len(msg) <= ZQMSG_MAX;
+         sntlv_add_dat(msg, ZQMSG_MAX, TLV_END, 0, 0) > 0 && sntlv_msg_len(msg) <= ZQMSG_MAX;
   if (!fits) {
-    fprintf(stderr, "zqsim: %s: the answer to %s does not fit a message\n", responder,
-            cmd.c_str());
+    fprintf(stderr, "zqsim: %s: the answer to %s does not fit a message\n", responder, cmd.c_str());
     return;
   }
   zqMbox tx;
@@ -264,11 +272,9 @@ class Process {
       // The switches are read after every wake-up, so a message that arrives after
       // `zqsim net mode ...` returned is always handled in the new mode.
       Config c = ReadConfig();
+      // `zqsim net mode fill` filled the mailbox; it stays unread until the mode changes.
       filling = is_net && c.mode == Mode::kFill;
-      if (filling) {
-        Fill(name_);  // left unread until the mode changes
-        continue;
-      }
+      if (filling) continue;
       if (ready == 0) continue;
       memset(buf, 0, sizeof buf);
       const ssize_t n = zqMbox_receive_within(rx_.mqd(), buf, ZQMSG_MAX, 0);
@@ -311,8 +317,9 @@ int Fail(const std::string& message) {
 }
 
 int NetUsage() {
-  return Fail("usage: zqsim net mode normal|silent|norsparg|fill | net fail CMD RESULT |"
-              " net ok CMD | net log | net clear");
+  return Fail(
+      "usage: zqsim net mode normal|silent|norsparg|fill | net fail CMD RESULT |"
+      " net ok CMD | net log | net clear");
 }
 
 }  // namespace

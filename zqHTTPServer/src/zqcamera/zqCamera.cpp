@@ -8,8 +8,7 @@ namespace {
 // Case matters: "/zq/zqCamera/XY" holds no marker, so its command comes from the query.
 constexpr const char* kMarkers[] = {"/camera/"};
 
-constexpr ZqRelayVariant kCamera = {kMarkers, "/to_camera", "/camera",
-                                    kMimeJson};
+constexpr ZqRelayVariant kCamera = {kMarkers, "/to_camera", "/camera", kMimeJson};
 
 }  // namespace
 

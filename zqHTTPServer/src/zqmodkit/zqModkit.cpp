@@ -7,8 +7,7 @@ namespace {
 
 constexpr const char* kMarkers[] = {"/modkit/", "/zq/zqModkit/"};
 
-constexpr ZqRelayVariant kModkit = {kMarkers, "/to_zqnet", "/modkit",
-                                    kMimeText};
+constexpr ZqRelayVariant kModkit = {kMarkers, "/to_zqnet", "/modkit", kMimeText};
 
 }  // namespace
 

@@ -152,15 +152,22 @@ int zq_relay_handle(mg_connection* conn, const ZqRelayVariant& variant) {
   char reply_name[20];
   zqmsg_reply_name(reply_name, sizeof reply_name, kReplyPrefix);
   ZqmsgFailure why = ZqmsgFailure::kNone;
-  const int n = zqmsg_exchange(&rec, reply_name, variant.dst, kNetService, kZqDumpHbSent,
-                               false, &why);
+  const int n =
+      zqmsg_exchange(&rec, reply_name, variant.dst, kNetService, kZqDumpHbSent, false, &why);
   if (n < 0) {
     const char* text = "Server error: RX timeout.";
     switch (why) {
-      case ZqmsgFailure::kRxOpen: text = "Server error: RX mbox will not open."; break;
-      case ZqmsgFailure::kTxOpen: text = "Server error: TX mbox will not open."; break;
-      case ZqmsgFailure::kBadReply: text = "Server error: RX message invalid."; break;
-      default: break;
+      case ZqmsgFailure::kRxOpen:
+        text = "Server error: RX mbox will not open.";
+        break;
+      case ZqmsgFailure::kTxOpen:
+        text = "Server error: TX mbox will not open.";
+        break;
+      case ZqmsgFailure::kBadReply:
+        text = "Server error: RX message invalid.";
+        break;
+      default:
+        break;
     }
     ZQ_DBG(kRelayVerbosity, "%s (cmd %.2s)\n", text, cmd);
     AnswerText(conn, "500 Internal Server Error", text);

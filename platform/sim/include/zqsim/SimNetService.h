@@ -14,8 +14,8 @@
 // Behaviour switches, kept in the simulator's state directory and read for every message:
 //   zqsim net mode normal|silent|norsparg|fill
 //       silent: messages are taken and never answered; norsparg: answers carry no RSPARG;
-//       fill: the service stops reading "/to_zqnet" and fills it to its limit, so senders find
-//       it full (normal again drains it)
+//       fill: "/to_zqnet" is filled to its limit and the service stops reading it, so senders
+//       find it full (leaving the mode empties it)
 //   zqsim net fail CMD RESULT / zqsim net ok CMD
 //       CMD is answered with the single result byte RESULT (for SP/RP: the generic result)
 //   zqsim net log / zqsim net clear
