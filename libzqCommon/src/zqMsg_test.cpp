@@ -114,6 +114,22 @@ class ZqMsg : public testing::Test {
     return true;
   }
 
+  // An exchange of "XY" that must fail: its reason and what it logged.
+  struct Failed {
+    ZqmsgFailure why = ZqmsgFailure::kNone;
+    std::string log;
+  };
+  Failed ExchangeFails(const char* dst, bool exclusive = true) {
+    zqmsg rec;
+    zqmsg_build(&rec, "XY", "\x01", 1, CAT_CGI_MK);
+    Failed f;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(zqmsg_exchange(&rec, reply_, dst, nullptr, 0, exclusive, &f.why), -1);
+    f.log = testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(QueueExists(reply_));
+    return f;
+  }
+
   char reply_[20] = {};
   uint32_t saved_timeout_ = 0;
 };
@@ -188,16 +204,10 @@ TEST_P(ZqMsgBadReply, FailsTheExchangeWithoutAborting) {
   Peer peer([&](const Bytes& req) {
     return std::vector<Bytes>{GetParam().damage(Response(req.data(), &rsparg))};
   });
-  zqmsg rec;
-  zqmsg_build(&rec, "XY", "\x01", 1, CAT_CGI_MK);
-  ZqmsgFailure why = ZqmsgFailure::kNone;
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(zqmsg_exchange(&rec, reply_, kNet, nullptr, 0, true, &why), -1);
-  const std::string log = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(why, ZqmsgFailure::kBadReply);
-  EXPECT_NE(log.find("DMSGERR"), std::string::npos) << log;
-  EXPECT_NE(log.find("ERROR      00000000  "), std::string::npos) << log;
-  EXPECT_FALSE(QueueExists(reply_));
+  const Failed f = ExchangeFails(kNet);
+  EXPECT_EQ(f.why, ZqmsgFailure::kBadReply);
+  EXPECT_NE(f.log.find("DMSGERR"), std::string::npos) << f.log;
+  EXPECT_NE(f.log.find("ERROR      00000000  "), std::string::npos) << f.log;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -237,38 +247,24 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ZqMsg, SilentPeerTimesOut) {
   ASSERT_EQ(zqMbox_create(kNet, 2), 0);
   g_timedreceive = 0;
-  zqmsg rec;
-  zqmsg_build(&rec, "XY", "\x01", 1, CAT_CGI_MK);
-  ZqmsgFailure why = ZqmsgFailure::kNone;
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(zqmsg_exchange(&rec, reply_, kNet, nullptr, 0, true, &why), -1);
-  const std::string log = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(why, ZqmsgFailure::kTimeout);
-  EXPECT_NE(log.find("0 seconds timeout expired"), std::string::npos) << log;
-  EXPECT_FALSE(QueueExists(reply_));
+  const Failed f = ExchangeFails(kNet);
+  EXPECT_EQ(f.why, ZqmsgFailure::kTimeout);
+  EXPECT_NE(f.log.find("0 seconds timeout expired"), std::string::npos) << f.log;
 }
 
 TEST_F(ZqMsg, FullDestinationEndsInTheTimeoutNotInASendError) {
   ASSERT_EQ(zqMbox_create(kNet, 1), 0);
   SendTo(kNet, Bytes{1, 2, 3});
   g_timedreceive = 0;
-  zqmsg rec;
-  zqmsg_build(&rec, "XY", "\x01", 1, CAT_CGI_MK);
-  ZqmsgFailure why = ZqmsgFailure::kNone;
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(zqmsg_exchange(&rec, reply_, kNet, nullptr, 0, true, &why), -1);
-  const std::string log = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(why, ZqmsgFailure::kTimeout);
-  EXPECT_NE(log.find("Mailbox Full: mbox=\"/zqt_net\" >= 1 messages"), std::string::npos) << log;
+  const Failed f = ExchangeFails(kNet);
+  EXPECT_EQ(f.why, ZqmsgFailure::kTimeout);
+  EXPECT_NE(f.log.find("Mailbox Full: mbox=\"/zqt_net\" >= 1 messages"), std::string::npos)
+      << f.log;
 }
 
 TEST_F(ZqMsg, MissingDestinationFailsWithoutAborting) {
+  EXPECT_EQ(ExchangeFails("/zqt_nobody", false).why, ZqmsgFailure::kTxOpen);
   zqmsg rec;
-  zqmsg_build(&rec, "XY", "\x01", 1, CAT_CGI_MK);
-  ZqmsgFailure why = ZqmsgFailure::kNone;
-  EXPECT_EQ(zqmsg_exchange(&rec, reply_, "/zqt_nobody", nullptr, 0, false, &why), -1);
-  EXPECT_EQ(why, ZqmsgFailure::kTxOpen);
-  EXPECT_FALSE(QueueExists(reply_));
   zqmsg_build(&rec, "XY", "\x01", 1, CAT_CGI_MK);
   EXPECT_EQ(zqmsg_send(&rec, reply_, "/zqt_nobody", nullptr, 0), -1);
 }
