@@ -185,6 +185,7 @@ TEST(ZqCrash, WithoutTheFileBitTheReportGoesToStdout) {
 
 TEST(ZqCrash, UnwritableReportFileFallsBackToStdout) {
   remove(ReportPath().c_str());
+  ASSERT_TRUE(zq_make_dirs(zq_path("/tmp")));
   ASSERT_EQ(mkdir(ReportPath().c_str(), 0755), 0);  // a directory where the file should go
   const Outcome o = InChild([] {
     if (zqch_install_crash_handler(kZqchAbrt | kZqchReportFile) != 0) _exit(3);
