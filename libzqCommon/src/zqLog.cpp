@@ -67,33 +67,40 @@ void zqUtilKlogMsgLevel(uint32_t level, int line, const char* file, const char* 
   syslog(LOG_ERR, "%s", buf);
 }
 
-void zqDebugLog(uint32_t threshold, const char* function, int line, const char* format, ...) {
-  if (g_debug_level <= threshold) return;
-
-  char text[1024];
-  int n = snprintf(text, sizeof text, "[%16s:%4d] ", function, line);
-  va_list args;
-  va_start(args, format);
-  if (n > 0 && static_cast<size_t>(n) < sizeof text) {
-    vsnprintf(text + n, sizeof text - static_cast<size_t>(n), format, args);
+size_t zqDebugFormatLine(char* out, size_t size, const char* stamp, const char* function, int line,
+                         const char* format, va_list args) {
+  if (size == 0) return 0;
+  int n = snprintf(out, size, "%s [%16s:%4d] ", stamp, function, line);
+  if (n < 0) {
+    out[0] = '\0';
+    return 0;
   }
-  va_end(args);
+  if (static_cast<size_t>(n) < size) {
+    vsnprintf(out + n, size - static_cast<size_t>(n), format, args);
+  }
+  return strlen(out);
+}
 
+void zqDebugStamp(char* out, size_t size) {
+  time_t t = time(nullptr);
+  struct tm tm_now = {};
+  localtime_r(&t, &tm_now);
+  if (strftime(out, size, "%b%d %H:%M:%S", &tm_now) == 0 && size > 0) out[0] = '\0';
+}
+
+void zqDebugEmit(const char* text) {
   if (g_debug_level & (kZqDebugStdout | kZqDebugLogFile)) {
-    char stamp[32];
-    time_t t = time(nullptr);
-    struct tm tm_now = {};
-    localtime_r(&t, &tm_now);
-    strftime(stamp, sizeof stamp, "%b%d %H:%M:%S", &tm_now);
+    const size_t len = strlen(text);
+    const char* end = (len > 0 && text[len - 1] == '\n') ? "" : "\n";
     if (g_debug_level & kZqDebugStdout) {
-      printf("%s %s", stamp, text);
+      printf("%s%s", text, end);
       fflush(stdout);
     }
     if (g_debug_level & kZqDebugLogFile) {
       std::string path = zq_path("/tmp/fuse_d/wifi_log.txt");
       FILE* f = fopen(path.c_str(), "ae");
       if (f != nullptr) {
-        fprintf(f, "%s %s", stamp, text);
+        fprintf(f, "%s%s", text, end);
         fclose(f);
       }
     }
@@ -101,4 +108,16 @@ void zqDebugLog(uint32_t threshold, const char* function, int line, const char* 
   openlog(nullptr, LOG_CONS | LOG_PERROR, LOG_USER);
   syslog(LOG_DEBUG, "%s", text);
   closelog();
+}
+
+void zqDebugLog(uint32_t threshold, const char* function, int line, const char* format, ...) {
+  if (g_debug_level <= threshold) return;
+  char stamp[32];
+  zqDebugStamp(stamp, sizeof stamp);
+  char text[1024];
+  va_list args;
+  va_start(args, format);
+  zqDebugFormatLine(text, sizeof text, stamp, function, line, format, args);
+  va_end(args);
+  zqDebugEmit(text);
 }

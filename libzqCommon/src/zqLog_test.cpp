@@ -64,3 +64,29 @@ TEST(ZqLog, SetLevelIgnoresValuesAboveTrace) {
   EXPECT_EQ(g_logLevel, 0u);
   g_logLevel = saved;
 }
+
+namespace {
+
+std::string DebugLine(const char* stamp, const char* function, int line, const char* format, ...)
+    __attribute__((format(printf, 4, 5)));
+
+std::string DebugLine(const char* stamp, const char* function, int line, const char* format, ...) {
+  char buf[64];
+  va_list args;
+  va_start(args, format);
+  size_t n = zqDebugFormatLine(buf, sizeof buf, stamp, function, line, format, args);
+  va_end(args);
+  EXPECT_EQ(n, strlen(buf));
+  return buf;
+}
+
+}  // namespace
+
+TEST(ZqLog, DebugLineHasStampFunctionAndLine) {
+  EXPECT_EQ(DebugLine("Jan05 14:03:07", "zqMbox_rxopen", 42, "x=%d\n", 1),
+            "Jan05 14:03:07 [   zqMbox_rxopen:  42] x=1\n");
+  // Long names are not cut; a long message is, within the buffer.
+  EXPECT_EQ(DebugLine("S", "a_very_long_function_name", 12345, "y"),
+            "S [a_very_long_function_name:12345] y");
+  EXPECT_EQ(DebugLine("S", "f", 1, "%s", std::string(100, 'm').c_str()).size(), 63u);
+}

@@ -71,6 +71,7 @@ int main(int /*argc*/, char** /*argv*/) {
   zq_routes_register(ctx);
   zqpolicy_table_print(ctx);
   fflush(stdout);
+  zqch_host_fault_injection();  // host builds: lets tests crash the running daemon on purpose
 
   while (exit_flag == 0) sleep(1);
 

@@ -67,11 +67,28 @@ inline constexpr uint32_t kZqDebugStdout = 1u << 30;
 inline constexpr uint32_t kZqDebugLogFile = 1u << 29;
 inline constexpr uint32_t kZqDebugHexDump = 1u << 8;
 
-// Writes a debug line when g_debug_level > threshold: to syslog at LOG_DEBUG as
-// "[%16s:%4d] message", and by the bits above to stdout and the log file, each prefixed with
-// the local time ("%b%d %H:%M:%S ").
+// Writes a debug line when g_debug_level > threshold. The line is
+//
+//   Jan05 14:03:07 [   zqMbox_rxopen:  42] message
+//
+// (local time "%b%d %H:%M:%S", the function right-aligned in 16 columns, the line number in 4)
+// and goes to syslog at LOG_DEBUG (the log is opened with LOG_CONS | LOG_PERROR, so it also
+// reaches standard error) and, by the bits above, to stdout and the log file.
 void zqDebugLog(uint32_t threshold, const char* function, int line, const char* format, ...)
     __attribute__((format(printf, 4, 5)));
+
+// Builds the debug line into `out` (`size` bytes, always terminated) with the given time
+// stamp. Returns its length.
+size_t zqDebugFormatLine(char* out, size_t size, const char* stamp, const char* function, int line,
+                         const char* format, va_list args) __attribute__((format(printf, 6, 0)));
+
+// The current local time as the debug lines show it ("%b%d %H:%M:%S") into `out`.
+void zqDebugStamp(char* out, size_t size);
+
+// Sends an already formatted line (hex dumps, assertion reports) to the debug sinks: syslog at
+// LOG_DEBUG, and by the bits of g_debug_level to stdout and the log file. A missing final
+// newline is added for stdout and the file.
+void zqDebugEmit(const char* text);
 
 #define ZQ_DBG(threshold, ...)                                  \
   do {                                                          \

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "zqsim/SimCard.h"
+#include "zqsim/SimNetService.h"
 #include "zqsim/SimServe.h"
 #include "zqsim/SimState.h"
 
@@ -32,6 +33,8 @@ int Usage() {
           "       zqsim control log | control clear | control fail COMMAND STATUS |"
           " control ok COMMAND\n"
           "       zqsim card make DIR\n"
+          "       zqsim net mode normal|silent|norsparg|fill | net fail CMD RESULT |"
+          " net ok CMD | net log | net clear\n"
           "       zqsim serve\n"
           "       zqsim reset\n");
   return 2;
@@ -184,6 +187,7 @@ int Reset() {
     zqsim::SetDefaults(&d);
     return 0;
   });
+  zqsim::NetReset();
   return ControlClear();
 }
 
@@ -219,6 +223,7 @@ int main(int argc, char** argv) {
     std::string error;
     return zqsim::MakeCard(a[2], &error) ? 0 : Fail(error);
   }
+  if (a[0] == "net" && n >= 2) return zqsim::NetCommand({a.begin() + 1, a.end()});
   if (a[0] == "serve" && n == 1) return Serve();
   if (a[0] == "reset" && n == 1) return Reset();
   return Usage();

@@ -6,6 +6,8 @@
 
 #include "server/zqMatch.h"
 #include "server/zqResponse.h"
+#include "zqcamera/zqCamera.h"
+#include "zqmodkit/zqModkit.h"
 #include "zqturbo/zqTurbo.h"
 #include "zqversion/zqVersion.h"
 
@@ -18,9 +20,9 @@ constexpr uint32_t kUpdate[] = {4, kZqPolicyListEnd};
 constexpr uint32_t kCertificate[] = {1, kZqPolicyListEnd};
 
 constexpr ZqRoute kRoutes[] = {
-    {"/modkit", zqNotImplementedHandler, kGeneral},
-    {"/zq/zqModkit", zqNotImplementedHandler, kGeneral},
-    {"/zq/zqCamera", zqNotImplementedHandler, kGeneral},
+    {"/modkit", zqModkitHandler, kGeneral},
+    {"/zq/zqModkit", zqModkitHandler, kGeneral},
+    {"/zq/zqCamera", zqCameraHandler, kGeneral},
     {"/zq/zqControl", zqNotImplementedHandler, kGeneral},
     {"/zq/zqMediaOp", zqNotImplementedHandler, kGeneral},
     {"/zq/zqMediaList", zqNotImplementedHandler, kGeneral},
