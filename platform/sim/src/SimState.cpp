@@ -12,12 +12,13 @@
 #include <cstring>
 
 #include "zqcommon/zqPaths.h"
+#include "zqsim/SimCamera.h"
 
 namespace zqsim {
 namespace {
 
 constexpr char kMagic[8] = {'Z', 'Q', 'S', 'I', 'M', 'S', 'T', '1'};
-constexpr uint32_t kVersion = 1;
+constexpr uint32_t kVersion = 2;
 
 void SetNumber(SimStateData* d, int id, uint64_t value, uint16_t size) {
   StatusSlot& s = d->status[id];
@@ -71,8 +72,14 @@ void SetDefaults(SimStateData* d) {
   SetNumber(d, 92, 0, 1);           // analytics source
   SetNumber(d, 138, 0, 1);          // processor boost
 
-  d->camera.mode = 0;
-  d->camera.preset = 0;
+  // An idle camera in video mode, ready, access point and BLE on, clock on the host's UTC.
+  CameraState& cam = d->camera;
+  cam.ready = 1;
+  cam.ap_enabled = 1;
+  cam.ble_enabled = 1;
+  cam.geocal_size = 512;
+  cam.time_zone = 0;
+  ResetSettings(&cam);
 }
 
 char* IdentityText(Identity* id, const std::string& name) {

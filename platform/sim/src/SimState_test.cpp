@@ -101,15 +101,15 @@ TEST(SimControl, JournalRecordsCommandsAndFaultsWin) {
   ResetCamera();
   unlink(zqsim::JournalPath().c_str());
   uint8_t on = 1;
-  EXPECT_EQ(zqcontrol_send_command_param_response(zqsim::kCmdShutter, &on, 1, nullptr, 0), ZQ_OK);
+  EXPECT_EQ(zqcontrol_send_command_param_response(ZQCONTROL_SHUTTER, &on, 1, nullptr, 0), ZQ_OK);
   EXPECT_EQ(Get32(3), 1u);
 
   SimState::Get().Write([](SimStateData& d) {
-    d.faults[0] = {zqsim::kCmdShutter, -101, 1};
+    d.faults[0] = {ZQCONTROL_SHUTTER, -101, 1};
     return 0;
   });
   uint8_t off = 0;
-  EXPECT_EQ(zqcontrol_send_command_param_response(zqsim::kCmdShutter, &off, 1, nullptr, 0), -101);
+  EXPECT_EQ(zqcontrol_send_command_param_response(ZQCONTROL_SHUTTER, &off, 1, nullptr, 0), -101);
   EXPECT_EQ(Get32(3), 1u);  // a faulted command does not act
 
   EXPECT_EQ(zqtest::ReadFile(zqsim::JournalPath()),
@@ -121,12 +121,12 @@ TEST(SimControl, ShutdownMakesStatusReportShuttingDown) {
   ResetCamera();
   uint8_t record[634];
   EXPECT_EQ(
-      zqcontrol_send_command_param_response(zqsim::kCmdStatus, nullptr, 0, record, sizeof record),
+      zqcontrol_send_command_param_response(ZQCONTROL_STATUS, nullptr, 0, record, sizeof record),
       ZQ_OK);
-  EXPECT_EQ(zqcontrol_send_command_param_response(zqsim::kCmdShutdown, nullptr, 0, nullptr, 0),
+  EXPECT_EQ(zqcontrol_send_command_param_response(ZQCONTROL_SHUTDOWN, nullptr, 0, nullptr, 0),
             ZQ_OK);
   EXPECT_EQ(
-      zqcontrol_send_command_param_response(zqsim::kCmdStatus, nullptr, 0, record, sizeof record),
+      zqcontrol_send_command_param_response(ZQCONTROL_STATUS, nullptr, 0, record, sizeof record),
       ZQ_ERR_NAK_OFF);
 }
 
