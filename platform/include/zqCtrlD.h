@@ -188,7 +188,8 @@ void http_output_success_header(std::string& stream);            // 200 head, JS
 void http_output_content_length(std::string& stream, size_t n);  // length and blank line
 void http_output_empty_json(std::string& stream);                // whole 200 answer "{}"
 // A whole error answer with status line `http_status` (e.g. "400 Bad Request\r\n") and a
-// JSON body naming the path, parameters, error code, detail, function and line.
+// JSON body naming the path, parameters, error code, detail, function and line (a 204 answer
+// carries no body).
 void http_print_error_response_ex(std::string& stream, const char* path, const char* params,
                                   const char* http_status, int32_t err, const char* detail,
                                   const char* function, int line);

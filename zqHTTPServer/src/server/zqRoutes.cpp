@@ -6,6 +6,7 @@
 
 #include "server/zqMatch.h"
 #include "server/zqResponse.h"
+#include "zqcontrol/zqControl.h"
 #include "zqturbo/zqTurbo.h"
 #include "zqversion/zqVersion.h"
 
@@ -21,7 +22,7 @@ constexpr ZqRoute kRoutes[] = {
     {"/modkit", zqNotImplementedHandler, kGeneral},
     {"/zq/zqModkit", zqNotImplementedHandler, kGeneral},
     {"/zq/zqCamera", zqNotImplementedHandler, kGeneral},
-    {"/zq/zqControl", zqNotImplementedHandler, kGeneral},
+    {"/zq/zqControl", zqControlHandler, kGeneral},
     {"/zq/zqMediaOp", zqNotImplementedHandler, kGeneral},
     {"/zq/zqMediaList", zqNotImplementedHandler, kGeneral},
     {"/zq/zqMediaListEx", zqNotImplementedHandler, kGeneral},
