@@ -203,6 +203,14 @@ void EnsureShadingFile() {
   fclose(f);
 }
 
+// The fault switch set for `command`, or nullptr.
+const zqsim::Fault* FaultFor(const SimStateData& d, uint32_t command) {
+  for (const zqsim::Fault& f : d.faults) {
+    if (f.used && static_cast<uint32_t>(f.command) == command) return &f;
+  }
+  return nullptr;
+}
+
 int32_t Act(SimStateData& d, uint32_t command, const uint8_t* p, void* response,
             uint32_t response_size, uint16_t* response_len) {
   zqsim::CameraState& cam = d.camera;
@@ -400,35 +408,27 @@ int32_t Act(SimStateData& d, uint32_t command, const uint8_t* p, void* response,
 
 namespace zqsim {
 
-int32_t ControlFault(uint32_t command, bool* found) {
-  return SimState::Get().Read([&](const SimStateData& d) -> int32_t {
-    for (const Fault& f : d.faults) {
-      if (f.used && static_cast<uint32_t>(f.command) == command) {
-        *found = true;
-        return f.status;
-      }
-    }
-    *found = false;
-    return ZQ_OK;
-  });
-}
-
 int32_t ControlExecute(uint32_t command, const void* param, uint32_t param_len, void* response,
                        uint32_t response_size, uint16_t* response_len) {
   if (response_len != nullptr) *response_len = 0;
   const uint32_t size = ParamSize(command);
-  if (size != UINT32_MAX && param_len != size) return ZQ_ERR_INVALID_PARAM;
+  const bool size_ok = size == UINT32_MAX || param_len == size;
   const uint8_t* p = static_cast<const uint8_t*>(param);
 
   if (command == ZQCONTROL_DELETE_LAST || command == ZQCONTROL_DELETE_ALL) {
     // The card is changed outside the state lock; the camera refuses while it records.
-    const int32_t refusal = SimState::Get().Read([](const SimStateData& d) -> int32_t {
+    const int32_t refusal = SimState::Get().Read([&](const SimStateData& d) -> int32_t {
+      if (const Fault* f = FaultFor(d, command)) return f->status;
+      if (!size_ok) return ZQ_ERR_INVALID_PARAM;
       if (d.camera.shutdown_pending) return ZQ_ERR_NAK_OFF;
       return IsRecording(d) ? ZQ_ERR_NAK : ZQ_OK;
     });
     return refusal != ZQ_OK ? refusal : DeleteMedia(command == ZQCONTROL_DELETE_ALL);
   }
+  // One exclusive access per command: the fault switches, then the camera.
   return SimState::Get().Write([&](SimStateData& d) -> int32_t {
+    if (const Fault* f = FaultFor(d, command)) return f->status;
+    if (!size_ok) return ZQ_ERR_INVALID_PARAM;
     if (d.camera.shutdown_pending) return ZQ_ERR_NAK_OFF;
     return Act(d, command, p, response, response_size, response_len);
   });
@@ -456,12 +456,8 @@ int32_t zqcontrol_send_command_param_response_ex(uint32_t command, const void* p
                                                  uint32_t param_len, void* response,
                                                  uint32_t response_size, uint16_t* response_len) {
   if (param == nullptr) param_len = 0;
-  bool faulted = false;
-  int32_t status = zqsim::ControlFault(command, &faulted);
-  if (!faulted) {
-    status =
-        zqsim::ControlExecute(command, param, param_len, response, response_size, response_len);
-  }
+  const int32_t status =
+      zqsim::ControlExecute(command, param, param_len, response, response_size, response_len);
   zqsim::JournalAppend(command, param, param_len, status);
   return status;
 }

@@ -107,7 +107,8 @@ bool SimState::Valid() const {
 
 void SimState::OpenLocked() {
   struct stat st = {};
-  if (fd_ >= 0 && stat(path_.c_str(), &st) == 0 && st.st_ino == ino_) return;
+  // Still the file at the path unless it was removed or replaced (its last link gone).
+  if (fd_ >= 0 && fstat(fd_, &st) == 0 && st.st_nlink > 0) return;
 
   if (data_ != nullptr) munmap(data_, sizeof(SimStateData));
   if (fd_ >= 0) close(fd_);
@@ -136,7 +137,6 @@ void SimState::OpenLocked() {
     abort();
   }
   fd_ = fd;
-  ino_ = st.st_ino;
   data_ = static_cast<SimStateData*>(p);
   if (!Valid()) {
     if (fresh) {
@@ -182,14 +182,25 @@ void JournalAppend(uint32_t command, const void* param, uint32_t param_len, int3
     line += kHex[p[i] & 15];
   }
   line += "\",\"status\":" + std::to_string(status) + "}\n";
-  SimState::Get();  // the directory exists once the state is open
-  SimState::Get().Read([](const SimStateData&) { return 0; });
-  int fd = open(JournalPath().c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-  if (fd < 0) return;
+
+  // The journal stays open for appending; it is opened again when it was removed. Clearing
+  // truncates it in place, which appending follows.
+  static std::mutex mu;
+  static int fd = -1;  // guarded by mu; lives for the process
+  std::lock_guard<std::mutex> lock(mu);
+  struct stat st = {};
+  if (fd >= 0 && (fstat(fd, &st) != 0 || st.st_nlink == 0)) {
+    close(fd);
+    fd = -1;
+  }
+  if (fd < 0) {
+    SimState::Get().Read([](const SimStateData&) { return 0; });  // makes the directory
+    fd = open(JournalPath().c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (fd < 0) return;
+  }
   // One write with O_APPEND keeps lines from several processes whole.
   ssize_t n = write(fd, line.data(), line.size());
   (void)n;
-  close(fd);
 }
 
 }  // namespace zqsim

@@ -1,5 +1,6 @@
 // The control-service library's status and settings serializers, over the simulator's record
 // layout (SimCamera.h).
+#include <charconv>
 #include <cstdio>
 #include <string>
 
@@ -14,26 +15,36 @@ uint64_t Get(const uint8_t* p, size_t width) {
   return v;
 }
 
+// Appends `"id":value` after "{" (the first member) or "," (the status is polled often: no
+// printf per member).
+void Member(std::string& out, bool first, int32_t id, uint64_t value) {
+  char num[24];
+  out += first ? "{\"" : ",\"";
+  out.append(num, static_cast<size_t>(std::to_chars(num, num + sizeof num, id).ptr - num));
+  out += "\":";
+  out.append(num, static_cast<size_t>(std::to_chars(num, num + sizeof num, value).ptr - num));
+}
+
 }  // namespace
 
 void camera_status_serialize_status_to_json(std::string& stream,
                                             const all_status_settings_t* record,
                                             uint8_t /*model_number*/) {
-  stream += "\"status\":{";
-  const char* sep = "";
+  stream += "\"status\":";
+  bool first = true;
   for (const zqsim::StatusField& f : zqsim::StatusFields()) {
     if (f.type == zqsim::StatusType::kDateTime) {
       // The camera's clock in the form the date-time command takes: hexadecimal fields.
       const uint8_t* t = record->system_settings.data + f.offset;
-      ss_printf(stream, "%s\"%d\":\"%%%02x%%%02x%%%02x%%%02x%%%02x%%%02x\"", sep, f.id,
-                static_cast<unsigned>(Get(t, 2) - 2000) & 0xFFFF, t[2], t[3], t[4], t[5], t[6]);
+      ss_printf(stream, "%c\"%d\":\"%%%02x%%%02x%%%02x%%%02x%%%02x%%%02x\"", first ? '{' : ',',
+                f.id, static_cast<unsigned>(Get(t, 2) - 2000) & 0xFFFF, t[2], t[3], t[4], t[5],
+                t[6]);
     } else {
-      ss_printf(stream, "%s\"%d\":%llu", sep, f.id,
-                static_cast<unsigned long long>(Get(record->status.data + f.offset, f.width)));
+      Member(stream, first, f.id, Get(record->status.data + f.offset, f.width));
     }
-    sep = ",";
+    first = false;
   }
-  stream += "}";
+  stream += first ? "{}" : "}";
 }
 
 void camera_settings_serialize_to_json(std::string& stream, const camera_settings_t* settings,
@@ -41,13 +52,12 @@ void camera_settings_serialize_to_json(std::string& stream, const camera_setting
                                        const system_settings_t* /*system_settings*/,
                                        uint8_t model_number) {
   const zqsim::ModelSpec& model = zqsim::ModelOrDefault(model_number);
-  stream += "\"settings\":{";
-  const char* sep = "";
+  stream += "\"settings\":";
+  bool first = true;
   for (const zqsim::SettingSpec& s : zqsim::Settings()) {
     if (s.id >= zqsim::kRecordSettingIds || !zqsim::ModelHasSetting(model, s)) continue;
-    ss_printf(stream, "%s\"%d\":%u", sep, s.id,
-              static_cast<unsigned>(Get(settings->data + 2 * s.id, 2)));
-    sep = ",";
+    Member(stream, first, s.id, Get(settings->data + 2 * s.id, 2));
+    first = false;
   }
-  stream += "}";
+  stream += first ? "{}" : "}";
 }

@@ -6,10 +6,8 @@
 
 namespace zqsim {
 
-// The status a fault switch sets for `command`; `*found` tells whether one is set.
-int32_t ControlFault(uint32_t command, bool* found);
-
-// Acts on one command as the camera would and returns its status. Parameters of the wrong
+// Acts on one command as the camera would and returns its status. A fault switch set for the
+// command wins: its status comes back and nothing happens. Parameters of the wrong
 // size are refused with ZQ_ERR_INVALID_PARAM, requests the camera cannot carry out now (a
 // mode change while recording, an option the model does not offer) with ZQ_ERR_NAK, and every
 // command once a shutdown is pending with ZQ_ERR_NAK_OFF.

@@ -146,11 +146,10 @@ class SimState {
   void OpenLocked();  // (re)maps the file; called with mu_ held
   bool Valid() const;
 
-  std::mutex mu_;  // guards fd_, data_ and ino_ within this process
+  std::mutex mu_;  // guards fd_ and data_ within this process
   std::string dir_;
   std::string path_;
   int fd_ = -1;
-  ino_t ino_ = 0;
   SimStateData* data_ = nullptr;
 };
 
