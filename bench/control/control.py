@@ -14,33 +14,15 @@ import json
 import os
 import re
 import shutil
-import socket
 import subprocess
 import sys
 import tempfile
-import time
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from benchlib import free_port, wait_port  # noqa: E402
 
 SECONDS = int(os.environ.get("ZQ_BENCH_SECONDS", "5"))
 CONNECTIONS = [1, 8, 32]
-
-
-def free_port():
-    s = socket.socket()
-    s.bind(("127.0.0.1", 0))
-    port = s.getsockname()[1]
-    s.close()
-    return port
-
-
-def wait_port(port, timeout=10):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        try:
-            socket.create_connection(("127.0.0.1", port), 0.2).close()
-            return
-        except OSError:
-            time.sleep(0.05)
-    raise RuntimeError(f"nothing listens on {port}")
 
 
 def to_ms(text):

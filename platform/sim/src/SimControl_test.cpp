@@ -19,13 +19,6 @@ namespace {
 using zqsim::SimState;
 using zqsim::SimStateData;
 
-void ResetCamera() {
-  SimState::Get().Write([](SimStateData& d) {
-    zqsim::SetDefaults(&d);
-    return 0;
-  });
-}
-
 int32_t Send(uint32_t command, const std::string& param, void* response = nullptr,
              uint32_t size = 0, uint16_t* len = nullptr) {
   return zqcontrol_send_command_param_response_ex(
@@ -46,7 +39,7 @@ zqsim::CameraState Camera() {
 }
 
 TEST(SimControl, ShutterRecordsVideoAndTakesPhotos) {
-  ResetCamera();
+  zqsim::ResetCamera();
   EXPECT_EQ(Send(ZQCONTROL_SHUTTER, std::string(1, '\1')), ZQ_OK);
   EXPECT_EQ(Recording(), 1u);
   // While recording the camera keeps its mode and settings.
@@ -68,7 +61,7 @@ TEST(SimControl, ShutterRecordsVideoAndTakesPhotos) {
 }
 
 TEST(SimControl, ModesSettingsAndSizesAreChecked) {
-  ResetCamera();
+  zqsim::ResetCamera();
   EXPECT_EQ(Send(ZQCONTROL_SHUTTER, U32(1)), ZQ_ERR_INVALID_PARAM);  // one byte, not four
   EXPECT_EQ(Send(ZQCONTROL_SUB_MODE, U32(1) + U32(2)), ZQ_OK);
   EXPECT_EQ(Camera().mode, 1u);
@@ -95,7 +88,7 @@ TEST(SimControl, ModesSettingsAndSizesAreChecked) {
 }
 
 TEST(SimControl, ClockIsKeptAndRuns) {
-  ResetCamera();
+  zqsim::ResetCamera();
   // 2014-10-29 11:21:44, zone -60 minutes, daylight saving.
   const uint8_t set[10] = {0xDE, 0x07, 10, 29, 11, 21, 44, 0xC4, 0xFF, 1};
   EXPECT_EQ(Send(ZQCONTROL_DATE_TIME, std::string(reinterpret_cast<const char*>(set), 10)), ZQ_OK);
@@ -114,7 +107,7 @@ TEST(SimControl, ClockIsKeptAndRuns) {
 }
 
 TEST(SimControl, ShutdownRefusesEveryCommand) {
-  ResetCamera();
+  zqsim::ResetCamera();
   EXPECT_EQ(Send(ZQCONTROL_SHUTDOWN, ""), ZQ_OK);
   EXPECT_EQ(Send(ZQCONTROL_SHUTTER, std::string(1, '\1')), ZQ_ERR_NAK_OFF);
   EXPECT_EQ(Send(ZQCONTROL_DELETE_ALL, ""), ZQ_ERR_NAK_OFF);
@@ -122,7 +115,7 @@ TEST(SimControl, ShutdownRefusesEveryCommand) {
 }
 
 TEST(SimControl, DeleteLastAndDeleteAllChangeTheCard) {
-  ResetCamera();
+  zqsim::ResetCamera();
   const std::string dir = zq_path("/tmp/fuse_d/DCIM/100TAVRO/");
   for (const char* name :
        {"ZQ010001.MP4", "ZQ010001.LRV", "ZQ010002.MP4", "ZQ010002.LRV", "ZQ010002.THM"}) {
@@ -143,7 +136,7 @@ TEST(SimControl, DeleteLastAndDeleteAllChangeTheCard) {
 }
 
 TEST(SimControl, CalibrationReplies) {
-  ResetCamera();
+  zqsim::ResetCamera();
   uint8_t blob[4096];
   uint16_t len = 0;
   EXPECT_EQ(Send(ZQCONTROL_SYSTEM_GET_GEOCAL, "", blob, 1499, &len), ZQ_OK);

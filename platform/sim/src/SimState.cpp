@@ -171,6 +171,22 @@ SimState::Guard::~Guard() {
   s_->mu_.unlock();
 }
 
+bool JournalClear() {
+  SimState::Get().Read([](const SimStateData&) { return 0; });  // makes the directory
+  const int fd = open(JournalPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  close(fd);
+  return true;
+}
+
+bool ResetCamera() {
+  SimState::Get().Write([](SimStateData& d) {
+    SetDefaults(&d);
+    return 0;
+  });
+  return JournalClear();
+}
+
 std::string JournalPath() { return SimState::Get().dir() + "/control.log"; }
 
 void JournalAppend(uint32_t command, const void* param, uint32_t param_len, int32_t status) {

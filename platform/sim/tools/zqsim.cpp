@@ -148,10 +148,8 @@ int ControlLog() {
 }
 
 int ControlClear() {
-  SimState::Get().Read([](const SimStateData&) { return 0; });
-  int fd = open(zqsim::JournalPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return Fail("cannot clear the journal: " + std::string(strerror(errno)));
-  close(fd);
+  if (!zqsim::JournalClear())
+    return Fail("cannot clear the journal: " + std::string(strerror(errno)));
   return 0;
 }
 
@@ -249,11 +247,9 @@ int CameraSet(const std::string& name, const std::string& value) {
 }
 
 int Reset() {
-  SimState::Get().Write([](SimStateData& d) {
-    zqsim::SetDefaults(&d);
-    return 0;
-  });
-  return ControlClear();
+  if (!zqsim::ResetCamera())
+    return Fail("cannot clear the journal: " + std::string(strerror(errno)));
+  return 0;
 }
 
 int Serve() {

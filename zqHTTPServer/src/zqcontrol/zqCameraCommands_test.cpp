@@ -28,7 +28,7 @@ struct Case {
 class ZqCameraCommands : public testing::Test {
  protected:
   void SetUp() override {
-    zqctest::ResetCamera();
+    ASSERT_TRUE(zqsim::ResetCamera());
     ASSERT_EQ(zqcontrol_uri_interface_open(), 0);
     int row = 0;
     ASSERT_EQ(add_custom_handlers(&row), 0);

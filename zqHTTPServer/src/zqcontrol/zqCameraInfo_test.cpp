@@ -52,7 +52,7 @@ std::vector<std::string> Keys(const Json& object) {
 class ZqCameraInfo : public testing::Test {
  protected:
   void SetUp() override {
-    zqctest::ResetCamera();
+    ASSERT_TRUE(zqsim::ResetCamera());
     for (const char* dir : {"T10", "T11"}) unlink(SettingsFile(dir).c_str());
   }
 };

@@ -1,5 +1,6 @@
 // Helpers for tests of the control interface against the simulated camera of the test
-// binary's temporary root: a fresh camera, and the commands the control service received.
+// binary's temporary root: the commands the control service received, fault switches and
+// status values.
 #ifndef ZQ_ZQHTTPSERVER_SRC_ZQCONTROL_ZQCONTROLTESTSUPPORT_H_
 #define ZQ_ZQHTTPSERVER_SRC_ZQCONTROL_ZQCONTROLTESTSUPPORT_H_
 
@@ -15,15 +16,6 @@
 #include "zqtest/TempDir.h"
 
 namespace zqctest {
-
-// An idle camera with an empty journal and no fault switches.
-inline void ResetCamera() {
-  zqsim::SimState::Get().Write([](zqsim::SimStateData& d) {
-    zqsim::SetDefaults(&d);
-    return 0;
-  });
-  zqtest::WriteFile(zqsim::JournalPath(), "");
-}
 
 // The journal as "command:param-hex[:status]" lines (the status only when it is not 0).
 inline std::vector<std::string> Journal() {

@@ -42,7 +42,7 @@ Answer Dispatch(const char* path, const char* params) {
 
 class ZqControlDispatch : public testing::Test {
  protected:
-  void SetUp() override { zqctest::ResetCamera(); }
+  void SetUp() override { ASSERT_TRUE(zqsim::ResetCamera()); }
 };
 
 TEST_F(ZqControlDispatch, ServiceStatusesBecomeHttpAnswers) {

@@ -153,6 +153,12 @@ class SimState {
   SimStateData* data_ = nullptr;
 };
 
+// Empties the control-service journal; false when it cannot be written.
+bool JournalClear();
+
+// Back to an idle camera (SetDefaults) with an empty journal, as `zqsim reset` does.
+bool ResetCamera();
+
 // Appends one line to the control-service journal.
 void JournalAppend(uint32_t command, const void* param, uint32_t param_len, int32_t status);
 // The journal's path.
