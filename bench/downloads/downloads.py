@@ -13,34 +13,17 @@ Usage: downloads.py BIN_DIR [WORK_DIR]
 
 import os
 import shutil
-import socket
 import subprocess
 import sys
 import tempfile
 import threading
 import time
 
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from benchlib import free_port, wait_port  # noqa: E402
+
 SIZE = 1 << 30
 NAME = "ZQ010099.MP4"
-
-
-def free_port():
-    s = socket.socket()
-    s.bind(("127.0.0.1", 0))
-    port = s.getsockname()[1]
-    s.close()
-    return port
-
-
-def wait_port(port, timeout=10):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        try:
-            socket.create_connection(("127.0.0.1", port), 0.2).close()
-            return
-        except OSError:
-            time.sleep(0.05)
-    raise RuntimeError(f"nothing listens on {port}")
 
 
 def evict(path):

@@ -13,18 +13,131 @@
 // Size of the identity texts the zqc_state_get_* calls fill.
 inline constexpr size_t kZqcTextSize = 256;
 
-// Camera identity as one record (zqcontrol_get_camera_info).
+// Command numbers of the control service. Parameter and reply records are little-endian; their
+// layouts are given where the daemon sends them.
+enum ZqcCommand : uint32_t {
+  ZQCONTROL_SHUTTER = 3,
+  ZQCONTROL_MODE = 4,
+  ZQCONTROL_SUB_MODE = 5,
+  ZQCONTROL_DATE_TIME = 6,
+  ZQCONTROL_TAG_MOMENT = 7,
+  ZQCONTROL_TAG_PLAYBACK = 8,
+  ZQCONTROL_DELETE_FILE = 9,
+  ZQCONTROL_DELETE_LAST = 10,
+  ZQCONTROL_DELETE_GROUP = 11,
+  ZQCONTROL_DELETE_ALL = 12,
+  ZQCONTROL_FWUPDATE_START = 13,
+  ZQCONTROL_FWUPDATE_CANCEL = 14,
+  ZQCONTROL_FWUPDATE_DONE = 15,
+  ZQCONTROL_AP_CONTROL = 16,
+  ZQCONTROL_AP_CONFIG = 17,
+  ZQCONTROL_BAND_SELECT = 18,
+  ZQCONTROL_SSID_SCAN = 19,
+  ZQCONTROL_SSID_LIST = 20,
+  ZQCONTROL_SSID_SAVE = 21,
+  ZQCONTROL_SSID_SELECT = 22,
+  ZQCONTROL_SSID_DELETE = 23,
+  ZQCONTROL_RC_PAIR = 25,
+  ZQCONTROL_RC_PAIR_CANCEL = 26,
+  ZQCONTROL_VIDEO_PROMODE_RESET = 27,
+  ZQCONTROL_PHOTO_PROMODE_RESET = 28,
+  ZQCONTROL_MULTI_PROMODE_RESET = 29,
+  ZQCONTROL_SETTING = 30,
+  ZQCONTROL_CAMERA_STATE = 33,  // reply: 394-byte camera state record
+  ZQCONTROL_STATUS = 34,        // reply: all_status_settings_t
+  ZQCONTROL_SHUTDOWN = 35,
+  ZQCONTROL_SLEEP = 36,
+  ZQCONTROL_LOCATE = 37,
+  ZQCONTROL_FACTORY_RESET = 38,
+  ZQCONTROL_ANALYTICS_PREPARE = 39,
+  ZQCONTROL_ANALYTICS_CLEAR = 40,
+  ZQCONTROL_DEBUG_LEVEL = 42,
+  ZQCONTROL_NOTIFICATIONS = 43,
+  ZQCONTROL_TRANSCODE_HISTORY = 44,
+  ZQCONTROL_TRANSCODE_PHOTO_TO_VIDEO = 45,
+  ZQCONTROL_TRANSCODE_VIDEO_TO_VIDEO = 46,
+  ZQCONTROL_TRANSCODE_STATUS = 49,
+  ZQCONTROL_TRANSCODE_CANCEL = 50,
+  ZQCONTROL_LIVEVIEW_EXPOSURE = 51,
+  ZQCONTROL_SYSTEM_GET_GEOCAL = 60,
+  ZQCONTROL_DIGITAL_ZOOM = 61,
+  ZQCONTROL_SYSTEM_GET_SHADINGDATA_FILE = 64,
+  ZQCONTROL_BLE_CONTROL = 65,
+  ZQCONTROL_PHOTO_TIMER = 66,
+  ZQCONTROL_SET_MODE = 67,  // 16-bit mode (preset) group
+  ZQCONTROL_PROMODE_RESET = 68,
+  ZQCONTROL_PRESET_LIST_GROUPS = 70,
+  ZQCONTROL_PRESET_LIST_IDS = 71,
+  ZQCONTROL_PRESET_GET_INFO = 72,
+  ZQCONTROL_PRESET_CUSTOM_CREATE = 73,
+  ZQCONTROL_PRESET_CUSTOM_REMOVE = 74,
+  ZQCONTROL_PRESET_SET_ORDER = 75,
+  ZQCONTROL_PRESET_LOAD = 76,
+  ZQCONTROL_PRESET_EDIT_START = 77,
+  ZQCONTROL_PRESET_EDIT_CANCEL = 78,
+  ZQCONTROL_PRESET_EDIT_STORE = 79,
+  ZQCONTROL_PRESET_FACTORY_RESET = 80,
+  ZQCONTROL_PRESET_GET_PRESETS = 81,
+  ZQCONTROL_PRESET_SWITCH_FLATMODE = 82,
+  ZQCONTROL_PRESET_SET_TITLE_ICON = 83,
+  ZQCONTROL_ONSCREEN_SHORTCUTS_RESET = 84,
+  ZQCONTROL_TIMEWARP_SPEED_RAMP = 85,
+  ZQCONTROL_TIMEWARP_SPEED_RAMP_ACTIVE = 86,
+  ZQCONTROL_BUTTON_SET = 88,
+  ZQCONTROL_SET_IN_CONTEXTUAL_MENU = 90,
+  ZQCONTROL_SET_CAMERA_CONTROL_STATUS = 92,
+  ZQCONTROL_DELETE_LIST = 93,
+  ZQCONTROL_DELETE_LIST_STATE = 94,
+  ZQCONTROL_WIRED_USB = 96,
+  ZQCONTROL_GET_DATE_TIME = 98,  // reply: the 10-byte date-time record
+  ZQCONTROL_BUSY = 100,          // reply: one byte, 0 when the camera is not busy
+};
+
+// The camera's settings and status as one record: the reply of ZQCONTROL_STATUS. Its layout
+// inside the three parts belongs to the control service; the daemon reads only the
+// system-ready byte and hands the parts to the serializers below.
+struct camera_settings_t {
+  uint8_t data[200];
+};
+struct camera_status_t {
+  uint8_t data[300];
+};
+struct system_settings_t {
+  uint8_t data[134];
+};
+struct all_status_settings_t {
+  camera_settings_t settings;
+  camera_status_t status;
+  system_settings_t system_settings;
+};
+static_assert(sizeof(all_status_settings_t) == 634, "the status record is 634 bytes");
+
+// Byte of the status record that is non-zero once the camera is ready for work (streaming,
+// media listings); zero while it starts up or changes state.
+inline constexpr size_t kZqcSystemReadyOffset = 225;
+
+// Size of the camera state record (reply of ZQCONTROL_CAMERA_STATE), the signed byte at which
+// is 1 while digital zoom is available, and the byte that is 1 while the camera is busy.
+inline constexpr size_t kZqcCameraStateSize = 394;
+inline constexpr size_t kZqcZoomAvailableOffset = 241;
+inline constexpr size_t kZqcCameraBusyOffset = 209;
+
+// Camera identity as one record (zqcontrol_get_camera_info). The word at offset 364 holds the
+// common camera features (bit 0: the access point is configured without a password).
 struct zqcontrol_camera_info {
   uint8_t model_number;
-  char model_name[kZqcTextSize];
-  char firmware_version[kZqcTextSize];
-  char serial_number[kZqcTextSize];
-  char board_type[kZqcTextSize];
-  char ap_mac[kZqcTextSize];
-  char ap_ssid[kZqcTextSize];
   bool ap_has_default_credentials;
+  uint8_t reserved[2];
+  char model_name[64];
+  char firmware_version[64];
+  char serial_number[64];
+  char board_type[32];
+  char ap_mac[32];
+  char ap_ssid[104];
   uint32_t common_camera_features;
 };
+static_assert(offsetof(zqcontrol_camera_info, common_camera_features) == 364,
+              "the features word sits at offset 364");
 
 // Opens and closes the service connection. Every open is closed after use.
 int32_t zqcontrol_interface_open();
@@ -59,12 +172,24 @@ int32_t zqc_state_get_ap_has_default_credentials(bool* value);
 int32_t zqc_state_get_common_camera_features(uint32_t* value);
 int32_t zqc_state_get_update_required(uint32_t* value);
 
+// Append the status and the settings of a status record as JSON members to `stream`:
+// "\"status\":{...}" and "\"settings\":{...}", each object mapping decimal ids (as strings)
+// to values. `model_number` selects which ids the camera model reports.
+void camera_status_serialize_status_to_json(std::string& stream,
+                                            const all_status_settings_t* record,
+                                            uint8_t model_number);
+void camera_settings_serialize_to_json(std::string& stream, const camera_settings_t* settings,
+                                       const camera_status_t* status,
+                                       const system_settings_t* system_settings,
+                                       uint8_t model_number);
+
 // HTTP text helpers: each appends to `stream`.
 void http_output_success_header(std::string& stream);            // 200 head, JSON type
 void http_output_content_length(std::string& stream, size_t n);  // length and blank line
 void http_output_empty_json(std::string& stream);                // whole 200 answer "{}"
 // A whole error answer with status line `http_status` (e.g. "400 Bad Request\r\n") and a
-// JSON body naming the path, parameters, error code, detail, function and line.
+// JSON body naming the path, parameters, error code, detail, function and line (a 204 answer
+// carries no body).
 void http_print_error_response_ex(std::string& stream, const char* path, const char* params,
                                   const char* http_status, int32_t err, const char* detail,
                                   const char* function, int line);

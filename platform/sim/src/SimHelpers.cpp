@@ -51,6 +51,12 @@ void http_print_error_response_ex(std::string& stream, const char* path, const c
                                   const char* function, int line) {
   // Texts may come from clients: the library builds the body with a JSON writer so that it
   // always parses.
+  const char* status = http_status != nullptr ? http_status : "500 Internal Server Error\r\n";
+  if (strncmp(status, "204 ", 4) == 0) {
+    // A 204 answer has no body (and so no length or type).
+    ss_printf(stream, "HTTP/1.1 %s\r\n", status);
+    return;
+  }
   auto text = [](const char* s) { return std::string(s != nullptr ? s : ""); };
   nlohmann::ordered_json body = {{"path", text(path)},
                                  {"params", text(params)},
@@ -61,8 +67,7 @@ void http_print_error_response_ex(std::string& stream, const char* path, const c
                                  {"line", line}};
   std::string json =
       body.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
-  ss_printf(stream, "HTTP/1.1 %sContent-Type: application/json\r\n",
-            http_status != nullptr ? http_status : "500 Internal Server Error\r\n");
+  ss_printf(stream, "HTTP/1.1 %sContent-Type: application/json\r\n", status);
   http_output_content_length(stream, json.size());
   stream += json;
 }

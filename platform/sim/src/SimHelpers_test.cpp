@@ -29,6 +29,10 @@ TEST(SimHelpers, ErrorResponseIsAWholeAnswerWithValidJson) {
   auto doc = nlohmann::json::parse(json);
   EXPECT_EQ(doc["error"], -3);
   EXPECT_EQ(doc["params"], "a=\"q\"\x01");
+
+  out.clear();
+  http_print_error_response_ex(out, "getCalData", "", "204 No Content\r\n", -18, "", "f", 1);
+  EXPECT_EQ(out, "HTTP/1.1 204 No Content\r\n\r\n");  // no body after a 204
 }
 
 TEST(SimHelpers, UrlDecodeAndPrintf) {

@@ -12,12 +12,13 @@
 #include <cstring>
 
 #include "zqcommon/zqPaths.h"
+#include "zqsim/SimCamera.h"
 
 namespace zqsim {
 namespace {
 
 constexpr char kMagic[8] = {'Z', 'Q', 'S', 'I', 'M', 'S', 'T', '1'};
-constexpr uint32_t kVersion = 1;
+constexpr uint32_t kVersion = 2;
 
 void SetNumber(SimStateData* d, int id, uint64_t value, uint16_t size) {
   StatusSlot& s = d->status[id];
@@ -71,8 +72,14 @@ void SetDefaults(SimStateData* d) {
   SetNumber(d, 92, 0, 1);           // analytics source
   SetNumber(d, 138, 0, 1);          // processor boost
 
-  d->camera.mode = 0;
-  d->camera.preset = 0;
+  // An idle camera in video mode, ready, access point and BLE on, clock on the host's UTC.
+  CameraState& cam = d->camera;
+  cam.ready = 1;
+  cam.ap_enabled = 1;
+  cam.ble_enabled = 1;
+  cam.geocal_size = 512;
+  cam.time_zone = 0;
+  ResetSettings(&cam);
 }
 
 char* IdentityText(Identity* id, const std::string& name) {
@@ -100,7 +107,8 @@ bool SimState::Valid() const {
 
 void SimState::OpenLocked() {
   struct stat st = {};
-  if (fd_ >= 0 && stat(path_.c_str(), &st) == 0 && st.st_ino == ino_) return;
+  // Still the file at the path unless it was removed or replaced (its last link gone).
+  if (fd_ >= 0 && fstat(fd_, &st) == 0 && st.st_nlink > 0) return;
 
   if (data_ != nullptr) munmap(data_, sizeof(SimStateData));
   if (fd_ >= 0) close(fd_);
@@ -129,7 +137,6 @@ void SimState::OpenLocked() {
     abort();
   }
   fd_ = fd;
-  ino_ = st.st_ino;
   data_ = static_cast<SimStateData*>(p);
   if (!Valid()) {
     if (fresh) {
@@ -164,6 +171,22 @@ SimState::Guard::~Guard() {
   s_->mu_.unlock();
 }
 
+bool JournalClear() {
+  SimState::Get().Read([](const SimStateData&) { return 0; });  // makes the directory
+  const int fd = open(JournalPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  close(fd);
+  return true;
+}
+
+bool ResetCamera() {
+  SimState::Get().Write([](SimStateData& d) {
+    SetDefaults(&d);
+    return 0;
+  });
+  return JournalClear();
+}
+
 std::string JournalPath() { return SimState::Get().dir() + "/control.log"; }
 
 void JournalAppend(uint32_t command, const void* param, uint32_t param_len, int32_t status) {
@@ -175,14 +198,25 @@ void JournalAppend(uint32_t command, const void* param, uint32_t param_len, int3
     line += kHex[p[i] & 15];
   }
   line += "\",\"status\":" + std::to_string(status) + "}\n";
-  SimState::Get();  // the directory exists once the state is open
-  SimState::Get().Read([](const SimStateData&) { return 0; });
-  int fd = open(JournalPath().c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-  if (fd < 0) return;
+
+  // The journal stays open for appending; it is opened again when it was removed. Clearing
+  // truncates it in place, which appending follows.
+  static std::mutex mu;
+  static int fd = -1;  // guarded by mu; lives for the process
+  std::lock_guard<std::mutex> lock(mu);
+  struct stat st = {};
+  if (fd >= 0 && (fstat(fd, &st) != 0 || st.st_nlink == 0)) {
+    close(fd);
+    fd = -1;
+  }
+  if (fd < 0) {
+    SimState::Get().Read([](const SimStateData&) { return 0; });  // makes the directory
+    fd = open(JournalPath().c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (fd < 0) return;
+  }
   // One write with O_APPEND keeps lines from several processes whole.
   ssize_t n = write(fd, line.data(), line.size());
   (void)n;
-  close(fd);
 }
 
 }  // namespace zqsim

@@ -16,13 +16,6 @@ namespace {
 using zqsim::SimState;
 using zqsim::SimStateData;
 
-void ResetCamera() {
-  SimState::Get().Write([](SimStateData& d) {
-    zqsim::SetDefaults(&d);
-    return 0;
-  });
-}
-
 uint32_t Get32(int id) {
   uint32_t v = 0xFFFFFFFF;
   uint32_t len = 0;
@@ -31,7 +24,7 @@ uint32_t Get32(int id) {
 }
 
 TEST(SimState, IdleCameraDefaults) {
-  ResetCamera();
+  zqsim::ResetCamera();
   EXPECT_EQ(Get32(3), 0u);    // not recording
   EXPECT_EQ(Get32(103), 0u);  // access point mode
   EXPECT_EQ(Get32(123), 0u);  // logging flags
@@ -41,7 +34,7 @@ TEST(SimState, IdleCameraDefaults) {
 }
 
 TEST(SimState, SignedIdsReachTheHighValues) {
-  ResetCamera();
+  zqsim::ResetCamera();
   uint8_t boost = 1;
   ASSERT_EQ(csi_set(csi_id(138), &boost, 1), ZQ_OK);
   EXPECT_EQ(Get32(138), 1u);  // a one-byte value reads back whole as four bytes
@@ -51,7 +44,7 @@ TEST(SimState, SignedIdsReachTheHighValues) {
 }
 
 TEST(SimState, ChangesFromAnotherProcessAreSeen) {
-  ResetCamera();
+  zqsim::ResetCamera();
   ZQCSIListener* listener = ZQCSIListener::GetInstance();
   ASSERT_NE(listener, nullptr);
   listener->RegisterForCSINotifications({3, 103});
@@ -73,7 +66,7 @@ TEST(SimState, ChangesFromAnotherProcessAreSeen) {
 }
 
 TEST(SimState, CorruptFileIsRecreatedWithDefaults) {
-  ResetCamera();
+  zqsim::ResetCamera();
   uint32_t recording = 1;
   ASSERT_EQ(csi_set(3, &recording, 4), ZQ_OK);
   std::string path = SimState::Get().dir() + "/state.bin";
@@ -88,7 +81,7 @@ TEST(SimState, CorruptFileIsRecreatedWithDefaults) {
 }
 
 TEST(SimState, DeletedFileIsRecreated) {
-  ResetCamera();
+  zqsim::ResetCamera();
   uint32_t mode = 2;
   ASSERT_EQ(csi_set(103, &mode, 4), ZQ_OK);
   ASSERT_EQ(unlink((SimState::Get().dir() + "/state.bin").c_str()), 0);
@@ -98,18 +91,18 @@ TEST(SimState, DeletedFileIsRecreated) {
 }
 
 TEST(SimControl, JournalRecordsCommandsAndFaultsWin) {
-  ResetCamera();
+  zqsim::ResetCamera();
   unlink(zqsim::JournalPath().c_str());
   uint8_t on = 1;
-  EXPECT_EQ(zqcontrol_send_command_param_response(zqsim::kCmdShutter, &on, 1, nullptr, 0), ZQ_OK);
+  EXPECT_EQ(zqcontrol_send_command_param_response(ZQCONTROL_SHUTTER, &on, 1, nullptr, 0), ZQ_OK);
   EXPECT_EQ(Get32(3), 1u);
 
   SimState::Get().Write([](SimStateData& d) {
-    d.faults[0] = {zqsim::kCmdShutter, -101, 1};
+    d.faults[0] = {ZQCONTROL_SHUTTER, -101, 1};
     return 0;
   });
   uint8_t off = 0;
-  EXPECT_EQ(zqcontrol_send_command_param_response(zqsim::kCmdShutter, &off, 1, nullptr, 0), -101);
+  EXPECT_EQ(zqcontrol_send_command_param_response(ZQCONTROL_SHUTTER, &off, 1, nullptr, 0), -101);
   EXPECT_EQ(Get32(3), 1u);  // a faulted command does not act
 
   EXPECT_EQ(zqtest::ReadFile(zqsim::JournalPath()),
@@ -118,15 +111,15 @@ TEST(SimControl, JournalRecordsCommandsAndFaultsWin) {
 }
 
 TEST(SimControl, ShutdownMakesStatusReportShuttingDown) {
-  ResetCamera();
+  zqsim::ResetCamera();
   uint8_t record[634];
   EXPECT_EQ(
-      zqcontrol_send_command_param_response(zqsim::kCmdStatus, nullptr, 0, record, sizeof record),
+      zqcontrol_send_command_param_response(ZQCONTROL_STATUS, nullptr, 0, record, sizeof record),
       ZQ_OK);
-  EXPECT_EQ(zqcontrol_send_command_param_response(zqsim::kCmdShutdown, nullptr, 0, nullptr, 0),
+  EXPECT_EQ(zqcontrol_send_command_param_response(ZQCONTROL_SHUTDOWN, nullptr, 0, nullptr, 0),
             ZQ_OK);
   EXPECT_EQ(
-      zqcontrol_send_command_param_response(zqsim::kCmdStatus, nullptr, 0, record, sizeof record),
+      zqcontrol_send_command_param_response(ZQCONTROL_STATUS, nullptr, 0, record, sizeof record),
       ZQ_ERR_NAK_OFF);
 }
 

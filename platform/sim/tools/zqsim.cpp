@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "zqsim/SimCamera.h"
 #include "zqsim/SimCard.h"
 #include "zqsim/SimNetService.h"
 #include "zqsim/SimServe.h"
@@ -32,6 +33,8 @@ int Usage() {
           "       zqsim identity get NAME | identity set NAME VALUE\n"
           "       zqsim control log | control clear | control fail COMMAND STATUS |"
           " control ok COMMAND\n"
+          "       zqsim camera get NAME | camera set NAME VALUE\n"
+          "       zqsim settings write ROOT\n"
           "       zqsim card make DIR\n"
           "       zqsim net mode normal|silent|norsparg|fill | net fail CMD RESULT |"
           " net ok CMD | net log | net clear\n"
@@ -148,10 +151,8 @@ int ControlLog() {
 }
 
 int ControlClear() {
-  SimState::Get().Read([](const SimStateData&) { return 0; });
-  int fd = open(zqsim::JournalPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return Fail("cannot clear the journal: " + std::string(strerror(errno)));
-  close(fd);
+  if (!zqsim::JournalClear())
+    return Fail("cannot clear the journal: " + std::string(strerror(errno)));
   return 0;
 }
 
@@ -182,13 +183,77 @@ int ControlFail(const std::string& command_text, const std::string& status_text,
   return stored ? 0 : Fail("too many fault switches");
 }
 
-int Reset() {
-  SimState::Get().Write([](SimStateData& d) {
-    zqsim::SetDefaults(&d);
-    return 0;
+// The control service's state by name: numbers the simulated camera keeps between commands.
+// `setting/ID` names a setting value.
+template <typename D>
+auto CameraField(D& d, const std::string& name) -> decltype(&d.camera.mode) {
+  auto& c = d.camera;
+  if (name == "mode") return &c.mode;
+  if (name == "sub_mode") return &c.sub_mode;
+  if (name == "mode_group") return &c.mode_group;
+  if (name == "digital_zoom") return &c.digital_zoom;
+  if (name == "photo_timer") return &c.photo_timer;
+  if (name == "geocal_size") return &c.geocal_size;
+  return nullptr;
+}
+
+template <typename D>
+auto CameraFlag(D& d, const std::string& name) -> decltype(&d.camera.ready) {
+  auto& c = d.camera;
+  if (name == "ready") return &c.ready;
+  if (name == "shutdown_pending") return &c.shutdown_pending;
+  if (name == "locate") return &c.locate;
+  if (name == "ap_enabled") return &c.ap_enabled;
+  if (name == "ble_enabled") return &c.ble_enabled;
+  return nullptr;
+}
+
+bool SettingName(const std::string& name, size_t* id) {
+  long long v = 0;
+  if (name.rfind("setting/", 0) != 0 || !ParseInt(name.substr(8), 0, zqsim::kSettingCount - 1, &v))
+    return false;
+  *id = static_cast<size_t>(v);
+  return true;
+}
+
+int CameraGet(const std::string& name) {
+  std::string out = SimState::Get().Read([&](const SimStateData& d) -> std::string {
+    size_t id = 0;
+    if (SettingName(name, &id)) return std::to_string(d.camera.settings[id]);
+    if (const uint32_t* v = CameraField(d, name)) return std::to_string(*v);
+    if (const uint8_t* f = CameraFlag(d, name)) return std::to_string(*f);
+    return "";
   });
+  if (out.empty()) return Fail("unknown camera value: " + name);
+  printf("%s\n", out.c_str());
+  return 0;
+}
+
+int CameraSet(const std::string& name, const std::string& value) {
+  long long v = 0;
+  if (!ParseInt(value, INT32_MIN, UINT32_MAX, &v)) return Fail("not a number: " + value);
+  std::string error = SimState::Get().Write([&](SimStateData& d) -> std::string {
+    size_t id = 0;
+    if (SettingName(name, &id)) {
+      d.camera.settings[id] = static_cast<int32_t>(v);
+    } else if (uint32_t* field = CameraField(d, name)) {
+      *field = static_cast<uint32_t>(v);
+    } else if (uint8_t* flag = CameraFlag(d, name)) {
+      if (v < 0 || v > 1) return name + " is 0 or 1";
+      *flag = static_cast<uint8_t>(v);
+    } else {
+      return "unknown camera value: " + name;
+    }
+    return "";
+  });
+  return error.empty() ? 0 : Fail(error);
+}
+
+int Reset() {
   zqsim::NetReset();
-  return ControlClear();
+  if (!zqsim::ResetCamera())
+    return Fail("cannot clear the journal: " + std::string(strerror(errno)));
+  return 0;
 }
 
 int Serve() {
@@ -219,6 +284,12 @@ int main(int argc, char** argv) {
   if (a[0] == "control" && n == 2 && a[1] == "clear") return ControlClear();
   if (a[0] == "control" && n == 4 && a[1] == "fail") return ControlFail(a[2], a[3], true);
   if (a[0] == "control" && n == 3 && a[1] == "ok") return ControlFail(a[2], "", false);
+  if (a[0] == "camera" && n == 3 && a[1] == "get") return CameraGet(a[2]);
+  if (a[0] == "camera" && n == 4 && a[1] == "set") return CameraSet(a[2], a[3]);
+  if (a[0] == "settings" && n == 3 && a[1] == "write") {
+    std::string error;
+    return zqsim::WriteSettingsDocuments(a[2], &error) ? 0 : Fail(error);
+  }
   if (a[0] == "card" && n == 3 && a[1] == "make") {
     std::string error;
     return zqsim::MakeCard(a[2], &error) ? 0 : Fail(error);

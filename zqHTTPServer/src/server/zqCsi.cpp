@@ -2,17 +2,23 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <vector>
 
 #include "ZQCSIListener.h"
 #include "zqcommon/zqPaths.h"
 
+std::mutex g_accessMutex;
 std::mutex g_CSIMutex;
+std::mutex g_CWConnection_mutex;
+mg_connection* g_pCivetWebConnection = nullptr;
 
 namespace {
 
-bool g_monitorStarted = false;  // guarded by g_CSIMutex
+// Set under g_CSIMutex once the listener is started; read without it so that requests after
+// the first never wait for the status mutex (a control request holds it throughout).
+std::atomic<bool> g_monitorStarted{false};
 
 // The ids the daemon follows, in registration order.
 const std::vector<uint32_t> kFollowedIds = {103, 3, 38, 39, 111, 30, 152, 151, 7, 138, 143};
@@ -20,8 +26,9 @@ const std::vector<uint32_t> kFollowedIds = {103, 3, 38, 39, 111, 30, 152, 151, 7
 }  // namespace
 
 void init_csi_monitor() {
+  if (g_monitorStarted.load(std::memory_order_acquire)) return;
   std::lock_guard<std::mutex> lock(g_CSIMutex);
-  if (g_monitorStarted) return;
+  if (g_monitorStarted.load(std::memory_order_relaxed)) return;
   ZQCSIListener* listener = ZQCSIListener::GetInstance();
   if (listener == nullptr) {
     printf("csi:E! %s(L%d): Failed to get ZQCSIListener instance\n", __func__, __LINE__);
@@ -34,7 +41,7 @@ void init_csi_monitor() {
     usleep(static_cast<useconds_t>(zq_scaled_ms(5) * 1000));
   }
   if (!all) printf("csi:E! %s(L%d): Failed to get All CSI Values\n", __func__, __LINE__);
-  g_monitorStarted = true;
+  g_monitorStarted.store(true, std::memory_order_release);
 }
 
 uint32_t zq_csi_value(uint32_t id, uint32_t preset) {

@@ -7,6 +7,7 @@
 #include "server/zqMatch.h"
 #include "server/zqResponse.h"
 #include "zqcamera/zqCamera.h"
+#include "zqcontrol/zqControl.h"
 #include "zqmodkit/zqModkit.h"
 #include "zqturbo/zqTurbo.h"
 #include "zqversion/zqVersion.h"
@@ -23,7 +24,7 @@ constexpr ZqRoute kRoutes[] = {
     {"/modkit", zqModkitHandler, kGeneral},
     {"/zq/zqModkit", zqModkitHandler, kGeneral},
     {"/zq/zqCamera", zqCameraHandler, kGeneral},
-    {"/zq/zqControl", zqNotImplementedHandler, kGeneral},
+    {"/zq/zqControl", zqControlHandler, kGeneral},
     {"/zq/zqMediaOp", zqNotImplementedHandler, kGeneral},
     {"/zq/zqMediaList", zqNotImplementedHandler, kGeneral},
     {"/zq/zqMediaListEx", zqNotImplementedHandler, kGeneral},

@@ -2,6 +2,7 @@
 
 #include <civetweb.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -64,16 +65,22 @@ constexpr uint32_t kTable[kClassCount][kModeCount] = {
 // Accepted Host names: four process-wide slots of 50 characters. The first is the camera's
 // access-point address, the fourth the wired address derived at the first check.
 constexpr size_t kSlotSize = 50;
-char g_wiredHost[kSlotSize] = "";  // guarded by g_CSIMutex until set, then read-only
+// Written once under g_CSIMutex, then published by g_wiredHostSet and only read.
+char g_wiredHost[kSlotSize] = "";
+std::atomic<bool> g_wiredHostSet{false};
 
-void DeriveWiredAddress() {
+// The wired address once derived, else "" (the derivation is tried again at the next check).
+const char* WiredAddress() {
+  if (g_wiredHostSet.load(std::memory_order_acquire)) return g_wiredHost;
   std::lock_guard<std::mutex> lock(g_CSIMutex);
-  if (g_wiredHost[0] != '\0') return;
+  if (g_wiredHostSet.load(std::memory_order_relaxed)) return g_wiredHost;
   char identity[33] = {};
   uint32_t len = 0;
-  if (csi_get(CSI_IDENTITY, 32, &len, identity) != 0) return;  // tried again next time
+  if (csi_get(CSI_IDENTITY, 32, &len, identity) != 0) return "";
   std::string wired = zqpolicy_wired_address(identity);
   snprintf(g_wiredHost, sizeof g_wiredHost, "%s", wired.c_str());
+  g_wiredHostSet.store(true, std::memory_order_release);
+  return g_wiredHost;
 }
 
 }  // namespace
@@ -126,7 +133,7 @@ std::string zqpolicy_wired_address(const char* identity) {
 }
 
 int validate_host_header(mg_connection* conn) {
-  if (g_wiredHost[0] == '\0') DeriveWiredAddress();
+  const char* wired = WiredAddress();
 
   const char* host = mg_get_header(conn, "Host");
   if (host == nullptr) {
@@ -138,14 +145,17 @@ int validate_host_header(mg_connection* conn) {
   char* colon = strchr(value, ':');
   if (colon != nullptr) *colon = '\0';
 
+  // Any slot accepts, so the fixed names are compared first and the access-point address is
+  // asked for only when they do not match (every request of a USB client names "127.0.0.1").
   char slots[4][kSlotSize] = {};
-  snprintf(slots[0], kSlotSize, "%s", zqnet_ap_address().c_str());
   snprintf(slots[1], kSlotSize, "%s", "127.0.0.1");
   snprintf(slots[2], kSlotSize, "%s", "localhost");
-  snprintf(slots[3], kSlotSize, "%s", g_wiredHost);
-  for (const char* slot : slots) {
+  snprintf(slots[3], kSlotSize, "%s", wired);
+  for (const char* slot : {slots[1], slots[2], slots[3]}) {
     if (slot[0] != '\0' && strcmp(value, slot) == 0) return 0;
   }
+  snprintf(slots[0], kSlotSize, "%s", zqnet_ap_address().c_str());
+  if (slots[0][0] != '\0' && strcmp(value, slots[0]) == 0) return 0;
   ZQ_LOG(ZQ_LOG_ERROR, "Couldn't find Host:%s", value);
   for (const char* slot : slots) ZQ_LOG(ZQ_LOG_ERROR, "    -%s", slot);
   return -1;
@@ -165,6 +175,15 @@ const char* zqpolicy_mode_name(uint32_t mode) {
 
 uint32_t get_csi_access_mode() { return zq_csi_value(103, 0); }
 
+ZqPolicyVerdict zqpolicy_decide(uint32_t source_class, uint32_t mode, const ZqRoute* route,
+                                const char* method) {
+  if (mode >= kModeCount || source_class >= kClassCount - 1) return ZqPolicyVerdict::kInvalid;
+  const bool admitted = zqpolicy_admits(zqpolicy_for(source_class, mode), route != nullptr,
+                                        route != nullptr ? route->policies : nullptr, method);
+  if (admitted) return ZqPolicyVerdict::kAdmit;
+  return route != nullptr ? ZqPolicyVerdict::kRefuseHandler : ZqPolicyVerdict::kRefuseFile;
+}
+
 int zqpolicy_manager(mg_connection* conn) {
   init_csi_monitor();
   const mg_request_info* ri = mg_get_request_info(conn);
@@ -175,19 +194,20 @@ int zqpolicy_manager(mg_connection* conn) {
   const char* uri = ri->local_uri != nullptr ? ri->local_uri : "";
 
   const ZqRoute* route = zq_route_lookup(uri);
+  const ZqPolicyVerdict verdict = zqpolicy_decide(source, mode, route, method);
   bool host_failed = false;
-  const char* kind = route != nullptr ? "Handler" : "File access";
-  if (mode >= kModeCount || source >= kClassCount - 1) {
+  if (verdict == ZqPolicyVerdict::kInvalid) {
     ZQ_LOG(ZQ_LOG_ERROR, "%s %s: Invalid net_mode %d or source %d", method, uri, mode, source);
     host_failed = validate_host_header(conn) != 0;
-    kind = "Handler";
-  } else if (zqpolicy_admits(zqpolicy_for(source, mode), route != nullptr,
-                             route != nullptr ? route->policies : nullptr, method)) {
+  } else if (verdict == ZqPolicyVerdict::kAdmit) {
     if (validate_host_header(conn) == 0) return 0;
     host_failed = true;
   }
 
   if (!host_failed) validate_host_header(conn);  // for its log lines
+  // An invalid mode or class is named a handler refusal whatever the URI.
+  const bool handler = route != nullptr || verdict == ZqPolicyVerdict::kInvalid;
+  const char* kind = handler ? "Handler" : "File access";
   ZQ_LOG(ZQ_LOG_ERROR, "%s FORBIDDEN - Policy for '%s %s' from %s in mode %s", kind, method, uri,
          zqpolicy_class_name(source), zqpolicy_mode_name(mode));
   mg_send_http_error(conn, 403, "%s", "Connection forbidden");

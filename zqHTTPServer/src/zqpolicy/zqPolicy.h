@@ -12,6 +12,7 @@
 
 struct mg_connection;
 struct mg_context;
+struct ZqRoute;
 
 enum ZqSourceClass : uint32_t {
   UNKNOWN_SELF_SIGNED = 0,
@@ -53,6 +54,19 @@ int zqpolicy_manager(mg_connection* conn);
 
 // 0 when the Host header names an accepted address, -1 otherwise (logged).
 int validate_host_header(mg_connection* conn);
+
+// What the policy says about one request, before the Host check.
+enum class ZqPolicyVerdict {
+  kAdmit,          // the Host check decides
+  kRefuseHandler,  // a route that the policy does not admit
+  kRefuseFile,     // file access that the policy does not admit
+  kInvalid,        // access mode above 4 or source class above 8
+};
+
+// The decision of the request-begin hook for a client of `source_class` in access `mode`
+// asking `method` of `route` (nullptr: file access).
+ZqPolicyVerdict zqpolicy_decide(uint32_t source_class, uint32_t mode, const ZqRoute* route,
+                                const char* method);
 
 // The policy a class gets in an access mode (both must be in range).
 uint32_t zqpolicy_for(uint32_t source_class, uint32_t mode);

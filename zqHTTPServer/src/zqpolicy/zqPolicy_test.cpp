@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <string>
+
 #include "server/zqRoutes.h"
 
 namespace {
@@ -96,4 +99,51 @@ TEST(ZqPolicy, NamesOutOfRangeAreInvalid) {
   EXPECT_STREQ(zqpolicy_mode_name(4), "Live Streaming");
   EXPECT_STREQ(zqpolicy_class_name(9), "CONN_SOURCE_UNKNOWN");
   EXPECT_STREQ(zqpolicy_class_name(10), "INVALID");
+}
+
+TEST(ZqPolicy, DecisionOverEveryClassModeRouteAndMethod) {
+  // The table as the camera documents it: class x mode -> policy name.
+  const char* table[9][5] = {
+      {"User-Endpoints", "Allow-None", "TLS-Pairing(disabled)", "Allow-None", "Allow-None"},
+      {"User-Endpoints", "Allow-None", "Wireless-Offload", "Allow-None", "Allow-None"},
+      {"Allow-None", "Allow-None", "Allow-None", "Allow-None", "Allow-None"},
+      {"Allow-None", "Allow-None", "Allow-None", "Allow-None", "Allow-None"},
+      {"Allow-None", "Allow-None", "Allow-None", "Allow-None", "Allow-None"},
+      {"User-Endpoints", "Allow-None", "Wireless-Offload", "Allow-None", "Allow-None"},
+      {"User-Endpoints", "Allow-None", "Allow-None", "Allow-None", "Allow-None"},
+      {"zqTunnel", "zqTunnel", "zqTunnel", "zqTunnel", "zqTunnel"},
+      {"Allow-None", "Allow-None", "Allow-None", "Allow-None", "Allow-None"},
+  };
+  const ZqRoute* control = zq_route_lookup("/zq/zqControl/status");
+  const ZqRoute* update = zq_route_lookup("/zq/zqUpdate");
+  const ZqRoute* cert = zq_route_lookup("/zq/zqCert");
+  ASSERT_TRUE(control && update && cert);
+  using V = ZqPolicyVerdict;
+  for (uint32_t c = 0; c < 11; ++c) {
+    for (uint32_t m = 0; m < 8; ++m) {
+      SCOPED_TRACE(testing::Message() << "class " << c << " mode " << m);
+      if (c > 8 || m > 4) {
+        for (const ZqRoute* r : {control, update, cert, static_cast<const ZqRoute*>(nullptr)})
+          EXPECT_EQ(zqpolicy_decide(c, m, r, "GET"), V::kInvalid);
+        continue;
+      }
+      const std::string policy = table[c][m];
+      ASSERT_STREQ(zqpolicy_name(zqpolicy_for(c, m)), policy.c_str());
+      const bool handlers =
+          policy == "zqTunnel" || policy == "Wireless-Offload" || policy == "User-Endpoints";
+      // The general list holds every handler policy; updates only User-Endpoints;
+      // certificates only zqTunnel. Files need a handler policy and GET or HEAD.
+      for (const char* method : {"GET", "HEAD", "POST", "PUT", "DELETE"}) {
+        const bool read = strcmp(method, "GET") == 0 || strcmp(method, "HEAD") == 0;
+        EXPECT_EQ(zqpolicy_decide(c, m, control, method), handlers ? V::kAdmit : V::kRefuseHandler);
+        EXPECT_EQ(zqpolicy_decide(c, m, update, method),
+                  policy == "User-Endpoints" ? V::kAdmit : V::kRefuseHandler);
+        EXPECT_EQ(zqpolicy_decide(c, m, cert, method),
+                  policy == "zqTunnel" ? V::kAdmit : V::kRefuseHandler);
+        EXPECT_EQ(zqpolicy_decide(c, m, nullptr, method),
+                  handlers && read ? V::kAdmit : V::kRefuseFile)
+            << method;
+      }
+    }
+  }
 }

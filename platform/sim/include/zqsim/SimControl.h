@@ -6,25 +6,16 @@
 
 namespace zqsim {
 
-// Command numbers the simulated camera acts on.
-enum : uint32_t {
-  kCmdShutter = 3,
-  kCmdMode = 4,
-  kCmdSubMode = 5,
-  kCmdDateTime = 6,
-  kCmdSetting = 30,
-  kCmdStatus = 34,
-  kCmdShutdown = 35,
-  kCmdDigitalZoom = 61,
-  kCmdPhotoTimer = 66,
-};
-
-// The status a fault switch sets for `command`; `*found` tells whether one is set.
-int32_t ControlFault(uint32_t command, bool* found);
-
-// Acts on one command as the camera would and returns its status.
+// Acts on one command as the camera would and returns its status. A fault switch set for the
+// command wins: its status comes back and nothing happens. Parameters of the wrong
+// size are refused with ZQ_ERR_INVALID_PARAM, requests the camera cannot carry out now (a
+// mode change while recording, an option the model does not offer) with ZQ_ERR_NAK, and every
+// command once a shutdown is pending with ZQ_ERR_NAK_OFF.
 int32_t ControlExecute(uint32_t command, const void* param, uint32_t param_len, void* response,
                        uint32_t response_size, uint16_t* response_len);
+
+// Camera path of the shading calibration file that ZQCONTROL_SYSTEM_GET_SHADINGDATA_FILE names.
+inline constexpr const char kShadingDataPath[] = "/tmp/fuse_a/calibration/shading.bin";
 
 }  // namespace zqsim
 

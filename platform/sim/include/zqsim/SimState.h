@@ -55,16 +55,35 @@ struct Fault {
 
 // What the simulated control service keeps between commands.
 struct CameraState {
-  uint32_t mode;
+  uint32_t mode;  // 0 video, 1 photo, 2 multi-shot
   uint32_t sub_mode;
-  uint32_t preset;
+  uint32_t mode_group;  // the last "set mode" group
   uint32_t digital_zoom;
   uint32_t photo_timer;
   uint8_t shutdown_pending;
-  uint8_t date_time[10];  // the last date-time record received, as sent
+  uint8_t ready;  // the system-ready byte of the status record
+  uint8_t locate;
+  uint8_t ap_enabled;
+  uint8_t ble_enabled;
+  uint8_t rc_pairing;
+  uint8_t fw_update;  // 0 idle, 1 downloading, 2 downloaded
+  uint8_t camera_control;
+  uint8_t wired_usb;
+  uint8_t in_contextual_menu;
+  uint8_t exposure_mode;
+  int32_t band;
+  uint32_t speed_ramp;
+  uint32_t speed_ramp_active;
+  int64_t recording_since_ms;  // wall clock of the last shutter start
+  uint32_t photos_taken;
+  uint32_t videos_taken;
+  uint32_t tags;
+  uint32_t geocal_size;    // bytes of the geometric calibration reply
+  int64_t clock_offset_s;  // camera clock minus the host's UTC clock
+  int16_t time_zone;       // minutes; 32767 when never given
+  uint8_t dst;
   int32_t settings[kSettingCount];
 };
-
 struct SimStateData {
   char magic[8];
   uint32_t version;
@@ -74,6 +93,12 @@ struct SimStateData {
   Fault faults[kFaultCount];
   CameraState camera;
 };
+
+// Whether the camera records: status 3 (CSI_RECORDING) is non-zero.
+inline bool IsRecording(const SimStateData& d) {
+  const uint8_t* v = d.status[3].data;
+  return (v[0] | v[1] | v[2] | v[3]) != 0;
+}
 
 // Fills `d` with an idle camera in access-point mode, model 58.
 void SetDefaults(SimStateData* d);
@@ -121,13 +146,18 @@ class SimState {
   void OpenLocked();  // (re)maps the file; called with mu_ held
   bool Valid() const;
 
-  std::mutex mu_;  // guards fd_, data_ and ino_ within this process
+  std::mutex mu_;  // guards fd_ and data_ within this process
   std::string dir_;
   std::string path_;
   int fd_ = -1;
-  ino_t ino_ = 0;
   SimStateData* data_ = nullptr;
 };
+
+// Empties the control-service journal; false when it cannot be written.
+bool JournalClear();
+
+// Back to an idle camera (SetDefaults) with an empty journal, as `zqsim reset` does.
+bool ResetCamera();
 
 // Appends one line to the control-service journal.
 void JournalAppend(uint32_t command, const void* param, uint32_t param_len, int32_t status);

@@ -1,0 +1,321 @@
+"""The control interface end to end: commands reach the simulated camera with the exact bytes
+of their records (the control service's journal is the witness), bad parameters never reach
+it, service statuses become the documented HTTP answers, and the camera's state shows in the
+status and settings documents."""
+
+import json
+import os
+import threading
+
+import pytest
+
+CONTROL = "/zq/zqControl"
+IMAGE_ETC = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(
+    os.path.abspath(__file__)))), "platform", "sim", "image", "usr", "local", "tavro", "etc")
+
+
+def journal(camera):
+    """The commands the control service received since the last call, then clears them."""
+    out = camera.zqsim("control", "log").stdout
+    camera.zqsim("control", "clear")
+    return [(e["command"], e["param"], e["status"])
+            for e in (json.loads(line) for line in out.splitlines())]
+
+
+def control(camera, path, query=None):
+    target = f"{CONTROL}/{path}" + (f"?{query}" if query is not None else "")
+    return camera.get(target)
+
+
+def error_of(body):
+    doc = json.loads(body)
+    return doc["error"]
+
+
+# path, a good query, command number, parameter bytes (hex), a bad query (None: no case).
+COMMANDS = [
+    ("command/mode", "p=1", 4, "01000000", "p=-1"),
+    ("command/sub_mode", "mode=0&sub_mode=1", 5, "0000000001000000", "mode=0"),
+    ("command/sub_mode", "mode=2&sub_mode=", 4, "02000000", "sub_mode="),
+    ("command/set_mode", "p=2", 67, "0200", "p=70000"),
+    ("command/setup/date_time", "p=%0e%0a%1d%0b%15%2c", 6, "de070a1d0b152cff7f00", "p=%0e%0a"),
+    ("command/setup/date_time_dst", "p=%17%4%5%a%14%1e%ffc4%1", 6, "e70704050a141ec4ff01",
+     "p=%17%4%5%a%14%1e%ffc4%2"),
+    ("command/photo_timer", "delay=3", 66, "03000000", "delay=5"),
+    ("command/digital_zoom", "range_pcnt=50", 61, "32000000", "range_pcnt=101"),
+    ("command/liveview/exposure_mode", "mode=2&x=5&y=6", 51,
+     "02000000050000000600000000000000", "mode=2&x=5"),
+    ("command/button_set", "type=1&state=0", 88, "0100000000000000", "type=1"),
+    ("command/timewarp_speed_ramp", "p=12", 85, "0c000000", "p=13"),
+    ("command/timewarp_speed_ramp_active", "p=1", 86, "01000000", "p=one"),
+    ("command/system/factory_reset", "p=1", 38, "01", "p=1000"),
+    ("command/system/locate", "p=1", 37, "01", "p="),
+    ("command/fwupdate/download/done", "p=1", 15, "01", "q=1"),
+    ("command/wireless/band/select", "b=1", 18, "01000000", "p=1"),
+    ("command/wireless/ap/control", "p=1", 16, "01000000", "p=1&p=1"),
+    ("command/ble/control", "p=0", 65, "00000000", "p=1"),
+    ("command/set_in_contextual_menu", "p=1", 90, "01", "p=-1"),
+    ("command/system/wired_usb", "p=0", 96, "00", "p=2"),
+    ("command/set_camera_control_status", "p=2", 92, "02", "p=1"),
+    ("setting/3/8", "", 30, "0300000008000000", None),
+    ("setting", "/3/8", 30, None, ""),
+    ("notifications", "n=1", 43, "6e3d3100", None),
+    ("command/storage/tag_moment", "", 7, "", None),
+    ("command/fwupdate/download/start", "", 13, "", None),
+    ("command/fwupdate/download/cancel", "", 14, "", None),
+    ("command/wireless/rc/pair", "", 25, "", None),
+    ("command/wireless/rc/pair/cancel", "", 26, "", None),
+    ("command/wireless/pair/cancel", "", 26, "", None),
+    ("command/video/promode/reset", "", 27, "", None),
+    ("command/photo/promode/reset", "", 28, "", None),
+    ("command/multi_shot/promode/reset", "", 29, "", None),
+    ("command/promode/reset", "", 68, "", None),
+    ("command/system/sleep", "", 36, "", None),
+    ("command/onscreen_shortcuts_reset", "", 84, "", None),
+    ("command/shutter", "p=1", 3, "01", "p=2x"),  # last: the camera records from here on
+]
+
+
+def test_each_command_success_and_refusals(camera):
+    journal(camera)
+    for path, good, command, param, bad in COMMANDS:
+        if param is not None:
+            status, headers, body = control(camera, path, good)
+            assert (status, body) == (200, b"{}\n"), (path, good, body)
+            assert headers["content-type"] == "application/json"
+            assert journal(camera) == [(command, param, 0)], path
+            # The camera refuses: its status comes back as a server error, the command was sent.
+            camera.zqsim("control", "fail", command, -101)
+            status, _, body = control(camera, path, good)
+            camera.zqsim("control", "ok", command)
+            assert status == 500 and error_of(body) == -101, path
+            assert journal(camera) == [(command, param, -101)], path
+        if bad is not None:
+            status, _, body = control(camera, path, bad)
+            assert status == 500 and error_of(body) == -3, (path, bad, body)
+            assert journal(camera) == [], (path, bad)
+
+
+def test_shutter_records_and_status_follows(camera):
+    assert control(camera, "command/shutter", "p=1")[0] == 200
+    assert camera.zqsim("status", "get", 3).stdout.strip() == "1"
+    doc = json.loads(control(camera, "status")[2])
+    assert doc["status"]["10"] == 1 and doc["status"]["8"] == 1
+    # While recording the camera keeps its mode.
+    status, _, body = control(camera, "command/mode", "p=1")
+    assert status == 500 and error_of(body) == -101
+    assert control(camera, "command/shutter", "p=0")[0] == 200
+    assert camera.zqsim("status", "get", 3).stdout.strip() == "0"
+    doc = json.loads(control(camera, "status")[2])
+    assert doc["status"]["10"] == 0 and doc["status"]["39"] == 1  # one video taken
+
+
+def test_status_document_reports_modes_settings_clock_and_zoom(camera):
+    for path, query in [("command/sub_mode", "mode=1&sub_mode=2"), ("setting/13/2", ""),
+                        ("command/digital_zoom", "range_pcnt=25"),
+                        ("command/photo_timer", "delay=10"),
+                        ("command/setup/date_time", "p=%0e%0a%1d%0b%15%2c")]:
+        assert control(camera, path, query)[0] == 200, path
+    status, headers, body = control(camera, "status")
+    assert status == 200 and headers["content-type"] == "application/json"
+    assert int(headers["content-length"]) == len(body) < 4096
+    doc = json.loads(body)
+    assert list(doc) == ["status", "settings"]
+    assert all(k.isdigit() for k in list(doc["status"]) + list(doc["settings"]))
+    assert doc["status"]["43"] == 1 and doc["status"]["44"] == 2
+    assert doc["status"]["75"] == 25 and doc["status"]["105"] == 10
+    assert doc["status"]["82"] == 1  # ready
+    assert doc["settings"]["13"] == 2
+    assert doc["status"]["40"].startswith("%0e%0a%1d%0b%15")  # the clock runs from there
+    assert camera.zqsim("camera", "get", "digital_zoom").stdout.strip() == "25"
+    # A setting the model does not offer is refused by the camera.
+    status, _, body = control(camera, "setting/2/26")  # 5.6K 360 needs two lenses
+    assert status == 500 and error_of(body) == -101
+    assert journal(camera)[-1] == (30, "020000001a000000", -101)
+
+
+def test_shutdown_makes_status_report_shutdown_pending(camera):
+    assert control(camera, "command/system/shutdown")[0] == 200
+    status, _, body = control(camera, "status")
+    assert status == 200
+    assert body == b'{\n    "state":{\n        "shutdown_pending":true\n    }\n}\n'
+    status, _, body = control(camera, "command/shutter", "p=1")
+    assert status == 500 and error_of(body) == -103
+
+
+def test_delete_last_and_all_change_the_card(camera):
+    dcim = camera.path("/tmp/fuse_d/DCIM")
+    before = sorted(os.listdir(os.path.join(dcim, "100TAVRO")))
+    assert control(camera, "command/storage/delete/last")[0] == 200
+    after = sorted(os.listdir(os.path.join(dcim, "100TAVRO")))
+    assert len(after) < len(before)
+    assert journal(camera)[-1] == (10, "", 0)
+    assert control(camera, "command/storage/delete/all")[0] == 200
+    assert all(not files for _, _, files in os.walk(dcim))
+    assert journal(camera)[-1] == (12, "", 0)
+
+
+@pytest.mark.parametrize("service,http,code", [
+    (-18, 204, None), (-104, 400, -3), (-17, 403, -17), (-20, 404, -20), (-4, 400, -4),
+    (-3, 500, -3), (-1, 500, -1), (-101, 500, -101), (-102, 500, -102),
+])
+def test_service_status_to_http(camera, service, http, code):
+    camera.zqsim("control", "fail", 3, service)
+    status, headers, body = control(camera, "command/shutter", "p=1")
+    assert status == http
+    if code is None:
+        assert body == b""
+    else:
+        assert headers["content-type"] == "application/json"
+        assert error_of(body) == code and json.loads(body)["path"] == "command/shutter"
+    assert journal(camera) == [(3, "01", service)]
+    # The connection stays usable after every one of them.
+    conn = camera.connection()
+    for _ in range(2):
+        conn.request("GET", f"{CONTROL}/command/shutter?p=1")
+        r = conn.getresponse()
+        assert r.status == http
+        r.read()
+    conn.close()
+
+
+def test_paths_outside_the_registry_and_later_families(camera):
+    for path in ["/zq/zqControl/", "/zq/zqControl/nope", "/zq/zqControl/command",
+                 "/zq/zqControlX", "/zq/zqControl/command/wireless/ssid/scan?p=1",
+                 "/zq/zqControl/command/ble/scan?p=1", "/zq/zqControl/execute?p1=zqStream"]:
+        status, _, body = camera.get(path)
+        assert status == 400 and error_of(body) == -3, path
+    status, _, body = control(camera, "command/set_preset", "p=1")
+    assert status == 500 and error_of(body) == -1
+    assert journal(camera) == []
+
+
+def test_special_paths(camera):
+    status, headers, body = control(camera, "getGeoCal")
+    assert status == 200 and headers["content-type"] == "application/octet-stream"
+    assert len(body) == 512 and body.startswith(b"GEOCAL01")
+    camera.zqsim("camera", "set", "geocal_size", 5000)
+    assert len(control(camera, "getGeoCal")[2]) == 1499  # what the daemon offers room for
+    camera.zqsim("camera", "set", "geocal_size", 0)
+    status, headers, body = control(camera, "getGeoCal")
+    assert status == 500 and headers["content-type"] == "application/json"
+    assert body == (b'\n{ "message": "ZQCONTROL_SYSTEM_GET_GEOCAL return size:0, '
+                    b'failed with err 0" }')
+    camera.zqsim("control", "fail", 60, -101)
+    assert b"size:0, failed with err -101" in control(camera, "getGeoCal")[2]
+
+    status, headers, body = control(camera, "getCalData")
+    shading = camera.path("/tmp/fuse_a/calibration/shading.bin")
+    with open(shading, "rb") as f:
+        assert status == 200 and body == f.read() and len(body) == 4096
+    assert headers["content-type"] == "application/octet-stream"
+    os.unlink(shading)
+    os.mkdir(shading)  # the named file is no file
+    status, _, body = control(camera, "getCalData")
+    assert status == 500
+    assert json.loads(body) == {"message": "ZQCONTROL_SYSTEM_GET_SHADINGDATA_FILE path:"
+                                           "/tmp/fuse_a/calibration/shading.bin, "
+                                           "failed with err -18"}
+    camera.zqsim("control", "fail", 64, -5)
+    assert json.loads(control(camera, "getCalData")[2])["message"].endswith(
+        "path:, failed with err -5")
+
+    status, _, body = control(camera, "preset/load", "id=1")
+    assert (status, body) == (500, b'\r\n{ "message": "ZQCONTROL_PRESETS failed with err -104" }')
+    assert [c for c, _, _ in journal(camera)] == [60, 60, 60, 60, 64, 64, 64]
+
+
+def test_settings_document_and_info(camera):
+    status, headers, body = camera.get(CONTROL)
+    assert status == 200 and headers["content-type"] == "application/json"
+    doc = json.loads(body)
+    with open(os.path.join(IMAGE_ETC, "T11", "settings.json")) as f:
+        on_card = json.load(f)
+    info = doc.pop("info")
+    assert doc == on_card
+    assert list(info) == ["model_number", "model_name", "firmware_version", "serial_number",
+                          "board_type", "ap_mac", "ap_ssid", "ap_has_default_credentials",
+                          "git_sha1", "capabilities", "lens_count", "update_required",
+                          "required_networks", "http_keepalive"]
+    assert info["model_number"] == 58 and info["model_name"] == "TAVRO T11"
+    assert len(info["git_sha1"]) == 40 and info["http_keepalive"] == 1
+
+    status, _, body = control(camera, "info")
+    short = json.loads(body)["info"]
+    assert status == 200 and "git_sha1" not in short
+    assert short == {k: v for k, v in info.items() if k != "git_sha1"}
+    assert journal(camera) == []
+
+
+def test_every_model_gets_its_document(camera):
+    for d in sorted(os.listdir(IMAGE_ETC)):
+        with open(os.path.join(IMAGE_ETC, d, "settings.json")) as f:
+            on_card = json.load(f)
+        model = on_card["model"]["number"]
+        camera.zqsim("identity", "set", "model_number", model)
+        doc = json.loads(camera.get(CONTROL)[2])
+        info = doc.pop("info")
+        assert doc == on_card, d
+        assert info["lens_count"] == str(on_card["model"]["lens_count"])
+        # The camera reports the settings its document offers.
+        settings = json.loads(control(camera, "status")[2])["settings"]
+        assert sorted(map(int, settings)) == sorted(s["id"] for s in on_card["settings"]), d
+    camera.zqsim("identity", "set", "model_number", 99)
+    doc = json.loads(camera.get(CONTROL)[2])
+    assert doc["model"]["number"] == 57 and doc["info"]["model_number"] == 99
+
+
+def test_bad_input_gets_clear_errors(camera):
+    long_value = "1" * 12000
+    for query in [f"p={long_value}", "p=" + "&" * 3000 + "p=1", "x=y&" * 2000 + "p=", "p=",
+                  "p=%ff%fe", "p=%31", "p=1&p=1", "=1", "&&&", "p", "p=+1", "p=0x1"]:
+        status, headers, body = control(camera, "command/shutter", query)
+        assert status == 500 and error_of(body) == -3, query[:40]
+    # Bytes that are not UTF-8 or are control characters: the server refuses them raw in the
+    # request line; percent-encoded they reach the command (undecoded) and the path (decoded),
+    # and the error documents stay valid JSON.
+    for raw in [b"p=\xff\xfe", b"p=1\x01", b"mode=\xc3\x28&sub_mode=1"]:
+        reply = camera.raw(b"GET " + CONTROL.encode() + b"/command/sub_mode?" + raw +
+                           b" HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n")
+        assert reply.split(b" ", 2)[1] == b"400", reply[:80]
+    status, _, body = control(camera, "command/sub_mode", "mode=%c3%28&sub_mode=%01")
+    assert status == 500 and json.loads(body.decode("utf-8"))["params"] == "mode=%c3%28&sub_mode=%01"
+    status, _, body = camera.get(CONTROL + "/%ff%fe%01")
+    assert status == 400 and json.loads(body.decode("utf-8"))["path"] == "\ufffd\ufffd\x01"
+    assert journal(camera) == []
+    # A long query with a good parameter at its end is fine.
+    assert control(camera, "command/shutter", "x=y&" * 2000 + "p=0")[0] == 200
+    assert journal(camera) == [(3, "00", 0)]
+
+
+def test_requests_in_parallel_are_served_one_at_a_time(camera):
+    errors = []
+
+    def client(n):
+        conn = camera.connection()
+        try:
+            for i in range(20):
+                path = f"{CONTROL}/status" if i % 2 else f"{CONTROL}/command/shutter?p={n % 2}"
+                conn.request("GET", path)
+                r = conn.getresponse()
+                body = r.read()
+                if r.status != 200:
+                    errors.append((path, r.status, body))
+                elif path.endswith("status"):
+                    json.loads(body)
+        except Exception as e:  # noqa: BLE001 - reported below
+            errors.append(repr(e))
+        finally:
+            conn.close()
+
+    threads = [threading.Thread(target=client, args=(n,)) for n in range(6)]
+    for t in threads:
+        t.start()
+    # A download and the version route are not held up by control requests.
+    assert camera.get("/zq/version")[0] == 200
+    for t in threads:
+        t.join()
+    assert errors == []
+    entries = journal(camera)
+    assert sum(1 for c, _, _ in entries if c == 3) == 60
+    assert sum(1 for c, _, _ in entries if c == 34) == 60

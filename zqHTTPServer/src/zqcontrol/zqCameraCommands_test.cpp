@@ -1,0 +1,223 @@
+#include "zqcontrol/zqCameraCommands.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "csi.h"
+#include "zqcommon/zqErrors.h"
+#include "zqcontrol/zqControlTestSupport.h"
+#include "zqcontrol/zqControlUri.h"
+
+namespace {
+
+using zqctest::Journal;
+
+struct Case {
+  const char* path;
+  const char* params;
+  int32_t status;
+  std::vector<std::string> sent;  // journal lines "command:param"
+  bool marks;                     // the command was marked as coming from Wi-Fi
+};
+
+class ZqCameraCommands : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(zqsim::ResetCamera());
+    ASSERT_EQ(zqcontrol_uri_interface_open(), 0);
+    int row = 0;
+    ASSERT_EQ(add_custom_handlers(&row), 0);
+  }
+  void TearDown() override { zqcontrol_uri_interface_close(); }
+
+  void Run(const Case& c) {
+    SCOPED_TRACE(std::string(c.path) + "?" + c.params);
+    const uint8_t zero = 0;
+    ASSERT_EQ(csi_set(92, &zero, 1), 0);
+    Journal();
+    char response[4096] = {};
+    EXPECT_EQ(zqcontrol_uri_handle_uri_param(c.path, c.params, response, sizeof response),
+              c.status);
+    EXPECT_EQ(Journal(), c.sent);
+    EXPECT_EQ(zqctest::Status32(92), c.marks ? 1u : 0u);
+  }
+};
+
+TEST_F(ZqCameraCommands, OneParameterCommands) {
+  const Case cases[] = {
+      {"command/shutter", "p=1", 0, {"3:01"}, true},
+      {"command/shutter", "x=2&p=0", 0, {"3:00"}, true},
+      {"command/mode", "p=1", 0, {"4:01000000"}, true},
+      {"command/set_mode", "p=2", 0, {"67:0200"}, true},
+      {"command/timewarp_speed_ramp_active", "p=4294967295", 0, {"86:ffffffff"}, false},
+      {"command/timewarp_speed_ramp", "p=11", 0, {"85:0b000000"}, false},
+      {"command/system/factory_reset", "p=-1", 0, {"38:ff"}, true},
+      {"command/system/locate", "p=1", 0, {"37:01"}, true},
+      {"command/fwupdate/download/done", "p=1", 0, {"15:01"}, true},
+      {"command/wireless/band/select", "b=1", 0, {"18:01000000"}, true},
+      {"command/wireless/ap/control", "p=-2", 0, {"16:feffffff"}, true},
+      {"command/ble/control", "p=0", 0, {"65:00000000"}, true},
+      {"command/set_in_contextual_menu", "p=1", 0, {"90:01"}, true},
+      {"command/system/wired_usb", "p=1", 0, {"96:01"}, true},
+      {"command/set_camera_control_status", "p=2", 0, {"92:02"}, true},
+  };
+  for (const Case& c : cases) Run(c);
+}
+
+TEST_F(ZqCameraCommands, ParameterErrorsNeverReachTheService) {
+  const char* bad[][2] = {
+      {"command/shutter", ""},
+      {"command/shutter", "p="},
+      {"command/shutter", "p=abc"},
+      {"command/shutter", "p=256"},  // more than the byte holds
+      {"command/shutter", "p=-1"},
+      {"command/shutter", "p=1&p=0"},
+      {"command/shutter", "P=1"},
+      {"command/mode", "p=4294967296"},
+      {"command/set_mode", "p=65536"},
+      {"command/timewarp_speed_ramp", "p=13"},
+      {"command/system/factory_reset", "p=-129"},
+      {"command/wireless/band/select", "p=1"},
+      {"command/ble/control", "p=1"},
+      {"command/set_in_contextual_menu", "p=x"},
+      {"command/system/wired_usb", "p=2"},
+      {"command/set_camera_control_status", "p=1"},
+      {"command/sub_mode", "mode=1"},
+      {"command/sub_mode", "sub_mode=1"},
+      {"command/sub_mode", "mode=x&sub_mode="},
+      {"command/sub_mode", "mode=1&sub_mode=y"},
+      {"command/photo_timer", "delay=5"},
+      {"command/photo_timer", "delay="},
+      {"command/digital_zoom", "range_pcnt=101"},
+      {"command/digital_zoom", "range_pcnt=-1"},
+      {"command/button_set", "type=1"},
+      {"command/button_set", "state=1&type=q"},
+      {"command/liveview/exposure_mode", "mode=4"},
+      {"command/liveview/exposure_mode", "mode=1&x=3"},
+      {"command/liveview/exposure_mode", "mode=3&x=3&y=4"},
+      {"command/setup/date_time", "p=%0e%0a%1d%0b%15"},
+      {"command/setup/date_time", "p=%0e%0d%1d%0b%15%2c"},  // month 13
+      {"command/setup/date_time", "p=%0e%0a%1d%18%15%2c"},  // hour 24
+      {"command/setup/date_time", "p=%0e%0a%1d%0b%15%2c%00"},
+      {"command/setup/date_time_dst", "p=%0e%0a%1d%0b%15%2c%10000%0"},  // zone beyond 16 bits
+      {"command/setup/date_time_dst", "p=%0e%0a%1d%0b%15%2c%0%2"},      // flag is 0 or 1
+      {"setting", ""},
+      {"setting/91", ""},
+      {"setting/91/66x", ""},
+      {"settings", ""},
+  };
+  for (const auto& b : bad) Run({b[0], b[1], ZQ_ERR_INVALID_PARAM, {}, false});
+}
+
+TEST_F(ZqCameraCommands, CommandsWithoutParameters) {
+  const std::pair<const char*, int> bare[] = {
+      {"command/storage/tag_moment", 7},
+      {"command/fwupdate/download/start", 13},
+      {"command/fwupdate/download/cancel", 14},
+      {"command/wireless/rc/pair", 25},
+      {"command/wireless/rc/pair/cancel", 26},
+      {"command/wireless/pair/cancel", 26},
+      {"command/video/promode/reset", 27},
+      {"command/photo/promode/reset", 28},
+      {"command/multi_shot/promode/reset", 29},
+      {"command/system/sleep", 36},
+      {"command/promode/reset", 68},
+  };
+  for (const auto& [path, command] : bare) {
+    Run({path, "ignored=1", 0, {std::to_string(command) + ":"}, true});
+  }
+  Run({"command/onscreen_shortcuts_reset", "", 0, {"84:"}, false});
+  Run({"command/system/shutdown", "", 0, {"35:"}, true});
+  // The camera now shuts down: it refuses what follows.
+  Run({"command/storage/delete/all", "", ZQ_ERR_NAK_OFF, {"12::-103"}, true});
+}
+
+TEST_F(ZqCameraCommands, RecordsOfTheCompoundCommands) {
+  const Case cases[] = {
+      {"command/sub_mode", "mode=1&sub_mode=", 0, {"4:01000000"}, true},
+      {"command/sub_mode", "sub_mode=2&mode=1", 0, {"5:0100000002000000"}, true},
+      {"command/photo_timer", "delay=10", 0, {"66:0a000000"}, true},
+      {"command/photo_timer", "delay=0", 0, {"66:00000000"}, true},
+      {"command/digital_zoom", "range_pcnt=100", 0, {"61:64000000"}, true},
+      {"command/button_set", "type=3&state=1", 0, {"88:0300000001000000"}, false},
+      {"command/liveview/exposure_mode",
+       "mode=0&x=9",
+       0,
+       {"51:00000000000000000000000000000000"},
+       true},
+      {"command/liveview/exposure_mode",
+       "mode=3&x=10&y=20&lens=1",
+       0,
+       {"51:030000000a0000001400000001000000"},
+       true},
+      // 2014-10-29 11:21:44, no zone given (32767), no daylight saving.
+      {"command/setup/date_time", "p=%0e%0a%1d%0b%15%2c", 0, {"6:de070a1d0b152cff7f00"}, true},
+      // 2023-04-05 10:20:30, zone -60 minutes, daylight saving.
+      {"command/setup/date_time_dst",
+       "p=%17%4%5%a%14%1e%ffc4%1",
+       0,
+       {"6:e70704050a141ec4ff01"},
+       true},
+      {"setting/91/66", "", 0, {"30:5b00000042000000"}, true},
+      {"setting/2/-5", "ignored", ZQ_ERR_NAK, {"30:02000000fbffffff:-101"}, true},
+      {"notifications", "a=1&b", 0, {"43:613d31266200"}, true},
+      {"notifications", "", 0, {"43:00"}, true},
+  };
+  for (const Case& c : cases) Run(c);
+}
+
+TEST_F(ZqCameraCommands, UnsupportedAndLaterCommands) {
+  for (const char* path : {"command/set_preset", "command/system/logs_clear",
+                           "command/system/logs_prepare", "command/system/logs_list"}) {
+    Run({path, "", ZQ_ERR, {}, false});
+  }
+  // Families that are not built yet answer "not supported" through the registry.
+  for (const char* path : {"command/wireless/ssid/scan", "command/storage/delete",
+                           "command/ble/scan", "execute", "analytics/get"}) {
+    Run({path, "p=1", ZQ_ERR_NOT_SUPPORTED, {}, false});
+  }
+  Run({"no/such/command", "", ZQ_ERR_NOT_SUPPORTED, {}, false});
+}
+
+TEST_F(ZqCameraCommands, ClientInfoSetsTheStatusValue) {
+  Run({"command/set_client_info", "", 0, {}, true});
+  EXPECT_EQ(zqctest::Status32(87), 374u);
+}
+
+TEST_F(ZqCameraCommands, SharedOperations) {
+  Journal();
+  EXPECT_EQ(send_setting(91, 66), 0);
+  EXPECT_EQ(send_digital_zoom(101), ZQ_ERR_INVALID_PARAM);
+  EXPECT_EQ(send_digital_zoom(0), 0);
+  EXPECT_EQ(Journal(), (std::vector<std::string>{"30:5b00000042000000", "61:00000000"}));
+}
+
+TEST_F(ZqCameraCommands, StatusReportsWhatTheCameraDid) {
+  char response[4096];
+  Run({"command/mode", "p=1", 0, {"4:01000000"}, true});
+  Run({"command/digital_zoom", "range_pcnt=35", 0, {"61:23000000"}, true});
+  Run({"setting/13/2", "", 0, {"30:0d00000002000000"}, true});
+  ASSERT_EQ(handle_settings_status(nullptr, response, sizeof response), 0);
+  EXPECT_EQ(Journal(), std::vector<std::string>{"34:"});
+  const auto doc = nlohmann::json::parse(response);
+  EXPECT_EQ(doc["status"]["43"], 1);
+  EXPECT_EQ(doc["status"]["75"], 35);
+  EXPECT_EQ(doc["settings"]["13"], 2);
+  EXPECT_EQ(doc["status"]["82"], 1);  // ready
+
+  // A buffer too small for the document.
+  EXPECT_EQ(handle_settings_status(nullptr, response, 64), ZQ_ERR);
+
+  // Shutting down: a small document of its own, which fits even there.
+  ASSERT_EQ(handle_shutdown(nullptr, response, sizeof response), 0);
+  ASSERT_EQ(handle_settings_status(nullptr, response, 64), 0);
+  EXPECT_STREQ(response, "{\n    \"state\":{\n        \"shutdown_pending\":true\n    }\n}\n");
+  EXPECT_EQ(handle_settings_status(nullptr, response, 16), 0);  // still a success
+}
+
+}  // namespace

@@ -1,0 +1,180 @@
+#include "zqcontrol/zqControl.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "zqCtrlD.h"
+#include "zqcommon/zqErrors.h"
+#include "zqcommon/zqPaths.h"
+#include "zqcontrol/zqControlTestSupport.h"
+#include "zqcontrol/zqControlUri.h"
+
+namespace {
+
+using zqctest::Journal;
+
+struct Answer {
+  int32_t result;
+  std::string status_line;
+  std::string body;
+};
+
+Answer Dispatch(const char* path, const char* params) {
+  std::string out;
+  Answer a;
+  a.result = zqcontrol_cgi_handler(path, params, out, nullptr);
+  a.status_line = out.substr(0, out.find("\r\n"));
+  const size_t end = out.find("\r\n\r\n");
+  a.body = end == std::string::npos ? "" : out.substr(end + 4);
+  if (end != std::string::npos && a.status_line.find(" 204 ") == std::string::npos) {
+    EXPECT_NE(out.find("Content-Length: " + std::to_string(a.body.size()) + "\r\n"),
+              std::string::npos)
+        << out;
+  }
+  return a;
+}
+
+class ZqControlDispatch : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(zqsim::ResetCamera()); }
+};
+
+TEST_F(ZqControlDispatch, ServiceStatusesBecomeHttpAnswers) {
+  struct Row {
+    int32_t service;
+    const char* status_line;
+    int32_t error_code;
+  };
+  const Row rows[] = {
+      {kZqStatusNoContent, "HTTP/1.1 204 No Content", 0},
+      {ZQ_ERR_NOT_SUPPORTED, "HTTP/1.1 400 Bad Request", ZQ_ERR_INVALID_PARAM},
+      {ZQ_ERR_ACCESS_DENIED, "HTTP/1.1 403 Forbidden", ZQ_ERR_ACCESS_DENIED},
+      {kZqStatusNotFound, "HTTP/1.1 404 Not Found", kZqStatusNotFound},
+      {ZQ_ERR_INCOMPLETE_CGI_PARAM, "HTTP/1.1 400 Bad Request", ZQ_ERR_INCOMPLETE_CGI_PARAM},
+      {ZQ_ERR_INVALID_PARAM, "HTTP/1.1 500 Internal Server Error", ZQ_ERR_INVALID_PARAM},
+      {ZQ_ERR, "HTTP/1.1 500 Internal Server Error", ZQ_ERR},
+      {ZQ_ERR_NAK, "HTTP/1.1 500 Internal Server Error", ZQ_ERR_NAK},
+      {ZQ_ERR_NAK_OFF, "HTTP/1.1 500 Internal Server Error", ZQ_ERR_NAK_OFF},
+      // The shutter handler never answers itself: the client still gets an answer.
+      {ZQ_ERR_RESPONSE_ALREADY_SENT, "HTTP/1.1 500 Internal Server Error",
+       ZQ_ERR_RESPONSE_ALREADY_SENT},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.service);
+    zqctest::Fail(3, r.service);
+    const Answer a = Dispatch("command/shutter", "p=1");
+    EXPECT_EQ(a.result, r.service);
+    EXPECT_EQ(a.status_line, r.status_line);
+    if (r.error_code == 0) {
+      EXPECT_EQ(a.body, "");
+    } else {
+      const auto doc = nlohmann::json::parse(a.body);
+      EXPECT_EQ(doc["error"], r.error_code);
+      EXPECT_EQ(doc["path"], "command/shutter");
+      EXPECT_EQ(doc["params"], "p=1");
+    }
+    EXPECT_EQ(Journal(), std::vector<std::string>{"3:01:" + std::to_string(r.service)});
+  }
+  zqctest::Fail(3, 0);
+  const Answer ok = Dispatch("command/shutter", "p=1");
+  EXPECT_EQ(ok.status_line, "HTTP/1.1 200 OK");
+  EXPECT_EQ(ok.body, "{}\n");
+}
+
+TEST_F(ZqControlDispatch, PathsOutsideTheRegistry) {
+  for (const char* path : {"/", "nope", "command", "command/shutter/", "getGeoCalX"}) {
+    const Answer a = Dispatch(path, "p=1");
+    EXPECT_EQ(a.result, ZQ_ERR_NOT_SUPPORTED) << path;
+    EXPECT_EQ(a.status_line, "HTTP/1.1 400 Bad Request") << path;
+    EXPECT_EQ(nlohmann::json::parse(a.body)["error"], ZQ_ERR_INVALID_PARAM);
+  }
+  Answer a = Dispatch("setting/91/66", "");
+  EXPECT_EQ(a.status_line, "HTTP/1.1 200 OK");
+  EXPECT_EQ(Journal(), std::vector<std::string>{"30:5b00000042000000"});
+  a = Dispatch("settingX", "");
+  EXPECT_EQ(a.status_line, "HTTP/1.1 500 Internal Server Error");
+  EXPECT_EQ(Journal(), std::vector<std::string>{});
+}
+
+TEST_F(ZqControlDispatch, BodiesComeFromTheResponseBuffer) {
+  const Answer status = Dispatch("status", "");
+  EXPECT_EQ(status.status_line, "HTTP/1.1 200 OK");
+  EXPECT_TRUE(nlohmann::json::parse(status.body).contains("settings"));
+  const Answer info = Dispatch("info", "");
+  EXPECT_EQ(nlohmann::json::parse(info.body)["info"]["model_number"], 58);
+  // The buffer is cleared between requests: a command without body answers "{}".
+  EXPECT_EQ(Dispatch("command/mode", "p=0").body, "{}\n");
+}
+
+// A handler and steps that record what ran.
+std::vector<std::string> g_ran;
+int32_t g_preResult = 0;
+
+TEST_F(ZqControlDispatch, RegistryTablesStepsAndDuplicates) {
+  const auto defaults = zqcontrol_default_handlers();
+  const auto custom = zqcontrol_custom_handlers();
+  ASSERT_EQ(defaults.size(), 68u);
+  ASSERT_EQ(custom.size(), 20u);
+  EXPECT_STREQ(defaults.front().path, "command/shutter");
+  EXPECT_STREQ(defaults[34].path, "status");
+  EXPECT_STREQ(defaults.back().path, "command/system/wired_usb");
+  EXPECT_STREQ(custom.front().path, "command/ble/pairing_available");
+  EXPECT_STREQ(custom.back().path, "command/system/suspend_resume_state");
+  std::set<std::string> paths;
+  for (const auto& r : defaults) EXPECT_TRUE(paths.insert(r.path).second) << r.path;
+  for (const auto& r : custom) EXPECT_TRUE(paths.insert(r.path).second) << r.path;
+  // Rows 2 to 11 of the custom table run inside the BLE link.
+  for (size_t i = 0; i < custom.size(); ++i) {
+    EXPECT_EQ(custom[i].record.pre != nullptr, i >= 1 && i <= 10) << custom[i].path;
+    EXPECT_EQ(custom[i].record.post != nullptr, i >= 1 && i <= 10) << custom[i].path;
+  }
+
+  ASSERT_EQ(zqcontrol_uri_interface_open(), 0);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(zqcontrol_uri_add_handler("status", {nullptr, nullptr, nullptr, false}), ZQ_ERR);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Handler already exists for key [status]\n");
+
+  const ZqcUriRecord probe = {[](const char* params, char* response, uint16_t) {
+                                g_ran.push_back(std::string("handler ") + params);
+                                strcpy(response, "{\"x\":1}");
+                                return int32_t{0};
+                              },
+                              [] {
+                                g_ran.push_back("pre");
+                                return g_preResult;
+                              },
+                              [] { g_ran.push_back("post"); }, false};
+  ASSERT_EQ(zqcontrol_uri_add_handler("test/probe", probe), 0);
+  const Answer a = Dispatch("test/probe", "q=1");
+  EXPECT_EQ(a.body, "{\"x\":1}");
+  EXPECT_EQ(g_ran, (std::vector<std::string>{"pre", "handler q=1", "post"}));
+  g_ran.clear();
+  g_preResult = ZQ_ERR_MQ_FAIL;
+  EXPECT_EQ(Dispatch("test/probe", "").result, ZQ_ERR_MQ_FAIL);
+  EXPECT_EQ(g_ran, (std::vector<std::string>{"pre", "post"}));  // the handler is skipped
+
+  // Emptied, the registry is filled again by the next request.
+  remove_all_handlers();
+  EXPECT_EQ(zqcontrol_uri_find("status"), nullptr);
+  zqcontrol_uri_interface_close();
+  EXPECT_EQ(Dispatch("status", "").status_line, "HTTP/1.1 200 OK");
+  EXPECT_EQ(Dispatch("test/probe", "").result, ZQ_ERR_NOT_SUPPORTED);
+  EXPECT_FALSE(is_zqcontrol_interface_open());  // every open was closed
+}
+
+TEST_F(ZqControlDispatch, EmptyPathIsTheSettingsDocument) {
+  zqtest::WriteFile(zq_path("/usr/local/tavro/etc/T11/settings.json"), "{\"modes\":[]}\n");
+  const Answer a = Dispatch("", "ignored=1");
+  EXPECT_EQ(a.result, 0);
+  EXPECT_EQ(a.status_line, "HTTP/1.1 200 OK");
+  EXPECT_EQ(nlohmann::json::parse(a.body)["info"]["model_name"], "TAVRO T11");
+  EXPECT_EQ(Journal(), std::vector<std::string>{});
+}
+
+}  // namespace

@@ -1,0 +1,34 @@
+// System commands of the control interface: the streaming program, log levels, analytics files,
+// the mobile-offload state, the beacon values and wake-up notifications.
+//
+// Command handlers in the form of the control registry (zqCameraCommands.h). Until this family
+// is built they answer ZQ_ERR_NOT_SUPPORTED, which the dispatcher reports as a bad request.
+#ifndef ZQ_ZQHTTPSERVER_SRC_ZQCONTROL_ZQSYSTEMCOMMANDS_H_
+#define ZQ_ZQHTTPSERVER_SRC_ZQCONTROL_ZQSYSTEMCOMMANDS_H_
+
+#include <cstdint>
+
+int32_t handle_command_debug_level_server(const char* params, char* response,
+                                          uint16_t response_size);
+int32_t handle_command_debug_level_client(const char* params, char* response,
+                                          uint16_t response_size);
+int32_t handle_command_mobile_offload_clear_new_media_flag(const char* params, char* response,
+                                                           uint16_t response_size);
+int32_t handle_command_mobile_offload_get_state(const char* params, char* response,
+                                                uint16_t response_size);
+int32_t handle_command_system_notify_event(const char* params, char* response,
+                                           uint16_t response_size);
+int32_t handle_command_system_get_beacon(const char* params, char* response,
+                                         uint16_t response_size);
+int32_t handle_command_system_set_beacon(const char* params, char* response,
+                                         uint16_t response_size);
+int32_t handle_command_system_enable_beacon(const char* params, char* response,
+                                            uint16_t response_size);
+int32_t handle_command_execute(const char* params, char* response, uint16_t response_size);
+int32_t handle_command_analytics(const char* params, char* response, uint16_t response_size);
+int32_t handle_command_analytics_clear(const char* params, char* response, uint16_t response_size);
+int32_t handle_command_offload_start(const char* params, char* response, uint16_t response_size);
+int32_t handle_command_offload_stop(const char* params, char* response, uint16_t response_size);
+int32_t handle_command_offload_pause(const char* params, char* response, uint16_t response_size);
+
+#endif  // ZQ_ZQHTTPSERVER_SRC_ZQCONTROL_ZQSYSTEMCOMMANDS_H_
