@@ -86,6 +86,8 @@ int32_t ControlExecute(uint32_t command, const void* param, uint32_t param_len, 
       case kCmdStatus:
         if (cam.shutdown_pending) return ZQ_ERR_NAK_OFF;
         if (response != nullptr) memset(response, 0, response_size);
+        // Byte 225 of the status record: the system is ready.
+        if (response != nullptr && response_size > 225) static_cast<uint8_t*>(response)[225] = 1;
         if (response_len != nullptr) *response_len = static_cast<uint16_t>(response_size);
         return ZQ_OK;
       case kCmdDigitalZoom:

@@ -1,9 +1,18 @@
 #include "zqsim/SimServe.h"
 
+#include <cstdio>
+#include <string>
+
+#include "zqsim/SimMediaDb.h"
+
 namespace zqsim {
 
-// No camera process is simulated yet: the daemon's message-queue peers join here.
-void ServeStart() {}
-void ServeStop() {}
+void ServeStart() {
+  std::string error;
+  if (!MediaDbStart(&error))
+    fprintf(stderr, "zqsim: media database not served: %s\n", error.c_str());
+}
+
+void ServeStop() { MediaDbStop(); }
 
 }  // namespace zqsim

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "zqsim/SimCard.h"
+#include "zqsim/SimMediaDb.h"
 #include "zqsim/SimServe.h"
 #include "zqsim/SimState.h"
 
@@ -32,6 +33,7 @@ int Usage() {
           "       zqsim control log | control clear | control fail COMMAND STATUS |"
           " control ok COMMAND\n"
           "       zqsim card make DIR\n"
+          "       zqsim mediadb slow MS | status N | truncate BYTES | silent | ok\n"
           "       zqsim serve\n"
           "       zqsim reset\n");
   return 2;
@@ -218,6 +220,10 @@ int main(int argc, char** argv) {
   if (a[0] == "card" && n == 3 && a[1] == "make") {
     std::string error;
     return zqsim::MakeCard(a[2], &error) ? 0 : Fail(error);
+  }
+  if (a[0] == "mediadb" && (n == 2 || n == 3)) {
+    std::string error;
+    return zqsim::MediaDbSetFault(a[1], n == 3 ? a[2] : "", &error) ? 0 : Fail(error);
   }
   if (a[0] == "serve" && n == 1) return Serve();
   if (a[0] == "reset" && n == 1) return Reset();
