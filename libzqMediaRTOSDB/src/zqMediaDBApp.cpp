@@ -174,9 +174,8 @@ int db_scan_next_reply(const uint8_t* reply, size_t length, uint32_t capacity,
   return *taken >= announced ? 1 : 0;
 }
 
-int scandirRTOSdb(const char* folder, DbScanEntry* out, uint32_t* count, DbNameFilter filter) {
-  const uint32_t capacity = *count;
-  *count = 0;
+int scandirRTOSdb(const char* folder, std::vector<DbScanEntry>* out, uint32_t capacity,
+                  DbNameFilter filter) {
   if (folder == nullptr || strlen(folder) != 8) return kDbScanBadFolder;
   IpcEndpoint ep;
   if (!ep.open()) return kDbScanOpenFailed;
@@ -189,10 +188,10 @@ int scandirRTOSdb(const char* folder, DbScanEntry* out, uint32_t* count, DbNameF
   int32_t n = zqdb_exchange(ep.get(), request, sizeof request, reply, 10, 0);
   if (n < 0) return n;
 
-  std::vector<DbScanEntry> entries;
+  const size_t before = out->size();
   uint32_t taken = 0, announced = 0, transfers = 0;
-  int result = db_scan_first_reply(reply, static_cast<size_t>(n), token, capacity, filter,
-                                   &entries, &taken, &announced, &transfers);
+  int result = db_scan_first_reply(reply, static_cast<size_t>(n), token, capacity, filter, out,
+                                   &taken, &announced, &transfers);
   if (result == 0 && transfers > 1 && taken < announced) {
     const long timeout_ms = zq_scaled_ms(1000L * kDbDefaultTimeoutSeconds);
     timeval tv = {timeout_ms / 1000, static_cast<suseconds_t>((timeout_ms % 1000) * 1000)};
@@ -200,16 +199,22 @@ int scandirRTOSdb(const char* folder, DbScanEntry* out, uint32_t* count, DbNameF
     for (uint32_t i = 1; i < transfers; ++i) {
       int32_t m = zqIpcReceive(ep.get(), reply);
       if (m < 0) break;
-      int step = db_scan_next_reply(reply, static_cast<size_t>(m), capacity, filter, &entries,
-                                    &taken, announced);
+      int step = db_scan_next_reply(reply, static_cast<size_t>(m), capacity, filter, out, &taken,
+                                    announced);
       if (step == kDbScanOverflow) result = kDbScanOverflow;
       if (step != 0) break;
     }
   }
-  if (result != 0 && result != kDbScanOverflow) return result;
+  if (result != 0) return result;
+  return static_cast<int>(out->size() - before);
+}
+
+int scandirRTOSdb(const char* folder, DbScanEntry* out, uint32_t* count, DbNameFilter filter) {
+  std::vector<DbScanEntry> entries;
+  int result = scandirRTOSdb(folder, &entries, *count, filter);
   std::copy(entries.begin(), entries.end(), out);
   *count = static_cast<uint32_t>(entries.size());
-  return result == kDbScanOverflow ? result : static_cast<int>(entries.size());
+  return result;
 }
 
 int db_status_to_http(int32_t status) {

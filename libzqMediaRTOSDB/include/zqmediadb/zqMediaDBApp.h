@@ -123,6 +123,9 @@ enum : int {
 // entries that fit are kept). Returns the count, or a negative result above (-1 and other
 // negative values also for a failed exchange).
 int scandirRTOSdb(const char* folder, DbScanEntry* out, uint32_t* count, DbNameFilter filter);
+// The same, appending to `out` at most `capacity` entries.
+int scandirRTOSdb(const char* folder, std::vector<DbScanEntry>* out, uint32_t capacity,
+                  DbNameFilter filter);
 
 // The part of scandirRTOSdb that reads the first reply: appends the accepted entries of
 // `reply` to `out` (at most `capacity` in all) and tells how many entries were taken before

@@ -6,6 +6,8 @@
 
 #include "server/zqMatch.h"
 #include "server/zqResponse.h"
+#include "zqmedialist/zqMediaList.h"
+#include "zqmediaop/zqMediaOp.h"
 #include "zqturbo/zqTurbo.h"
 #include "zqversion/zqVersion.h"
 
@@ -22,9 +24,9 @@ constexpr ZqRoute kRoutes[] = {
     {"/zq/zqModkit", zqNotImplementedHandler, kGeneral},
     {"/zq/zqCamera", zqNotImplementedHandler, kGeneral},
     {"/zq/zqControl", zqNotImplementedHandler, kGeneral},
-    {"/zq/zqMediaOp", zqNotImplementedHandler, kGeneral},
-    {"/zq/zqMediaList", zqNotImplementedHandler, kGeneral},
-    {"/zq/zqMediaListEx", zqNotImplementedHandler, kGeneral},
+    {"/zq/zqMediaOp", zqMediaOpHandler, kGeneral},
+    {"/zq/zqMediaList", zqMediaListHandler, kGeneral},
+    {"/zq/zqMediaListEx", zqMediaListExHandler, kGeneral},
     {"/zq/zqMediaMetadata", zqNotImplementedHandler, kGeneral},
     {"/zq/zqUpdate", zqNotImplementedHandler, kUpdate},
     {"/zq/zqSoftUpdate", zqNotImplementedHandler, kUpdate},
