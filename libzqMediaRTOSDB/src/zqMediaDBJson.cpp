@@ -357,6 +357,11 @@ DbMetadataAnswer zqdb_metadata(const char* query) {
   return {500, ""};
 }
 
+int zqdb_metadata_check_query(const char* query) {
+  Request r;
+  return ParseRequest(query != nullptr ? query : "", &r).status;
+}
+
 void generateMetadata(mg_connection* conn, const char* query) {
   DbMetadataAnswer a = zqdb_metadata(query);
   if (a.status != 200) {

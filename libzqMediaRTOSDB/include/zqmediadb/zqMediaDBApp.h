@@ -235,6 +235,8 @@ struct DbMetadataAnswer {
   std::string body;
 };
 DbMetadataAnswer zqdb_metadata(const char* query);
+// Only the query check of zqdb_metadata: 200 when the query is well-formed, else its status.
+int zqdb_metadata_check_query(const char* query);
 
 // Writes the answer of zqdb_metadata(query) to the connection: "HTTP/1.1 %d \r\n", JSON type,
 // Content-Length (0 and no body unless 200), the object and CR LF.

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "SimCardForms.h"
 #include "zqcommon/zqPaths.h"
 
 namespace zqsim {
@@ -107,7 +108,7 @@ bool MakeCard(const std::string& dir, std::string* error) {
     if (!MakeClip(folder, c, error)) return false;
   }
   return MakePhoto(folder, "TAVR0003.JPG", "testsrc", error) &&
-         MakePhoto(folder, "TAVR0004.JPG", "mandelbrot", error);
+         MakePhoto(folder, "TAVR0004.JPG", "mandelbrot", error) && MakeMediaForms(dir, error);
 }
 
 }  // namespace zqsim

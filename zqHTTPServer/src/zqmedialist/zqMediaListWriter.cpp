@@ -253,7 +253,9 @@ struct FolderRun {
 }  // namespace
 
 int chapterOfName(const char* name) {
-  if (!(ExtIs(name, "MP4") || ExtIs(name, "MRV") || ExtIs(name, "360") || ExtIs(name, "LRV")))
+  // An audio track ("WAV") belongs to the chapter of its clip like the other companions.
+  if (!(ExtIs(name, "MP4") || ExtIs(name, "MRV") || ExtIs(name, "360") || ExtIs(name, "LRV") ||
+        ExtIs(name, "WAV")))
     return -1;
   if (!PrefixAny(name, {"ZQ", "QB", "QF", "QS", "QH", "QX", "QL", "QM"})) return -1;
   if (!Digit(name[2]) || !Digit(name[3])) return -1;
