@@ -55,7 +55,8 @@ int getCardIDStrFromCard(std::string* id, int storage) {
   const std::string tmp = path + ".tmp";
   {
     UniqueFd fd(open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666));
-    if (!fd.valid() || write(fd.get(), fresh.data(), fresh.size()) != static_cast<ssize_t>(fresh.size())) {
+    if (!fd.valid() ||
+        write(fd.get(), fresh.data(), fresh.size()) != static_cast<ssize_t>(fresh.size())) {
       ZQ_LOG(ZQ_LOG_ERROR, "cannot write the card identifier %s\n", path.c_str());
       unlink(tmp.c_str());
       return -1;

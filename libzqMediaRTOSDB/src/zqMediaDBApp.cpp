@@ -100,15 +100,14 @@ bool db_parse_response_header(const uint8_t* bytes, size_t length, db_response_h
   return true;
 }
 
-void db_put_request_header(uint8_t* out, uint32_t command, uint32_t request_count,
-                           uint32_t token) {
+void db_put_request_header(uint8_t* out, uint32_t command, uint32_t request_count, uint32_t token) {
   db_put_u32(out, command);
   db_put_u32(out + 4, request_count);
   db_put_u32(out + 8, token);
 }
 
-int32_t zqdb_exchange(zqIpcHandle* handle, const uint8_t* request, uint32_t length,
-                      uint8_t* reply, int retries, int timeout_seconds) {
+int32_t zqdb_exchange(zqIpcHandle* handle, const uint8_t* request, uint32_t length, uint8_t* reply,
+                      int retries, int timeout_seconds) {
   const long timeout_ms =
       zq_scaled_ms(1000L * (timeout_seconds > 0 ? timeout_seconds : kDbDefaultTimeoutSeconds));
   for (int attempt = 0; attempt <= retries; ++attempt) {
@@ -160,9 +159,8 @@ int db_scan_first_reply(const uint8_t* reply, size_t length, uint32_t token, uin
   return result;
 }
 
-int db_scan_next_reply(const uint8_t* reply, size_t length, uint32_t capacity,
-                       DbNameFilter filter, std::vector<DbScanEntry>* out, uint32_t* taken,
-                       uint32_t announced) {
+int db_scan_next_reply(const uint8_t* reply, size_t length, uint32_t capacity, DbNameFilter filter,
+                       std::vector<DbScanEntry>* out, uint32_t* taken, uint32_t announced) {
   if (length < kDbScanEntrySize) return 1;
   uint32_t n = static_cast<uint32_t>(length / kDbScanEntrySize);
   n = std::min(n, announced - *taken);
@@ -241,7 +239,8 @@ int db_check_single_reply(uint32_t command, uint32_t token, uint32_t request_cou
   const size_t len = static_cast<size_t>(r->length);
   if (h.token != token) ZQ_LOG(ZQ_LOG_WARN, "Tokens don't match %u %u", h.token, token);
   if (h.count_returned > request_count) {
-    ZQ_LOG(ZQ_LOG_WARN, "command %u requested %u, response returned %u, setting response returned to %u\n",
+    ZQ_LOG(ZQ_LOG_WARN,
+           "command %u requested %u, response returned %u, setting response returned to %u\n",
            command, request_count, h.count_returned, request_count);
   }
   if (h.status != 0) {
@@ -305,12 +304,13 @@ int db_single_file_query(uint32_t command, const char* dir, const char* file, Db
   PutText(request + 20, file, 12);
   if (extra != nullptr) memcpy(request + kDbSingleFileRequestSize, extra, extra_len);
   reply->content = reply->video = reply->extra = nullptr;
-  reply->length = zqdb_exchange(ep.get(), request,
-                                static_cast<uint32_t>(kDbSingleFileRequestSize + extra_len),
-                                reply->bytes, 10, 0);
+  reply->length =
+      zqdb_exchange(ep.get(), request, static_cast<uint32_t>(kDbSingleFileRequestSize + extra_len),
+                    reply->bytes, 10, 0);
   if (command == DB_CMD_SET_UPLOAD_STATUS) {
     db_response_header h;
-    if (!db_parse_response_header(reply->bytes, reply->length < 0 ? 0 : static_cast<size_t>(reply->length), &h)) {
+    if (!db_parse_response_header(reply->bytes,
+                                  reply->length < 0 ? 0 : static_cast<size_t>(reply->length), &h)) {
       ZQ_LOG(ZQ_LOG_ERROR, "Invalid response size (%d), discarding\n", reply->length);
       return 500;
     }
@@ -418,14 +418,15 @@ int processQueryResponse(const uint8_t* reply, size_t length, uint32_t token, ui
   for (uint32_t i = 0; i < n; ++i) {
     const uint8_t* e = reply + kListHeader + i * kEntry;
     const char* text = reinterpret_cast<const char*>(e);
-    out->push_back({std::string(text, strnlen(text, 8)), std::string(text + 8, strnlen(text + 8, 12)),
-                    db_get_u32(e + 20), db_get_u64(e + 24), db_get_u32(e + 32), db_get_u32(e + 36)});
+    out->push_back({std::string(text, strnlen(text, 8)),
+                    std::string(text + 8, strnlen(text + 8, 12)), db_get_u32(e + 20),
+                    db_get_u64(e + 24), db_get_u32(e + 32), db_get_u32(e + 36)});
   }
   return 200;
 }
 
-int dbGetPagedList(uint32_t start, uint32_t count, uint32_t list_options,
-                   uint32_t query_options, uint32_t* total, std::vector<DbListEntry>* out) {
+int dbGetPagedList(uint32_t start, uint32_t count, uint32_t list_options, uint32_t query_options,
+                   uint32_t* total, std::vector<DbListEntry>* out) {
   IpcEndpoint ep;
   if (!ep.open()) return 500;
   uint8_t reply[kZqIpcMaxMessage];

@@ -1,18 +1,17 @@
 #include "zqmediadb/zqMediaDBApp.h"
 
+#include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "zqcommon/zqPaths.h"
 #include "zqcommon/zqUniqueFd.h"
@@ -130,14 +129,17 @@ TEST(MediaDbFraming, FolderListingRepliesAreCheckedInOrder) {
       {"no entries", ReplyHeader(12, 0, 1, 2, 1) + std::string(27, 'x'), 10, kDbScanNoEntries, {}},
       {"wrong token accepted", ReplyHeader(12, 0, 1, 2, 999) + two, 10, 0, {"ZQ010001.MP4"}},
       {"clipped to announced", ReplyHeader(12, 0, 1, 1, 1) + two + two, 10, 0, {"ZQ010001.MP4"}},
-      {"over capacity keeps what fits", ReplyHeader(12, 0, 1, 4, 1) + two + two, 2, kDbScanOverflow,
+      {"over capacity keeps what fits",
+       ReplyHeader(12, 0, 1, 4, 1) + two + two,
+       2,
+       kDbScanOverflow,
        {"ZQ010001.MP4"}},
   };
   for (const Case& c : cases) {
     std::vector<DbScanEntry> out;
     uint32_t taken = 0, announced = 0, transfers = 0;
-    int r = db_scan_first_reply(reinterpret_cast<const uint8_t*>(c.reply.data()), c.reply.size(),
-                                1, c.capacity, AcceptMp4, &out, &taken, &announced, &transfers);
+    int r = db_scan_first_reply(reinterpret_cast<const uint8_t*>(c.reply.data()), c.reply.size(), 1,
+                                c.capacity, AcceptMp4, &out, &taken, &announced, &transfers);
     EXPECT_EQ(r, c.result) << c.what;
     std::vector<std::string> names;
     for (const DbScanEntry& e : out) names.push_back(e.name);
@@ -183,14 +185,19 @@ TEST(MediaDbReplies, StatusAndSizeChecksMapToHttp) {
       {"status 3", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 3, 0, 1, 7), 404},
       {"status 4", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 4, 0, 1, 7), 404},
       {"status 7", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 7, 0, 1, 7), 500},
-      {"unknown file", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 0, 1, 1, 7) + ContentRecord(0xFFFFFFFF, 0, 0, 0), 404},
-      {"record cut", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 0, 1, 1, 7) + ContentRecord(4, 0, 0, 0).substr(0, 40), 500},
+      {"unknown file", DB_CMD_GET_CONTENT_INFO,
+       ReplyHeader(2, 0, 1, 1, 7) + ContentRecord(0xFFFFFFFF, 0, 0, 0), 404},
+      {"record cut", DB_CMD_GET_CONTENT_INFO,
+       ReplyHeader(2, 0, 1, 1, 7) + ContentRecord(4, 0, 0, 0).substr(0, 40), 500},
       {"video ok", DB_CMD_GET_VIDEO_SPECIFIC_INFO, ReplyHeader(4, 0, 1, 1, 7) + video, 200},
       {"video tags cut", DB_CMD_GET_VIDEO_SPECIFIC_INFO,
        ReplyHeader(4, 0, 1, 1, 7) + video.substr(0, video.size() - 4), 500},
       {"video huge tag count", DB_CMD_GET_VIDEO_SPECIFIC_INFO,
-       ReplyHeader(4, 0, 1, 1, 7) + ContentRecord(0, 0, 0, 0) + VideoInfo(1, 1, 0).substr(0, 16) + "\xff\xff\xff\xff" + std::string(4, '\0'), 500},
-      {"more info short", DB_CMD_GET_MORE_INFO, ReplyHeader(8, 0, 1, 1, 7) + std::string(27, '\0'), 500},
+       ReplyHeader(4, 0, 1, 1, 7) + ContentRecord(0, 0, 0, 0) + VideoInfo(1, 1, 0).substr(0, 16) +
+           "\xff\xff\xff\xff" + std::string(4, '\0'),
+       500},
+      {"more info short", DB_CMD_GET_MORE_INFO, ReplyHeader(8, 0, 1, 1, 7) + std::string(27, '\0'),
+       500},
       {"more info", DB_CMD_GET_MORE_INFO, ReplyHeader(8, 0, 1, 1, 7) + std::string(28, '\0'), 200},
   };
   for (const Case& c : cases) {
@@ -211,14 +218,17 @@ TEST(MediaDbJson, ContentRecordKeysInTheirOrderWithOneSeparator) {
   // Flags: eis, audio bits (pta), stereo and wind (wind wins), raw, hdr.
   const uint32_t flags = (1u << 1) | (1u << 3) | (1u << 5) | (1u << 6) | (1u << 9) | (1u << 12);
   const std::string c = ContentRecord(13, flags, (1u << 17) | (1u << 18) | 5, 4);
-  EXPECT_EQ(Format(c, 0x1 | 0x2 | 0x4 | 0x8 | 0x100 | 0x200 | 0x8000 | (uint64_t{1} << 34)),
-            "\"n\":\"TAVR0001.MP4\",\"mod\":\"1700000100\",\"cre\":\"1700000000\","
-            "\"s\":\"123456789\",\"mahs\":\"69\",\"hc\":\"4\",\"us\":\"5\",\"mos\":[\"pc\",\"other\"]");
-  EXPECT_EQ(Format(c, 0x10000 | (uint64_t{1} << 28) | 0x20000 | 0x40000 | 0x80000 | (uint64_t{1} << 20) |
-                          (uint64_t{1} << 29) | (uint64_t{1} << 30) | (uint64_t{1} << 32) | (uint64_t{1} << 33)),
+  EXPECT_EQ(
+      Format(c, 0x1 | 0x2 | 0x4 | 0x8 | 0x100 | 0x200 | 0x8000 | (uint64_t{1} << 34)),
+      "\"n\":\"TAVR0001.MP4\",\"mod\":\"1700000100\",\"cre\":\"1700000000\","
+      "\"s\":\"123456789\",\"mahs\":\"69\",\"hc\":\"4\",\"us\":\"5\",\"mos\":[\"pc\",\"other\"]");
+  EXPECT_EQ(Format(c, 0x10000 | (uint64_t{1} << 28) | 0x20000 | 0x40000 | 0x80000 |
+                          (uint64_t{1} << 20) | (uint64_t{1} << 29) | (uint64_t{1} << 30) |
+                          (uint64_t{1} << 32) | (uint64_t{1} << 33)),
             "\"eis\":\"1\",\"hdr\":\"1\",\"wdr\":\"0\",\"pta\":\"1\",\"ao\":\"wind\",\"raw\":\"1\","
             "\"ct\":\"3\",\"rot\":\"90\",\"fov\":\"122\",\"lc\":\"2\",\"prjn\":\"1\"");
-  EXPECT_EQ(Format(ContentRecord(4, 0, 0, 0), (uint64_t{1} << 34) | 0x80000), "\"mos\":[],\"ao\":\"off\"");
+  EXPECT_EQ(Format(ContentRecord(4, 0, 0, 0), (uint64_t{1} << 34) | 0x80000),
+            "\"mos\":[],\"ao\":\"off\"");
 }
 
 TEST(MediaDbJson, VideoInfoListsAtMost99Tags) {
@@ -229,7 +239,8 @@ TEST(MediaDbJson, VideoInfoListsAtMost99Tags) {
                        0x10 | 0x20 | 0x200 | 0x400 | (uint64_t{1} << 23));
   std::string tags;
   for (int i = 1; i <= 99; ++i) tags += (i > 1 ? "," : "") + std::to_string(1000 * i);
-  EXPECT_EQ(e.text(), "\"ls\":\"-1\",\"cl\":\"7\",\"hc\":\"150\",\"hi\":[" + tags + "],\"dur\":\"1\"");
+  EXPECT_EQ(e.text(),
+            "\"ls\":\"-1\",\"cl\":\"7\",\"hc\":\"150\",\"hi\":[" + tags + "],\"dur\":\"1\"");
   EXPECT_FALSE(e.failed());
 }
 
@@ -332,7 +343,8 @@ TEST(MediaDbPeer, FolderListingOverSeveralMessages) {
   FakePeer peer;
   std::thread t = peer.Serve([](const std::string& req) {
     std::string first = ReplyHeader(12, 0, 2, 3, TokenOf(req)) + ScanEntry("ZQ010001.MP4", 9, 90);
-    return std::vector<std::string>{first, ScanEntry("ZQ010002.MP4", 8, 80) + ScanEntry("ZQ010002.LRV", 7, 70)};
+    return std::vector<std::string>{
+        first, ScanEntry("ZQ010002.MP4", 8, 80) + ScanEntry("ZQ010002.LRV", 7, 70)};
   });
   std::vector<DbScanEntry> out;
   EXPECT_EQ(scandirRTOSdb("100TAVRO", &out, 100, AcceptMp4), 2);
@@ -354,7 +366,7 @@ TEST(MediaDbPeer, SilentPeerIsRetriedThenGivenUp) {
   std::thread t = peer.Serve([](const std::string&) { return std::vector<std::string>{}; });
   std::vector<DbScanEntry> out;
   EXPECT_EQ(scandirRTOSdb("100TAVRO", &out, 100, nullptr), -1);
-  t.join();  // the endpoint is closed, so the peer's receive ends
+  t.join();                               // the endpoint is closed, so the peer's receive ends
   EXPECT_EQ(peer.requests_.size(), 11u);  // one send per attempt: ten retries
 }
 

@@ -35,20 +35,22 @@ bool DbJsonEntry::Add(const char* sep, const char* format, ...) {
 }
 
 // Every key goes through here so that the separator becomes "," after it, written or not.
-#define DB_KEY(e, sep, ...)     \
-  do {                          \
+#define DB_KEY(e, sep, ...)        \
+  do {                             \
     (e)->Add(*(sep), __VA_ARGS__); \
-    *(sep) = ",";               \
+    *(sep) = ",";                  \
   } while (0)
 
 void db_format_content_record(DbJsonEntry* e, const char** sep, const uint8_t* c, uint64_t mask,
                               const char* name) {
   const uint32_t flags = db_get_u32(c + 36);
   const uint32_t upload = db_get_u32(c + 40);
-  if (mask & 0x1) DB_KEY(e, sep, "\"n\":\"%s\"", zq_json_escape(std::string(name, strnlen(name, 12))).c_str());
+  if (mask & 0x1)
+    DB_KEY(e, sep, "\"n\":\"%s\"", zq_json_escape(std::string(name, strnlen(name, 12))).c_str());
   if (mask & 0x2) DB_KEY(e, sep, "\"mod\":\"%u\"", db_get_u32(c + 28));
   if (mask & 0x4) DB_KEY(e, sep, "\"cre\":\"%u\"", db_get_u32(c + 24));
-  if (mask & 0x8) DB_KEY(e, sep, "\"s\":\"%llu\"", static_cast<unsigned long long>(db_get_u64(c + 44)));
+  if (mask & 0x8)
+    DB_KEY(e, sep, "\"s\":\"%llu\"", static_cast<unsigned long long>(db_get_u64(c + 44)));
   if (mask & 0x100) DB_KEY(e, sep, "\"mahs\":\"%u\"", c[52] & 0x7Fu);
   if (mask & 0x200) DB_KEY(e, sep, "\"hc\":\"%u\"", db_get_u32(c + 32));
   if (mask & 0x8000) DB_KEY(e, sep, "\"us\":\"%u\"", upload & 0xFFFFu);
@@ -67,14 +69,18 @@ void db_format_content_record(DbJsonEntry* e, const char** sep, const uint8_t* c
   if (mask & 0x20000) DB_KEY(e, sep, "\"wdr\":\"%u\"", (flags >> 8) & 1u);
   if (mask & 0x40000) DB_KEY(e, sep, "\"pta\":\"%u\"", (flags & 0x1Cu) != 0 ? 1u : 0u);
   if (mask & 0x80000) {
-    const char* ao = (flags & 0x80u) ? "auto" : (flags & 0x40u) ? "wind" : (flags & 0x20u) ? "stereo" : "off";
+    const char* ao = (flags & 0x80u)   ? "auto"
+                     : (flags & 0x40u) ? "wind"
+                     : (flags & 0x20u) ? "stereo"
+                                       : "off";
     DB_KEY(e, sep, "\"ao\":\"%s\"", ao);
   }
   if (mask & Bit(20)) DB_KEY(e, sep, "\"raw\":\"%u\"", (flags >> 9) & 1u);
   if (mask & Bit(21)) DB_KEY(e, sep, "\"tr\":\"%u\"", (flags >> 10) & 1u);
   if (mask & Bit(22)) DB_KEY(e, sep, "\"mp\":\"%u\"", (flags >> 11) & 1u);
   if (mask & Bit(29)) DB_KEY(e, sep, "\"ct\":\"%u\"", mapDbContentTypeToApp(db_get_u32(c)));
-  if (mask & Bit(30)) DB_KEY(e, sep, "\"rot\":\"%u\",\"fov\":\"%u\"", db_get_u32(c + 60), db_get_u32(c + 64));
+  if (mask & Bit(30))
+    DB_KEY(e, sep, "\"rot\":\"%u\",\"fov\":\"%u\"", db_get_u32(c + 60), db_get_u32(c + 64));
   if (mask & Bit(32)) DB_KEY(e, sep, "\"lc\":\"%u\"", db_get_u32(c + 68));
   if (mask & Bit(33)) DB_KEY(e, sep, "\"prjn\":\"%u\"", db_get_u32(c + 72));
 }
@@ -94,7 +100,8 @@ bool AllZero(const uint8_t* p, size_t n) {
 
 void db_format_umid(DbJsonEntry* e, const char** sep, const uint8_t* ids, uint64_t mask) {
   if (mask & 0x1000) DB_KEY(e, sep, "\"umid\":\"%s\"", Hex16(ids).c_str());
-  if ((mask & 0x2000) && !AllZero(ids + 16, 16)) DB_KEY(e, sep, "\"pumid\":\"%s\"", Hex16(ids + 16).c_str());
+  if ((mask & 0x2000) && !AllZero(ids + 16, 16))
+    DB_KEY(e, sep, "\"pumid\":\"%s\"", Hex16(ids + 16).c_str());
 }
 
 namespace {
@@ -170,8 +177,8 @@ struct Request {
   std::string dir;
   std::string file;
   bool change = false;
-  uint32_t upload = 0;          // upload status to set
-  uint32_t offload_mark = 0;    // offload bit to set or clear
+  uint32_t upload = 0;        // upload status to set
+  uint32_t offload_mark = 0;  // offload bit to set or clear
   bool offload_set = true;
 };
 
@@ -185,13 +192,20 @@ DbMetadataAnswer ParseRequest(const char* query, Request* r) {
   std::string t, p;
   int got = QueryValue(query, "t", &t);
   if (got == 0 || got == -1 || got == -2 || got == -3) return Fail(400, "invalid field 't'%s\n");
-  if (t == "videoinfo") r->action = Action::kVideoInfo;
-  else if (t == "dur") r->action = Action::kDur;
-  else if (t == "v4info") r->action = Action::kV4;
-  else if (t == "v5info") r->action = Action::kV5;
-  else if (t == "upload") r->action = Action::kUpload;
-  else if (t == "offload") r->action = Action::kOffload;
-  else return Fail(501, "%s not implemented\n", "t=" + t);
+  if (t == "videoinfo")
+    r->action = Action::kVideoInfo;
+  else if (t == "dur")
+    r->action = Action::kDur;
+  else if (t == "v4info")
+    r->action = Action::kV4;
+  else if (t == "v5info")
+    r->action = Action::kV5;
+  else if (t == "upload")
+    r->action = Action::kUpload;
+  else if (t == "offload")
+    r->action = Action::kOffload;
+  else
+    return Fail(501, "%s not implemented\n", "t=" + t);
 
   got = QueryValue(query, "p", &p);
   if (got != 1) return Fail(400, "Required field '%s' missing\n", "p");
@@ -200,7 +214,8 @@ DbMetadataAnswer ParseRequest(const char* query, Request* r) {
     return Fail(400, "invalid path: '%s'\n", p);
   r->dir = p.substr(0, slash);
   r->file = p.substr(slash + 1);
-  if (r->dir.size() > 8 || r->dir.find('\0') != std::string::npos || r->dir == "." || r->dir == "..")
+  if (r->dir.size() > 8 || r->dir.find('\0') != std::string::npos || r->dir == "." ||
+      r->dir == "..")
     return Fail(400, "invalid directory name: dir:'%s'\n", r->dir);
   if (r->file.size() > 12 || r->file.find_first_of(std::string("/\0", 2)) != std::string::npos ||
       r->file.find("..") != std::string::npos)
@@ -226,9 +241,12 @@ DbMetadataAnswer ParseRequest(const char* query, Request* r) {
       } else {
         std::string value;
         int vgot = QueryValue(query, "value", &value);
-        if (status == "app") r->offload_mark = 1;
-        else if (status == "pc") r->offload_mark = 2;
-        else if (status == "other") r->offload_mark = 4;
+        if (status == "app")
+          r->offload_mark = 1;
+        else if (status == "pc")
+          r->offload_mark = 2;
+        else if (status == "other")
+          r->offload_mark = 4;
         if (r->offload_mark == 0 || vgot != 1 || (value != "true" && value != "false"))
           return Fail(400, "%s is an invalid offload set request\n", "status=" + status);
         r->offload_set = value == "true";
@@ -244,8 +262,10 @@ uint64_t InfoMask(Action a, uint32_t type) {
   const bool video4 = type <= 3 || type == 13 || type == 14;
   const bool video5 = IsVideoForInfo(type);
   uint64_t m;
-  if (a == Action::kV4) m = video4 ? 0x40fedb63fULL : 0x40133b20fULL;
-  else m = video5 ? 0x7efedb7ffULL : 0x7f173b22fULL;
+  if (a == Action::kV4)
+    m = video4 ? 0x40fedb63fULL : 0x40133b20fULL;
+  else
+    m = video5 ? 0x7efedb7ffULL : 0x7f173b22fULL;
   return m & kSelection;
 }
 
@@ -319,9 +339,12 @@ DbMetadataAnswer Upload(const Request& r) {
              value, upload ? "true" : "false");
       return {400, ""};
     }
-    if (upload) word = (word & 0xFFFF0000u) | value;
-    else if (r.offload_set) word |= value << 16;
-    else word &= ~(value << 16);
+    if (upload)
+      word = (word & 0xFFFF0000u) | value;
+    else if (r.offload_set)
+      word |= value << 16;
+    else
+      word &= ~(value << 16);
     http = dbSetUploadStatusRawBits(r.dir.c_str(), r.file.c_str(), word);
     if (http != 200) return {http, ""};
     http = dbGetContentInfo(r.dir.c_str(), r.file.c_str(), &c);

@@ -95,8 +95,8 @@ void db_put_request_header(uint8_t* out, uint32_t command, uint32_t request_coun
 // `retries` + 1 attempts, 100 ms apart, and a receive time-out of `timeout_seconds` (30 when 0;
 // both scaled by ZQ_TIME_SCALE in host runs). Returns the reply length, or -1 when every attempt
 // failed.
-int32_t zqdb_exchange(zqIpcHandle* handle, const uint8_t* request, uint32_t length,
-                      uint8_t* reply, int retries, int timeout_seconds);
+int32_t zqdb_exchange(zqIpcHandle* handle, const uint8_t* request, uint32_t length, uint8_t* reply,
+                      int retries, int timeout_seconds);
 
 // One folder entry as the listing delivers it.
 struct DbScanEntry {
@@ -136,9 +136,8 @@ int db_scan_first_reply(const uint8_t* reply, size_t length, uint32_t token, uin
                         uint32_t* announced, uint32_t* transfers);
 // A later message of the listing: bare entries. Returns 0 to go on, 1 when the listing is
 // complete or the message is too short, -10 when the capacity ran out.
-int db_scan_next_reply(const uint8_t* reply, size_t length, uint32_t capacity,
-                       DbNameFilter filter, std::vector<DbScanEntry>* out, uint32_t* taken,
-                       uint32_t announced);
+int db_scan_next_reply(const uint8_t* reply, size_t length, uint32_t capacity, DbNameFilter filter,
+                       std::vector<DbScanEntry>* out, uint32_t* taken, uint32_t announced);
 
 // HTTP status for a service status: 0 200, 1 and 2 503, 3 and 4 404, anything else 500.
 int db_status_to_http(int32_t status);
@@ -193,8 +192,8 @@ struct DbListEntry {
 int processQueryResponse(const uint8_t* reply, size_t length, uint32_t token, uint32_t asked,
                          uint32_t* total, std::vector<DbListEntry>* out);
 // One page of the media list from `start`, at most `count` entries. HTTP status.
-int dbGetPagedList(uint32_t start, uint32_t count, uint32_t list_options,
-                   uint32_t query_options, uint32_t* total, std::vector<DbListEntry>* out);
+int dbGetPagedList(uint32_t start, uint32_t count, uint32_t list_options, uint32_t query_options,
+                   uint32_t* total, std::vector<DbListEntry>* out);
 
 // The JSON text of one database record: at most kDbJsonEntrySize bytes. A key that would pass
 // the limit is refused (logged), the text stays as it was and the result becomes 500.

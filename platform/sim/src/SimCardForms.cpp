@@ -47,7 +47,8 @@ class Maker {
   bool Copy(const std::string& rel, const std::string& bytes) {
     const std::string p = dir_ + "/" + rel;
     UniqueFd fd(open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (!fd.valid() || write(fd.get(), bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
+    if (!fd.valid() ||
+        write(fd.get(), bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
       return Failed(p);
     return Stamp(p);
   }
@@ -140,20 +141,59 @@ std::string ExifSegment(const char* capture_time) {
 
 // One short clip with its capture time in the movie header, and one photo with its capture
 // time in EXIF: the real media that the forms copy.
-bool MakeSources(const std::string& tmp, std::string* clip, std::string* photo, std::string* error) {
+bool MakeSources(const std::string& tmp, std::string* clip, std::string* photo,
+                 std::string* error) {
   const std::string clip_path = tmp + "/clip.mp4";
   const std::string photo_path = tmp + "/photo.jpg";
-  if (!Run({"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
-            "testsrc2=size=320x180:rate=30:duration=1", "-f", "lavfi", "-i",
-            "sine=frequency=500:sample_rate=48000:duration=1", "-c:v", "libx264", "-preset",
-            "ultrafast", "-g", "15", "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "64k",
-            "-movflags", "+faststart", "-fflags", "+bitexact", "-flags:v", "+bitexact",
-            "-flags:a", "+bitexact", "-map_metadata", "-1", "-metadata",
-            std::string("creation_time=") + kClipCaptureTime, "-f", "mp4", clip_path},
+  if (!Run({"ffmpeg",
+            "-nostdin",
+            "-v",
+            "error",
+            "-y",
+            "-f",
+            "lavfi",
+            "-i",
+            "testsrc2=size=320x180:rate=30:duration=1",
+            "-f",
+            "lavfi",
+            "-i",
+            "sine=frequency=500:sample_rate=48000:duration=1",
+            "-c:v",
+            "libx264",
+            "-preset",
+            "ultrafast",
+            "-g",
+            "15",
+            "-pix_fmt",
+            "yuv420p",
+            "-c:a",
+            "aac",
+            "-b:a",
+            "64k",
+            "-movflags",
+            "+faststart",
+            "-fflags",
+            "+bitexact",
+            "-flags:v",
+            "+bitexact",
+            "-flags:a",
+            "+bitexact",
+            "-map_metadata",
+            "-1",
+            "-metadata",
+            std::string("creation_time=") + kClipCaptureTime,
+            "-f",
+            "mp4",
+            clip_path},
            error) ||
-      !Run({"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
-            "testsrc=size=640x480:rate=1", "-frames:v", "1", "-q:v", "4", "-fflags", "+bitexact",
-            "-flags:v", "+bitexact", "-map_metadata", "-1", "-f", "mjpeg", photo_path},
+      !Run({"ffmpeg",    "-nostdin",  "-v",
+            "error",     "-y",        "-f",
+            "lavfi",     "-i",        "testsrc=size=640x480:rate=1",
+            "-frames:v", "1",         "-q:v",
+            "4",         "-fflags",   "+bitexact",
+            "-flags:v",  "+bitexact", "-map_metadata",
+            "-1",        "-f",        "mjpeg",
+            photo_path},
            error)) {
     return false;
   }
@@ -219,14 +259,15 @@ bool MakeSd(Maker& m, const std::string& clip, const std::string& photo) {
     return false;
 
   // Lens folders: right and left eye of a 3D pair, and the back lens of a front/back camera.
-  if (!m.Copy("DCIM/100Q3D_R/TAVR0020.JPG", photo) || !m.Copy("DCIM/100Q3D_L/TAVR0020.JPG", photo) ||
-      !m.Copy("DCIM/100QBACK/QB010021.MP4", clip) ||
+  if (!m.Copy("DCIM/100Q3D_R/TAVR0020.JPG", photo) ||
+      !m.Copy("DCIM/100Q3D_L/TAVR0020.JPG", photo) || !m.Copy("DCIM/100QBACK/QB010021.MP4", clip) ||
       !m.Sparse("DCIM/100QBACK/QB010021.LRV", 64 * kKiB))
     return false;
 
   // Things the list ignores: folders of the wrong shape, a stray file in DCIM, a hidden file.
-  return m.Sparse("DCIM/1000TAVRO/TAVR0001.JPG", kKiB) && m.Sparse("DCIM/100OTHER/TAVR0001.JPG", kKiB) &&
-         m.Sparse("DCIM/NOTES.TXT", kKiB) && m.Sparse("DCIM/100TAVRO/.TAVR0008.JPG", kKiB) &&
+  return m.Sparse("DCIM/1000TAVRO/TAVR0001.JPG", kKiB) &&
+         m.Sparse("DCIM/100OTHER/TAVR0001.JPG", kKiB) && m.Sparse("DCIM/NOTES.TXT", kKiB) &&
+         m.Sparse("DCIM/100TAVRO/.TAVR0008.JPG", kKiB) &&
          m.Sparse("DCIM/100TAVRO/TAVR0009.TXT", kKiB);
 }
 

@@ -179,7 +179,8 @@ struct ScanResult {
   uint32_t count = 0;
   int code = 0;
   bool listed() const {
-    return !buffer.empty() && const_cast<MediaScanBuffer&>(buffer).header()->version == kMediaListVersion;
+    return !buffer.empty() &&
+           const_cast<MediaScanBuffer&>(buffer).header()->version == kMediaListVersion;
   }
 };
 
@@ -207,8 +208,8 @@ bool SystemReady() {
   uint8_t record[kSystemStatusSize] = {};
   const bool was_open = is_zqcontrol_interface_open();
   if (!was_open) zqcontrol_interface_open();
-  int32_t ret = zqcontrol_send_command_param_response(kCmdSystemStatus, nullptr, 0, record,
-                                                      sizeof record);
+  int32_t ret =
+      zqcontrol_send_command_param_response(kCmdSystemStatus, nullptr, 0, record, sizeof record);
   if (!was_open) zqcontrol_interface_close();
   return ret == 0 && record[kSystemReadyOffset] != 0;
 }

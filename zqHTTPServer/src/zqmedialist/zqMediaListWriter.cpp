@@ -35,7 +35,7 @@ int FileNumber(const char* name) {
 }
 
 enum Slot { kQx, kQh, kQm, kQl, kQg, kQs, kZq, kBase, kLs, kMs, kQlrv, kRaw, kPta, kSlotCount };
-const char* const kSlotKeys[kSlotCount] = {"qx", "qh", "qm", "ql", "qg", "qs", "zq",
+const char* const kSlotKeys[kSlotCount] = {"qx",   "qh", "qm", "ql",   "qg",  "qs", "zq",
                                            "base", "ls", "ms", "qlrv", "raw", "pta"};
 
 // Characters 3-4 of a Q-prefixed name: two digits, two upper-case letters or "__".
@@ -47,7 +47,7 @@ bool QSuffix(const char* name) {
 Slot SlotOf(const char* name) {
   if (ExtIs(name, "MP4") || ExtIs(name, "360")) {
     static const std::pair<const char*, Slot> kQ[] = {{"QX", kQx}, {"QH", kQh}, {"QM", kQm},
-                                                       {"QL", kQl}, {"QG", kQg}, {"QS", kQs}};
+                                                      {"QL", kQl}, {"QG", kQg}, {"QS", kQs}};
     for (const auto& [p, s] : kQ)
       if (Prefix(name, p) && QSuffix(name)) return s;
     return kZq;
@@ -102,7 +102,9 @@ class FolderWriter {
     va_end(args);
     if (n > 0) json_->append(buf, std::min(static_cast<size_t>(n), sizeof buf - 1));
   }
-  void AppendName(const char* name) { *json_ += zq_json_escape(std::string_view(name, strnlen(name, 12))); }
+  void AppendName(const char* name) {
+    *json_ += zq_json_escape(std::string_view(name, strnlen(name, 12)));
+  }
 
   void AddGroupMember(const MediaListRecord* r, int gid) {
     const int number = FileNumber(r->name);

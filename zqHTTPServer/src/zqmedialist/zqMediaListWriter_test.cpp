@@ -1,10 +1,10 @@
 #include "zqmedialist/zqMediaListWriter.h"
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -61,27 +61,34 @@ TEST(MediaListWriter, GroupIdsAndTheirBreaks) {
   // A different group id, or a lower number, starts a new group; a single-frame group has
   // span 0 and is a burst.
   EXPECT_EQ(Write({Rec("Q0010001.JPG", 1), Rec("Q0020002.JPG", 2), Rec("Q0010003.JPG", 3)}),
-            Folder("{\"n\":\"Q0010001.JPG\",\"g\":\"1\",\"b\":\"1\",\"l\":\"1\",\"s\":\"1\",\"t\":\"b\",\"m\":[]},"
-                   "{\"n\":\"Q0020002.JPG\",\"g\":\"2\",\"b\":\"2\",\"l\":\"2\",\"s\":\"2\",\"t\":\"b\",\"m\":[]},"
-                   "{\"n\":\"Q0010003.JPG\",\"g\":\"1\",\"b\":\"3\",\"l\":\"3\",\"s\":\"3\",\"t\":\"b\",\"m\":[]}"));
+            Folder("{\"n\":\"Q0010001.JPG\",\"g\":\"1\",\"b\":\"1\",\"l\":\"1\",\"s\":\"1\",\"t\":"
+                   "\"b\",\"m\":[]},"
+                   "{\"n\":\"Q0020002.JPG\",\"g\":\"2\",\"b\":\"2\",\"l\":\"2\",\"s\":\"2\",\"t\":"
+                   "\"b\",\"m\":[]},"
+                   "{\"n\":\"Q0010003.JPG\",\"g\":\"1\",\"b\":\"3\",\"l\":\"3\",\"s\":\"3\",\"t\":"
+                   "\"b\",\"m\":[]}"));
 }
 
 TEST(MediaListWriter, NewStyleClipWithCompanionsAndItsSecondChapter) {
-  EXPECT_EQ(Write({Rec("QH020005.MP4", 200, 7), Rec("QH010005.WAV", 30), Rec("QL010005.LRV", 20),
-                   Rec("QH010005.MP4", 100, 6)}),
-            Folder("{\"n\":\"QH010005.MP4\",\"cre\":\"6\",\"mod\":\"6\",\"qlrv\":\"20\",\"pta\":\"1\","
-                   "\"ls\":\"-1\",\"s\":\"100\"},"
-                   "{\"n\":\"QH020005.MP4\",\"cre\":\"7\",\"mod\":\"7\",\"ls\":\"-1\",\"s\":\"200\"}"));
+  EXPECT_EQ(
+      Write({Rec("QH020005.MP4", 200, 7), Rec("QH010005.WAV", 30), Rec("QL010005.LRV", 20),
+             Rec("QH010005.MP4", 100, 6)}),
+      Folder("{\"n\":\"QH010005.MP4\",\"cre\":\"6\",\"mod\":\"6\",\"qlrv\":\"20\",\"pta\":\"1\","
+             "\"ls\":\"-1\",\"s\":\"100\"},"
+             "{\"n\":\"QH020005.MP4\",\"cre\":\"7\",\"mod\":\"7\",\"ls\":\"-1\",\"s\":\"200\"}"));
 }
 
 TEST(MediaListWriter, ChaptersSortByNumberThenChapter) {
-  EXPECT_EQ(Write({Rec("ZQ110002.MP4", 5), Rec("ZQ020002.MP4", 4), Rec("ZQ010002.MP4", 3),
-                   Rec("ZQ000002.MP4", 2), Rec("TAVR0002.JPG", 1), Rec("ZQ010001.MP4", 9),
-                   Rec("ZQ010001.LRV", 8)}),
-            Folder("{\"n\":\"ZQ010001.MP4\",\"ls\":\"8\",\"s\":\"9\"},"
-                   "{\"n\":\"TAVR0002.JPG\",\"s\":\"1\"},{\"n\":\"ZQ000002.MP4\",\"ls\":\"-1\",\"s\":\"2\"},"
-                   "{\"n\":\"ZQ010002.MP4\",\"ls\":\"-1\",\"s\":\"3\"},{\"n\":\"ZQ020002.MP4\",\"ls\":\"-1\",\"s\":\"4\"},"
-                   "{\"n\":\"ZQ110002.MP4\",\"ls\":\"-1\",\"s\":\"5\"}"));
+  EXPECT_EQ(
+      Write({Rec("ZQ110002.MP4", 5), Rec("ZQ020002.MP4", 4), Rec("ZQ010002.MP4", 3),
+             Rec("ZQ000002.MP4", 2), Rec("TAVR0002.JPG", 1), Rec("ZQ010001.MP4", 9),
+             Rec("ZQ010001.LRV", 8)}),
+      Folder(
+          "{\"n\":\"ZQ010001.MP4\",\"ls\":\"8\",\"s\":\"9\"},"
+          "{\"n\":\"TAVR0002.JPG\",\"s\":\"1\"},{\"n\":\"ZQ000002.MP4\",\"ls\":\"-1\",\"s\":\"2\"},"
+          "{\"n\":\"ZQ010002.MP4\",\"ls\":\"-1\",\"s\":\"3\"},{\"n\":\"ZQ020002.MP4\",\"ls\":\"-"
+          "1\",\"s\":\"4\"},"
+          "{\"n\":\"ZQ110002.MP4\",\"ls\":\"-1\",\"s\":\"5\"}"));
 }
 
 TEST(MediaListWriter, SlotsPrimaryAndCompanions) {

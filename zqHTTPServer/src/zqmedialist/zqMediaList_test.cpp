@@ -1,12 +1,11 @@
 #include "zqmedialist/zqMediaList.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "csi.h"
 #include "server/zqCsi.h"
@@ -49,11 +48,14 @@ TEST(MediaListQuery, KeysAndTheirErrors) {
       {"f=ses&cnmf=1", nullptr, "", MediaListSelection::kSes, true},
       {"cnmf=2&f=videophoto", nullptr, "", MediaListSelection::kVideoPhoto, false},
       {"f=photos", nullptr, "", MediaListSelection::kUnknown, false},
-      {"f=", "400 Bad Request\r\n", "Empty value of field not supported", MediaListSelection::kUnknown, false},
-      {"cnmf=1", "400 Bad Request\r\n", "Required field not supported", MediaListSelection::kUnknown, true},
+      {"f=", "400 Bad Request\r\n", "Empty value of field not supported",
+       MediaListSelection::kUnknown, false},
+      {"cnmf=1", "400 Bad Request\r\n", "Required field not supported",
+       MediaListSelection::kUnknown, true},
       {"f=videophoto&f=ses", "400 Bad Request\r\n", "Multiple copies of field not supported",
        MediaListSelection::kUnknown, false},
-      {"ff=videophoto", "400 Bad Request\r\n", "Required field not supported", MediaListSelection::kUnknown, false},
+      {"ff=videophoto", "400 Bad Request\r\n", "Required field not supported",
+       MediaListSelection::kUnknown, false},
   };
   for (const auto& c : cases) {
     MediaListSelection sel;
@@ -75,15 +77,18 @@ TEST(MediaListQuery, KeysAndTheirErrors) {
   MediaListSelection sel;
   bool clear;
   std::string message;
-  EXPECT_STREQ(parseMediaListQuery(too_long.c_str(), &sel, &clear, &message), "400 Bad Request\r\n");
+  EXPECT_STREQ(parseMediaListQuery(too_long.c_str(), &sel, &clear, &message),
+               "400 Bad Request\r\n");
   EXPECT_EQ(message, "Field value string too long");
 }
 
 TEST(MediaListFilters, NamesByModel) {
   SetModel(58);
-  for (const char* ok : {"TAVR0001.JPG", "ZQ010001.MP4", "QH010001.WAV", "ABCD0001.ZQR", "GX010001.MRV"})
+  for (const char* ok :
+       {"TAVR0001.JPG", "ZQ010001.MP4", "QH010001.WAV", "ABCD0001.ZQR", "GX010001.MRV"})
     EXPECT_TRUE(isMediaFile(ok, 12)) << ok;
-  for (const char* bad : {"TAVR0001.THM", "TAVR001A.JPG", "TAVR0001_JPG", "TAVR0001.JP", "TAVR01.JPG"})
+  for (const char* bad :
+       {"TAVR0001.THM", "TAVR001A.JPG", "TAVR0001_JPG", "TAVR0001.JP", "TAVR01.JPG"})
     EXPECT_FALSE(isMediaFile(bad, static_cast<int>(strlen(bad)))) << bad;
   EXPECT_TRUE(isMediaFolder("100TAVRO", false));
   EXPECT_TRUE(isMediaFolder("999Q3D_L", false));
@@ -161,10 +166,14 @@ TEST_F(MediaListRoute, ListsTheCardGrouped) {
   File("NOTES.TXT", 1, 1005);
   const std::string body =
       "{\"id\":\"4242\",\"media\":["
-      "{\"d\":\"100TAVRO\",\"fs\":[{\"n\":\"ZQ010001.MP4\",\"cre\":\"1001\",\"mod\":\"1001\",\"ls\":\"4\",\"s\":\"10\"},"
-      "{\"n\":\"Q0010002.JPG\",\"g\":\"1\",\"b\":\"2\",\"l\":\"4\",\"cre\":\"1003\",\"mod\":\"1003\",\"s\":\"11\",\"t\":\"b\",\"m\":[\"3\"]}]},"
-      "{\"d\":\"101TAVRO\",\"fs\":[{\"n\":\"TAVR0009.JPG\",\"cre\":\"1000\",\"mod\":\"1000\",\"s\":\"3\"}]},"
-      "{\"d\":\"100Q3D_R\",\"fs\":[{\"n\":\"TAVR0001.JPG\",\"cre\":\"1005\",\"mod\":\"1005\",\"s\":\"7\"}]}]}\n";
+      "{\"d\":\"100TAVRO\",\"fs\":[{\"n\":\"ZQ010001.MP4\",\"cre\":\"1001\",\"mod\":\"1001\","
+      "\"ls\":\"4\",\"s\":\"10\"},"
+      "{\"n\":\"Q0010002.JPG\",\"g\":\"1\",\"b\":\"2\",\"l\":\"4\",\"cre\":\"1003\",\"mod\":"
+      "\"1003\",\"s\":\"11\",\"t\":\"b\",\"m\":[\"3\"]}]},"
+      "{\"d\":\"101TAVRO\",\"fs\":[{\"n\":\"TAVR0009.JPG\",\"cre\":\"1000\",\"mod\":\"1000\",\"s\":"
+      "\"3\"}]},"
+      "{\"d\":\"100Q3D_R\",\"fs\":[{\"n\":\"TAVR0001.JPG\",\"cre\":\"1005\",\"mod\":\"1005\",\"s\":"
+      "\"7\"}]}]}\n";
   EXPECT_EQ(Get("/zq/zqMediaList?f=videophoto"), Ok(body));
 }
 
@@ -215,11 +224,14 @@ TEST_F(MediaListRoute, ExListsBothStoragesWhenTheSystemIsReady) {
   utimensat(AT_FDCWD, zq_path("/tmp/fuse_i/DCIM/100QFRNT/QF010001.MP4").c_str(), ts, 0);
   EXPECT_EQ(Get("/zq/zqMediaListEx", true),
             Ok("\n[{\"id\":\"4242\",\"media\":[{\"d\":\"100TAVRO\",\"fs\":[{\"n\":\"TAVR0001.JPG\","
-               "\"cre\":\"1\",\"mod\":\"1\",\"s\":\"1\"}]}]},{\"id\":\"77\",\"media\":[{\"d\":\"100QFRNT\","
-               "\"fs\":[{\"n\":\"QF010001.MP4\",\"cre\":\"2\",\"mod\":\"2\",\"ls\":\"-1\",\"s\":\"2\"}]}]}]\n"));
-  EXPECT_EQ(Get("/zq/zqMediaListEx?f=", true),
-            "HTTP/1.1 400 Bad Request\r\nContent-Type: application/json\r\nContent-Length: 52\r\n\r\n"
-            "\n{ \"message\": \"Empty value of field not supported\" }");
+               "\"cre\":\"1\",\"mod\":\"1\",\"s\":\"1\"}]}]},{\"id\":\"77\",\"media\":[{\"d\":"
+               "\"100QFRNT\","
+               "\"fs\":[{\"n\":\"QF010001.MP4\",\"cre\":\"2\",\"mod\":\"2\",\"ls\":\"-1\",\"s\":"
+               "\"2\"}]}]}]\n"));
+  EXPECT_EQ(
+      Get("/zq/zqMediaListEx?f=", true),
+      "HTTP/1.1 400 Bad Request\r\nContent-Type: application/json\r\nContent-Length: 52\r\n\r\n"
+      "\n{ \"message\": \"Empty value of field not supported\" }");
   zqsim::SimState::Get().Write([](zqsim::SimStateData& d) {
     d.faults[0] = {34, -101, 1};
     return 0;

@@ -103,7 +103,8 @@ int RemoveRetrying(const char* path) {
 
 class MediaOp {
  public:
-  MediaOp(const char* query, const std::string& root) : query_(query), root_(root), dcim_(root + "/DCIM") {}
+  MediaOp(const char* query, const std::string& root)
+      : query_(query), root_(root), dcim_(root + "/DCIM") {}
 
   int Run() {
     struct stat st = {};
@@ -152,9 +153,10 @@ class MediaOp {
   // Chapter 0 is TAVRnnnn, chapter k is ZQkknnnn; `tmp` adds ".tmp".
   bool ChapterPath(int chapter, const char* ext, bool tmp, std::string* out) {
     char buf[kMaxPath + 2];
-    int n = chapter == 0
-                ? snprintf(buf, sizeof buf, "%s/%sTAVRO/TAVR%04ld.%s%s", dcim_.c_str(), fd_.c_str(), fn_, ext, tmp ? ".tmp" : "")
-                : snprintf(buf, sizeof buf, "%s/%sTAVRO/ZQ%02d%04ld.%s%s", dcim_.c_str(), fd_.c_str(), chapter, fn_, ext, tmp ? ".tmp" : "");
+    int n = chapter == 0 ? snprintf(buf, sizeof buf, "%s/%sTAVRO/TAVR%04ld.%s%s", dcim_.c_str(),
+                                    fd_.c_str(), fn_, ext, tmp ? ".tmp" : "")
+                         : snprintf(buf, sizeof buf, "%s/%sTAVRO/ZQ%02d%04ld.%s%s", dcim_.c_str(),
+                                    fd_.c_str(), chapter, fn_, ext, tmp ? ".tmp" : "");
     if (n < 0 || static_cast<size_t>(n) > kMaxPath) {
       ZQ_LOG(ZQ_LOG_ERROR, "snprintf overflow size %d\n", n);
       return false;
@@ -167,7 +169,8 @@ class MediaOp {
   // 0 done, 1 source missing (for an optional file), -1 failed, 22 path too long.
   int MoveChapterFile(int from, bool from_tmp, int to, bool to_tmp, const char* ext) {
     std::string src, dst;
-    if (!ChapterPath(from, ext, from_tmp, &src) || !ChapterPath(to, ext, to_tmp, &dst)) return kMediaOpPathTooLong;
+    if (!ChapterPath(from, ext, from_tmp, &src) || !ChapterPath(to, ext, to_tmp, &dst))
+      return kMediaOpPathTooLong;
     struct stat st = {};
     if (lstat(src.c_str(), &st) != 0) {
       errno_ = errno;
@@ -175,7 +178,8 @@ class MediaOp {
     }
     if (g_rename.load()(src.c_str(), dst.c_str()) != 0) {
       errno_ = errno;
-      ZQ_LOG(ZQ_LOG_ERROR, "rename %s to %s failed: %s\n", src.c_str(), dst.c_str(), strerror(errno));
+      ZQ_LOG(ZQ_LOG_ERROR, "rename %s to %s failed: %s\n", src.c_str(), dst.c_str(),
+             strerror(errno));
       return -1;
     }
     return 0;
@@ -202,10 +206,11 @@ class MediaOp {
 
   int DeleteChapters() {
     std::string c, fn_text;
-    if (Value(query_, "fd", &fd_) != 1 || fd_.size() != 3 || fd_.compare(0, 2, "..") == 0 || !AllDigits(fd_))
+    if (Value(query_, "fd", &fd_) != 1 || fd_.size() != 3 || fd_.compare(0, 2, "..") == 0 ||
+        !AllDigits(fd_))
       return Fail(kMediaOpBadFolder, EINVAL);
-    if (Value(query_, "fn", &fn_text) != 1 || fn_text.size() >= 5 || fn_text.compare(0, 2, "..") == 0 ||
-        !AllDigits(fn_text) || !ParseInt(fn_text, &fn_))
+    if (Value(query_, "fn", &fn_text) != 1 || fn_text.size() >= 5 ||
+        fn_text.compare(0, 2, "..") == 0 || !AllDigits(fn_text) || !ParseInt(fn_text, &fn_))
       return Fail(kMediaOpBadNumber, EINVAL);
     if (Value(query_, "c", &c) != 1 || c.empty()) return Fail(kMediaOpNoChapters, EINVAL);
     std::vector<bool> deleted(kMaxChapters, false);
@@ -215,8 +220,8 @@ class MediaOp {
       size_t end = c.find(',', start);
       if (end == std::string::npos) end = c.size();
       long chapter = 0;
-      if (!ParseInt(c.substr(start, end - start), &chapter) || chapter < 0 || chapter >= kMaxChapters ||
-          ++listed > kMaxChapters)
+      if (!ParseInt(c.substr(start, end - start), &chapter) || chapter < 0 ||
+          chapter >= kMaxChapters || ++listed > kMaxChapters)
         return Fail(kMediaOpNoChapters, EINVAL);
       deleted[static_cast<size_t>(chapter)] = true;
       start = end + 1;
@@ -233,7 +238,8 @@ class MediaOp {
           done.push_back({k, false, k, true, ext});
         } else if (r != 1 || strcmp(ext, "MP4") == 0) {
           RollBack(done);
-          return r == kMediaOpPathTooLong ? Fail(kMediaOpPathTooLong, ENAMETOOLONG) : kMediaOpMoveAsideFailed;
+          return r == kMediaOpPathTooLong ? Fail(kMediaOpPathTooLong, ENAMETOOLONG)
+                                          : kMediaOpMoveAsideFailed;
         }
       }
     }
@@ -271,7 +277,8 @@ class MediaOp {
     }
     if (j == 0) {
       std::string thumb;
-      if (ChapterPath(0, "THM", false, &thumb) && RemoveRetrying(thumb.c_str()) != 0 && errno != ENOENT) {
+      if (ChapterPath(0, "THM", false, &thumb) && RemoveRetrying(thumb.c_str()) != 0 &&
+          errno != ENOENT) {
         errno_ = errno;
         status = kMediaOpRemoveFailed;
       }
@@ -305,8 +312,10 @@ std::string AnswerBody(const MediaOp& op, int status, int remaining) {
   std::string body = "\n";
   char buf[160];
   if (op.chaptered()) {
-    snprintf(buf, sizeof buf, "{\"success\":\"%d\",\"valid\":\"%d\",\"status\":\"%d\",\"remaining_chapters\":\"%d\"",
-             status == 0 ? 1 : 0, status == 0 || status == kMediaOpMoveAsideFailed ? 1 : 0, status, remaining);
+    snprintf(buf, sizeof buf,
+             "{\"success\":\"%d\",\"valid\":\"%d\",\"status\":\"%d\",\"remaining_chapters\":\"%d\"",
+             status == 0 ? 1 : 0, status == 0 || status == kMediaOpMoveAsideFailed ? 1 : 0, status,
+             remaining);
     body += buf;
     body += ",\"error_str\":\"\"";
   } else {
@@ -358,7 +367,9 @@ int mediaOp(const char* query, const char* storage_root, std::string* answer) {
   return status;
 }
 
-void zqMediaOp_SetRenameForTest(MediaOpRenameFn fn) { g_rename.store(fn != nullptr ? fn : RenameNoReplace); }
+void zqMediaOp_SetRenameForTest(MediaOpRenameFn fn) {
+  g_rename.store(fn != nullptr ? fn : RenameNoReplace);
+}
 
 int zqMediaOpHandler(mg_connection* conn, void* /*cbdata*/) {
   const char* query = mg_get_request_info(conn)->query_string;

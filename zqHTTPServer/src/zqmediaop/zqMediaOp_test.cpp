@@ -1,6 +1,7 @@
 #include "zqmediaop/zqMediaOp.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,8 +10,6 @@
 #include <filesystem>
 #include <map>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "zqcommon/zqPaths.h"
 #include "zqtest/TempDir.h"
@@ -27,7 +26,8 @@ std::map<std::string, std::string> Tree(const std::string& root) {
   std::map<std::string, std::string> out;
   if (!fs::exists(root)) return out;
   for (const auto& e : fs::recursive_directory_iterator(root)) {
-    if (e.is_regular_file()) out[e.path().string().substr(root.size() + 1)] = zqtest::ReadFile(e.path());
+    if (e.is_regular_file())
+      out[e.path().string().substr(root.size() + 1)] = zqtest::ReadFile(e.path());
   }
   return out;
 }
@@ -91,9 +91,10 @@ TEST_F(MediaOpTest, PathsOutOfTheTreeTouchNothing) {
   ASSERT_EQ(symlink(zq_path("/tmp/fuse_d/MISC").c_str(), (sd_ + "/LINK").c_str()), 0);
   ASSERT_EQ(symlink(zq_path("/tmp/fuse_d/MISC/card").c_str(), (sd_ + "/100TAVRO/CARD").c_str()), 0);
   const auto before = Tree(zq_path("/tmp/fuse_d"));
-  for (const char* q : {"p=del&f=../MISC/card", "p=del&f=100TAVRO/../../MISC/card",
-                        "p=del&f=/tmp/fuse_d/MISC/card", "p=del&f=LINK/card", "p=del&f=100TAVRO/CARD",
-                        "p=del&f=100TAVRO/TAVR0001.JPG%00x", "p=del&f=", "p=del&f=100TAVRO//TAVR0001.JPG"}) {
+  for (const char* q :
+       {"p=del&f=../MISC/card", "p=del&f=100TAVRO/../../MISC/card", "p=del&f=/tmp/fuse_d/MISC/card",
+        "p=del&f=LINK/card", "p=del&f=100TAVRO/CARD", "p=del&f=100TAVRO/TAVR0001.JPG%00x",
+        "p=del&f=", "p=del&f=100TAVRO//TAVR0001.JPG"}) {
     EXPECT_EQ(Op(q), 3) << q;
   }
   EXPECT_EQ(Tree(zq_path("/tmp/fuse_d")), before);
@@ -131,7 +132,11 @@ TEST_F(MediaOpTest, MissingFirstChapterRollsBack) {
   std::string answer;
   EXPECT_EQ(Op("p=delcv&fd=100&fn=0005&tc=3&c=1", &answer), -100);
   EXPECT_EQ(Tree(sd_), before);
-  EXPECT_EQ(answer.rfind("\n{\"success\":\"0\",\"valid\":\"1\",\"status\":\"-100\",\"remaining_chapters\":\"3\"", 0), 0u)
+  EXPECT_EQ(
+      answer.rfind(
+          "\n{\"success\":\"0\",\"valid\":\"1\",\"status\":\"-100\",\"remaining_chapters\":\"3\"",
+          0),
+      0u)
       << answer;
 }
 
@@ -164,9 +169,9 @@ TEST_F(MediaOpTest, ChapteredDeleteParameters) {
   const struct {
     const char* q;
     int status;
-  } cases[] = {{"p=delcv&fd=10&fn=0005&tc=2&c=1", 4},   {"p=delcv&fd=..1&fn=0005&tc=2&c=1", 4},
-               {"p=delcv&fd=1x0&fn=0005&tc=2&c=1", 4},  {"p=delcv&fd=100&fn=00005&tc=2&c=1", 5},
-               {"p=delcv&fd=100&fn=..&tc=2&c=1", 5},    {"p=delcv&fd=100&fn=0005&tc=2", 6},
+  } cases[] = {{"p=delcv&fd=10&fn=0005&tc=2&c=1", 4},    {"p=delcv&fd=..1&fn=0005&tc=2&c=1", 4},
+               {"p=delcv&fd=1x0&fn=0005&tc=2&c=1", 4},   {"p=delcv&fd=100&fn=00005&tc=2&c=1", 5},
+               {"p=delcv&fd=100&fn=..&tc=2&c=1", 5},     {"p=delcv&fd=100&fn=0005&tc=2", 6},
                {"p=delcv&fd=100&fn=0005&tc=2&c=1,x", 6}, {"p=delcv&fd=100&fn=0005&tc=2&c=100", 6}};
   for (const auto& c : cases) EXPECT_EQ(Op(c.q), c.status) << c.q;
   EXPECT_EQ(Tree(sd_), before);
@@ -177,7 +182,8 @@ TEST_F(MediaOpTest, BackLensDeleteAlsoDeletesTheFrontTwin) {
   zqtest::WriteFile(zq_path("/tmp/fuse_i/DCIM/100QFRNT/QF010001.MP4"), "front");
   zqtest::WriteFile(zq_path("/tmp/fuse_i/DCIM/100QFRNT/QF010002.MP4"), "other");
   zqtest::TestServer server([](mg_connection* c) { zqMediaOpHandler(c, nullptr); });
-  const std::string answer = zqtest::RawGet(server.port(), "/zq/zqMediaOp?p=del&f=100QBACK/QB010001.MP4");
+  const std::string answer =
+      zqtest::RawGet(server.port(), "/zq/zqMediaOp?p=del&f=100QBACK/QB010001.MP4");
   EXPECT_EQ(zqtest::BodyOf(answer), "\n{ \"status\":\"0\"}\r\n");
   EXPECT_EQ(Tree(sd_), (std::map<std::string, std::string>{}));
   EXPECT_EQ(Tree(zq_path("/tmp/fuse_i/DCIM")),
