@@ -437,7 +437,7 @@ class SimulatedDb : public ::testing::Test {
 TEST_F(SimulatedDb, ListsAFolderOfManyFilesWithMediaTimes) {
   // 60 files: more than one message holds.
   for (int i = 1; i <= 59; ++i) {
-    char name[16];
+    char name[32];
     snprintf(name, sizeof name, "/TAVR%04d.JPG", i);
     zqtest::WriteFile(folder_ + name, std::string(static_cast<size_t>(i), 'j'));
   }

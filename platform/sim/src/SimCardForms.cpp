@@ -228,19 +228,19 @@ bool MakeSd(Maker& m, const std::string& clip, const std::string& photo) {
   // (group 2, frames 31-70 with gaps) and a lettered group.
   for (int i = 1; i <= 30; ++i) {
     if (i == 12) continue;
-    char name[32];
+    char name[48];
     snprintf(name, sizeof name, "DCIM/101TAVRO/Q001%04d.JPG", i);
     if (!(i == 1 ? m.Copy(name, photo) : m.Sparse(name, 3 * kMiB + i * kKiB))) return false;
   }
   if (!m.Sparse("DCIM/101TAVRO/Q0010001.ZQR", 20 * kMiB)) return false;
   for (int i = 31; i <= 70; ++i) {
     if (i == 40 || i == 41 || i == 55) continue;
-    char name[32];
+    char name[48];
     snprintf(name, sizeof name, "DCIM/101TAVRO/Q002%04d.JPG", i);
     if (!m.Sparse(name, 2 * kMiB + i * kKiB)) return false;
   }
   for (int i = 80; i <= 82; ++i) {
-    char name[32];
+    char name[48];
     snprintf(name, sizeof name, "DCIM/101TAVRO/ZQAA%04d.JPG", i);
     if (!m.Sparse(name, 4 * kMiB)) return false;
   }

@@ -214,15 +214,20 @@ bool SystemReady() {
   return ret == 0 && record[kSystemReadyOffset] != 0;
 }
 
+// Parses the request's query; false when the query was refused and answered.
+bool ParseRequest(mg_connection* conn, bool ex, MediaListSelection* selection, bool* clear) {
+  std::string message;
+  const char* status =
+      parseMediaListQuery(mg_get_request_info(conn)->query_string, selection, clear, &message);
+  if (status == nullptr) return true;
+  Answer(conn, status, ErrorBody(message, ex));
+  return false;
+}
+
 void ListHandler(mg_connection* conn) {
-  const mg_request_info* ri = mg_get_request_info(conn);
   MediaListSelection selection;
   bool clear = false;
-  std::string message;
-  if (const char* status = parseMediaListQuery(ri->query_string, &selection, &clear, &message)) {
-    Answer(conn, status, ErrorBody(message, false));
-    return;
-  }
+  if (!ParseRequest(conn, false, &selection, &clear)) return;
   std::lock_guard<std::mutex> lock(zqMediaMetadata_mutex);
   ScanResult scan;
   if (selection == MediaListSelection::kVideoPhoto) {
@@ -246,14 +251,9 @@ void ListExHandler(mg_connection* conn) {
     Answer(conn, kHttp503, ErrorBody("System not ready", true));
     return;
   }
-  const mg_request_info* ri = mg_get_request_info(conn);
   MediaListSelection selection;
   bool clear = false;
-  std::string message;
-  if (const char* status = parseMediaListQuery(ri->query_string, &selection, &clear, &message)) {
-    Answer(conn, status, ErrorBody(message, true));
-    return;
-  }
+  if (!ParseRequest(conn, true, &selection, &clear)) return;
   std::lock_guard<std::mutex> lock(zqMediaMetadata_mutex);
   ScanResult sd, internal;
   if (selection == MediaListSelection::kVideoPhoto) {

@@ -13,7 +13,7 @@ MediaListRecord Rec(const char* name, uint64_t size, uint64_t time = 0, uint16_t
   MediaListRecord r = {};
   r.folder = folder;
   r.type = type;
-  strncpy(r.name, name, 12);
+  memcpy(r.name, name, strnlen(name, 12));
   r.size = size;
   r.time = time;
   return r;
@@ -33,7 +33,7 @@ TEST(MediaListWriter, BurstWithAGapIsOneGroup) {
   std::vector<MediaListRecord> recs;
   for (int i = 30; i >= 1; --i) {  // any order: the folder is sorted
     if (i == 12) continue;
-    char name[16];
+    char name[32];
     snprintf(name, sizeof name, "Q001%04d.JPG", i);
     recs.push_back(Rec(name, 10, i == 1 ? 555 : 0));
   }
