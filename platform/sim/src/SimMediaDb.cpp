@@ -21,6 +21,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <random>
 #include <sstream>
@@ -599,12 +600,12 @@ class Server {
     ssize_t n = write(wake_[1], &b, 1);
     (void)n;
     acceptor_.join();
-    std::vector<std::thread> workers;
+    std::vector<Worker> workers;
     {
       std::lock_guard<std::mutex> lock(mu_);
       workers.swap(workers_);
     }
-    for (std::thread& t : workers) t.join();
+    for (Worker& w : workers) w.thread.join();
     std::lock_guard<std::mutex> lock(mu_);
     unlink(IpcSocketPath(kMediaDbEndpoint).c_str());
     listen_.reset();
@@ -627,7 +628,13 @@ class Server {
         return;
       }
       clients_.push_back(fd);
-      workers_.emplace_back([this, fd] { Serve(fd); });
+      ReapLocked();
+      auto done = std::make_shared<std::atomic<bool>>(false);
+      workers_.push_back({std::thread([this, fd, done] {
+                            Serve(fd);
+                            done->store(true);
+                          }),
+                          done});
     }
   }
 
@@ -641,7 +648,8 @@ class Server {
       if (fault.mode == "silent") continue;
       if (fault.mode == "slow") {
         std::unique_lock<std::mutex> lock(mu_);
-        cv_.wait_for(lock, std::chrono::milliseconds(fault.value), [this] { return stopping_; });
+        cv_.wait_for(lock, std::chrono::milliseconds(zq_scaled_ms(fault.value)),
+                     [this] { return stopping_; });
         if (stopping_) break;
       }
       std::vector<std::string> replies;
@@ -665,9 +673,24 @@ class Server {
   std::condition_variable cv_;
   UniqueFd listen_;
   int wake_[2] = {-1, -1};
-  bool stopping_ = false;             // guarded by mu_
-  std::vector<int> clients_;          // guarded by mu_
-  std::vector<std::thread> workers_;  // guarded by mu_
+  bool stopping_ = false;     // guarded by mu_
+  std::vector<int> clients_;  // guarded by mu_
+  // One per connection; finished ones are joined when the next connection comes.
+  struct Worker {
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> done;
+  };
+  void ReapLocked() {
+    for (auto it = workers_.begin(); it != workers_.end();) {
+      if (it->done->load()) {
+        it->thread.join();
+        it = workers_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  std::vector<Worker> workers_;  // guarded by mu_
   std::thread acceptor_;
 };
 
