@@ -385,7 +385,9 @@ int zqMediaOpHandler(mg_connection* conn, void* /*cbdata*/) {
     return 1;
   }
   mediaOp(q.c_str(), kZqSdCardRoot, &answer);
-  Answer(conn, answer);
+  // The front-lens twin goes before the answer, so a client that has the answer never sees
+  // the twin still there. The answer is the SD card's.
   if (FrontLensQuery(&q)) mediaOp(q.c_str(), kZqInternalRoot, nullptr);
+  Answer(conn, answer);
   return 1;
 }
