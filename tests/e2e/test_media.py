@@ -52,7 +52,7 @@ def test_list_groups_the_sample_card(camera):
     assert (clip["n"], clip["qlrv"], clip["pta"], clip["ls"]) == ("QH010010.MP4", "81920", "1", "-1")
     assert chapter2["n"] == "QH020010.MP4" and "pta" not in chapter2
     assert (sphere["n"], sphere["ls"]) == ("ZQ010011.360", "122880")
-    assert (warp["n"], warp["ms"]) == ("QS010012.MP4", "6291456")
+    assert (warp["n"], warp["ms"]) == ("QS010012.MP4", "61440")
 
     # The identifier is kept on the card and given again.
     assert media_list(camera)["id"] == doc["id"]

@@ -208,8 +208,8 @@ bool MakeSources(const std::string& tmp, std::string* clip, std::string* photo,
   return true;
 }
 
+// Sizes stay small: tests copy the card for every camera, and copies are not sparse.
 constexpr off_t kKiB = 1024;
-constexpr off_t kMiB = 1024 * kKiB;
 
 bool MakeSd(Maker& m, const std::string& clip, const std::string& photo) {
   // Chaptered clip 5 of 100TAVRO: chapter 0 is TAVR0005, later chapters ZQ010005, ZQ020005.
@@ -220,7 +220,7 @@ bool MakeSd(Maker& m, const std::string& clip, const std::string& photo) {
   if (!m.Sparse("DCIM/100TAVRO/TAVR0005.THM", 9 * kKiB)) return false;
   // A photo with its raw companion, and a proxy whose video is gone (listed as nothing).
   if (!m.Copy("DCIM/100TAVRO/TAVR0006.JPG", photo) ||
-      !m.Sparse("DCIM/100TAVRO/TAVR0006.ZQR", 24 * kMiB) ||
+      !m.Sparse("DCIM/100TAVRO/TAVR0006.ZQR", 240 * kKiB) ||
       !m.Sparse("DCIM/100TAVRO/TAVR0007.LRV", 64 * kKiB))
     return false;
 
@@ -230,19 +230,19 @@ bool MakeSd(Maker& m, const std::string& clip, const std::string& photo) {
     if (i == 12) continue;
     char name[48];
     snprintf(name, sizeof name, "DCIM/101TAVRO/Q001%04d.JPG", i);
-    if (!(i == 1 ? m.Copy(name, photo) : m.Sparse(name, 3 * kMiB + i * kKiB))) return false;
+    if (!(i == 1 ? m.Copy(name, photo) : m.Sparse(name, 30 * kKiB + i))) return false;
   }
-  if (!m.Sparse("DCIM/101TAVRO/Q0010001.ZQR", 20 * kMiB)) return false;
+  if (!m.Sparse("DCIM/101TAVRO/Q0010001.ZQR", 200 * kKiB)) return false;
   for (int i = 31; i <= 70; ++i) {
     if (i == 40 || i == 41 || i == 55) continue;
     char name[48];
     snprintf(name, sizeof name, "DCIM/101TAVRO/Q002%04d.JPG", i);
-    if (!m.Sparse(name, 2 * kMiB + i * kKiB)) return false;
+    if (!m.Sparse(name, 20 * kKiB + i)) return false;
   }
   for (int i = 80; i <= 82; ++i) {
     char name[48];
     snprintf(name, sizeof name, "DCIM/101TAVRO/ZQAA%04d.JPG", i);
-    if (!m.Sparse(name, 4 * kMiB)) return false;
+    if (!m.Sparse(name, 40 * kKiB)) return false;
   }
 
   // 102TAVRO: new-style names: a clip with its "QL" proxy and audio, its second chapter, a 360
@@ -254,8 +254,8 @@ bool MakeSd(Maker& m, const std::string& clip, const std::string& photo) {
       !m.Sparse("DCIM/102TAVRO/QL020010.LRV", 80 * kKiB) ||
       !m.Copy("DCIM/102TAVRO/ZQ010011.360", clip) ||
       !m.Sparse("DCIM/102TAVRO/ZQ010011.LRV", 120 * kKiB) ||
-      !m.Sparse("DCIM/102TAVRO/QS010012.MP4", 30 * kMiB) ||
-      !m.Sparse("DCIM/102TAVRO/QS010012.MRV", 6 * kMiB))
+      !m.Sparse("DCIM/102TAVRO/QS010012.MP4", 300 * kKiB) ||
+      !m.Sparse("DCIM/102TAVRO/QS010012.MRV", 60 * kKiB))
     return false;
 
   // Lens folders: right and left eye of a 3D pair, and the back lens of a front/back camera.
