@@ -59,6 +59,9 @@ class Camera:
         shutil.copytree(IMAGE, root, dirs_exist_ok=True)
         if card is not None:
             shutil.copytree(card, self.path("/tmp/fuse_d"))
+            internal = os.path.join(os.path.dirname(card), "fuse_i")
+            if os.path.isdir(internal):
+                shutil.copytree(internal, self.path("/tmp/fuse_i"))
         self.zqsim("reset")
         self.proc = None
         self.sim = None

@@ -12,10 +12,23 @@ using zqsim::SimState;
 using zqsim::SimStateData;
 using zqsim::StatusSlot;
 
+namespace {
+// Status id of the camera's model number (4 bytes).
+constexpr size_t kSimModelNumberId = 145;
+}  // namespace
+
 int32_t csi_get(int32_t id, uint32_t size, uint32_t* len, void* value) {
   if (value == nullptr) return ZQ_ERR_INVALID_PARAM;
   const size_t slot = static_cast<uint8_t>(id);
   return SimState::Get().Read([&](const SimStateData& d) -> int32_t {
+    if (slot == kSimModelNumberId) {
+      // The model number follows the camera identity (zqsim identity set model_number).
+      uint32_t model = d.identity.model_number;
+      memset(value, 0, size);
+      memcpy(value, &model, size < sizeof model ? size : sizeof model);
+      if (len != nullptr) *len = sizeof model;
+      return ZQ_OK;
+    }
     const StatusSlot& s = d.status[slot];
     if (!s.present) return ZQ_ERR;
     // Numbers are copied at their width and the rest of the caller's buffer zeroed, so a

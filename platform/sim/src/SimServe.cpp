@@ -4,17 +4,28 @@
 #include <cstdlib>
 #include <string>
 
+#include "zqsim/SimMediaDb.h"
 #include "zqsim/SimNetService.h"
 
 namespace zqsim {
 
-// The daemon's message-queue peers, each on threads of its own.
+// The daemon's peers, each on threads of its own: the network service's message queues and
+// the media database's socket. Without the network service the daemon cannot be exercised at
+// all, so failing to start it ends `zqsim serve`; a missing media database only makes the
+// media routes answer with errors, as on a camera whose database is down.
 void ServeStart() {
-  if (std::string error; !NetServiceStart(&error)) {
+  std::string error;
+  if (!NetServiceStart(&error)) {
     fprintf(stderr, "zqsim: %s\n", error.c_str());
     exit(1);
   }
+  if (!MediaDbStart(&error))
+    fprintf(stderr, "zqsim: media database not served: %s\n", error.c_str());
 }
-void ServeStop() { NetServiceStop(); }
+
+void ServeStop() {
+  MediaDbStop();
+  NetServiceStop();
+}
 
 }  // namespace zqsim

@@ -13,6 +13,7 @@
 
 #include "zqsim/SimCamera.h"
 #include "zqsim/SimCard.h"
+#include "zqsim/SimMediaDb.h"
 #include "zqsim/SimNetService.h"
 #include "zqsim/SimServe.h"
 #include "zqsim/SimState.h"
@@ -38,6 +39,7 @@ int Usage() {
           "       zqsim card make DIR\n"
           "       zqsim net mode normal|silent|norsparg|fill | net fail CMD RESULT |"
           " net ok CMD | net log | net clear\n"
+          "       zqsim mediadb slow MS | status N | truncate BYTES | silent | ok\n"
           "       zqsim serve\n"
           "       zqsim reset\n");
   return 2;
@@ -251,6 +253,8 @@ int CameraSet(const std::string& name, const std::string& value) {
 
 int Reset() {
   zqsim::NetReset();
+  std::string ignored;
+  zqsim::MediaDbSetFault("ok", "", &ignored);
   if (!zqsim::ResetCamera())
     return Fail("cannot clear the journal: " + std::string(strerror(errno)));
   return 0;
@@ -295,6 +299,10 @@ int main(int argc, char** argv) {
     return zqsim::MakeCard(a[2], &error) ? 0 : Fail(error);
   }
   if (a[0] == "net" && n >= 2) return zqsim::NetCommand({a.begin() + 1, a.end()});
+  if (a[0] == "mediadb" && (n == 2 || n == 3)) {
+    std::string error;
+    return zqsim::MediaDbSetFault(a[1], n == 3 ? a[2] : "", &error) ? 0 : Fail(error);
+  }
   if (a[0] == "serve" && n == 1) return Serve();
   if (a[0] == "reset" && n == 1) return Reset();
   return Usage();

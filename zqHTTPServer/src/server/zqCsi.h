@@ -42,6 +42,7 @@ enum ZqCsiId : int32_t {
   CSI_LOGGING_FLAGS = 123,
   CSI_NEW_MEDIA_AVAIL = -128,
   CSI_FW_FORCE_UPDATE = -120,
+  CSI_MODEL_NUMBER = -111,  // 145: the camera's model number, 4 bytes
   CSI_LINUX_CORE_BOOST = -118,
 };
 

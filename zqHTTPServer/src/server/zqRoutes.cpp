@@ -8,6 +8,8 @@
 #include "server/zqResponse.h"
 #include "zqcamera/zqCamera.h"
 #include "zqcontrol/zqControl.h"
+#include "zqmedialist/zqMediaList.h"
+#include "zqmediaop/zqMediaOp.h"
 #include "zqmodkit/zqModkit.h"
 #include "zqturbo/zqTurbo.h"
 #include "zqversion/zqVersion.h"
@@ -25,9 +27,9 @@ constexpr ZqRoute kRoutes[] = {
     {"/zq/zqModkit", zqModkitHandler, kGeneral},
     {"/zq/zqCamera", zqCameraHandler, kGeneral},
     {"/zq/zqControl", zqControlHandler, kGeneral},
-    {"/zq/zqMediaOp", zqNotImplementedHandler, kGeneral},
-    {"/zq/zqMediaList", zqNotImplementedHandler, kGeneral},
-    {"/zq/zqMediaListEx", zqNotImplementedHandler, kGeneral},
+    {"/zq/zqMediaOp", zqMediaOpHandler, kGeneral},
+    {"/zq/zqMediaList", zqMediaListHandler, kGeneral},
+    {"/zq/zqMediaListEx", zqMediaListExHandler, kGeneral},
     {"/zq/zqMediaMetadata", zqNotImplementedHandler, kGeneral},
     {"/zq/zqUpdate", zqNotImplementedHandler, kUpdate},
     {"/zq/zqSoftUpdate", zqNotImplementedHandler, kUpdate},

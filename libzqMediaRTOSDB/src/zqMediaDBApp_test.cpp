@@ -1,0 +1,558 @@
+#include "zqmediadb/zqMediaDBApp.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "zqcommon/zqPaths.h"
+#include "zqcommon/zqUniqueFd.h"
+#include "zqmediadb/zqCardId.h"
+#include "zqsim/SimMediaDb.h"
+#include "zqtest/TempDir.h"
+
+namespace {
+
+// Silent peers must not make the tests slow: every time-out and retry delay shrinks.
+const bool kFastTime = (setenv("ZQ_TIME_SCALE", "0.001", 1), true);
+
+void Le32(std::string* s, uint32_t v) {
+  for (int i = 0; i < 4; ++i) s->push_back(static_cast<char>(v >> (8 * i)));
+}
+void Le64(std::string* s, uint64_t v) {
+  Le32(s, static_cast<uint32_t>(v));
+  Le32(s, static_cast<uint32_t>(v >> 32));
+}
+void Be32(std::string* s, uint32_t v) {
+  for (int i = 3; i >= 0; --i) s->push_back(static_cast<char>(v >> (8 * i)));
+}
+
+std::string ReplyHeader(uint32_t command, int32_t status, uint32_t count, uint32_t version,
+                        uint32_t token) {
+  std::string s;
+  Le32(&s, command);
+  Le32(&s, static_cast<uint32_t>(status));
+  Le32(&s, count);
+  Le32(&s, version);
+  Le32(&s, token);
+  return s;
+}
+
+std::string ScanEntry(const std::string& name, uint64_t time, uint64_t size) {
+  std::string s = name;
+  s.resize(12, '\0');
+  Le64(&s, time);
+  Le64(&s, size);
+  return s;
+}
+
+// A content record (76 bytes) with the given type, flags, upload word and tag count.
+std::string ContentRecord(uint32_t type, uint32_t flags, uint32_t upload, uint32_t tags) {
+  std::string s;
+  Le32(&s, type);
+  s.append(20, '\0');
+  Le32(&s, 1700000000);  // creation
+  Le32(&s, 1700000100);  // modification
+  Le32(&s, tags);
+  Le32(&s, flags);
+  Le32(&s, upload);
+  Le64(&s, 123456789);
+  s.push_back(static_cast<char>(0xC5));  // "mahs": only the low 7 bits count
+  s.append(7, '\0');
+  Le32(&s, 90);
+  Le32(&s, 122);
+  Le32(&s, 2);
+  Le32(&s, 1);
+  return s;
+}
+
+std::string VideoInfo(uint32_t lrv, uint32_t ms, uint32_t tags) {
+  std::string s;
+  Le32(&s, lrv);
+  Le32(&s, ms);
+  Le32(&s, 3);    // profile
+  Le32(&s, 100);  // AVC profile
+  Le32(&s, tags);
+  Le32(&s, 7);  // "cl"
+  for (uint32_t i = 0; i < tags; ++i) Le32(&s, 1000 * (i + 1));
+  return s;
+}
+
+DbReply ReplyOf(const std::string& bytes) {
+  DbReply r;
+  memcpy(r.bytes, bytes.data(), std::min(bytes.size(), sizeof r.bytes));
+  r.length = static_cast<int>(bytes.size());
+  return r;
+}
+
+bool AcceptMp4(const char* name, int length) {
+  return length == 12 && strncmp(name + 8, ".MP4", 4) == 0;
+}
+
+TEST(MediaDbFraming, HeadersAreLittleEndianWhateverTheHost) {
+  uint8_t req[12];
+  db_put_request_header(req, 12, 1, 0x11223344);
+  const uint8_t expected[12] = {12, 0, 0, 0, 1, 0, 0, 0, 0x44, 0x33, 0x22, 0x11};
+  EXPECT_EQ(memcmp(req, expected, 12), 0);
+
+  const std::string h = ReplyHeader(4, -7, 3, 9, 0xA1B2C3D4);
+  db_response_header out;
+  ASSERT_TRUE(db_parse_response_header(reinterpret_cast<const uint8_t*>(h.data()), h.size(), &out));
+  EXPECT_EQ(out.command_type, 4u);
+  EXPECT_EQ(out.status, -7);
+  EXPECT_EQ(out.count_returned, 3u);
+  EXPECT_EQ(out.rtos_db_version, 9u);
+  EXPECT_EQ(out.token, 0xA1B2C3D4u);
+  EXPECT_FALSE(db_parse_response_header(reinterpret_cast<const uint8_t*>(h.data()), 19, &out));
+}
+
+TEST(MediaDbFraming, FolderListingRepliesAreCheckedInOrder) {
+  struct Case {
+    const char* what;
+    std::string reply;
+    uint32_t capacity;
+    int result;
+    std::vector<std::string> names;
+  };
+  const std::string two = ScanEntry("ZQ010001.MP4", 5, 10) + ScanEntry("ZQ010001.LRV", 6, 11);
+  const Case cases[] = {
+      {"short header", ReplyHeader(12, 0, 1, 2, 1).substr(0, 19), 10, kDbScanShortReply, {}},
+      {"non-zero status", ReplyHeader(12, 3, 1, 2, 1) + two, 10, kDbScanStatus, {}},
+      {"no entries", ReplyHeader(12, 0, 1, 2, 1) + std::string(27, 'x'), 10, kDbScanNoEntries, {}},
+      {"wrong token accepted", ReplyHeader(12, 0, 1, 2, 999) + two, 10, 0, {"ZQ010001.MP4"}},
+      {"clipped to announced", ReplyHeader(12, 0, 1, 1, 1) + two + two, 10, 0, {"ZQ010001.MP4"}},
+      {"over capacity keeps what fits",
+       ReplyHeader(12, 0, 1, 4, 1) + two + two,
+       2,
+       kDbScanOverflow,
+       {"ZQ010001.MP4"}},
+  };
+  for (const Case& c : cases) {
+    std::vector<DbScanEntry> out;
+    uint32_t taken = 0, announced = 0, transfers = 0;
+    int r = db_scan_first_reply(reinterpret_cast<const uint8_t*>(c.reply.data()), c.reply.size(), 1,
+                                c.capacity, AcceptMp4, &out, &taken, &announced, &transfers);
+    EXPECT_EQ(r, c.result) << c.what;
+    std::vector<std::string> names;
+    for (const DbScanEntry& e : out) names.push_back(e.name);
+    EXPECT_EQ(names, c.names) << c.what;
+  }
+}
+
+TEST(MediaDbFraming, LaterMessagesStopAtTheAnnouncedCount) {
+  std::vector<DbScanEntry> out;
+  uint32_t taken = 1;
+  const std::string more = ScanEntry("A", 1, 1) + ScanEntry("B", 2, 2) + ScanEntry("C", 3, 3);
+  const auto* p = reinterpret_cast<const uint8_t*>(more.data());
+  EXPECT_EQ(db_scan_next_reply(p, more.size(), 10, nullptr, &out, &taken, 3), 1);
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_STREQ(out[1].name, "B");
+  EXPECT_EQ(out[1].size, 2u);
+  // Too short to hold an entry: the listing ends.
+  EXPECT_EQ(db_scan_next_reply(p, 27, 10, nullptr, &out, &taken, 9), 1);
+  // Capacity runs out part-way.
+  taken = 0;
+  out.clear();
+  EXPECT_EQ(db_scan_next_reply(p, more.size(), 2, nullptr, &out, &taken, 9), kDbScanOverflow);
+  EXPECT_EQ(out.size(), 2u);
+}
+
+TEST(MediaDbReplies, StatusAndSizeChecksMapToHttp) {
+  const std::string video = ContentRecord(0, 0, 0, 2) + VideoInfo(500, 1500, 2);
+  struct Case {
+    const char* what;
+    uint32_t command;
+    std::string reply;
+    int http;
+  };
+  const Case cases[] = {
+      {"ok", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 0, 1, 1, 7) + ContentRecord(4, 0, 0, 0), 200},
+      {"token mismatch accepted", DB_CMD_GET_CONTENT_INFO,
+       ReplyHeader(2, 0, 1, 1, 8) + ContentRecord(4, 0, 0, 0), 200},
+      {"three returned for one", DB_CMD_GET_CONTENT_INFO,
+       ReplyHeader(2, 0, 3, 1, 7) + ContentRecord(4, 0, 0, 0), 200},
+      {"short", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 0, 1, 1, 7).substr(0, 12), 500},
+      {"status 1", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 1, 0, 1, 7), 503},
+      {"status 2", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 2, 0, 1, 7), 503},
+      {"status 3", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 3, 0, 1, 7), 404},
+      {"status 4", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 4, 0, 1, 7), 404},
+      {"status 7", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 7, 0, 1, 7), 500},
+      {"unknown file", DB_CMD_GET_CONTENT_INFO,
+       ReplyHeader(2, 0, 1, 1, 7) + ContentRecord(0xFFFFFFFF, 0, 0, 0), 404},
+      {"record cut", DB_CMD_GET_CONTENT_INFO,
+       ReplyHeader(2, 0, 1, 1, 7) + ContentRecord(4, 0, 0, 0).substr(0, 40), 500},
+      {"video ok", DB_CMD_GET_VIDEO_SPECIFIC_INFO, ReplyHeader(4, 0, 1, 1, 7) + video, 200},
+      {"video tags cut", DB_CMD_GET_VIDEO_SPECIFIC_INFO,
+       ReplyHeader(4, 0, 1, 1, 7) + video.substr(0, video.size() - 4), 500},
+      {"video huge tag count", DB_CMD_GET_VIDEO_SPECIFIC_INFO,
+       ReplyHeader(4, 0, 1, 1, 7) + ContentRecord(0, 0, 0, 0) + VideoInfo(1, 1, 0).substr(0, 16) +
+           "\xff\xff\xff\xff" + std::string(4, '\0'),
+       500},
+      {"more info short", DB_CMD_GET_MORE_INFO, ReplyHeader(8, 0, 1, 1, 7) + std::string(27, '\0'),
+       500},
+      {"more info", DB_CMD_GET_MORE_INFO, ReplyHeader(8, 0, 1, 1, 7) + std::string(28, '\0'), 200},
+  };
+  for (const Case& c : cases) {
+    DbReply r = ReplyOf(c.reply);
+    EXPECT_EQ(db_check_single_reply(c.command, 7, 1, &r), c.http) << c.what;
+  }
+}
+
+std::string Format(const std::string& content, uint64_t mask) {
+  DbJsonEntry e;
+  const char* sep = "";
+  db_format_content_record(&e, &sep, reinterpret_cast<const uint8_t*>(content.data()), mask,
+                           "TAVR0001.MP4");
+  return e.text();
+}
+
+TEST(MediaDbJson, ContentRecordKeysInTheirOrderWithOneSeparator) {
+  // Flags: eis, audio bits (pta), stereo and wind (wind wins), raw, hdr.
+  const uint32_t flags = (1u << 1) | (1u << 3) | (1u << 5) | (1u << 6) | (1u << 9) | (1u << 12);
+  const std::string c = ContentRecord(13, flags, (1u << 17) | (1u << 18) | 5, 4);
+  EXPECT_EQ(
+      Format(c, 0x1 | 0x2 | 0x4 | 0x8 | 0x100 | 0x200 | 0x8000 | (uint64_t{1} << 34)),
+      "\"n\":\"TAVR0001.MP4\",\"mod\":\"1700000100\",\"cre\":\"1700000000\","
+      "\"s\":\"123456789\",\"mahs\":\"69\",\"hc\":\"4\",\"us\":\"5\",\"mos\":[\"pc\",\"other\"]");
+  EXPECT_EQ(Format(c, 0x10000 | (uint64_t{1} << 28) | 0x20000 | 0x40000 | 0x80000 |
+                          (uint64_t{1} << 20) | (uint64_t{1} << 29) | (uint64_t{1} << 30) |
+                          (uint64_t{1} << 32) | (uint64_t{1} << 33)),
+            "\"eis\":\"1\",\"hdr\":\"1\",\"wdr\":\"0\",\"pta\":\"1\",\"ao\":\"wind\",\"raw\":\"1\","
+            "\"ct\":\"3\",\"rot\":\"90\",\"fov\":\"122\",\"lc\":\"2\",\"prjn\":\"1\"");
+  EXPECT_EQ(Format(ContentRecord(4, 0, 0, 0), (uint64_t{1} << 34) | 0x80000),
+            "\"mos\":[],\"ao\":\"off\"");
+}
+
+TEST(MediaDbJson, VideoInfoListsAtMost99Tags) {
+  const std::string v = VideoInfo(0, 1499, 150);
+  DbJsonEntry e;
+  const char* sep = "";
+  db_format_video_info(&e, &sep, reinterpret_cast<const uint8_t*>(v.data()),
+                       0x10 | 0x20 | 0x200 | 0x400 | (uint64_t{1} << 23));
+  std::string tags;
+  for (int i = 1; i <= 99; ++i) tags += (i > 1 ? "," : "") + std::to_string(1000 * i);
+  EXPECT_EQ(e.text(),
+            "\"ls\":\"-1\",\"cl\":\"7\",\"hc\":\"150\",\"hi\":[" + tags + "],\"dur\":\"1\"");
+  EXPECT_FALSE(e.failed());
+}
+
+TEST(MediaDbJson, AKeyPastTheLimitIsRefusedAndTheTextKept) {
+  DbJsonEntry e;
+  const std::string big(1500, 'a');
+  EXPECT_TRUE(e.Add("", "\"k\":\"%s\"", big.c_str()));
+  const std::string before = e.text();
+  EXPECT_FALSE(e.Add(",", "\"x\":\"%s\"", std::string(40, 'b').c_str()));
+  EXPECT_TRUE(e.failed());
+  EXPECT_EQ(e.text(), before);
+}
+
+TEST(MediaDbQuery, MetadataQueryChecks) {
+  const struct {
+    const char* query;
+    int status;
+  } cases[] = {
+      {"t=dur&p=100TAVRO/TAVR0001.MP4", 200},
+      {"t=v5info&p=100TAVRO/TAVR0001.360", 200},
+      {"t=bogus&p=100TAVRO/TAVR0001.MP4", 501},
+      {"p=100TAVRO/TAVR0001.MP4", 400},
+      {"t=&p=100TAVRO/TAVR0001.MP4", 400},
+      {"t=dur&t=dur&p=100TAVRO/TAVR0001.MP4", 400},
+      {"t=dur&p=100TAVRO/TAVR0001.TXT", 404},
+      {"t=dur&p=100TAVRO/", 400},
+      {"t=dur&p=100TAVRO/A.MP4", 404},
+      {"t=dur&p=100TAVROX/TAVR0001.MP4", 400},
+      {"t=dur&p=100TAVRO/TAVR00001.MP4", 400},
+      {"t=dur&p=../TAVR0001.MP4", 400},
+      {"t=dur&p=100TAVRO/TAVR0001.MP4&p=x", 400},
+      {"t=upload&p=100TAVRO/TAVR0001.MP4&status=", 400},
+      {"t=upload&p=100TAVRO/TAVR0001.MP4&status=5x", 400},
+      {"t=upload&p=100TAVRO/TAVR0001.MP4&status=5&status=6", 400},
+      {"t=offload&p=100TAVRO/TAVR0001.MP4&status=pc&value=maybe", 400},
+      {"t=offload&p=100TAVRO/TAVR0001.MP4&status=cloud&value=true", 400},
+      {"t=offload&p=100TAVRO/TAVR0001.MP4&status=pc&value=true", 200},
+  };
+  for (const auto& c : cases) EXPECT_EQ(zqdb_metadata_check_query(c.query), c.status) << c.query;
+}
+
+TEST(CardId, MadeOnceThenKeptAndRemadeWhenInvalid) {
+  const std::string misc = zq_path(kZqSdCardRoot) + "/MISC";
+  ASSERT_TRUE(zq_make_dirs(zq_path(kZqSdCardRoot)));
+  std::string id1, id2;
+  ASSERT_EQ(getCardIDStr(&id1), 0);
+  EXPECT_TRUE(zq_card_id_valid(id1));
+  ASSERT_EQ(getCardIDStr(&id2), 0);
+  EXPECT_EQ(id1, id2);
+  zqtest::WriteFile(misc + "/card", "12ab\n");
+  ASSERT_EQ(getCardIDStr(&id2), 0);
+  EXPECT_TRUE(zq_card_id_valid(id2));
+  EXPECT_EQ(zqtest::ReadFile(misc + "/card"), id2);
+  zqtest::WriteFile(misc + "/card", "4711\n");
+  ASSERT_EQ(getCardIDStr(&id2), 0);
+  EXPECT_EQ(id2, "4711");
+  // No internal storage: no identifier.
+  EXPECT_LT(getCardIDStrFromCard(&id2, 1), 0);
+}
+
+// A peer the test plays itself on the media database's endpoint.
+class FakePeer {
+ public:
+  FakePeer() {
+    zq_make_dirs(zq_path(kZqSimStateDir));
+    const std::string path = zqsim::IpcSocketPath(kZqMediaDbEndpoint);
+    unlink(path.c_str());
+    sockaddr_un addr;
+    EXPECT_TRUE(zqsim::IpcSocketAddress(path, &addr));
+    listen_.reset(socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0));
+    EXPECT_EQ(bind(listen_.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    EXPECT_EQ(listen(listen_.get(), 8), 0);
+  }
+  ~FakePeer() { unlink(zqsim::IpcSocketPath(kZqMediaDbEndpoint).c_str()); }
+
+  // Serves one connection on a thread: for each request, `answer` gives the messages to send.
+  template <typename F>
+  std::thread Serve(F answer) {
+    return std::thread([this, answer] {
+      UniqueFd c(accept(listen_.get(), nullptr, nullptr));
+      uint8_t buf[1500];
+      ssize_t n;
+      while ((n = recv(c.get(), buf, sizeof buf, 0)) > 0) {
+        requests_.emplace_back(reinterpret_cast<char*>(buf), static_cast<size_t>(n));
+        for (const std::string& m : answer(requests_.back())) send(c.get(), m.data(), m.size(), 0);
+      }
+    });
+  }
+  std::vector<std::string> requests_;
+
+ private:
+  UniqueFd listen_;
+};
+
+uint32_t TokenOf(const std::string& request) {
+  return db_get_u32(reinterpret_cast<const uint8_t*>(request.data()) + 8);
+}
+
+TEST(MediaDbPeer, FolderListingOverSeveralMessages) {
+  FakePeer peer;
+  std::thread t = peer.Serve([](const std::string& req) {
+    std::string first = ReplyHeader(12, 0, 2, 3, TokenOf(req)) + ScanEntry("ZQ010001.MP4", 9, 90);
+    return std::vector<std::string>{
+        first, ScanEntry("ZQ010002.MP4", 8, 80) + ScanEntry("ZQ010002.LRV", 7, 70)};
+  });
+  std::vector<DbScanEntry> out;
+  EXPECT_EQ(scandirRTOSdb("100TAVRO", &out, 100, AcceptMp4), 2);
+  t.join();
+  ASSERT_EQ(peer.requests_.size(), 1u);
+  std::string expected;
+  Le32(&expected, 12);
+  Le32(&expected, 1);
+  expected += peer.requests_[0].substr(8, 4) + "100TAVRO";
+  EXPECT_EQ(peer.requests_[0], expected);
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_STREQ(out[1].name, "ZQ010002.MP4");
+  EXPECT_EQ(out[1].time, 8u);
+  EXPECT_EQ(out[1].size, 80u);
+}
+
+TEST(MediaDbPeer, SilentPeerIsRetriedThenGivenUp) {
+  FakePeer peer;
+  std::thread t = peer.Serve([](const std::string&) { return std::vector<std::string>{}; });
+  std::vector<DbScanEntry> out;
+  EXPECT_EQ(scandirRTOSdb("100TAVRO", &out, 100, nullptr), -1);
+  t.join();                               // the endpoint is closed, so the peer's receive ends
+  EXPECT_EQ(peer.requests_.size(), 11u);  // one send per attempt: ten retries
+}
+
+TEST(MediaDbPeer, ShortAndFailedReplies) {
+  {
+    FakePeer peer;
+    std::thread t = peer.Serve([](const std::string& req) {
+      return std::vector<std::string>{ReplyHeader(12, 0, 1, 1, TokenOf(req)).substr(0, 10)};
+    });
+    std::vector<DbScanEntry> out;
+    EXPECT_EQ(scandirRTOSdb("100TAVRO", &out, 100, nullptr), kDbScanShortReply);
+    t.join();
+  }
+  {
+    FakePeer peer;
+    std::thread t = peer.Serve([](const std::string& req) {
+      return std::vector<std::string>{ReplyHeader(2, 4, 0, 1, TokenOf(req))};
+    });
+    DbReply r;
+    EXPECT_EQ(dbGetContentInfo("100TAVRO", "TAVR0001.MP4", &r), 404);
+    t.join();
+  }
+  std::vector<DbScanEntry> out;
+  EXPECT_EQ(scandirRTOSdb("100TAVR", &out, 100, nullptr), kDbScanBadFolder);
+  EXPECT_EQ(scandirRTOSdb("100TAVRO", &out, 100, nullptr), kDbScanOpenFailed);  // nobody serves
+}
+
+// A minimal MP4: a movie box holding a movie header with its creation time and duration.
+std::string Mp4(uint32_t unix_time, uint32_t duration_ms) {
+  std::string mvhd;
+  Be32(&mvhd, 0);  // version 0, flags
+  Be32(&mvhd, unix_time + 2082844800u);
+  Be32(&mvhd, unix_time + 2082844800u);
+  Be32(&mvhd, 1000);
+  Be32(&mvhd, duration_ms);
+  mvhd.append(80, '\0');
+  std::string box;
+  Be32(&box, static_cast<uint32_t>(8 + mvhd.size()));
+  box += "mvhd" + mvhd;
+  std::string moov;
+  Be32(&moov, static_cast<uint32_t>(8 + box.size()));
+  moov += "moov" + box;
+  std::string ftyp;
+  Be32(&ftyp, 16);
+  ftyp += "ftypisom";
+  Be32(&ftyp, 0);
+  return ftyp + moov;
+}
+
+class SimulatedDb : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::remove_all(zq_path("/tmp"));
+    std::filesystem::remove(zq_path(kZqSimStateDir) + "/mediadb.json");
+    folder_ = zq_path(kZqSdCardRoot) + "/DCIM/100TAVRO";
+    ASSERT_TRUE(zq_make_dirs(folder_));
+    std::string error;
+    ASSERT_TRUE(zqsim::MediaDbStart(&error)) << error;
+  }
+  void TearDown() override {
+    zqsim::MediaDbStop();
+    std::string error;
+    zqsim::MediaDbSetFault("ok", "", &error);
+  }
+  std::string folder_;
+};
+
+TEST_F(SimulatedDb, ListsAFolderOfManyFilesWithMediaTimes) {
+  // 60 files: more than one message holds.
+  for (int i = 1; i <= 59; ++i) {
+    char name[32];
+    snprintf(name, sizeof name, "/TAVR%04d.JPG", i);
+    zqtest::WriteFile(folder_ + name, std::string(static_cast<size_t>(i), 'j'));
+  }
+  zqtest::WriteFile(folder_ + "/TAVR0060.MP4", Mp4(1600000000, 2500));
+  std::vector<DbScanEntry> out;
+  ASSERT_EQ(scandirRTOSdb("100TAVRO", &out, 1000, nullptr), 60);
+  EXPECT_STREQ(out[0].name, "TAVR0001.JPG");
+  EXPECT_EQ(out[58].size, 59u);
+  struct stat st = {};
+  ASSERT_EQ(stat((folder_ + "/TAVR0059.JPG").c_str(), &st), 0);
+  EXPECT_EQ(out[58].time, static_cast<uint64_t>(st.st_mtime));  // no capture time: file time
+  EXPECT_STREQ(out[59].name, "TAVR0060.MP4");
+  EXPECT_EQ(out[59].time, 1600000000u);  // from the movie header
+
+  out.clear();
+  EXPECT_EQ(scandirRTOSdb("100TAVRO", &out, 10, nullptr), kDbScanOverflow);
+  EXPECT_EQ(out.size(), 10u);
+  out.clear();
+  EXPECT_EQ(scandirRTOSdb("999TAVRO", &out, 10, nullptr), kDbScanStatus);
+}
+
+TEST_F(SimulatedDb, MetadataAnswersFromTheRecords) {
+  zqtest::WriteFile(folder_ + "/TAVR0001.MP4", Mp4(1600000000, 2500));
+  zqtest::WriteFile(folder_ + "/TAVR0001.LRV", std::string(321, 'l'));
+  zqtest::WriteFile(folder_ + "/TAVR0002.JPG", std::string(50, 'j'));
+
+  DbMetadataAnswer a = zqdb_metadata("t=dur&p=100TAVRO/TAVR0001.MP4");
+  EXPECT_EQ(a.status, 200);
+  EXPECT_EQ(a.body, "{\"dur\":\"3\",\"c\":\"0\",\"profile\":\"1\"}");
+  EXPECT_EQ(zqdb_metadata("t=dur&p=100TAVRO/TAVR0002.JPG").status, 501);
+  EXPECT_EQ(zqdb_metadata("t=dur&p=100TAVRO/TAVR0009.JPG").status, 404);
+
+  a = zqdb_metadata("t=v5info&p=100TAVRO/TAVR0001.MP4");
+  ASSERT_EQ(a.status, 200);
+  EXPECT_NE(a.body.find("\"cre\":\"1600000000\""), std::string::npos) << a.body;
+  EXPECT_NE(a.body.find("\"ls\":\"321\""), std::string::npos) << a.body;
+  EXPECT_NE(a.body.find("\"umid\":\""), std::string::npos) << a.body;
+  // The unique id is kept: asking again gives the same answer.
+  EXPECT_EQ(zqdb_metadata("t=v5info&p=100TAVRO/TAVR0001.MP4").body, a.body);
+
+  a = zqdb_metadata("t=offload&p=100TAVRO/TAVR0001.MP4&status=pc&value=true");
+  EXPECT_EQ(a.body, "{\"mos\":[\"pc\"]}");
+  a = zqdb_metadata("t=upload&p=100TAVRO/TAVR0001.MP4&status=5");
+  EXPECT_EQ(a.body, "{\"us\":\"5\"}");
+  DbReply r;
+  ASSERT_EQ(dbGetContentInfo("100TAVRO", "TAVR0001.MP4", &r), 200);
+  EXPECT_EQ(db_get_u32(r.content + 40), (1u << 17) | 5u);  // marks untouched by the status
+  EXPECT_EQ(zqdb_metadata("t=upload&p=100TAVRO/TAVR0001.MP4&status=32").status, 400);
+  a = zqdb_metadata("t=offload&p=100TAVRO/TAVR0001.MP4&status=pc&value=false");
+  EXPECT_EQ(a.body, "{\"mos\":[]}");
+  EXPECT_EQ(zqdb_metadata("t=upload&p=100TAVRO/TAVR0001.MP4").body, "{\"us\":\"5\"}");
+
+  uint32_t counts[kDbUploadStatusCount];
+  ASSERT_EQ(dbGetUploadStatusHistogram(counts), 200);
+  EXPECT_EQ(counts[5], 1u);
+  EXPECT_EQ(counts[0], 1u);  // the photo
+
+  DbReply u;
+  ASSERT_EQ(dbGetUMIDByFileName("100TAVRO", "TAVR0001.MP4", &u), 200);
+  std::string dir, file;
+  ASSERT_EQ(dbGetFileNameByUMID(u.extra, &dir, &file), 200);
+  EXPECT_EQ(dir + "/" + file, "100TAVRO/TAVR0001.MP4");
+  EXPECT_EQ(dbGetChapteredVideoDuration("100TAVRO", "TAVR0001.MP4"), 3);
+}
+
+TEST_F(SimulatedDb, FaultSwitchesReachTheClient) {
+  zqtest::WriteFile(folder_ + "/TAVR0001.JPG", "j");
+  std::string error;
+  std::vector<DbScanEntry> out;
+  ASSERT_TRUE(zqsim::MediaDbSetFault("status", "2", &error));
+  DbReply r;
+  EXPECT_EQ(dbGetContentInfo("100TAVRO", "TAVR0001.JPG", &r), 503);
+  ASSERT_TRUE(zqsim::MediaDbSetFault("truncate", "12", &error));
+  EXPECT_EQ(scandirRTOSdb("100TAVRO", &out, 10, nullptr), kDbScanShortReply);
+  ASSERT_TRUE(zqsim::MediaDbSetFault("silent", "", &error));
+  EXPECT_EQ(scandirRTOSdb("100TAVRO", &out, 10, nullptr), -1);
+  ASSERT_TRUE(zqsim::MediaDbSetFault("slow", "10", &error));
+  EXPECT_EQ(scandirRTOSdb("100TAVRO", &out, 10, nullptr), 1);  // 10 ms < 30 ms time-out
+  EXPECT_FALSE(zqsim::MediaDbSetFault("sideways", "1", &error));
+  EXPECT_FALSE(zqsim::MediaDbSetFault("slow", "-5", &error));
+}
+
+TEST(MediaDbList, PagesAreTruncatedWhenCountsDisagree) {
+  std::string reply = ReplyHeader(0, 0, 3, 1, 5);
+  for (uint32_t v : {10u, 0u, 0u, 11u, 1u}) Le32(&reply, v);  // start 10 of 11: one entry left
+  for (int i = 0; i < 3; ++i) {
+    std::string e = "100TAVROTAVR0001.JPG";
+    Le32(&e, 4);
+    Le64(&e, 99);
+    Le32(&e, 1);
+    Le32(&e, 2);
+    reply += e;
+  }
+  uint32_t total = 0;
+  std::vector<DbListEntry> out;
+  EXPECT_EQ(processQueryResponse(reinterpret_cast<const uint8_t*>(reply.data()), reply.size(), 5, 3,
+                                 &total, &out),
+            200);
+  EXPECT_EQ(total, 11u);
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(out[0].name, "TAVR0001.JPG");
+  EXPECT_EQ(out[0].size, 99u);
+}
+
+TEST(MediaDbTypes, ClassesAndAppTypes) {
+  EXPECT_TRUE(shouldOutput(0, 0));
+  EXPECT_TRUE(shouldOutput(14, 0x100));
+  EXPECT_FALSE(shouldOutput(4, 0x100));
+  EXPECT_TRUE(shouldOutput(9, 0x200));
+  EXPECT_TRUE(shouldOutput(7, 0x400));
+  EXPECT_FALSE(shouldOutput(11, 0xFFFF));
+  EXPECT_EQ(mapDbContentTypeToApp(13), 3u);
+  EXPECT_EQ(mapDbContentTypeToApp(5), 5u);
+  EXPECT_TRUE(is_new_media_name_format_for(58));
+  EXPECT_FALSE(is_new_media_name_format_for(22));
+}
+
+}  // namespace

@@ -1,0 +1,399 @@
+// JSON formatting of database records and the metadata query answer.
+#include <civetweb.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "zqcommon/zqJson.h"
+#include "zqcommon/zqLog.h"
+#include "zqmediadb/zqCardId.h"
+#include "zqmediadb/zqMediaDBApp.h"
+
+namespace {
+
+constexpr uint64_t Bit(int n) { return uint64_t{1} << n; }
+
+}  // namespace
+
+bool DbJsonEntry::Add(const char* sep, const char* format, ...) {
+  char piece[kDbJsonEntrySize + 1];
+  va_list args;
+  va_start(args, format);
+  int n = vsnprintf(piece, sizeof piece, format, args);
+  va_end(args);
+  const size_t total = text_.size() + strlen(sep) + (n > 0 ? static_cast<size_t>(n) : 0);
+  if (n < 0 || total > kDbJsonEntrySize) {
+    ZQ_LOG(ZQ_LOG_ERROR, "%zu > %zu, entry buff exceeded, %s:%d\n", total, kDbJsonEntrySize,
+           __FILE_NAME__, __LINE__);
+    failed_ = true;
+    return false;
+  }
+  text_ += sep;
+  text_.append(piece, static_cast<size_t>(n));
+  return true;
+}
+
+// Every key goes through here so that the separator becomes "," after it, written or not.
+#define DB_KEY(e, sep, ...)        \
+  do {                             \
+    (e)->Add(*(sep), __VA_ARGS__); \
+    *(sep) = ",";                  \
+  } while (0)
+
+void db_format_content_record(DbJsonEntry* e, const char** sep, const uint8_t* c, uint64_t mask,
+                              const char* name) {
+  const uint32_t flags = db_get_u32(c + 36);
+  const uint32_t upload = db_get_u32(c + 40);
+  if (mask & 0x1)
+    DB_KEY(e, sep, "\"n\":\"%s\"", zq_json_escape(std::string(name, strnlen(name, 12))).c_str());
+  if (mask & 0x2) DB_KEY(e, sep, "\"mod\":\"%u\"", db_get_u32(c + 28));
+  if (mask & 0x4) DB_KEY(e, sep, "\"cre\":\"%u\"", db_get_u32(c + 24));
+  if (mask & 0x8)
+    DB_KEY(e, sep, "\"s\":\"%llu\"", static_cast<unsigned long long>(db_get_u64(c + 44)));
+  if (mask & 0x100) DB_KEY(e, sep, "\"mahs\":\"%u\"", c[52] & 0x7Fu);
+  if (mask & 0x200) DB_KEY(e, sep, "\"hc\":\"%u\"", db_get_u32(c + 32));
+  if (mask & 0x8000) DB_KEY(e, sep, "\"us\":\"%u\"", upload & 0xFFFFu);
+  if (mask & Bit(34)) {
+    std::string marks;
+    static const char* const kMarks[] = {"app", "pc", "other"};
+    for (int i = 0; i < 3; ++i) {
+      if ((upload & (1u << (16 + i))) == 0) continue;
+      if (!marks.empty()) marks += ",";
+      marks += std::string("\"") + kMarks[i] + "\"";
+    }
+    DB_KEY(e, sep, "\"mos\":[%s]", marks.c_str());
+  }
+  if (mask & 0x10000) DB_KEY(e, sep, "\"eis\":\"%u\"", (flags >> 1) & 1u);
+  if (mask & Bit(28)) DB_KEY(e, sep, "\"hdr\":\"%u\"", (flags >> 12) & 1u);
+  if (mask & 0x20000) DB_KEY(e, sep, "\"wdr\":\"%u\"", (flags >> 8) & 1u);
+  if (mask & 0x40000) DB_KEY(e, sep, "\"pta\":\"%u\"", (flags & 0x1Cu) != 0 ? 1u : 0u);
+  if (mask & 0x80000) {
+    const char* ao = (flags & 0x80u)   ? "auto"
+                     : (flags & 0x40u) ? "wind"
+                     : (flags & 0x20u) ? "stereo"
+                                       : "off";
+    DB_KEY(e, sep, "\"ao\":\"%s\"", ao);
+  }
+  if (mask & Bit(20)) DB_KEY(e, sep, "\"raw\":\"%u\"", (flags >> 9) & 1u);
+  if (mask & Bit(21)) DB_KEY(e, sep, "\"tr\":\"%u\"", (flags >> 10) & 1u);
+  if (mask & Bit(22)) DB_KEY(e, sep, "\"mp\":\"%u\"", (flags >> 11) & 1u);
+  if (mask & Bit(29)) DB_KEY(e, sep, "\"ct\":\"%u\"", mapDbContentTypeToApp(db_get_u32(c)));
+  if (mask & Bit(30))
+    DB_KEY(e, sep, "\"rot\":\"%u\",\"fov\":\"%u\"", db_get_u32(c + 60), db_get_u32(c + 64));
+  if (mask & Bit(32)) DB_KEY(e, sep, "\"lc\":\"%u\"", db_get_u32(c + 68));
+  if (mask & Bit(33)) DB_KEY(e, sep, "\"prjn\":\"%u\"", db_get_u32(c + 72));
+}
+
+namespace {
+std::string Hex16(const uint8_t* id) {
+  char hex[33];
+  for (int i = 0; i < 16; ++i) snprintf(hex + 2 * i, 3, "%02x", id[i]);
+  return hex;
+}
+bool AllZero(const uint8_t* p, size_t n) {
+  for (size_t i = 0; i < n; ++i)
+    if (p[i] != 0) return false;
+  return true;
+}
+}  // namespace
+
+void db_format_umid(DbJsonEntry* e, const char** sep, const uint8_t* ids, uint64_t mask) {
+  if (mask & 0x1000) DB_KEY(e, sep, "\"umid\":\"%s\"", Hex16(ids).c_str());
+  if ((mask & 0x2000) && !AllZero(ids + 16, 16))
+    DB_KEY(e, sep, "\"pumid\":\"%s\"", Hex16(ids + 16).c_str());
+}
+
+namespace {
+// The tag times of a video-specific record, at most 99, separated by ",".
+std::string TagTimes(const uint8_t* v) {
+  const uint32_t count = db_get_u32(v + 16);
+  std::string out;
+  for (uint32_t i = 0; i < count && i < static_cast<uint32_t>(kDbMaxTags); ++i) {
+    if (i != 0) out += ",";
+    out += std::to_string(db_get_u32(v + 24 + 4 * i));
+  }
+  return out;
+}
+uint32_t Seconds(uint32_t ms) { return static_cast<uint32_t>((uint64_t{ms} + 500) / 1000); }
+}  // namespace
+
+void db_format_video_info(DbJsonEntry* e, const char** sep, const uint8_t* v, uint64_t mask) {
+  const uint32_t ls = db_get_u32(v);
+  if (mask & 0x10) {
+    if (ls == 0) {
+      DB_KEY(e, sep, "\"ls\":\"-1\"");
+    } else {
+      DB_KEY(e, sep, "\"ls\":\"%u\"", ls);
+    }
+  }
+  if (mask & 0x20) DB_KEY(e, sep, "\"cl\":\"%u\"", db_get_u32(v + 20));
+  if (mask & 0x40) DB_KEY(e, sep, "\"avc_profile\":\"%u\"", db_get_u32(v + 12));
+  if (mask & 0x80) DB_KEY(e, sep, "\"profile\":\"%u\"", db_get_u32(v + 8));
+  if (mask & 0x200) DB_KEY(e, sep, "\"hc\":\"%u\"", db_get_u32(v + 16));
+  if (mask & 0x400) DB_KEY(e, sep, "\"hi\":[%s]", TagTimes(v).c_str());
+  if (mask & Bit(23)) DB_KEY(e, sep, "\"dur\":\"%u\"", Seconds(db_get_u32(v + 4)));
+}
+
+void db_format_more_info(DbJsonEntry* e, const char** sep, const uint8_t* m, uint64_t mask) {
+  auto i32 = [&](int k) { return static_cast<int>(db_get_u32(m + 4 * k)); };
+  if (mask & Bit(24)) DB_KEY(e, sep, "\"w\":\"%d\",\"h\":\"%d\"", i32(0), i32(1));
+  if (mask & Bit(25)) DB_KEY(e, sep, "\"fps\":\"%d\",\"fps_denom\":\"%d\"", i32(2), i32(3));
+  if (mask & Bit(26)) DB_KEY(e, sep, "\"prog\":\"%d\"", i32(4));
+  if (mask & Bit(27)) DB_KEY(e, sep, "\"subsample\":\"%d\"", i32(5));
+}
+
+#undef DB_KEY
+
+namespace {
+
+constexpr size_t kValueSize = 256;
+
+// Reads `key` of the query: 1 found (value in `out`), 0 absent, -1 empty, -2 too long, and
+// -3 when it occurs twice.
+int QueryValue(const char* query, const char* key, std::string* out) {
+  char value[kValueSize];
+  const size_t len = strlen(query);
+  int n = mg_get_var2(query, len, key, value, sizeof value, 0);
+  if (n == -1) return 0;
+  if (n < 0) {
+    // Absent and too long both come back negative; a key that is present is "too long".
+    std::string probe = std::string("&") + query;
+    return probe.find(std::string("&") + key + "=") != std::string::npos ? -2 : 0;
+  }
+  char again[kValueSize];
+  if (mg_get_var2(query, len, key, again, sizeof again, 1) != -1) return -3;
+  if (n == 0) return -1;
+  out->assign(value, static_cast<size_t>(n));
+  return 1;
+}
+
+bool IsVideoForInfo(uint32_t t) { return t <= 3 || (t >= 12 && t <= 14); }
+
+enum class Action { kVideoInfo, kDur, kV4, kV5, kUpload, kOffload };
+
+struct Request {
+  Action action;
+  std::string dir;
+  std::string file;
+  bool change = false;
+  uint32_t upload = 0;        // upload status to set
+  uint32_t offload_mark = 0;  // offload bit to set or clear
+  bool offload_set = true;
+};
+
+DbMetadataAnswer Fail(int status, const char* message, const std::string& detail = "") {
+  ZQ_LOG(ZQ_LOG_ERROR, message, detail.c_str());
+  return {status, ""};
+}
+
+// Parses the query into `r`; a non-200 answer on failure.
+DbMetadataAnswer ParseRequest(const char* query, Request* r) {
+  std::string t, p;
+  int got = QueryValue(query, "t", &t);
+  if (got == 0 || got == -1 || got == -2 || got == -3) return Fail(400, "invalid field 't'%s\n");
+  if (t == "videoinfo")
+    r->action = Action::kVideoInfo;
+  else if (t == "dur")
+    r->action = Action::kDur;
+  else if (t == "v4info")
+    r->action = Action::kV4;
+  else if (t == "v5info")
+    r->action = Action::kV5;
+  else if (t == "upload")
+    r->action = Action::kUpload;
+  else if (t == "offload")
+    r->action = Action::kOffload;
+  else
+    return Fail(501, "%s not implemented\n", "t=" + t);
+
+  got = QueryValue(query, "p", &p);
+  if (got != 1) return Fail(400, "Required field '%s' missing\n", "p");
+  const size_t slash = p.find('/');
+  if (slash == std::string::npos || slash == 0 || slash + 1 >= p.size())
+    return Fail(400, "invalid path: '%s'\n", p);
+  r->dir = p.substr(0, slash);
+  r->file = p.substr(slash + 1);
+  if (r->dir.size() > 8 || r->dir.find('\0') != std::string::npos || r->dir == "." ||
+      r->dir == "..")
+    return Fail(400, "invalid directory name: dir:'%s'\n", r->dir);
+  if (r->file.size() > 12 || r->file.find_first_of(std::string("/\0", 2)) != std::string::npos ||
+      r->file.find("..") != std::string::npos)
+    return Fail(400, "invalid filename: file:'%s'\n", r->file);
+  const std::string ext = r->file.size() == 12 ? r->file.substr(9) : "";
+  if (r->file.size() != 12 || r->file[8] != '.' || (ext != "JPG" && ext != "MP4" && ext != "360"))
+    return Fail(404, "Not a JPG or MP4 file name '%s', inferring FILE NOT_FOUND\n", r->file);
+
+  if (r->action == Action::kUpload || r->action == Action::kOffload) {
+    std::string status;
+    got = QueryValue(query, "status", &status);
+    if (got == -1) return Fail(400, "Required field '%s' has no value\n", "status");
+    if (got < 0) return Fail(400, "invalid field '%s'\n", "status");
+    if (got == 1) {
+      r->change = true;
+      if (r->action == Action::kUpload) {
+        char* end = nullptr;
+        errno = 0;
+        unsigned long v = strtoul(status.c_str(), &end, 10);
+        if (errno != 0 || *end != '\0' || status[0] == '-' || v > UINT32_MAX)
+          return Fail(400, "%s is an invalid value\n", "status=" + status);
+        r->upload = static_cast<uint32_t>(v);
+      } else {
+        std::string value;
+        int vgot = QueryValue(query, "value", &value);
+        if (status == "app")
+          r->offload_mark = 1;
+        else if (status == "pc")
+          r->offload_mark = 2;
+        else if (status == "other")
+          r->offload_mark = 4;
+        if (r->offload_mark == 0 || vgot != 1 || (value != "true" && value != "false"))
+          return Fail(400, "%s is an invalid offload set request\n", "status=" + status);
+        r->offload_set = value == "true";
+      }
+    }
+  }
+  return {200, ""};
+}
+
+// v4info and v5info: masks by content type.
+uint64_t InfoMask(Action a, uint32_t type) {
+  constexpr uint64_t kSelection = ~(uint64_t{1} | 2u | 0x4000u);
+  const bool video4 = type <= 3 || type == 13 || type == 14;
+  const bool video5 = IsVideoForInfo(type);
+  uint64_t m;
+  if (a == Action::kV4)
+    m = video4 ? 0x40fedb63fULL : 0x40133b20fULL;
+  else
+    m = video5 ? 0x7efedb7ffULL : 0x7f173b22fULL;
+  return m & kSelection;
+}
+
+DbMetadataAnswer Info(const Request& r) {
+  DbReply content;
+  int http = dbGetUMIDByFileName(r.dir.c_str(), r.file.c_str(), &content);
+  if (http != 200) return {http, ""};
+  const uint32_t type = db_get_u32(content.content);
+  const uint64_t mask = InfoMask(r.action, type);
+  const bool video = r.action == Action::kV4 ? db_is_video_type(type) : IsVideoForInfo(type);
+  DbJsonEntry e;
+  const char* sep = "";
+  const uint64_t record_mask = video ? mask & ~uint64_t{0x600} : mask;
+  db_format_content_record(&e, &sep, content.content, record_mask, r.file.c_str());
+  db_format_umid(&e, &sep, content.extra, record_mask);
+  if (video) {
+    DbReply v;
+    http = dbGetVideoSpecificInfo(r.dir.c_str(), r.file.c_str(), &v);
+    if (http != 200) return {http, ""};
+    if (v.video != nullptr) db_format_video_info(&e, &sep, v.video, mask);
+  }
+  if ((type & ~8u) < 7) {
+    DbReply m;
+    http = dbGetMoreInfo(r.dir.c_str(), r.file.c_str(), &m);
+    if (http != 200) return {http, ""};
+    db_format_more_info(&e, &sep, m.extra, mask);
+  }
+  if (e.failed()) return {500, ""};
+  return {200, "{" + e.text() + "}"};
+}
+
+DbMetadataAnswer VideoInfo(const Request& r, bool dur_only) {
+  DbReply v;
+  int http = dbGetVideoSpecificInfo(r.dir.c_str(), r.file.c_str(), &v);
+  if (http != 200) return {http, ""};
+  const uint32_t type = db_get_u32(v.content);
+  const bool video = dur_only ? db_is_video_type(type) || type == 12 : IsVideoForInfo(type);
+  if (!video || v.video == nullptr) {
+    ZQ_LOG(ZQ_LOG_WARN, "not implemented for content_type %u\n", type);
+    return {501, ""};
+  }
+  DbJsonEntry e;
+  const uint8_t* p = v.video;
+  e.Add("", "\"dur\":\"%u\",\"c\":\"%u\"", Seconds(db_get_u32(p + 4)), db_get_u32(p + 20));
+  if (!dur_only) e.Add(",", "\"avc_profile\":\"%u\"", db_get_u32(p + 12));
+  e.Add(",", "\"profile\":\"%u\"", db_get_u32(p + 8));
+  if (!dur_only) {
+    e.Add(",", "\"tag_count\":%u,\"tags\":[%s]", db_get_u32(p + 16), TagTimes(p).c_str());
+    if ((type & ~8u) < 7) {
+      DbReply m;
+      http = dbGetMoreInfo(r.dir.c_str(), r.file.c_str(), &m);
+      if (http != 200) return {http, ""};
+      const char* sep = ",";
+      db_format_more_info(&e, &sep, m.extra, Bit(24) | Bit(25) | Bit(26) | Bit(27));
+    }
+  }
+  if (e.failed()) return {500, ""};
+  return {200, "{" + e.text() + "}"};
+}
+
+DbMetadataAnswer Upload(const Request& r) {
+  const bool upload = r.action == Action::kUpload;
+  DbReply c;
+  int http = dbGetContentInfo(r.dir.c_str(), r.file.c_str(), &c);
+  if (http != 200) return {http, ""};
+  if (r.change) {
+    uint32_t word = db_get_u32(c.content + 40);
+    const uint32_t value = upload ? r.upload : r.offload_mark;
+    if ((upload && value >= 32) || (!upload && value >= 0x10000)) {
+      ZQ_LOG(ZQ_LOG_ERROR, "Out of Bounds upload / offload status value = %08x, isUpload = %s\n",
+             value, upload ? "true" : "false");
+      return {400, ""};
+    }
+    if (upload)
+      word = (word & 0xFFFF0000u) | value;
+    else if (r.offload_set)
+      word |= value << 16;
+    else
+      word &= ~(value << 16);
+    http = dbSetUploadStatusRawBits(r.dir.c_str(), r.file.c_str(), word);
+    if (http != 200) return {http, ""};
+    http = dbGetContentInfo(r.dir.c_str(), r.file.c_str(), &c);
+    if (http != 200) return {http, ""};
+  }
+  DbJsonEntry e;
+  const char* sep = "";
+  db_format_content_record(&e, &sep, c.content, upload ? 0x8000 : Bit(34), r.file.c_str());
+  if (e.failed()) return {500, ""};
+  return {200, "{" + e.text() + "}"};
+}
+
+}  // namespace
+
+DbMetadataAnswer zqdb_metadata(const char* query) {
+  Request r;
+  DbMetadataAnswer parsed = ParseRequest(query != nullptr ? query : "", &r);
+  if (parsed.status != 200) return parsed;
+  std::string id;
+  if (getCardIDStr(&id) < 0) return {404, ""};
+  switch (r.action) {
+    case Action::kDur:
+      return VideoInfo(r, true);
+    case Action::kVideoInfo:
+      return VideoInfo(r, false);
+    case Action::kV4:
+    case Action::kV5:
+      return Info(r);
+    case Action::kUpload:
+    case Action::kOffload:
+      return Upload(r);
+  }
+  return {500, ""};
+}
+
+int zqdb_metadata_check_query(const char* query) {
+  Request r;
+  return ParseRequest(query != nullptr ? query : "", &r).status;
+}
+
+void generateMetadata(mg_connection* conn, const char* query) {
+  DbMetadataAnswer a = zqdb_metadata(query);
+  if (a.status != 200) {
+    mg_printf(conn, "HTTP/1.1 %d \r\nContent-Type: application/json\r\nContent-Length: 0\r\n\r\n",
+              a.status);
+    return;
+  }
+  a.body += "\r\n";
+  mg_printf(conn, "HTTP/1.1 %d \r\nContent-Type: application/json\r\nContent-Length: %zu\r\n\r\n",
+            a.status, a.body.size());
+  mg_write(conn, a.body.data(), a.body.size());
+}

@@ -1,0 +1,3 @@
+#include "server/zqMediaMutex.h"
+
+std::mutex zqMediaMetadata_mutex;

@@ -1,0 +1,422 @@
+#include "zqmedialist/zqMediaList.h"
+
+#include <civetweb.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cstring>
+#include <exception>
+#include <vector>
+
+#include "csi.h"
+#include "server/zqCsi.h"
+#include "server/zqMediaMutex.h"
+#include "server/zqRecordingStatus.h"
+#include "server/zqResponse.h"
+#include "zqCtrlD.h"
+#include "zqcommon/zqJson.h"
+#include "zqcommon/zqLog.h"
+#include "zqcommon/zqPaths.h"
+#include "zqmediadb/zqCardId.h"
+#include "zqmediadb/zqMediaDBApp.h"
+#include "zqmedialist/zqMediaListWriter.h"
+
+namespace {
+
+constexpr int kDefaultModel = 57;
+constexpr size_t kQueryValueSize = 2048;
+constexpr uint32_t kCmdSystemStatus = 34;
+constexpr size_t kSystemStatusSize = 634;
+constexpr size_t kSystemReadyOffset = 225;
+
+// Written and read without a lock: an int and a byte, and a stale value is harmless.
+std::atomic<int> g_modelNumber{0};
+std::atomic<uint8_t> g_recordingAbort{0};
+
+bool Digit(char c) { return c >= '0' && c <= '9'; }
+
+// "NNN" + suffix: the folder number (100..999), or -1.
+int FolderNumber(const char* name) {
+  if (name[0] < '1' || name[0] > '9' || !Digit(name[1]) || !Digit(name[2])) return -1;
+  return (name[0] - '0') * 100 + (name[1] - '0') * 10 + (name[2] - '0');
+}
+
+// The folder type of an 8-character folder name, or 0 when it is no media folder.
+char FolderType(const char* name) {
+  if (strlen(name) != 8 || FolderNumber(name) < 0) return 0;
+  static const std::pair<const char*, char> kTypes[] = {
+      {"TAVRO", 'T'}, {"Q3D_R", 'R'}, {"Q3D_L", 'L'}, {"QFRNT", 'F'}, {"QBACK", 'B'}};
+  for (const auto& [suffix, type] : kTypes) {
+    if (strcmp(name + 3, suffix) == 0) return type;
+  }
+  return 0;
+}
+
+bool DualLensModel(int model) { return model == 22 || model == 23; }
+
+// Marks the scan as stopped by a recording when the camera records now.
+bool RecordingNow() {
+  if (g_recordingAbort.load() != 0) return true;
+  UTILS_UpdateRecordingStatus(false);
+  if (UTILS_GetRecordingStatus() != 0) {
+    g_recordingAbort.store(1);
+    return true;
+  }
+  return false;
+}
+
+// The accepted folders of <root>/DCIM in directory order; false when it cannot be read.
+bool ListFolders(const std::string& dcim, std::vector<std::string>* out) {
+  DIR* d = opendir(dcim.c_str());
+  if (d == nullptr) return false;
+  while (dirent* e = readdir(d)) {
+    bool link = e->d_type == DT_LNK;
+    if (e->d_type == DT_UNKNOWN) {
+      struct stat st = {};
+      link = fstatat(dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+    }
+    if (isMediaFolder(e->d_name, link)) out->push_back(e->d_name);
+  }
+  closedir(d);
+  return true;
+}
+
+int Scan(const char* root, DbNameFilter filter, MediaScanBuffer* buffer, uint32_t* count) {
+  *count = 0;
+  // A recording seen by an earlier scan must not empty this one.
+  g_recordingAbort.store(0);
+  UTILS_UpdateRecordingStatus(true);
+  if (UTILS_GetRecordingStatus() != 0) return kMediaScanRecording;
+
+  std::vector<std::string> folders;
+  if (!ListFolders(zq_path(root) + "/DCIM", &folders)) {
+    ZQ_LOG(ZQ_LOG_ERROR, "scandir error, exiting\n");
+    return kMediaScanNoDcim;
+  }
+  if (folders.empty()) return kMediaScanOk;
+  if (!buffer->Allocate()) {
+    ZQ_LOG(ZQ_LOG_ERROR, "zqMediaList: cannot allocate the scan buffer\n");
+    return kMediaScanNoDcim;
+  }
+  MediaListRecord* records = buffer->records();
+  uint32_t used = 0;
+  std::vector<DbScanEntry> entries;
+  int code = kMediaScanOk;
+  for (const std::string& folder : folders) {
+    if (RecordingNow()) {
+      buffer->Reset();  // the client sees an empty list
+      return kMediaScanOk;
+    }
+    entries.clear();
+    int ret = scandirRTOSdb(folder.c_str(), &entries, kMediaListMaxRecords - used, filter);
+    if (ret == kDbScanNoEntries) ret = 0;  // an empty folder ends nothing
+    if (ret < 0 && ret != kDbScanOverflow) {
+      ZQ_LOG(ZQ_LOG_ERROR, "listing of %s failed (%d), ending the scan\n", folder.c_str(), ret);
+      break;
+    }
+    const char type = FolderType(folder.c_str());
+    if (entries.empty()) {
+      ZQ_LOG(ZQ_LOG_DEBUG, "No files in this folder %s\n", folder.c_str());
+    } else if (type != 0) {
+      const uint16_t number = static_cast<uint16_t>(FolderNumber(folder.c_str()));
+      for (const DbScanEntry& e : entries) {
+        MediaListRecord& r = records[used++];
+        r.folder = number;
+        r.type = type;
+        memcpy(r.name, e.name, sizeof r.name);
+        r.size = e.size;
+        r.time = e.time;
+      }
+    }
+    if (ret == kDbScanOverflow) break;
+  }
+  MediaListHeader* h = buffer->header();
+  h->magic = kMediaListMagic;
+  h->version = kMediaListVersion;
+  h->count = used;
+  *count = used;
+  if (g_recordingAbort.load() != 0) code = kMediaScanRecording;
+  return code;
+}
+
+bool MediaFileFilter(const char* name, int length) { return isMediaFile(name, length); }
+bool SesFileFilter(const char* name, int length) { return isSesFile(name, length); }
+
+// Writes a whole answer with a Content-Length.
+void Answer(mg_connection* conn, const char* status, const std::string& body) {
+  http_response_header(conn, status, kMimeJson);
+  http_response_set_content_length(conn, static_cast<int>(body.size()));
+  mg_write(conn, body.data(), body.size());
+}
+
+void ClearNewMedia() {
+  const uint32_t zero = 0;
+  int32_t ret;
+  {
+    std::lock_guard<std::mutex> lock(g_CSIMutex);
+    ret = csi_set(CSI_NEW_MEDIA_AVAIL, &zero, sizeof zero);
+  }
+  if (ret != 0) ZQ_LOG(ZQ_LOG_ERROR, "Error clearing CSI_NEW_MEDIA_AVAIL\n");
+}
+
+std::string StorageId(int storage) {
+  std::string id;
+  if (getCardIDStrFromCard(&id, storage) < 0) return "0";
+  return id;
+}
+
+// The error answer of either route: "{ \"message\": ... }" with the route's framing.
+std::string ErrorBody(const std::string& message, bool ex) {
+  const std::string body = "{ \"message\": \"" + zq_json_escape(message) + "\" }";
+  return ex ? "\n" + body : body + "\n";
+}
+
+// The result of one scan, ready to be written.
+struct ScanResult {
+  MediaScanBuffer buffer;
+  uint32_t count = 0;
+  int code = 0;
+  bool listed() const {
+    return !buffer.empty() &&
+           const_cast<MediaScanBuffer&>(buffer).header()->version == kMediaListVersion;
+  }
+};
+
+void WriteMedia(std::string* json, ScanResult* r) {
+  if (r->buffer.empty()) return;
+  if (r->buffer.header()->version != kMediaListVersion) {
+    ZQ_LOG(ZQ_LOG_ERROR, "unknown media list version %u\n", r->buffer.header()->version);
+    return;
+  }
+  writeAllMediaFolders(json, r->buffer.records(), r->count);
+}
+
+// Answers a failed scan; false when the scan succeeded.
+bool AnswerScanError(mg_connection* conn, int code, bool ex) {
+  if (code == 0) return false;
+  if (mediaScanBusy(code)) {
+    Answer(conn, kHttp503, ErrorBody("Camera is busy", ex));
+  } else {
+    Answer(conn, kHttp404, ErrorBody("Unknown Error.", ex));
+  }
+  return true;
+}
+
+bool SystemReady() {
+  uint8_t record[kSystemStatusSize] = {};
+  const bool was_open = is_zqcontrol_interface_open();
+  if (!was_open) zqcontrol_interface_open();
+  int32_t ret =
+      zqcontrol_send_command_param_response(kCmdSystemStatus, nullptr, 0, record, sizeof record);
+  if (!was_open) zqcontrol_interface_close();
+  return ret == 0 && record[kSystemReadyOffset] != 0;
+}
+
+// Parses the request's query; false when the query was refused and answered.
+bool ParseRequest(mg_connection* conn, bool ex, MediaListSelection* selection, bool* clear) {
+  std::string message;
+  const char* status =
+      parseMediaListQuery(mg_get_request_info(conn)->query_string, selection, clear, &message);
+  if (status == nullptr) return true;
+  Answer(conn, status, ErrorBody(message, ex));
+  return false;
+}
+
+void ListHandler(mg_connection* conn) {
+  MediaListSelection selection;
+  bool clear = false;
+  if (!ParseRequest(conn, false, &selection, &clear)) return;
+  std::lock_guard<std::mutex> lock(zqMediaMetadata_mutex);
+  ScanResult scan;
+  if (selection == MediaListSelection::kVideoPhoto) {
+    scan.code = zqMediaList_ScanDir(&scan.buffer, &scan.count);
+  } else if (selection == MediaListSelection::kSes) {
+    scan.code = zqMediaList_ScanDirSES(&scan.buffer, &scan.count);
+  } else {
+    Answer(conn, kHttp501, ErrorBody("Unrecognized request", false));
+    return;
+  }
+  if (AnswerScanError(conn, scan.code, false)) return;
+  std::string json = "{\"id\":\"" + zq_json_escape(StorageId(0)) + "\",\"media\":[";
+  WriteMedia(&json, &scan);
+  json += "]}\n";
+  if (clear) ClearNewMedia();
+  Answer(conn, kHttp200, json);
+}
+
+void ListExHandler(mg_connection* conn) {
+  if (!SystemReady()) {
+    Answer(conn, kHttp503, ErrorBody("System not ready", true));
+    return;
+  }
+  MediaListSelection selection;
+  bool clear = false;
+  if (!ParseRequest(conn, true, &selection, &clear)) return;
+  std::lock_guard<std::mutex> lock(zqMediaMetadata_mutex);
+  ScanResult sd, internal;
+  if (selection == MediaListSelection::kVideoPhoto) {
+    sd.code = zqMediaList_ScanDirEx(&sd.buffer, &sd.count, 0);
+    if (sd.code == 0) internal.code = zqMediaList_ScanDirEx(&internal.buffer, &internal.count, 1);
+  } else if (selection == MediaListSelection::kSes) {
+    sd.code = zqMediaList_ScanDirSES(&sd.buffer, &sd.count);
+  } else {
+    Answer(conn, kHttp501, ErrorBody("Unrecognized request", true));
+    return;
+  }
+  if (AnswerScanError(conn, sd.code != 0 ? sd.code : internal.code, true)) return;
+  std::string json = "\n[{\"id\":\"" + zq_json_escape(StorageId(0)) + "\",\"media\":[";
+  WriteMedia(&json, &sd);
+  json += "]},{\"id\":\"" + zq_json_escape(StorageId(1)) + "\",\"media\":[";
+  WriteMedia(&json, &internal);
+  json += "]}]\n";
+  if (clear) {
+    if (sd.buffer.empty() || sd.listed()) ClearNewMedia();
+    if (internal.listed()) ClearNewMedia();
+  }
+  Answer(conn, kHttp200, json);
+}
+
+// Runs a handler body; an exception that escapes is logged and answered 500.
+int Guarded(mg_connection* conn, void (*body)(mg_connection*)) {
+  try {
+    body(conn);
+  } catch (const std::exception& e) {
+    ZQ_LOG(ZQ_LOG_ERROR, "zqMediaList - Caught exception %s - discarding\n", e.what());
+    http_response_empty_json(conn, kHttp500);
+  }
+  return 1;
+}
+
+}  // namespace
+
+int getModelNumber() {
+  int model = g_modelNumber.load();
+  if (model != 0) return model;
+  uint32_t value = 0;
+  uint32_t len = 0;
+  int32_t ret;
+  {
+    std::lock_guard<std::mutex> lock(g_CSIMutex);
+    ret = csi_get(CSI_MODEL_NUMBER, sizeof value, &len, &value);
+  }
+  if (ret != 0 || value == 0 || value > 255) return kDefaultModel;
+  g_modelNumber.store(static_cast<int>(value));
+  return static_cast<int>(value);
+}
+
+void zqMediaList_ResetModelNumber() { g_modelNumber.store(0); }
+
+bool isMediaFolder(const char* name, bool is_symlink) {
+  if (is_symlink || name[0] == '.') return false;
+  if (RecordingNow()) return false;
+  const char type = FolderType(name);
+  if (type == 'F' || type == 'B') return true;
+  return type != 0 && !DualLensModel(getModelNumber());
+}
+
+bool isMediaFile(const char* name, int length) {
+  if (length != 12 || strnlen(name, 12) != 12) return false;
+  for (int i = 4; i < 8; ++i)
+    if (!Digit(name[i])) return false;
+  if (name[8] != '.') return false;
+  const char* ext = name + 9;
+  static const char* const kExts[] = {"MP4", "MRV", "360", "LRV", "JPG", "WAV", "ZQR"};
+  bool known = false;
+  for (const char* e : kExts) known = known || strncmp(ext, e, 3) == 0;
+  if (!known) return false;
+  if (!DualLensModel(getModelNumber())) return true;
+
+  const bool jpg = strncmp(ext, "JPG", 3) == 0;
+  if (strncmp(ext, "MRV", 3) == 0) return false;
+  if (name[0] != 'Q' && strncmp(name, "ZQ", 2) != 0) return false;
+  if (strncmp(name, "ZQFR", 4) == 0 || strncmp(name, "ZQBK", 4) == 0) return true;
+  if (strncmp(name, "ZQ", 2) == 0 && Digit(name[2]) && Digit(name[3])) return true;
+  if ((strncmp(name, "QF", 2) == 0 || strncmp(name, "QB", 2) == 0) && Digit(name[2]) &&
+      Digit(name[3]))
+    return true;
+  if (strncmp(name, "QS", 2) == 0) return true;
+  if (jpg) return false;
+  return name[0] == 'Q' && (name[1] == '0' || name[1] == '1') && Digit(name[2]) && Digit(name[3]);
+}
+
+bool isSesFile(const char* name, int length) {
+  if (length != 12 || strnlen(name, 12) != 12) return false;
+  for (int i = 4; i < 8; ++i)
+    if (!Digit(name[i])) return false;
+  return strncmp(name + 8, ".SES", 4) == 0;
+}
+
+const char* parseMediaListQuery(const char* query, MediaListSelection* selection,
+                                bool* clear_new_media, std::string* message) {
+  *selection = MediaListSelection::kUnknown;
+  *clear_new_media = false;
+  if (query == nullptr || *query == '\0') {
+    *selection = MediaListSelection::kVideoPhoto;
+    return nullptr;
+  }
+  const size_t len = strlen(query);
+  std::vector<char> value(kQueryValueSize);
+  int n = mg_get_var2(query, len, "cnmf", value.data(), value.size(), 0);
+  if (n >= 0) {
+    const std::string cnmf(value.data(), static_cast<size_t>(n));
+    if (cnmf == "1") {
+      *clear_new_media = true;
+    } else if (cnmf != "0") {
+      ZQ_LOG(ZQ_LOG_WARN, "Error parsing clear new media flag (cnmf) - will not clear flag\n");
+    }
+  } else if (n == -2) {
+    ZQ_LOG(ZQ_LOG_WARN, "Error parsing clear new media flag (cnmf) - will not clear flag\n");
+  }
+
+  n = mg_get_var2(query, len, "f", value.data(), value.size(), 0);
+  if (n == 0) {
+    *message = "Empty value of field not supported";
+    return kHttp400;
+  }
+  if (n == -1) {
+    *message = "Required field not supported";
+    return kHttp400;
+  }
+  if (n == -2) {
+    *message = "Field value string too long";
+    return kHttp400;
+  }
+  if (n < 0) {
+    *message = "Unexpected internal error parsing field";
+    return kHttp500;
+  }
+  const std::string f(value.data(), static_cast<size_t>(n));
+  if (mg_get_var2(query, len, "f", value.data(), value.size(), 1) != -1) {
+    *message = "Multiple copies of field not supported";
+    return kHttp400;
+  }
+  if (f == "videophoto") *selection = MediaListSelection::kVideoPhoto;
+  if (f == "ses") *selection = MediaListSelection::kSes;
+  return nullptr;
+}
+
+int zqMediaList_ScanDir(MediaScanBuffer* buffer, uint32_t* count) {
+  return Scan(kZqSdCardRoot, MediaFileFilter, buffer, count);
+}
+
+int zqMediaList_ScanDirEx(MediaScanBuffer* buffer, uint32_t* count, int storage) {
+  if (storage == 1) {
+    // A camera without internal storage lists it as empty rather than failing the whole list.
+    struct stat st = {};
+    *count = 0;
+    if (stat(zq_path(kZqInternalRoot).c_str(), &st) != 0) return kMediaScanOk;
+  }
+  return Scan(storage == 1 ? kZqInternalRoot : kZqSdCardRoot, MediaFileFilter, buffer, count);
+}
+
+int zqMediaList_ScanDirSES(MediaScanBuffer* buffer, uint32_t* count) {
+  return Scan(kZqSdCardRoot, SesFileFilter, buffer, count);
+}
+
+int zqMediaListHandler(mg_connection* conn, void* /*cbdata*/) { return Guarded(conn, ListHandler); }
+
+int zqMediaListExHandler(mg_connection* conn, void* /*cbdata*/) {
+  return Guarded(conn, ListExHandler);
+}

@@ -1,0 +1,28 @@
+// Turns the records of a media scan into the grouped JSON of the media list: chaptered videos
+// and their companions become one item, burst and time-lapse photo sequences one group.
+#ifndef ZQ_ZQHTTPSERVER_SRC_ZQMEDIALIST_ZQMEDIALISTWRITER_H_
+#define ZQ_ZQHTTPSERVER_SRC_ZQMEDIALIST_ZQMEDIALISTWRITER_H_
+
+#include <cstdint>
+#include <string>
+
+#include "zqmedialist/zqMediaListRecord.h"
+
+// Chapter of a name (0-99), or -1 when it has none.
+int chapterOfName(const char* name);
+// Group id of a JPG or ZQR name, or -1 when it is no group member.
+int groupIdOfName(const char* name);
+
+// The "d" suffix of folder type `type` ("TAVRO" for unknown letters).
+const char* mediaFolderSuffix(char type);
+
+// Appends every folder object of type `type` to `json`, folders by ascending number; records
+// of each folder are sorted in place. `*wrote` tells whether anything was written before in
+// this list, and is set once a folder is written.
+void writeMediaFolders(std::string* json, MediaListRecord* records, uint32_t count, char type,
+                       bool* wrote);
+
+// All five folder types in their order ('T', 'R', 'L', 'F', 'B').
+void writeAllMediaFolders(std::string* json, MediaListRecord* records, uint32_t count);
+
+#endif  // ZQ_ZQHTTPSERVER_SRC_ZQMEDIALIST_ZQMEDIALISTWRITER_H_
