@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 TEST(ZqMatch, PrefixWildcardsAndAlternatives) {
   struct Case {
     const char* pattern;
@@ -24,4 +26,15 @@ TEST(ZqMatch, PrefixWildcardsAndAlternatives) {
   for (const Case& c : cases) {
     EXPECT_EQ(zq_match_prefix(c.pattern, c.text), c.expected) << c.pattern << " " << c.text;
   }
+}
+
+// Every "*" retries shorter runs; without remembering the tails already tried, a pattern of
+// eleven stars over a few hundred characters would take longer than the test's time-out.
+TEST(ZqMatch, ManyStarsStayPolynomial) {
+  const std::string pattern = "**a**a**a**a**a**a**a**a**a**a**b$";
+  const std::string no_b(300, 'a');
+  EXPECT_EQ(zq_match_prefix(pattern, no_b.c_str()), -1);
+  const std::string with_b = no_b + "b";
+  EXPECT_EQ(zq_match_prefix(pattern, with_b.c_str()), static_cast<long>(with_b.size()));
+  EXPECT_EQ(zq_match_prefix("*a*a*a*a*a*a*a*b", no_b.c_str()), -1);
 }
