@@ -7,6 +7,7 @@ The binaries come from ZQ_BIN_DIR (default: build/bin of this checkout).
 
 import http.client
 import os
+import random
 import shutil
 import signal
 import socket
@@ -25,17 +26,27 @@ PUBLIC, INTERNAL, INTERNAL2, ALTERNATE = range(4)
 
 
 def free_ports(n):
-    """n ports that were free a moment ago (held together so they differ)."""
-    socks = []
-    try:
-        for _ in range(n):
-            s = socket.socket()
-            s.bind(("127.0.0.1", 0))
-            socks.append(s)
-        return [s.getsockname()[1] for s in socks]
-    finally:
-        for s in socks:
-            s.close()
+    """n ports that were free a moment ago. They come from below the kernel's ephemeral range,
+    so outgoing connections and other tests' bind(0) never take them; a test running beside
+    this one may still pick the same port, which Camera.start() survives by trying again."""
+    low, high = 20000, 32000
+    with open("/proc/sys/net/ipv4/ip_local_port_range") as f:
+        ephemeral_low = int(f.read().split()[0])
+    high = min(high, ephemeral_low - 1)
+    while True:
+        ports = random.sample(range(low, high), n)
+        socks = []
+        try:
+            for port in ports:
+                s = socket.socket()
+                s.bind(("127.0.0.1", port))
+                socks.append(s)
+            return ports
+        except OSError:
+            continue
+        finally:
+            for s in socks:
+                s.close()
 
 
 @pytest.fixture(scope="session")
@@ -108,21 +119,34 @@ class Camera:
         return self.sim.returncode if self.sim is not None else None
 
     def start(self, timeout=10.0, sim=True):
-        """Starts the simulated camera processes (unless `sim` is false), then the daemon."""
+        """Starts the simulated camera processes (unless `sim` is false), then the daemon. A
+        daemon that finds a port taken (by a test running beside this one) is started again
+        on other ports."""
         if sim and self.sim is None:
             self.start_sim()
+        for _ in range(5):
+            if self._start_daemon(timeout):
+                return self
+            self.ports = free_ports(4)
+            self.env["ZQ_LISTENING_PORTS"] = ",".join(str(p) for p in self.ports)
+        raise AssertionError(f"daemon found its ports taken five times: {self.stdout()}")
+
+    def _start_daemon(self, timeout):
+        """True once start-up has finished, False when a port was taken."""
         self.proc = subprocess.Popen([os.path.join(BIN_DIR, "zqHTTPServer")], env=self.env,
                                      stdout=open(self.stdout_path, "wb"),
                                      stderr=open(self.stderr_path, "wb"))
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
             if self.proc.poll() is not None:
+                if "Address already in use" in self.stdout():
+                    return False
                 raise AssertionError(f"daemon exited with {self.proc.returncode}: {self.stderr()}")
             # Start-up ends with the policy table (its last row), after the listeners open and
             # the stop signals are handled.
             if "\nCONN_SOURCE_UNKNOWN" in self.stdout():
                 socket.create_connection(("127.0.0.1", self.ports[INTERNAL]), 1).close()
-                return self
+                return True
             time.sleep(0.02)
         raise AssertionError("daemon did not finish starting")
 
