@@ -1,7 +1,6 @@
 #include "zqsim/SimCard.h"
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "SimCardForms.h"
+#include "SimFfmpeg.h"
 #include "SimTelemetry.h"
 #include "zqcommon/zqPaths.h"
 
@@ -21,36 +21,6 @@ bool MakeDir(const std::string& path, std::string* error) {
   *error = "cannot create " + path + ": " + strerror(errno);
   return false;
 }
-
-// Runs ffmpeg with `args` (quietly, never asking) and waits for it.
-bool RunFfmpeg(const std::vector<std::string>& args, std::string* error) {
-  std::vector<std::string> all = {"ffmpeg", "-nostdin", "-v", "error", "-y"};
-  all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& a : all) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  pid_t pid = fork();
-  if (pid < 0) {
-    *error = std::string("fork: ") + strerror(errno);
-    return false;
-  }
-  if (pid == 0) {
-    execvp("ffmpeg", argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
-  *error = "ffmpeg failed making " + all.back() +
-           (WIFEXITED(status) && WEXITSTATUS(status) == 127 ? " (is ffmpeg installed?)" : "");
-  return false;
-}
-
-// Options that make ffmpeg's output the same on every run.
-const std::vector<std::string> kBitExact = {"-fflags",  "+bitexact", "-flags:v",      "+bitexact",
-                                            "-flags:a", "+bitexact", "-map_metadata", "-1"};
 
 struct Clip {
   const char* stem;     // file name without extension
@@ -75,7 +45,7 @@ bool MakeClip(const std::string& folder, const Clip& clip, std::string* error) {
         "-f",       "lavfi",   "-i",   video,     "-f",      "lavfi",     "-i",         audio,
         "-s",       size,      "-c:v", "libx264", "-preset", "ultrafast", "-g",         "15",
         "-pix_fmt", "yuv420p", "-c:a", "aac",     "-b:a",    "96k",       "-moov_size", kMoovRoom};
-    args.insert(args.end(), kBitExact.begin(), kBitExact.end());
+    args.insert(args.end(), kFfmpegBitExact.begin(), kFfmpegBitExact.end());
     args.insert(args.end(), {"-f", "mp4", out});
     return RunFfmpeg(args, error);
   };
@@ -86,7 +56,7 @@ bool MakeClip(const std::string& folder, const Clip& clip, std::string* error) {
       return false;
   }
   std::vector<std::string> thumb = {"-f", "lavfi", "-i", video, "-frames:v", "1", "-s", "160x90"};
-  thumb.insert(thumb.end(), kBitExact.begin(), kBitExact.end());
+  thumb.insert(thumb.end(), kFfmpegBitExact.begin(), kFfmpegBitExact.end());
   thumb.insert(thumb.end(), {"-f", "mjpeg", stem + ".THM"});
   return RunFfmpeg(thumb, error);
 }
@@ -96,7 +66,7 @@ bool MakePhoto(const std::string& folder, const char* name, const char* pattern,
   std::vector<std::string> args = {
       "-f",        "lavfi", "-i",   std::string(pattern) + "=size=1920x1080:rate=1",
       "-frames:v", "1",     "-q:v", "3"};
-  args.insert(args.end(), kBitExact.begin(), kBitExact.end());
+  args.insert(args.end(), kFfmpegBitExact.begin(), kFfmpegBitExact.end());
   args.insert(args.end(), {"-f", "mjpeg", folder + "/" + name});
   return RunFfmpeg(args, error) && AddPhotoTelemetry(folder + "/" + name, seed, error);
 }
@@ -118,8 +88,7 @@ bool MakeCard(const std::string& dir, std::string* error) {
     if (!MakeClip(folder, c, error)) return false;
   }
   return MakePhoto(folder, "TAVR0003.JPG", "testsrc", 3, error) &&
-         MakePhoto(folder, "TAVR0004.JPG", "mandelbrot", 4, error) &&
-         MakeMediaForms(dir, error);
+         MakePhoto(folder, "TAVR0004.JPG", "mandelbrot", 4, error) && MakeMediaForms(dir, error);
 }
 
 }  // namespace zqsim

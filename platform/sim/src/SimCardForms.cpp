@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "SimFfmpeg.h"
 #include "zqcommon/zqPaths.h"
 #include "zqcommon/zqUniqueFd.h"
 
@@ -70,27 +70,6 @@ class Maker {
   int stamp_ = 0;
 };
 
-bool Run(std::vector<std::string> args, std::string* error) {
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid = fork();
-  if (pid < 0) {
-    *error = std::string("fork: ") + strerror(errno);
-    return false;
-  }
-  if (pid == 0) {
-    execvp(argv[0], argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
-  *error = "ffmpeg failed making " + args.back();
-  return false;
-}
-
 bool ReadAll(const std::string& path, std::string* out) {
   UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd.valid()) return false;
@@ -145,58 +124,21 @@ bool MakeSources(const std::string& tmp, std::string* clip, std::string* photo,
                  std::string* error) {
   const std::string clip_path = tmp + "/clip.mp4";
   const std::string photo_path = tmp + "/photo.jpg";
-  if (!Run({"ffmpeg",
-            "-nostdin",
-            "-v",
-            "error",
-            "-y",
-            "-f",
-            "lavfi",
-            "-i",
-            "testsrc2=size=320x180:rate=30:duration=1",
-            "-f",
-            "lavfi",
-            "-i",
-            "sine=frequency=500:sample_rate=48000:duration=1",
-            "-c:v",
-            "libx264",
-            "-preset",
-            "ultrafast",
-            "-g",
-            "15",
-            "-pix_fmt",
-            "yuv420p",
-            "-c:a",
-            "aac",
-            "-b:a",
-            "64k",
-            "-movflags",
-            "+faststart",
-            "-fflags",
-            "+bitexact",
-            "-flags:v",
-            "+bitexact",
-            "-flags:a",
-            "+bitexact",
-            "-map_metadata",
-            "-1",
-            "-metadata",
-            std::string("creation_time=") + kClipCaptureTime,
-            "-f",
-            "mp4",
-            clip_path},
-           error) ||
-      !Run({"ffmpeg",    "-nostdin",  "-v",
-            "error",     "-y",        "-f",
-            "lavfi",     "-i",        "testsrc=size=640x480:rate=1",
-            "-frames:v", "1",         "-q:v",
-            "4",         "-fflags",   "+bitexact",
-            "-flags:v",  "+bitexact", "-map_metadata",
-            "-1",        "-f",        "mjpeg",
-            photo_path},
-           error)) {
-    return false;
-  }
+  std::vector<std::string> clip_args = {
+      "-f",        "lavfi",     "-i",       "testsrc2=size=320x180:rate=30:duration=1",
+      "-f",        "lavfi",     "-i",       "sine=frequency=500:sample_rate=48000:duration=1",
+      "-c:v",      "libx264",   "-preset",  "ultrafast",
+      "-g",        "15",        "-pix_fmt", "yuv420p",
+      "-c:a",      "aac",       "-b:a",     "64k",
+      "-movflags", "+faststart"};
+  clip_args.insert(clip_args.end(), kFfmpegBitExact.begin(), kFfmpegBitExact.end());
+  clip_args.insert(clip_args.end(), {"-metadata", std::string("creation_time=") + kClipCaptureTime,
+                                     "-f", "mp4", clip_path});
+  std::vector<std::string> photo_args = {
+      "-f", "lavfi", "-i", "testsrc=size=640x480:rate=1", "-frames:v", "1", "-q:v", "4"};
+  photo_args.insert(photo_args.end(), kFfmpegBitExact.begin(), kFfmpegBitExact.end());
+  photo_args.insert(photo_args.end(), {"-f", "mjpeg", photo_path});
+  if (!RunFfmpeg(clip_args, error) || !RunFfmpeg(photo_args, error)) return false;
   std::string jpeg;
   if (!ReadAll(clip_path, clip) || !ReadAll(photo_path, &jpeg) || jpeg.size() < 2) {
     *error = "cannot read the media made in " + tmp;
