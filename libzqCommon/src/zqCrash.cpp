@@ -467,8 +467,9 @@ namespace {
 // Real faults: the report must show what a real crash shows (signal code, fault address).
 __attribute__((no_sanitize("address", "undefined"), noinline)) void TakeSignal(const char* name) {
   if (strcmp(name, "SIGSEGV") == 0) {
-    volatile int* bad = reinterpret_cast<volatile int*>(uintptr_t{16});
-    *bad = 1;
+    // The address goes through a volatile so the optimiser cannot see (and refuse) the store.
+    volatile uintptr_t address = 16;
+    *reinterpret_cast<volatile int*>(address) = 1;
   } else if (strcmp(name, "SIGABRT") == 0) {
     abort();
   } else if (strcmp(name, "SIGFPE") == 0) {
