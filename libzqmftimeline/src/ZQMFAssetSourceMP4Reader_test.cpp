@@ -73,22 +73,13 @@ std::string Clip(const ClipShape& shape, mp4boxes::TelemetryLayout* layout = nul
   video.sizes.assign(90, 40);
   video.stsc = {{1, 3, 1}};
   std::string mdat;
-  const size_t base = shape.moovFirst ? 0 : mp4boxes::MdatPayloadOffsetMoovLast();
   for (int chunk = 0; chunk < 30; chunk++) {
-    video.offsets.push_back(base + mdat.size());
+    video.offsets.push_back(mdat.size());
     mdat += std::string(120, static_cast<char>('a' + chunk % 26));
   }
   const std::string udta = shape.facts ? mp4boxes::Box("ZQMF", Facts()) : "";
-  std::string file = mp4boxes::MovieFile({mp4boxes::Trak(video)}, udta, mdat, shape.moovFirst);
-  if (shape.moovFirst) {
-    // Now that the movie's size is known, point the chunks into the media data.
-    for (const mp4boxes::BoxRef& box : mp4boxes::ListBoxes(file, 0, file.size())) {
-      if (box.type != "moov") continue;
-      std::string moov = file.substr(box.offset, static_cast<size_t>(box.size));
-      mp4boxes::ShiftChunkOffsets(moov, static_cast<int64_t>(box.End() + 8));
-      file.replace(box.offset, moov.size(), moov);
-    }
-  }
+  const std::string file =
+      mp4boxes::MovieFileWithRelativeChunks({mp4boxes::Trak(video)}, udta, mdat, shape.moovFirst);
   if (!shape.track) return file;
   mp4boxes::TelemetryTrack track;
   for (int s = 0; s < kSeconds; s++) track.samples.push_back(Payload(s));

@@ -421,6 +421,17 @@ std::string MovieFile(const std::vector<std::string>& traks, const std::string& 
   return moovFirst ? Ftyp() + moov + mdat : Ftyp() + mdat + moov;
 }
 
+std::string MovieFileWithRelativeChunks(const std::vector<std::string>& traks,
+                                        const std::string& udta, const std::string& mdatPayload,
+                                        bool moovFirst) {
+  std::string file = MovieFile(traks, udta, mdatPayload, moovFirst);
+  std::optional<BoxRef> mdat = Find(file, {"mdat"});
+  std::optional<BoxRef> moov = Find(file, {"moov"});
+  std::string bytes = file.substr(moov->offset, static_cast<size_t>(moov->size));
+  ShiftChunkOffsets(bytes, static_cast<int64_t>(mdat->Payload()));
+  return file.replace(moov->offset, bytes.size(), bytes);
+}
+
 std::string MakerUserData() {
   std::string smmt;
   Put32(smmt, 3);

@@ -27,16 +27,7 @@ std::string Movie(bool moovFirst, const std::string& udta = "") {
     video.offsets.push_back(mdat.size());
     mdat += ChunkBytes(c);
   }
-  std::string file = mp4boxes::MovieFile({mp4boxes::Trak(video)}, udta, mdat, moovFirst);
-  for (const mp4boxes::BoxRef& box : mp4boxes::ListBoxes(file, 0, file.size())) {
-    if (box.type != "moov") continue;
-    std::string moov = file.substr(box.offset, static_cast<size_t>(box.size));
-    mp4boxes::ShiftChunkOffsets(
-        moov,
-        static_cast<int64_t>(moovFirst ? box.End() + 8 : mp4boxes::MdatPayloadOffsetMoovLast()));
-    file.replace(box.offset, moov.size(), moov);
-  }
-  return file;
+  return mp4boxes::MovieFileWithRelativeChunks({mp4boxes::Trak(video)}, udta, mdat, moovFirst);
 }
 
 mp4boxes::TelemetryTrack Telemetry(int samples) {

@@ -97,6 +97,11 @@ std::string MovieFile(const std::vector<std::string>& traks, const std::string& 
                       const std::string& mdatPayload, bool moovFirst);
 // Where the mdat payload of a moov-last MovieFile starts.
 size_t MdatPayloadOffsetMoovLast();
+// As MovieFile, but the tracks' chunk offsets are given relative to the start of the mdat
+// payload and moved to where that payload lands in the file.
+std::string MovieFileWithRelativeChunks(const std::vector<std::string>& traks,
+                                        const std::string& udta, const std::string& mdatPayload,
+                                        bool moovFirst);
 
 // The maker's user data children used by the generated clips.
 std::string MakerUserData();
