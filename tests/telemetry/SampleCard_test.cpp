@@ -75,6 +75,9 @@ void ClipsCarryATelemetryTrack() {
     double minutes = 0;
     ASSERT_TRUE(zone->Number(0, 0, &minutes));
     EXPECT_EQ(minutes, 60);
+    ZQMFParserMediaType type;
+    ASSERT_EQ(type.init(File(name), ZQMF_PARSE_TRACK_THEN_UDTA), ZQMF_PARSE_OK);
+    EXPECT_EQ(convertZQMFMediaTypeToZQMediaType(type.mediaType()), ZQMediaEnums::kMediaTypeVideo);
 
     // The clip is still a valid movie: ffprobe sees the telemetry stream and the duration,
     // ffmpeg decodes it.

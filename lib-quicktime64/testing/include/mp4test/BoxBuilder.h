@@ -22,6 +22,7 @@ using mp4boxes::MapChunkOffsets;
 using mp4boxes::MdatPayloadOffsetMoovLast;
 using mp4boxes::MetadataSampleEntry;
 using mp4boxes::MovieFile;
+using mp4boxes::MovieFileWithRelativeChunks;
 using mp4boxes::Pascal;
 using mp4boxes::Put16;
 using mp4boxes::Put32;
