@@ -1,9 +1,12 @@
 // Writes starting inputs for the ZQMF fuzz targets into the directory given: streams with
-// nests, scales, matrices, orientation, complex and compressed records, and a JPEG.
+// nests, scales, matrices, orientation, complex and compressed records, and a JPEG; and, into
+// the second directory, recordings whose telemetry track carries such streams.
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "mp4boxes/BoxBuilder.h"
+#include "mp4boxes/TelemetryTrack.h"
 #include "zqmf/zqmfContainers.h"
 #include "zqmf/zqmfWriter.h"
 
@@ -66,11 +69,31 @@ std::vector<uint8_t> Telemetry(bool compressed) {
   return out;
 }
 
+// A small movie (one video track of four chunks) whose telemetry track holds `payloads`, with
+// the last one also in the user data; the movie atom first or last.
+std::vector<uint8_t> Recording(const std::vector<std::vector<uint8_t>>& payloads, bool moovFirst) {
+  mp4boxes::TrackSpec video;
+  video.stts = {{4, 1001}};
+  video.sizes.assign(4, 16);
+  std::string mdat(64, '\x11');
+  for (size_t c = 0; c < 4; c++) video.offsets.push_back(16 * c);
+  const std::string file =
+      mp4boxes::MovieFileWithRelativeChunks({mp4boxes::Trak(video)}, "", mdat, moovFirst);
+  mp4boxes::TelemetryTrack track;
+  for (const std::vector<uint8_t>& p : payloads) track.samples.emplace_back(p.begin(), p.end());
+  track.userData = mp4boxes::Box("ZQMF", track.samples.back());
+  track.mediaStart = 100;
+  track.delay = 50;
+  std::string error;
+  const std::string out = mp4boxes::AddTelemetryTrack(file, track, nullptr, &error);
+  return std::vector<uint8_t>(out.begin(), out.end());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    fprintf(stderr, "usage: zqmf_fuzz_seeds DIR\n");
+  if (argc != 2 && argc != 3) {
+    fprintf(stderr, "usage: zqmf_fuzz_seeds DIR [MP4-DIR]\n");
     return 2;
   }
   const std::string dir = argv[1];
@@ -83,5 +106,13 @@ int main(int argc, char** argv) {
   const bool ok = Save(dir + "/plain.zqmf", plain) && Save(dir + "/compressed.zqmf", packed) &&
                   Save(dir + "/photo.jpg", photo) &&
                   Save(dir + "/type.txt", std::vector<uint8_t>{'f', '[', '3', ']', 'L', 's'});
-  return ok ? 0 : 1;
+  if (!ok) return 1;
+  if (argc == 3) {
+    const std::string mp4 = argv[2];
+    if (!Save(mp4 + "/last.mp4", Recording({plain, packed}, false)) ||
+        !Save(mp4 + "/first.mp4", Recording({packed, plain, packed}, true))) {
+      return 1;
+    }
+  }
+  return 0;
 }

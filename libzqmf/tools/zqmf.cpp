@@ -1,10 +1,14 @@
 // zqmf: shows the ZQMF telemetry of a recording (MP4), a photo (JPEG) or a raw block.
 //
-//   zqmf dump [-a] FILE   the records as nested, readable lines (-a: every sample)
-//   zqmf json FILE KEY    the samples of one key (time and scaled values) as JSON
+//   zqmf dump [-a] FILE   the records as nested, readable lines (-a: every sample). For a
+//                         recording: each payload of its telemetry track with its time, then
+//                         the ZQMF atom of its user data.
+//   zqmf json FILE KEY    the samples of one key (time and scaled values) as JSON. For a
+//                         recording: from its telemetry track, or from its user data when the
+//                         track does not carry the key (or the file has no track).
 //
-// Exit status: 0 done; 1 no telemetry, key not found or a block too damaged to read; 2 bad
-// arguments or an unreadable file.
+// Exit status: 0 done; 1 no telemetry, key not found, or telemetry too damaged to read (what
+// could be read is still shown); 2 bad arguments or an unreadable file.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,6 +23,7 @@
 #include "zqmf/zqmfContainers.h"
 #include "zqmf/zqmfParser.h"
 #include "zqmf/zqmfText.h"
+#include "zqmftimeline/ZQMFAssetSourceMP4Reader.h"
 #include "zqmftimeline/ZQMFTimeline.h"
 
 namespace {
@@ -58,35 +63,33 @@ bool ReadWhole(const char* path, std::vector<uint8_t>* out, std::string* error) 
   return true;
 }
 
-// The ZQMF block of the file: a JPEG's telemetry segment, an MP4's user-data atom, or the
-// file itself. Returns the exit status to use on failure (0 on success).
-int LoadBlock(const char* path, std::vector<uint8_t>* block, std::string* where) {
-  std::vector<uint8_t> head;
-  std::string error;
-  {
-    UniqueFd fd(open(path, O_RDONLY | O_CLOEXEC));
-    if (!fd.valid()) {
-      fprintf(stderr, "zqmf: %s: %s\n", path, strerror(errno));
-      return 2;
-    }
-    head.resize(12);
-    const ssize_t got = pread(fd.get(), head.data(), head.size(), 0);
-    head.resize(got > 0 ? static_cast<size_t>(got) : 0);
+enum class Kind { kJpeg, kMp4, kRaw };
+
+// The kind of file from its first bytes; the exit status on failure (0 on success).
+int Sniff(const char* path, Kind* kind) {
+  UniqueFd fd(open(path, O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) {
+    fprintf(stderr, "zqmf: %s: %s\n", path, strerror(errno));
+    return 2;
   }
-  const bool jpeg = head.size() >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF;
-  bool mp4 = false;
+  uint8_t head[12] = {};
+  const ssize_t got = pread(fd.get(), head, sizeof(head), 0);
+  *kind = Kind::kRaw;
+  if (got >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) *kind = Kind::kJpeg;
   for (const char* box : {"ftyp", "moov", "mdat", "free", "wide", "skip"}) {
-    mp4 = mp4 || (head.size() >= 8 && memcmp(head.data() + 4, box, 4) == 0);
+    if (got >= 8 && memcmp(head + 4, box, 4) == 0) *kind = Kind::kMp4;
   }
+  return 0;
+}
+
+// The ZQMF block of a JPEG (its telemetry segment) or a raw file (the file itself). Returns
+// the exit status to use on failure (0 on success).
+int LoadBlock(const char* path, Kind kind, std::vector<uint8_t>* block, std::string* where) {
+  std::string error;
   ZQMF_ERROR r = ZQMF_OK;
-  if (jpeg) {
+  if (kind == Kind::kJpeg) {
     *where = "JPEG telemetry segment";
     r = zqmf_jpeg_read_block(path, block);
-  } else if (mp4) {
-    // The telemetry track needs the MP4 library's sample tables; until it is linked in, the
-    // global block of the user data is what this tool shows.
-    *where = "MP4 user data";
-    r = zqmf_mp4_read_udta_block(path, block);
   } else {
     *where = "raw ZQMF";
     if (!ReadWhole(path, block, &error)) {
@@ -177,29 +180,29 @@ std::string Describe(ZQMF_stream* ms, bool all) {
   return line;
 }
 
-int Dump(const char* path, bool all) {
-  std::vector<uint8_t> block;
-  std::string where;
-  if (int status = LoadBlock(path, &block, &where); status != 0) return status;
-  std::vector<uint32_t> words((block.size() + 3) / 4, 0);
-  memcpy(words.data(), block.data(), block.size());
+// Prints the records of one block, each line after `indent`. 0, or 1 when the block is not
+// ZQMF or the walk stopped early.
+int DumpBlock(const char* path, const std::string& where, const uint8_t* bytes, size_t size,
+              bool all, const std::string& indent) {
+  std::vector<uint32_t> words((size + 3) / 4, 0);
+  if (size != 0) memcpy(words.data(), bytes, size);
   ZQMF_stream ms;
-  if (ZQMF_Init(&ms, words.data(), static_cast<uint32_t>(block.size())) != ZQMF_OK) {
+  if (ZQMF_Init(&ms, words.data(), static_cast<uint32_t>(size)) != ZQMF_OK) {
     fprintf(stderr, "zqmf: %s: the %s is not ZQMF\n", path, where.c_str());
     return 1;
   }
-  printf("%s: %s, %zu bytes\n", path, where.c_str(), block.size());
   const ZQMF_ERROR valid = ZQMF_Validate(&ms, ZQMF_RECURSE_LEVELS);
   if (valid == ZQMF_ERROR_BAD_STRUCTURE) {
-    fprintf(stderr, "zqmf: %s: damaged records, skipped below\n", path);
+    fprintf(stderr, "zqmf: %s: damaged records in the %s, skipped below\n", path, where.c_str());
   } else if (valid == ZQMF_ERROR_UNKNOWN_TYPE) {
-    fprintf(stderr, "zqmf: %s: records of unknown types, skipped below\n", path);
+    fprintf(stderr, "zqmf: %s: records of unknown types in the %s, skipped below\n", path,
+            where.c_str());
   }
   ZQMF_ERROR r = ZQMF_OK;
   do {
     const bool top = ms.nest_level == 0 && ms.nest_size[0] == 0;
     const uint32_t depth = top ? 0 : ms.nest_level + 1;
-    std::string line(2 * depth, ' ');
+    std::string line = indent + std::string(2 * depth, ' ');
     line += zqmf_key_text(ZQMF_Key(&ms));
     line += "  ";
     if (StoredType(&ms) == 0) {
@@ -212,10 +215,77 @@ int Dump(const char* path, bool all) {
   } while (r == ZQMF_OK);
   ZQMF_Free(&ms);
   if (r != ZQMF_ERROR_BUFFER_END) {
-    fprintf(stderr, "zqmf: %s: walk stopped (error %u)\n", path, r);
+    fprintf(stderr, "zqmf: %s: walk of the %s stopped (error %u)\n", path, where.c_str(), r);
     return 1;
   }
   return 0;
+}
+
+// A recording: every payload of its telemetry track, then its user data's block.
+int DumpMp4(const char* path, bool all) {
+  ZQMFAssetSourceMP4Reader mp4;
+  ZQMF_LIB_ERROR r = mp4.OpenMP4Source(path);
+  if (r == ZQMF_ERROR_MEMORY) {
+    fprintf(stderr, "zqmf: %s: cannot read the file\n", path);
+    return 2;
+  }
+  int status = 0;
+  bool any = false;
+  if (r == ZQMF_LIB_OK) {
+    any = true;
+    const uint32_t n = mp4.GetNumberPayloads();
+    printf("%s: MP4 telemetry track, %u samples, %s s\n", path, n,
+           mp4.GetDuration().c_string().c_str());
+    std::vector<uint32_t> words;
+    for (uint32_t i = 0; i < n; i++) {
+      double start = kZQMFNoTime, end = kZQMFNoTime;
+      uint64_t offset = 0;
+      uint32_t size = 0, bytes = 0;
+      mp4.GetPayloadLocation(i, &offset, &size);
+      if (mp4.GetPayloadTime(i, &start, &end) != ZQMF_LIB_OK ||
+          mp4.GetPayload(i, &words, &bytes) != ZQMF_LIB_OK) {
+        fprintf(stderr,
+                "zqmf: %s: telemetry sample %u (%u bytes at offset %llu) lies outside the file "
+                "or cannot be read\n",
+                path, i, size, static_cast<unsigned long long>(offset));
+        status = 1;
+        continue;
+      }
+      printf("sample %u  %.3f-%.3f s, %u bytes\n", i, start, end, bytes);
+      const std::string where = "telemetry sample " + std::to_string(i);
+      if (DumpBlock(path, where, reinterpret_cast<const uint8_t*>(words.data()), bytes, all,
+                    "  ") != 0) {
+        status = 1;
+      }
+    }
+  }
+  if (mp4.OpenMP4SourceUDTA(path) == ZQMF_LIB_OK) {
+    any = true;
+    std::vector<uint32_t> words;
+    uint32_t bytes = 0;
+    mp4.GetPayload(0, &words, &bytes);
+    printf("%s: MP4 user data, %u bytes\n", path, bytes);
+    if (DumpBlock(path, "MP4 user data", reinterpret_cast<const uint8_t*>(words.data()), bytes, all,
+                  "") != 0) {
+      status = 1;
+    }
+  }
+  if (!any) {
+    fprintf(stderr, "zqmf: %s: no telemetry in the MP4 (no telemetry track, no user data)\n", path);
+    return 1;
+  }
+  return status;
+}
+
+int Dump(const char* path, bool all) {
+  Kind kind = Kind::kRaw;
+  if (int status = Sniff(path, &kind); status != 0) return status;
+  if (kind == Kind::kMp4) return DumpMp4(path, all);
+  std::vector<uint8_t> block;
+  std::string where;
+  if (int status = LoadBlock(path, kind, &block, &where); status != 0) return status;
+  printf("%s: %s, %zu bytes\n", path, where.c_str(), block.size());
+  return DumpBlock(path, where, block.data(), block.size(), all, "");
 }
 
 int Json(const char* path, const std::string& key) {
@@ -223,25 +293,53 @@ int Json(const char* path, const std::string& key) {
     fprintf(stderr, "zqmf: a key has four characters, not \"%s\"\n", key.c_str());
     return 2;
   }
-  std::vector<uint8_t> block;
-  std::string where;
-  if (int status = LoadBlock(path, &block, &where); status != 0) return status;
+  Kind kind = Kind::kRaw;
+  if (int status = Sniff(path, &kind); status != 0) return status;
   ZQMFTimeline timeline;
   ZQMF_LIB_ERROR err = ZQMF_LIB_OK;
-  timeline.SetZQMFGlobalBuffer(static_cast<const void*>(block.data()), block.size(), err);
-  timeline.Parse(err, ZQMF_PARSE_GLOBAL_BUFFER, {key}, nullptr);
+  std::vector<uint8_t> block;
+  std::string where;
+  if (kind == Kind::kMp4) {
+    where = "MP4 telemetry";
+    timeline.OpenURI(path, err);
+    if (err == ZQMF_ERROR_MEMORY) {
+      fprintf(stderr, "zqmf: %s: cannot read the file\n", path);
+      return 2;
+    }
+    if (err != ZQMF_LIB_OK) {
+      fprintf(stderr, "zqmf: %s: no telemetry in the MP4 (no telemetry track, no user data)\n",
+              path);
+      return 1;
+    }
+    timeline.Parse(err, ZQMF_PARSE_TRACK, {key}, nullptr);
+    if (err == ZQMF_LIB_ERROR_NO_SAMPLE || err == ZQMF_LIB_ERROR_KEY_NOT_FOUND) {
+      timeline.Parse(err, ZQMF_PARSE_UDTA, {key}, nullptr);
+      if (err == ZQMF_LIB_ERROR_NO_SAMPLE) err = ZQMF_LIB_ERROR_KEY_NOT_FOUND;
+    }
+  } else {
+    if (int status = LoadBlock(path, kind, &block, &where); status != 0) return status;
+    timeline.SetZQMFGlobalBuffer(static_cast<const void*>(block.data()), block.size(), err);
+    timeline.Parse(err, ZQMF_PARSE_GLOBAL_BUFFER, {key}, nullptr);
+  }
   if (err == ZQMF_LIB_ERROR_KEY_NOT_FOUND) {
     fprintf(stderr, "zqmf: %s: no \"%s\" in the %s\n", path, key.c_str(), where.c_str());
     return 1;
   }
-  if (err != ZQMF_LIB_OK) {
+  int status = 0;
+  if (err == ZQMF_LIB_ERROR_PAYLOAD_UNREADABLE) {
+    fprintf(stderr,
+            "zqmf: %s: telemetry samples lie outside the file or cannot be read; showing what "
+            "could be read\n",
+            path);
+    status = 1;
+  } else if (err != ZQMF_LIB_OK) {
     fprintf(stderr, "zqmf: %s: damaged telemetry (error %u); showing what could be read\n", path,
             err);
   }
   std::string out;
   timeline.ExportTimeline(err, ZQMF_EXPORT_JSON, &out, &key);
   fwrite(out.data(), 1, out.size(), stdout);
-  return 0;
+  return status;
 }
 
 }  // namespace

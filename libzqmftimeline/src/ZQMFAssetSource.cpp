@@ -44,8 +44,6 @@ ZQMF_LIB_ERROR Sniff(const std::string& path, ZQMF_FILE_TYPE* type) {
 
 }  // namespace
 
-std::unique_ptr<ZQMFAssetSourceVideo> ZQMFDefaultVideoSource() { return nullptr; }
-
 ZQMFAssetSource::ZQMFAssetSource(ZQMFVideoSourceFactory videoFactory)
     : videoFactory_(std::move(videoFactory)) {}
 

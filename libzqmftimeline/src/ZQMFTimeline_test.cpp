@@ -430,7 +430,7 @@ TEST_F(ZqmfTimeline, JpegAndMissingSources) {
   EXPECT_EQ(t.OpenURI(dir_.path() + "/notes.txt", err), ZQMF_LIB_ERROR_NO_SAMPLE);
   uint32_t n = 0;
   EXPECT_EQ(t.Parse(err, ZQMF_PARSE_TRACK, {"SFLG"}, nullptr), ZQMF_LIB_ERROR_NO_SAMPLE);
-  // This build's default timeline has no MP4 reader.
+  // A file that starts like a movie but holds none.
   zqtest::WriteFile(mp4_, std::string("\0\0\0\x10"
                                       "ftypisom",
                                       12) +

@@ -39,8 +39,8 @@ class ZQMFAssetSourceVideo {
 // Makes the video source of a timeline; may return null when MP4 files cannot be read.
 using ZQMFVideoSourceFactory = std::function<std::unique_ptr<ZQMFAssetSourceVideo>()>;
 
-// The factory a timeline uses unless given another: the MP4 library's reader. Returns null in
-// this build: the MP4 read-side library is not linked into the timeline yet.
+// The factory a timeline uses unless given another: a ZQMFAssetSourceMP4Reader over the MP4
+// library's reader.
 std::unique_ptr<ZQMFAssetSourceVideo> ZQMFDefaultVideoSource();
 
 #endif  // ZQ_LIBZQMFTIMELINE_INCLUDE_ZQMFTIMELINE_ZQMFASSETSOURCEVIDEO_H_

@@ -15,6 +15,9 @@ inline constexpr ZQMF_LIB_ERROR ZQMF_LIB_ERROR_NO_SAMPLE = 2;
 inline constexpr ZQMF_LIB_ERROR ZQMF_LIB_ERROR_KEY_NOT_REQUESTED = 5;
 // A requested key occurs in none of the payloads read.
 inline constexpr ZQMF_LIB_ERROR ZQMF_LIB_ERROR_KEY_NOT_FOUND = 14;
+// A payload the file's tables point to cannot be read: it lies outside the file, is absurdly
+// large, or its tables contradict themselves.
+inline constexpr ZQMF_LIB_ERROR ZQMF_LIB_ERROR_PAYLOAD_UNREADABLE = 15;
 
 // Which ZQMF of a source Parse reads.
 enum ZQMF_PARSE_TYPE : uint32_t {

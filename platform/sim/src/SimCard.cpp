@@ -30,10 +30,6 @@ struct Clip {
   int seed;  // varies the telemetry
 };
 
-// Space ffmpeg reserves after the movie atom (a "free" box, the movie still first), so that
-// the telemetry can join the user data without moving any sample.
-const char kMoovRoom[] = "65536";
-
 bool MakeClip(const std::string& folder, const Clip& clip, std::string* error) {
   const std::string stem = folder + "/" + clip.stem;
   const std::string video =
@@ -41,10 +37,10 @@ bool MakeClip(const std::string& folder, const Clip& clip, std::string* error) {
   const std::string audio = "sine=frequency=" + std::to_string(clip.tone_hz) +
                             ":sample_rate=48000:duration=" + std::to_string(clip.seconds);
   auto encode = [&](const std::string& size, const std::string& out) {
-    std::vector<std::string> args = {
-        "-f",       "lavfi",   "-i",   video,     "-f",      "lavfi",     "-i",         audio,
-        "-s",       size,      "-c:v", "libx264", "-preset", "ultrafast", "-g",         "15",
-        "-pix_fmt", "yuv420p", "-c:a", "aac",     "-b:a",    "96k",       "-moov_size", kMoovRoom};
+    std::vector<std::string> args = {"-f",      "lavfi",     "-i",   video, "-f",       "lavfi",
+                                     "-i",      audio,       "-s",   size,  "-c:v",     "libx264",
+                                     "-preset", "ultrafast", "-g",   "15",  "-pix_fmt", "yuv420p",
+                                     "-c:a",    "aac",       "-b:a", "96k"};
     args.insert(args.end(), kFfmpegBitExact.begin(), kFfmpegBitExact.end());
     args.insert(args.end(), {"-f", "mp4", out});
     return RunFfmpeg(args, error);

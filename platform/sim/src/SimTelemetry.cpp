@@ -5,6 +5,8 @@
 #include <iterator>
 #include <numbers>
 
+#include "mp4boxes/BoxBuilder.h"
+#include "mp4boxes/TelemetryTrack.h"
 #include "zqmf/zqmfContainers.h"
 #include "zqmf/zqmfWriter.h"
 
@@ -71,13 +73,16 @@ void Gps(ZQMFWriter* w, const std::vector<int32_t>& fixes) {
   w->EndNest();
 }
 
+// In a track payload, `total` is the stream's samples up to and including these (the camera's
+// running count) and `micros` the time stamp of the first; 0 for a single block.
 void Imu(ZQMFWriter* w, const char* name, const char* key, const char* unit, int16_t scale,
-         const std::vector<int16_t>& xyz, bool compress) {
+         const std::vector<int16_t>& xyz, bool compress, uint32_t total = 0, uint64_t micros = 0) {
   const uint32_t samples = static_cast<uint32_t>(xyz.size() / 3);
   w->BeginNest("STRM");
   w->AddString("STNM", name);
   w->AddString("SIUN", unit);
-  w->AddValue("TSMP", samples);
+  w->AddValue("TSMP", total == 0 ? samples : total);
+  if (total != 0) w->AddValue("STMP", micros);
   w->AddValue("SCAL", scale);
   if (compress) {
     w->AddCompressed(key, 's', 6, samples, xyz.data());
@@ -101,26 +106,41 @@ bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
-std::vector<uint8_t> ClipTelemetry(int seconds, int seed) {
-  std::vector<int16_t> accl, gyro;
-  for (int k = 0; k < seconds * kImuRate; k++) {
-    int16_t a[3], g[3];
-    Motion(static_cast<double>(k) / kImuRate, seed, a, g);
-    accl.insert(accl.end(), a, a + 3);
-    gyro.insert(gyro.end(), g, g + 3);
+std::vector<std::vector<uint8_t>> ClipTrackPayloads(int seconds, int seed) {
+  std::vector<std::vector<uint8_t>> payloads;
+  for (int second = 0; second < seconds; second++) {
+    std::vector<int16_t> accl, gyro;
+    for (int k = second * kImuRate; k < (second + 1) * kImuRate; k++) {
+      int16_t a[3], g[3];
+      Motion(static_cast<double>(k) / kImuRate, seed, a, g);
+      accl.insert(accl.end(), a, a + 3);
+      gyro.insert(gyro.end(), g, g + 3);
+    }
+    std::vector<int32_t> fixes;
+    for (int k = second * kGpsRate; k < (second + 1) * kGpsRate; k++) {
+      int32_t f[5];
+      Fix(static_cast<double>(k) / kGpsRate, seed, f);
+      fixes.insert(fixes.end(), f, f + 5);
+    }
+    const uint32_t imu_total = static_cast<uint32_t>((second + 1) * kImuRate);
+    ZQMFWriter w;
+    w.BeginNest("DEVC");
+    Device(&w);
+    const uint64_t micros = static_cast<uint64_t>(second) * 1000000;
+    Imu(&w, "Accelerometer", "ACCL", "m/s2", kAcclScale, accl, true, imu_total, micros);
+    Imu(&w, "Gyroscope", "GYRO", "rad/s", kGyroScale, gyro, true, imu_total, micros);
+    Gps(&w, fixes);
+    w.EndNest();
+    payloads.push_back(Finish(&w));
+    if (payloads.back().empty()) return {};
   }
-  std::vector<int32_t> fixes;
-  for (int k = 0; k < seconds * kGpsRate; k++) {
-    int32_t f[5];
-    Fix(static_cast<double>(k) / kGpsRate, seed, f);
-    fixes.insert(fixes.end(), f, f + 5);
-  }
+  return payloads;
+}
+
+std::vector<uint8_t> ClipFacts() {
   ZQMFWriter w;
   w.BeginNest("DEVC");
   Device(&w);
-  Imu(&w, "Accelerometer", "ACCL", "m/s2", kAcclScale, accl, true);
-  Imu(&w, "Gyroscope", "GYRO", "rad/s", kGyroScale, gyro, true);
-  Gps(&w, fixes);
   Facts(&w, 0, 0);  // 0: a video
   w.EndNest();
   return Finish(&w);
@@ -142,10 +162,29 @@ std::vector<uint8_t> PhotoTelemetry(int seed) {
 }
 
 bool AddClipTelemetry(const std::string& path, int seconds, int seed, std::string* error) {
-  const std::vector<uint8_t> block = ClipTelemetry(seconds, seed);
-  if (block.empty() ||
-      zqmf_mp4_add_udta_block(path.c_str(), block.data(), block.size()) != ZQMF_OK) {
-    *error = "cannot add telemetry to " + path;
+  std::string movie;
+  {
+    std::ifstream in(path, std::ios::binary);
+    movie.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof()) {
+      *error = "cannot read " + path;
+      return false;
+    }
+  }
+  mp4boxes::TelemetryTrack track;  // one payload a second, times in milliseconds
+  for (const std::vector<uint8_t>& p : ClipTrackPayloads(seconds, seed)) {
+    track.samples.emplace_back(p.begin(), p.end());
+  }
+  const std::vector<uint8_t> facts = ClipFacts();
+  if (track.samples.empty() || facts.empty()) {
+    *error = "cannot make the telemetry of " + path;
+    return false;
+  }
+  track.userData = mp4boxes::Box("ZQMF", std::string(facts.begin(), facts.end()));
+  std::string why;
+  const std::string out = mp4boxes::AddTelemetryTrack(movie, track, nullptr, &why);
+  if (out.empty() || !WriteBytes(path, std::vector<uint8_t>(out.begin(), out.end()))) {
+    *error = "cannot add telemetry to " + path + (why.empty() ? "" : ": " + why);
     return false;
   }
   return true;

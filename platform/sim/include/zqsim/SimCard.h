@@ -9,8 +9,9 @@ namespace zqsim {
 // Writes a sample card below `dir` (which becomes the card's mount point): DCIM folders with
 // clips made by ffmpeg (H.264 + AAC MP4 with their .LRV proxy and .THM thumbnail) and photos,
 // and every form the media list groups (see SimCardForms.cpp); the internal storage's tree goes
-// to the sibling directory "fuse_i" of `dir`. Clips and proxies carry ZQMF telemetry in their
-// user data, photos in their telemetry segment.
+// to the sibling directory "fuse_i" of `dir`. Clips and proxies carry a ZQMF telemetry track
+// (one payload a second) and the recording's facts in their user data, photos their telemetry
+// segment.
 // Existing files of the same names are replaced. False with `*error` set when a folder cannot
 // be made or ffmpeg fails.
 bool MakeCard(const std::string& dir, std::string* error);

@@ -1,8 +1,8 @@
-#include "mp4test/BoxBuilder.h"
+#include "mp4boxes/BoxBuilder.h"
 
 #include <set>
 
-namespace mp4test {
+namespace mp4boxes {
 
 void Put8(std::string& out, uint8_t v) { out += static_cast<char>(v); }
 
@@ -114,22 +114,57 @@ std::optional<BoxRef> Find(const std::string& bytes, const std::vector<std::stri
   return all.front();
 }
 
-void ShiftChunkOffsets(std::string& moov, int64_t delta) {
+namespace {
+
+// Calls `visit(bytes, at, wide)` for every entry of the chunk offset tables inside `moov`.
+void ForEachChunkOffset(const std::string& moov,
+                        const std::function<void(size_t at, bool wide)>& visit) {
   for (const char* table : {"stco", "co64"}) {
+    const bool wide = std::string(table) == "co64";
     for (const BoxRef& box : FindAll(moov, {"moov", "trak", "mdia", "minf", "stbl", table})) {
-      uint32_t count = Get32(moov, box.Payload() + 4);
+      if (box.size < box.header + 8) continue;
+      const uint32_t count = Get32(moov, box.Payload() + 4);
+      const size_t width = wide ? 8 : 4;
       size_t at = box.Payload() + 8;
-      for (uint32_t i = 0; i < count; ++i) {
-        if (std::string(table) == "stco") {
-          Set32(moov, at, static_cast<uint32_t>(Get32(moov, at) + delta));
-          at += 4;
-        } else {
-          Set64(moov, at, static_cast<uint64_t>(Get64(moov, at) + delta));
-          at += 8;
-        }
+      for (uint32_t i = 0; i < count && at + width <= box.End(); ++i, at += width) {
+        visit(at, wide);
       }
     }
   }
+}
+
+}  // namespace
+
+void ShiftChunkOffsets(std::string& moov, int64_t delta) {
+  MapChunkOffsets(moov, [delta](uint64_t from, uint64_t* to) {
+    *to = static_cast<uint64_t>(static_cast<int64_t>(from) + delta);
+    return true;
+  });
+}
+
+bool MapChunkOffsets(std::string& moov, const std::function<bool(uint64_t, uint64_t*)>& map) {
+  bool ok = true;
+  ForEachChunkOffset(moov, [&](size_t at, bool wide) {
+    uint64_t to = 0;
+    if (!map(wide ? Get64(moov, at) : Get32(moov, at), &to) || (!wide && to > 0xffffffffu)) {
+      ok = false;
+      return;
+    }
+    if (wide) {
+      Set64(moov, at, to);
+    } else {
+      Set32(moov, at, static_cast<uint32_t>(to));
+    }
+  });
+  return ok;
+}
+
+std::vector<uint64_t> ChunkOffsets(const std::string& moov) {
+  std::vector<uint64_t> offsets;
+  ForEachChunkOffset(moov, [&](size_t at, bool wide) {
+    offsets.push_back(wide ? Get64(moov, at) : Get32(moov, at));
+  });
+  return offsets;
 }
 
 std::string VideoSampleEntry(const std::string& format, uint16_t width, uint16_t height,
@@ -386,6 +421,17 @@ std::string MovieFile(const std::vector<std::string>& traks, const std::string& 
   return moovFirst ? Ftyp() + moov + mdat : Ftyp() + mdat + moov;
 }
 
+std::string MovieFileWithRelativeChunks(const std::vector<std::string>& traks,
+                                        const std::string& udta, const std::string& mdatPayload,
+                                        bool moovFirst) {
+  std::string file = MovieFile(traks, udta, mdatPayload, moovFirst);
+  std::optional<BoxRef> mdat = Find(file, {"mdat"});
+  std::optional<BoxRef> moov = Find(file, {"moov"});
+  std::string bytes = file.substr(moov->offset, static_cast<size_t>(moov->size));
+  ShiftChunkOffsets(bytes, static_cast<int64_t>(mdat->Payload()));
+  return file.replace(moov->offset, bytes.size(), bytes);
+}
+
 std::string MakerUserData() {
   std::string smmt;
   Put32(smmt, 3);
@@ -400,4 +446,4 @@ std::string MakerUserData() {
          Box("XTRA", "first") + Box("XTRA", "second");
 }
 
-}  // namespace mp4test
+}  // namespace mp4boxes
