@@ -382,4 +382,141 @@ TEST(ExtractTracks, BetweenFiles) {
             0x20000u);
 }
 
+
+// Streams the whole output without keeping it: the first write (the header region, always
+// one piece) is kept, every later byte is checked as it arrives. The source's samples are
+// holes with a marker at their start, so the only non-zero bytes after the header region
+// must be the markers, at the output's sample offsets.
+class MarkerSink : public mp4test::MemorySink {
+ public:
+  MarkerSink() { KeepAtMost(0); }
+  const std::string& header() const { return header_; }
+  const std::map<uint64_t, uint8_t>& nonZero() const { return nonZero_; }
+
+ protected:
+  void Consume(const uint8_t* data, uint64_t length, uint64_t offset) override {
+    if (offset == 0) {
+      header_.assign(reinterpret_cast<const char*>(data), length);
+      return;
+    }
+    static const std::string zeros(1 << 16, '\0');
+    for (uint64_t at = 0; at < length; at += zeros.size()) {
+      uint64_t n = std::min<uint64_t>(zeros.size(), length - at);
+      if (memcmp(data + at, zeros.data(), n) == 0) continue;
+      for (uint64_t i = 0; i < n; ++i) {
+        if (data[at + i] != 0) nonZero_[offset + at + i] = data[at + i];
+      }
+    }
+  }
+
+ private:
+  std::string header_;
+  std::map<uint64_t, uint8_t> nonZero_;
+};
+
+std::string Marker(uint32_t kind, uint32_t index) {
+  std::string m;
+  mp4test::Put32(m, 0xa5000000u | kind);
+  mp4test::Put32(m, index + 1);
+  return m;
+}
+
+TEST(ExtractTracks, LargerThan4GiBFromASparseSource) {
+#if defined(__SANITIZE_ADDRESS__)
+  // Several seconds of copying holes: run once per test command, in the plain build.
+  GTEST_SKIP() << "run in the build without sanitizers";
+#endif
+  constexpr uint32_t kSamples = 260;
+  constexpr uint32_t kSampleSize = 16u << 20;  // 260 x 16 MiB = 4.06 GiB of video
+  zqtest::TempDir dir;
+  std::string path = dir.path() + "/sparse.mp4";
+  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+  ASSERT_GE(fd, 0);
+
+  std::string ftyp = mp4test::MovieFile({}, "", "", false);
+  ftyp.resize(mp4test::MdatPayloadOffsetMoovLast() - 8);
+  uint64_t payloadStart = ftyp.size() + 16;
+  uint64_t payload = uint64_t{kSamples} * kSampleSize + 2 * 64;
+  mp4test::TrackSpec video;
+  video.trackID = 1;
+  video.stts = {{kSamples, 1001}};
+  video.constantSize = kSampleSize;
+  video.sizes.assign(kSamples, kSampleSize);
+  video.co64 = true;
+  std::vector<std::pair<uint64_t, std::string>> markers;
+  for (uint32_t i = 0; i < kSamples; ++i) {
+    video.offsets.push_back(payloadStart + uint64_t{i} * kSampleSize);
+    markers.emplace_back(video.offsets.back(), Marker(1, i));
+  }
+  mp4test::TrackSpec meta;
+  meta.handler = "meta";
+  meta.handlerName = "Tavro MET";
+  meta.trackID = 2;
+  meta.timeScale = 1000;
+  meta.stts = {{2, 4339}};
+  meta.sizes = {64, 64};
+  meta.co64 = true;
+  for (uint32_t i = 0; i < 2; ++i) {
+    meta.offsets.push_back(payloadStart + uint64_t{kSamples} * kSampleSize + i * 64);
+    markers.emplace_back(meta.offsets.back(), Marker(2, i));
+  }
+  std::string file = mp4test::MovieFile({mp4test::Trak(video), mp4test::Trak(meta)}, "", "", false);
+  std::string moov = file.substr(ftyp.size() + 8);
+  std::string mdatHeader;
+  mp4test::Put32(mdatHeader, 1);
+  mdatHeader += "mdat";
+  mp4test::Put64(mdatHeader, payload + 16);
+  auto put = [&](uint64_t at, const std::string& bytes) {
+    return pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(at)) ==
+           static_cast<ssize_t>(bytes.size());
+  };
+  ASSERT_TRUE(put(0, ftyp + mdatHeader));
+  for (const auto& marker : markers) ASSERT_TRUE(put(marker.first, marker.second));
+  ASSERT_TRUE(put(payloadStart + payload, moov));
+  close(fd);
+
+  FileIO source;
+  ASSERT_EQ(source.openRead(path.c_str()), 0u);
+  MarkerSink sink;
+  ASSERT_EQ(Utilities::ExtractTracks(&source, &sink, kVideo | kMeta, nullptr), 0u);
+  EXPECT_EQ(sink.misuses(), 0);
+
+  // The header: 64-bit offsets, a 16-byte mdat header that covers the rest of the stream.
+  const std::string& header = sink.header();
+  ASSERT_GT(header.size(), 16u);
+  size_t mdatAt = header.size() - 16;
+  EXPECT_EQ(mp4test::Get32(header, mdatAt), 1u);
+  EXPECT_EQ(header.substr(mdatAt + 4, 4), "mdat");
+  EXPECT_EQ(mdatAt + mp4test::Get64(header, mdatAt + 8), sink.received());
+  EXPECT_GT(sink.received(), uint64_t{1} << 32);
+  // The video track's offsets pass 4 GiB; the telemetry placed early keeps 32-bit offsets.
+  auto traks = mp4test::FindAll(header, {"moov", "trak"});
+  ASSERT_EQ(traks.size(), 2u);
+  EXPECT_TRUE(mp4test::Find(header, {"mdia", "minf", "stbl", "co64"}, traks[0].Payload(), traks[0].End()));
+  EXPECT_TRUE(mp4test::Find(header, {"mdia", "minf", "stbl", "stco"}, traks[1].Payload(), traks[1].End()));
+
+  // Every marker where the output's tables put its sample, and nothing else.
+  MemoryFileIO io(header.data(), header.size());
+  QuickTimeReader<SyncFileReader> reader;
+  ASSERT_EQ(reader.Attach(&io), 0u);
+  ASSERT_EQ(reader.Parse(false), 0u);
+  std::map<uint64_t, uint8_t> expected;
+  for (uint32_t kind = 1; kind <= 2; ++kind) {
+    MediaInformationAtom* minf = reader.GetMovie().Tracks()[kind - 1].GetMediaInformation();
+    uint32_t count = 0;
+    minf->GetNumberOfSamples(&count);
+    ASSERT_EQ(count, kind == 1 ? kSamples : 2u);
+    for (uint32_t i = 0; i < count; ++i) {
+      uint64_t offset = 0;
+      uint32_t size = 0;
+      ASSERT_EQ(Locate(minf, i, &offset, &size), 0u);
+      std::string marker = Marker(kind, i);
+      for (size_t b = 0; b < marker.size(); ++b) {
+        if (marker[b] != 0) expected[offset + b] = static_cast<uint8_t>(marker[b]);
+      }
+    }
+  }
+  EXPECT_EQ(sink.nonZero(), expected);
+}
+
 }  // namespace
