@@ -120,8 +120,6 @@ class Extraction {
         return Utilities::kExtractNoVideoTrack;
       }
       if ((result = Prepare(&video_, FourCC("vide"), videoIndex_)) != 0) return result;
-      bool supported = false;
-      reader_.IsSupportedTavroSourceFile(&supported);
       hevc_ = video_.minf->GetDataFormat(&videoFormat_) == 0 &&
               (videoFormat_ == FourCC("hvc1") || videoFormat_ == FourCC("hev1"));
       // A time code that cannot be read leaves the output without one.
