@@ -504,6 +504,11 @@ uint32_t CGIBinWriter<StreamWriter>::WriteTavroMetadataTelemetrySample(FileBuffe
 }
 
 template <class StreamWriter>
+uint32_t CGIBinWriter<StreamWriter>::WriteSamples(FileBuffer& buffer) {
+  return WriteData(buffer, videoCreated_ || audioCreated_ || metadataCreated_);
+}
+
+template <class StreamWriter>
 uint32_t CGIBinWriter<StreamWriter>::Close() {
   initialised_ = false;
   return stream_.Close();

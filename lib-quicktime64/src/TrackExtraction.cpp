@@ -13,6 +13,7 @@
 //   4. Write the header region, the time code sample, then every planned sample in order.
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <set>
 
@@ -35,6 +36,7 @@ constexpr double kGroupSeconds = 0.5;
 constexpr double kMetadataEverySeconds = 1.0;
 constexpr uint64_t kHeaderSlack = 1024;
 constexpr uint64_t kTimeCodeSampleSize = 4;
+constexpr uint64_t kCopyBatch = 1u << 20;
 
 uint32_t ReaderCode(uint32_t code) { return code == 0 || code >= 0x10000 ? code : QTReaderResult(code); }
 
@@ -315,12 +317,39 @@ class Extraction {
     if (from != nullptr && to != nullptr) to->SetVersion(from->Version());
   }
 
-  uint32_t CopyOne(const Utilities::WriteSessionValue& value, uint32_t kind) {
-    uint32_t result = reader_.ReadBytes(buffer_, static_cast<int64_t>(value.sourceOffset), value.size);
-    if (result != 0) return ReaderCode(result);
-    if (kind == FourCC("vide")) return writer_.WriteVideoSample(buffer_);
-    if (kind == FourCC("soun")) return writer_.WriteCompressedAudioFrames(buffer_);
-    return writer_.WriteTavroMetadataTelemetrySample(buffer_);
+  // Copies the planned samples of one kind. Samples that follow each other in the source
+  // as well are read with one call (up to kCopyBatch bytes, or one sample when it is
+  // larger), and the output is gathered into writes of up to kCopyBatch bytes: small audio
+  // frames and telemetry samples cost neither a read nor a write (an HTTP chunk) each.
+  uint32_t CopyKind(const std::vector<Utilities::WriteSessionValue>& values) {
+    size_t i = 0;
+    while (i < values.size()) {
+      uint64_t start = values[i].sourceOffset, length = values[i].size;
+      size_t j = i + 1;
+      while (j < values.size() && values[j].sourceOffset == start + length &&
+             length + values[j].size <= kCopyBatch) {
+        length += values[j].size;
+        ++j;
+      }
+      uint32_t result = reader_.ReadBytes(buffer_, static_cast<int64_t>(start), length);
+      if (result != 0) return ReaderCode(result);
+      if (gathered_ + length > kCopyBatch && (result = Flush()) != 0) return result;
+      if (length >= kCopyBatch) {
+        if ((result = writer_.WriteSamples(buffer_)) != 0) return result;
+      } else {
+        memcpy(gather_.Data() + gathered_, buffer_.Data(), length);
+        gathered_ += length;
+      }
+      i = j;
+    }
+    return 0;
+  }
+
+  uint32_t Flush() {
+    if (gathered_ == 0) return 0;
+    gather_.SetDataSize(gathered_);
+    gathered_ = 0;
+    return writer_.WriteSamples(gather_);
   }
 
   uint32_t Copy() {
@@ -334,17 +363,16 @@ class Extraction {
       plain.dropFrame = false;
       if ((result = writer_.WriteVideoTimeCode(plain)) != 0) return result;
     }
+    if (gather_.AllocData(kCopyBatch, kFileReaderBufferAlignment) != 0) {
+      return QTWriterResult(kFileWriterAllocFailed);
+    }
     uint64_t written = 0;
     bool reportedAll = false;
     for (const Utilities::WriteSessionValues& group : plan_) {
-      for (const auto& v : group.video) {
-        if ((result = CopyOne(v, FourCC("vide"))) != 0) return result;
-      }
-      for (const auto& v : group.audio) {
-        if ((result = CopyOne(v, FourCC("soun"))) != 0) return result;
-      }
-      for (const auto& v : group.metadata) {
-        if ((result = CopyOne(v, FourCC("meta"))) != 0) return result;
+      // Each group goes out whole before its progress is reported.
+      if ((result = CopyKind(group.video)) != 0 || (result = CopyKind(group.audio)) != 0 ||
+          (result = CopyKind(group.metadata)) != 0 || (result = Flush()) != 0) {
+        return result;
       }
       written += group.video.size() + group.audio.size() + group.metadata.size();
       if (progress_ != nullptr) {
@@ -382,7 +410,9 @@ class Extraction {
   uint64_t planned_ = 0;
   uint64_t headerRegion_ = 0;
   std::vector<Utilities::WriteSessionValues> plan_;
-  FileBuffer buffer_;
+  FileBuffer buffer_;   // one read from the source
+  FileBuffer gather_;   // output gathered for one write
+  uint64_t gathered_ = 0;
 };
 
 }  // namespace

@@ -127,6 +127,9 @@ class CGIBinWriter : public QuickTimeFile {
   uint32_t WriteVideoSample(FileBuffer& buffer);
   uint32_t WriteCompressedAudioFrames(FileBuffer& buffer);
   uint32_t WriteTavroMetadataTelemetrySample(FileBuffer& buffer);
+  // The bytes of several declared samples (of any kinds) that follow each other in the
+  // declared order, in one write. Same results as above.
+  uint32_t WriteSamples(FileBuffer& buffer);
   // Closes the stream writer (never the destination FileIO).
   uint32_t Close();
 

@@ -56,7 +56,9 @@ class QuickTime64FileUtilities {
   // (parse, tracks, every sample inside the source) is checked before the first byte is
   // written. Both FileIOs stay open and the caller's. Returns 0 or a result code; after a
   // failure midway (0x20004: the destination refused bytes; 0x1000x: the source failed) the
-  // output is truncated and must be abandoned.
+  // output is truncated and must be abandoned. Memory: the two movies, the plan (16 bytes a
+  // sample), a read buffer (1 MiB, or the largest sample when that is larger) and a 1 MiB
+  // buffer that gathers the output into larger writes.
   static uint32_t ExtractTracks(FileIO* source, FileIO* destination, uint32_t trackFlags,
                                 ProgressCallback progress);
   // The same between files: the source opened for reading (failure: "WHOA" on standard
