@@ -108,7 +108,8 @@ uint32_t CGIBinWriter<StreamWriter>::CreateVideoTrack(const TrackAtom& model,
   if (model.HandlerSubtype() != FourCC("vide")) return kNotReady;
   TrackAtom* track = AddTrackFrom(model);
   if (track == nullptr) return kNoMediaInformation;
-  if (!handlerName.empty()) track->GetMedia().EnsureHandlerReference().SetComponentName(handlerName);
+  if (!handlerName.empty())
+    track->GetMedia().EnsureHandlerReference().SetComponentName(handlerName);
   auto* video = dynamic_cast<VideoSampleDescription*>(
       track->GetMediaInformation()->GetSampleTable()->GetSampleDescriptionAtom().First());
   if (video != nullptr && !compressorName.empty()) video->SetCompressorName(compressorName);
@@ -268,7 +269,8 @@ uint32_t CGIBinWriter<StreamWriter>::FinalizeVideo(double videoStart, double max
   uint64_t movieDuration = frameDuration * SampleCount(minf);
   uint64_t start = Truncate(videoStart * scale);
   if (movieDuration > start) movieDuration -= start;
-  if (maximumDuration > 0) movieDuration = std::min(movieDuration, Truncate(maximumDuration * scale));
+  if (maximumDuration > 0)
+    movieDuration = std::min(movieDuration, Truncate(maximumDuration * scale));
   mvhd.SetDuration(movieDuration);
   return 0;
 }
@@ -290,7 +292,8 @@ uint32_t CGIBinWriter<StreamWriter>::FinalizeAudio(double audioStart, double max
     uint64_t mediaDuration = uint64_t{SampleCount(minf)} * sampleDuration;
     track.GetMedia().GetMediaHeader().SetDuration(mediaDuration);
     uint64_t trackDuration = Round(static_cast<double>(mediaDuration) * movieScale / mediaScale);
-    if (maximumDuration > 0) trackDuration = std::min(trackDuration, Round(maximumDuration * movieScale));
+    if (maximumDuration > 0)
+      trackDuration = std::min(trackDuration, Round(maximumDuration * movieScale));
     int64_t mediaTime = audioStart == 0 ? 0 : static_cast<int64_t>(Round(audioStart * mediaScale));
     uint32_t result = SetSingleEdit(track, trackDuration, mediaTime);
     if (result != 0) return result;
@@ -315,7 +318,8 @@ uint32_t CGIBinWriter<StreamWriter>::FinalizeTimeCode() {
   uint32_t result = SetSingleEdit(track, duration, 0);
   if (result != 0) return result;
   uint32_t sampleDuration = static_cast<uint32_t>(std::min<uint64_t>(duration, UINT32_MAX));
-  stbl->GetTimeToSampleAtom()->SetEntries({TimeToSampleAtom::TimeToSampleTableEntry(1, sampleDuration)});
+  stbl->GetTimeToSampleAtom()->SetEntries(
+      {TimeToSampleAtom::TimeToSampleTableEntry(1, sampleDuration)});
   track.GetTrackHeader().SetDuration(duration);
   track.GetMedia().GetMediaHeader().SetTimeScale(videoTimeScale_);
   track.GetMedia().GetMediaHeader().SetDuration(duration);
@@ -338,9 +342,8 @@ uint32_t CGIBinWriter<StreamWriter>::FinalizeMetadata(double metadataStart,
     mvhd.SetDuration(uint64_t{metadataSampleDuration_} * n);
   }
   double movieScale = mvhd.TimeScale();
-  uint64_t trackDuration =
-      Truncate(static_cast<double>(metadataSampleDuration_) / metadataTimeScale_ *
-               static_cast<double>(n) * movieScale);
+  uint64_t trackDuration = Truncate(static_cast<double>(metadataSampleDuration_) /
+                                    metadataTimeScale_ * static_cast<double>(n) * movieScale);
   if (maximumDuration > 0) {
     trackDuration = std::min(trackDuration, Truncate(maximumDuration * movieScale));
   }

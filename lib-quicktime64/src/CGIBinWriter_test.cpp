@@ -162,7 +162,8 @@ TEST(CGIBinWriter, PlacingTheMediaDataSizesTheRegionFromTheFinishedTables) {
     ASSERT_TRUE(pad);
     EXPECT_EQ(pad->size, 8u + 1024u);
     uint64_t payloadStart = region;
-    auto table = mp4test::Find(out, {"moov", "trak", "mdia", "minf", "stbl", c.wide ? "co64" : "stco"});
+    auto table =
+        mp4test::Find(out, {"moov", "trak", "mdia", "minf", "stbl", c.wide ? "co64" : "stco"});
     ASSERT_TRUE(table);
     uint64_t first = c.wide ? mp4test::Get64(out, table->Payload() + 8)
                             : mp4test::Get32(out, table->Payload() + 8);

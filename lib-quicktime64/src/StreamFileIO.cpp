@@ -58,8 +58,9 @@ uint32_t StreamFileIO::write(const void* buffer, uint64_t length, int64_t offset
 }
 
 uint32_t StreamFileIO::setFilePointerOffset(int64_t offset, uint32_t method) {
-  bool stays = (method == kFIOFromStart && offset >= 0 && static_cast<uint64_t>(offset) == written_) ||
-               (method == kFIOFromCurrent && offset == 0);
+  bool stays =
+      (method == kFIOFromStart && offset >= 0 && static_cast<uint64_t>(offset) == written_) ||
+      (method == kFIOFromCurrent && offset == 0);
   return stays ? 0 : kFIOFailure;
 }
 

@@ -38,7 +38,9 @@ constexpr uint64_t kHeaderSlack = 1024;
 constexpr uint64_t kTimeCodeSampleSize = 4;
 constexpr uint64_t kCopyBatch = 1u << 20;
 
-uint32_t ReaderCode(uint32_t code) { return code == 0 || code >= 0x10000 ? code : QTReaderResult(code); }
+uint32_t ReaderCode(uint32_t code) {
+  return code == 0 || code >= 0x10000 ? code : QTReaderResult(code);
+}
 
 // One selected source track.
 struct SourceTrack {
@@ -269,9 +271,9 @@ class Extraction {
         bool last = !(haveVideo && !video_.Done()) && !(haveAudio && !audio_.Done());
         double elapsed = clock - lastMetadata;
         if (last || elapsed >= kMetadataEverySeconds) {
-          uint64_t count = last ? metadata_.samples
-                                : static_cast<uint64_t>(elapsed * metadata_.timeScale /
-                                                        metadataSampleDuration_);
+          uint64_t count =
+              last ? metadata_.samples
+                   : static_cast<uint64_t>(elapsed * metadata_.timeScale / metadataSampleDuration_);
           for (uint64_t i = 0; i < count && !metadata_.Done(); ++i) {
             if ((result = Take(metadata_, &group.metadata)) != 0) return result;
           }
@@ -290,7 +292,8 @@ class Extraction {
       // carry over unchanged.
       MediaInformationAtom* out = writer_.GetMovie().GetTrack(0)->GetMediaInformation();
       std::set<uint32_t> sync;
-      if (video_.minf->GetContentsOfSyncSampleTable(&sync) == 0) out->SetContentsOfSyncSampleTable(sync);
+      if (video_.minf->GetContentsOfSyncSampleTable(&sync) == 0)
+        out->SetContentsOfSyncSampleTable(sync);
       std::vector<MavrelQuickTime64Atom::CompositionOffsetsAtom::CompositionOffsetsTableEntry> ctts;
       if (video_.minf->GetContentsOfCompositionOffsetTable(&ctts) == 0) {
         out->SetContentsOfCompositionOffsetTable(ctts);
@@ -301,7 +304,8 @@ class Extraction {
         out->SetContentsOfSampleDependenciesTable(sdtp);
       }
       std::vector<TimeToSampleAtom::TimeToSampleTableEntry> stts;
-      if (video_.minf->GetContentsOfTimeToSampleTable(&stts) == 0) out->SetContentsOfTimeToSampleTable(stts);
+      if (video_.minf->GetContentsOfTimeToSampleTable(&stts) == 0)
+        out->SetContentsOfTimeToSampleTable(stts);
       if (haveTimeCode_ && (result = writer_.SetVideoTimeCode(0, &timeCode_)) != 0) return result;
     }
     result = writer_.FinalizeMoovAtom(0, 0, haveMetadata_ ? metadataStart_ : 0, 0);
@@ -410,8 +414,8 @@ class Extraction {
   uint64_t planned_ = 0;
   uint64_t headerRegion_ = 0;
   std::vector<Utilities::WriteSessionValues> plan_;
-  FileBuffer buffer_;   // one read from the source
-  FileBuffer gather_;   // output gathered for one write
+  FileBuffer buffer_;  // one read from the source
+  FileBuffer gather_;  // output gathered for one write
   uint64_t gathered_ = 0;
 };
 

@@ -271,7 +271,8 @@ std::string SyntheticSource(uint32_t videoSamples, bool telemetry, uint64_t offs
     audio.sampleEntry = mp4test::SoundSampleEntry("mp4a", 0, 2, 48000, 0);
     audio.stts = {{20, 1024}};
     audio.sizes.assign(20, 100 + t);
-    for (uint32_t i = 0; i < 20; ++i) audio.offsets.push_back(add(100 + t, static_cast<char>('a' + t)));
+    for (uint32_t i = 0; i < 20; ++i)
+      audio.offsets.push_back(add(100 + t, static_cast<char>('a' + t)));
     traks.push_back(mp4test::Trak(audio));
   }
   if (telemetry) {
@@ -325,7 +326,8 @@ TEST(ExtractTracks, RefusesBeforeWritingAnything) {
   audioOnly.stts = {{1, 1024}};
   audioOnly.sizes = {10};
   audioOnly.offsets = {mp4test::MdatPayloadOffsetMoovLast()};
-  std::string noVideo = mp4test::MovieFile({mp4test::Trak(audioOnly)}, "", std::string(10, 'x'), false);
+  std::string noVideo =
+      mp4test::MovieFile({mp4test::Trak(audioOnly)}, "", std::string(10, 'x'), false);
   std::string garbage(4096, '\x17');
   std::vector<Case> cases = {
       {"no video track", noVideo, kVideo, Utilities::kExtractNoVideoTrack},
@@ -355,7 +357,8 @@ TEST(ExtractTracks, DestinationFailingMidwayReturnsItsFailure) {
     SCOPED_TRACE(limit);
     mp4test::MemorySink sink;
     sink.FailAfter(limit);
-    EXPECT_EQ(ExtractBytes(input, kVideo | kAudio | kMeta, &sink), QTWriterResult(kFileWriterWriteError));
+    EXPECT_EQ(ExtractBytes(input, kVideo | kAudio | kMeta, &sink),
+              QTWriterResult(kFileWriterWriteError));
     EXPECT_LE(sink.received(), limit);
     EXPECT_EQ(whole.bytes().compare(0, sink.received(), sink.bytes()), 0);
   }
@@ -375,13 +378,11 @@ TEST(ExtractTracks, BetweenFiles) {
   std::string file = mp4test::ReadAll(out);
   ASSERT_EQ(file.size(), sink.bytes().size());
 
-  EXPECT_EQ(Utilities::ExtractTracks(dir.path() + "/missing.mp4", out, kVideo, nullptr),
-            0x10000u);
-  EXPECT_EQ(Utilities::ExtractTracks(clips[1].path, dir.path() + "/no/such/dir/out.mp4", kVideo,
-                                     nullptr),
-            0x20000u);
+  EXPECT_EQ(Utilities::ExtractTracks(dir.path() + "/missing.mp4", out, kVideo, nullptr), 0x10000u);
+  EXPECT_EQ(
+      Utilities::ExtractTracks(clips[1].path, dir.path() + "/no/such/dir/out.mp4", kVideo, nullptr),
+      0x20000u);
 }
-
 
 // Streams the whole output without keeping it: the first write (the header region, always
 // one piece) is kept, every later byte is checked as it arrives. The source's samples are
@@ -492,8 +493,10 @@ TEST(ExtractTracks, LargerThan4GiBFromASparseSource) {
   // The video track's offsets pass 4 GiB; the telemetry placed early keeps 32-bit offsets.
   auto traks = mp4test::FindAll(header, {"moov", "trak"});
   ASSERT_EQ(traks.size(), 2u);
-  EXPECT_TRUE(mp4test::Find(header, {"mdia", "minf", "stbl", "co64"}, traks[0].Payload(), traks[0].End()));
-  EXPECT_TRUE(mp4test::Find(header, {"mdia", "minf", "stbl", "stco"}, traks[1].Payload(), traks[1].End()));
+  EXPECT_TRUE(
+      mp4test::Find(header, {"mdia", "minf", "stbl", "co64"}, traks[0].Payload(), traks[0].End()));
+  EXPECT_TRUE(
+      mp4test::Find(header, {"mdia", "minf", "stbl", "stco"}, traks[1].Payload(), traks[1].End()));
 
   // Every marker where the output's tables put its sample, and nothing else.
   MemoryFileIO io(header.data(), header.size());

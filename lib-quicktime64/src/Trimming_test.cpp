@@ -17,9 +17,9 @@ TEST(Trimming, IndicesFromTimes) {
     double seconds;
     uint32_t earlier, later;
   };
-  for (Case c : {Case{0, 0, 1}, Case{0.0999, 0, 1}, Case{0.1, 1, 2}, Case{0.349, 3, 4},
-                 Case{0.35, 4, 5}, Case{0.699, 5, 6}, Case{0.7, 6, 6}, Case{5, 6, 6},
-                 Case{-1, 0, 1}}) {
+  for (Case c :
+       {Case{0, 0, 1}, Case{0.0999, 0, 1}, Case{0.1, 1, 2}, Case{0.349, 3, 4}, Case{0.35, 4, 5},
+        Case{0.699, 5, 6}, Case{0.7, 6, 6}, Case{5, 6, 6}, Case{-1, 0, 1}}) {
     SCOPED_TRACE(c.seconds);
     EXPECT_EQ(U::findClosestIndexEarlierThanTime(kStts, c.seconds, 1000), c.earlier);
     EXPECT_EQ(U::findClosestIndexLaterThanTime(kStts, c.seconds, 1000), c.later);

@@ -99,7 +99,6 @@ TEST(Zqmp4, BadUsageAndUnreadableFiles) {
   EXPECT_NE(damaged.out.find("cannot read the movie"), std::string::npos) << damaged.out;
 }
 
-
 // The extraction through a pipe (standard output cannot seek): ffprobe reads what arrives,
 // with the selected streams and every packet of the source's video and telemetry.
 TEST(Zqmp4, ExtractWritesThroughAPipe) {
@@ -107,7 +106,8 @@ TEST(Zqmp4, ExtractWritesThroughAPipe) {
   ASSERT_FALSE(clips.empty());
   zqtest::TempDir dir;
   std::string out = dir.path() + "/out.mp4";
-  ToolRun run = Zqmp4("extract --tracks video,telemetry '" + clips[0].path + "' | cat > '" + out + "'");
+  ToolRun run =
+      Zqmp4("extract --tracks video,telemetry '" + clips[0].path + "' | cat > '" + out + "'");
   ASSERT_EQ(run.status, 0) << run.out;
   mp4test::Probe source = mp4test::RunFfprobe(clips[0].path, true);
   mp4test::Probe probe = mp4test::RunFfprobe(out, true);
@@ -138,8 +138,7 @@ TEST(Zqmp4, ExtractWritesThroughAPipe) {
   zqtest::WriteFile(notMp4, std::string(1000, 'z'));
   ToolRun refused = Zqmp4("extract --tracks audio '" + notMp4 + "'");
   EXPECT_EQ(refused.status, 2);
-  EXPECT_NE(refused.out.find("extraction failed (result 0x10001) after 0 bytes"),
-            std::string::npos)
+  EXPECT_NE(refused.out.find("extraction failed (result 0x10001) after 0 bytes"), std::string::npos)
       << refused.out;
 }
 

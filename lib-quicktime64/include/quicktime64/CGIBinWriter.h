@@ -143,8 +143,8 @@ class CGIBinWriter : public QuickTimeFile {
  private:
   MavrelQuickTime64Atom::TrackAtom* AddTrackFrom(const MavrelQuickTime64Atom::TrackAtom& model);
   MavrelQuickTime64Atom::SampleTableAtom* TableOf(uint32_t trackIndex) const;
-  uint32_t AppendChunk(uint32_t trackIndex, uint64_t fileOffset,
-                       const std::vector<uint32_t>& sizes, uint32_t duration);
+  uint32_t AppendChunk(uint32_t trackIndex, uint64_t fileOffset, const std::vector<uint32_t>& sizes,
+                       uint32_t duration);
   uint32_t MetadataTrackIndex(uint32_t* trackIndex) const;
   uint32_t FinalizeVideo(double videoStart, double maximumDuration);
   uint32_t FinalizeAudio(double audioStart, double maximumDuration);

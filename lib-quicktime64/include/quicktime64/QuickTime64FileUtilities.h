@@ -68,7 +68,8 @@ class QuickTime64FileUtilities {
 
   // Trimming helpers. Time-to-sample tables as entries, sync tables as 1-based sample
   // numbers, times in seconds, sample indices 0-based.
-  using TimeToSampleTable = std::vector<MavrelQuickTime64Atom::TimeToSampleAtom::TimeToSampleTableEntry>;
+  using TimeToSampleTable =
+      std::vector<MavrelQuickTime64Atom::TimeToSampleAtom::TimeToSampleTableEntry>;
   // The index of the sample whose interval holds truncate(seconds x timeScale); the number
   // of samples when that lies at or past the end; 0 for an empty table.
   static uint32_t findClosestIndexEarlierThanTime(const TimeToSampleTable& stts, double seconds,

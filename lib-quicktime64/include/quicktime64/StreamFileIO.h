@@ -15,9 +15,9 @@ class StreamFileIO final : public FileIO {
   explicit StreamFileIO(int descriptor);
   ~StreamFileIO() override;
 
-  uint32_t openRead(const char* path) override;                       // 3
-  uint32_t openWrite(const char* path, uint32_t style) override;      // 3
-  uint32_t close() override;                                          // forgets the descriptor
+  uint32_t openRead(const char* path) override;                   // 3
+  uint32_t openWrite(const char* path, uint32_t style) override;  // 3
+  uint32_t close() override;                                      // forgets the descriptor
   uint32_t read(void* buffer, uint64_t length, uint64_t* bytesRead) override;  // 3
   uint32_t read(void* buffer, uint64_t length, uint64_t* bytesRead,
                 int64_t offsetFromStart) override;  // 3

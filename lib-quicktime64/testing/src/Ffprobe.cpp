@@ -40,9 +40,9 @@ std::vector<ProbePacket> Probe::PacketsOf(int stream) const {
 
 Probe RunFfprobe(const std::string& path, bool dataHashes) {
   Probe probe;
-  std::string command =
-      std::string("ffprobe -v error -show_streams -show_packets ") +
-      (dataHashes ? "-show_data_hash MD5 " : "") + "-of json '" + path + "' 2>/dev/null";
+  std::string command = std::string("ffprobe -v error -show_streams -show_packets ") +
+                        (dataHashes ? "-show_data_hash MD5 " : "") + "-of json '" + path +
+                        "' 2>/dev/null";
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return probe;
   std::string text;
