@@ -39,13 +39,7 @@ class Models {
     tc.stts = {{1, 900900}};
     tc.sizes = {4};
     tc.offsets = {0};
-    mp4test::TrackSpec meta;
-    meta.handler = "meta";
-    meta.handlerName = "Tavro MET";
-    meta.trackID = 3;
-    meta.timeScale = 1000;
-    meta.stts = {{2, 500}};
-    meta.sizes = {8, 8};
+    mp4test::TrackSpec meta = mp4test::TelemetrySpec(3, 8, 500);
     meta.offsets = {0, 0};
     bytes_ = mp4test::MovieFile({mp4test::Trak(video), mp4test::Trak(tc), mp4test::Trak(meta)}, "",
                                 std::string(64, 'x'), false);

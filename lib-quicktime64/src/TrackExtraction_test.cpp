@@ -276,13 +276,7 @@ std::string SyntheticSource(uint32_t videoSamples, bool telemetry, uint64_t offs
     traks.push_back(mp4test::Trak(audio));
   }
   if (telemetry) {
-    mp4test::TrackSpec meta;
-    meta.handler = "meta";
-    meta.handlerName = "Tavro MET";
-    meta.trackID = 4;
-    meta.timeScale = 1000;
-    meta.stts = {{2, 500}};
-    meta.sizes = {64, 64};
+    mp4test::TrackSpec meta = mp4test::TelemetrySpec(4, 64, 500);
     for (int i = 0; i < 2; ++i) meta.offsets.push_back(add(64, 'm'));
     traks.push_back(mp4test::Trak(meta));
   }
@@ -449,13 +443,7 @@ TEST(ExtractTracks, LargerThan4GiBFromASparseSource) {
     video.offsets.push_back(payloadStart + uint64_t{i} * kSampleSize);
     markers.emplace_back(video.offsets.back(), Marker(1, i));
   }
-  mp4test::TrackSpec meta;
-  meta.handler = "meta";
-  meta.handlerName = "Tavro MET";
-  meta.trackID = 2;
-  meta.timeScale = 1000;
-  meta.stts = {{2, 4339}};
-  meta.sizes = {64, 64};
+  mp4test::TrackSpec meta = mp4test::TelemetrySpec(2, 64, 4339);
   meta.co64 = true;
   for (uint32_t i = 0; i < 2; ++i) {
     meta.offsets.push_back(payloadStart + uint64_t{kSamples} * kSampleSize + i * 64);
