@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the peers the benchmarks compare against, from Debian's packages.
 set -euo pipefail
-packages=(nginx civetweb wrk hyperfine procps coreutils curl ffmpeg python3)
+packages=(nginx civetweb wrk hyperfine procps coreutils curl ffmpeg python3 time)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

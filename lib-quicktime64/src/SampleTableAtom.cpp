@@ -472,6 +472,32 @@ uint32_t SampleTableAtom::GetVideoSampleSize(uint32_t index, uint32_t* size) {
   return stsz_.GetSampleSize(index, size);
 }
 
+void SampleTableAtom::ClearSampleLayout() {
+  stsz_.Clear();
+  stsc_.SetSampleToChunkTable({});
+  stco_ = ChunkOffsetAtom();
+  stts_.Ensure().SetEntries({});
+  stss_.reset();
+  ctts_.reset();
+  sdtp_.reset();
+  cachedChunkIndex_ = UINT32_MAX;
+  cachedChunk_ = ChunkSampleTotalMapValue();
+}
+
+uint32_t SampleTableAtom::AppendChunk(uint64_t fileOffset, const std::vector<uint32_t>& sizes,
+                                      uint32_t duration) {
+  if (sizes.empty() || !stts_) return 10;
+  for (uint32_t size : sizes) {
+    if (size == 0) return 10;
+  }
+  for (uint32_t size : sizes) stsz_.AddSampleSize(size);
+  stsc_.SetNumberOfSamples(static_cast<uint32_t>(sizes.size()));
+  stco_.AddChunkOffset(fileOffset);
+  stts_->SetSampleCountAndDuration(static_cast<uint32_t>(sizes.size()), duration);
+  cachedChunkIndex_ = UINT32_MAX;
+  return 0;
+}
+
 uint32_t SampleTableAtom::GetNumberOfSamples(uint32_t* count) {
   if (count == nullptr) return kQTLookupOutOfRange;
   *count = stsz_.NumberOfSamples();

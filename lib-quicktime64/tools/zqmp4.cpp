@@ -5,10 +5,16 @@
 //                               index, file offset, size, decoding time, duration, key flag
 //   zqmp4 bench FILE TRACK      parse time, heap held by the parsed movie, and sample lookup
 //                               rates by index and by time over the track (key=value lines)
+//   zqmp4 extract --tracks LIST FILE
+//                               a new MP4 holding only the listed kinds of track (a comma
+//                               separated list of video, audio, telemetry) on standard output,
+//                               written strictly in sequence as the HTTP route writes it
 //
 // Exit status 0 on success, 1 on bad usage, 2 when the file cannot be read.
 #include <malloc.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
@@ -17,7 +23,9 @@
 #include <memory>
 #include <string>
 
+#include "quicktime64/QuickTime64FileUtilities.h"
 #include "quicktime64/QuickTimeReader.h"
+#include "quicktime64/StreamFileIO.h"
 
 using MavrelQuickTime64Atom::MediaInformationAtom;
 using MavrelQuickTime64Atom::SampleTableAtom;
@@ -29,7 +37,8 @@ int Usage() {
   fprintf(stderr,
           "usage: zqmp4 dump FILE\n"
           "       zqmp4 samples FILE TRACK\n"
-          "       zqmp4 bench FILE TRACK\n");
+          "       zqmp4 bench FILE TRACK\n"
+          "       zqmp4 extract --tracks video,audio,telemetry FILE\n");
   return 1;
 }
 
@@ -218,11 +227,55 @@ int Bench(const char* path, const char* trackText) {
   return 0;
 }
 
+// The track flags of a list such as "video,audio,telemetry"; false for an unknown or
+// empty item.
+bool ParseTracks(const char* list, uint32_t* flags) {
+  *flags = 0;
+  std::string text(list);
+  size_t at = 0;
+  while (true) {
+    size_t comma = text.find(',', at);
+    std::string item = text.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+    if (item == "video") {
+      *flags |= QuickTime64FileUtilities::kExtractVideo;
+    } else if (item == "audio") {
+      *flags |= QuickTime64FileUtilities::kExtractAudio;
+    } else if (item == "telemetry") {
+      *flags |= QuickTime64FileUtilities::kExtractMetadata;
+    } else {
+      return false;
+    }
+    if (comma == std::string::npos) return true;
+    at = comma + 1;
+  }
+}
+
+int Extract(const char* list, const char* path) {
+  uint32_t flags = 0;
+  if (!ParseTracks(list, &flags)) return Usage();
+  FileIO source;
+  if (source.openRead(path) != 0) {
+    fprintf(stderr, "zqmp4: %s: cannot open: %s\n", path, strerror(errno));
+    return 2;
+  }
+  StreamFileIO out(STDOUT_FILENO);
+  uint32_t result = QuickTime64FileUtilities::ExtractTracks(&source, &out, flags, nullptr);
+  if (result != 0) {
+    fprintf(stderr, "zqmp4: %s: extraction failed (result 0x%x) after %" PRIu64 " bytes\n", path,
+            result, out.bytesWritten());
+    return 2;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 3 && strcmp(argv[1], "dump") == 0) return Dump(argv[2]);
   if (argc == 4 && strcmp(argv[1], "samples") == 0) return Samples(argv[2], argv[3]);
   if (argc == 4 && strcmp(argv[1], "bench") == 0) return Bench(argv[2], argv[3]);
+  if (argc == 5 && strcmp(argv[1], "extract") == 0 && strcmp(argv[2], "--tracks") == 0) {
+    return Extract(argv[3], argv[4]);
+  }
   return Usage();
 }

@@ -99,4 +99,47 @@ TEST(Zqmp4, BadUsageAndUnreadableFiles) {
   EXPECT_NE(damaged.out.find("cannot read the movie"), std::string::npos) << damaged.out;
 }
 
+// The extraction through a pipe (standard output cannot seek): ffprobe reads what arrives,
+// with the selected streams and every packet of the source's video and telemetry.
+TEST(Zqmp4, ExtractWritesThroughAPipe) {
+  const auto& clips = mp4test::GeneratedClips();
+  ASSERT_FALSE(clips.empty());
+  zqtest::TempDir dir;
+  std::string out = dir.path() + "/out.mp4";
+  ToolRun run =
+      Zqmp4("extract --tracks video,telemetry '" + clips[0].path + "' | cat > '" + out + "'");
+  ASSERT_EQ(run.status, 0) << run.out;
+  mp4test::Probe source = mp4test::RunFfprobe(clips[0].path, true);
+  mp4test::Probe probe = mp4test::RunFfprobe(out, true);
+  ASSERT_TRUE(probe.ok);
+  std::vector<std::string> tags;
+  for (const auto& stream : probe.streams) tags.push_back(stream.codecTag);
+  EXPECT_EQ(tags, (std::vector<std::string>{"avc1", "tmcd", "zqmd"}));
+  auto hashes = [](const mp4test::Probe& p, const std::string& tag) {
+    std::vector<std::string> list;
+    for (const auto& stream : p.streams) {
+      if (stream.codecTag != tag) continue;
+      for (const auto& packet : p.PacketsOf(stream.index)) list.push_back(packet.hash);
+    }
+    return list;
+  };
+  for (const char* tag : {"avc1", "zqmd"}) {
+    EXPECT_FALSE(hashes(source, tag).empty());
+    EXPECT_EQ(hashes(probe, tag), hashes(source, tag)) << tag;
+  }
+
+  EXPECT_EQ(Zqmp4("extract --tracks video,sound '" + clips[0].path + "'").status, 1);
+  EXPECT_EQ(Zqmp4("extract --tracks '' '" + clips[0].path + "'").status, 1);
+  EXPECT_EQ(Zqmp4("extract video '" + clips[0].path + "'").status, 1);
+  ToolRun missing = Zqmp4("extract --tracks audio /nonexistent/clip.mp4");
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.out.find("cannot open"), std::string::npos) << missing.out;
+  std::string notMp4 = dir.path() + "/text.mp4";
+  zqtest::WriteFile(notMp4, std::string(1000, 'z'));
+  ToolRun refused = Zqmp4("extract --tracks audio '" + notMp4 + "'");
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.out.find("extraction failed (result 0x10001) after 0 bytes"), std::string::npos)
+      << refused.out;
+}
+
 }  // namespace

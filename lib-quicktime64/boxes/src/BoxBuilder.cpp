@@ -274,6 +274,17 @@ std::string MediaHeaderBox(const TrackSpec& spec) {
 
 }  // namespace
 
+TrackSpec TelemetrySpec(uint32_t trackID, uint32_t sampleSize, uint32_t sampleDuration) {
+  TrackSpec spec;
+  spec.handler = "meta";
+  spec.handlerName = "Tavro MET";
+  spec.trackID = trackID;
+  spec.timeScale = 1000;
+  spec.stts = {{2, sampleDuration}};
+  spec.sizes = {sampleSize, sampleSize};
+  return spec;
+}
+
 std::string Trak(const TrackSpec& spec) {
   uint64_t duration = spec.duration;
   if (duration == 0) {

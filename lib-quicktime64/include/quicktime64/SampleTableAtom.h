@@ -60,6 +60,16 @@ class SampleTableAtom final : public QuickTimeAtomImpl<SampleTableAtom, QuickTim
   SampleDependenciesAtom* GetSampleDependenciesAtom() const { return sdtp_.get(); }
   TimeToSampleAtom& EnsureTimeToSampleAtom() { return stts_.Ensure(); }
 
+  // Empties every table that places or times samples (sizes, chunks, offsets, times, sync,
+  // composition offsets, dependencies), keeping the sample descriptions: the start of a
+  // track that a writer fills chunk by chunk. The time-to-sample table stays, empty.
+  void ClearSampleLayout();
+  // Appends one chunk at `fileOffset` holding one sample per size, each lasting `duration`:
+  // sizes go to `stsz` (constant form while all are equal), the count to `stsc`, the offset
+  // to `stco` (`co64` once past 32 bits), the times to `stts`. 10 for an empty list or a
+  // size of 0, and for a table without `stts`; nothing is changed then.
+  uint32_t AppendChunk(uint64_t fileOffset, const std::vector<uint32_t>& sizes, uint32_t duration);
+
   // The chunk size of sample `index` (which is `sampleInChunk` of `samplesPerChunk`).
   uint32_t FindVideoChunkSize(uint32_t index, uint32_t sampleInChunk, uint32_t samplesPerChunk,
                               uint64_t* chunkSize);

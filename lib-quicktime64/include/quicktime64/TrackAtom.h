@@ -28,6 +28,9 @@ class TrackAtom final : public QuickTimeAtomImpl<TrackAtom, QuickTimeAtom> {
   TrackReferenceAtom* GetTrackReference() const { return tref_.get(); }
   TrackReferenceAtom& EnsureTrackReference() { return tref_.Ensure(); }
   UUIDAtom* GetUUID() const { return uuid_.get(); }
+  // Drop the optional children (a writer rebuilds them for its own track layout).
+  void RemoveEdit() { edts_.reset(); }
+  void RemoveTrackReference() { tref_.reset(); }
 
   // The media's handler subtype (0 without a handler), its handler name ("" without).
   uint32_t HandlerSubtype() const { return mdia_.HandlerSubtype(); }

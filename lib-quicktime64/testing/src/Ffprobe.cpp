@@ -38,10 +38,11 @@ std::vector<ProbePacket> Probe::PacketsOf(int stream) const {
   return out;
 }
 
-Probe RunFfprobe(const std::string& path) {
+Probe RunFfprobe(const std::string& path, bool dataHashes) {
   Probe probe;
-  std::string command =
-      "ffprobe -v error -show_streams -show_packets -of json '" + path + "' 2>/dev/null";
+  std::string command = std::string("ffprobe -v error -show_streams -show_packets ") +
+                        (dataHashes ? "-show_data_hash MD5 " : "") + "-of json '" + path +
+                        "' 2>/dev/null";
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return probe;
   std::string text;
@@ -66,6 +67,7 @@ Probe RunFfprobe(const std::string& path) {
     packet.pos = Number(p, "pos");
     packet.size = Number(p, "size");
     packet.key = Text(p, "flags").find('K') != std::string::npos;
+    packet.hash = Text(p, "data_hash");
     probe.packets.push_back(packet);
   }
   probe.ok = true;

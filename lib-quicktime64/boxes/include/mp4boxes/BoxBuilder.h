@@ -82,6 +82,10 @@ struct TrackSpec {
   std::vector<std::pair<uint64_t, int64_t>> edits;  // (duration, media time)
 };
 
+// A telemetry track: handler "Tavro MET", time scale 1000, two samples of `sampleSize`
+// bytes lasting `sampleDuration` each (offsets to be filled in by the caller).
+TrackSpec TelemetrySpec(uint32_t trackID, uint32_t sampleSize, uint32_t sampleDuration);
+
 std::string VideoSampleEntry(const std::string& format, uint16_t width, uint16_t height,
                              const std::string& compressorName);
 std::string SoundSampleEntry(const std::string& format, uint16_t version, uint16_t channels,

@@ -32,6 +32,7 @@ using mp4boxes::Set32;
 using mp4boxes::Set64;
 using mp4boxes::ShiftChunkOffsets;
 using mp4boxes::SoundSampleEntry;
+using mp4boxes::TelemetrySpec;
 using mp4boxes::TimeCodeSampleEntry;
 using mp4boxes::TrackSpec;
 using mp4boxes::Trak;

@@ -22,6 +22,7 @@ struct ProbePacket {
   int64_t pos = -1;
   int64_t size = -1;
   bool key = false;
+  std::string hash;  // "MD5:..." of the packet's data, when asked for
 };
 
 struct Probe {
@@ -32,7 +33,8 @@ struct Probe {
   std::vector<ProbePacket> PacketsOf(int stream) const;
 };
 
-Probe RunFfprobe(const std::string& path);
+// With `dataHashes`, every packet carries the MD5 of its data.
+Probe RunFfprobe(const std::string& path, bool dataHashes = false);
 
 }  // namespace mp4test
 
