@@ -362,7 +362,7 @@ void zqmediametadata_extract_zqmf_from_mp4(mg_connection* conn, const char* path
       return;
     }
     QuickTimeReader<SyncFileReader> reader;
-    const uint32_t r = reader.Open(path, true);
+    const uint32_t r = reader.Open(path, false);
     if (r != 0) {
       AnswerMessage(conn, kHttp500,
                     "{ \"message\": \"Proprietary QT file reader open failed with %d\" }",

@@ -5,11 +5,12 @@
 //
 // TIFF layout written by TiffBuilder::Build: the 8-byte header, IFD0, then the EXIF, GPS,
 // interoperability and IFD1 directories (those with entries), then every value longer than
-// four bytes and the IFD1 thumbnail, in that order. Values are given in host form and written
+// four bytes and the IFD1 thumbnail, in that order. Entries are sorted by tag. Values are given in host form and written
 // in the builder's byte order.
 #ifndef ZQ_LIBZQMF_TESTING_INCLUDE_ZQMFTEST_JPEGBYTES_H_
 #define ZQ_LIBZQMF_TESTING_INCLUDE_ZQMFTEST_JPEGBYTES_H_
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -112,6 +113,10 @@ class TiffBuilder {
       ifds[kIfd1].push_back({0x0103, kTiffShort, 1, U16(6) + U16(0)});
       ifds[kIfd1].push_back({0x0201, kTiffLong, 1, U32(0)});
       ifds[kIfd1].push_back({0x0202, kTiffLong, 1, U32(static_cast<uint32_t>(thumbnail_.size()))});
+    }
+    for (auto& ifd : ifds) {
+      std::stable_sort(ifd.begin(), ifd.end(),
+                       [](const Entry& a, const Entry& b) { return a.tag < b.tag; });
     }
     // Directory offsets: IFD0 at 8, then the others with entries, each 2 + 12n + 4 bytes.
     const int order[5] = {kIfd0, kIfdExif, kIfdGps, kIfdInterop, kIfd1};
