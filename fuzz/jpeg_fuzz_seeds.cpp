@@ -42,13 +42,14 @@ int main(int argc, char** argv) {
   const std::string screennail = JpegImage("", 16, 8, "screen");
   const std::string block = std::string("Tavro\0", 6) + std::string("DEVC\0\1\0\4abcd", 12);
   const std::string primary = JpegImage(JpegSegment(0xE6, block), 64, 48, "scan");
-  const std::string xmp = JpegSegment(
-      0xE1, "http://ns.adobe.com/xap/1.0/ <GPano:ProjectionType>equirectangular"
-            "</GPano:ProjectionType>");
+  const std::string xmp =
+      JpegSegment(0xE1,
+                  "http://ns.adobe.com/xap/1.0/ <GPano:ProjectionType>equirectangular"
+                  "</GPano:ProjectionType>");
   const bool ok =
       Write(argv[1], "indexed.jpg",
-            "\x01" + WithMpfScreennail(primary, ExifSegment(Tiff(false, "T11.01.02.00")),
-                                       screennail)) &&
+            "\x01" +
+                WithMpfScreennail(primary, ExifSegment(Tiff(false, "T11.01.02.00")), screennail)) &&
       Write(argv[1], "split.jpg",
             std::string(1, '\x40') +
                 InsertAfterSoi(primary, xmp + ExifSegment(Tiff(true, "T13.02.00.00")) +

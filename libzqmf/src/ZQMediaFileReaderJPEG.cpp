@@ -23,8 +23,7 @@ constexpr uint8_t kAPP1 = 0xE1;
 constexpr uint8_t kAPP2 = 0xE2;
 constexpr uint8_t kAPP6 = 0xE6;
 constexpr char kMakerName[] = "Tavro";
-constexpr char kEquirectangular[] =
-    "<GPano:ProjectionType>equirectangular</GPano:ProjectionType>";
+constexpr char kEquirectangular[] = "<GPano:ProjectionType>equirectangular</GPano:ProjectionType>";
 // Entries of one directory must lie within the first 65,535 bytes of the segment.
 constexpr size_t kMaxIfdEntries = (65535 - 8) / 12;
 
@@ -120,11 +119,24 @@ class Tiff {
 
   static uint64_t TypeSize(uint16_t type) {
     switch (type) {
-      case 1: case 2: case 6: case 7: return 1;
-      case 3: case 8: return 2;
-      case 4: case 9: case 11: return 4;
-      case 5: case 10: case 12: return 8;
-      default: return 0;
+      case 1:
+      case 2:
+      case 6:
+      case 7:
+        return 1;
+      case 3:
+      case 8:
+        return 2;
+      case 4:
+      case 9:
+      case 11:
+        return 4;
+      case 5:
+      case 10:
+      case 12:
+        return 8;
+      default:
+        return 0;
     }
   }
 
@@ -317,16 +329,35 @@ int32_t ZQMediaFileReaderJPEG::ParseExif(const uint8_t* data, size_t size) {
     for (const Tiff::Entry& e : entries) {
       uint32_t v = 0;
       switch (e.tag) {
-        case 256: if (t.Number(e, &v)) w = static_cast<int32_t>(v); break;
-        case 257: if (t.Number(e, &v)) h = static_cast<int32_t>(v); break;
-        case 270: description_ = t.Text(e); break;
-        case 271: make_ = t.Text(e); break;
-        case 272: model_ = t.Text(e); break;
-        case 305: software_ = t.Text(e); break;
-        case 306: dateTime_ = t.Text(e); break;
-        case 34665: t.Number(e, &exifAt); break;
-        case 34853: t.Number(e, &gpsAt); break;
-        default: break;
+        case 256:
+          if (t.Number(e, &v)) w = static_cast<int32_t>(v);
+          break;
+        case 257:
+          if (t.Number(e, &v)) h = static_cast<int32_t>(v);
+          break;
+        case 270:
+          description_ = t.Text(e);
+          break;
+        case 271:
+          make_ = t.Text(e);
+          break;
+        case 272:
+          model_ = t.Text(e);
+          break;
+        case 305:
+          software_ = t.Text(e);
+          break;
+        case 306:
+          dateTime_ = t.Text(e);
+          break;
+        case 34665:
+          t.Number(e, &exifAt);
+          break;
+        case 34853:
+          t.Number(e, &gpsAt);
+          break;
+        default:
+          break;
       }
     }
   }
@@ -351,13 +382,26 @@ int32_t ZQMediaFileReaderJPEG::ParseExif(const uint8_t* data, size_t size) {
     bool haveLat = false, haveLon = false, below = false;
     for (const Tiff::Entry& e : entries) {
       switch (e.tag) {
-        case 1: latRef = t.Text(e); break;
-        case 2: haveLat = Degrees(t, e, &lat); break;
-        case 3: lonRef = t.Text(e); break;
-        case 4: haveLon = Degrees(t, e, &lon); break;
-        case 5: below = e.bytes >= 1 && t.Bytes(e)[0] == 1; break;
-        case 6: t.Rational(e, 0, &alt); break;
-        default: break;
+        case 1:
+          latRef = t.Text(e);
+          break;
+        case 2:
+          haveLat = Degrees(t, e, &lat);
+          break;
+        case 3:
+          lonRef = t.Text(e);
+          break;
+        case 4:
+          haveLon = Degrees(t, e, &lon);
+          break;
+        case 5:
+          below = e.bytes >= 1 && t.Bytes(e)[0] == 1;
+          break;
+        case 6:
+          t.Rational(e, 0, &alt);
+          break;
+        default:
+          break;
       }
     }
     if (latRef != "N" && latRef != "S") {

@@ -231,8 +231,7 @@ TEST(ZqJpegReader, CameraBlockAndItsFacts) {
   const uint8_t* data = nullptr;
   uint32_t size = 0;
   ASSERT_EQ(r->GetCameraZQMF(&data, &size), 0);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), size),
-            CameraBlock("EAC0", 330, 1));
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), size), CameraBlock("EAC0", 330, 1));
   EXPECT_EQ(r->GetCameraZQMF(nullptr, &size), ZQMediaError::invalidArg);
   EXPECT_EQ(r->GetPhotoMediaType(), 1);  // raw 13, a single photo
   int32_t projection = 0;
@@ -293,10 +292,16 @@ TEST(ZqJpegReader, TimeOffsetTexts) {
     const char* text;
     int16_t minutes;
   } cases[] = {
-      {"+05:30", 330}, {"-03:00", -180}, {"+14:00", 840},  {"-12:00", -720},
-      {"+15:00", kJpegTimeZoneUnknown},  {"-12:30", kJpegTimeZoneUnknown},
-      {"+25:00", kJpegTimeZoneUnknown},  {"05:30", kJpegTimeZoneUnknown},
-      {"+5:30", kJpegTimeZoneUnknown},   {"", kJpegTimeZoneUnknown},
+      {"+05:30", 330},
+      {"-03:00", -180},
+      {"+14:00", 840},
+      {"-12:00", -720},
+      {"+15:00", kJpegTimeZoneUnknown},
+      {"-12:30", kJpegTimeZoneUnknown},
+      {"+25:00", kJpegTimeZoneUnknown},
+      {"05:30", kJpegTimeZoneUnknown},
+      {"+5:30", kJpegTimeZoneUnknown},
+      {"", kJpegTimeZoneUnknown},
   };
   for (const auto& c : cases) {
     PhotoSpec s;
@@ -327,8 +332,8 @@ TEST(ZqJpegReader, ScreennailOfOlderCamerasAcrossSegments) {
   PhotoSpec s;
   s.firmware = "T13.02.01.00";
   const std::string big = JpegImage("", 320, 240, std::string(150000, '\x21'));
-  const std::string segments = ExifSegment(Tiff(s)) + JpegSegment(0xE2, "ICC_PROFILE") +
-                               SplitScreennail(big, 60000);
+  const std::string segments =
+      ExifSegment(Tiff(s)) + JpegSegment(0xE2, "ICC_PROFILE") + SplitScreennail(big, 60000);
   Reader r(JpegImage(segments, 1920, 1080));
   ASSERT_EQ(r.result(), 0);
   EXPECT_EQ(r->deviceType(), 6);
@@ -425,15 +430,15 @@ TEST(ZqCameraModels, FirmwareVersionsToSeriesAndDeviceTypes) {
     int32_t type, series, model, device;
     bool split;
   } cases[] = {
-      {"T11.01.02.00", 1, 1, 1, 3, false}, {"T12.02.00.00", 1, 2, 2, 4, false},
-      {"T13.01.00.00", 1, 3, 1, 5, true},  {"T13.09.00.00", 1, 3, 9, 5, true},
-      {"T13.02.00.00", 1, 3, 2, 6, true},  {"T13.03.00.00", 1, 3, 3, 7, true},
-      {"T13.10.00.00", 1, 3, 10, 8, true}, {"T13.11.00.00", 1, 3, 11, 9, true},
+      {"T11.01.02.00", 1, 1, 1, 3, false},  {"T12.02.00.00", 1, 2, 2, 4, false},
+      {"T13.01.00.00", 1, 3, 1, 5, true},   {"T13.09.00.00", 1, 3, 9, 5, true},
+      {"T13.02.00.00", 1, 3, 2, 6, true},   {"T13.03.00.00", 1, 3, 3, 7, true},
+      {"T13.10.00.00", 1, 3, 10, 8, true},  {"T13.11.00.00", 1, 3, 11, 9, true},
       {"T13.20.00.00", 1, 3, 20, 10, true}, {"T13.21.00.00", 1, 3, 21, 13, true},
-      {"T13.05.00.00", 1, 3, 5, 0, true},  {"T14.01.00.00", 1, 4, 1, 6, false},
+      {"T13.05.00.00", 1, 3, 5, 0, true},   {"T14.01.00.00", 1, 4, 1, 6, false},
       {"T14.02.00.00", 1, 4, 2, 12, false}, {"T14.03.00.00", 1, 4, 3, 0, false},
       {"S01.01.00.00", 2, 1, 1, 14, false}, {"S02.01.00.00", 2, 2, 1, 0, false},
-      {"T10.01.00.00", 1, 0, 1, 0, false}, {"X11.01", 0, -1, -1, 0, false},
+      {"T10.01.00.00", 1, 0, 1, 0, false},  {"X11.01", 0, -1, -1, 0, false},
       {"T1x.01", 0, -1, -1, 0, false},      {"T11.0", 0, -1, -1, 0, false},
   };
   for (const auto& c : cases) {

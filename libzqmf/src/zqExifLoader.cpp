@@ -1,13 +1,14 @@
 #include "zqmf/zqExifLoader.h"
 
 #include <fcntl.h>
-#include <libexif/exif-entry.h>
-#include <libexif/exif-tag.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
+
+#include <libexif/exif-entry.h>
+#include <libexif/exif-tag.h>
 
 #include "zqcommon/zqJson.h"
 #include "zqmf/ZQMediaFileReaderJPEG.h"

@@ -2,9 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "zqmftest/JpegBytes.h"
 #include "zqtest/TempDir.h"
@@ -85,10 +86,12 @@ TEST(ZqExifLoader, DataModeGivesTheSameExifWhateverThePieceSize) {
 }
 
 TEST(ZqExifLoader, NothingUsableGivesNoData) {
-  const std::string cases[] = {
-      "", "not a jpeg", std::string("\xFF\xD8", 2), JpegImage("", 8, 8),
-      JpegImage(JpegSegment(0xE1, "http://ns.adobe.com/xap/1.0/"), 8, 8),
-      std::string("\xFF\xD8\xFF\xE1\x00\x01", 6)};
+  const std::string cases[] = {"",
+                               "not a jpeg",
+                               std::string("\xFF\xD8", 2),
+                               JpegImage("", 8, 8),
+                               JpegImage(JpegSegment(0xE1, "http://ns.adobe.com/xap/1.0/"), 8, 8),
+                               std::string("\xFF\xD8\xFF\xE1\x00\x01", 6)};
   for (const std::string& c : cases) {
     ZqExifLoader l;
     Feed(&l, c, 3);
@@ -141,8 +144,8 @@ TEST(ZqExifLoader, ScreennailsThatCannotBeSentGiveLengthZero) {
   std::string outside = photo;
   outside[mpf + 4 + 8 + 2 + 36 + 4 + 16 + 8] = '\x7F';  // the second image's offset
   std::string shortIndex =
-      JpegImage(ExifSegment(Tiff(false)) + JpegSegment(0xE2, std::string("MPF\0MM\0*", 8) +
-                                                                 std::string(60, '\0')),
+      JpegImage(ExifSegment(Tiff(false)) +
+                    JpegSegment(0xE2, std::string("MPF\0MM\0*", 8) + std::string(60, '\0')),
                 8, 8);
   const struct {
     const char* name;

@@ -13,8 +13,8 @@ inline constexpr char kFirmwareFamilySingleLens[] = "T1";
 inline constexpr char kFirmwareFamilySpherical[] = "S0";
 
 struct ZQCameraModel {
-  int32_t modelNumber;     // the camera's model number (0: not a current model)
-  const char* firmware;    // version prefix, compared with the start of a version
+  int32_t modelNumber;   // the camera's model number (0: not a current model)
+  const char* firmware;  // version prefix, compared with the start of a version
   const char* displayName;
   const char* shortName;
 };

@@ -13,13 +13,13 @@
 #ifndef ZQ_LIBZQMF_INCLUDE_ZQMF_ZQEXIFLOADER_H_
 #define ZQ_LIBZQMF_INCLUDE_ZQMF_ZQEXIFLOADER_H_
 
-#include <libexif/exif-data.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <libexif/exif-data.h>
 
 #include "zqmf/ZQJpegMpf.h"
 

@@ -90,8 +90,7 @@ bool MakeCard(const std::string& dir, std::string* error) {
   }
   return MakePhoto(folder, "TAVR0003.JPG", "testsrc", 3, error) &&
          MakePhoto(folder, "TAVR0004.JPG", "mandelbrot", 4, error) &&
-         MakeSamplePhotos(folder, error) &&
-         MakeMediaForms(dir, error);
+         MakeSamplePhotos(folder, error) && MakeMediaForms(dir, error);
 }
 
 }  // namespace zqsim

@@ -35,10 +35,10 @@ bool WriteBytes(const std::string& path, const std::string& bytes) {
 }
 
 // `photo` scaled to `size` as a JPEG at `out`.
-bool Scaled(const std::string& photo, const char* size, const char* quality,
-            const std::string& out, std::string* error) {
-  std::vector<std::string> args = {"-i", photo, "-vf", std::string("scale=") + size, "-q:v",
-                                   quality};
+bool Scaled(const std::string& photo, const char* size, const char* quality, const std::string& out,
+            std::string* error) {
+  std::vector<std::string> args = {"-i",   photo,  "-vf", std::string("scale=") + size,
+                                   "-q:v", quality};
   args.insert(args.end(), kFfmpegBitExact.begin(), kFfmpegBitExact.end());
   args.insert(args.end(), {"-f", "mjpeg", out});
   return RunFfmpeg(args, error);
@@ -79,8 +79,12 @@ std::string Tiff(const SamplePhoto& p, const std::string& thumbnail) {
   t.Bytes(kIfdExif, 37121, zqmftest::kTiffUndefined, std::string("\x01\x02\x03\x00", 4));
   // Maker note: version 1, flags (Spotmark on even seeds), reserved, the photo setting and
   // sub-setting words.
-  const std::string maker = {1, static_cast<char>(p.seed % 2 == 0 ? 1 : 0), 0, 0, 0, 0, 0, 17,
-                             0, 0, 0, static_cast<char>(p.seed)};
+  const std::string maker = {1, static_cast<char>(p.seed % 2 == 0 ? 1 : 0),
+                             0, 0,
+                             0, 0,
+                             0, 17,
+                             0, 0,
+                             0, static_cast<char>(p.seed)};
   t.Bytes(kIfdExif, 37500, zqmftest::kTiffUndefined, maker);
   t.Bytes(kIfdExif, 40960, zqmftest::kTiffUndefined, "0100");
   t.Short(kIfdExif, 40961, {1});
@@ -109,9 +113,8 @@ bool Extend(const std::string& folder, const SamplePhoto& p, std::string* error)
   const std::string screenPath = path + ".scr";
   std::string photo, thumbnail, screennail;
   const bool made = Scaled(path, "160:90", "5", thumbPath, error) &&
-                    Scaled(path, "640:360", "4", screenPath, error) &&
-                    ReadBytes(path, &photo) && ReadBytes(thumbPath, &thumbnail) &&
-                    ReadBytes(screenPath, &screennail);
+                    Scaled(path, "640:360", "4", screenPath, error) && ReadBytes(path, &photo) &&
+                    ReadBytes(thumbPath, &thumbnail) && ReadBytes(screenPath, &screennail);
   std::remove(thumbPath.c_str());
   std::remove(screenPath.c_str());
   if (!made) {

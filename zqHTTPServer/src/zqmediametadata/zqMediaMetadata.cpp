@@ -330,8 +330,8 @@ void zqmediametadata_extract_tracks(mg_connection* conn, const char* path, int t
         input = std::make_unique<CachedAlignedOdirectFileIO>(512, 512);
       }
       QuickTimeReader<SyncFileReader> reader;
-      uint32_t r = input->openRead(path) == kFIOSuccess ? reader.Attach(input.get())
-                                                         : kQTReaderOpenFailed;
+      uint32_t r =
+          input->openRead(path) == kFIOSuccess ? reader.Attach(input.get()) : kQTReaderOpenFailed;
       if (r == 0) r = reader.Parse(false);
       if (r != 0) {
         AnswerMessage(conn, kHttp500,
@@ -342,8 +342,7 @@ void zqmediametadata_extract_tracks(mg_connection* conn, const char* path, int t
       } else {
         // Everything that can be checked before a stream starts was checked; building the
         // reduced file needs the library's track extraction, which this build lacks.
-        ZQ_LOG(ZQ_LOG_ERROR, "track extraction of %s (tracks=%d) is not available\n", path,
-               tracks);
+        ZQ_LOG(ZQ_LOG_ERROR, "track extraction of %s (tracks=%d) is not available\n", path, tracks);
         Answer(conn, kHttp501, kMimeJson,
                "{ \"message\": \"Track extraction is not available in this build.\" }");
       }
@@ -403,8 +402,8 @@ void zqmediametadata_extract_zqmf_from_jpeg(mg_connection* conn, const char* pat
     uint32_t size = 0;
     r = reader.GetCameraZQMF(&data, &size);
     if (r != 0) {
-      AnswerMessage(conn, kHttp500, "{ \"message\": \"Proprietary get ZQMF failed with error %d\" }",
-                    r);
+      AnswerMessage(conn, kHttp500,
+                    "{ \"message\": \"Proprietary get ZQMF failed with error %d\" }", r);
       return;
     }
     Answer(conn, kHttp200, kMimeOctetStream,
@@ -415,8 +414,8 @@ void zqmediametadata_extract_zqmf_from_jpeg(mg_connection* conn, const char* pat
   }
 }
 
-int exif_screennail_loader_write_file(mg_connection* conn, ZqExifLoader* loader,
-                                      const char* path, int mode) {
+int exif_screennail_loader_write_file(mg_connection* conn, ZqExifLoader* loader, const char* path,
+                                      int mode) {
   if (mode != 1 || loader == nullptr) return -1;
   ConnectionSink sink(conn);
   const int64_t sent = zq_exif_stream_screennail(loader, path, &sink);

@@ -33,8 +33,16 @@ enum : int {
   kMetadataTrackTelemetry = 4,
 };
 
-enum class MetadataAction { kThumbnail, kDuration, kExif, kTracks, kZqmf, kScreennail,
-                            kVideoInfo, kDatabase };
+enum class MetadataAction {
+  kThumbnail,
+  kDuration,
+  kExif,
+  kTracks,
+  kZqmf,
+  kScreennail,
+  kVideoInfo,
+  kDatabase
+};
 
 struct MetadataQuery {
   MetadataAction action = MetadataAction::kThumbnail;
@@ -60,8 +68,8 @@ void zqmediametadata_extract_zqmf_from_jpeg(mg_connection* conn, const char* pat
 // Loader entry points over a connection: the screennail of the photo at `path` (`mode` 1) as
 // Content-Length and bytes after the caller's status line and type; -1 when the file cannot be
 // opened, nothing written. The second only loads the EXIF data into `loader`.
-int exif_screennail_loader_write_file(mg_connection* conn, ZqExifLoader* loader,
-                                      const char* path, int mode);
+int exif_screennail_loader_write_file(mg_connection* conn, ZqExifLoader* loader, const char* path,
+                                      int mode);
 int zq_exif_loader_write_file(mg_connection* conn, ZqExifLoader* loader, const char* path);
 
 // The page-cache drop run after every track extraction: on the camera the kernel's, in host

@@ -6,8 +6,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <nlohmann/json.hpp>
 #include <string>
+
+#include <nlohmann/json.hpp>
 
 #include "server/zqResponse.h"
 #include "zqcommon/zqPaths.h"
@@ -73,15 +74,13 @@ TEST(MetadataQuery, ParsesActionsPathsAndTracks) {
       {"p=100TAVRO/A.MP4&t=dur", nullptr, MetadataAction::kDuration, 0},
       {"p=100TAVRO/A.MP4&t=videoinfo", nullptr, MetadataAction::kVideoInfo, 0},
       {"t=mI", nullptr, MetadataAction::kDatabase, 0},
-      {"p=a.MP4&t=tracks&trackNames=%22audio,telemetry%22", nullptr, MetadataAction::kTracks,
-       6},
+      {"p=a.MP4&t=tracks&trackNames=%22audio,telemetry%22", nullptr, MetadataAction::kTracks, 6},
       {"p=a.MP4&t=tracks&trackNames=video,foo", nullptr, MetadataAction::kTracks, 1},
       {"p=a.MP4&t=tracks&trackNames=foo", nullptr, MetadataAction::kTracks, 0},
       {"p=a.JPG&trackNames=video&trackNames=audio", nullptr, MetadataAction::kThumbnail, 0},
       {"p=a.MP4&t=tracks", kHttp400, MetadataAction::kTracks, 0},
       {"p=a.MP4&t=tracks&trackNames=", kHttp400, MetadataAction::kTracks, 0},
-      {"p=a.MP4&t=tracks&trackNames=video&trackNames=audio", kHttp400, MetadataAction::kTracks,
-       0},
+      {"p=a.MP4&t=tracks&trackNames=video&trackNames=audio", kHttp400, MetadataAction::kTracks, 0},
       {"t=exif", kHttp400, MetadataAction::kExif, 0},
       {"t=", kHttp400, MetadataAction::kThumbnail, 0},
       {"p=a.JPG&t=exif&t=scr", kHttp400, MetadataAction::kThumbnail, 0},
@@ -110,7 +109,8 @@ TEST_F(MetadataRoute, PhotoAnswers) {
   std::string a = Get("?p=100TAVRO/TAVR0001.JPG");
   EXPECT_EQ(StatusLine(a), "HTTP/1.1 200 OK");
   EXPECT_NE(Head(a).find("Content-Type: image/jpeg"), std::string::npos);
-  EXPECT_NE(Head(a).find("Content-Length: " + std::to_string(kThumbnail.size())), std::string::npos);
+  EXPECT_NE(Head(a).find("Content-Length: " + std::to_string(kThumbnail.size())),
+            std::string::npos);
   EXPECT_EQ(zqtest::BodyOf(a), kThumbnail);
 
   a = Get("?p=100TAVRO/TAVR0001.JPG&t=scr");
@@ -159,8 +159,7 @@ TEST_F(MetadataRoute, ErrorAnswers) {
   } cases[] = {
       {"", "HTTP/1.1 404 Not Found", "{}\n"},
       {"?p=100TAVRO/TAVR0002.JPG", "HTTP/1.1 404 Not Found", "{}\n"},  // no EXIF thumbnail
-      {"?p=100TAVRO/TAVR0001.JPG&t=tracks&trackNames=video", "HTTP/1.1 400 Bad Request",
-       "{}\n"},
+      {"?p=100TAVRO/TAVR0001.JPG&t=tracks&trackNames=video", "HTTP/1.1 400 Bad Request", "{}\n"},
       {"?p=100TAVRO/TAVR9999.JPG", "HTTP/1.1 404 Not Found", "{}\n"},
       {"?p=100TAVRO/TAVR9999.JPG&t=scr", "HTTP/1.1 404 Not Found", "{}\n"},
       {"?p=100TAVRO/TAVR9999.JPG&t=exif", "HTTP/1.1 404 Not Found", "{}\n"},

@@ -5,8 +5,8 @@
 //
 // TIFF layout written by TiffBuilder::Build: the 8-byte header, IFD0, then the EXIF, GPS,
 // interoperability and IFD1 directories (those with entries), then every value longer than
-// four bytes and the IFD1 thumbnail, in that order. Entries are sorted by tag. Values are given in host form and written
-// in the builder's byte order.
+// four bytes and the IFD1 thumbnail, in that order. Entries are sorted by tag. Values are given in
+// host form and written in the builder's byte order.
 #ifndef ZQ_LIBZQMF_TESTING_INCLUDE_ZQMFTEST_JPEGBYTES_H_
 #define ZQ_LIBZQMF_TESTING_INCLUDE_ZQMFTEST_JPEGBYTES_H_
 
@@ -28,8 +28,12 @@ inline std::string JpegSegment(uint8_t marker, const std::string& payload) {
 
 // A start-of-frame (baseline) segment for a `width` x `height` 3-component image.
 inline std::string JpegFrameHeader(uint16_t width, uint16_t height) {
-  std::string p = {8, static_cast<char>(height >> 8), static_cast<char>(height),
-                   static_cast<char>(width >> 8), static_cast<char>(width), 3};
+  std::string p = {8,
+                   static_cast<char>(height >> 8),
+                   static_cast<char>(height),
+                   static_cast<char>(width >> 8),
+                   static_cast<char>(width),
+                   3};
   for (char c = 1; c <= 3; ++c) p += {c, c == 1 ? '\x22' : '\x11', c == 1 ? '\0' : '\1'};
   return JpegSegment(0xC0, p);
 }
@@ -79,8 +83,8 @@ class TiffBuilder {
                 bool isSigned = false) {
     std::string b;
     for (auto [n, d] : values) b += U32(n) + U32(d);
-    Add(ifd, tag, isSigned ? kTiffSRational : kTiffRational,
-        static_cast<uint32_t>(values.size()), b);
+    Add(ifd, tag, isSigned ? kTiffSRational : kTiffRational, static_cast<uint32_t>(values.size()),
+        b);
   }
   void Bytes(TiffIfd ifd, uint16_t tag, uint16_t type, const std::string& bytes) {
     Add(ifd, tag, type, static_cast<uint32_t>(bytes.size()), bytes);
