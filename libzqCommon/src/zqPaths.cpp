@@ -1,6 +1,8 @@
 #include "zqcommon/zqPaths.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -119,4 +121,22 @@ std::string zq_mq_name(std::string_view name) {
   char suffix[24];
   snprintf(suffix, sizeof suffix, ".%016llx", static_cast<unsigned long long>(hash));
   return std::string(name) + suffix;
+}
+
+int zq_drop_page_cache() {
+#ifdef ZQ_HOST_OVERRIDES
+  const std::string path = zq_path(kZqSimStateDir) + "/drop_caches";
+  const int flags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC;
+  struct stat st = {};
+  if (stat(zq_path(kZqSimStateDir).c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return 0;
+#else
+  sync();
+  const std::string path = "/proc/sys/vm/drop_caches";
+  const int flags = O_WRONLY | O_CLOEXEC;
+#endif
+  const int fd = open(path.c_str(), flags, 0644);
+  if (fd < 0) return -1;
+  const bool ok = write(fd, "3\n", 2) == 2;
+  close(fd);
+  return ok ? 0 : -1;
 }

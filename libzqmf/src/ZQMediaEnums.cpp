@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "zqmf/ZQCameraModels.h"
+
 namespace {
 
 const char* const kMediaTypeText[] = {
@@ -37,24 +39,6 @@ const char kLensCodes[][5] = {"ERP0", "EAC0", "EACT", "EACB", "EACO", "PEAC", "P
 const int32_t kRawMediaType[] = {
     2,  5, 11, 6, 0,  2, 12, 5, 10, 3, 4, 8, 9, 1,  // 0-13
     11, 6, 12, 0, 10, 3, 4,  8, 9,  1, 2, 1, 5,     // 14-26
-};
-
-struct ModelRow {
-  const char* prefix;  // compared with the start of the version
-  const char* display;
-  const char* shortName;
-};
-
-// Longer prefixes first: the first matching row wins.
-const ModelRow kModels[] = {
-    {"T11.02", "TAVRO T11 Mini", "T11MINI"},
-    {"T10.02", "TAVRO T10 Mini", "T10MINI"},
-    {"T11", "TAVRO T11", "T11"},
-    {"T10", "TAVRO T10", "T10"},
-    {"T09", "TAVRO T9", "T9"},
-    {"T08", "TAVRO T8", "T8"},
-    {"M01", "TAVRO MAX", "MAX"},
-    {"M02", "TAVRO MAX 2", "MAX2"},
 };
 
 }  // namespace
@@ -107,11 +91,9 @@ int32_t FirmwareVersionToModelName(const char* version, std::string* displayName
   if (version == nullptr) return -1;
   if (displayName != nullptr) displayName->clear();
   if (shortName != nullptr) shortName->clear();
-  for (const ModelRow& row : kModels) {
-    if (strncmp(version, row.prefix, strlen(row.prefix)) != 0) continue;
-    if (displayName != nullptr) *displayName = row.display;
-    if (shortName != nullptr) *shortName = row.shortName;
-    return 0;
-  }
-  return 1;
+  const ZQCameraModel* row = zq_camera_model_for_firmware(version);
+  if (row == nullptr) return 1;
+  if (displayName != nullptr) *displayName = row->displayName;
+  if (shortName != nullptr) *shortName = row->shortName;
+  return 0;
 }

@@ -110,9 +110,11 @@ TEST(ZqMediaEnums, ModelNamesFromFirmwareVersions) {
   EXPECT_EQ(FirmwareVersionToModelName("T11.01.02.00", &display, &short_name), 0);
   EXPECT_EQ(display, "TAVRO T11");
   EXPECT_EQ(short_name, "T11");
-  EXPECT_EQ(FirmwareVersionToModelName("T11.02.00.10", &display, &short_name), 0);
-  EXPECT_EQ(display, "TAVRO T11 Mini");  // the longer prefix is listed first
-  EXPECT_EQ(FirmwareVersionToModelName("Z99.01", &display, &short_name), 1);
+  EXPECT_EQ(FirmwareVersionToModelName("T11.03.00.10", &display, &short_name), 0);
+  EXPECT_EQ(display, "TAVRO T11 X");
+  EXPECT_EQ(FirmwareVersionToModelName("S01.01.00.00", &display, &short_name), 0);
+  EXPECT_EQ(short_name, "S1");
+  EXPECT_EQ(FirmwareVersionToModelName("T11.02.00.10", &display, &short_name), 1);
   EXPECT_EQ(display, "");
   EXPECT_EQ(short_name, "");
   EXPECT_EQ(FirmwareVersionToModelName("T1", &display, &short_name), 1);

@@ -47,6 +47,12 @@ std::string zq_mq_name(std::string_view name);
 // Creates `dir` and any missing parents (mode 0777 before umask). False when one cannot be made.
 bool zq_make_dirs(const std::string& dir);
 
+// Drops the page cache after work that read much of the card ("sync; echo 3 >
+// /proc/sys/vm/drop_caches" on the camera). Host builds act on the simulated camera instead of
+// the PC: a line "3" is appended to drop_caches in its state directory (/run/zqsim below the
+// root), when that directory exists. Returns 0, or -1 when the write failed.
+int zq_drop_page_cache();
+
 // Time-out scaling: `ms` multiplied by ZQ_TIME_SCALE (at least 1 ms when `ms` > 0).
 long zq_scaled_ms(long ms);
 double zq_time_scale();

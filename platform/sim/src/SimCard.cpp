@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "SimCardForms.h"
+#include "SimCardPhotos.h"
 #include "SimFfmpeg.h"
 #include "SimTelemetry.h"
 #include "zqcommon/zqPaths.h"
@@ -84,7 +85,8 @@ bool MakeCard(const std::string& dir, std::string* error) {
     if (!MakeClip(folder, c, error)) return false;
   }
   return MakePhoto(folder, "TAVR0003.JPG", "testsrc", 3, error) &&
-         MakePhoto(folder, "TAVR0004.JPG", "mandelbrot", 4, error) && MakeMediaForms(dir, error);
+         MakePhoto(folder, "TAVR0004.JPG", "mandelbrot", 4, error) &&
+         MakeSamplePhotos(folder, error) && MakeMediaForms(dir, error);
 }
 
 }  // namespace zqsim

@@ -9,6 +9,7 @@
 #include "zqcamera/zqCamera.h"
 #include "zqcontrol/zqControl.h"
 #include "zqmedialist/zqMediaList.h"
+#include "zqmediametadata/zqMediaMetadata.h"
 #include "zqmediaop/zqMediaOp.h"
 #include "zqmodkit/zqModkit.h"
 #include "zqturbo/zqTurbo.h"
@@ -30,7 +31,7 @@ constexpr ZqRoute kRoutes[] = {
     {"/zq/zqMediaOp", zqMediaOpHandler, kGeneral},
     {"/zq/zqMediaList", zqMediaListHandler, kGeneral},
     {"/zq/zqMediaListEx", zqMediaListExHandler, kGeneral},
-    {"/zq/zqMediaMetadata", zqNotImplementedHandler, kGeneral},
+    {"/zq/zqMediaMetadata", zqMediaMetadataHandler, kGeneral},
     {"/zq/zqUpdate", zqNotImplementedHandler, kUpdate},
     {"/zq/zqSoftUpdate", zqNotImplementedHandler, kUpdate},
     {"/zq/zqTurbo", zqTurboHandler, kGeneral},

@@ -3,8 +3,6 @@
 #include "zqCtrlD.h"
 #include "zqcommon/zqLog.h"
 
-uint32_t g_extendedMemory = 0;
-
 uint32_t zq_log_level_for_flags(uint32_t flags) {
   return (flags & 0x800) != 0 ? ZQ_LOG_DEBUG : ZQ_LOG_ERROR;
 }

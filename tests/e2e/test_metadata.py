@@ -1,0 +1,269 @@
+"""The metadata route against the sample card's photos and clips, checked against exiftool,
+ffprobe and the bytes of the files themselves."""
+
+import json
+import os
+import shutil
+import socket
+import struct
+import subprocess
+
+import pytest
+
+ROUTE = "/zq/zqMediaMetadata"
+PHOTOS = ["100TAVRO/TAVR0003.JPG", "100TAVRO/TAVR0004.JPG"]  # little- and big-endian EXIF
+
+
+def card_file(camera, rel):
+    return camera.path("/tmp/fuse_d/DCIM/" + rel)
+
+
+def exiftool(path, *args):
+    return subprocess.run(["exiftool", *args, path], check=True, capture_output=True).stdout
+
+
+def segments(data):
+    """(marker, payload) of every segment before the start of scan."""
+    assert data[:2] == b"\xff\xd8"
+    at, out = 2, []
+    while at + 4 <= len(data):
+        marker = data[at + 1]
+        length = struct.unpack(">H", data[at + 2:at + 4])[0]
+        out.append((marker, data[at + 4:at + 2 + length]))
+        if marker == 0xDA:
+            break
+        at += 2 + length
+    return out
+
+
+def split_screennail(data):
+    """The screennail of an older camera: APP2 payloads from the one starting FF D8."""
+    collected = b""
+    for marker, payload in segments(data):
+        if marker != 0xE2:
+            continue
+        if collected or payload[:2] == b"\xff\xd8":
+            collected += payload
+            if collected.endswith(b"\xff\xd9"):
+                return collected
+    return None
+
+
+def image_size(camera, data):
+    path = os.path.join(camera.root, "probe.jpg")
+    with open(path, "wb") as f:
+        f.write(data)
+    out = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
+                          "stream=width,height", "-of", "json", path], check=True,
+                         capture_output=True).stdout
+    stream = json.loads(out)["streams"][0]
+    return stream["width"], stream["height"]
+
+
+# libexif's text forms of the sample photos' enumerated values, as numbers.
+ENUMS = {"Top-left": 1, "Inch": 2, "Centered": 1, "sRGB": 1, "JPEG compression": 6,
+         "Sea level": 0}
+COMPONENTS = {"Y": "1", "Cb": "2", "Cr": "3", "-": "0"}
+
+
+def dms(text):
+    d, m, s = (float(x) for x in text.split(","))
+    return d + m / 60 + s / 3600
+
+
+def fraction(text):
+    num, den = text.split()[0].split("/")
+    return int(num) / int(den)
+
+
+def version(text):
+    """"Exif Version 2.32" -> "0232", "FlashPix Version 1.0" -> "0100"."""
+    major, minor = text.split()[-1].split(".")
+    return f"{int(major):02d}{minor:<02s}"
+
+
+# Our name -> (exiftool -G1 keys, how our text compares with exiftool's -n value).
+FIELDS = {
+    "ImageDescription": (["IFD0:ImageDescription"], str),
+    "Make": (["IFD0:Make"], str),
+    "Model": (["IFD0:Model"], str),
+    "Software": (["IFD0:Software"], str),
+    "DateTime": (["IFD0:ModifyDate"], str),
+    "Orientation": (["IFD0:Orientation"], ENUMS.get),
+    "XResolution": (["IFD0:XResolution", "IFD1:XResolution"], float),
+    "YResolution": (["IFD0:YResolution", "IFD1:YResolution"], float),
+    "ResolutionUnit": (["IFD0:ResolutionUnit", "IFD1:ResolutionUnit"], ENUMS.get),
+    "YCbCrPositioning": (["IFD0:YCbCrPositioning"], ENUMS.get),
+    "Compression": (["IFD1:Compression"], ENUMS.get),
+    "ExposureTime": (["ExifIFD:ExposureTime"], fraction),
+    "FNumber": (["ExifIFD:FNumber"], lambda t: float(t[2:])),
+    "ISOSpeedRatings": (["ExifIFD:ISO"], int),
+    "ExifVersion": (["ExifIFD:ExifVersion"], version),
+    "FlashpixVersion": (["ExifIFD:FlashpixVersion"], version),
+    "DateTimeOriginal": (["ExifIFD:DateTimeOriginal"], str),
+    "OffsetTimeOriginal": (["ExifIFD:OffsetTimeOriginal"], str),
+    "ComponentsConfiguration": (["ExifIFD:ComponentsConfiguration"],
+                                lambda t: " ".join(COMPONENTS[c] for c in t.split())),
+    "ColorSpace": (["ExifIFD:ColorSpace"], ENUMS.get),
+    "PixelXDimension": (["ExifIFD:ExifImageWidth"], int),
+    "PixelYDimension": (["ExifIFD:ExifImageHeight"], int),
+    "GPSVersionID": (["GPS:GPSVersionID"], lambda t: t.replace(".", " ")),
+    "GPSLatitudeRef": (["GPS:GPSLatitudeRef"], str),
+    "GPSLatitude": (["GPS:GPSLatitude"], dms),
+    "GPSLongitudeRef": (["GPS:GPSLongitudeRef"], str),
+    "GPSLongitude": (["GPS:GPSLongitude"], dms),
+    "GPSAltitudeRef": (["GPS:GPSAltitudeRef"], ENUMS.get),
+    "GPSAltitude": (["GPS:GPSAltitude"], float),
+}
+# exiftool fields with no entry of their own in the EXIF data model (pointers, the thumbnail).
+NOT_ENTRIES = {"IFD1:ThumbnailOffset", "IFD1:ThumbnailLength", "IFD1:ThumbnailImage",
+               "ExifIFD:MakerNoteUnknownBinary"}
+
+
+@pytest.mark.parametrize("photo", PHOTOS)
+def test_exif_json_matches_exiftool_field_by_field(camera, photo):
+    status, headers, body = camera.get(f"{ROUTE}?p={photo}&t=exif")
+    assert status == 200 and headers["content-type"] == "application/json"
+    assert int(headers["content-length"]) == len(body)
+    pairs = json.loads(body, object_pairs_hook=lambda p: p)[0][1]
+    ours = {}
+    for name, value in pairs:
+        ours.setdefault(name, []).append(value)
+
+    path = card_file(camera, photo)
+    ref = json.loads(exiftool(path, "-j", "-n", "-G1"))[0]
+    checked = set()
+    for name, values in ours.items():
+        if name == "MakerNote":
+            assert values == [exiftool(path, "-b", "-MakerNotes")[:64].hex()]
+            continue
+        assert name in FIELDS, f"no reference for {name}"
+        keys, convert = FIELDS[name]
+        present = [k for k in keys if k in ref]
+        assert len(present) == len(values), (name, values, present)
+        for key, value in zip(present, values):
+            got, want = convert(value), ref[key]
+            if isinstance(want, float) or isinstance(got, float):
+                assert got == pytest.approx(want, abs=1e-6), (name, value, want)
+            else:
+                assert str(got) == str(want), (name, value, want)
+            checked.add(key)
+    groups = ("IFD0:", "IFD1:", "ExifIFD:", "GPS:")
+    missing = {k for k in ref if k.startswith(groups)} - checked - NOT_ENTRIES
+    assert not missing, f"exiftool fields absent from our answer: {missing}"
+
+
+@pytest.mark.parametrize("photo", PHOTOS)
+def test_thumbnail_and_screennail_are_the_embedded_images(camera, photo):
+    path = card_file(camera, photo)
+    with open(path, "rb") as f:
+        data = f.read()
+
+    status, headers, thumb = camera.get(f"{ROUTE}?p={photo}")
+    assert status == 200 and headers["content-type"] == "image/jpeg"
+    assert thumb == exiftool(path, "-b", "-ThumbnailImage")
+    assert image_size(camera, thumb) == (160, 90)
+
+    status, headers, scr = camera.get(f"{ROUTE}?p={photo}&t=scr")
+    assert status == 200 and headers["content-type"] == "image/jpeg"
+    assert int(headers["content-length"]) == len(scr)
+    expected = split_screennail(data) or exiftool(path, "-b", "-PreviewImage")
+    assert scr == expected
+    assert image_size(camera, scr) == (640, 360)
+
+
+def test_camera_blocks_of_photos_and_clips(camera):
+    path = card_file(camera, PHOTOS[0])
+    with open(path, "rb") as f:
+        app6 = [p for m, p in segments(f.read()) if m == 0xE6 and p.startswith(b"Tavro\0")]
+    status, headers, body = camera.get(f"{ROUTE}?p={PHOTOS[0]}&t=zqmf")
+    assert status == 200 and headers["content-type"] == "application/octet-stream"
+    assert body == app6[0][6:]
+
+    status, headers, body = camera.get(f"{ROUTE}?p=100TAVRO/ZQ010001.MP4&t=zqmf")
+    assert status == 200 and body[:4] == b"DEVC"
+    with open(card_file(camera, "100TAVRO/ZQ010001.MP4"), "rb") as f:
+        assert body in f.read()
+    status, _, body = camera.get(f"{ROUTE}?p=100TAVRO/ZQ010001.LRV&t=zqmf")
+    assert status == 200 and body[:4] == b"DEVC"
+
+
+def test_clip_thumbnail_is_its_thm_file(camera):
+    with open(card_file(camera, "100TAVRO/ZQ010001.THM"), "rb") as f:
+        thm = f.read()
+    for t in ("", "&t=exif", "&t=scr"):
+        status, headers, body = camera.get(f"{ROUTE}?p=100TAVRO/ZQ010001.MP4{t}")
+        assert (status, headers["content-type"], body) == (200, "image/jpeg", thm)
+
+
+def test_database_actions(camera):
+    status, headers, body = camera.get(f"{ROUTE}?p=100TAVRO/ZQ010001.MP4&t=dur")
+    assert status == 200 and headers["content-type"] == "application/json"
+    assert "dur" in json.loads(body)
+
+
+@pytest.mark.parametrize("query,status,body", [
+    ("", 404, b"{}\n"),
+    ("?p=../x", 400, b"{}\n"),
+    ("?p=100TAVRO/..%2F..%2Fetc%2Fpasswd", 400, b"{}\n"),
+    ("?p=100TAVRO/TAVR0003.JPG&t=tracks&trackNames=video", 400, b"{}\n"),
+    ("?p=100TAVRO/ZQ010001.MP4&t=tracks", 400, b"{}\n"),
+    ("?p=100TAVRO/ZQ010001.MP4&t=tracks&trackNames=foo", 400, b"{}\n"),
+    ("?p=100TAVRO/ZQ010005.MP4", 404, b"{}\n"),  # no .THM beside it
+    ("?p=100TAVRO/TAVR0006.JPG", 404, b"{}\n"),  # no EXIF thumbnail
+    ("?p=100TAVRO/TAVR9999.JPG&t=zqmf", 404, b'{ "message": "Unknown Error." }\n'),
+    ("?p=100TAVRO/ZQ019999.MP4&t=tracks&trackNames=video", 404,
+     b'{ "message": "Unknown Error." }\n'),
+    ("?p=100TAVRO/TAVR0003.JPG&t=exif&t=exif", 400, b"{}\n"),
+])
+def test_error_answers(camera, query, status, body):
+    got_status, headers, got = camera.get(ROUTE + query)
+    assert (got_status, got) == (status, body)
+    assert headers["content-type"] == "application/json"
+
+
+def test_track_requests_end_with_a_cache_drop_of_the_simulated_camera(camera):
+    counter = camera.path("/run/zqsim/drop_caches")
+    before = os.path.getsize(counter) if os.path.exists(counter) else 0
+    status, _, body = camera.get(f"{ROUTE}?p=100TAVRO/ZQ010001.MP4&t=tracks"
+                                 "&trackNames=%22audio,telemetry%22")
+    # Track extraction is not in this build: a clear error before any stream starts.
+    assert status == 501 and b"not available" in body
+    # The drop runs after the answer, under the route's lock: once the next request of the
+    # route is answered, it has happened.
+    camera.get(f"{ROUTE}?p={PHOTOS[0]}")
+    assert os.path.getsize(counter) == before + 2
+
+
+def test_client_leaving_mid_stream(camera):
+    """A client that goes while a large screennail streams: the request ends, the route is
+    free for the next one, and the daemon exits cleanly (checked by the fixture)."""
+    with open(card_file(camera, PHOTOS[0]), "rb") as f:
+        data = f.read()
+    # Same photo with 40 MiB of scan data appended to its screennail, the index adjusted.
+    mpf = data.index(b"MPF\0")
+    second = mpf + 4 + 8 + 2 + 36 + 4 + 16
+    size = struct.unpack(">I", data[second + 4:second + 8])[0]
+    padding = 40 << 20
+    big = bytearray(data[:-2] + b"\0" * padding + data[-2:])
+    big[second + 4:second + 8] = struct.pack(">I", size + padding)
+    with open(card_file(camera, "100TAVRO/TAVR0090.JPG"), "wb") as f:
+        f.write(big)
+    for _ in range(3):
+        with socket.create_connection(("127.0.0.1", camera.ports[1]), 5) as s:
+            s.sendall(b"GET " + ROUTE.encode() + b"?p=100TAVRO/TAVR0090.JPG&t=scr HTTP/1.1\r\n"
+                      b"Host: 127.0.0.1:%d\r\n\r\n" % camera.ports[1])
+            head = s.recv(4096)
+            assert head.startswith(b"HTTP/1.1 200 OK"), head[:300]
+    status, _, thumb = camera.get(f"{ROUTE}?p={PHOTOS[0]}")
+    assert status == 200 and thumb[:2] == b"\xff\xd8"
+    status, _, _ = camera.get("/zq/zqMediaList")
+    assert status == 200
+
+
+def test_symlink_out_of_the_card_is_refused(camera):
+    outside = os.path.join(camera.root, "outside.jpg")
+    shutil.copy(card_file(camera, PHOTOS[0]), outside)
+    os.symlink(outside, card_file(camera, "100TAVRO/TAVR0091.JPG"))
+    status, _, body = camera.get(f"{ROUTE}?p=100TAVRO/TAVR0091.JPG&t=scr")
+    assert (status, body) == (400, b"{}\n")

@@ -1,0 +1,455 @@
+#include "zqmediametadata/zqMediaMetadata.h"
+
+#include <civetweb.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <string_view>
+
+#include "quicktime64/CachedAlignedOdirectFileIO.h"
+#include "quicktime64/QuickTimeReader.h"
+#include "quicktime64/SyncFileReader.h"
+#include "server/zqMediaMutex.h"
+#include "server/zqResponse.h"
+#include "server/zqStartup.h"
+#include "zqcommon/zqLog.h"
+#include "zqcommon/zqPaths.h"
+#include "zqmediadb/zqMediaDBApp.h"
+#include "zqmf/ZQMediaFileReaderJPEG.h"
+#include "zqmf/zqExifLoader.h"
+
+namespace {
+
+constexpr size_t kValueSize = 2048;
+constexpr size_t kPathSize = 4096;
+constexpr size_t kThumbnailPiece = 8192;
+constexpr char kDcim[] = "/tmp/fuse_d/DCIM/";
+constexpr char kUnknownError[] = "{ \"message\": \"Unknown Error.\" }\n";
+constexpr char kExceptionError[] = "{ \"message\": \"Unknown Error (exception thrown).\" }";
+
+std::mutex g_extraMutex;
+std::string g_extraParams;  // guarded by g_extraMutex
+
+// A whole answer with a JSON or binary body and its length.
+void Answer(mg_connection* conn, const char* status, const char* type, std::string_view body) {
+  http_response_header(conn, status, type);
+  http_response_set_content_length(conn, static_cast<int>(body.size()));
+  if (!body.empty()) mg_write(conn, body.data(), body.size());
+}
+
+void AnswerMessage(mg_connection* conn, const char* status, const char* format, int value) {
+  char body[256];
+  snprintf(body, sizeof body, format, value);
+  Answer(conn, status, kMimeJson, body);
+}
+
+// One query value: 1 found (in `out`), 0 absent, -1 too long or undecodable.
+int Value(const std::string& query, const char* key, int occurrence, std::string* out) {
+  char buf[kValueSize];
+  const int n = mg_get_var2(query.data(), query.size(), key, buf, sizeof buf,
+                            static_cast<size_t>(occurrence));
+  if (n == -1) return 0;
+  if (n < 0) return -1;
+  out->assign(buf, static_cast<size_t>(n));
+  return 1;
+}
+
+// Reads a key that may be given once: nullptr when acceptable (`*found` tells if it was
+// there), else the status to answer.
+const char* Single(const std::string& query, const char* key, size_t limit, std::string* out,
+                   bool* found) {
+  std::string second;
+  const int r = Value(query, key, 0, out);
+  if (r < 0) return kHttp400;
+  *found = r == 1;
+  if (!*found) return nullptr;
+  if (Value(query, key, 1, &second) != 0) return kHttp400;  // given twice
+  if (out->empty() || out->size() >= limit) return kHttp400;
+  return nullptr;
+}
+
+MetadataAction ActionOf(const std::string& t) {
+  if (t == "dur") return MetadataAction::kDuration;
+  if (t == "exif") return MetadataAction::kExif;
+  if (t == "tracks") return MetadataAction::kTracks;
+  if (t == "zqmf") return MetadataAction::kZqmf;
+  if (t == "scr") return MetadataAction::kScreennail;
+  if (t == "videoinfo") return MetadataAction::kVideoInfo;
+  return MetadataAction::kDatabase;
+}
+
+// A client path stays inside DCIM: no "..", no absolute path, no NUL.
+bool SafeClientPath(const std::string& p) {
+  if (p.find("..") != std::string::npos) {
+    ZQ_LOG(ZQ_LOG_ERROR, "Field '%s' has .. in pathname\n", "p");
+    return false;
+  }
+  return !p.empty() && p[0] != '/' && p.find('\0') == std::string::npos;
+}
+
+// Whether `path`, when it exists, resolves inside the DCIM tree (a symbolic link may not lead
+// out of it). A missing file passes: it is answered as missing.
+bool InsideDcim(const std::string& path) {
+  char real[PATH_MAX];
+  char root[PATH_MAX];
+  if (realpath(path.c_str(), real) == nullptr) return true;
+  if (realpath(zq_path("/tmp/fuse_d/DCIM").c_str(), root) == nullptr) return false;
+  const size_t n = strlen(root);
+  return strncmp(real, root, n) == 0 && real[n] == '/';
+}
+
+bool RegularFile(const std::string& path) {
+  struct stat st = {};
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool HasExtension(const std::string& name, const char* ext) {
+  const size_t n = strlen(ext);
+  return name.size() > n && strcasecmp(name.c_str() + name.size() - n, ext) == 0;
+}
+
+// The clip's ".THM" beside it, streamed in 8192-byte reads through a direct-I/O reader so the
+// page cache is not filled.
+void SendThumbnailFile(mg_connection* conn, const std::string& mp4) {
+  const std::string thm = mp4.substr(0, mp4.size() - 4) + ".THM";
+  if (!RegularFile(thm) || !InsideDcim(thm)) {
+    ZQ_LOG(ZQ_LOG_INFO, "unknown request\n");
+    http_response_unknown_request(conn);
+    return;
+  }
+  CachedAlignedOdirectFileIO file(512, 512);
+  int64_t size = 0;
+  if (file.openRead(thm.c_str()) != kFIOSuccess || file.getFileSize(&size) != kFIOSuccess) {
+    Answer(conn, kHttp404, kMimeJpeg, "");
+    return;
+  }
+  http_response_header(conn, kHttp200, kMimeJpeg);
+  http_response_set_content_length(conn, static_cast<int>(size));
+  std::unique_ptr<uint8_t[]> buf(new uint8_t[kThumbnailPiece]);
+  int64_t offset = 0;
+  for (;;) {
+    uint64_t got = 0;
+    if (offset >= size) break;
+    file.read(buf.get(), kThumbnailPiece, &got, offset);
+    if (got == 0 || mg_write(conn, buf.get(), got) <= 0) break;
+    offset += static_cast<int64_t>(got);
+    if (got < kThumbnailPiece) break;
+  }
+}
+
+// The EXIF thumbnail of a photo, or the unknown-request answer without one.
+void SendExifThumbnail(mg_connection* conn, const std::string& path) {
+  ZqExifLoader loader(ZqExifLoader::Mode::kData);
+  ExifData* data = nullptr;
+  if (zq_exif_loader_write_file(conn, &loader, path.c_str()) == 0) data = loader.GetData();
+  if (data != nullptr && data->data != nullptr && data->size != 0) {
+    Answer(conn, kHttp200, kMimeJpeg,
+           std::string_view(reinterpret_cast<const char*>(data->data), data->size));
+  } else {
+    ZQ_LOG(ZQ_LOG_INFO, "No EXIF thumbnail in file %s\n", path.c_str());
+    http_response_unknown_request(conn);
+  }
+  if (data != nullptr) exif_data_unref(data);
+}
+
+void SendExifJson(mg_connection* conn, const std::string& path) {
+  ZqExifLoader loader(ZqExifLoader::Mode::kData);
+  ExifData* data = nullptr;
+  if (zq_exif_loader_write_file(conn, &loader, path.c_str()) == 0) data = loader.GetData();
+  const std::string json = zq_exif_json(data);
+  if (data != nullptr) exif_data_unref(data);
+  Answer(conn, kHttp200, kMimeJson, json);
+}
+
+// Writes into the connection; a failed write stops the stream.
+class ConnectionSink final : public ZqByteSink {
+ public:
+  explicit ConnectionSink(mg_connection* conn) : conn_(conn) {}
+  void Length(uint64_t n) override { http_response_set_content_length(conn_, static_cast<int>(n)); }
+  bool Write(const void* bytes, size_t n) override {
+    return n == 0 || mg_write(conn_, bytes, n) == static_cast<int>(n);
+  }
+
+ private:
+  mg_connection* conn_;
+};
+
+void Dispatch(mg_connection* conn, const std::string& query, const MetadataQuery& q) {
+  if (q.action == MetadataAction::kDatabase) {
+    generateMetadata(conn, query.c_str());
+    return;
+  }
+  const std::string path = zq_path(kDcim + q.path);
+  if (!InsideDcim(path)) {
+    http_response_bad_request(conn);
+    return;
+  }
+  const std::string& name = q.path;
+  if (HasExtension(name, ".MP4") || HasExtension(name, ".360")) {
+    switch (q.action) {
+      case MetadataAction::kVideoInfo:
+      case MetadataAction::kDuration:
+        generateMetadata(conn, query.c_str());
+        return;
+      case MetadataAction::kTracks:
+        zqmediametadata_extract_tracks(conn, path.c_str(), q.tracks);
+        return;
+      case MetadataAction::kZqmf:
+        zqmediametadata_extract_zqmf_from_mp4(conn, path.c_str());
+        return;
+      default:
+        SendThumbnailFile(conn, path);
+        return;
+    }
+  }
+  if (HasExtension(name, ".LRV")) {
+    if (q.action == MetadataAction::kTracks) {
+      zqmediametadata_extract_tracks(conn, path.c_str(), q.tracks);
+      return;
+    }
+    if (q.action == MetadataAction::kZqmf) {
+      zqmediametadata_extract_zqmf_from_mp4(conn, path.c_str());
+      return;
+    }
+  } else if (HasExtension(name, ".JPG") || HasExtension(name, ".JPEG")) {
+    if (q.action == MetadataAction::kZqmf) {
+      zqmediametadata_extract_zqmf_from_jpeg(conn, path.c_str());
+      return;
+    }
+    if (q.action == MetadataAction::kTracks) {
+      http_response_bad_request(conn);
+      return;
+    }
+    if (RegularFile(path)) {
+      if (q.action == MetadataAction::kScreennail) {
+        ZqExifLoader loader(ZqExifLoader::Mode::kScreennail);
+        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0) {
+          close(fd);
+          http_response_header(conn, kHttp200, kMimeJpeg);
+          exif_screennail_loader_write_file(conn, &loader, path.c_str(), 1);
+          return;
+        }
+      } else if (q.action == MetadataAction::kExif) {
+        SendExifJson(conn, path);
+        return;
+      } else {
+        SendExifThumbnail(conn, path);
+        return;
+      }
+    }
+  }
+  ZQ_LOG(ZQ_LOG_INFO, "unknown request\n");
+  http_response_unknown_request(conn);
+}
+
+}  // namespace
+
+void zqmediametadata_set_extra_params(const std::string& params) {
+  std::lock_guard<std::mutex> lock(g_extraMutex);
+  g_extraParams = params;
+}
+
+std::string zqmediametadata_take_extra_params() {
+  std::lock_guard<std::mutex> lock(g_extraMutex);
+  std::string taken;
+  taken.swap(g_extraParams);
+  return taken;
+}
+
+int zqmediametadata_track_bits(std::string names) {
+  if (names.size() >= 2 && names.front() == '"' && names.back() == '"') {
+    names = names.substr(1, names.size() - 2);
+  }
+  int bits = 0;
+  size_t start = 0;
+  while (start <= names.size()) {
+    size_t end = names.find(',', start);
+    if (end == std::string::npos) end = names.size();
+    const std::string one = names.substr(start, end - start);
+    if (one == "video") {
+      bits |= kMetadataTrackVideo;
+    } else if (one == "audio") {
+      bits |= kMetadataTrackAudio;
+    } else if (one == "telemetry") {
+      bits |= kMetadataTrackTelemetry;
+    } else {
+      ZQ_LOG(ZQ_LOG_INFO, "Track '%s' not recognized\n", one.c_str());
+    }
+    start = end + 1;
+  }
+  return bits;
+}
+
+const char* zqmediametadata_parse_query(const std::string& query, MetadataQuery* out) {
+  bool found = false;
+  std::string t;
+  if (const char* s = Single(query, "t", kValueSize, &t, &found)) return s;
+  out->type = t;
+  out->action = found ? ActionOf(t) : MetadataAction::kThumbnail;
+
+  std::string p;
+  if (const char* s = Single(query, "p", kPathSize, &p, &found)) return s;
+  if (!found && out->action != MetadataAction::kDatabase) return kHttp400;
+  if (found && !SafeClientPath(p)) return kHttp400;
+  out->path = p;
+
+  std::string names;
+  const char* status = Single(query, "trackNames", kValueSize, &names, &found);
+  if (out->action == MetadataAction::kTracks) {
+    if (status != nullptr || !found) return kHttp400;
+  }
+  out->tracks = found && status == nullptr ? zqmediametadata_track_bits(names) : 0;
+  return nullptr;
+}
+
+void zqmediametadata_drop_caches() {
+  if (zq_drop_page_cache() != 0) ZQ_LOG(ZQ_LOG_WARN, "dropping the page cache failed\n");
+}
+
+void zqmediametadata_extract_tracks(mg_connection* conn, const char* path, int tracks) {
+  if ((tracks & ~7) != 0) ZQ_LOG(ZQ_LOG_INFO, "Ignored extraneous tracks (tracks=%d)\n", tracks);
+  tracks &= 7;
+  try {
+    if (!RegularFile(path)) {
+      Answer(conn, kHttp404, kMimeJson, kUnknownError);
+    } else {
+      std::unique_ptr<FileIO> input;
+      if (g_extendedMemory == 1) {
+        ZQ_LOG(ZQ_LOG_DEBUG, "Using extended memory file IO\n");
+        input = std::make_unique<FileIO>();
+      } else {
+        ZQ_LOG(ZQ_LOG_DEBUG, "Using low memory file IO\n");
+        input = std::make_unique<CachedAlignedOdirectFileIO>(512, 512);
+      }
+      QuickTimeReader<SyncFileReader> reader;
+      uint32_t r =
+          input->openRead(path) == kFIOSuccess ? reader.Attach(input.get()) : kQTReaderOpenFailed;
+      if (r == 0) r = reader.Parse(false);
+      if (r != 0) {
+        AnswerMessage(conn, kHttp500,
+                      "{ \"message\": \"Proprietary QT file reader open failed with %d\" }",
+                      static_cast<int>(r));
+      } else if (tracks == 0) {
+        http_response_empty_json(conn, kHttp400);
+      } else {
+        // Everything that can be checked before a stream starts was checked; building the
+        // reduced file needs the library's track extraction, which this build lacks.
+        ZQ_LOG(ZQ_LOG_ERROR, "track extraction of %s (tracks=%d) is not available\n", path, tracks);
+        Answer(conn, kHttp501, kMimeJson,
+               "{ \"message\": \"Track extraction is not available in this build.\" }");
+      }
+    }
+  } catch (const std::exception& e) {
+    ZQ_LOG(ZQ_LOG_ERROR, "zqMediaMetadata - Caught exception %s - discarding\n", e.what());
+    Answer(conn, kHttp500, kMimeJson, kExceptionError);
+  }
+  zqmediametadata_drop_caches();
+}
+
+void zqmediametadata_extract_zqmf_from_mp4(mg_connection* conn, const char* path) {
+  try {
+    if (!RegularFile(path)) {
+      Answer(conn, kHttp404, kMimeJson, kUnknownError);
+      return;
+    }
+    QuickTimeReader<SyncFileReader> reader;
+    const uint32_t r = reader.Open(path, false);
+    if (r != 0) {
+      AnswerMessage(conn, kHttp500,
+                    "{ \"message\": \"Proprietary QT file reader open failed with %d\" }",
+                    static_cast<int>(r));
+      return;
+    }
+    const auto* udta = reader.GetMovie().GetUserData();
+    const auto* zqmf = udta != nullptr ? udta->GetZQMF() : nullptr;
+    if (zqmf == nullptr) {
+      Answer(conn, kHttp404, kMimeJson, kUnknownError);
+      return;
+    }
+    const std::vector<uint8_t>& payload = zqmf->Payload();
+    Answer(conn, kHttp200, kMimeOctetStream,
+           std::string_view(reinterpret_cast<const char*>(payload.data()), payload.size()));
+  } catch (const std::exception& e) {
+    ZQ_LOG(ZQ_LOG_ERROR, "zqMediaMetadata - Caught exception %s - discarding\n", e.what());
+    Answer(conn, kHttp500, kMimeJson, kExceptionError);
+  }
+}
+
+void zqmediametadata_extract_zqmf_from_jpeg(mg_connection* conn, const char* path) {
+  try {
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      Answer(conn, kHttp404, kMimeJson, kUnknownError);
+      return;
+    }
+    close(fd);
+    ZQMediaFileReaderJPEG reader;
+    int32_t r = reader.Open(path);
+    if (r != 0) {
+      AnswerMessage(conn, kHttp500,
+                    "{ \"message\": \"Proprietary QT file reader open failed with %d\" }", r);
+      return;
+    }
+    const uint8_t* data = nullptr;
+    uint32_t size = 0;
+    r = reader.GetCameraZQMF(&data, &size);
+    if (r != 0) {
+      AnswerMessage(conn, kHttp500,
+                    "{ \"message\": \"Proprietary get ZQMF failed with error %d\" }", r);
+      return;
+    }
+    Answer(conn, kHttp200, kMimeOctetStream,
+           std::string_view(reinterpret_cast<const char*>(data), size));
+  } catch (const std::exception& e) {
+    ZQ_LOG(ZQ_LOG_ERROR, "zqMediaMetadata - Caught exception %s - discarding\n", e.what());
+    Answer(conn, kHttp500, kMimeJson, kExceptionError);
+  }
+}
+
+int exif_screennail_loader_write_file(mg_connection* conn, ZqExifLoader* loader, const char* path,
+                                      int mode) {
+  if (mode != 1 || loader == nullptr) return -1;
+  ConnectionSink sink(conn);
+  const int64_t sent = zq_exif_stream_screennail(loader, path, &sink);
+  return sent < 0 ? -1 : 0;
+}
+
+int zq_exif_loader_write_file(mg_connection*, ZqExifLoader* loader, const char* path) {
+  return zq_exif_load_file(loader, path);
+}
+
+int zqMediaMetadataHandler(mg_connection* conn, void*) {
+  // The extra parameters belong to this request whatever becomes of it.
+  const std::string extra = zqmediametadata_take_extra_params();
+  try {
+    const char* raw = mg_get_request_info(conn)->query_string;
+    if (raw == nullptr) {
+      http_response_unknown_request(conn);
+      return 1;
+    }
+    std::string query = raw;
+    if (!extra.empty()) {
+      if (extra[0] != '&' && !query.empty()) query += '&';
+      query += extra;
+    }
+    MetadataQuery q;
+    if (const char* status = zqmediametadata_parse_query(query, &q)) {
+      http_response_empty_json(conn, status);
+      return 1;
+    }
+    std::lock_guard<std::mutex> lock(zqMediaMetadata_mutex);
+    Dispatch(conn, query, q);
+  } catch (const std::exception& e) {
+    ZQ_LOG(ZQ_LOG_ERROR, "zqMediaMetadata - Caught exception %s - discarding\n", e.what());
+    http_response_empty_json(conn, kHttp500);
+  }
+  return 1;
+}
