@@ -5,13 +5,14 @@
 #include "server/zqResponse.h"
 #include "zqcommon/zqLog.h"
 
-ZQMGConnFileIO::ZQMGConnFileIO(mg_connection* connection) : connection_(connection) {
+ZQMGConnFileIO::ZQMGConnFileIO(mg_connection* connection, Head head)
+    : connection_(connection), headSent_(head == kHeadSent) {
   isOpen_ = true;
   canWrite_ = true;
 }
 
 ZQMGConnFileIO::~ZQMGConnFileIO() {
-  if (!abandoned_ && connection_ != nullptr) http_end_chunked_stream(connection_);
+  if (!abandoned_ && headSent_ && connection_ != nullptr) http_end_chunked_stream(connection_);
 }
 
 uint32_t ZQMGConnFileIO::openRead(const char* path) {
@@ -58,6 +59,10 @@ uint32_t ZQMGConnFileIO::write(const void* buffer, uint64_t length) {
   }
   // A zero-length chunk would end the stream: there is nothing to send.
   if (length == 0) return 0;
+  if (!headSent_) {
+    http_start_chunked_stream(connection_);
+    headSent_ = true;
+  }
   int sent = http_write_chunk(connection_, static_cast<size_t>(length), buffer);
   if (sent < 0 || static_cast<uint64_t>(sent) != length) {
     ZQ_LOG(ZQ_LOG_ERROR, "ZQMGConnFileIO::Error writing file. errno = %d", errno);

@@ -1,5 +1,6 @@
 #include "quicktime64/ZQMGConnFileIO.h"
 
+#include <civetweb.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -63,6 +64,28 @@ TEST(ZQMGConnFileIO, AbandonedOrClosedStreamsAreNotCompleted) {
   std::string answer = RawGet(server.port(), "/stream");
   EXPECT_EQ(answer, std::string(kHead) + "4\r\npart\r\n");
   EXPECT_EQ(afterClose, kFIOFailure);
+}
+
+TEST(ZQMGConnFileIO, DeferredHeadGoesOutWithTheFirstBytesOnly) {
+  bool sentBeforeWriting = true;
+  bool sentAfterWriting = false;
+  TestServer server([&](mg_connection* conn) {
+    if (std::string(mg_get_request_info(conn)->local_uri) == "/nothing") {
+      ZQMGConnFileIO out(conn, ZQMGConnFileIO::kStartOnFirstWrite);
+      out.write("", 0);
+      sentBeforeWriting = out.headSent();
+      // The owner answers instead; the destructor must not add a last chunk.
+      mg_printf(conn, "HTTP/1.1 500 \r\nContent-Length: 0\r\n\r\n");
+      return;
+    }
+    ZQMGConnFileIO out(conn, ZQMGConnFileIO::kStartOnFirstWrite);
+    out.write("abc", 3);
+    sentAfterWriting = out.headSent();
+  });
+  EXPECT_EQ(RawGet(server.port(), "/nothing"), "HTTP/1.1 500 \r\nContent-Length: 0\r\n\r\n");
+  EXPECT_FALSE(sentBeforeWriting);
+  EXPECT_EQ(RawGet(server.port(), "/stream"), std::string(kHead) + "3\r\nabc\r\n0\r\n\r\n");
+  EXPECT_TRUE(sentAfterWriting);
 }
 
 }  // namespace

@@ -14,8 +14,11 @@
 #include <string_view>
 
 #include "quicktime64/CachedAlignedOdirectFileIO.h"
+#include "quicktime64/QuickTime64FileUtilities.h"
 #include "quicktime64/QuickTimeReader.h"
 #include "quicktime64/SyncFileReader.h"
+#include "quicktime64/ZQMGConnFileIO.h"
+#include "server/zqFileSender.h"
 #include "server/zqMediaMutex.h"
 #include "server/zqResponse.h"
 #include "server/zqStartup.h"
@@ -314,6 +317,29 @@ void zqmediametadata_drop_caches() {
   if (zq_drop_page_cache() != 0) ZQ_LOG(ZQ_LOG_WARN, "dropping the page cache failed\n");
 }
 
+namespace {
+
+// Streams the reduced MP4 in chunks as it is built. The head goes out with the first bytes:
+// the extraction checks everything it can (the movie, the tracks, every sample inside the
+// file) before writing, so a refusal still gets an error answer. A failure after the head
+// closes the connection without the last chunk, so the client sees a truncated transfer
+// rather than a complete but short file.
+void StreamTracks(mg_connection* conn, FileIO* input, const char* path, uint32_t tracks) {
+  ZQMGConnFileIO output(conn, ZQMGConnFileIO::kStartOnFirstWrite);
+  const uint32_t r = QuickTime64FileUtilities::ExtractTracks(input, &output, tracks, nullptr);
+  if (r == 0) return;
+  ZQ_LOG(ZQ_LOG_ERROR, "ExtractTracks of %s (tracks=%u) failed with 0x%x\n", path, tracks, r);
+  if (!output.headSent()) {
+    AnswerMessage(conn, kHttp500, "{ \"message\": \"Track extraction failed with %d\" }",
+                  static_cast<int>(r));
+    return;
+  }
+  output.Abandon();
+  zq_conn_abort(conn);
+}
+
+}  // namespace
+
 void zqmediametadata_extract_tracks(mg_connection* conn, const char* path, int tracks) {
   if ((tracks & ~7) != 0) ZQ_LOG(ZQ_LOG_INFO, "Ignored extraneous tracks (tracks=%d)\n", tracks);
   tracks &= 7;
@@ -340,11 +366,7 @@ void zqmediametadata_extract_tracks(mg_connection* conn, const char* path, int t
       } else if (tracks == 0) {
         http_response_empty_json(conn, kHttp400);
       } else {
-        // Everything that can be checked before a stream starts was checked; building the
-        // reduced file needs the library's track extraction, which this build lacks.
-        ZQ_LOG(ZQ_LOG_ERROR, "track extraction of %s (tracks=%d) is not available\n", path, tracks);
-        Answer(conn, kHttp501, kMimeJson,
-               "{ \"message\": \"Track extraction is not available in this build.\" }");
+        StreamTracks(conn, input.get(), path, static_cast<uint32_t>(tracks));
       }
     }
   } catch (const std::exception& e) {

@@ -6,11 +6,13 @@
 // the current offset". Reads, sizes and opens for reading are refused. Every refusal is
 // logged and returns 3.
 //
-// The creator starts the chunked response (http_start_chunked_stream) before handing the
-// object to a writer; the destructor ends it with the last, empty chunk, unless the stream
-// was abandoned (Abandon, or a failed write): a stream that fails midway must not look
-// complete, so its owner closes the connection instead. Not thread safe; the connection is
-// borrowed and must outlive the object.
+// Either the creator starts the chunked response (http_start_chunked_stream) before handing
+// the object to a writer, or it passes `kStartOnFirstWrite` and the head goes out with the
+// first bytes: a writer that fails before writing anything then leaves the connection free
+// for an error answer (headSent() tells). The destructor ends a started stream with the
+// last, empty chunk, unless the stream was abandoned (Abandon, or a failed write): a stream
+// that fails midway must not look complete, so its owner closes the connection instead. Not
+// thread safe; the connection is borrowed and must outlive the object.
 #ifndef ZQ_LIB_QUICKTIME64_HTTP_INCLUDE_QUICKTIME64_ZQMGCONNFILEIO_H_
 #define ZQ_LIB_QUICKTIME64_HTTP_INCLUDE_QUICKTIME64_ZQMGCONNFILEIO_H_
 
@@ -22,8 +24,10 @@ struct mg_connection;
 
 class ZQMGConnFileIO final : public FileIO {
  public:
+  enum Head { kHeadSent, kStartOnFirstWrite };
+
   // Open for writing at offset 0.
-  explicit ZQMGConnFileIO(mg_connection* connection);
+  explicit ZQMGConnFileIO(mg_connection* connection, Head head = kHeadSent);
   ~ZQMGConnFileIO() override;
 
   uint32_t openRead(const char* path) override;
@@ -43,11 +47,13 @@ class ZQMGConnFileIO final : public FileIO {
   void Abandon() { abandoned_ = true; }
   bool abandoned() const { return abandoned_; }
   uint64_t bytesWritten() const { return written_; }
+  bool headSent() const { return headSent_; }
 
  private:
   mg_connection* connection_;
   uint64_t written_ = 0;
   bool abandoned_ = false;
+  bool headSent_ = true;
 };
 
 #endif  // ZQ_LIB_QUICKTIME64_HTTP_INCLUDE_QUICKTIME64_ZQMGCONNFILEIO_H_
