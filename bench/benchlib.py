@@ -1,6 +1,9 @@
-"""Helpers the benchmark scripts share: free ports and waiting for a server."""
+"""Helpers the benchmark scripts share: free ports, waiting for a server, starting the
+daemon on a simulated camera."""
 
+import os
 import socket
+import subprocess
 import time
 
 
@@ -21,3 +24,17 @@ def wait_port(port, timeout=10):
         except OSError:
             time.sleep(0.05)
     raise RuntimeError(f"nothing listens on {port}")
+
+
+def start_daemon(bin_dir, env):
+    """Resets the simulated camera below env["ZQ_ROOT"] and starts the daemon on four free
+    ports (set in `env`); returns the process and the ports once it listens. The internal
+    port (ports[1]) lets a loopback client do everything."""
+    ports = [free_port() for _ in range(4)]
+    env["ZQ_LISTENING_PORTS"] = ",".join(map(str, ports))
+    subprocess.run([os.path.join(bin_dir, "zqsim"), "reset"], env=env, check=True,
+                   stderr=subprocess.DEVNULL)
+    daemon = subprocess.Popen([os.path.join(bin_dir, "zqHTTPServer")], env=env,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wait_port(ports[1])
+    return daemon, ports

@@ -20,7 +20,7 @@ import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from benchlib import free_port, wait_port  # noqa: E402
+from benchlib import free_port, start_daemon, wait_port  # noqa: E402
 
 SIZE = 1 << 30
 NAME = "ZQ010099.MP4"
@@ -104,14 +104,8 @@ def run(bin_dir, work):
     procs = []
 
     # The daemon: the internal port's role, so a loopback client may download.
-    ports = [free_port() for _ in range(4)]
-    env["ZQ_LISTENING_PORTS"] = ",".join(map(str, ports))
-    subprocess.run([os.path.join(bin_dir, "zqsim"), "reset"], env=env, check=True,
-                   stderr=subprocess.DEVNULL)
-    daemon = subprocess.Popen([os.path.join(bin_dir, "zqHTTPServer")], env=env,
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    daemon, ports = start_daemon(bin_dir, env)
     procs.append(daemon)
-    wait_port(ports[1])
     zq_url = f"http://127.0.0.1:{ports[1]}/videos/DCIM/100TAVRO/{NAME}"
 
     civet_port = free_port()

@@ -20,7 +20,7 @@ import tempfile
 import urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from benchlib import free_port, wait_port  # noqa: E402
+from benchlib import free_port, start_daemon, wait_port  # noqa: E402
 
 DURATION = 5
 CONNECTIONS = 8
@@ -63,14 +63,8 @@ def main():
         env = dict(os.environ, ZQ_ROOT=root)
         subprocess.run([os.path.join(bin_dir, "zqsim"), "card", "make",
                         os.path.join(root, "tmp/fuse_d")], env=env, check=True)
-        ports = [free_port() for _ in range(4)]
-        env["ZQ_LISTENING_PORTS"] = ",".join(map(str, ports))
-        subprocess.run([os.path.join(bin_dir, "zqsim"), "reset"], env=env, check=True,
-                       stderr=subprocess.DEVNULL)
-        daemon = subprocess.Popen([os.path.join(bin_dir, "zqHTTPServer")], env=env,
-                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        daemon, ports = start_daemon(bin_dir, env)
         procs.append(daemon)
-        wait_port(ports[1])
         base = f"http://127.0.0.1:{ports[1]}/zq/zqMediaMetadata?"
         for _, query, name in ROWS:
             with urllib.request.urlopen(base + query, timeout=30) as r:
