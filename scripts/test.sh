@@ -7,15 +7,19 @@ cd "$(dirname "$0")/.."
 
 ./scripts/setup.sh
 
+start=$SECONDS
+phase() { echo "== $1 ($((SECONDS - start)) s so far)"; }
+
 for preset in debug asan; do
-  echo "== $preset build"
+  phase "$preset build"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
-  echo "== $preset tests"
+  phase "$preset tests"
   ctest --preset "$preset"
 done
 
-echo "== fuzz targets"
+phase "fuzz targets"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 ctest --preset fuzz
+phase "done"
