@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
     return mp4test::WriteAll(dir + "/seed" + std::to_string(n++), bytes);
   };
 
-  mp4test::TrackSpec video;
+  mp4test::TrackRecipe video;
   video.stts = {{6, 1001}};
   video.sizes = {50, 20, 20, 30, 20, 20};
   video.stss = {1, 4};
@@ -25,21 +25,21 @@ int main(int argc, char** argv) {
   video.stsc = {{1, 2, 1}, {3, 1, 1}};
   video.offsets = {40, 110, 140};
   video.trefTmcd = {3};
-  mp4test::TrackSpec audio;
+  mp4test::TrackRecipe audio;
   audio.handler = "soun";
   audio.trackID = 2;
   audio.stts = {{4, 1024}};
   audio.sizes = {9, 9, 0, 9};
   audio.stsc = {{1, 3, 1}, {2, 1, 1}};
   audio.offsets = {200, 240};
-  mp4test::TrackSpec tc;
+  mp4test::TrackRecipe tc;
   tc.handler = "tmcd";
   tc.trackID = 3;
   tc.sampleEntry = mp4test::TimeCodeSampleEntry(1, 30000, 1001, 30, "R1");
   tc.stts = {{1, 6006}};
   tc.sizes = {4};
   tc.offsets = {36};
-  mp4test::TrackSpec meta;
+  mp4test::TrackRecipe meta;
   meta.handler = "meta";
   meta.handlerName = "Tavro MET";
   meta.trackID = 4;

@@ -72,7 +72,7 @@ std::vector<uint8_t> Telemetry(bool compressed) {
 // A small movie (one video track of four chunks) whose telemetry track holds `payloads`, with
 // the last one also in the user data; the movie atom first or last.
 std::vector<uint8_t> Recording(const std::vector<std::vector<uint8_t>>& payloads, bool moovFirst) {
-  mp4boxes::TrackSpec video;
+  mp4boxes::TrackRecipe video;
   video.stts = {{4, 1001}};
   video.sizes.assign(4, 16);
   std::string mdat(64, '\x11');

@@ -25,13 +25,13 @@ constexpr uint32_t kNotReady = 0x20000;
 class Models {
  public:
   Models() {
-    mp4test::TrackSpec video;
+    mp4test::TrackRecipe video;
     video.trackID = 1;
     video.stts = {{900, 1001}};
     video.sizes.assign(900, 10);
     video.offsets.assign(900, 0);
     video.trefTmcd = {2};
-    mp4test::TrackSpec tc;
+    mp4test::TrackRecipe tc;
     tc.handler = "tmcd";
     tc.handlerName = "Time Code";
     tc.trackID = 2;
@@ -39,7 +39,7 @@ class Models {
     tc.stts = {{1, 900900}};
     tc.sizes = {4};
     tc.offsets = {0};
-    mp4test::TrackSpec meta = mp4test::TelemetrySpec(3, 8, 500);
+    mp4test::TrackRecipe meta = mp4test::TelemetryRecipe(3, 8, 500);
     meta.offsets = {0, 0};
     bytes_ = mp4test::MovieFile({mp4test::Trak(video), mp4test::Trak(tc), mp4test::Trak(meta)}, "",
                                 std::string(64, 'x'), false);

@@ -42,12 +42,12 @@ namespace {
 using mp4test::Box;
 using mp4test::FullBox;
 using mp4test::LargeBox;
-using mp4test::TrackSpec;
+using mp4test::TrackRecipe;
 
 std::string Ftyp() { return Box("ftyp", std::string("isom\0\0\0\0isom", 12)); }
 
-TrackSpec Video() {
-  TrackSpec video;
+TrackRecipe Video() {
+  TrackRecipe video;
   video.stts = {{30, 1001}};
   video.stss = {1, 16};
   video.ctts = {{30, 2002}};
@@ -56,8 +56,8 @@ TrackSpec Video() {
   return video;
 }
 
-TrackSpec Audio() {
-  TrackSpec audio;
+TrackRecipe Audio() {
+  TrackRecipe audio;
   audio.handler = "soun";
   audio.handlerName = "SoundHandler";
   audio.trackID = 2;
@@ -69,8 +69,8 @@ TrackSpec Audio() {
   return audio;
 }
 
-TrackSpec TimeCode() {
-  TrackSpec tc;
+TrackRecipe TimeCode() {
+  TrackRecipe tc;
   tc.handler = "tmcd";
   tc.trackID = 3;
   tc.sampleEntry = mp4test::TimeCodeSampleEntry(0, 30000, 1001, 30, "A001");
@@ -80,8 +80,8 @@ TrackSpec TimeCode() {
   return tc;
 }
 
-TrackSpec Meta() {
-  TrackSpec meta;
+TrackRecipe Meta() {
+  TrackRecipe meta;
   meta.handler = "meta";
   meta.handlerName = "Tavro MET";
   meta.pascalName = false;
@@ -229,7 +229,7 @@ TEST(QuickTimeReader, SupportedSourceFiles) {
     return p.reader->IsSupportedTavroSourceFile(supported);
   };
   bool supported = false;
-  TrackSpec video = Video();
+  TrackRecipe video = Video();
   EXPECT_EQ(verdict(mp4test::MovieFile({mp4test::Trak(video)}, "", "x", true), &supported), 0u);
   EXPECT_TRUE(supported);  // "Tavro AVC" handler name
 
@@ -387,7 +387,7 @@ TEST(QuickTimeReader, DamagedMoviesGiveFailureCodes) {
 }
 
 TEST(QuickTimeReader, InconsistentTablesFailTheirLookups) {
-  TrackSpec video = Video();
+  TrackRecipe video = Video();
   video.stsc = {{1, 0, 1}};  // an empty run
   Parsed p = Parse(mp4test::MovieFile({mp4test::Trak(video)}, "", "x", true));
   ASSERT_EQ(p.result, 0u);
@@ -403,7 +403,7 @@ TEST(QuickTimeReader, InconsistentTablesFailTheirLookups) {
   EXPECT_EQ(minf->GetVideoSampleRetrievalInformationFromSampleIndex(3, &offset, &size),
             kQTLookupOutOfRange);
   // A time code track of zero frames per second.
-  TrackSpec tc = TimeCode();
+  TrackRecipe tc = TimeCode();
   tc.sampleEntry = mp4test::TimeCodeSampleEntry(0, 0, 0, 0, "");
   p = Parse(mp4test::MovieFile({mp4test::Trak(Video()), mp4test::Trak(Audio()), mp4test::Trak(tc)},
                                "", std::string(80, '\0'), false));
@@ -411,7 +411,7 @@ TEST(QuickTimeReader, InconsistentTablesFailTheirLookups) {
   QuickTime64TimeCodeRecord record;
   EXPECT_EQ(p.reader->GetVideoTimeCode(&record, true), QTReaderResult(kQTAtomMalformed));
   // Zero time scale and durations: lookups answer, nothing divides by zero.
-  TrackSpec meta = Meta();
+  TrackRecipe meta = Meta();
   meta.timeScale = 0;
   meta.stts = {{2, 0}};
   p = Parse(mp4test::MovieFile({mp4test::Trak(meta)}, "", "x", true));

@@ -21,18 +21,18 @@ using MavrelQuickTime64Atom::MovieAtom;
 using MavrelQuickTime64Atom::SampleDependenciesAtom;
 using MavrelQuickTime64Atom::SampleToChunkAtom;
 using MavrelQuickTime64Atom::TimeToSampleAtom;
-using mp4test::TrackSpec;
+using mp4test::TrackRecipe;
 using Runs = TimeToSampleAtom::TimeToSampleTableEntry;
 using Chunks = SampleToChunkAtom::SampleToChunkTableEntry;
 
 // A movie parsed from bytes built by the box builder.
 class Movie {
  public:
-  explicit Movie(const std::vector<TrackSpec>& specs, const std::string& udta = "",
+  explicit Movie(const std::vector<TrackRecipe>& recipes, const std::string& udta = "",
                  bool onlyMetadata = false)
       : onlyMetadata_(onlyMetadata) {
     std::vector<std::string> traks;
-    for (const TrackSpec& spec : specs) traks.push_back(mp4test::Trak(spec));
+    for (const TrackRecipe& recipe : recipes) traks.push_back(mp4test::Trak(recipe));
     bytes_ = mp4test::MovieFile(traks, udta, std::string(64, 'm'), false);
     Parse();
   }
@@ -171,7 +171,7 @@ TEST(SampleToChunkAtom, MapsSamplesToChunks) {
 }
 
 TEST(SampleTableAtom, ConstantSizesChunksAndKeyFrames) {
-  TrackSpec video;
+  TrackRecipe video;
   video.stts = {{8, 1001}};
   video.sizes = std::vector<uint32_t>(8, 0);
   video.constantSize = 512;
@@ -209,7 +209,7 @@ TEST(SampleTableAtom, ConstantSizesChunksAndKeyFrames) {
 }
 
 TEST(SampleTableAtom, PerSampleSizesChunksPastTheTableAndWideOffsets) {
-  TrackSpec video;
+  TrackRecipe video;
   video.stts = {{5, 100}};
   video.sizes = {10, 20, 30, 40, 50};
   video.stsc = {{1, 2, 1}, {2, 3, 1}};
@@ -237,7 +237,7 @@ TEST(SampleTableAtom, PerSampleSizesChunksPastTheTableAndWideOffsets) {
 }
 
 TEST(SampleTableAtom, CompressedAudioChunksAndZeroSizedSamples) {
-  TrackSpec audio;
+  TrackRecipe audio;
   audio.handler = "soun";
   audio.timeScale = 48000;
   audio.stts = {{6, 1024}};
@@ -292,7 +292,7 @@ TEST(SampleTableAtom, CompressedAudioChunksAndZeroSizedSamples) {
 }
 
 TEST(SampleTableAtom, UncompressedAudioFrames) {
-  TrackSpec pcm;
+  TrackRecipe pcm;
   pcm.handler = "soun";
   pcm.timeScale = 48000;
   pcm.sampleEntry = mp4test::SoundSampleEntry("sowt", 1, 2, 48000, 4);
@@ -341,21 +341,21 @@ TEST(SampleDependenciesAtom, EntryCountFollowsTheHeaderSize) {
 }
 
 TEST(MovieAtom, TrackSelectionMetadataAndTimeCode) {
-  TrackSpec video;
+  TrackRecipe video;
   video.offsets = std::vector<uint64_t>(30, 100);
   video.trefTmcd = {3};
-  TrackSpec audio;
+  TrackRecipe audio;
   audio.handler = "soun";
   audio.trackID = 2;
   audio.offsets = std::vector<uint64_t>(30, 100);
-  TrackSpec tc;
+  TrackRecipe tc;
   tc.handler = "tmcd";
   tc.trackID = 3;
   tc.sampleEntry = mp4test::TimeCodeSampleEntry(1, 30000, 1001, 30, "REEL7");
   tc.stts = {{1, 30030}};
   tc.sizes = {4};
   tc.offsets = {mp4test::MdatPayloadOffsetMoovLast()};
-  TrackSpec meta;
+  TrackRecipe meta;
   meta.handler = "meta";
   meta.handlerName = "Tavro MET";
   meta.trackID = 4;
@@ -363,14 +363,14 @@ TEST(MovieAtom, TrackSelectionMetadataAndTimeCode) {
   meta.stts = {{3, 1000}};
   meta.sizes = {5, 6, 7};
   meta.offsets = {200, 300, 400};
-  TrackSpec other = meta;
+  TrackRecipe other = meta;
   other.handlerName = "Other MET";
   other.trackID = 5;
   other.edits = {{10, -1}, {20, -1}};
 
-  std::vector<TrackSpec> specs = {video, audio, tc, meta, other};
+  std::vector<TrackRecipe> recipes = {video, audio, tc, meta, other};
   std::vector<std::string> traks;
-  for (const TrackSpec& spec : specs) traks.push_back(mp4test::Trak(spec));
+  for (const TrackRecipe& recipe : recipes) traks.push_back(mp4test::Trak(recipe));
   std::string payload(64, '\0');
   payload.replace(0, 4, std::string("\x00\x01\xa3\xe4", 4));  // frame 107492
   Movie m(mp4test::MovieFile(traks, "", payload, false));

@@ -256,14 +256,14 @@ std::string SyntheticSource(uint32_t videoSamples, bool telemetry, uint64_t offs
     payload += std::string(size, fill);
     return at;
   };
-  mp4test::TrackSpec video;
+  mp4test::TrackRecipe video;
   video.trackID = 1;
   video.stts = {{videoSamples, 1001}};
   video.sizes.assign(videoSamples, 300);
   for (uint32_t i = 0; i < videoSamples; ++i) video.offsets.push_back(add(300, 'v') + offsetBump);
   std::vector<std::string> traks = {mp4test::Trak(video)};
   for (uint32_t t = 0; t < 2; ++t) {
-    mp4test::TrackSpec audio;
+    mp4test::TrackRecipe audio;
     audio.handler = "soun";
     audio.handlerName = "Tavro AAC";
     audio.trackID = 2 + t;
@@ -276,7 +276,7 @@ std::string SyntheticSource(uint32_t videoSamples, bool telemetry, uint64_t offs
     traks.push_back(mp4test::Trak(audio));
   }
   if (telemetry) {
-    mp4test::TrackSpec meta = mp4test::TelemetrySpec(4, 64, 500);
+    mp4test::TrackRecipe meta = mp4test::TelemetryRecipe(4, 64, 500);
     for (int i = 0; i < 2; ++i) meta.offsets.push_back(add(64, 'm'));
     traks.push_back(mp4test::Trak(meta));
   }
@@ -313,7 +313,7 @@ TEST(ExtractTracks, RefusesBeforeWritingAnything) {
     uint32_t flags;
     uint32_t code;
   };
-  mp4test::TrackSpec audioOnly;
+  mp4test::TrackRecipe audioOnly;
   audioOnly.handler = "soun";
   audioOnly.timeScale = 48000;
   audioOnly.sampleEntry = mp4test::SoundSampleEntry("mp4a", 0, 2, 48000, 0);
@@ -432,7 +432,7 @@ TEST(ExtractTracks, LargerThan4GiBFromASparseSource) {
   ftyp.resize(mp4test::MdatPayloadOffsetMoovLast() - 8);
   uint64_t payloadStart = ftyp.size() + 16;
   uint64_t payload = uint64_t{kSamples} * kSampleSize + 2 * 64;
-  mp4test::TrackSpec video;
+  mp4test::TrackRecipe video;
   video.trackID = 1;
   video.stts = {{kSamples, 1001}};
   video.constantSize = kSampleSize;
@@ -443,7 +443,7 @@ TEST(ExtractTracks, LargerThan4GiBFromASparseSource) {
     video.offsets.push_back(payloadStart + uint64_t{i} * kSampleSize);
     markers.emplace_back(video.offsets.back(), Marker(1, i));
   }
-  mp4test::TrackSpec meta = mp4test::TelemetrySpec(2, 64, 4339);
+  mp4test::TrackRecipe meta = mp4test::TelemetryRecipe(2, 64, 4339);
   meta.co64 = true;
   for (uint32_t i = 0; i < 2; ++i) {
     meta.offsets.push_back(payloadStart + uint64_t{kSamples} * kSampleSize + i * 64);

@@ -68,7 +68,7 @@ struct ClipShape {
 // A 3-second movie at 30000/1001 frames per second: 30 video chunks of three frames, with the
 // telemetry track added the camera's way (interleaved with the chunks).
 std::string Clip(const ClipShape& shape, mp4boxes::TelemetryLayout* layout = nullptr) {
-  mp4boxes::TrackSpec video;
+  mp4boxes::TrackRecipe video;
   video.stts = {{90, 1001}};
   video.sizes.assign(90, 40);
   video.stsc = {{1, 3, 1}};

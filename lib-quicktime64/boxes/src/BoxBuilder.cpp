@@ -250,21 +250,21 @@ std::string MetadataSampleEntry() {
 
 namespace {
 
-std::string DefaultEntry(const TrackSpec& spec) {
-  if (spec.handler == "vide") return VideoSampleEntry("avc1", 320, 240, "Tavro AVC encoder");
-  if (spec.handler == "soun") return SoundSampleEntry("mp4a", 0, 2, 48000, 0);
-  if (spec.handler == "tmcd") return TimeCodeSampleEntry(0, 30000, 1001, 30, "");
+std::string DefaultEntry(const TrackRecipe& recipe) {
+  if (recipe.handler == "vide") return VideoSampleEntry("avc1", 320, 240, "Tavro AVC encoder");
+  if (recipe.handler == "soun") return SoundSampleEntry("mp4a", 0, 2, 48000, 0);
+  if (recipe.handler == "tmcd") return TimeCodeSampleEntry(0, 30000, 1001, 30, "");
   return MetadataSampleEntry();
 }
 
-std::string MediaHeaderBox(const TrackSpec& spec) {
+std::string MediaHeaderBox(const TrackRecipe& recipe) {
   std::string h;
-  if (spec.handler == "vide") return FullBox("vmhd", 0, 1, std::string(8, '\0'));
-  if (spec.handler == "soun") return FullBox("smhd", 0, 0, std::string(4, '\0'));
+  if (recipe.handler == "vide") return FullBox("vmhd", 0, 1, std::string(8, '\0'));
+  if (recipe.handler == "soun") return FullBox("smhd", 0, 0, std::string(4, '\0'));
   std::string gmin =
       FullBox("gmin", 0, 0, std::string("\x00\x40\x80\x00\x80\x00\x80\x00\x00\x00\x00\x00", 12));
   std::string inner = gmin;
-  if (spec.handler == "tmcd") {
+  if (recipe.handler == "tmcd") {
     std::string tcmi(20, '\0');
     tcmi += Pascal("Lucida Grande");
     inner += Box("tmcd", FullBox("tcmi", 0, 0, tcmi));
@@ -274,121 +274,122 @@ std::string MediaHeaderBox(const TrackSpec& spec) {
 
 }  // namespace
 
-TrackSpec TelemetrySpec(uint32_t trackID, uint32_t sampleSize, uint32_t sampleDuration) {
-  TrackSpec spec;
-  spec.handler = "meta";
-  spec.handlerName = "Tavro MET";
-  spec.trackID = trackID;
-  spec.timeScale = 1000;
-  spec.stts = {{2, sampleDuration}};
-  spec.sizes = {sampleSize, sampleSize};
-  return spec;
+TrackRecipe TelemetryRecipe(uint32_t trackID, uint32_t sampleSize, uint32_t sampleDuration) {
+  TrackRecipe recipe;
+  recipe.handler = "meta";
+  recipe.handlerName = "Tavro MET";
+  recipe.trackID = trackID;
+  recipe.timeScale = 1000;
+  recipe.stts = {{2, sampleDuration}};
+  recipe.sizes = {sampleSize, sampleSize};
+  return recipe;
 }
 
-std::string Trak(const TrackSpec& spec) {
-  uint64_t duration = spec.duration;
+std::string Trak(const TrackRecipe& recipe) {
+  uint64_t duration = recipe.duration;
   if (duration == 0) {
-    for (const auto& run : spec.stts) duration += uint64_t{run.first} * run.second;
+    for (const auto& run : recipe.stts) duration += uint64_t{run.first} * run.second;
   }
   std::string tkhd;
   Put32(tkhd, 0);
   Put32(tkhd, 0);
-  Put32(tkhd, spec.trackID);
+  Put32(tkhd, recipe.trackID);
   Put32(tkhd, 0);
   Put32(tkhd, static_cast<uint32_t>(duration));
   tkhd += std::string(8, '\0');
   Put16(tkhd, 0);
   Put16(tkhd, 0);
-  Put16(tkhd, spec.handler == "soun" ? 0x100 : 0);
+  Put16(tkhd, recipe.handler == "soun" ? 0x100 : 0);
   Put16(tkhd, 0);
   for (uint32_t m : {0x10000u, 0u, 0u, 0u, 0x10000u, 0u, 0u, 0u, 0x40000000u}) Put32(tkhd, m);
-  Put32(tkhd, spec.handler == "vide" ? 320u << 16 : 0);
-  Put32(tkhd, spec.handler == "vide" ? 240u << 16 : 0);
+  Put32(tkhd, recipe.handler == "vide" ? 320u << 16 : 0);
+  Put32(tkhd, recipe.handler == "vide" ? 240u << 16 : 0);
   std::string trak = FullBox("tkhd", 0, 7, tkhd);
 
-  if (!spec.edits.empty()) {
+  if (!recipe.edits.empty()) {
     std::string elst;
-    Put32(elst, static_cast<uint32_t>(spec.edits.size()));
-    for (const auto& edit : spec.edits) {
+    Put32(elst, static_cast<uint32_t>(recipe.edits.size()));
+    for (const auto& edit : recipe.edits) {
       Put32(elst, static_cast<uint32_t>(edit.first));
       Put32(elst, static_cast<uint32_t>(edit.second));
       Put32(elst, 0x10000);
     }
     trak += Box("edts", FullBox("elst", 0, 0, elst));
   }
-  if (!spec.trefTmcd.empty()) {
+  if (!recipe.trefTmcd.empty()) {
     std::string ids;
-    for (uint32_t id : spec.trefTmcd) Put32(ids, id);
+    for (uint32_t id : recipe.trefTmcd) Put32(ids, id);
     trak += Box("tref", Box("tmcd", ids));
   }
 
   std::string mdhd;
   Put32(mdhd, 0);
   Put32(mdhd, 0);
-  Put32(mdhd, spec.timeScale);
+  Put32(mdhd, recipe.timeScale);
   Put32(mdhd, static_cast<uint32_t>(duration));
   Put16(mdhd, 0x55c4);
   Put16(mdhd, 0);
   std::string hdlr = "mhlr";
-  hdlr += spec.handler;
+  hdlr += recipe.handler;
   hdlr += "appl";
   Put32(hdlr, 0);
   Put32(hdlr, 0);
-  hdlr += spec.pascalName ? Pascal(spec.handlerName) : spec.handlerName + std::string(1, '\0');
+  hdlr +=
+      recipe.pascalName ? Pascal(recipe.handlerName) : recipe.handlerName + std::string(1, '\0');
 
   std::string stsd;
   Put32(stsd, 1);
-  stsd += spec.sampleEntry.empty() ? DefaultEntry(spec) : spec.sampleEntry;
+  stsd += recipe.sampleEntry.empty() ? DefaultEntry(recipe) : recipe.sampleEntry;
   std::string stts;
-  Put32(stts, static_cast<uint32_t>(spec.stts.size()));
-  for (const auto& run : spec.stts) {
+  Put32(stts, static_cast<uint32_t>(recipe.stts.size()));
+  for (const auto& run : recipe.stts) {
     Put32(stts, run.first);
     Put32(stts, run.second);
   }
   std::string stsc;
-  Put32(stsc, static_cast<uint32_t>(spec.stsc.size()));
-  for (const auto& run : spec.stsc) {
+  Put32(stsc, static_cast<uint32_t>(recipe.stsc.size()));
+  for (const auto& run : recipe.stsc) {
     for (uint32_t v : run) Put32(stsc, v);
   }
   std::string stsz;
-  Put32(stsz, spec.constantSize);
-  Put32(stsz, static_cast<uint32_t>(spec.sizes.size()));
-  if (spec.constantSize == 0) {
-    for (uint32_t s : spec.sizes) Put32(stsz, s);
+  Put32(stsz, recipe.constantSize);
+  Put32(stsz, static_cast<uint32_t>(recipe.sizes.size()));
+  if (recipe.constantSize == 0) {
+    for (uint32_t s : recipe.sizes) Put32(stsz, s);
   }
   std::string stco;
-  Put32(stco, static_cast<uint32_t>(spec.offsets.size()));
-  for (uint64_t o : spec.offsets) {
-    if (spec.co64) {
+  Put32(stco, static_cast<uint32_t>(recipe.offsets.size()));
+  for (uint64_t o : recipe.offsets) {
+    if (recipe.co64) {
       Put64(stco, o);
     } else {
       Put32(stco, static_cast<uint32_t>(o));
     }
   }
   std::string stbl = FullBox("stsd", 0, 0, stsd) + FullBox("stts", 0, 0, stts);
-  if (!spec.stss.empty()) {
+  if (!recipe.stss.empty()) {
     std::string stss;
-    Put32(stss, static_cast<uint32_t>(spec.stss.size()));
-    for (uint32_t n : spec.stss) Put32(stss, n);
+    Put32(stss, static_cast<uint32_t>(recipe.stss.size()));
+    for (uint32_t n : recipe.stss) Put32(stss, n);
     stbl += FullBox("stss", 0, 0, stss);
   }
-  if (!spec.ctts.empty()) {
+  if (!recipe.ctts.empty()) {
     std::string ctts;
-    Put32(ctts, static_cast<uint32_t>(spec.ctts.size()));
-    for (const auto& run : spec.ctts) {
+    Put32(ctts, static_cast<uint32_t>(recipe.ctts.size()));
+    for (const auto& run : recipe.ctts) {
       Put32(ctts, run.first);
       Put32(ctts, run.second);
     }
     stbl += FullBox("ctts", 0, 0, ctts);
   }
   stbl += FullBox("stsc", 0, 0, stsc) + FullBox("stsz", 0, 0, stsz) +
-          FullBox(spec.co64 ? "co64" : "stco", 0, 0, stco);
+          FullBox(recipe.co64 ? "co64" : "stco", 0, 0, stco);
 
   std::string dref;
   Put32(dref, 1);
   dref += FullBox("url ", 0, 1, "");
   std::string minf =
-      MediaHeaderBox(spec) + Box("dinf", FullBox("dref", 0, 0, dref)) + Box("stbl", stbl);
+      MediaHeaderBox(recipe) + Box("dinf", FullBox("dref", 0, 0, dref)) + Box("stbl", stbl);
   std::string mdia = FullBox("mdhd", 0, 0, mdhd) + FullBox("hdlr", 0, 0, hdlr) + Box("minf", minf);
   trak += Box("mdia", mdia);
   return Box("trak", trak);

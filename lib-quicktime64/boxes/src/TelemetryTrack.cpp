@@ -106,20 +106,21 @@ std::string AddTelemetryTrack(const std::string& file, const TelemetryTrack& tra
   };
 
   uint64_t mediaDuration = uint64_t{track.sampleDuration} * track.samples.size();
-  TrackSpec spec;
-  spec.handler = "meta";
-  spec.handlerName = track.handlerName;
-  spec.pascalName = false;
-  spec.trackID = trackID;
-  spec.timeScale = track.timeScale;
-  spec.duration = mediaDuration;
-  spec.stts = {{static_cast<uint32_t>(track.samples.size()), track.sampleDuration}};
-  spec.sizes.clear();
-  for (const std::string& s : track.samples) spec.sizes.push_back(static_cast<uint32_t>(s.size()));
-  spec.stsc = {{1, 1, 1}};
+  TrackRecipe recipe;
+  recipe.handler = "meta";
+  recipe.handlerName = track.handlerName;
+  recipe.pascalName = false;
+  recipe.trackID = trackID;
+  recipe.timeScale = track.timeScale;
+  recipe.duration = mediaDuration;
+  recipe.stts = {{static_cast<uint32_t>(track.samples.size()), track.sampleDuration}};
+  recipe.sizes.clear();
+  for (const std::string& s : track.samples)
+    recipe.sizes.push_back(static_cast<uint32_t>(s.size()));
+  recipe.stsc = {{1, 1, 1}};
   const uint64_t editDuration = mediaDuration * movieTimeScale / track.timeScale;
-  spec.edits = {{editDuration, track.mediaStart}};
-  if (track.delay != 0) spec.edits.insert(spec.edits.begin(), {track.delay, -1});
+  recipe.edits = {{editDuration, track.mediaStart}};
+  if (track.delay != 0) recipe.edits.insert(recipe.edits.begin(), {track.delay, -1});
 
   // The new movie for a given start of the new media data payload. Its size does not depend
   // on the offsets it holds.
@@ -133,9 +134,9 @@ std::string AddTelemetryTrack(const std::string& file, const TelemetryTrack& tra
       return true;
     });
     Set32(moovCopy, fields.nextTrackID, trackID + 1);
-    spec.offsets.clear();
-    for (uint64_t at : sampleAt) spec.offsets.push_back(newMdatPayload + at);
-    spec.co64 = newMdatPayload + payload.size() > 0xffffffffu;
+    recipe.offsets.clear();
+    for (uint64_t at : sampleAt) recipe.offsets.push_back(newMdatPayload + at);
+    recipe.co64 = newMdatPayload + payload.size() > 0xffffffffu;
     std::string body;
     bool haveUdta = false;
     for (size_t i = 0; i < children.size(); ++i) {
@@ -146,7 +147,7 @@ std::string AddTelemetryTrack(const std::string& file, const TelemetryTrack& tra
         haveUdta = true;
       }
       body += bytes;
-      if (i == lastTrak) body += Trak(spec);
+      if (i == lastTrak) body += Trak(recipe);
     }
     if (!haveUdta && !track.userData.empty()) body += Box("udta", track.userData);
     return moov->header == 16 ? LargeBox("moov", body) : Box("moov", body);
@@ -176,7 +177,7 @@ std::string AddTelemetryTrack(const std::string& file, const TelemetryTrack& tra
     }
   }
   if (layout != nullptr) {
-    layout->offsets = spec.offsets;
+    layout->offsets = recipe.offsets;
     layout->trackID = trackID;
   }
   return out;

@@ -18,7 +18,7 @@ std::string ChunkBytes(int c) { return std::string(100, static_cast<char>('A' + 
 
 // A movie with one video track of kChunks one-frame chunks, and `udta` user data.
 std::string Movie(bool moovFirst, const std::string& udta = "") {
-  mp4boxes::TrackSpec video;
+  mp4boxes::TrackRecipe video;
   video.trackID = 1;
   video.stts = {{kChunks, 1000}};
   video.sizes.assign(kChunks, 100);

@@ -174,19 +174,19 @@ std::string NextTrackID(const std::string& mvhd, uint32_t* trackID) {
 
 std::string TelemetryTrak(uint32_t trackID, bool pascalName, const std::vector<uint32_t>& sizes,
                           const std::vector<uint64_t>& offsets) {
-  TrackSpec spec;
-  spec.handler = "meta";
-  spec.handlerName = "Tavro MET";
-  spec.pascalName = pascalName;
-  spec.trackID = trackID;
-  spec.timeScale = 1000;
-  spec.stts = {{static_cast<uint32_t>(sizes.size()), 500}};
-  spec.sizes = sizes;
-  spec.stsc = {{1, 1, 1}};
-  spec.offsets = offsets;
+  TrackRecipe recipe;
+  recipe.handler = "meta";
+  recipe.handlerName = "Tavro MET";
+  recipe.pascalName = pascalName;
+  recipe.trackID = trackID;
+  recipe.timeScale = 1000;
+  recipe.stts = {{static_cast<uint32_t>(sizes.size()), 500}};
+  recipe.sizes = sizes;
+  recipe.stsc = {{1, 1, 1}};
+  recipe.offsets = offsets;
   // An empty edit first: the telemetry's media starts 250 ms in.
-  spec.edits = {{100, -1}, {1400, 250}};
-  return Trak(spec);
+  recipe.edits = {{100, -1}, {1400, 250}};
+  return Trak(recipe);
 }
 
 }  // namespace

@@ -62,7 +62,7 @@ bool MapChunkOffsets(std::string& moov, const std::function<bool(uint64_t, uint6
 std::vector<uint64_t> ChunkOffsets(const std::string& moov);
 
 // A track built from raw tables, so that tests can make consistent and inconsistent ones.
-struct TrackSpec {
+struct TrackRecipe {
   std::string handler = "vide";  // handler subtype
   std::string handlerName = "Tavro AVC";
   bool pascalName = true;  // the name as a Pascal string or a C string
@@ -84,7 +84,7 @@ struct TrackSpec {
 
 // A telemetry track: handler "Tavro MET", time scale 1000, two samples of `sampleSize`
 // bytes lasting `sampleDuration` each (offsets to be filled in by the caller).
-TrackSpec TelemetrySpec(uint32_t trackID, uint32_t sampleSize, uint32_t sampleDuration);
+TrackRecipe TelemetryRecipe(uint32_t trackID, uint32_t sampleSize, uint32_t sampleDuration);
 
 std::string VideoSampleEntry(const std::string& format, uint16_t width, uint16_t height,
                              const std::string& compressorName);
@@ -94,7 +94,7 @@ std::string TimeCodeSampleEntry(uint32_t flags, uint32_t timeScale, uint32_t fra
                                 uint8_t framesPerSecond, const std::string& reelName);
 std::string MetadataSampleEntry();
 
-std::string Trak(const TrackSpec& spec);
+std::string Trak(const TrackRecipe& recipe);
 // ftyp, then (moovFirst) moov and mdat, or mdat and moov. The mdat payload is `mdatPayload`;
 // the caller places chunk offsets with MdatPayloadOffset in mind.
 std::string MovieFile(const std::vector<std::string>& traks, const std::string& udta,

@@ -32,9 +32,9 @@ using mp4boxes::Set32;
 using mp4boxes::Set64;
 using mp4boxes::ShiftChunkOffsets;
 using mp4boxes::SoundSampleEntry;
-using mp4boxes::TelemetrySpec;
+using mp4boxes::TelemetryRecipe;
 using mp4boxes::TimeCodeSampleEntry;
-using mp4boxes::TrackSpec;
+using mp4boxes::TrackRecipe;
 using mp4boxes::Trak;
 using mp4boxes::VideoSampleEntry;
 
