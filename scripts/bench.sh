@@ -17,5 +17,5 @@ if [ ${#names[@]} -eq 0 ]; then
 fi
 for n in "${names[@]}"; do
   echo "== bench/$n"
-  "bench/$n/run.sh" "$PWD/build-release/bin"
+  "bench/$n/run.sh" "$PWD/build/bin"
 done

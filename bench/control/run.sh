@@ -5,4 +5,4 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 repo="$(cd "$here/../.." && pwd)"
-exec /usr/bin/python3 "$here/control.py" "${1:-$repo/build-release/bin}" "$repo"
+exec /usr/bin/python3 "$here/control.py" "${1:-$repo/build/bin}" "$repo"

@@ -5,4 +5,4 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 repo="$(cd "$here/../.." && pwd)"
 # The test file must sit on a disk filesystem (O_DIRECT), so it goes below the checkout.
-exec /usr/bin/python3 "$here/downloads.py" "${1:-$repo/build-release/bin}" "$repo"
+exec /usr/bin/python3 "$here/downloads.py" "${1:-$repo/build/bin}" "$repo"

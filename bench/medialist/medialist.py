@@ -144,7 +144,7 @@ def run_card(bin_dir, files):
 
 
 def main():
-    bin_dir = sys.argv[1] if len(sys.argv) > 1 else "build-release/bin"
+    bin_dir = sys.argv[1] if len(sys.argv) > 1 else "build/bin"
     print(f"median of {RUNS} runs; cards of sparse files in {FOLDERS} folders\n")
     print("| files  | zqMediaList ms | find ms | ratio | database alone ms |"
           " RSS idle MiB | RSS peak MiB | document KiB |")

@@ -4,4 +4,4 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 repo="$(cd "$here/../.." && pwd)"
-exec /usr/bin/python3 "$here/medialist.py" "${1:-$repo/build-release/bin}"
+exec /usr/bin/python3 "$here/medialist.py" "${1:-$repo/build/bin}"

@@ -4,5 +4,5 @@
 # Usage: bench/telemetry/run.sh BIN_DIR   (scripts/bench.sh telemetry passes the release bin)
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-bin="${1:-$here/../../build-release/bin}"
+bin="${1:-$here/../../build/bin}"
 exec "$bin/zqmf_bench"

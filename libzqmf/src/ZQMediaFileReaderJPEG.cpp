@@ -80,7 +80,7 @@ class Tiff {
       entry = {tag, type, cnt, e + 8, static_cast<size_t>(std::min<uint64_t>(bytes, size_))};
       if (bytes > 4) {
         uint32_t off;
-        U32(e + 8, &off);
+        if (!U32(e + 8, &off)) return false;
         if (off > size_ || bytes > size_ - off) continue;  // value outside the block: skipped
         entry.valueAt = off;
       }
