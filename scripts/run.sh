@@ -1,20 +1,24 @@
 #!/usr/bin/env bash
-# Installs and builds everything, makes a sample SD card, then runs the simulated camera and
-# the daemon on unprivileged ports until Ctrl-C:
+# Installs and builds the daemon (optimised), makes a sample SD card, then runs the simulated
+# camera and the daemon on unprivileged ports until Ctrl-C:
 #   http://127.0.0.1:8080/   the camera's USB (internal) port: every route and download
 #   port 8081                its public Wi-Fi port (clients from other machines)
 # Override with ZQ_ROOT (where the camera's files live, default ./run-root) and
-# ZQ_LISTENING_PORTS ("public,internal,internal2,alternate").
+# ZQ_LISTENING_PORTS ("public,internal,internal2,alternate"). With ZQ_BIN_DIR set, the
+# binaries there are run as they are: nothing is installed or built (the tests do this).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-./scripts/setup.sh
-cmake --preset debug >/dev/null
-cmake --build --preset debug
+if [ -z "${ZQ_BIN_DIR:-}" ]; then
+  ./scripts/setup.sh
+  cmake --preset release >/dev/null
+  cmake --build --preset release --target zqHTTPServer zqsim zqmf_tool zqmp4
+  ZQ_BIN_DIR="$PWD/build/bin"
+fi
+bin="$ZQ_BIN_DIR"
 
 export ZQ_ROOT="${ZQ_ROOT:-$PWD/run-root}"
 export ZQ_LISTENING_PORTS="${ZQ_LISTENING_PORTS:-8081,8080,8001,8082}"
-bin="$PWD/build/bin"
 
 mkdir -p "$ZQ_ROOT"
 cp -r platform/sim/image/. "$ZQ_ROOT/"
@@ -35,6 +39,11 @@ stop() {
 trap stop INT TERM
 
 internal=$(echo "$ZQ_LISTENING_PORTS" | cut -d, -f2)
+for _ in $(seq 100); do
+  (exec 3<>"/dev/tcp/127.0.0.1/$internal") 2>/dev/null && break
+  kill -0 "$daemon" 2>/dev/null || break
+  sleep 0.1
+done
 echo
 echo "zqHTTPServer is serving the simulated camera on http://127.0.0.1:$internal/ (Ctrl-C stops)"
 echo "Change the camera from another shell: ZQ_ROOT=$ZQ_ROOT $bin/zqsim status set 3 1"
