@@ -11,63 +11,43 @@ to ZQ_SCREENSHOT_DIR (CTest sets it to screenshots/ in the build tree).
 import json
 import os
 import re
-import shutil
 import subprocess
-import tempfile
 import time
 import urllib.parse
 
 import pytest
-from selenium import webdriver
-from selenium.common.exceptions import TimeoutException
-from selenium.webdriver.chrome.service import Service
+from selenium.common.exceptions import JavascriptException, TimeoutException
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
+from chromium import SIZES, Browser
 from conftest import BIN_DIR, INTERNAL
 
-CHROMIUM = "/usr/bin/chromium"
-CHROMEDRIVER = "/usr/bin/chromedriver"
-# Flags that let Chromium run headless as root on a machine without a display or network.
-CHROMIUM_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-                  "--disable-background-networking", "--disable-component-update",
-                  "--disable-sync", "--mute-audio", "--autoplay-policy=no-user-gesture-required"]
-SIZES = {"desktop": dict(width=1280, height=800, deviceScaleFactor=1, mobile=False),
-         "phone": dict(width=390, height=844, deviceScaleFactor=2, mobile=True)}
 SD = "/tmp/fuse_d/DCIM"
 
 
 @pytest.fixture(scope="module")
 def browser():
-    profile = tempfile.mkdtemp(prefix="zqchromium.")
-    options = webdriver.ChromeOptions()
-    options.binary_location = CHROMIUM
-    for flag in CHROMIUM_FLAGS + [f"--user-data-dir={profile}"]:
-        options.add_argument(flag)
-    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
-    driver = webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
-    driver.set_script_timeout(20)
-    yield driver
-    driver.quit()
-    shutil.rmtree(profile, ignore_errors=True)
+    b = Browser()
+    yield b
+    b.close()
 
 
 class Page:
     """The page of one camera in the shared browser."""
 
-    def __init__(self, driver, camera):
-        self.d = driver
+    def __init__(self, browser, camera):
+        self.browser = browser
+        self.d = browser.driver
         self.camera = camera
         self.base = f"http://127.0.0.1:{camera.ports[INTERNAL]}/"
         self.allowed = []  # (status, URL pattern) of failed requests a test expects
-        driver.get_log("browser")  # what earlier tests left
+        self.d.get_log("browser")  # what earlier tests left
 
     def open(self, route="#/gallery", size="desktop"):
-        self.d.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", SIZES[size])
-        self.d.get("about:blank")  # a new page load, not a jump within the page before
-        self.d.get(self.base + route)
+        self.browser.load(self.base + route, size)
         self.wait("window.zqPage && window.zqPage.state")
         return self
 
@@ -75,9 +55,11 @@ class Page:
         return self.d.execute_script(script, *args)
 
     def wait(self, expression, timeout=10, what=None):
-        """Waits until the JavaScript expression is truthy; returns its value."""
+        """Waits until the JavaScript expression is truthy (an expression that throws, on an
+        element not there yet, is not); returns its value."""
         try:
-            return WebDriverWait(self.d, timeout, poll_frequency=0.05).until(
+            return WebDriverWait(self.d, timeout, poll_frequency=0.05,
+                                 ignored_exceptions=[JavascriptException]).until(
                 lambda d: d.execute_script(f"return ({expression})"))
         except TimeoutException:
             raise AssertionError(f"timed out waiting for {what or expression}") from None
@@ -105,19 +87,9 @@ class Page:
         return self
 
     def screenshot(self, name):
-        """A PNG of the whole page (beyond the viewport) into the screenshot folder."""
         folder = os.environ.get("ZQ_SCREENSHOT_DIR")
-        if not folder:
-            return
-        os.makedirs(folder, exist_ok=True)
-        height = self.js("return document.documentElement.scrollHeight")
-        metrics = self.js("return [window.innerWidth, window.devicePixelRatio]")
-        shot = self.d.execute_cdp_cmd("Page.captureScreenshot", {
-            "format": "png", "captureBeyondViewport": True,
-            "clip": {"x": 0, "y": 0, "width": metrics[0], "height": height, "scale": 1}})
-        import base64
-        with open(os.path.join(folder, f"{name}.png"), "wb") as f:
-            f.write(base64.b64decode(shot["data"]))
+        if folder:
+            self.browser.screenshot(os.path.join(folder, f"{name}.png"))
 
     def allow(self, status, pattern):
         self.allowed.append((status, re.compile(pattern)))
@@ -433,6 +405,7 @@ def test_remote_shutter_busy_and_settings(page, camera):
     page.find("#shutter").click()
     page.until(lambda: status3(camera) == "1", what="recording")
     page.wait("document.querySelector('#remote-notice .notice.busy')", what="busy in the remote")
+    page.screenshot("remote-recording-desktop")
     assert page.js("return document.querySelector('#modes button').disabled")
     assert "Recording" in page.find("#state-chip").text
     page.find("header nav a[data-page=gallery]").click()

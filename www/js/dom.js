@@ -51,12 +51,16 @@ export function notice(kind, text) {
   return h('p', { class: `notice ${kind}`, role: kind === 'error' ? 'alert' : 'status' }, text);
 }
 
+// The camera keeps local time without a zone: its clock is shown as it is. One formatter for
+// every card (making one per call costs a thousand-file card seconds).
+let dateFormat = null;
+
 export function dateText(time) {
   if (!(time > 0)) return 'date unknown';
-  // The camera keeps local time without a zone: show its clock as it is.
-  return new Date(time * 1000).toLocaleString(undefined, {
+  dateFormat ??= new Intl.DateTimeFormat(undefined, {
     timeZone: 'UTC', year: 'numeric', month: 'short', day: 'numeric', hour: '2-digit', minute: '2-digit',
   });
+  return dateFormat.format(new Date(time * 1000));
 }
 
 // Asks for a yes or no in the page's dialog; resolves true for yes. Escape and Cancel say no.

@@ -10,6 +10,13 @@ import { ThumbLoader } from './thumbs.js';
 const STORAGE_NAMES = { sd: 'SD card', internal: 'Internal storage' };
 const TYPE_NAMES = { all: 'All media', video: 'Videos', photo: 'Photos', group: 'Bursts and time-lapses' };
 const ORDER_NAMES = { newest: 'Newest first', oldest: 'Oldest first', name: 'By name' };
+// Cards drawn at once (more than a large screen holds), then per idle moment.
+const FIRST_SLICE = 60;
+const GRID_SLICE_MIN = 10;
+const GRID_SLICE_MAX = 200;
+const whenIdle = (fn) => (window.requestIdleCallback
+  ? window.requestIdleCallback(fn, { timeout: 200 })
+  : setTimeout(() => fn({ timeRemaining: () => 0 }), 0));
 
 export function itemLink(item) {
   return `#/view/${item.storage}/${item.folder}/${item.name}`;
@@ -56,6 +63,7 @@ export class Gallery {
     this.stale = true;
     this.loading = null;
     this.thumbs = null;
+    this.gridToken = 0;
     this.root = null;
     this.scrollY = 0;
     app.onState((state, previous) => this.stateChanged(state, previous));
@@ -220,7 +228,23 @@ export class Gallery {
       ? `${items.length} of ${all.length} items · ${bytesText(size)}`
       : '';
     if (this.storages && all.length === 0) grid.append(h('li', { class: 'empty' }, 'No media on this storage.'));
-    for (const item of items) grid.append(this.card(item));
+    // The first screenful at once, so that its thumbnails are asked for straight away; the
+    // rest while the page is idle, a few at a time, so that a thousand cards hold up neither
+    // those thumbnails nor the user.
+    const token = ++this.gridToken;
+    let next = 0;
+    const add = (deadline) => {
+      if (token !== this.gridToken) return;  // the grid was redrawn meanwhile
+      const slice = document.createDocumentFragment();
+      const end = Math.min(items.length, next + (deadline ? GRID_SLICE_MAX : FIRST_SLICE));
+      const least = next + GRID_SLICE_MIN;
+      while (next < end && (!deadline || next < least || deadline.timeRemaining() > 1)) {
+        slice.append(this.card(items[next++]));
+      }
+      grid.append(slice);
+      if (next < items.length) whenIdle(add);
+    };
+    add(null);
   }
 
   card(item) {

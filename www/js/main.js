@@ -14,7 +14,8 @@ const POLL_MS = 1000;
 class App {
   constructor() {
     this.doc = null;      // the settings document
-    this.state = null;    // cameraState() of the last status answer
+    this.answer = null;   // the last status document
+    this.state = null;    // cameraState() of it
     this.reachable = true;
     this.listeners = new Set();
     this.view = document.getElementById('view');
@@ -36,10 +37,12 @@ class App {
     document.addEventListener('visibilitychange', () => {
       if (!document.hidden) this.poll();
     });
-    await this.loadDocument();
-    // The state first: views decide by it what to ask the camera for (nothing it refuses
-    // while recording).
-    await this.poll();
+    // The state before the views: they decide by it what to ask the camera for (nothing it
+    // refuses while recording).
+    await Promise.all([this.loadDocument(), this.poll()]);
+    // The first answer may have come before the document that names its values.
+    if (this.answer) this.state = cameraState(this.doc, this.answer);
+    this.renderChip();
     this.route();
   }
 
@@ -60,9 +63,9 @@ class App {
   async poll() {
     clearTimeout(this.pollTimer);
     try {
-      const answer = await getJson(routes.status, 'the camera status');
+      this.answer = await getJson(routes.status, 'the camera status');
       const previous = this.state;
-      this.state = cameraState(this.doc, answer);
+      this.state = cameraState(this.doc, this.answer);
       this.reachable = true;
       this.renderChip();
       for (const fn of this.listeners) fn(this.state, previous);
