@@ -29,7 +29,7 @@ import time
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(REPO, "tests", "e2e"))
-from benchlib import start_daemon  # noqa: E402
+from benchlib import median_ms, start_daemon  # noqa: E402
 from chromium import Browser  # noqa: E402
 
 RUNS = 5
@@ -116,15 +116,6 @@ def sample_media(bin_dir, tmp):
     return os.path.join(folder, "ZQ010001.THM"), os.path.join(folder, "TAVR0003.JPG")
 
 
-def median_ms(fn):
-    times = []
-    for _ in range(SCRIPT_RUNS):
-        t0 = time.perf_counter()
-        fn()
-        times.append((time.perf_counter() - t0) * 1000)
-    return statistics.median(times)
-
-
 def fetch_all(port, paths):
     """GETs `paths` in turn on one kept-alive connection; every answer must be 200."""
     conn = http.client.HTTPConnection("127.0.0.1", port, timeout=60)
@@ -172,8 +163,8 @@ def row(browser, root, base, port, list_path, size, visit):
         load(browser, base + "peer.html", size, visit)
         plain.append(browser.driver.execute_async_script(ALL_IMAGES))
     plain_ms = statistics.median(plain)
-    list_ms = median_ms(lambda: fetch_all(port, [list_path]))
-    floor_ms = median_ms(lambda: fetch_all(port, [list_path] + first))
+    list_ms = median_ms(lambda: fetch_all(port, [list_path]), SCRIPT_RUNS)
+    floor_ms = median_ms(lambda: fetch_all(port, [list_path] + first), SCRIPT_RUNS)
     print(f"| {size + ', ' + visit:14} | {page_ms:18.0f} | {len(first):10d} |"
           f" {statistics.median(r['requests'] for r in runs):13.0f} |"
           f" {statistics.median(r['later'] for r in runs):18.0f} |"
