@@ -64,6 +64,8 @@ export class Gallery {
     this.loading = null;
     this.thumbs = null;
     this.gridToken = 0;
+    this.lastKey = null;   // the item the viewer showed last
+    this.focusKey = null;  // the card to focus when the grid is drawn next
     this.root = null;
     this.scrollY = 0;
     app.onState((state, previous) => this.stateChanged(state, previous));
@@ -155,6 +157,7 @@ export class Gallery {
   }
 
   show(view) {
+    this.focusKey = this.lastKey;
     this.root = h('section', { class: 'gallery', 'aria-labelledby': 'gallery-title' });
     view.append(this.root);
     if (this.stale || !this.storages) this.refresh();  // starts loading, renders when done
@@ -232,11 +235,13 @@ export class Gallery {
     // rest while the page is idle, a few at a time, so that a thousand cards hold up neither
     // those thumbnails nor the user.
     const token = ++this.gridToken;
+    // Coming back from the viewer, the item just seen is drawn at once too, and focused.
+    const seen = this.focusKey ? items.findIndex((i) => i.key === this.focusKey) : -1;
     let next = 0;
     const add = (deadline) => {
       if (token !== this.gridToken) return;  // the grid was redrawn meanwhile
       const slice = document.createDocumentFragment();
-      const end = Math.min(items.length, next + (deadline ? GRID_SLICE_MAX : FIRST_SLICE));
+      const end = Math.min(items.length, next + (deadline ? GRID_SLICE_MAX : Math.max(FIRST_SLICE, seen + 1)));
       const least = next + GRID_SLICE_MIN;
       while (next < end && (!deadline || next < least || deadline.timeRemaining() > 1)) {
         slice.append(this.card(items[next++]));
@@ -245,6 +250,10 @@ export class Gallery {
       if (next < items.length) whenIdle(add);
     };
     add(null);
+    if (seen >= 0) {
+      grid.children[seen]?.querySelector('a')?.focus();
+      this.focusKey = null;
+    }
   }
 
   card(item) {

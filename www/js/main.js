@@ -110,9 +110,13 @@ class App {
       if (active) link.setAttribute('aria-current', 'page');
       else link.removeAttribute('aria-current');
     }
-    if (this.current && this.current !== next) this.current.hide?.();
+    // Even the same view lets go of what it showed (a clip still playing, a key handler).
+    this.current?.hide?.();
+    const first = this.current === null;
     this.current = next;
     clear(this.view);
+    // Keyboard and screen-reader users start on the new view, not back in the header.
+    if (!first) this.view.focus({ preventScroll: true });
     if (next === this.viewer) next.show(this.view, rest[0], rest.slice(1, -1).join('/'), rest.at(-1));
     else next.show(this.view);
   }

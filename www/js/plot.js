@@ -99,10 +99,10 @@ function hemisphere(v, pos, neg) {
 
 // The GPS track: one polyline vertex per fix, start and end marked, a scale bar.
 export function gpsPlot(gps) {
-  const W = 480;
-  const H = 320;
-  const M = 24;
   const n = gps.lat.length;
+  const W = 480;
+  const H = n > 1 ? 320 : 120;  // one fix (a photo's) needs no room for a track
+  const M = 24;
   const { x, y, metresPerUnit } = projectTrack(gps.lat, gps.lon, W, H, M);
   let length = 0;
   for (let i = 1; i < n; i++) length += distanceM(gps.lat[i - 1], gps.lon[i - 1], gps.lat[i], gps.lon[i]);

@@ -66,6 +66,7 @@ export class Viewer {
       this.autoplay = false;
     }
     this.item = item;
+    this.app.gallery.lastKey = item.key;  // the gallery puts the focus back on it
     this.render();
   }
 
@@ -89,10 +90,12 @@ export class Viewer {
   key(e) {
     if (document.querySelector('dialog[open]') || e.altKey || e.ctrlKey || e.metaKey) return;
     const target = e.target;
-    if (target.closest?.('input, select, textarea, video')) return;
+    if (target.closest?.('input, select, textarea')) return;
     const inStrip = target.closest?.('.filmstrip');
     if (e.key === 'Escape') {
       location.hash = '#/gallery';
+    } else if (target.closest?.('video')) {
+      return;  // the player's own keys: seeking, volume
     } else if (e.key === 'ArrowLeft' || e.key === 'ArrowRight') {
       const step = e.key === 'ArrowLeft' ? -1 : 1;
       if (inStrip && this.item.frames) {
@@ -274,7 +277,10 @@ export class Viewer {
           }, `${c.name} · ${bytesText(c.size)}`),
           h('button', {
             type: 'button', class: 'danger small', dataset: { chapter: c.name },
-            onclick: () => this.remove(planDeleteChapter(item, i), `chapter ${c.name}`, false),
+            'aria-label': `Delete chapter ${c.name}`,
+            onclick: () => this.remove(planDeleteChapter(item, i), `chapter ${c.name}`,
+              `${c.name}${c.proxy ? ' and its proxy' : ''} will be removed from the card; the chapters after it keep their order.`,
+              false),
           }, 'Delete chapter')))));
     } else if (item.frames) {
       this.thumbs?.stop();
@@ -354,21 +360,26 @@ export class Viewer {
       burst: `Delete burst (${item.frames?.length} photos)`,
       timelapse: `Delete time-lapse (${item.frames?.length} frames)`,
     }[item.kind];
+    const text = {
+      photo: `${item.name}${item.raw ? ' and its RAW file' : ''} will be removed from the card.`,
+      video: item.kind === 'video' && item.chapters.length > 1
+        ? `${item.name} and its other ${item.chapters.length - 1} chapters, with their proxies, will be removed from the card.`
+        : `${item.name}, with its proxy and thumbnail, will be removed from the card.`,
+      burst: `All ${item.frames?.length} photos of this burst will be removed from the card.`,
+      timelapse: `All ${item.frames?.length} frames of this time-lapse will be removed from the card.`,
+    }[item.kind];
     clear(this.root.querySelector('#delete')).append(
       h('button', {
         type: 'button', id: 'delete-item', class: 'danger',
-        onclick: () => this.remove(planDelete(item), item.name, true),
+        onclick: () => this.remove(planDelete(item), item.name, text, true),
       }, what));
   }
 
   // Runs the delete operations `ops` after the user agrees; `whole` when the item goes.
-  async remove(ops, what, whole) {
-    const files = ops.filter((op) => !op.optional).length;
+  async remove(ops, what, text, whole) {
     const ok = await confirmDialog({
       title: `Delete ${what}?`,
-      text: whole && files > 1
-        ? `${what} and everything that belongs to it will be removed from the card. This cannot be undone.`
-        : `${what} will be removed from the card. This cannot be undone.`,
+      text: `${text} This cannot be undone.`,
       yes: 'Delete',
     });
     if (!ok) return;
