@@ -14,7 +14,7 @@ CHROMEDRIVER = "/usr/bin/chromedriver"
 # Flags that let Chromium run headless as root on a machine without a display or network.
 FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
          "--disable-background-networking", "--disable-component-update", "--disable-sync",
-         "--mute-audio", "--autoplay-policy=no-user-gesture-required"]
+         "--disable-dev-shm-usage", "--mute-audio", "--autoplay-policy=no-user-gesture-required"]
 # Screens the page is tried on: a desktop window and a phone (CSS pixels).
 SIZES = {"desktop": dict(width=1280, height=800, deviceScaleFactor=1, mobile=False),
          "phone": dict(width=390, height=844, deviceScaleFactor=2, mobile=True)}
