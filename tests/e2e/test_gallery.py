@@ -438,6 +438,18 @@ def test_remote_shutter_busy_and_settings(page, camera):
                                  ".map(o => o.textContent)")
 
 
+def test_viewer_waits_while_the_camera_records(page, camera):
+    page.open("#/view/sd/100TAVRO/ZQ010001.MP4")
+    page.wait("document.querySelector('#player')")
+    camera.zqsim("status", "set", 3, 1)  # recording started on the camera itself
+    page.wait("document.querySelector('#stage .notice.busy') && !document.querySelector('#player')",
+              what="the clip replaced by the busy notice")
+    page.find("[data-download=Original]").click()
+    page.wait("document.querySelector('#viewer-notice .notice.busy')", what="the download held")
+    camera.zqsim("status", "set", 3, 0)
+    page.wait("document.querySelector('#player')", what="the clip back")
+
+
 def test_screenshots_at_two_sizes(page):
     """Pictures for a reviewer: the gallery, a clip in the viewer and the remote."""
     for size in SIZES:

@@ -45,12 +45,13 @@ export class Viewer {
   }
 
   async show(view, storage, folder, name) {
-    this.root = h('section', { class: 'viewer', 'aria-labelledby': 'viewer-title' },
+    const root = h('section', { class: 'viewer', 'aria-labelledby': 'viewer-title' },
       notice('info', 'Reading the card…'));
-    view.append(this.root);
+    this.root = root;
+    view.append(root);
     document.addEventListener('keydown', this.onKey);
     await this.app.gallery.ensureLoaded();
-    if (!this.root.isConnected) return;
+    if (root !== this.root || !root.isConnected) return;  // another item was asked for meanwhile
     const item = this.app.gallery.find(`${storage}/${folder}/${name}`);
     if (!item) {
       clear(this.root).append(
@@ -345,10 +346,17 @@ export class Viewer {
     } else if (item.raw && item.kind === 'photo') {
       links.push(['RAW', fileUrl(item.storage, this.path(`${stem(name)}.ZQR`)), `${stem(name)}.ZQR`]);
     }
+    // The card serves no files while the camera records: say so rather than start a download
+    // that the camera refuses.
+    const busyCheck = (e) => {
+      if (!this.app.state?.busy || !e.currentTarget.getAttribute('href').startsWith('/videos')) return;
+      e.preventDefault();
+      this.say('busy', 'The camera is recording: downloads from the card wait until it stops.');
+    };
     clear(this.root.querySelector('#downloads')).append(
       h('h2', {}, 'Download'),
       h('ul', { class: 'downloads' }, links.map(([label, href, file]) =>
-        h('li', {}, h('a', { href, download: file, dataset: { download: label } }, label)))));
+        h('li', {}, h('a', { href, download: file, dataset: { download: label }, onclick: busyCheck }, label)))));
   }
 
   renderDelete() {
