@@ -8,16 +8,31 @@ import tempfile
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common import utils
 
 CHROMIUM = "/usr/bin/chromium"
 CHROMEDRIVER = "/usr/bin/chromedriver"
-# Flags that let Chromium run headless as root on a machine without a display or network.
+# Flags that let Chromium run headless as root on a machine without a display or network;
+# chromedriver talks to it through a pipe, which needs no name for the loopback address.
 FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
          "--disable-background-networking", "--disable-component-update", "--disable-sync",
-         "--disable-dev-shm-usage", "--mute-audio", "--autoplay-policy=no-user-gesture-required"]
+         "--remote-debugging-pipe", "--disable-dev-shm-usage", "--mute-audio",
+         "--autoplay-policy=no-user-gesture-required"]
 # Screens the page is tried on: a desktop window and a phone (CSS pixels).
 SIZES = {"desktop": dict(width=1280, height=800, deviceScaleFactor=1, mobile=False),
          "phone": dict(width=390, height=844, deviceScaleFactor=2, mobile=True)}
+
+
+class LoopbackService(Service):
+    """chromedriver reached at 127.0.0.1 rather than by the name "localhost", which a fresh
+    minimal system (no /etc/hosts) cannot resolve."""
+
+    @property
+    def service_url(self):
+        return f"http://127.0.0.1:{self.port}"
+
+    def is_connectable(self):
+        return utils.is_connectable(self.port, "127.0.0.1")
 
 
 class Browser:
@@ -30,7 +45,7 @@ class Browser:
         for flag in FLAGS + [f"--user-data-dir={self.profile}"]:
             options.add_argument(flag)
         options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
-        self.driver = webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
+        self.driver = webdriver.Chrome(service=LoopbackService(CHROMEDRIVER), options=options)
         self.driver.set_script_timeout(60)
 
     def load(self, url, size="desktop"):
