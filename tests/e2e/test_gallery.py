@@ -311,9 +311,7 @@ def test_chapters_play_in_turn(page):
               what="the original after the proxy failed")
     page.js("const v = document.querySelector('#player'); v.muted = true; v.currentTime = 0.9;"
             " v.play()")
-    page.wait("document.querySelector('#player') && "
-              "document.querySelector('#player').src.endsWith('ZQ010005.LRV') || "
-              "document.querySelector('#player').src.endsWith('ZQ010005.MP4')",
+    page.wait("/ZQ010005\\.(LRV|MP4)$/.test(document.querySelector('#player')?.src)",
               what="the next chapter after the first ended")
 
 
