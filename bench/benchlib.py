@@ -1,8 +1,9 @@
 """Helpers the benchmark scripts share: free ports, waiting for a server, starting the
-daemon on a simulated camera."""
+daemon on a simulated camera, timing."""
 
 import os
 import socket
+import statistics
 import subprocess
 import time
 
@@ -38,3 +39,13 @@ def start_daemon(bin_dir, env):
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     wait_port(ports[1])
     return daemon, ports
+
+
+def median_ms(fn, runs):
+    """The median time of `runs` calls of fn(), in milliseconds."""
+    times = []
+    for _ in range(runs):
+        t0 = time.perf_counter()
+        fn()
+        times.append((time.perf_counter() - t0) * 1000)
+    return statistics.median(times)

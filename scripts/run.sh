@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs and builds the daemon (optimised), makes a sample SD card, then runs the simulated
 # camera and the daemon on unprivileged ports until Ctrl-C:
-#   http://127.0.0.1:8080/   the camera's USB (internal) port: every route and download
+#   http://127.0.0.1:8080/   the camera's USB (internal) port: the camera's page, every route
+#                            and download
 #   port 8081                its public Wi-Fi port (clients from other machines)
 # Override with ZQ_ROOT (where the camera's files live, default ./run-root) and
 # ZQ_LISTENING_PORTS ("public,internal,internal2,alternate"). With ZQ_BIN_DIR set, the
@@ -20,8 +21,9 @@ bin="$ZQ_BIN_DIR"
 export ZQ_ROOT="${ZQ_ROOT:-$PWD/run-root}"
 export ZQ_LISTENING_PORTS="${ZQ_LISTENING_PORTS:-8081,8080,8001,8082}"
 
-mkdir -p "$ZQ_ROOT"
+mkdir -p "$ZQ_ROOT/usr/local/tavro/www"
 cp -r platform/sim/image/. "$ZQ_ROOT/"
+cp -r www/. "$ZQ_ROOT/usr/local/tavro/www/"   # the camera's page, in the document root
 if [ ! -d "$ZQ_ROOT/tmp/fuse_d/DCIM" ]; then
   echo "Making a sample SD card in $ZQ_ROOT/tmp/fuse_d"
   "$bin/zqsim" card make "$ZQ_ROOT/tmp/fuse_d"

@@ -12,6 +12,8 @@ packages=(
   # tests and sample media
   libgtest-dev libgmock-dev python3 python3-pytest python3-pytest-xdist curl
   ffmpeg libimage-exiftool-perl procps
+  # the camera's page: its unit tests (Node) and its tests in a headless browser
+  nodejs chromium chromium-driver python3-selenium
 )
 
 missing=()

@@ -14,13 +14,15 @@ Usage: medialist.py BIN_DIR
 import os
 import shutil
 import socket
-import statistics
 import struct
 import subprocess
 import sys
 import tempfile
 import time
 import urllib.request
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from benchlib import median_ms  # noqa: E402
 
 RUNS = 7
 FOLDERS = 20
@@ -65,15 +67,6 @@ def make_card(dcim, files):
                     f.truncate(size)
                 made += 1
             number += 1
-
-
-def median_ms(fn):
-    times = []
-    for _ in range(RUNS):
-        t0 = time.perf_counter()
-        fn()
-        times.append((time.perf_counter() - t0) * 1000)
-    return statistics.median(times)
 
 
 def db_scan_all(sock_path, folders):
@@ -122,15 +115,16 @@ def run_card(bin_dir, files):
             idle = rss_kib(daemon.pid, "VmRSS")
             # curl, a process like find: both sides pay one process start.
             list_ms = median_ms(lambda: subprocess.run(
-                ["curl", "-sf", "-o", "/dev/null", url], stdout=subprocess.DEVNULL, check=True))
+                ["curl", "-sf", "-o", "/dev/null", url], stdout=subprocess.DEVNULL, check=True),
+                RUNS)
             peak = rss_kib(daemon.pid, "VmHWM")
             find_ms = median_ms(lambda: subprocess.run(
                 ["find", "DCIM", "-printf", r"%s %T@ %p\n"], cwd=os.path.dirname(dcim),
-                stdout=subprocess.DEVNULL, check=True))
+                stdout=subprocess.DEVNULL, check=True), RUNS)
             sock = os.path.join(root, "run/zqsim/rtos_media_db.sock")
             folders = sorted(os.listdir(dcim))
             entries = db_scan_all(sock, folders)
-            db_ms = median_ms(lambda: db_scan_all(sock, folders))
+            db_ms = median_ms(lambda: db_scan_all(sock, folders), RUNS)
             if entries != files:
                 raise RuntimeError(f"database listed {entries} of {files} files")
             return list_ms, find_ms, db_ms, idle, peak, len(body)

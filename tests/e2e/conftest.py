@@ -20,6 +20,9 @@ import pytest
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 BIN_DIR = os.environ.get("ZQ_BIN_DIR", os.path.join(REPO, "build", "bin"))
 IMAGE = os.path.join(REPO, "platform", "sim", "image")
+# The camera's page, which ships in the daemon's document root.
+WWW = os.path.join(REPO, "www")
+DOCUMENT_ROOT = "/usr/local/tavro/www"
 
 # Roles of the four listening ports, as the daemon numbers them.
 PUBLIC, INTERNAL, INTERNAL2, ALTERNATE = range(4)
@@ -68,6 +71,7 @@ class Camera:
         self.env = dict(os.environ, ZQ_ROOT=root,
                         ZQ_LISTENING_PORTS=",".join(str(p) for p in self.ports))
         shutil.copytree(IMAGE, root, dirs_exist_ok=True)
+        shutil.copytree(WWW, self.path(DOCUMENT_ROOT), dirs_exist_ok=True)
         if card is not None:
             shutil.copytree(card, self.path("/tmp/fuse_d"))
             internal = os.path.join(os.path.dirname(card), "fuse_i")

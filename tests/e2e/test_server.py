@@ -104,7 +104,10 @@ def test_whole_download_head_and_types(camera):
 
     status, headers, _ = camera.get("/videos/DCIM/100TAVRO/TAVR0003.JPG")
     assert status == 200 and headers["content-type"] == "image/jpeg"
-    assert b"Tavro camera" in camera.get("/")[2]
+    # The document root's index: the camera's page, its scripts served as JavaScript.
+    assert b'<script type="module" src="js/main.js">' in camera.get("/")[2]
+    status, headers, _ = camera.get("/js/main.js")
+    assert status == 200 and headers["content-type"] == "application/javascript"
 
 
 def test_ranges_and_resumed_download(camera):
