@@ -25,6 +25,7 @@
 #include "server/zqBusy.h"
 #include "server/zqHttpRange.h"
 #include "server/zqMatch.h"
+#include "zqcommon/zqContainment.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqUniqueFd.h"
 
@@ -123,20 +124,6 @@ bool Hidden(const Config& c, std::string_view name) {
   if (c.hide.empty() || name.empty()) return false;
   const std::string n(name);
   return zq_match_prefix(c.hide, n.c_str()) == static_cast<long>(n.size());
-}
-
-// True when a component of `path` is "..": the server removes dot segments before the
-// request reaches us, but a request that tried to climb is refused outright.
-bool Climbs(std::string_view path) {
-  for (const std::string& part : Split(path, '/')) {
-    if (part == "..") return true;
-  }
-  return false;
-}
-
-bool Within(const std::string& path, const std::string& base) {
-  return path == base || (path.size() > base.size() && path.compare(0, base.size(), base) == 0 &&
-                          (base == "/" || path[base.size()] == '/'));
 }
 
 std::string HttpDate(time_t t) {
@@ -355,7 +342,11 @@ std::string HumanSize(int64_t n) {
   return buf;
 }
 
-void SendListing(mg_connection* conn, const Config& cfg, const std::string& dir, const char* uri) {
+// Lists the folder `dir`, named `name` below the served `tree`. Entries that could not be
+// fetched are left out: names the containment rule refuses, and links that lead out of the
+// tree (whose size and time belong to something off the card).
+void SendListing(mg_connection* conn, const Config& cfg, const std::string& tree,
+                 const std::string& name, const std::string& dir, const char* uri) {
   struct Entry {
     std::string name;
     bool is_dir;
@@ -368,12 +359,22 @@ void SendListing(mg_connection* conn, const Config& cfg, const std::string& dir,
     SendError(conn, 403, "Cannot list directory");
     return;
   }
+  const std::string prefix = name.empty() || name.back() == '/' ? name : name + "/";
   while (dirent* e = readdir(d)) {
-    std::string name = e->d_name;
-    if (name == "." || name == ".." || Hidden(cfg, name)) continue;
+    const std::string entry = e->d_name;
+    if (entry == "." || entry == ".." || Hidden(cfg, entry)) continue;
     struct stat st = {};
-    if (fstatat(dirfd(d), e->d_name, &st, 0) != 0) continue;
-    entries.push_back({name, S_ISDIR(st.st_mode), st.st_size, st.st_mtime});
+    if (fstatat(dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (S_ISLNK(st.st_mode)) {
+      ZqContainedPath linked;
+      if (zq_contain_resolve(tree, prefix + entry, &linked) != ZqContain::kInside ||
+          stat(linked.target.c_str(), &st) != 0) {
+        continue;
+      }
+    } else if (!zq_contain_name_ok(entry)) {
+      continue;
+    }
+    entries.push_back({entry, S_ISDIR(st.st_mode), st.st_size, st.st_mtime});
   }
   closedir(d);
   std::sort(entries.begin(), entries.end(),
@@ -424,9 +425,16 @@ void zqfs_serve_request(mg_connection* conn) {
     SendError(conn, 405, "Method not allowed");
     return;
   }
+  // The path as the client sent it, decoded but before the server removed dot segments: a
+  // request that tried to climb is refused outright, not quietly mapped somewhere else.
   const char* uri = ri->local_uri;
-  if (uri == nullptr || uri[0] != '/' ||
-      (ri->local_uri_raw != nullptr && Climbs(ri->local_uri_raw))) {
+  const char* raw = ri->local_uri_raw != nullptr ? ri->local_uri_raw : "";
+  std::string sent(strlen(raw) + 1, '\0');
+  const int decoded = mg_url_decode(raw, static_cast<int>(strlen(raw)), sent.data(),
+                                    static_cast<int>(sent.size()), 0);
+  sent.resize(decoded > 0 ? static_cast<size_t>(decoded) : 0);
+  if (uri == nullptr || uri[0] != '/' || decoded <= 0 || sent[0] != '/' ||
+      !zq_contain_name_ok(std::string_view(sent).substr(1))) {
     SendError(conn, 400, "Bad request");
     return;
   }
@@ -447,27 +455,29 @@ void zqfs_serve_request(mg_connection* conn) {
     return;
   }
 
-  // The served tree and the target, both with every symlink resolved: a link that leads out
-  // of the tree is refused.
-  char real_base[PATH_MAX];
-  char real_path[PATH_MAX];
-  const std::string candidate = base + std::string(rest);
-  if (realpath(base.c_str(), real_base) == nullptr ||
-      realpath(candidate.c_str(), real_path) == nullptr) {
-    SendError(conn, 404, "Not found");
-    return;
-  }
-  const std::string tree = real_base;
-  const std::string path = real_path;
-  if (!Within(path, tree)) {
-    SendError(conn, 403, "Access outside the served tree");
-    return;
-  }
-  for (const std::string& part : Split(std::string_view(path).substr(tree.size()), '/')) {
-    if (Hidden(cfg, part)) {
+  // The target with every link resolved: a link that leads out of the tree is refused. A
+  // hidden name is not found, whether the client names it or a link leads to it.
+  const std::string name(rest.empty() ? rest : rest.substr(1));
+  ZqContainedPath found;
+  switch (zq_contain_resolve(base, name, &found)) {
+    case ZqContain::kBadName:
+      SendError(conn, 400, "Bad request");
+      return;
+    case ZqContain::kOutside:
+      SendError(conn, 403, "Access outside the served tree");
+      return;
+    case ZqContain::kMissing:
       SendError(conn, 404, "Not found");
       return;
-    }
+    case ZqContain::kInside:
+      break;
+  }
+  const std::string& path = found.target;
+  bool hidden = Hidden(cfg, path.substr(path.rfind('/') + 1));
+  for (const std::string& part : Split(name, '/')) hidden = hidden || Hidden(cfg, part);
+  if (hidden) {
+    SendError(conn, 404, "Not found");
+    return;
   }
 
   struct stat st = {};
@@ -497,7 +507,7 @@ void zqfs_serve_request(mg_connection* conn) {
     SendError(conn, 403, "Directory listing denied");
     return;
   }
-  SendListing(conn, cfg, path, uri);
+  SendListing(conn, cfg, base, name, path, uri);
 }
 
 void zqfs_send_file(mg_connection* conn, const char* path, const char* mime) {

@@ -2,7 +2,6 @@
 
 #include <civetweb.h>
 #include <fcntl.h>
-#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +21,7 @@
 #include "server/zqMediaMutex.h"
 #include "server/zqResponse.h"
 #include "server/zqStartup.h"
+#include "zqcommon/zqContainment.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqPaths.h"
 #include "zqmediadb/zqMediaDBApp.h"
@@ -33,7 +33,7 @@ namespace {
 constexpr size_t kValueSize = 2048;
 constexpr size_t kPathSize = 4096;
 constexpr size_t kThumbnailPiece = 8192;
-constexpr char kDcim[] = "/tmp/fuse_d/DCIM/";
+constexpr char kDcim[] = "/tmp/fuse_d/DCIM";
 constexpr char kUnknownError[] = "{ \"message\": \"Unknown Error.\" }\n";
 constexpr char kExceptionError[] = "{ \"message\": \"Unknown Error (exception thrown).\" }";
 
@@ -88,24 +88,26 @@ MetadataAction ActionOf(const std::string& t) {
   return MetadataAction::kDatabase;
 }
 
-// A client path stays inside DCIM: no "..", no absolute path, no NUL.
-bool SafeClientPath(const std::string& p) {
-  if (p.find("..") != std::string::npos) {
-    ZQ_LOG(ZQ_LOG_ERROR, "Field '%s' has .. in pathname\n", "p");
-    return false;
-  }
-  return !p.empty() && p[0] != '/' && p.find('\0') == std::string::npos;
-}
+// The card's DCIM folder, every client path's tree.
+std::string Dcim() { return zq_path(kDcim); }
 
-// Whether `path`, when it exists, resolves inside the DCIM tree (a symbolic link may not lead
-// out of it). A missing file passes: it is answered as missing.
-bool InsideDcim(const std::string& path) {
-  char real[PATH_MAX];
-  char root[PATH_MAX];
-  if (realpath(path.c_str(), real) == nullptr) return true;
-  if (realpath(zq_path("/tmp/fuse_d/DCIM").c_str(), root) == nullptr) return false;
-  const size_t n = strlen(root);
-  return strncmp(real, root, n) == 0 && real[n] == '/';
+// Where the client's `name` below DCIM leads: false when it must be refused (a name that
+// climbs, or a link that leads off the card). A missing file gives where it would be, to
+// be answered as missing.
+bool OnCard(const std::string& name, std::string* path) {
+  ZqContainedPath p;
+  switch (zq_contain_resolve(Dcim(), name, &p)) {
+    case ZqContain::kInside:
+      *path = p.target;
+      return true;
+    case ZqContain::kMissing:
+      *path = p.entry;
+      return true;
+    case ZqContain::kOutside:
+    case ZqContain::kBadName:
+      break;
+  }
+  return false;
 }
 
 bool RegularFile(const std::string& path) {
@@ -118,11 +120,11 @@ bool HasExtension(const std::string& name, const char* ext) {
   return name.size() > n && strcasecmp(name.c_str() + name.size() - n, ext) == 0;
 }
 
-// The clip's ".THM" beside it, streamed in 8192-byte reads through a direct-I/O reader so the
-// page cache is not filled.
+// The clip's ".THM" beside it (`mp4` is the client's name), streamed in 8192-byte reads
+// through a direct-I/O reader so the page cache is not filled.
 void SendThumbnailFile(mg_connection* conn, const std::string& mp4) {
-  const std::string thm = mp4.substr(0, mp4.size() - 4) + ".THM";
-  if (!RegularFile(thm) || !InsideDcim(thm)) {
+  std::string thm;
+  if (!OnCard(mp4.substr(0, mp4.size() - 4) + ".THM", &thm) || !RegularFile(thm)) {
     ZQ_LOG(ZQ_LOG_INFO, "unknown request\n");
     http_response_unknown_request(conn);
     return;
@@ -189,8 +191,8 @@ void Dispatch(mg_connection* conn, const std::string& query, const MetadataQuery
     generateMetadata(conn, query.c_str());
     return;
   }
-  const std::string path = zq_path(kDcim + q.path);
-  if (!InsideDcim(path)) {
+  std::string path;
+  if (!OnCard(q.path, &path)) {
     http_response_bad_request(conn);
     return;
   }
@@ -208,7 +210,7 @@ void Dispatch(mg_connection* conn, const std::string& query, const MetadataQuery
         zqmediametadata_extract_zqmf_from_mp4(conn, path.c_str());
         return;
       default:
-        SendThumbnailFile(conn, path);
+        SendThumbnailFile(conn, q.path);
         return;
     }
   }
@@ -301,7 +303,11 @@ const char* zqmediametadata_parse_query(const std::string& query, MetadataQuery*
   std::string p;
   if (const char* s = Single(query, "p", kPathSize, &p, &found)) return s;
   if (!found && out->action != MetadataAction::kDatabase) return kHttp400;
-  if (found && !SafeClientPath(p)) return kHttp400;
+  if (found && p.find("..") != std::string::npos) {
+    ZQ_LOG(ZQ_LOG_ERROR, "Field '%s' has .. in pathname\n", "p");
+    return kHttp400;
+  }
+  if (found && !zq_contain_name_ok(p)) return kHttp400;
   out->path = p;
 
   std::string names;
