@@ -36,8 +36,8 @@ namespace {
 constexpr size_t kAlign = 4096;
 static_assert(kZqFileChunk % kAlign == 0);
 
-// One chunk read and written at a time across all downloads. Created at first use.
-std::mutex& StreamMutex() {
+// One chunk read from the card at a time across all downloads. Created at first use.
+std::mutex& CardReadMutex() {
   static std::mutex m;
   return m;
 }
@@ -173,25 +173,28 @@ bool SendBody(mg_connection* conn, UniqueFd& fd, bool direct, const std::string&
     wanted = (wanted + static_cast<int64_t>(kAlign) - 1) / static_cast<int64_t>(kAlign) *
              static_cast<int64_t>(kAlign);
     const size_t want = static_cast<size_t>(std::min<int64_t>(wanted, kZqFileChunk));
+    ssize_t n;
     {
-      std::lock_guard<std::mutex> lock(StreamMutex());
-      ssize_t n = pread(fd.get(), buf.get(), want, offset);
+      // The card is read by one download at a time; the client gets its chunk after the
+      // lock is released, so a slow or stalled reader holds up nobody but itself.
+      std::lock_guard<std::mutex> lock(CardReadMutex());
+      n = pread(fd.get(), buf.get(), want, offset);
       if (n < 0 && errno == EINVAL && direct) {
         // The filesystem accepted O_DIRECT at open but not this read: go on buffered.
         fd.reset(open(path.c_str(), O_RDONLY | O_CLOEXEC));
         direct = false;
         n = fd.valid() ? pread(fd.get(), buf.get(), want, offset) : -1;
       }
-      if (n <= skip) return false;  // nothing more to read: the file shrank or failed
-      const int64_t avail = std::min<int64_t>(n - skip, remaining);
-      const int sent = mg_write(conn, buf.get() + skip, static_cast<size_t>(avail));
-      if (sent != avail) return false;
-      remaining -= avail;
-      pos += avail;
-      offset += n;
-      skip = 0;
-      if (remaining > 0 && static_cast<size_t>(n) < want) return false;
     }
+    if (n <= skip) return false;  // nothing more to read: the file shrank or failed
+    const int64_t avail = std::min<int64_t>(n - skip, remaining);
+    const int sent = mg_write(conn, buf.get() + skip, static_cast<size_t>(avail));
+    if (sent != avail) return false;
+    remaining -= avail;
+    pos += avail;
+    offset += n;
+    skip = 0;
+    if (remaining > 0 && static_cast<size_t>(n) < want) return false;
     const int percent = span == 0 ? 100 : static_cast<int>(100 * (span - remaining) / span);
     if (percent != last_percent) {
       printf("\nUploading %s: %i%%, %" PRId64 "/%" PRIu64 " bytes, start offset:%" PRId64 "\n", uri,
