@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "server/zqBusy.h"
+#include "server/zqConnection.h"
 #include "server/zqHttpRange.h"
 #include "server/zqMatch.h"
 #include "zqcommon/zqContainment.h"
@@ -188,7 +189,7 @@ bool SendBody(mg_connection* conn, UniqueFd& fd, bool direct, const std::string&
     }
     if (n <= skip) return false;  // nothing more to read: the file shrank or failed
     const int64_t avail = std::min<int64_t>(n - skip, remaining);
-    const int sent = mg_write(conn, buf.get() + skip, static_cast<size_t>(avail));
+    const int sent = zq_conn_write(conn, buf.get() + skip, static_cast<size_t>(avail));
     if (sent != avail) return false;
     remaining -= avail;
     pos += avail;
@@ -247,10 +248,10 @@ void SendFile(mg_connection* conn, const Config& cfg, const std::string& path, c
     not_modified = strcmp(ims, modified.c_str()) == 0;
   }
   if (not_modified) {
-    mg_printf(conn,
-              "HTTP/1.1 304 Not Modified\r\nDate: %s\r\nLast-Modified: %s\r\nEtag: %s\r\n"
-              "Connection: %s\r\n\r\n",
-              now.c_str(), modified.c_str(), etag, connection);
+    zq_conn_printf(conn,
+                   "HTTP/1.1 304 Not Modified\r\nDate: %s\r\nLast-Modified: %s\r\nEtag: %s\r\n"
+                   "Connection: %s\r\n\r\n",
+                   now.c_str(), modified.c_str(), etag, connection);
     return;
   }
 
@@ -263,10 +264,11 @@ void SendFile(mg_connection* conn, const Config& cfg, const std::string& path, c
     range = {0, size - 1};
   }
   if (rr == ZqRangeResult::kUnsatisfiable) {
-    mg_printf(conn,
-              "HTTP/1.1 416 Range Not Satisfiable\r\nDate: %s\r\nContent-Range: bytes */%" PRId64
-              "\r\nContent-Length: 0\r\nConnection: %s\r\n\r\n",
-              now.c_str(), size, connection);
+    zq_conn_printf(
+        conn,
+        "HTTP/1.1 416 Range Not Satisfiable\r\nDate: %s\r\nContent-Range: bytes */%" PRId64
+        "\r\nContent-Length: 0\r\nConnection: %s\r\n\r\n",
+        now.c_str(), size, connection);
     return;
   }
 
@@ -282,7 +284,7 @@ void SendFile(mg_connection* conn, const Config& cfg, const std::string& path, c
             std::to_string(range.last) + "/" + std::to_string(size) + "\r\n";
   }
   head += std::string("Connection: ") + connection + "\r\n\r\n";
-  if (mg_write(conn, head.data(), head.size()) != static_cast<int>(head.size())) return;
+  if (zq_conn_write(conn, head.data(), head.size()) != static_cast<int>(head.size())) return;
   if (IsHead(conn) || length == 0) return;
 
   if (!SendBody(conn, fd, direct, path, uri, size, range.first, range.last)) {
@@ -410,14 +412,14 @@ void SendListing(mg_connection* conn, const Config& cfg, const std::string& tree
                      "max-age=0\r\nConnection: " +
                      ConnectionValue(conn) + "\r\n\r\n";
   if (!IsHead(conn)) head += html;
-  mg_write(conn, head.data(), head.size());
+  zq_conn_write(conn, head.data(), head.size());
 }
 
 void Redirect(mg_connection* conn, const std::string& location) {
-  mg_printf(conn,
-            "HTTP/1.1 301 Moved Permanently\r\nLocation: %s\r\nContent-Length: 0\r\n"
-            "Connection: %s\r\n\r\n",
-            location.c_str(), ConnectionValue(conn));
+  zq_conn_printf(conn,
+                 "HTTP/1.1 301 Moved Permanently\r\nLocation: %s\r\nContent-Length: 0\r\n"
+                 "Connection: %s\r\n\r\n",
+                 location.c_str(), ConnectionValue(conn));
 }
 
 }  // namespace

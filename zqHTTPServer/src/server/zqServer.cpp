@@ -58,7 +58,10 @@ int BeginRequest(mg_connection* conn) {
                                      ri->remote_addr, nullptr);
     data->classified = true;
   }
-  if (data != nullptr) data->in_request = true;
+  if (data != nullptr) {
+    data->in_request = true;
+    zq_conn_begin_answer(data, strcmp(ri->request_method, "HEAD") == 0);
+  }
   g_activeRequests.fetch_add(1);
   if (g_draining.load()) {
     mg_send_http_error(conn, 503, "%s", "Server is stopping");

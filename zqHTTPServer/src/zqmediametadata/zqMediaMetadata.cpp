@@ -17,6 +17,7 @@
 #include "quicktime64/QuickTimeReader.h"
 #include "quicktime64/SyncFileReader.h"
 #include "quicktime64/ZQMGConnFileIO.h"
+#include "server/zqConnection.h"
 #include "server/zqFileSender.h"
 #include "server/zqMediaMutex.h"
 #include "server/zqResponse.h"
@@ -44,7 +45,7 @@ std::string g_extraParams;  // guarded by g_extraMutex
 void Answer(mg_connection* conn, const char* status, const char* type, std::string_view body) {
   http_response_header(conn, status, type);
   http_response_set_content_length(conn, static_cast<int>(body.size()));
-  if (!body.empty()) mg_write(conn, body.data(), body.size());
+  if (!body.empty()) zq_conn_write(conn, body.data(), body.size());
 }
 
 void AnswerMessage(mg_connection* conn, const char* status, const char* format, int value) {
@@ -137,13 +138,14 @@ void SendThumbnailFile(mg_connection* conn, const std::string& mp4) {
   }
   http_response_header(conn, kHttp200, kMimeJpeg);
   http_response_set_content_length(conn, static_cast<int>(size));
+  if (zq_conn_head_only(conn)) return;
   std::unique_ptr<uint8_t[]> buf(new uint8_t[kThumbnailPiece]);
   int64_t offset = 0;
   for (;;) {
     uint64_t got = 0;
     if (offset >= size) break;
     file.read(buf.get(), kThumbnailPiece, &got, offset);
-    if (got == 0 || mg_write(conn, buf.get(), got) <= 0) break;
+    if (got == 0 || zq_conn_write(conn, buf.get(), got) <= 0) break;
     offset += static_cast<int64_t>(got);
     if (got < kThumbnailPiece) break;
   }
@@ -178,8 +180,10 @@ class ConnectionSink final : public ZqByteSink {
  public:
   explicit ConnectionSink(mg_connection* conn) : conn_(conn) {}
   void Length(uint64_t n) override { http_response_set_content_length(conn_, static_cast<int>(n)); }
+  // A HEAD answer ends with the length: stopping there spares reading the screennail.
   bool Write(const void* bytes, size_t n) override {
-    return n == 0 || mg_write(conn_, bytes, n) == static_cast<int>(n);
+    if (zq_conn_head_only(conn_)) return false;
+    return n == 0 || zq_conn_write(conn_, bytes, n) == static_cast<int>(n);
   }
 
  private:
@@ -319,6 +323,21 @@ const char* zqmediametadata_parse_query(const std::string& query, MetadataQuery*
   return nullptr;
 }
 
+void generateMetadata(mg_connection* conn, const char* query) {
+  DbMetadataAnswer a = zqdb_metadata(query);
+  if (a.status != 200) {
+    zq_conn_printf(conn,
+                   "HTTP/1.1 %d \r\nContent-Type: application/json\r\nContent-Length: 0\r\n\r\n",
+                   a.status);
+    return;
+  }
+  a.body += "\r\n";
+  zq_conn_printf(conn,
+                 "HTTP/1.1 %d \r\nContent-Type: application/json\r\nContent-Length: %zu\r\n\r\n",
+                 a.status, a.body.size());
+  zq_conn_write(conn, a.body.data(), a.body.size());
+}
+
 void zqmediametadata_drop_caches() {
   if (zq_drop_page_cache() != 0) ZQ_LOG(ZQ_LOG_WARN, "dropping the page cache failed\n");
 }
@@ -371,6 +390,11 @@ void zqmediametadata_extract_tracks(mg_connection* conn, const char* path, int t
                       static_cast<int>(r));
       } else if (tracks == 0) {
         http_response_empty_json(conn, kHttp400);
+      } else if (zq_conn_head_only(conn)) {
+        // The head of the stream is known once the clip and the tracks are: HEAD gets it
+        // without the extraction (nor the cache drop that follows one).
+        http_start_chunked_stream(conn);
+        return;
       } else {
         StreamTracks(conn, input.get(), path, static_cast<uint32_t>(tracks));
       }

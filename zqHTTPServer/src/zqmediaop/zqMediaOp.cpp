@@ -16,6 +16,7 @@
 #include <mutex>
 #include <vector>
 
+#include "server/zqConnection.h"
 #include "server/zqResponse.h"
 #include "zqcommon/zqContainment.h"
 #include "zqcommon/zqLog.h"
@@ -343,7 +344,7 @@ std::string AnswerBody(const MediaOp& op, int status, int remaining) {
 void Answer(mg_connection* conn, const std::string& body) {
   http_response_header(conn, kHttp200, kMimeJson);
   http_response_set_content_length(conn, static_cast<int>(body.size()));
-  mg_write(conn, body.data(), body.size());
+  zq_conn_write(conn, body.data(), body.size());
 }
 
 // The front-lens twin of a back-lens query: "QBACK/" becomes "QFRNT/" and the file name's
