@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 ZqConnData* zq_conn_data(const mg_connection* conn) {
@@ -29,6 +30,19 @@ size_t zq_conn_head_part(ZqConnData* data, const char* bytes, size_t n) {
     ++pass;
   }
   return pass;
+}
+
+bool zq_conn_has_body(const mg_connection* conn) {
+  return mg_get_request_info(conn)->content_length > 0 ||
+         mg_get_header(conn, "Transfer-Encoding") != nullptr;
+}
+
+bool zq_conn_keep_alive(const mg_connection* conn) {
+  const mg_request_info* ri = mg_get_request_info(conn);
+  if (zq_conn_has_body(conn)) return false;
+  const char* h = mg_get_header(conn, "Connection");
+  if (h != nullptr) return strcasestr(h, "keep-alive") != nullptr;
+  return ri->http_version != nullptr && strcmp(ri->http_version, "1.1") == 0;
 }
 
 bool zq_conn_head_only(const mg_connection* conn) {

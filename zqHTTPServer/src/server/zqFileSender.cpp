@@ -1,11 +1,8 @@
 #include "server/zqFileSender.h"
 
-#include <arpa/inet.h>
 #include <civetweb.h>
 #include <dirent.h>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,6 +20,7 @@
 #include <vector>
 
 #include "server/zqBusy.h"
+#include "server/zqClients.h"
 #include "server/zqConnection.h"
 #include "server/zqHttpRange.h"
 #include "server/zqMatch.h"
@@ -137,11 +135,7 @@ std::string HttpDate(time_t t) {
 
 // The value the server uses to decide keep-alive, so the header agrees with what happens.
 const char* ConnectionValue(const mg_connection* conn) {
-  const mg_request_info* ri = mg_get_request_info(conn);
-  const char* h = mg_get_header(conn, "Connection");
-  if (h != nullptr) return strcasestr(h, "keep-alive") != nullptr ? "keep-alive" : "close";
-  return (ri->http_version != nullptr && strcmp(ri->http_version, "1.1") == 0) ? "keep-alive"
-                                                                               : "close";
+  return zq_conn_keep_alive(conn) ? "keep-alive" : "close";
 }
 
 bool IsHead(const mg_connection* conn) {
@@ -430,16 +424,11 @@ void zqfs_serve_request(mg_connection* conn) {
     SendError(conn, 405, "Method not allowed");
     return;
   }
-  // The path as the client sent it, decoded but before the server removed dot segments: a
+  // The path as the client sent it (decoded, but before the server removed dot segments): a
   // request that tried to climb is refused outright, not quietly mapped somewhere else.
   const char* uri = ri->local_uri;
-  const char* raw = ri->local_uri_raw != nullptr ? ri->local_uri_raw : "";
-  std::string sent(strlen(raw) + 1, '\0');
-  const int decoded = mg_url_decode(raw, static_cast<int>(strlen(raw)), sent.data(),
-                                    static_cast<int>(sent.size()), 0);
-  sent.resize(decoded > 0 ? static_cast<size_t>(decoded) : 0);
-  if (uri == nullptr || uri[0] != '/' || decoded <= 0 || sent[0] != '/' ||
-      !zq_contain_name_ok(std::string_view(sent).substr(1))) {
+  const char* sent = ri->local_uri_raw != nullptr ? ri->local_uri_raw : "";
+  if (uri == nullptr || uri[0] != '/' || sent[0] != '/' || !zq_contain_name_ok(sent + 1)) {
     SendError(conn, 400, "Bad request");
     return;
   }
@@ -517,45 +506,4 @@ void zqfs_serve_request(mg_connection* conn) {
 
 void zqfs_send_file(mg_connection* conn, const char* path, const char* mime) {
   SendFile(conn, ReadConfig(conn), path, mime);
-}
-
-void zq_conn_abort(const mg_connection* conn) {
-  // The library gives no access to the socket, so find it: the descriptor whose peer is this
-  // request's client on this request's local port. Only failed transfers come here.
-  const mg_request_info* ri = mg_get_request_info(conn);
-  DIR* d = opendir("/proc/self/fd");
-  if (d == nullptr) return;
-  while (dirent* e = readdir(d)) {
-    char* end = nullptr;
-    long fd = strtol(e->d_name, &end, 10);
-    if (end == e->d_name || *end != '\0' || fd == dirfd(d)) continue;
-    sockaddr_storage peer = {};
-    sockaddr_storage local = {};
-    socklen_t plen = sizeof peer;
-    socklen_t llen = sizeof local;
-    if (getpeername(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&peer), &plen) != 0 ||
-        getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&local), &llen) != 0) {
-      continue;
-    }
-    char addr[INET6_ADDRSTRLEN] = "";
-    int peer_port = -1;
-    int local_port = -1;
-    if (peer.ss_family == AF_INET) {
-      auto* p = reinterpret_cast<sockaddr_in*>(&peer);
-      inet_ntop(AF_INET, &p->sin_addr, addr, sizeof addr);
-      peer_port = ntohs(p->sin_port);
-      local_port = ntohs(reinterpret_cast<sockaddr_in*>(&local)->sin_port);
-    } else if (peer.ss_family == AF_INET6) {
-      auto* p = reinterpret_cast<sockaddr_in6*>(&peer);
-      inet_ntop(AF_INET6, &p->sin6_addr, addr, sizeof addr);
-      peer_port = ntohs(p->sin6_port);
-      local_port = ntohs(reinterpret_cast<sockaddr_in6*>(&local)->sin6_port);
-    }
-    if (peer_port == ri->remote_port && local_port == ri->server_port &&
-        strcmp(addr, ri->remote_addr) == 0) {
-      shutdown(static_cast<int>(fd), SHUT_RDWR);
-      break;
-    }
-  }
-  closedir(d);
 }

@@ -37,8 +37,4 @@ void zqfs_serve_request(mg_connection* conn);
 // checked), typed `mime`, or by its name when `mime` is nullptr.
 void zqfs_send_file(mg_connection* conn, const char* path, const char* mime);
 
-// Closes the client's connection at once, so that a client that already has a head sees a
-// truncated answer rather than waiting for the rest of the body.
-void zq_conn_abort(const mg_connection* conn);
-
 #endif  // ZQ_ZQHTTPSERVER_SRC_SERVER_ZQFILESENDER_H_

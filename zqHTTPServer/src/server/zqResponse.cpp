@@ -3,6 +3,7 @@
 #include <civetweb.h>
 
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "server/zqConnection.h"
@@ -82,6 +83,24 @@ void http_response_internal_error(mg_connection* conn, const char* url, const ch
   std::string text = std::string("HTTP/1.1 ") + status + "Content-Type: " + kMimeJson +
                      "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
   WriteText(conn, text);
+}
+
+void http_error_page(mg_connection* conn, int status, const char* text, bool keep_alive) {
+  const char* reason = mg_get_response_code_text(conn, status);
+  char date[64];
+  struct tm tm_utc = {};
+  const time_t now = time(nullptr);
+  gmtime_r(&now, &tm_utc);
+  strftime(date, sizeof date, "%a, %d %b %Y %H:%M:%S GMT", &tm_utc);
+  const std::string body =
+      "Error " + std::to_string(status) + ": " + reason + "\n" + (text != nullptr ? text : "");
+  const std::string page =
+      "HTTP/1.1 " + std::to_string(status) + " " + reason +
+      "\r\nCache-Control: no-cache, no-store, must-revalidate, private, max-age=0\r\n"
+      "Expires: 0\r\nPragma: no-cache\r\nContent-Type: text/plain; charset=utf-8\r\nDate: " +
+      date + "\r\nContent-Length: " + std::to_string(body.size()) +
+      "\r\nConnection: " + (keep_alive ? "keep-alive" : "close") + "\r\n\r\n" + body;
+  WriteText(conn, page);
 }
 
 void http_start_chunked_stream(mg_connection* conn) {

@@ -17,6 +17,7 @@
 #include "quicktime64/QuickTimeReader.h"
 #include "quicktime64/SyncFileReader.h"
 #include "quicktime64/ZQMGConnFileIO.h"
+#include "server/zqClients.h"
 #include "server/zqConnection.h"
 #include "server/zqFileSender.h"
 #include "server/zqMediaMutex.h"
