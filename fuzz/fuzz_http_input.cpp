@@ -1,5 +1,6 @@
 // Request input the server itself parses: Range headers, URI patterns (route lookup and
-// hidden files) and the identity text the Host check derives an address from.
+// hidden files), the identity text the Host check derives an address from, and the names
+// clients give of files below a tree (NULs included: query values keep them).
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -7,6 +8,7 @@
 #include "server/zqHttpRange.h"
 #include "server/zqMatch.h"
 #include "server/zqRoutes.h"
+#include "zqcommon/zqContainment.h"
 #include "zqpolicy/zqPolicy.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -29,5 +31,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const std::string wired = zqpolicy_wired_address(text.c_str());
   if (wired.size() > 15) __builtin_trap();
+
+  // An accepted name can never climb, start at the root, hide a NUL or an empty component.
+  if (zq_contain_name_ok(input)) {
+    if (input.find("..") != std::string::npos || input.find('\0') != std::string::npos ||
+        input.find("//") != std::string::npos || (!input.empty() && input[0] == '/')) {
+      __builtin_trap();
+    }
+  }
   return 0;
 }

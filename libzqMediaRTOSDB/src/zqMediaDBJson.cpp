@@ -384,16 +384,3 @@ int zqdb_metadata_check_query(const char* query) {
   Request r;
   return ParseRequest(query != nullptr ? query : "", &r).status;
 }
-
-void generateMetadata(mg_connection* conn, const char* query) {
-  DbMetadataAnswer a = zqdb_metadata(query);
-  if (a.status != 200) {
-    mg_printf(conn, "HTTP/1.1 %d \r\nContent-Type: application/json\r\nContent-Length: 0\r\n\r\n",
-              a.status);
-    return;
-  }
-  a.body += "\r\n";
-  mg_printf(conn, "HTTP/1.1 %d \r\nContent-Type: application/json\r\nContent-Length: %zu\r\n\r\n",
-            a.status, a.body.size());
-  mg_write(conn, a.body.data(), a.body.size());
-}

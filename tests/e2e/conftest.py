@@ -209,11 +209,13 @@ class Camera:
             return out
 
 
-@pytest.fixture
-def camera(sample_card):
-    """A running daemon against a fresh simulated camera with the sample card."""
+def serve_camera(sample_card, env=None):
+    """Runs a daemon against a fresh simulated camera with the sample card (with `env` added
+    to its environment) for a fixture; checks on the way out that it stopped cleanly and
+    without a sanitizer report."""
     root = tempfile.mkdtemp(prefix="zqcam.")
     cam = Camera(root, sample_card)
+    cam.env.update(env or {})
     cam.start()
     yield cam
     status, _ = cam.stop()
@@ -224,6 +226,12 @@ def camera(sample_card):
                              "WARNING: ThreadSanitizer"):
         assert sanitizer_report not in err, err
     assert status == 0, f"daemon exit status {status}: {err[-2000:]}"
+
+
+@pytest.fixture
+def camera(sample_card):
+    """A running daemon against a fresh simulated camera with the sample card."""
+    yield from serve_camera(sample_card)
 
 
 @pytest.fixture

@@ -11,7 +11,6 @@
 #include "server/zqCsi.h"
 #include "server/zqRoutes.h"
 #include "server/zqServer.h"
-#include "server/zqServerStop.h"
 #include "server/zqStartup.h"
 #include "zqcommon/zqCrash.h"
 #include "zqcommon/zqLog.h"
@@ -78,7 +77,7 @@ int main(int /*argc*/, char** /*argv*/) {
   // Running requests (a download, a clip being extracted) finish first; a client that keeps
   // the daemon waiting longer than this is cut.
   zq_server_drain(kDrainMs);
-  zq_server_stop(ctx);
+  zq_server_close(ctx);
   fflush(stdout);
   fflush(stderr);
   return 0;

@@ -41,8 +41,6 @@
 
 #include "zqipc.h"
 
-struct mg_connection;
-
 inline constexpr char kZqMediaDbEndpoint[] = "rtos_media_db";
 
 enum db_command_e : uint32_t {
@@ -236,9 +234,5 @@ struct DbMetadataAnswer {
 DbMetadataAnswer zqdb_metadata(const char* query);
 // Only the query check of zqdb_metadata: 200 when the query is well-formed, else its status.
 int zqdb_metadata_check_query(const char* query);
-
-// Writes the answer of zqdb_metadata(query) to the connection: "HTTP/1.1 %d \r\n", JSON type,
-// Content-Length (0 and no body unless 200), the object and CR LF.
-void generateMetadata(mg_connection* conn, const char* query);
 
 #endif  // ZQ_LIBZQMEDIARTOSDB_INCLUDE_ZQMEDIADB_ZQMEDIADBAPP_H_

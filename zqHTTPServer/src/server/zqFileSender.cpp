@@ -1,11 +1,8 @@
 #include "server/zqFileSender.h"
 
-#include <arpa/inet.h>
 #include <civetweb.h>
 #include <dirent.h>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,8 +20,11 @@
 #include <vector>
 
 #include "server/zqBusy.h"
+#include "server/zqClients.h"
+#include "server/zqConnection.h"
 #include "server/zqHttpRange.h"
 #include "server/zqMatch.h"
+#include "zqcommon/zqContainment.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqUniqueFd.h"
 
@@ -35,8 +35,8 @@ namespace {
 constexpr size_t kAlign = 4096;
 static_assert(kZqFileChunk % kAlign == 0);
 
-// One chunk read and written at a time across all downloads. Created at first use.
-std::mutex& StreamMutex() {
+// One chunk read from the card at a time across all downloads. Created at first use.
+std::mutex& CardReadMutex() {
   static std::mutex m;
   return m;
 }
@@ -125,20 +125,6 @@ bool Hidden(const Config& c, std::string_view name) {
   return zq_match_prefix(c.hide, n.c_str()) == static_cast<long>(n.size());
 }
 
-// True when a component of `path` is "..": the server removes dot segments before the
-// request reaches us, but a request that tried to climb is refused outright.
-bool Climbs(std::string_view path) {
-  for (const std::string& part : Split(path, '/')) {
-    if (part == "..") return true;
-  }
-  return false;
-}
-
-bool Within(const std::string& path, const std::string& base) {
-  return path == base || (path.size() > base.size() && path.compare(0, base.size(), base) == 0 &&
-                          (base == "/" || path[base.size()] == '/'));
-}
-
 std::string HttpDate(time_t t) {
   char buf[64];
   struct tm tm_utc = {};
@@ -149,11 +135,7 @@ std::string HttpDate(time_t t) {
 
 // The value the server uses to decide keep-alive, so the header agrees with what happens.
 const char* ConnectionValue(const mg_connection* conn) {
-  const mg_request_info* ri = mg_get_request_info(conn);
-  const char* h = mg_get_header(conn, "Connection");
-  if (h != nullptr) return strcasestr(h, "keep-alive") != nullptr ? "keep-alive" : "close";
-  return (ri->http_version != nullptr && strcmp(ri->http_version, "1.1") == 0) ? "keep-alive"
-                                                                               : "close";
+  return zq_conn_keep_alive(conn) ? "keep-alive" : "close";
 }
 
 bool IsHead(const mg_connection* conn) {
@@ -186,25 +168,28 @@ bool SendBody(mg_connection* conn, UniqueFd& fd, bool direct, const std::string&
     wanted = (wanted + static_cast<int64_t>(kAlign) - 1) / static_cast<int64_t>(kAlign) *
              static_cast<int64_t>(kAlign);
     const size_t want = static_cast<size_t>(std::min<int64_t>(wanted, kZqFileChunk));
+    ssize_t n;
     {
-      std::lock_guard<std::mutex> lock(StreamMutex());
-      ssize_t n = pread(fd.get(), buf.get(), want, offset);
+      // The card is read by one download at a time; the client gets its chunk after the
+      // lock is released, so a slow or stalled reader holds up nobody but itself.
+      std::lock_guard<std::mutex> lock(CardReadMutex());
+      n = pread(fd.get(), buf.get(), want, offset);
       if (n < 0 && errno == EINVAL && direct) {
         // The filesystem accepted O_DIRECT at open but not this read: go on buffered.
         fd.reset(open(path.c_str(), O_RDONLY | O_CLOEXEC));
         direct = false;
         n = fd.valid() ? pread(fd.get(), buf.get(), want, offset) : -1;
       }
-      if (n <= skip) return false;  // nothing more to read: the file shrank or failed
-      const int64_t avail = std::min<int64_t>(n - skip, remaining);
-      const int sent = mg_write(conn, buf.get() + skip, static_cast<size_t>(avail));
-      if (sent != avail) return false;
-      remaining -= avail;
-      pos += avail;
-      offset += n;
-      skip = 0;
-      if (remaining > 0 && static_cast<size_t>(n) < want) return false;
     }
+    if (n <= skip) return false;  // nothing more to read: the file shrank or failed
+    const int64_t avail = std::min<int64_t>(n - skip, remaining);
+    const int sent = zq_conn_write(conn, buf.get() + skip, static_cast<size_t>(avail));
+    if (sent != avail) return false;
+    remaining -= avail;
+    pos += avail;
+    offset += n;
+    skip = 0;
+    if (remaining > 0 && static_cast<size_t>(n) < want) return false;
     const int percent = span == 0 ? 100 : static_cast<int>(100 * (span - remaining) / span);
     if (percent != last_percent) {
       printf("\nUploading %s: %i%%, %" PRId64 "/%" PRIu64 " bytes, start offset:%" PRId64 "\n", uri,
@@ -257,10 +242,10 @@ void SendFile(mg_connection* conn, const Config& cfg, const std::string& path, c
     not_modified = strcmp(ims, modified.c_str()) == 0;
   }
   if (not_modified) {
-    mg_printf(conn,
-              "HTTP/1.1 304 Not Modified\r\nDate: %s\r\nLast-Modified: %s\r\nEtag: %s\r\n"
-              "Connection: %s\r\n\r\n",
-              now.c_str(), modified.c_str(), etag, connection);
+    zq_conn_printf(conn,
+                   "HTTP/1.1 304 Not Modified\r\nDate: %s\r\nLast-Modified: %s\r\nEtag: %s\r\n"
+                   "Connection: %s\r\n\r\n",
+                   now.c_str(), modified.c_str(), etag, connection);
     return;
   }
 
@@ -273,10 +258,11 @@ void SendFile(mg_connection* conn, const Config& cfg, const std::string& path, c
     range = {0, size - 1};
   }
   if (rr == ZqRangeResult::kUnsatisfiable) {
-    mg_printf(conn,
-              "HTTP/1.1 416 Range Not Satisfiable\r\nDate: %s\r\nContent-Range: bytes */%" PRId64
-              "\r\nContent-Length: 0\r\nConnection: %s\r\n\r\n",
-              now.c_str(), size, connection);
+    zq_conn_printf(
+        conn,
+        "HTTP/1.1 416 Range Not Satisfiable\r\nDate: %s\r\nContent-Range: bytes */%" PRId64
+        "\r\nContent-Length: 0\r\nConnection: %s\r\n\r\n",
+        now.c_str(), size, connection);
     return;
   }
 
@@ -292,7 +278,7 @@ void SendFile(mg_connection* conn, const Config& cfg, const std::string& path, c
             std::to_string(range.last) + "/" + std::to_string(size) + "\r\n";
   }
   head += std::string("Connection: ") + connection + "\r\n\r\n";
-  if (mg_write(conn, head.data(), head.size()) != static_cast<int>(head.size())) return;
+  if (zq_conn_write(conn, head.data(), head.size()) != static_cast<int>(head.size())) return;
   if (IsHead(conn) || length == 0) return;
 
   if (!SendBody(conn, fd, direct, path, uri, size, range.first, range.last)) {
@@ -355,7 +341,11 @@ std::string HumanSize(int64_t n) {
   return buf;
 }
 
-void SendListing(mg_connection* conn, const Config& cfg, const std::string& dir, const char* uri) {
+// Lists the folder `dir`, named `name` below the served `tree`. Entries that could not be
+// fetched are left out: names the containment rule refuses, and links that lead out of the
+// tree (whose size and time belong to something off the card).
+void SendListing(mg_connection* conn, const Config& cfg, const std::string& tree,
+                 const std::string& name, const std::string& dir, const char* uri) {
   struct Entry {
     std::string name;
     bool is_dir;
@@ -368,12 +358,22 @@ void SendListing(mg_connection* conn, const Config& cfg, const std::string& dir,
     SendError(conn, 403, "Cannot list directory");
     return;
   }
+  const std::string prefix = name.empty() || name.back() == '/' ? name : name + "/";
   while (dirent* e = readdir(d)) {
-    std::string name = e->d_name;
-    if (name == "." || name == ".." || Hidden(cfg, name)) continue;
+    const std::string entry = e->d_name;
+    if (entry == "." || entry == ".." || Hidden(cfg, entry)) continue;
     struct stat st = {};
-    if (fstatat(dirfd(d), e->d_name, &st, 0) != 0) continue;
-    entries.push_back({name, S_ISDIR(st.st_mode), st.st_size, st.st_mtime});
+    if (fstatat(dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (S_ISLNK(st.st_mode)) {
+      ZqContainedPath linked;
+      if (zq_contain_resolve(tree, prefix + entry, &linked) != ZqContain::kInside ||
+          stat(linked.target.c_str(), &st) != 0) {
+        continue;
+      }
+    } else if (!zq_contain_name_ok(entry)) {
+      continue;
+    }
+    entries.push_back({entry, S_ISDIR(st.st_mode), st.st_size, st.st_mtime});
   }
   closedir(d);
   std::sort(entries.begin(), entries.end(),
@@ -406,14 +406,14 @@ void SendListing(mg_connection* conn, const Config& cfg, const std::string& dir,
                      "max-age=0\r\nConnection: " +
                      ConnectionValue(conn) + "\r\n\r\n";
   if (!IsHead(conn)) head += html;
-  mg_write(conn, head.data(), head.size());
+  zq_conn_write(conn, head.data(), head.size());
 }
 
 void Redirect(mg_connection* conn, const std::string& location) {
-  mg_printf(conn,
-            "HTTP/1.1 301 Moved Permanently\r\nLocation: %s\r\nContent-Length: 0\r\n"
-            "Connection: %s\r\n\r\n",
-            location.c_str(), ConnectionValue(conn));
+  zq_conn_printf(conn,
+                 "HTTP/1.1 301 Moved Permanently\r\nLocation: %s\r\nContent-Length: 0\r\n"
+                 "Connection: %s\r\n\r\n",
+                 location.c_str(), ConnectionValue(conn));
 }
 
 }  // namespace
@@ -424,9 +424,11 @@ void zqfs_serve_request(mg_connection* conn) {
     SendError(conn, 405, "Method not allowed");
     return;
   }
+  // The path as the client sent it (decoded, but before the server removed dot segments): a
+  // request that tried to climb is refused outright, not quietly mapped somewhere else.
   const char* uri = ri->local_uri;
-  if (uri == nullptr || uri[0] != '/' ||
-      (ri->local_uri_raw != nullptr && Climbs(ri->local_uri_raw))) {
+  const char* sent = ri->local_uri_raw != nullptr ? ri->local_uri_raw : "";
+  if (uri == nullptr || uri[0] != '/' || sent[0] != '/' || !zq_contain_name_ok(sent + 1)) {
     SendError(conn, 400, "Bad request");
     return;
   }
@@ -447,27 +449,29 @@ void zqfs_serve_request(mg_connection* conn) {
     return;
   }
 
-  // The served tree and the target, both with every symlink resolved: a link that leads out
-  // of the tree is refused.
-  char real_base[PATH_MAX];
-  char real_path[PATH_MAX];
-  const std::string candidate = base + std::string(rest);
-  if (realpath(base.c_str(), real_base) == nullptr ||
-      realpath(candidate.c_str(), real_path) == nullptr) {
-    SendError(conn, 404, "Not found");
-    return;
-  }
-  const std::string tree = real_base;
-  const std::string path = real_path;
-  if (!Within(path, tree)) {
-    SendError(conn, 403, "Access outside the served tree");
-    return;
-  }
-  for (const std::string& part : Split(std::string_view(path).substr(tree.size()), '/')) {
-    if (Hidden(cfg, part)) {
+  // The target with every link resolved: a link that leads out of the tree is refused. A
+  // hidden name is not found, whether the client names it or a link leads to it.
+  const std::string name(rest.empty() ? rest : rest.substr(1));
+  ZqContainedPath found;
+  switch (zq_contain_resolve(base, name, &found)) {
+    case ZqContain::kBadName:
+      SendError(conn, 400, "Bad request");
+      return;
+    case ZqContain::kOutside:
+      SendError(conn, 403, "Access outside the served tree");
+      return;
+    case ZqContain::kMissing:
       SendError(conn, 404, "Not found");
       return;
-    }
+    case ZqContain::kInside:
+      break;
+  }
+  const std::string& path = found.target;
+  bool hidden = Hidden(cfg, path.substr(path.rfind('/') + 1));
+  for (const std::string& part : Split(name, '/')) hidden = hidden || Hidden(cfg, part);
+  if (hidden) {
+    SendError(conn, 404, "Not found");
+    return;
   }
 
   struct stat st = {};
@@ -497,50 +501,9 @@ void zqfs_serve_request(mg_connection* conn) {
     SendError(conn, 403, "Directory listing denied");
     return;
   }
-  SendListing(conn, cfg, path, uri);
+  SendListing(conn, cfg, base, name, path, uri);
 }
 
 void zqfs_send_file(mg_connection* conn, const char* path, const char* mime) {
   SendFile(conn, ReadConfig(conn), path, mime);
-}
-
-void zq_conn_abort(const mg_connection* conn) {
-  // The library gives no access to the socket, so find it: the descriptor whose peer is this
-  // request's client on this request's local port. Only failed transfers come here.
-  const mg_request_info* ri = mg_get_request_info(conn);
-  DIR* d = opendir("/proc/self/fd");
-  if (d == nullptr) return;
-  while (dirent* e = readdir(d)) {
-    char* end = nullptr;
-    long fd = strtol(e->d_name, &end, 10);
-    if (end == e->d_name || *end != '\0' || fd == dirfd(d)) continue;
-    sockaddr_storage peer = {};
-    sockaddr_storage local = {};
-    socklen_t plen = sizeof peer;
-    socklen_t llen = sizeof local;
-    if (getpeername(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&peer), &plen) != 0 ||
-        getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&local), &llen) != 0) {
-      continue;
-    }
-    char addr[INET6_ADDRSTRLEN] = "";
-    int peer_port = -1;
-    int local_port = -1;
-    if (peer.ss_family == AF_INET) {
-      auto* p = reinterpret_cast<sockaddr_in*>(&peer);
-      inet_ntop(AF_INET, &p->sin_addr, addr, sizeof addr);
-      peer_port = ntohs(p->sin_port);
-      local_port = ntohs(reinterpret_cast<sockaddr_in*>(&local)->sin_port);
-    } else if (peer.ss_family == AF_INET6) {
-      auto* p = reinterpret_cast<sockaddr_in6*>(&peer);
-      inet_ntop(AF_INET6, &p->sin6_addr, addr, sizeof addr);
-      peer_port = ntohs(p->sin6_port);
-      local_port = ntohs(reinterpret_cast<sockaddr_in6*>(&local)->sin6_port);
-    }
-    if (peer_port == ri->remote_port && local_port == ri->server_port &&
-        strcmp(addr, ri->remote_addr) == 0) {
-      shutdown(static_cast<int>(fd), SHUT_RDWR);
-      break;
-    }
-  }
-  closedir(d);
 }

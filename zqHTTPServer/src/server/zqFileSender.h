@@ -7,8 +7,9 @@
 //    connection closed, when the camera becomes busy);
 //  - files are read with O_DIRECT (no page cache; plain reads where the filesystem refuses
 //    it) in chunks of at most 640 KiB into an aligned buffer;
-//  - each chunk's read and write happen under one process-wide mutex, so concurrent downloads
-//    interleave chunk by chunk and the card sees one reader at a time;
+//  - each chunk's read from the card happens under one process-wide mutex, so the card sees
+//    one reader at a time and concurrent downloads interleave chunk by chunk; the write to
+//    the client happens outside it, so a slow or stalled client delays only itself;
 //  - progress lines on standard output.
 // It keeps what clients of a stock server rely on: HEAD, single byte ranges (206,
 // Content-Range, resumed downloads, If-Range), Last-Modified/ETag with 304, MIME types with
@@ -35,9 +36,5 @@ void zqfs_serve_request(mg_connection* conn);
 // Answers the current request with the file at `path` (a filesystem path the caller has
 // checked), typed `mime`, or by its name when `mime` is nullptr.
 void zqfs_send_file(mg_connection* conn, const char* path, const char* mime);
-
-// Closes the client's connection at once, so that a client that already has a head sees a
-// truncated answer rather than waiting for the rest of the body.
-void zq_conn_abort(const mg_connection* conn);
 
 #endif  // ZQ_ZQHTTPSERVER_SRC_SERVER_ZQFILESENDER_H_

@@ -3,8 +3,10 @@
 #include <civetweb.h>
 
 #include <cstring>
+#include <ctime>
 #include <string>
 
+#include "server/zqConnection.h"
 #include "zqcommon/zqJson.h"
 
 namespace {
@@ -15,18 +17,18 @@ constexpr size_t kInternalErrorBuffer = 1024;
 constexpr size_t kCoalesceChunk = 16 * 1024;
 
 void WriteText(mg_connection* conn, const std::string& text) {
-  mg_write(conn, text.data(), text.size());
+  zq_conn_write(conn, text.data(), text.size());
 }
 
 }  // namespace
 
 void http_response_header(mg_connection* conn, const char* status, const char* type) {
-  mg_printf(conn, "HTTP/1.1 %s", status);
-  mg_printf(conn, "Content-Type: %s\r\n", type);
+  zq_conn_printf(conn, "HTTP/1.1 %s", status);
+  zq_conn_printf(conn, "Content-Type: %s\r\n", type);
 }
 
 void http_response_set_content_length(mg_connection* conn, int n) {
-  mg_printf(conn, "Content-Length: %d\r\n\r\n", n);
+  zq_conn_printf(conn, "Content-Length: %d\r\n\r\n", n);
 }
 
 void http_response_empty_json(mg_connection* conn, const char* status) {
@@ -83,10 +85,28 @@ void http_response_internal_error(mg_connection* conn, const char* url, const ch
   WriteText(conn, text);
 }
 
+void http_error_page(mg_connection* conn, int status, const char* text, bool keep_alive) {
+  const char* reason = mg_get_response_code_text(conn, status);
+  char date[64];
+  struct tm tm_utc = {};
+  const time_t now = time(nullptr);
+  gmtime_r(&now, &tm_utc);
+  strftime(date, sizeof date, "%a, %d %b %Y %H:%M:%S GMT", &tm_utc);
+  const std::string body =
+      "Error " + std::to_string(status) + ": " + reason + "\n" + (text != nullptr ? text : "");
+  const std::string page =
+      "HTTP/1.1 " + std::to_string(status) + " " + reason +
+      "\r\nCache-Control: no-cache, no-store, must-revalidate, private, max-age=0\r\n"
+      "Expires: 0\r\nPragma: no-cache\r\nContent-Type: text/plain; charset=utf-8\r\nDate: " +
+      date + "\r\nContent-Length: " + std::to_string(body.size()) +
+      "\r\nConnection: " + (keep_alive ? "keep-alive" : "close") + "\r\n\r\n" + body;
+  WriteText(conn, page);
+}
+
 void http_start_chunked_stream(mg_connection* conn) {
-  mg_printf(conn, "HTTP/1.1 %s", kHttp200);
-  mg_printf(conn, "Content-Type: %s\r\n", kMimeOctetStream);
-  mg_printf(conn, "Transfer-Encoding: chunked\r\n\r\n");
+  zq_conn_printf(conn, "HTTP/1.1 %s", kHttp200);
+  zq_conn_printf(conn, "Content-Type: %s\r\n", kMimeOctetStream);
+  zq_conn_printf(conn, "Transfer-Encoding: chunked\r\n\r\n");
 }
 
 int http_write_chunk(mg_connection* conn, size_t n, const void* data) {
@@ -98,39 +118,39 @@ int http_write_chunk(mg_connection* conn, size_t n, const void* data) {
     frame.append(head, static_cast<size_t>(head_len));
     frame.append(static_cast<const char*>(data), n);
     frame.append("\r\n");
-    int sent = mg_write(conn, frame.data(), frame.size());
+    int sent = zq_conn_write(conn, frame.data(), frame.size());
     if (sent < 0) return sent;
     if (static_cast<size_t>(sent) == frame.size()) return static_cast<int>(n);
     // A short write: report how much of the data itself went out.
     long data_sent = static_cast<long>(sent) - head_len;
     return data_sent > 0 ? static_cast<int>(data_sent) : 0;
   }
-  if (mg_write(conn, head, static_cast<size_t>(head_len)) != head_len) return -1;
-  int sent = mg_write(conn, data, n);
-  mg_write(conn, "\r\n", 2);
+  if (zq_conn_write(conn, head, static_cast<size_t>(head_len)) != head_len) return -1;
+  int sent = zq_conn_write(conn, data, n);
+  zq_conn_write(conn, "\r\n", 2);
   return sent;
 }
 
-void http_end_chunked_stream(mg_connection* conn) { mg_write(conn, "0\r\n\r\n", 5); }
+void http_end_chunked_stream(mg_connection* conn) { zq_conn_write(conn, "0\r\n\r\n", 5); }
 
 void writeHttpResponseHeader(mg_connection* conn, int code) {
-  mg_printf(conn, "HTTP/1.1 %d \r\nContent-Type: application/json\r\n", code);
+  zq_conn_printf(conn, "HTTP/1.1 %d \r\nContent-Type: application/json\r\n", code);
 }
 
 void writeHttpErrorResponseHeader(mg_connection* conn, int code) {
-  mg_printf(conn, "HTTP/1.1 %d \r\nContent-Type: application/json\r\nContent-Length: 0\r\n\r\n",
-            code);
+  zq_conn_printf(
+      conn, "HTTP/1.1 %d \r\nContent-Type: application/json\r\nContent-Length: 0\r\n\r\n", code);
 }
 
 void writeHttpContentLength(mg_connection* conn, long long n) {
-  mg_printf(conn, "Content-Length: %lld\r\n\r\n", n);
+  zq_conn_printf(conn, "Content-Length: %lld\r\n\r\n", n);
 }
 
 int http_output_bin_file(mg_connection* conn, FILE* file) {
   char buf[1024];
   while (true) {
     size_t n = fread(buf, 1, sizeof buf, file);
-    if (n > 0) mg_write(conn, buf, n);
+    if (n > 0) zq_conn_write(conn, buf, n);
     if (n < sizeof buf) return ferror(file) ? -1 : 0;
   }
 }

@@ -50,6 +50,12 @@ void http_response_internal_error(mg_connection* conn, const char* url, const ch
 // Same as http_response_empty_json.
 void RespondEmptyMsg(mg_connection* conn, const char* status);
 
+// The server's error page: "HTTP/1.1 <status> <reason>", no-cache headers, a text/plain body
+// "Error <status>: <reason>\n<text>" with its Content-Length, and "Connection: close" unless
+// `keep_alive`. Answers every error the server itself raises, including requests it could
+// not parse.
+void http_error_page(mg_connection* conn, int status, const char* text, bool keep_alive);
+
 // A 200 octet-stream head with chunked transfer encoding.
 void http_start_chunked_stream(mg_connection* conn);
 // One chunk: the length in lower-case hex, CR LF, the bytes, CR LF. Returns the number of

@@ -33,6 +33,22 @@ TEST(ZqResponse, EmptyJsonAnswers) {
             "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 3\r\n\r\n{}\n");
 }
 
+TEST(ZqResponse, ErrorPagesCarryAReasonAndTheirLength) {
+  for (const bool keep : {false, true}) {
+    const std::string page = Answer(
+        [keep](mg_connection* c) { http_error_page(c, 505, "Bad HTTP version: [1.1x]", keep); });
+    const std::string body = "Error 505: HTTP Version not supported\nBad HTTP version: [1.1x]";
+    EXPECT_EQ(page.rfind("HTTP/1.1 505 HTTP Version not supported\r\n", 0), 0u) << page;
+    EXPECT_NE(page.find("\r\nContent-Length: " + std::to_string(body.size()) + "\r\n"),
+              std::string::npos)
+        << page;
+    EXPECT_NE(page.find(keep ? "\r\nConnection: keep-alive\r\n" : "\r\nConnection: close\r\n"),
+              std::string::npos)
+        << page;
+    EXPECT_EQ(zqtest::BodyOf(page), body);
+  }
+}
+
 TEST(ZqResponse, HeadPiecesAndNumericHeads) {
   EXPECT_EQ(Answer([](mg_connection* c) {
               http_response_header(c, kHttp200, kMimeJpeg);

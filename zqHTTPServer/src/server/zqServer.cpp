@@ -7,15 +7,22 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "server/zqClients.h"
 #include "server/zqConnection.h"
 #include "server/zqFileSender.h"
+#include "server/zqResponse.h"
 #include "server/zqRoutes.h"
+#include "server/zqServerStop.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqPaths.h"
 #include "zqpolicy/zqPolicy.h"
 
 namespace {
+
+// The library's wait for the next request on a kept-alive connection.
+constexpr long kKeepAliveMs = 1000;
 
 std::atomic<int> g_nextWorker{0};
 std::atomic<int> g_activeRequests{0};
@@ -33,17 +40,120 @@ void* InitThread(const mg_context* /*ctx*/, int thread_type) {
   return nullptr;
 }
 
-int InitConnection(const mg_connection* /*conn*/, void** conn_data) {
-  auto* data = new ZqConnData();  // freed in ConnectionClose
+bool IsMethod(const mg_request_info* ri, const char* method) {
+  return ri->request_method != nullptr && strcmp(ri->request_method, method) == 0;
+}
+
+// Answers a request with the server's error page. The connection is kept only for a request
+// that was read whole (its head parsed, no body) from a client that asks to keep it.
+void ErrorAnswer(mg_connection* conn, int status, const char* text, bool close) {
+  const mg_request_info* ri = mg_get_request_info(conn);
+  ZqConnData* data = zq_conn_data(conn);
+  if (data != nullptr) {
+    if (!data->in_request) zq_conn_begin_answer(data, IsMethod(ri, "HEAD"));
+    data->error_sent = true;
+  }
+  const bool keep = !close && zq_conn_keep_alive(conn);
+  if (!keep) mg_disable_connection_keep_alive(conn);
+  http_error_page(conn, status, text, keep);
+}
+
+bool AllDigits(const char* s) {
+  if (*s == '\0') return false;
+  for (; *s != '\0'; ++s) {
+    if (*s < '0' || *s > '9') return false;
+  }
+  return true;
+}
+
+void DecodeInPlace(const char* text) {
+  if (text == nullptr) return;
+  const size_t len = strlen(text);
+  std::string decoded(len + 1, '\0');
+  const int n = mg_url_decode(text, static_cast<int>(len), decoded.data(),
+                              static_cast<int>(decoded.size()), 0);
+  if (n < 0) return;
+  // The library's own strings, which it would have decoded in place itself; decoding never
+  // makes them longer.
+  memcpy(const_cast<char*>(text), decoded.data(), static_cast<size_t>(n) + 1);
+}
+
+// The server leaves request paths as they were sent (decode_url "no"), so that they can be
+// checked before they are decoded: a NUL ("%00") would cut the decoded path short, and the
+// rest of the request would act on a name the client did not send. Paths without one are
+// then decoded in place, as the server would have done. False for a path with a NUL.
+bool DecodePath(const mg_request_info* ri) {
+  for (const char* path : {ri->local_uri_raw, ri->local_uri}) {
+    if (path != nullptr && strstr(path, "%00") != nullptr) return false;
+  }
+  DecodeInPlace(ri->local_uri_raw);
+  if (ri->local_uri != ri->local_uri_raw) DecodeInPlace(ri->local_uri);
+  return true;
+}
+
+// Why a request cannot be taken as it stands, or nullptr. Several or malformed lengths, or a
+// length beside chunked coding, leave where its body ends open to interpretation (a second
+// request could hide in it); a transfer coding other than chunked cannot be read.
+const char* Ambiguity(const mg_connection* conn) {
+  const mg_request_info* ri = mg_get_request_info(conn);
+  const char* length = nullptr;
+  int codings = 0;
+  for (int i = 0; i < ri->num_headers; ++i) {
+    const mg_header& h = ri->http_headers[i];
+    if (strcasecmp(h.name, "Content-Length") == 0) {
+      if (!AllDigits(h.value)) return "Malformed Content-Length";
+      if (length != nullptr && strcmp(length, h.value) != 0) return "Conflicting Content-Length";
+      length = h.value;
+    } else if (strcasecmp(h.name, "Transfer-Encoding") == 0) {
+      if (strcasecmp(h.value, "chunked") != 0 || ++codings > 1) {
+        return "Unsupported Transfer-Encoding";
+      }
+    }
+  }
+  if (length != nullptr && codings > 0) return "Content-Length with Transfer-Encoding";
+  return nullptr;
+}
+
+bool IsWebSocketUpgrade(const mg_connection* conn) {
+  const char* upgrade = mg_get_header(conn, "Upgrade");
+  return upgrade != nullptr && strcasestr(upgrade, "websocket") != nullptr;
+}
+
+int InitConnection(const mg_connection* conn, void** conn_data) {
+  auto* data = new ZqConnData();  // the clients' registry owns it from here
+  data->worker = t_workerIndex;
   *conn_data = data;
+  zq_clients_admit(conn, data);
   return 0;
 }
 
-// The library forgets the user data right after this callback, so it is freed here.
-void ConnectionClose(const mg_connection* conn) {
-  delete zq_conn_data(conn);
-  mg_set_user_connection_data(conn, nullptr);
+// A request that the library read but hands to nobody, so that nothing would answer it:
+// "OPTIONS *", and a target in absolute form that does not name this server's port. It
+// closes such a connection; the answer goes out first.
+void AnswerUnhandled(mg_connection* conn, ZqConnData* data) {
+  const mg_request_info* ri = mg_get_request_info(conn);
+  if (data->error_sent || ri->request_method == nullptr || ri->request_uri == nullptr ||
+      ri->local_uri != nullptr) {
+    return;
+  }
+  zq_conn_begin_answer(data, IsMethod(ri, "HEAD"));
+  if (IsMethod(ri, "OPTIONS") && strcmp(ri->request_uri, "*") == 0) {
+    static const char kAllow[] =
+        "HTTP/1.1 200 OK\r\nAllow: GET, HEAD, POST\r\nContent-Length: 0\r\nConnection: close"
+        "\r\n\r\n";
+    zq_conn_write(conn, kAllow, sizeof kAllow - 1);
+    return;
+  }
+  http_error_page(conn, 400, "The request names no resource of this server", false);
 }
+
+void ConnectionClose(const mg_connection* conn) {
+  ZqConnData* data = zq_conn_data(conn);
+  if (data != nullptr) AnswerUnhandled(const_cast<mg_connection*>(conn), data);
+  zq_clients_closing(conn);
+}
+
+void ConnectionClosed(const mg_connection* conn) { zq_clients_closed(conn); }
 
 int BeginRequest(mg_connection* conn) {
   ZqConnData* data = zq_conn_data(conn);
@@ -58,37 +168,78 @@ int BeginRequest(mg_connection* conn) {
                                      ri->remote_addr, nullptr);
     data->classified = true;
   }
-  if (data != nullptr) data->in_request = true;
+  if (data != nullptr) {
+    data->in_request = true;
+    data->error_sent = false;
+    ++data->requests;
+    zq_conn_begin_answer(data, IsMethod(ri, "HEAD"));
+  }
+  zq_clients_request_started(conn);
   g_activeRequests.fetch_add(1);
   if (g_draining.load()) {
     mg_send_http_error(conn, 503, "%s", "Server is stopping");
     return 1;
   }
 
+  const bool decoded = DecodePath(ri);
   const char* uri = ri->local_uri != nullptr ? ri->local_uri : "";
   if (g_logLevel >= ZQ_LOG_INFO && !Quiet(uri)) {
     ZQ_LOG(ZQ_LOG_INFO, "conn %d: %s", t_workerIndex, uri);
   }
+  if (const char* why = decoded ? Ambiguity(conn) : "NUL in the path") {
+    ZQ_LOG(ZQ_LOG_ERROR, "conn %d: error occured\n", t_workerIndex);
+    ErrorAnswer(conn, 400, why, true);
+    return 1;
+  }
+  // After its answer, the server would read whatever of a body the handler left unread,
+  // for as long as the client kept sending it. It closes the connection instead.
+  if (zq_conn_has_body(conn)) mg_disable_connection_keep_alive(conn);
   if (zqpolicy_manager(conn) != 0) return 1;
-  if (zq_route_lookup(uri) != nullptr) return 0;  // the server dispatches to the route
+  if (const ZqRoute* route = zq_route_lookup(uri)) {
+    if (!IsWebSocketUpgrade(conn)) return 0;  // the server dispatches to the route
+    // The library would take the request for a WebSocket and answer it with a bare error.
+    // No route speaks WebSocket: the upgrade is ignored, as HTTP allows, and the route
+    // answers the request.
+    route->handler(conn, const_cast<uint32_t*>(route->policies));
+    return 1;
+  }
   zqfs_serve_request(conn);
   return 1;
 }
 
 void EndRequest(const mg_connection* conn, int /*status*/) {
   ZqConnData* data = zq_conn_data(conn);
-  if (data != nullptr) data->in_request = false;
+  if (data != nullptr) {
+    data->in_request = false;
+    data->error_sent = false;
+  }
+  zq_clients_request_ended(conn);
   g_activeRequests.fetch_sub(1);
   malloc_trim(0);
 }
 
-int HttpError(mg_connection* conn, int /*status*/, const char* /*message*/) {
-  const ZqConnData* data = zq_conn_data(conn);
-  if (data == nullptr || !data->in_request) {
-    // The request could not be parsed: the library answers it with its error page.
+// Every error the library raises (and mg_send_http_error) is answered here, so that each gets
+// a well-formed answer: the library's own page would echo a malformed request version into
+// its status line, and has no body framing.
+int HttpError(mg_connection* conn, int status, const char* message) {
+  ZqConnData* data = zq_conn_data(conn);
+  const bool parsed = data != nullptr && data->in_request;
+  if (!parsed) {
+    if (zq_clients_cut(conn)) return 0;  // cut before its request was read whole: logged
+    if (data != nullptr && data->requests > 0 && status == 400 && message != nullptr &&
+        strcmp(message, "Malformed message") == 0) {
+      // Bytes after an answer that never became a request head by the end of the keep-alive
+      // wait: empty lines after a request (which HTTP says to ignore), or a request left
+      // half-way. The connection ends unanswered, like any idle kept-alive connection.
+      ZQ_LOG(ZQ_LOG_INFO, "conn %d: connection timed out / abandoned", t_workerIndex);
+      data->error_sent = true;
+      return 0;
+    }
+    // The request could not be parsed.
     ZQ_LOG(ZQ_LOG_ERROR, "conn %d: error occured\n", t_workerIndex);
   }
-  return 1;
+  ErrorAnswer(conn, status, message, !parsed);
+  return 0;
 }
 
 int LogMessage(const mg_connection* /*conn*/, const char* message) {
@@ -111,7 +262,7 @@ std::vector<std::string> zq_server_options(int worker_threads) {
       "enable_keep_alive",
       "yes",
       "keep_alive_timeout_ms",
-      "1000",
+      std::to_string(kKeepAliveMs),
       "enable_directory_listing",
       "yes",
       "cgi_pattern",
@@ -135,6 +286,15 @@ std::vector<std::string> zq_server_options(int worker_threads) {
       // Small answers written as head and body must not wait for the client's delayed ACK.
       "tcp_nodelay",
       "1",
+      // A request target in absolute form ("GET http://camera/zq/version") is served when it
+      // names the port it arrived on, whatever host it names: the Host check of the access
+      // policy applies as to any request. With the check on, the library would take only
+      // targets naming its authentication domain, and drop the rest unanswered.
+      "enable_auth_domain_check",
+      "no",
+      // Request paths are decoded by BeginRequest, after a look at them as they were sent.
+      "decode_url",
+      "no",
   };
 }
 
@@ -152,7 +312,18 @@ mg_context* zq_server_start(int worker_threads) {
   callbacks.init_thread = InitThread;
   callbacks.init_connection = InitConnection;
   callbacks.connection_close = ConnectionClose;
-  return mg_start(&callbacks, nullptr, argv.data());
+  callbacks.connection_closed = ConnectionClosed;
+  zq_clients_start(zq_clients_limits(worker_threads, kKeepAliveMs));
+  mg_context* ctx = mg_start(&callbacks, nullptr, argv.data());
+  if (ctx == nullptr) zq_clients_stop();
+  return ctx;
+}
+
+void zq_server_close(mg_context* ctx) {
+  // The watchdog goes first: it looks at the library's connections, which the stop frees.
+  // (The stop itself ends the reads it would have cut.)
+  zq_clients_stop();
+  zq_server_stop(ctx);
 }
 
 void zq_server_drain(long max_ms) {

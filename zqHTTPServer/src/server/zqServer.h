@@ -22,6 +22,9 @@ std::vector<std::string> zq_server_options(int worker_threads);
 // Starts the server with the option table and callbacks; nullptr when it cannot start.
 mg_context* zq_server_start(int worker_threads);
 
+// Stops the watchdog of the server's clients, then the server (running requests finish).
+void zq_server_close(mg_context* ctx);
+
 // Lets requests that are running finish before the server stops (the library's stop cuts
 // transfers in progress): from now on new requests are refused with 503, and the call returns
 // once no request runs, or after `max_ms`.

@@ -8,6 +8,7 @@
 #include <exception>
 #include <mutex>
 
+#include "server/zqConnection.h"
 #include "server/zqCsi.h"
 #include "server/zqResponse.h"
 #include "zqCtrlD.h"
@@ -43,7 +44,7 @@ void WriteAnswer(mg_connection* conn, const char* status, const char* type, cons
   text.clear();
   ss_printf(text, "HTTP/1.1 %sContent-Type: %s\r\nContent-Length: %zu\r\n\r\n", status, type, n);
   text.append(body, n);
-  mg_write(conn, text.data(), text.size());
+  zq_conn_write(conn, text.data(), text.size());
 }
 
 void WriteFailure(mg_connection* conn, const std::string& body) {
@@ -92,7 +93,7 @@ void SendCalData(mg_connection* conn) {
       head.clear();
       ss_printf(head, "HTTP/1.1 %sContent-Type: %s\r\nContent-Length: %lld\r\n\r\n", kHttp200,
                 kMimeOctetStream, static_cast<long long>(st.st_size));
-      mg_write(conn, head.data(), head.size());
+      zq_conn_write(conn, head.data(), head.size());
       http_output_bin_file(conn, f);
       fclose(f);
       zqcontrol_interface_close();
@@ -259,7 +260,7 @@ int zqControlHandler(mg_connection* conn, void* /*cbdata*/) {
       out.clear();
       zqcontrol_cgi_handler(path, query, out, conn);
       written = true;
-      if (!out.empty()) mg_write(conn, out.data(), out.size());
+      if (!out.empty()) zq_conn_write(conn, out.data(), out.size());
     }
   } catch (const std::exception& e) {
     ZQ_LOG(ZQ_LOG_ERROR, "zqControl - Caught exception %s - discarding", e.what());

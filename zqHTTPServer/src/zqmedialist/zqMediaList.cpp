@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "csi.h"
+#include "server/zqConnection.h"
 #include "server/zqCsi.h"
 #include "server/zqMediaMutex.h"
 #include "server/zqRecordingStatus.h"
@@ -148,7 +149,7 @@ bool SesFileFilter(const char* name, int length) { return isSesFile(name, length
 void Answer(mg_connection* conn, const char* status, const std::string& body) {
   http_response_header(conn, status, kMimeJson);
   http_response_set_content_length(conn, static_cast<int>(body.size()));
-  mg_write(conn, body.data(), body.size());
+  zq_conn_write(conn, body.data(), body.size());
 }
 
 void ClearNewMedia() {

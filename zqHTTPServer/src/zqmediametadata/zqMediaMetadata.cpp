@@ -2,7 +2,6 @@
 
 #include <civetweb.h>
 #include <fcntl.h>
-#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,10 +17,13 @@
 #include "quicktime64/QuickTimeReader.h"
 #include "quicktime64/SyncFileReader.h"
 #include "quicktime64/ZQMGConnFileIO.h"
+#include "server/zqClients.h"
+#include "server/zqConnection.h"
 #include "server/zqFileSender.h"
 #include "server/zqMediaMutex.h"
 #include "server/zqResponse.h"
 #include "server/zqStartup.h"
+#include "zqcommon/zqContainment.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqPaths.h"
 #include "zqmediadb/zqMediaDBApp.h"
@@ -33,7 +35,7 @@ namespace {
 constexpr size_t kValueSize = 2048;
 constexpr size_t kPathSize = 4096;
 constexpr size_t kThumbnailPiece = 8192;
-constexpr char kDcim[] = "/tmp/fuse_d/DCIM/";
+constexpr char kDcim[] = "/tmp/fuse_d/DCIM";
 constexpr char kUnknownError[] = "{ \"message\": \"Unknown Error.\" }\n";
 constexpr char kExceptionError[] = "{ \"message\": \"Unknown Error (exception thrown).\" }";
 
@@ -44,7 +46,7 @@ std::string g_extraParams;  // guarded by g_extraMutex
 void Answer(mg_connection* conn, const char* status, const char* type, std::string_view body) {
   http_response_header(conn, status, type);
   http_response_set_content_length(conn, static_cast<int>(body.size()));
-  if (!body.empty()) mg_write(conn, body.data(), body.size());
+  if (!body.empty()) zq_conn_write(conn, body.data(), body.size());
 }
 
 void AnswerMessage(mg_connection* conn, const char* status, const char* format, int value) {
@@ -88,24 +90,26 @@ MetadataAction ActionOf(const std::string& t) {
   return MetadataAction::kDatabase;
 }
 
-// A client path stays inside DCIM: no "..", no absolute path, no NUL.
-bool SafeClientPath(const std::string& p) {
-  if (p.find("..") != std::string::npos) {
-    ZQ_LOG(ZQ_LOG_ERROR, "Field '%s' has .. in pathname\n", "p");
-    return false;
-  }
-  return !p.empty() && p[0] != '/' && p.find('\0') == std::string::npos;
-}
+// The card's DCIM folder, every client path's tree.
+std::string Dcim() { return zq_path(kDcim); }
 
-// Whether `path`, when it exists, resolves inside the DCIM tree (a symbolic link may not lead
-// out of it). A missing file passes: it is answered as missing.
-bool InsideDcim(const std::string& path) {
-  char real[PATH_MAX];
-  char root[PATH_MAX];
-  if (realpath(path.c_str(), real) == nullptr) return true;
-  if (realpath(zq_path("/tmp/fuse_d/DCIM").c_str(), root) == nullptr) return false;
-  const size_t n = strlen(root);
-  return strncmp(real, root, n) == 0 && real[n] == '/';
+// Where the client's `name` below DCIM leads: false when it must be refused (a name that
+// climbs, or a link that leads off the card). A missing file gives where it would be, to
+// be answered as missing.
+bool OnCard(const std::string& name, std::string* path) {
+  ZqContainedPath p;
+  switch (zq_contain_resolve(Dcim(), name, &p)) {
+    case ZqContain::kInside:
+      *path = p.target;
+      return true;
+    case ZqContain::kMissing:
+      *path = p.entry;
+      return true;
+    case ZqContain::kOutside:
+    case ZqContain::kBadName:
+      break;
+  }
+  return false;
 }
 
 bool RegularFile(const std::string& path) {
@@ -118,11 +122,11 @@ bool HasExtension(const std::string& name, const char* ext) {
   return name.size() > n && strcasecmp(name.c_str() + name.size() - n, ext) == 0;
 }
 
-// The clip's ".THM" beside it, streamed in 8192-byte reads through a direct-I/O reader so the
-// page cache is not filled.
+// The clip's ".THM" beside it (`mp4` is the client's name), streamed in 8192-byte reads
+// through a direct-I/O reader so the page cache is not filled.
 void SendThumbnailFile(mg_connection* conn, const std::string& mp4) {
-  const std::string thm = mp4.substr(0, mp4.size() - 4) + ".THM";
-  if (!RegularFile(thm) || !InsideDcim(thm)) {
+  std::string thm;
+  if (!OnCard(mp4.substr(0, mp4.size() - 4) + ".THM", &thm) || !RegularFile(thm)) {
     ZQ_LOG(ZQ_LOG_INFO, "unknown request\n");
     http_response_unknown_request(conn);
     return;
@@ -135,13 +139,14 @@ void SendThumbnailFile(mg_connection* conn, const std::string& mp4) {
   }
   http_response_header(conn, kHttp200, kMimeJpeg);
   http_response_set_content_length(conn, static_cast<int>(size));
+  if (zq_conn_head_only(conn)) return;
   std::unique_ptr<uint8_t[]> buf(new uint8_t[kThumbnailPiece]);
   int64_t offset = 0;
   for (;;) {
     uint64_t got = 0;
     if (offset >= size) break;
     file.read(buf.get(), kThumbnailPiece, &got, offset);
-    if (got == 0 || mg_write(conn, buf.get(), got) <= 0) break;
+    if (got == 0 || zq_conn_write(conn, buf.get(), got) <= 0) break;
     offset += static_cast<int64_t>(got);
     if (got < kThumbnailPiece) break;
   }
@@ -176,8 +181,10 @@ class ConnectionSink final : public ZqByteSink {
  public:
   explicit ConnectionSink(mg_connection* conn) : conn_(conn) {}
   void Length(uint64_t n) override { http_response_set_content_length(conn_, static_cast<int>(n)); }
+  // A HEAD answer ends with the length: stopping there spares reading the screennail.
   bool Write(const void* bytes, size_t n) override {
-    return n == 0 || mg_write(conn_, bytes, n) == static_cast<int>(n);
+    if (zq_conn_head_only(conn_)) return false;
+    return n == 0 || zq_conn_write(conn_, bytes, n) == static_cast<int>(n);
   }
 
  private:
@@ -189,8 +196,8 @@ void Dispatch(mg_connection* conn, const std::string& query, const MetadataQuery
     generateMetadata(conn, query.c_str());
     return;
   }
-  const std::string path = zq_path(kDcim + q.path);
-  if (!InsideDcim(path)) {
+  std::string path;
+  if (!OnCard(q.path, &path)) {
     http_response_bad_request(conn);
     return;
   }
@@ -208,7 +215,7 @@ void Dispatch(mg_connection* conn, const std::string& query, const MetadataQuery
         zqmediametadata_extract_zqmf_from_mp4(conn, path.c_str());
         return;
       default:
-        SendThumbnailFile(conn, path);
+        SendThumbnailFile(conn, q.path);
         return;
     }
   }
@@ -301,7 +308,11 @@ const char* zqmediametadata_parse_query(const std::string& query, MetadataQuery*
   std::string p;
   if (const char* s = Single(query, "p", kPathSize, &p, &found)) return s;
   if (!found && out->action != MetadataAction::kDatabase) return kHttp400;
-  if (found && !SafeClientPath(p)) return kHttp400;
+  if (found && p.find("..") != std::string::npos) {
+    ZQ_LOG(ZQ_LOG_ERROR, "Field '%s' has .. in pathname\n", "p");
+    return kHttp400;
+  }
+  if (found && !zq_contain_name_ok(p)) return kHttp400;
   out->path = p;
 
   std::string names;
@@ -311,6 +322,21 @@ const char* zqmediametadata_parse_query(const std::string& query, MetadataQuery*
   }
   out->tracks = found && status == nullptr ? zqmediametadata_track_bits(names) : 0;
   return nullptr;
+}
+
+void generateMetadata(mg_connection* conn, const char* query) {
+  DbMetadataAnswer a = zqdb_metadata(query);
+  if (a.status != 200) {
+    zq_conn_printf(conn,
+                   "HTTP/1.1 %d \r\nContent-Type: application/json\r\nContent-Length: 0\r\n\r\n",
+                   a.status);
+    return;
+  }
+  a.body += "\r\n";
+  zq_conn_printf(conn,
+                 "HTTP/1.1 %d \r\nContent-Type: application/json\r\nContent-Length: %zu\r\n\r\n",
+                 a.status, a.body.size());
+  zq_conn_write(conn, a.body.data(), a.body.size());
 }
 
 void zqmediametadata_drop_caches() {
@@ -365,6 +391,11 @@ void zqmediametadata_extract_tracks(mg_connection* conn, const char* path, int t
                       static_cast<int>(r));
       } else if (tracks == 0) {
         http_response_empty_json(conn, kHttp400);
+      } else if (zq_conn_head_only(conn)) {
+        // The head of the stream is known once the clip and the tracks are: HEAD gets it
+        // without the extraction (nor the cache drop that follows one).
+        http_start_chunked_stream(conn);
+        return;
       } else {
         StreamTracks(conn, input.get(), path, static_cast<uint32_t>(tracks));
       }

@@ -72,6 +72,10 @@ int exif_screennail_loader_write_file(mg_connection* conn, ZqExifLoader* loader,
                                       int mode);
 int zq_exif_loader_write_file(mg_connection* conn, ZqExifLoader* loader, const char* path);
 
+// Writes the answer of the media database's metadata query (zqdb_metadata): "HTTP/1.1 %d
+// \r\n", JSON type, Content-Length (0 and no body unless 200), the object and CR LF.
+void generateMetadata(mg_connection* conn, const char* query);
+
 // The page-cache drop run after every track extraction: on the camera the kernel's, in host
 // runs the simulated camera's (a file below ZQ_ROOT that counts the drops).
 void zqmediametadata_drop_caches();

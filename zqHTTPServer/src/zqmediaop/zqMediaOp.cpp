@@ -16,7 +16,9 @@
 #include <mutex>
 #include <vector>
 
+#include "server/zqConnection.h"
 #include "server/zqResponse.h"
+#include "zqcommon/zqContainment.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqPaths.h"
 
@@ -38,9 +40,6 @@ std::mutex& MediaOpMutex() {
   static std::mutex m;
   return m;
 }
-
-// Guarded by MediaOpMutex(): the remaining-chapter count of the last chaptered delete.
-int g_remainingChapters = 0;
 
 // A query value: 1 found, 0 absent, -1 too long.
 int Value(const char* query, const char* key, std::string* out) {
@@ -64,32 +63,6 @@ bool ParseInt(const std::string& s, long* out) {
   if (errno != 0 || *end != '\0') return false;
   *out = v;
   return true;
-}
-
-// A "del" path relative to DCIM that stays in the tree: no absolute path, no NUL, no ".."
-// component, no empty component.
-bool SafeRelativePath(const std::string& f) {
-  if (f.empty() || f[0] == '/' || f.find('\0') != std::string::npos) return false;
-  size_t start = 0;
-  while (start <= f.size()) {
-    size_t end = f.find('/', start);
-    if (end == std::string::npos) end = f.size();
-    const std::string part = f.substr(start, end - start);
-    if (part.empty() || part == "." || part == "..") return false;
-    start = end + 1;
-  }
-  return true;
-}
-
-// True when `path` is a regular file (not a link) whose directory resolves inside `dcim`.
-bool InsideTree(const std::string& dcim, const std::string& path) {
-  char real_root[PATH_MAX];
-  char real_dir[PATH_MAX];
-  const std::string dir = path.substr(0, path.rfind('/'));
-  if (realpath(dcim.c_str(), real_root) == nullptr || realpath(dir.c_str(), real_dir) == nullptr)
-    return false;
-  const size_t n = strlen(real_root);
-  return strncmp(real_dir, real_root, n) == 0 && (real_dir[n] == '\0' || real_dir[n] == '/');
 }
 
 // Removes with up to three attempts, 100 ms apart. 0, or -1 with errno set.
@@ -133,30 +106,48 @@ class MediaOp {
     return status;
   }
 
+  // Removes the named entry (a link inside the card is removed, not what it leads to).
   int Delete() {
     std::string f;
-    if (Value(query_, "f", &f) != 1 || f.compare(0, 2, "..") == 0 || !SafeRelativePath(f))
-      return Fail(kMediaOpBadPath, EINVAL);
-    const std::string path = dcim_ + "/" + f;
-    if (path.size() > kMaxPath) {
-      ZQ_LOG(ZQ_LOG_ERROR, "snprintf overflow size %zu\n", path.size());
+    if (Value(query_, "f", &f) != 1 || f.empty()) return Fail(kMediaOpBadPath, EINVAL);
+    if (dcim_.size() + 1 + f.size() > kMaxPath) {
+      ZQ_LOG(ZQ_LOG_ERROR, "snprintf overflow size %zu\n", dcim_.size() + 1 + f.size());
       return Fail(kMediaOpPathTooLong, ENAMETOOLONG);
     }
+    ZqContainedPath path;
+    switch (zq_contain_resolve(dcim_, f, &path)) {
+      case ZqContain::kBadName:
+      case ZqContain::kOutside:
+        return Fail(kMediaOpBadPath, EINVAL);
+      case ZqContain::kMissing:
+        return Fail(kMediaOpCannotExamine, ENOENT);
+      case ZqContain::kInside:
+        break;
+    }
     struct stat st = {};
-    if (lstat(path.c_str(), &st) != 0) return Fail(kMediaOpCannotExamine, errno);
-    if (S_ISLNK(st.st_mode) || !InsideTree(dcim_, path)) return Fail(kMediaOpBadPath, EINVAL);
+    if (stat(path.target.c_str(), &st) != 0) return Fail(kMediaOpCannotExamine, errno);
     if (!S_ISREG(st.st_mode)) return Fail(kMediaOpCannotRemove, EISDIR);
-    if (RemoveRetrying(path.c_str()) != 0) return Fail(kMediaOpCannotRemove, errno);
+    if (RemoveRetrying(path.entry.c_str()) != 0) return Fail(kMediaOpCannotRemove, errno);
     return kMediaOpOk;
   }
 
-  // Chapter 0 is TAVRnnnn, chapter k is ZQkknnnn; `tmp` adds ".tmp".
+  // The name of a chapter's file in its folder: chapter 0 is TAVRnnnn, chapter k is
+  // ZQkknnnn; `tmp` adds ".tmp".
+  static std::string ChapterName(int chapter, long number, const char* ext, bool tmp) {
+    char buf[64];
+    if (chapter == 0) {
+      snprintf(buf, sizeof buf, "TAVR%04ld.%s%s", number, ext, tmp ? ".tmp" : "");
+    } else {
+      snprintf(buf, sizeof buf, "ZQ%02d%04ld.%s%s", chapter, number, ext, tmp ? ".tmp" : "");
+    }
+    return buf;
+  }
+
+  // The chapter's file in the clip's folder (`folder_`, resolved inside the card).
   bool ChapterPath(int chapter, const char* ext, bool tmp, std::string* out) {
     char buf[kMaxPath + 2];
-    int n = chapter == 0 ? snprintf(buf, sizeof buf, "%s/%sTAVRO/TAVR%04ld.%s%s", dcim_.c_str(),
-                                    fd_.c_str(), fn_, ext, tmp ? ".tmp" : "")
-                         : snprintf(buf, sizeof buf, "%s/%sTAVRO/ZQ%02d%04ld.%s%s", dcim_.c_str(),
-                                    fd_.c_str(), chapter, fn_, ext, tmp ? ".tmp" : "");
+    int n = snprintf(buf, sizeof buf, "%s/%s", folder_.c_str(),
+                     ChapterName(chapter, fn_, ext, tmp).c_str());
     if (n < 0 || static_cast<size_t>(n) > kMaxPath) {
       ZQ_LOG(ZQ_LOG_ERROR, "snprintf overflow size %d\n", n);
       return false;
@@ -204,13 +195,35 @@ class MediaOp {
     }
   }
 
+  // Finds the clip's folder on the card and checks that neither it nor any file of the clip
+  // leads off the card: 0, or the status that refuses the request.
+  int ContainClip() {
+    const std::string folder = fd_ + "TAVRO";
+    ZqContainedPath path;
+    const ZqContain where = zq_contain_resolve(dcim_, folder, &path);
+    if (where == ZqContain::kOutside || where == ZqContain::kBadName) return kMediaOpBadFolder;
+    // A missing folder stays as named: moving its files aside fails and is answered so.
+    folder_ = where == ZqContain::kInside ? path.target : path.entry;
+    for (int k = 0; k < tc_; ++k) {
+      for (const char* ext : {"MP4", "LRV", "THM"}) {
+        if (k > 0 && strcmp(ext, "THM") == 0) continue;
+        const std::string name = folder + "/" + ChapterName(k, fn_, ext, false);
+        if (zq_contain_resolve(dcim_, name, &path) == ZqContain::kOutside) {
+          ZQ_LOG(ZQ_LOG_ERROR, "%s leads off the card\n", name.c_str());
+          return kMediaOpBadNumber;
+        }
+      }
+    }
+    return 0;
+  }
+
   int DeleteChapters() {
     std::string c, fn_text;
-    if (Value(query_, "fd", &fd_) != 1 || fd_.size() != 3 || fd_.compare(0, 2, "..") == 0 ||
-        !AllDigits(fd_))
+    // Digits only: the folder and file numbers can name nothing but a clip's files.
+    if (Value(query_, "fd", &fd_) != 1 || fd_.size() != 3 || !AllDigits(fd_))
       return Fail(kMediaOpBadFolder, EINVAL);
-    if (Value(query_, "fn", &fn_text) != 1 || fn_text.size() >= 5 ||
-        fn_text.compare(0, 2, "..") == 0 || !AllDigits(fn_text) || !ParseInt(fn_text, &fn_))
+    if (Value(query_, "fn", &fn_text) != 1 || fn_text.size() >= 5 || !AllDigits(fn_text) ||
+        !ParseInt(fn_text, &fn_))
       return Fail(kMediaOpBadNumber, EINVAL);
     if (Value(query_, "c", &c) != 1 || c.empty()) return Fail(kMediaOpNoChapters, EINVAL);
     std::vector<bool> deleted(kMaxChapters, false);
@@ -227,6 +240,7 @@ class MediaOp {
       start = end + 1;
     }
     if (tc_ <= 0 || tc_ > kMaxChapters) return Fail(kMediaOpMoveAsideFailed, EINVAL);
+    if (const int refused = ContainClip(); refused != 0) return Fail(refused, EINVAL);
     remaining_ = static_cast<int>(tc_);
 
     // Move every chapter aside; a missing MP4 undoes the moves.
@@ -295,9 +309,10 @@ class MediaOp {
   std::string root_;
   std::string dcim_;
   std::string fd_;
+  std::string folder_;  // the clip's folder, resolved
   long fn_ = 0;
   long tc_ = 0;
-  int remaining_ = -1;
+  int remaining_ = 0;  // chapters of the clip after this request (0 until it acts on them)
   int errno_ = 0;
   bool chaptered_ = false;
 };
@@ -329,7 +344,7 @@ std::string AnswerBody(const MediaOp& op, int status, int remaining) {
 void Answer(mg_connection* conn, const std::string& body) {
   http_response_header(conn, kHttp200, kMimeJson);
   http_response_set_content_length(conn, static_cast<int>(body.size()));
-  mg_write(conn, body.data(), body.size());
+  zq_conn_write(conn, body.data(), body.size());
 }
 
 // The front-lens twin of a back-lens query: "QBACK/" becomes "QFRNT/" and the file name's
@@ -362,8 +377,7 @@ int mediaOp(const char* query, const char* storage_root, std::string* answer) {
     ZQ_LOG(ZQ_LOG_ERROR, "zqMediaOp - Caught exception %s - discarding\n", e.what());
     status = kMediaOpNoCommand;
   }
-  if (op.chaptered() && op.remaining() >= 0) g_remainingChapters = op.remaining();
-  if (answer != nullptr) *answer = AnswerBody(op, status, g_remainingChapters);
+  if (answer != nullptr) *answer = AnswerBody(op, status, op.remaining());
   return status;
 }
 

@@ -105,6 +105,45 @@ TEST_F(MediaOpTest, PathsOutOfTheTreeTouchNothing) {
   EXPECT_EQ(mediaOp("p=del&f=x", "/tmp/fuse_x", nullptr), 1);
 }
 
+TEST_F(MediaOpTest, DeletingALinkInsideTheCardRemovesTheLinkOnly) {
+  zqtest::WriteFile(sd_ + "/100TAVRO/TAVR0001.JPG", "a");
+  ASSERT_EQ(symlink("TAVR0001.JPG", (sd_ + "/100TAVRO/TAVR0002.JPG").c_str()), 0);
+  EXPECT_EQ(Op("p=del&f=100TAVRO/TAVR0002.JPG"), 0);
+  EXPECT_EQ(Tree(sd_), (std::map<std::string, std::string>{{"100TAVRO/TAVR0001.JPG", "a"}}));
+  EXPECT_FALSE(fs::is_symlink(sd_ + "/100TAVRO/TAVR0002.JPG"));
+}
+
+TEST_F(MediaOpTest, ChapterFilesLeadingOffTheCardStopTheDelete) {
+  const std::string outside = zq_path("/tmp/elsewhere");
+  zqtest::WriteFile(outside + "/TAVR0042.MP4", "out0");
+  zqtest::WriteFile(outside + "/ZQ010042.MP4", "out1");
+  Clip(3);
+  ASSERT_EQ(symlink(outside.c_str(), (sd_ + "/105TAVRO").c_str()), 0);
+  ASSERT_EQ(symlink((outside + "/ZQ010042.MP4").c_str(), (sd_ + "/100TAVRO/ZQ030005.MP4").c_str()),
+            0);
+  const auto card = Tree(sd_);
+  const auto elsewhere = Tree(outside);
+  EXPECT_EQ(Op("p=delcv&fd=105&fn=0042&tc=2&c=0"), 4);  // the folder leads off the card
+  EXPECT_EQ(Op("p=delcv&fd=100&fn=0005&tc=4&c=1"), 5);  // so does its chapter 3
+  EXPECT_EQ(Tree(sd_), card);
+  EXPECT_EQ(Tree(outside), elsewhere);
+  EXPECT_TRUE(fs::is_symlink(sd_ + "/100TAVRO/ZQ030005.MP4"));
+  // The same clip without the stray chapter is fine.
+  EXPECT_EQ(Op("p=delcv&fd=100&fn=0005&tc=3&c=1"), 0);
+}
+
+TEST_F(MediaOpTest, AnAnswerCarriesOnlyItsOwnChapterCount) {
+  ASSERT_TRUE(zq_make_dirs(sd_ + "/100TAVRO"));
+  std::string answer;
+  EXPECT_EQ(Op("p=delcv&fd=100&fn=0040&tc=37&c=1", &answer), -100);  // nothing to move
+  EXPECT_NE(answer.find("\"remaining_chapters\":\"37\""), std::string::npos) << answer;
+  for (const char* q : {"p=delcv&fd=1000&fn=0005&tc=3&c=1", "p=delcv&fd=100&fn=0005&tc=3",
+                        "p=delcv&fd=100&fn=0005&tc=0&c=1", "p=delcv&fd=100&fn=00005&tc=3&c=1"}) {
+    Op(q, &answer);
+    EXPECT_NE(answer.find("\"remaining_chapters\":\"0\""), std::string::npos) << q << answer;
+  }
+}
+
 TEST_F(MediaOpTest, ChapteredDeleteRenumbersTheRest) {
   Clip(3);
   std::string answer;

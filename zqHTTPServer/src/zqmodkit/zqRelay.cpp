@@ -6,6 +6,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "server/zqConnection.h"
 #include "server/zqResponse.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqMsg.h"
@@ -53,7 +54,7 @@ void Answer(mg_connection* conn, const char* status, const char* type, const voi
                          status, type, len);
   std::string out(head, static_cast<size_t>(n));
   out.append(static_cast<const char*>(body), len);
-  mg_write(conn, out.data(), out.size());
+  zq_conn_write(conn, out.data(), out.size());
 }
 
 void AnswerText(mg_connection* conn, const char* status, const char* text) {
@@ -67,7 +68,7 @@ void AnswerVersion(mg_connection* conn, const char* type) {
   text += "\r\n";
   http_response_header(conn, kHttp200, type);
   http_response_set_content_length(conn, static_cast<int>(text.size()));
-  mg_write(conn, text.data(), text.size());
+  zq_conn_write(conn, text.data(), text.size());
 }
 
 }  // namespace

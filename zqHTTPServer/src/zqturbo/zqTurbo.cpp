@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "csi.h"
+#include "server/zqConnection.h"
 #include "server/zqCsi.h"
 #include "server/zqResponse.h"
 #include "zqcommon/zqLog.h"
@@ -48,6 +49,6 @@ int zqTurboHandler(mg_connection* conn, void* /*cbdata*/) {
                    kHttp200, kMimeJson, n);
   std::string answer(head, static_cast<size_t>(h));
   answer.append(body, static_cast<size_t>(n));
-  mg_write(conn, answer.data(), answer.size());
+  zq_conn_write(conn, answer.data(), answer.size());
   return 1;
 }

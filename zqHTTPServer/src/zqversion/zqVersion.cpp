@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "server/zqConnection.h"
 #include "zqCtrlD.h"
 
 int zqVersionHandler(mg_connection* conn, void* /*cbdata*/) {
@@ -14,6 +15,6 @@ int zqVersionHandler(mg_connection* conn, void* /*cbdata*/) {
   http_output_success_header(answer);
   http_output_content_length(answer, kBody.size());
   answer += kBody;
-  mg_write(conn, answer.data(), answer.size());
+  zq_conn_write(conn, answer.data(), answer.size());
   return 1;
 }
