@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "zqcommon/zqContainment.h"
 #include "zqcommon/zqJson.h"
 #include "zqcommon/zqLog.h"
+#include "zqcommon/zqMediaNames.h"
 #include "zqmediadb/zqCardId.h"
 #include "zqmediadb/zqMediaDBApp.h"
 
@@ -214,14 +216,13 @@ DbMetadataAnswer ParseRequest(const char* query, Request* r) {
     return Fail(400, "invalid path: '%s'\n", p);
   r->dir = p.substr(0, slash);
   r->file = p.substr(slash + 1);
-  if (r->dir.size() > 8 || r->dir.find('\0') != std::string::npos || r->dir == "." ||
-      r->dir == "..")
+  // Each part is one name below the card's DCIM folder: the containment rule applies.
+  if (r->dir.size() > 8 || !zq_contain_name_ok(r->dir))
     return Fail(400, "invalid directory name: dir:'%s'\n", r->dir);
-  if (r->file.size() > 12 || r->file.find_first_of(std::string("/\0", 2)) != std::string::npos ||
-      r->file.find("..") != std::string::npos)
+  if (r->file.size() > 12 || r->file.find('/') != std::string::npos || !zq_contain_name_ok(r->file))
     return Fail(400, "invalid filename: file:'%s'\n", r->file);
-  const std::string ext = r->file.size() == 12 ? r->file.substr(9) : "";
-  if (r->file.size() != 12 || r->file[8] != '.' || (ext != "JPG" && ext != "MP4" && ext != "360"))
+  const std::string_view ext = zq_media_extension(r->file);
+  if (ext != "JPG" && ext != "MP4" && ext != "360")
     return Fail(404, "Not a JPG or MP4 file name '%s', inferring FILE NOT_FOUND\n", r->file);
 
   if (r->action == Action::kUpload || r->action == Action::kOffload) {

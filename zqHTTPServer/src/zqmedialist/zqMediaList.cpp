@@ -19,6 +19,7 @@
 #include "zqCtrlD.h"
 #include "zqcommon/zqJson.h"
 #include "zqcommon/zqLog.h"
+#include "zqcommon/zqMediaNames.h"
 #include "zqcommon/zqPaths.h"
 #include "zqmediadb/zqCardId.h"
 #include "zqmediadb/zqMediaDBApp.h"
@@ -37,23 +38,6 @@ std::atomic<int> g_modelNumber{0};
 std::atomic<uint8_t> g_recordingAbort{0};
 
 bool Digit(char c) { return c >= '0' && c <= '9'; }
-
-// "NNN" + suffix: the folder number (100..999), or -1.
-int FolderNumber(const char* name) {
-  if (name[0] < '1' || name[0] > '9' || !Digit(name[1]) || !Digit(name[2])) return -1;
-  return (name[0] - '0') * 100 + (name[1] - '0') * 10 + (name[2] - '0');
-}
-
-// The folder type of an 8-character folder name, or 0 when it is no media folder.
-char FolderType(const char* name) {
-  if (strlen(name) != 8 || FolderNumber(name) < 0) return 0;
-  static const std::pair<const char*, char> kTypes[] = {
-      {"TAVRO", 'T'}, {"Q3D_R", 'R'}, {"Q3D_L", 'L'}, {"QFRNT", 'F'}, {"QBACK", 'B'}};
-  for (const auto& [suffix, type] : kTypes) {
-    if (strcmp(name + 3, suffix) == 0) return type;
-  }
-  return 0;
-}
 
 bool DualLensModel(int model) { return model == 22 || model == 23; }
 
@@ -117,11 +101,11 @@ int Scan(const char* root, DbNameFilter filter, MediaScanBuffer* buffer, uint32_
       ZQ_LOG(ZQ_LOG_ERROR, "listing of %s failed (%d), ending the scan\n", folder.c_str(), ret);
       break;
     }
-    const char type = FolderType(folder.c_str());
+    const char type = zq_media_folder_type(folder);
     if (entries.empty()) {
       ZQ_LOG(ZQ_LOG_DEBUG, "No files in this folder %s\n", folder.c_str());
     } else if (type != 0) {
-      const uint16_t number = static_cast<uint16_t>(FolderNumber(folder.c_str()));
+      const uint16_t number = static_cast<uint16_t>(zq_media_folder_number(folder));
       for (const DbScanEntry& e : entries) {
         MediaListRecord& r = records[used++];
         r.folder = number;
@@ -312,25 +296,23 @@ void zqMediaList_ResetModelNumber() { g_modelNumber.store(0); }
 bool isMediaFolder(const char* name, bool is_symlink) {
   if (is_symlink || name[0] == '.') return false;
   if (RecordingNow()) return false;
-  const char type = FolderType(name);
+  const char type = zq_media_folder_type(name);
   if (type == 'F' || type == 'B') return true;
   return type != 0 && !DualLensModel(getModelNumber());
 }
 
 bool isMediaFile(const char* name, int length) {
   if (length != 12 || strnlen(name, 12) != 12) return false;
-  for (int i = 4; i < 8; ++i)
-    if (!Digit(name[i])) return false;
-  if (name[8] != '.') return false;
-  const char* ext = name + 9;
+  const std::string_view whole(name, 12);
   static const char* const kExts[] = {"MP4", "MRV", "360", "LRV", "JPG", "WAV", "ZQR"};
   bool known = false;
-  for (const char* e : kExts) known = known || strncmp(ext, e, 3) == 0;
+  for (const char* e : kExts) known = known || zq_media_name_is(whole, e);
   if (!known) return false;
   if (!DualLensModel(getModelNumber())) return true;
 
-  const bool jpg = strncmp(ext, "JPG", 3) == 0;
-  if (strncmp(ext, "MRV", 3) == 0) return false;
+  const std::string_view ext = zq_media_extension(whole);
+  const bool jpg = ext == "JPG";
+  if (ext == "MRV") return false;
   if (name[0] != 'Q' && strncmp(name, "ZQ", 2) != 0) return false;
   if (strncmp(name, "ZQFR", 4) == 0 || strncmp(name, "ZQBK", 4) == 0) return true;
   if (strncmp(name, "ZQ", 2) == 0 && Digit(name[2]) && Digit(name[3])) return true;
@@ -343,10 +325,7 @@ bool isMediaFile(const char* name, int length) {
 }
 
 bool isSesFile(const char* name, int length) {
-  if (length != 12 || strnlen(name, 12) != 12) return false;
-  for (int i = 4; i < 8; ++i)
-    if (!Digit(name[i])) return false;
-  return strncmp(name + 8, ".SES", 4) == 0;
+  return length == 12 && strnlen(name, 12) == 12 && zq_media_name_is({name, 12}, "SES");
 }
 
 const char* parseMediaListQuery(const char* query, MediaListSelection* selection,

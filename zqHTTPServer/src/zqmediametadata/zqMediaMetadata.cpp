@@ -25,6 +25,7 @@
 #include "server/zqStartup.h"
 #include "zqcommon/zqContainment.h"
 #include "zqcommon/zqLog.h"
+#include "zqcommon/zqMediaNames.h"
 #include "zqcommon/zqPaths.h"
 #include "zqmediadb/zqMediaDBApp.h"
 #include "zqmf/ZQMediaFileReaderJPEG.h"
@@ -117,16 +118,11 @@ bool RegularFile(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool HasExtension(const std::string& name, const char* ext) {
-  const size_t n = strlen(ext);
-  return name.size() > n && strcasecmp(name.c_str() + name.size() - n, ext) == 0;
-}
-
 // The clip's ".THM" beside it (`mp4` is the client's name), streamed in 8192-byte reads
 // through a direct-I/O reader so the page cache is not filled.
 void SendThumbnailFile(mg_connection* conn, const std::string& mp4) {
   std::string thm;
-  if (!OnCard(mp4.substr(0, mp4.size() - 4) + ".THM", &thm) || !RegularFile(thm)) {
+  if (!OnCard(zq_media_thumbnail_of(mp4), &thm) || !RegularFile(thm)) {
     ZQ_LOG(ZQ_LOG_INFO, "unknown request\n");
     http_response_unknown_request(conn);
     return;
@@ -202,7 +198,7 @@ void Dispatch(mg_connection* conn, const std::string& query, const MetadataQuery
     return;
   }
   const std::string& name = q.path;
-  if (HasExtension(name, ".MP4") || HasExtension(name, ".360")) {
+  if (zq_media_has_suffix(name, ".MP4") || zq_media_has_suffix(name, ".360")) {
     switch (q.action) {
       case MetadataAction::kVideoInfo:
       case MetadataAction::kDuration:
@@ -219,7 +215,7 @@ void Dispatch(mg_connection* conn, const std::string& query, const MetadataQuery
         return;
     }
   }
-  if (HasExtension(name, ".LRV")) {
+  if (zq_media_has_suffix(name, ".LRV")) {
     if (q.action == MetadataAction::kTracks) {
       zqmediametadata_extract_tracks(conn, path.c_str(), q.tracks);
       return;
@@ -228,7 +224,7 @@ void Dispatch(mg_connection* conn, const std::string& query, const MetadataQuery
       zqmediametadata_extract_zqmf_from_mp4(conn, path.c_str());
       return;
     }
-  } else if (HasExtension(name, ".JPG") || HasExtension(name, ".JPEG")) {
+  } else if (zq_media_has_suffix(name, ".JPG") || zq_media_has_suffix(name, ".JPEG")) {
     if (q.action == MetadataAction::kZqmf) {
       zqmediametadata_extract_zqmf_from_jpeg(conn, path.c_str());
       return;
@@ -308,11 +304,13 @@ const char* zqmediametadata_parse_query(const std::string& query, MetadataQuery*
   std::string p;
   if (const char* s = Single(query, "p", kPathSize, &p, &found)) return s;
   if (!found && out->action != MetadataAction::kDatabase) return kHttp400;
-  if (found && p.find("..") != std::string::npos) {
-    ZQ_LOG(ZQ_LOG_ERROR, "Field '%s' has .. in pathname\n", "p");
+  if (found && !zq_contain_name_ok(p)) {
+    // The containment rule refuses ".." wherever it stands; the log says when that was why.
+    if (p.find("..") != std::string::npos) {
+      ZQ_LOG(ZQ_LOG_ERROR, "Field '%s' has .. in pathname\n", "p");
+    }
     return kHttp400;
   }
-  if (found && !zq_contain_name_ok(p)) return kHttp400;
   out->path = p;
 
   std::string names;
