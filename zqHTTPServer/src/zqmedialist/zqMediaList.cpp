@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "csi.h"
-#include "server/zqConnection.h"
+#include "http/zqConnection.h"
+#include "http/zqResponse.h"
 #include "server/zqCsi.h"
 #include "server/zqMediaMutex.h"
 #include "server/zqRecordingStatus.h"
-#include "server/zqResponse.h"
 #include "zqCtrlD.h"
 #include "zqcommon/zqJson.h"
 #include "zqcommon/zqLog.h"

@@ -12,16 +12,16 @@
 #include <mutex>
 #include <string_view>
 
+#include "http/zqConnection.h"
+#include "http/zqResponse.h"
 #include "quicktime64/CachedAlignedOdirectFileIO.h"
 #include "quicktime64/QuickTime64FileUtilities.h"
 #include "quicktime64/QuickTimeReader.h"
 #include "quicktime64/SyncFileReader.h"
 #include "quicktime64/ZQMGConnFileIO.h"
 #include "server/zqClients.h"
-#include "server/zqConnection.h"
 #include "server/zqFileSender.h"
 #include "server/zqMediaMutex.h"
-#include "server/zqResponse.h"
 #include "server/zqStartup.h"
 #include "zqcommon/zqContainment.h"
 #include "zqcommon/zqLog.h"

@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "server/zqResponse.h"
+#include "http/zqResponse.h"
 #include "zqcommon/zqPaths.h"
 #include "zqmftest/JpegBytes.h"
 #include "zqtest/TempDir.h"

@@ -16,8 +16,8 @@
 #include <mutex>
 #include <vector>
 
-#include "server/zqConnection.h"
-#include "server/zqResponse.h"
+#include "http/zqConnection.h"
+#include "http/zqResponse.h"
 #include "zqcommon/zqContainment.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqMediaNames.h"
