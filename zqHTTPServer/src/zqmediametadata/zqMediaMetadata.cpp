@@ -40,9 +40,6 @@ constexpr char kDcim[] = "/tmp/fuse_d/DCIM";
 constexpr char kUnknownError[] = "{ \"message\": \"Unknown Error.\" }\n";
 constexpr char kExceptionError[] = "{ \"message\": \"Unknown Error (exception thrown).\" }";
 
-std::mutex g_extraMutex;
-std::string g_extraParams;  // guarded by g_extraMutex
-
 // A whole answer with a JSON or binary body and its length.
 void Answer(mg_connection* conn, const char* status, const char* type, std::string_view body) {
   http_response_header(conn, status, type);
@@ -258,18 +255,6 @@ void Dispatch(mg_connection* conn, const std::string& query, const MetadataQuery
 
 }  // namespace
 
-void zqmediametadata_set_extra_params(const std::string& params) {
-  std::lock_guard<std::mutex> lock(g_extraMutex);
-  g_extraParams = params;
-}
-
-std::string zqmediametadata_take_extra_params() {
-  std::lock_guard<std::mutex> lock(g_extraMutex);
-  std::string taken;
-  taken.swap(g_extraParams);
-  return taken;
-}
-
 int zqmediametadata_track_bits(std::string names) {
   if (names.size() >= 2 && names.front() == '"' && names.back() == '"') {
     names = names.substr(1, names.size() - 2);
@@ -477,9 +462,9 @@ int zq_exif_loader_write_file(mg_connection*, ZqExifLoader* loader, const char* 
   return zq_exif_load_file(loader, path);
 }
 
-int zqMediaMetadataHandler(mg_connection* conn, void*) {
-  // The extra parameters belong to this request whatever becomes of it.
-  const std::string extra = zqmediametadata_take_extra_params();
+int zqMediaMetadataHandler(mg_connection* conn, void*) { return zqmediametadata_serve(conn, ""); }
+
+int zqmediametadata_serve(mg_connection* conn, const std::string& extra) {
   try {
     const char* raw = mg_get_request_info(conn)->query_string;
     if (raw == nullptr) {
