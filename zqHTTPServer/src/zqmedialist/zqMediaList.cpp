@@ -6,12 +6,13 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <vector>
 
 #include "csi.h"
-#include "http/zqConnection.h"
 #include "http/zqResponse.h"
 #include "server/zqCsi.h"
 #include "server/zqMediaMutex.h"
@@ -129,11 +130,9 @@ int Scan(const char* root, DbNameFilter filter, MediaScanBuffer* buffer, uint32_
 bool MediaFileFilter(const char* name, int length) { return isMediaFile(name, length); }
 bool SesFileFilter(const char* name, int length) { return isSesFile(name, length); }
 
-// Writes a whole answer with a Content-Length.
-void Answer(mg_connection* conn, const char* status, const std::string& body) {
-  http_response_header(conn, status, kMimeJson);
-  http_response_set_content_length(conn, static_cast<int>(body.size()));
-  zq_conn_write(conn, body.data(), body.size());
+// A whole JSON answer; `status` is a status line's text ("404 Not Found\r\n").
+ZqAnswer Answer(const char* status, std::string body) {
+  return ZqAnswer::Json(static_cast<int>(strtol(status, nullptr, 10)), std::move(body));
 }
 
 void ClearNewMedia() {
@@ -178,15 +177,10 @@ void WriteMedia(std::string* json, ScanResult* r) {
   writeAllMediaFolders(json, r->buffer.records(), r->count);
 }
 
-// Answers a failed scan; false when the scan succeeded.
-bool AnswerScanError(mg_connection* conn, int code, bool ex) {
-  if (code == 0) return false;
-  if (mediaScanBusy(code)) {
-    Answer(conn, kHttp503, ErrorBody("Camera is busy", ex));
-  } else {
-    Answer(conn, kHttp404, ErrorBody("Unknown Error.", ex));
-  }
-  return true;
+// The answer to a failed scan (`code` not 0).
+ZqAnswer ScanError(int code, bool ex) {
+  if (mediaScanBusy(code)) return Answer(kHttp503, ErrorBody("Camera is busy", ex));
+  return Answer(kHttp404, ErrorBody("Unknown Error.", ex));
 }
 
 bool SystemReady() {
@@ -199,20 +193,21 @@ bool SystemReady() {
   return ret == 0 && record[kSystemReadyOffset] != 0;
 }
 
-// Parses the request's query; false when the query was refused and answered.
-bool ParseRequest(mg_connection* conn, bool ex, MediaListSelection* selection, bool* clear) {
+// Parses the request's query; the refusal when the query is refused.
+std::optional<ZqAnswer> ParseRequest(const ZqRequest& request, bool ex,
+                                     MediaListSelection* selection, bool* clear) {
   std::string message;
+  const std::string query(request.Query());
   const char* status =
-      parseMediaListQuery(mg_get_request_info(conn)->query_string, selection, clear, &message);
-  if (status == nullptr) return true;
-  Answer(conn, status, ErrorBody(message, ex));
-  return false;
+      parseMediaListQuery(request.HasQuery() ? query.c_str() : nullptr, selection, clear, &message);
+  if (status == nullptr) return std::nullopt;
+  return Answer(status, ErrorBody(message, ex));
 }
 
-void ListHandler(mg_connection* conn) {
+ZqAnswer List(ZqRequest& request) {
   MediaListSelection selection;
   bool clear = false;
-  if (!ParseRequest(conn, false, &selection, &clear)) return;
+  if (auto refused = ParseRequest(request, false, &selection, &clear)) return std::move(*refused);
   std::lock_guard<std::mutex> lock(zqMediaMetadata_mutex);
   ScanResult scan;
   if (selection == MediaListSelection::kVideoPhoto) {
@@ -220,25 +215,21 @@ void ListHandler(mg_connection* conn) {
   } else if (selection == MediaListSelection::kSes) {
     scan.code = zqMediaList_ScanDirSES(&scan.buffer, &scan.count);
   } else {
-    Answer(conn, kHttp501, ErrorBody("Unrecognized request", false));
-    return;
+    return Answer(kHttp501, ErrorBody("Unrecognized request", false));
   }
-  if (AnswerScanError(conn, scan.code, false)) return;
+  if (scan.code != 0) return ScanError(scan.code, false);
   std::string json = "{\"id\":\"" + zq_json_escape(StorageId(0)) + "\",\"media\":[";
   WriteMedia(&json, &scan);
   json += "]}\n";
   if (clear) ClearNewMedia();
-  Answer(conn, kHttp200, json);
+  return Answer(kHttp200, std::move(json));
 }
 
-void ListExHandler(mg_connection* conn) {
-  if (!SystemReady()) {
-    Answer(conn, kHttp503, ErrorBody("System not ready", true));
-    return;
-  }
+ZqAnswer ListEx(ZqRequest& request) {
+  if (!SystemReady()) return Answer(kHttp503, ErrorBody("System not ready", true));
   MediaListSelection selection;
   bool clear = false;
-  if (!ParseRequest(conn, true, &selection, &clear)) return;
+  if (auto refused = ParseRequest(request, true, &selection, &clear)) return std::move(*refused);
   std::lock_guard<std::mutex> lock(zqMediaMetadata_mutex);
   ScanResult sd, internal;
   if (selection == MediaListSelection::kVideoPhoto) {
@@ -247,10 +238,11 @@ void ListExHandler(mg_connection* conn) {
   } else if (selection == MediaListSelection::kSes) {
     sd.code = zqMediaList_ScanDirSES(&sd.buffer, &sd.count);
   } else {
-    Answer(conn, kHttp501, ErrorBody("Unrecognized request", true));
-    return;
+    return Answer(kHttp501, ErrorBody("Unrecognized request", true));
   }
-  if (AnswerScanError(conn, sd.code != 0 ? sd.code : internal.code, true)) return;
+  if (sd.code != 0 || internal.code != 0) {
+    return ScanError(sd.code != 0 ? sd.code : internal.code, true);
+  }
   std::string json = "\n[{\"id\":\"" + zq_json_escape(StorageId(0)) + "\",\"media\":[";
   WriteMedia(&json, &sd);
   json += "]},{\"id\":\"" + zq_json_escape(StorageId(1)) + "\",\"media\":[";
@@ -260,18 +252,17 @@ void ListExHandler(mg_connection* conn) {
     if (sd.buffer.empty() || sd.listed()) ClearNewMedia();
     if (internal.listed()) ClearNewMedia();
   }
-  Answer(conn, kHttp200, json);
+  return Answer(kHttp200, std::move(json));
 }
 
 // Runs a handler body; an exception that escapes is logged and answered 500.
-int Guarded(mg_connection* conn, void (*body)(mg_connection*)) {
+ZqAnswer Guarded(ZqRequest& request, ZqAnswer (*body)(ZqRequest&)) {
   try {
-    body(conn);
+    return body(request);
   } catch (const std::exception& e) {
     ZQ_LOG(ZQ_LOG_ERROR, "zqMediaList - Caught exception %s - discarding\n", e.what());
-    http_response_empty_json(conn, kHttp500);
   }
-  return 1;
+  return ZqAnswer::EmptyJson(500);
 }
 
 }  // namespace
@@ -395,8 +386,6 @@ int zqMediaList_ScanDirSES(MediaScanBuffer* buffer, uint32_t* count) {
   return Scan(kZqSdCardRoot, SesFileFilter, buffer, count);
 }
 
-int zqMediaListHandler(mg_connection* conn, void* /*cbdata*/) { return Guarded(conn, ListHandler); }
+ZqAnswer zqMediaList(ZqRequest& request) { return Guarded(request, List); }
 
-int zqMediaListExHandler(mg_connection* conn, void* /*cbdata*/) {
-  return Guarded(conn, ListExHandler);
-}
+ZqAnswer zqMediaListEx(ZqRequest& request) { return Guarded(request, ListEx); }

@@ -1,6 +1,5 @@
 #include "zqmediaop/zqMediaOp.h"
 
-#include <civetweb.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -16,8 +15,6 @@
 #include <mutex>
 #include <vector>
 
-#include "http/zqConnection.h"
-#include "http/zqResponse.h"
 #include "zqcommon/zqContainment.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqMediaNames.h"
@@ -44,12 +41,15 @@ std::mutex& MediaOpMutex() {
 
 // A query value: 1 found, 0 absent, -1 too long.
 int Value(const char* query, const char* key, std::string* out) {
-  char buf[kValueSize];
-  int n = mg_get_var2(query, strlen(query), key, buf, sizeof buf, 0);
-  if (n == -1) return 0;
-  if (n < 0) return -1;
-  out->assign(buf, static_cast<size_t>(n));
-  return 1;
+  switch (zq_query_param(query, key, kValueSize - 1, out)) {
+    case ZqParam::kFound:
+      return 1;
+    case ZqParam::kMissing:
+      return 0;
+    case ZqParam::kTooLong:
+      break;
+  }
+  return -1;
 }
 
 bool AllDigits(const std::string& s) {
@@ -335,12 +335,6 @@ std::string AnswerBody(const MediaOp& op, int status, int remaining) {
   return body + "}\r\n";
 }
 
-void Answer(mg_connection* conn, const std::string& body) {
-  http_response_header(conn, kHttp200, kMimeJson);
-  http_response_set_content_length(conn, static_cast<int>(body.size()));
-  zq_conn_write(conn, body.data(), body.size());
-}
-
 }  // namespace
 
 int mediaOp(const char* query, const char* storage_root, std::string* answer) {
@@ -361,18 +355,14 @@ void zqMediaOp_SetRenameForTest(MediaOpRenameFn fn) {
   g_rename.store(fn != nullptr ? fn : RenameNoReplace);
 }
 
-int zqMediaOpHandler(mg_connection* conn, void* /*cbdata*/) {
-  const char* query = mg_get_request_info(conn)->query_string;
+ZqAnswer zqMediaOp(ZqRequest& request) {
+  std::string q(request.Query());
   std::string answer;
-  if (query == nullptr || *query == '\0') {
-    Answer(conn, "\n{ \"status\":\"-100\"" + ErrnoField(ESRCH) + "}\r\n");
-    return 1;
-  }
-  std::string q = query;
+  if (q.empty())
+    return ZqAnswer::Json(200, "\n{ \"status\":\"-100\"" + ErrnoField(ESRCH) + "}\r\n");
   if (q.find("QFRNT/") != std::string::npos) {
     mediaOp(q.c_str(), kZqInternalRoot, &answer);
-    Answer(conn, answer);
-    return 1;
+    return ZqAnswer::Json(200, answer);
   }
   mediaOp(q.c_str(), kZqSdCardRoot, &answer);
   // The front-lens twin goes before the answer, so a client that has the answer never sees
@@ -384,6 +374,5 @@ int zqMediaOpHandler(mg_connection* conn, void* /*cbdata*/) {
       ZQ_LOG(ZQ_LOG_ERROR, "invalid dualbank file name in %s\n", q.c_str());
     }
   }
-  Answer(conn, answer);
-  return 1;
+  return ZqAnswer::Json(200, answer);
 }
