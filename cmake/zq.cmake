@@ -1,5 +1,9 @@
 # Build rules shared by every target of the project.
 
+# File offsets and sizes are 64-bit everywhere, also on the camera's 32-bit ARM: recordings pass
+# 4 GiB, and off_t, lseek, pread and stat would otherwise stop at 2 GiB there.
+add_compile_definitions(_FILE_OFFSET_BITS=64)
+
 if(ZQ_CCACHE AND NOT CMAKE_CXX_COMPILER_LAUNCHER)
   find_program(ZQ_CCACHE_PROGRAM ccache)
   if(ZQ_CCACHE_PROGRAM)
