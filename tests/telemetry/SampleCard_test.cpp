@@ -13,6 +13,7 @@
 #include "zqmf/ZQMFParsers.h"
 #include "zqmftimeline/ZQMFTimeline.h"
 #include "zqsim/SimCard.h"
+#include "zqtest/Programs.h"
 #include "zqtest/TempDir.h"
 
 namespace {
@@ -119,9 +120,8 @@ void PhotosCarryTheCameraFacts() {
 }
 
 void TheToolShowsEveryFilesTelemetry() {
-  const char* bin = getenv("ZQ_BIN_DIR");
-  ASSERT_NE(bin, nullptr);
-  const std::string zqmf = std::string(bin) + "/zqmf";
+  ASSERT_NE(getenv("ZQ_BIN_DIR"), nullptr);
+  const std::string zqmf = zqtest::ProgramCommand("zqmf");
   for (const char* name : {"ZQ010001.MP4", "ZQ010002.LRV", "TAVR0003.JPG"}) {
     int status = -1;
     const std::string dump = Command(zqmf + " dump '" + File(name) + "'", &status);
@@ -174,9 +174,8 @@ mp4boxes::BoxRef TelemetryOffsets(const std::string& file) {
 // A copy of a clip whose second telemetry sample points past the end of the file: the tool
 // says so, shows the rest, and fails; nothing crashes.
 void DamagedClipsAreReportedNotFatal() {
-  const char* bin = getenv("ZQ_BIN_DIR");
-  ASSERT_NE(bin, nullptr);
-  const std::string zqmf = std::string(bin) + "/zqmf";
+  ASSERT_NE(getenv("ZQ_BIN_DIR"), nullptr);
+  const std::string zqmf = zqtest::ProgramCommand("zqmf");
   std::string clip = zqtest::ReadFile(File("ZQ010001.LRV"));
   const mp4boxes::BoxRef stco = TelemetryOffsets(clip);
   ASSERT_EQ(mp4boxes::Get32(clip, stco.Payload() + 4), 2u);
