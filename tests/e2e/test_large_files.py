@@ -7,6 +7,8 @@ The big file is sparse: only its marker bytes take room on the disk.
 
 import json
 import re
+import struct
+import subprocess
 
 GIB4 = 1 << 32
 NAME = "ZQ010009.MP4"
@@ -82,3 +84,60 @@ def test_media_list_reports_sizes_beyond_4_gib(camera):
     files = next(f["fs"] for f in doc["media"] if f["d"] == "100TAVRO")
     entry = next(i for i in files if i["n"] == NAME)
     assert entry["s"] == str(SIZE)
+
+
+def top_level_boxes(data):
+    """(offset, type, size) of each top-level box."""
+    boxes, at = [], 0
+    while at + 8 <= len(data):
+        size, kind = struct.unpack(">I4s", data[at:at + 8])
+        if size == 1:
+            size = struct.unpack(">Q", data[at + 8:at + 16])[0]
+        boxes.append((at, kind, size))
+        at += size
+    return boxes
+
+
+def packets(path):
+    """Per stream kind, the packet hashes in order, as ffprobe reads them."""
+    out = subprocess.run(["ffprobe", "-v", "error", "-show_packets", "-show_data_hash", "MD5",
+                          "-show_streams", "-of", "json", path],
+                         capture_output=True, text=True, check=True)
+    doc = json.loads(out.stdout)
+    kinds = {s["index"]: s["codec_type"] for s in doc["streams"]}
+    by_kind = {}
+    for p in doc["packets"]:
+        by_kind.setdefault(kinds[p["stream_index"]], []).append(p["data_hash"])
+    return by_kind
+
+
+def test_clip_whose_movie_lies_past_4_gib(camera, tmp_path):
+    """A recording whose movie box starts past 4 GiB (a 4 GiB free box before it): the
+    simulated media database reads its duration and the daemon extracts its tracks."""
+    source = camera.path("/tmp/fuse_d/DCIM/100TAVRO/ZQ010001.MP4")
+    with open(source, "rb") as f:
+        data = f.read()
+    boxes = top_level_boxes(data)
+    moov = next(b for b in boxes if b[1] == b"moov")
+    assert moov[0] + moov[2] == len(data)  # the movie box comes last
+    gap = GIB4 + 4096
+    path = camera.path("/tmp/fuse_d/DCIM/100TAVRO/" + NAME)
+    with open(path, "wb") as f:
+        f.write(data[:moov[0]])
+        f.write(struct.pack(">I4sQ", 1, b"free", gap))
+        f.seek(moov[0] + gap)
+        f.write(data[moov[0]:])
+    uri = "/zq/zqMediaMetadata?p=100TAVRO/"
+
+    status, _, want = camera.get(uri + "ZQ010001.MP4&t=dur")
+    assert status == 200 and int(json.loads(want)["dur"]) > 0
+    assert camera.get(uri + NAME + "&t=dur")[:3:2] == (200, want)
+
+    status, _, body = camera.get(uri + NAME + "&t=tracks&trackNames=video,audio,telemetry")
+    assert status == 200
+    out = tmp_path / "out.mp4"
+    out.write_bytes(body)
+    got, expected = packets(str(out)), packets(source)
+    assert set(got) == {"video", "audio", "data"}
+    for kind in got:
+        assert got[kind] == expected[kind], kind
