@@ -2,6 +2,7 @@
 // extractors and the zqmf tool read back.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -201,6 +202,23 @@ void DamagedClipsAreReportedNotFatal() {
   uint32_t n = 0;
   t.GetSampleCount("GYRO", n);
   EXPECT_EQ(n, 200u);  // the first second
+}
+
+// A raw file past the tool's limit is refused by its size, also when that size passes 4 GiB
+// (a sparse file), where a 32-bit size would wrap to a few bytes.
+TEST(ZqmfTool, RawFilesPastTheLimitAreRefused) {
+  ASSERT_NE(getenv("ZQ_BIN_DIR"), nullptr);
+  zqtest::TempDir dir;
+  for (const uint64_t size : {(uint64_t{256} << 20) + 1, (uint64_t{1} << 32) + 16}) {
+    const std::string path = dir.path() + "/big.zqmf";
+    zqtest::WriteFile(path, "");
+    ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(size)), 0);
+    int status = -1;
+    const std::string out =
+        Command(zqtest::ProgramCommand("zqmf") + " dump '" + path + "' 2>&1", &status);
+    EXPECT_EQ(status, 2) << size;
+    EXPECT_NE(out.find("not a regular file of at most 256 MiB"), std::string::npos) << out;
+  }
 }
 
 // One test: making the card (ffmpeg) takes most of the time.
