@@ -8,6 +8,7 @@ for another processor, ZQ_EMULATOR names the program that runs them (with its ar
 """
 
 import http.client
+import json
 import os
 import random
 import shutil
@@ -74,6 +75,20 @@ def free_ports(n):
         finally:
             for s in socks:
                 s.close()
+
+
+def packets(path):
+    """Per stream kind (video, audio, data), the hashes of an MP4's packets in order, as
+    ffprobe reads them."""
+    out = subprocess.run(["ffprobe", "-v", "error", "-show_packets", "-show_data_hash", "MD5",
+                          "-show_streams", "-of", "json", path],
+                         capture_output=True, text=True, check=True)
+    doc = json.loads(out.stdout)
+    kinds = {s["index"]: s["codec_type"] for s in doc["streams"]}
+    by_kind = {}
+    for p in doc["packets"]:
+        by_kind.setdefault(kinds[p["stream_index"]], []).append(p["data_hash"])
+    return by_kind
 
 
 @pytest.fixture(scope="session")

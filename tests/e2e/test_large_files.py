@@ -8,7 +8,8 @@ The big file is sparse: only its marker bytes take room on the disk.
 import json
 import re
 import struct
-import subprocess
+
+from conftest import packets
 
 GIB4 = 1 << 32
 NAME = "ZQ010009.MP4"
@@ -96,19 +97,6 @@ def top_level_boxes(data):
         boxes.append((at, kind, size))
         at += size
     return boxes
-
-
-def packets(path):
-    """Per stream kind, the packet hashes in order, as ffprobe reads them."""
-    out = subprocess.run(["ffprobe", "-v", "error", "-show_packets", "-show_data_hash", "MD5",
-                          "-show_streams", "-of", "json", path],
-                         capture_output=True, text=True, check=True)
-    doc = json.loads(out.stdout)
-    kinds = {s["index"]: s["codec_type"] for s in doc["streams"]}
-    by_kind = {}
-    for p in doc["packets"]:
-        by_kind.setdefault(kinds[p["stream_index"]], []).append(p["data_hash"])
-    return by_kind
 
 
 def test_clip_whose_movie_lies_past_4_gib(camera, tmp_path):
