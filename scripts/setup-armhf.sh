@@ -30,9 +30,8 @@ if ! dpkg --print-foreign-architectures | grep -qx armhf; then
   dpkg --add-architecture armhf
 fi
 export DEBIAN_FRONTEND=noninteractive
-# A mirror caught mid-sync can fail one architecture's list (the security suite's, say) while
-# the others arrive; the install below still fails loudly if anything it needs is missing.
-apt-get update || echo "setup-armhf.sh: some package lists could not be fetched; going on" >&2
+# The armhf lists are new on a machine that just added the architecture.
+./scripts/apt-update.sh
 
 # Libraries installed for both architectures (Multi-Arch: same) must have one version. When the
 # lists of the two architectures differ (a security update built for one first, or one list
