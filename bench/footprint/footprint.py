@@ -115,6 +115,11 @@ def main():
         if idle["program"] != idle["process"]:
             print(f"{'  + emulator':14}{'':>10}{'':>10}{idle['process']:>12}{peak['process']:>14}"
                   "   (the qemu-arm process as a whole)")
+    if len(rows) == 2:
+        (_, xs, xst, xi, xp), (_, az, ast, ai, ap) = rows
+        print(f"{'armhf/x86-64':14}{az / xs:>10.2f}{ast / xst:>10.2f}"
+              f"{ai['program'] / xi['program']:>12.2f}{ap['program'] / xp['program']:>14.2f}"
+              "   (ratios)")
 
 
 if __name__ == "__main__":
