@@ -27,15 +27,16 @@ def wait_port(port, timeout=10):
     raise RuntimeError(f"nothing listens on {port}")
 
 
-def start_daemon(bin_dir, env):
+def start_daemon(bin_dir, env, emulator=()):
     """Resets the simulated camera below env["ZQ_ROOT"] and starts the daemon on four free
     ports (set in `env`); returns the process and the ports once it listens. The internal
-    port (ports[1]) lets a loopback client do everything."""
+    port (ports[1]) lets a loopback client do everything. Programs built for another
+    processor run through `emulator` (e.g. ["qemu-arm"])."""
     ports = [free_port() for _ in range(4)]
     env["ZQ_LISTENING_PORTS"] = ",".join(map(str, ports))
-    subprocess.run([os.path.join(bin_dir, "zqsim"), "reset"], env=env, check=True,
+    subprocess.run([*emulator, os.path.join(bin_dir, "zqsim"), "reset"], env=env, check=True,
                    stderr=subprocess.DEVNULL)
-    daemon = subprocess.Popen([os.path.join(bin_dir, "zqHTTPServer")], env=env,
+    daemon = subprocess.Popen([*emulator, os.path.join(bin_dir, "zqHTTPServer")], env=env,
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     wait_port(ports[1])
     return daemon, ports

@@ -1,5 +1,9 @@
 # Build rules shared by every target of the project.
 
+# File offsets and sizes are 64-bit everywhere, also on the camera's 32-bit ARM: recordings pass
+# 4 GiB, and off_t, lseek, pread and stat would otherwise stop at 2 GiB there.
+add_compile_definitions(_FILE_OFFSET_BITS=64)
+
 if(ZQ_CCACHE AND NOT CMAKE_CXX_COMPILER_LAUNCHER)
   find_program(ZQ_CCACHE_PROGRAM ccache)
   if(ZQ_CCACHE_PROGRAM)
@@ -51,6 +55,17 @@ function(zq_add_library name)
   zq_target_defaults(${name})
 endfunction()
 
+# A cross build's programs run through CMAKE_CROSSCOMPILING_EMULATOR (the ARM build's qemu-user):
+# CTest puts it in front of every test binary itself, and tests that start the built programs
+# themselves get it as ZQ_EMULATOR.
+if(CMAKE_CROSSCOMPILING_EMULATOR)
+  list(JOIN CMAKE_CROSSCOMPILING_EMULATOR " " ZQ_EMULATOR)
+  set(ZQ_EMULATOR_ENVIRONMENT "ZQ_EMULATOR=set:${ZQ_EMULATOR}")
+else()
+  set(ZQ_EMULATOR "")
+  set(ZQ_EMULATOR_ENVIRONMENT "ZQ_EMULATOR=unset:")
+endif()
+
 # zq_add_tests(NAME SOURCES src... LIBS deps...)
 # A GoogleTest binary whose cases CTest discovers when it runs.
 function(zq_add_tests name)
@@ -64,8 +79,11 @@ function(zq_add_tests name)
   target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   zq_target_defaults(${name})
+  # Tests that start the built programs (zqmp4, zqmf) find them through ZQ_BIN_DIR, and in a
+  # cross build run them through ZQ_EMULATOR (zqtest::ProgramCommand).
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-                       PROPERTIES LABELS unit ENVIRONMENT "ZQ_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+                       PROPERTIES LABELS unit ENVIRONMENT "ZQ_BIN_DIR=${CMAKE_BINARY_DIR}/bin"
+                                  ENVIRONMENT_MODIFICATION "${ZQ_EMULATOR_ENVIRONMENT}")
 endfunction()
 
 # zq_add_fuzzer(NAME SOURCES src... LIBS deps... [SEEDS dir])

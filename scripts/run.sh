@@ -6,7 +6,8 @@
 #   port 8081                its public Wi-Fi port (clients from other machines)
 # Override with ZQ_ROOT (where the camera's files live, default ./run-root) and
 # ZQ_LISTENING_PORTS ("public,internal,internal2,alternate"). With ZQ_BIN_DIR set, the
-# binaries there are run as they are: nothing is installed or built (the tests do this).
+# binaries there are run as they are: nothing is installed or built (the tests do this); with
+# ZQ_EMULATOR set too, they run through it (the ARM build's tests: qemu-user).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,6 +18,7 @@ if [ -z "${ZQ_BIN_DIR:-}" ]; then
   ZQ_BIN_DIR="$PWD/build/bin"
 fi
 bin="$ZQ_BIN_DIR"
+read -r -a emulator <<<"${ZQ_EMULATOR:-}"
 
 export ZQ_ROOT="${ZQ_ROOT:-$PWD/run-root}"
 export ZQ_LISTENING_PORTS="${ZQ_LISTENING_PORTS:-8081,8080,8001,8082}"
@@ -26,13 +28,13 @@ cp -r platform/sim/image/. "$ZQ_ROOT/"
 cp -r www/. "$ZQ_ROOT/usr/local/tavro/www/"   # the camera's page, in the document root
 if [ ! -d "$ZQ_ROOT/tmp/fuse_d/DCIM" ]; then
   echo "Making a sample SD card in $ZQ_ROOT/tmp/fuse_d"
-  "$bin/zqsim" card make "$ZQ_ROOT/tmp/fuse_d"
+  "${emulator[@]}" "$bin/zqsim" card make "$ZQ_ROOT/tmp/fuse_d"
 fi
-"$bin/zqsim" reset
+"${emulator[@]}" "$bin/zqsim" reset
 
-"$bin/zqsim" serve &
+"${emulator[@]}" "$bin/zqsim" serve &
 sim=$!
-"$bin/zqHTTPServer" &
+"${emulator[@]}" "$bin/zqHTTPServer" &
 daemon=$!
 stop() {
   kill -TERM "$daemon" "$sim" 2>/dev/null || true

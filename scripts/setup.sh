@@ -27,6 +27,6 @@ if [ ${#missing[@]} -gt 0 ]; then
     exit 1
   fi
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update
+  "$(dirname "$0")/apt-update.sh"
   apt-get install -y --no-install-recommends "${missing[@]}"
 fi

@@ -8,6 +8,10 @@
 
 #include "quicktime64/QuickTime64Results.h"
 
+// Offsets pass 4 GiB in long recordings; a 32-bit build must ask for 64-bit off_t
+// (_FILE_OFFSET_BITS=64, which the build sets for every target).
+static_assert(sizeof(off_t) == 8, "file offsets must be 64-bit");
+
 FileIO::~FileIO() {
   // A derived close() cannot run from here; release the descriptor directly.
   if (isOpen_ && fd_ > 0) ::close(fd_);

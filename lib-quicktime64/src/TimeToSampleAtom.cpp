@@ -7,6 +7,7 @@
 #include "EntryTable.h"
 #include "TableDump.h"
 #include "quicktime64/ByteStream.h"
+#include "quicktime64/Uint128.h"
 
 namespace MavrelQuickTime64Atom {
 
@@ -72,10 +73,7 @@ uint32_t TimeToSampleAtom::MapSampleTimeToSampleIndex(int64_t time, uint32_t* in
   const RunStart& first = starts[run];
   uint64_t span = it->time - first.time;
   uint64_t count = entries_[run].SampleCount();
-  uint64_t within =
-      span == 0
-          ? 0
-          : static_cast<uint64_t>(static_cast<unsigned __int128>(t - first.time) * count / span);
+  uint64_t within = span == 0 ? 0 : MulDiv64(t - first.time, count, span);
   uint64_t result = first.sample + within;
   if (result > std::numeric_limits<uint32_t>::max()) return kQTLookupOutOfRange;
   *index = static_cast<uint32_t>(result);

@@ -342,10 +342,21 @@ TEST(ExtractTracks, RefusesBeforeWritingAnything) {
   }
 }
 
+// `bytes` with the movie header's creation and modification times, found where `model` has
+// them, set to zero: each extraction takes them from the clock, so two runs may differ there
+// by a second.
+std::string WithoutMovieTimes(std::string bytes, const std::string& model) {
+  const size_t type = model.find("mvhd");
+  if (type == std::string::npos) return bytes;
+  for (size_t i = type + 8; i < type + 16 && i < bytes.size(); ++i) bytes[i] = 0;
+  return bytes;
+}
+
 TEST(ExtractTracks, DestinationFailingMidwayReturnsItsFailure) {
   std::string input = SyntheticSource(40, true);
   mp4test::MemorySink whole;
   ASSERT_EQ(ExtractBytes(input, kVideo | kAudio | kMeta, &whole), 0u);
+  const std::string expected = WithoutMovieTimes(whole.bytes(), whole.bytes());
   // Refused in the header region, and later among the samples.
   for (uint64_t limit : {uint64_t{100}, whole.received() / 2, whole.received() - 1}) {
     SCOPED_TRACE(limit);
@@ -354,7 +365,8 @@ TEST(ExtractTracks, DestinationFailingMidwayReturnsItsFailure) {
     EXPECT_EQ(ExtractBytes(input, kVideo | kAudio | kMeta, &sink),
               QTWriterResult(kFileWriterWriteError));
     EXPECT_LE(sink.received(), limit);
-    EXPECT_EQ(whole.bytes().compare(0, sink.received(), sink.bytes()), 0);
+    EXPECT_EQ(expected.compare(0, sink.received(), WithoutMovieTimes(sink.bytes(), whole.bytes())),
+              0);
   }
 }
 

@@ -26,8 +26,10 @@
 #include "quicktime64/QuickTime64FileUtilities.h"
 #include "quicktime64/QuickTimeReader.h"
 #include "quicktime64/StreamFileIO.h"
+#include "quicktime64/Uint128.h"
 
 using MavrelQuickTime64Atom::MediaInformationAtom;
+using MavrelQuickTime64Atom::MulDiv64;
 using MavrelQuickTime64Atom::SampleTableAtom;
 using MavrelQuickTime64Atom::TrackAtom;
 
@@ -206,7 +208,7 @@ int Bench(const char* path, const char* trackText) {
   do {
     done = 0;
     for (uint32_t i = 0; i < count; ++i) {
-      int64_t t = static_cast<int64_t>(static_cast<unsigned __int128>(span) * i / count);
+      int64_t t = static_cast<int64_t>(MulDiv64(static_cast<uint64_t>(span), i, count));
       uint64_t offset = 0;
       uint32_t size = 0;
       if (minf->GetVideoSampleRetrievalInformationFromSampleTime(t, &offset, &size) == 0) ++done;

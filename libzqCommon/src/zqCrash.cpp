@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -228,19 +229,24 @@ void WriteOpenFiles(SafeWriter& w) {
     const long n = syscall(SYS_getdents64, dir, entries, sizeof entries);
     if (n <= 0) break;
     for (long off = 0; off < n;) {
-      const auto* e = reinterpret_cast<const LinuxDirent64*>(entries + off);
-      off += e->d_reclen;
-      if (e->d_name[0] == '.') continue;
+      // The record's fields are copied out of the byte buffer rather than read through a
+      // cast pointer, so no alignment is assumed.
+      unsigned short reclen = 0;
+      memcpy(&reclen, entries + off + offsetof(LinuxDirent64, d_reclen), sizeof reclen);
+      const char* d_name = entries + off + offsetof(LinuxDirent64, d_name);
+      if (reclen == 0) break;
+      off += reclen;
+      if (d_name[0] == '.') continue;
       char target[256];
-      const ssize_t len = readlinkat(dir, e->d_name, target, sizeof target - 1);
+      const ssize_t len = readlinkat(dir, d_name, target, sizeof target - 1);
       if (len < 0) {
-        w.Str("   #").Str(e->d_name).Str("\treadlink failed ").Dec(errno).Str("\n");
+        w.Str("   #").Str(d_name).Str("\treadlink failed ").Dec(errno).Str("\n");
         continue;
       }
       target[len] = '\0';
       struct stat st;
-      const char* kind = fstatat(dir, e->d_name, &st, 0) == 0 ? Kind(st) : "?";
-      w.Str("   #").Str(e->d_name).Str("\t").Str(kind).Str("\t").Str(target).Str("\n");
+      const char* kind = fstatat(dir, d_name, &st, 0) == 0 ? Kind(st) : "?";
+      w.Str("   #").Str(d_name).Str("\t").Str(kind).Str("\t").Str(target).Str("\n");
     }
   }
   close(dir);

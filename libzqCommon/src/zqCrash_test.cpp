@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cfenv>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -139,13 +140,21 @@ TEST_P(ZqCrashSignal, ReportIsCompleteAndTheProcessEndsWithTheSignal) {
   EXPECT_EQ(r.back(), '\n');
 }
 
+// How an integer division by zero shows in the report. 32-bit ARM has no division trap: the
+// compiler's division routine raises SIGFPE itself, as a signal sent by the process (code -6).
+#if defined(__arm__)
+constexpr char kIntegerDivideByZeroCode[] = "\n     Signal code: -6 (unknown)\n";
+#else
+constexpr char kIntegerDivideByZeroCode[] = "\n     Signal code: 1 (Integer divide by zero)\n";
+#endif
+
 INSTANTIATE_TEST_SUITE_P(
     Signals, ZqCrashSignal,
     testing::Values(CrashCase{"SIGSEGV", SIGSEGV,
                               "\n     Signal code: 1 (Address not mapped to object)\n"
                               "   Fault address: 0x10\n"},
                     CrashCase{"SIGABRT", SIGABRT, "\n     Signal code: -6 (unknown)\n"},
-                    CrashCase{"SIGFPE", SIGFPE, "\n     Signal code: 1 (Integer divide by zero)\n"},
+                    CrashCase{"SIGFPE", SIGFPE, kIntegerDivideByZeroCode},
                     CrashCase{"SIGILL", SIGILL, "\n     Signal code: 2 (Illegal operand)\n"},
                     CrashCase{"SIGBUS", SIGBUS, "\n     Signal code: 2 (unknown)\n"}),
     [](const testing::TestParamInfo<CrashCase>& param) { return std::string(param.param.name); });
@@ -154,11 +163,16 @@ TEST(ZqCrash, FloatingPointTrapReportsItsCode) {
   remove(ReportPath().c_str());
   const Outcome o = InChild([] {
     if (zqch_install_crash_handler(kZqchFpe | kZqchTrapDivByZero | kZqchReportFile) != 0) _exit(3);
+    // Floating-point units without exception traps (ARM's VFP) ignore the request.
+    if ((fegetexcept() & FE_DIVBYZERO) == 0) _exit(5);
     volatile double zero = 0.0;
     volatile double q = 1.0 / zero;
     (void)q;
     _exit(4);
   });
+  if (WIFEXITED(o.status) && WEXITSTATUS(o.status) == 5) {
+    GTEST_SKIP() << "this processor's floating-point unit has no exception traps";
+  }
   ASSERT_TRUE(WIFSIGNALED(o.status));
   EXPECT_EQ(WTERMSIG(o.status), SIGFPE);
   const std::string r = zqtest::ReadFile(ReportPath());

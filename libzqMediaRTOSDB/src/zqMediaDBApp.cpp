@@ -256,13 +256,14 @@ int db_check_single_reply(uint32_t command, uint32_t token, uint32_t request_cou
     ZQ_LOG(ZQ_LOG_WARN, "Invalid content type (-1), inferring FILE NOT_FOUND\n");
     return 404;
   }
-  // Every record past the type must be whole before anything reads it.
-  size_t need = kDbResponseHeaderSize + kDbContentRecordSize;
+  // Every record past the type must be whole before anything reads it. The size needed is
+  // reckoned in 64 bits: a tag count from the reply can ask for more than a 32-bit size holds.
+  uint64_t need = kDbResponseHeaderSize + kDbContentRecordSize;
   if (command == DB_CMD_GET_VIDEO_SPECIFIC_INFO) {
     need = kDbVideoInfoOffset;
     if (len >= kDbVideoInfoOffset + 20 && db_is_video_type(type)) {
       const uint64_t tags = zq_load_le32(r->bytes + kDbVideoInfoOffset + 16);
-      need = static_cast<size_t>(std::max<uint64_t>((tags + 30) * 4, kDbVideoInfoOffset + 24));
+      need = std::max<uint64_t>((tags + 30) * 4, kDbVideoInfoOffset + 24);
     } else if (db_is_video_type(type)) {
       need = kDbVideoInfoOffset + 24;
     }

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -115,7 +117,10 @@ ZQMF_ERROR zqmf_jpeg_read_block(const char* path, std::vector<uint8_t>* block) {
   if (!fd.valid()) return ZQMF_ERROR_MEMORY;
   auto read = [&](size_t at, void* dst, size_t n) { return ReadAt(fd.get(), at, dst, n); };
   bool read_failed = false;
-  const ZQMF_ERROR r = WalkJpeg(static_cast<size_t>(file_size), read, [&](const Segment& s) {
+  // The segments sit at the start of the file: a file too long for size_t is walked as far
+  // as size_t reaches, never wrapped to a shorter length.
+  const size_t walked = static_cast<size_t>(std::min<uint64_t>(file_size, SIZE_MAX));
+  const ZQMF_ERROR r = WalkJpeg(walked, read, [&](const Segment& s) {
     if (!IsCameraSegment(s, read)) return false;
     block->resize(s.length + 2 - kJpegBlockOffset);
     read_failed = !ReadAt(fd.get(), s.offset + kJpegBlockOffset, block->data(), block->size());

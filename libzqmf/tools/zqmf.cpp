@@ -45,7 +45,7 @@ bool ReadWhole(const char* path, std::vector<uint8_t>* out, std::string* error) 
     *error = strerror(errno);
     return false;
   }
-  if (!S_ISREG(st.st_mode) || static_cast<size_t>(st.st_size) > kRawLimit) {
+  if (!S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) > kRawLimit) {
     *error = "not a regular file of at most 256 MiB";
     return false;
   }

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "quicktime64/Uint128.h"
+
 namespace {
 
 uint64_t Magnitude(int64_t v) {
@@ -55,18 +57,18 @@ void ZQMFRational::reduce(uint64_t* n, uint64_t* d, uint64_t limit) {
     return;
   }
   // Convergents p/q of the continued fraction of n/d, while both terms stay within the limit.
-  using u128 = unsigned __int128;
+  using MavrelQuickTime64Atom::Uint128;
   uint64_t p0 = 0, q0 = 1, p1 = 1, q1 = 0;
   uint64_t x = *n, y = *d;
   while (y != 0) {
     const uint64_t a = x / y;
-    const u128 p2 = static_cast<u128>(a) * p1 + p0;
-    const u128 q2 = static_cast<u128>(a) * q1 + q0;
+    const Uint128 p2 = Uint128::Product(a, p1) + p0;
+    const Uint128 q2 = Uint128::Product(a, q1) + q0;
     if (p2 > limit || q2 > limit) break;
     p0 = p1;
     q0 = q1;
-    p1 = static_cast<uint64_t>(p2);
-    q1 = static_cast<uint64_t>(q2);
+    p1 = p2.Low();
+    q1 = q2.Low();
     const uint64_t r = x - a * y;
     x = y;
     y = r;
@@ -77,7 +79,7 @@ void ZQMFRational::reduce(uint64_t* n, uint64_t* d, uint64_t limit) {
   const uint64_t sp = m * p1 + p0, sq = m * q1 + q0;
   // |p/q - n/d| compared as |p d - n q| / q (the common factor 1/d dropped).
   auto error_times = [&](uint64_t p, uint64_t q, uint64_t other_q) {
-    const u128 a = static_cast<u128>(p) * *d, b = static_cast<u128>(*n) * q;
+    const Uint128 a = Uint128::Product(p, *d), b = Uint128::Product(*n, q);
     return (a > b ? a - b : b - a) * other_q;
   };
   if (sq != 0 && error_times(sp, sq, q1) < error_times(p1, q1, sq)) {

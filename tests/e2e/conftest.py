@@ -2,10 +2,13 @@
 
 Every test gets its own camera root (ZQ_ROOT) with the camera image, a copy of the sample
 card and fresh simulator state, so tests can run in parallel without seeing each other.
-The binaries come from ZQ_BIN_DIR (default: build/bin of this checkout).
+The binaries come from ZQ_BIN_DIR (default: build/bin of this checkout). When they are built
+for another processor, ZQ_EMULATOR names the program that runs them (with its arguments, such as
+"/usr/bin/qemu-arm"); the build sets it for its tests.
 """
 
 import http.client
+import json
 import os
 import random
 import shutil
@@ -19,6 +22,7 @@ import pytest
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 BIN_DIR = os.environ.get("ZQ_BIN_DIR", os.path.join(REPO, "build", "bin"))
+EMULATOR = os.environ.get("ZQ_EMULATOR", "").split()
 IMAGE = os.path.join(REPO, "platform", "sim", "image")
 # The camera's page, which ships in the daemon's document root.
 WWW = os.path.join(REPO, "www")
@@ -26,6 +30,27 @@ DOCUMENT_ROOT = "/usr/local/tavro/www"
 
 # Roles of the four listening ports, as the daemon numbers them.
 PUBLIC, INTERNAL, INTERNAL2, ALTERNATE = range(4)
+
+
+def _elf_machine(path):
+    """The processor an ELF program is for (its e_machine: 40 ARM, 62 x86-64), or None."""
+    try:
+        with open(path, "rb") as f:
+            head = f.read(20)
+    except OSError:
+        return None
+    if len(head) < 20 or head[:4] != b"\x7fELF":
+        return None
+    return int.from_bytes(head[18:20], "big" if head[5] == 2 else "little")
+
+
+# True when the programs under test are built for 32-bit ARM (the camera's processor).
+ARM32 = _elf_machine(os.path.join(BIN_DIR, "zqHTTPServer")) == 40
+
+
+def program(name):
+    """The command line that starts one of the built programs (zqHTTPServer, zqsim)."""
+    return [*EMULATOR, os.path.join(BIN_DIR, name)]
 
 
 def free_ports(n):
@@ -52,12 +77,26 @@ def free_ports(n):
                 s.close()
 
 
+def packets(path):
+    """Per stream kind (video, audio, data), the hashes of an MP4's packets in order, as
+    ffprobe reads them."""
+    out = subprocess.run(["ffprobe", "-v", "error", "-show_packets", "-show_data_hash", "MD5",
+                          "-show_streams", "-of", "json", path],
+                         capture_output=True, text=True, check=True)
+    doc = json.loads(out.stdout)
+    kinds = {s["index"]: s["codec_type"] for s in doc["streams"]}
+    by_kind = {}
+    for p in doc["packets"]:
+        by_kind.setdefault(kinds[p["stream_index"]], []).append(p["data_hash"])
+    return by_kind
+
+
 @pytest.fixture(scope="session")
 def sample_card(tmp_path_factory):
     """One sample card per test session; cameras copy it."""
     card = tmp_path_factory.mktemp("card") / "fuse_d"
     env = dict(os.environ, ZQ_ROOT=str(card.parent))
-    subprocess.run([os.path.join(BIN_DIR, "zqsim"), "card", "make", str(card)],
+    subprocess.run([*program("zqsim"), "card", "make", str(card)],
                    env=env, check=True)
     return card
 
@@ -88,7 +127,7 @@ class Camera:
         return self.root + camera_path
 
     def zqsim(self, *args, check=True):
-        r = subprocess.run([os.path.join(BIN_DIR, "zqsim"), *map(str, args)], env=self.env,
+        r = subprocess.run([*program("zqsim"), *map(str, args)], env=self.env,
                            capture_output=True, text=True)
         if check and r.returncode != 0:
             raise AssertionError(f"zqsim {args} failed: {r.stderr}")
@@ -97,7 +136,7 @@ class Camera:
     def start_sim(self, timeout=10.0):
         """Starts `zqsim serve` (the simulated camera processes) and waits until it runs."""
         log = open(self.sim_log_path, "wb")
-        self.sim = subprocess.Popen([os.path.join(BIN_DIR, "zqsim"), "serve"], env=self.env,
+        self.sim = subprocess.Popen([*program("zqsim"), "serve"], env=self.env,
                                     stdout=log, stderr=log)
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
@@ -137,7 +176,7 @@ class Camera:
 
     def _start_daemon(self, timeout):
         """True once start-up has finished, False when a port was taken."""
-        self.proc = subprocess.Popen([os.path.join(BIN_DIR, "zqHTTPServer")], env=self.env,
+        self.proc = subprocess.Popen(program("zqHTTPServer"), env=self.env,
                                      stdout=open(self.stdout_path, "wb"),
                                      stderr=open(self.stderr_path, "wb"))
         deadline = time.monotonic() + timeout

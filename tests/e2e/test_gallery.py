@@ -23,7 +23,7 @@ from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
 from chromium import SIZES, Browser
-from conftest import BIN_DIR, INTERNAL
+from conftest import INTERNAL, program
 
 SD = "/tmp/fuse_d/DCIM"
 
@@ -124,7 +124,7 @@ class Page:
             return False
         if query["t"] == ["tracks"] and query.get("trackNames") != ["telemetry"]:
             return False
-        tool = subprocess.run([os.path.join(BIN_DIR, "zqmf"), "json",
+        tool = subprocess.run([*program("zqmf"), "json",
                                self.camera.path(f"{SD}/{query['p'][0]}"), "GPS5"],
                               capture_output=True, text=True)
         return tool.returncode != 0 or json.loads(tool.stdout)["samples"] == []
@@ -139,7 +139,12 @@ def is_thumbnail(path):
 def page(camera, browser):
     p = Page(browser, camera)
     yield p
-    p.check_console()
+    try:
+        p.check_console()
+    finally:
+        # Left open, the page would go on polling its camera after the daemon stops, and the
+        # refused requests would land in the next test's console.
+        browser.driver.get("about:blank")
 
 
 def media_list(camera):
@@ -181,7 +186,7 @@ def shown(cards):
 
 def zqmf_samples(camera, path, key):
     """Rows of one telemetry key of a card file, as the zqmf tool reads them."""
-    out = subprocess.run([os.path.join(BIN_DIR, "zqmf"), "json", camera.path(f"{SD}/{path}"), key],
+    out = subprocess.run([*program("zqmf"), "json", camera.path(f"{SD}/{path}"), key],
                          capture_output=True, text=True, check=True).stdout
     return [row for sample in json.loads(out)["samples"] for row in sample["values"]]
 
@@ -337,6 +342,8 @@ def test_photo_shows_exif_screennail_and_position(page, camera):
 
 
 def confirm_delete(page, button_css):
+    # The view may still be drawing its buttons (a slower camera, an emulated one).
+    page.wait(f"document.querySelector({json.dumps(button_css)})", what=button_css)
     page.find(button_css).click()
     page.wait("document.querySelector('#confirm[open]')", what="the confirmation")
     page.find("#confirm-yes").click()

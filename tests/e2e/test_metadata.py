@@ -10,6 +10,8 @@ import subprocess
 
 import pytest
 
+from conftest import packets
+
 ROUTE = "/zq/zqMediaMetadata"
 PHOTOS = ["100TAVRO/TAVR0003.JPG", "100TAVRO/TAVR0004.JPG"]  # little- and big-endian EXIF
 
@@ -220,19 +222,6 @@ def test_error_answers(camera, query, status, body):
     got_status, headers, got = camera.get(ROUTE + query)
     assert (got_status, got) == (status, body)
     assert headers["content-type"] == "application/json"
-
-
-def packets(path):
-    """Per stream kind, the hashes of the packets in order, as ffprobe reads them."""
-    out = subprocess.run(["ffprobe", "-v", "error", "-show_packets", "-show_data_hash", "MD5",
-                          "-show_streams", "-of", "json", path],
-                         capture_output=True, text=True, check=True)
-    doc = json.loads(out.stdout)
-    kinds = {s["index"]: s["codec_type"] for s in doc["streams"]}
-    by_kind = {}
-    for p in doc["packets"]:
-        by_kind.setdefault(kinds[p["stream_index"]], []).append(p["data_hash"])
-    return by_kind
 
 
 @pytest.mark.parametrize("names,kinds", [

@@ -11,6 +11,7 @@
 
 #include "mp4test/Ffprobe.h"
 #include "mp4test/TestClips.h"
+#include "zqtest/Programs.h"
 #include "zqtest/TempDir.h"
 
 namespace {
@@ -21,8 +22,7 @@ struct ToolRun {
 };
 
 ToolRun Zqmp4(const std::string& args) {
-  const char* bin = getenv("ZQ_BIN_DIR");
-  std::string command = std::string(bin != nullptr ? bin : ".") + "/zqmp4 " + args + " 2>&1";
+  std::string command = zqtest::ProgramCommand("zqmp4") + " " + args + " 2>&1";
   ToolRun run;
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return run;

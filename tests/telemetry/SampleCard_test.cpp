@@ -2,6 +2,7 @@
 // extractors and the zqmf tool read back.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "zqmf/ZQMFParsers.h"
 #include "zqmftimeline/ZQMFTimeline.h"
 #include "zqsim/SimCard.h"
+#include "zqtest/Programs.h"
 #include "zqtest/TempDir.h"
 
 namespace {
@@ -119,9 +121,8 @@ void PhotosCarryTheCameraFacts() {
 }
 
 void TheToolShowsEveryFilesTelemetry() {
-  const char* bin = getenv("ZQ_BIN_DIR");
-  ASSERT_NE(bin, nullptr);
-  const std::string zqmf = std::string(bin) + "/zqmf";
+  ASSERT_NE(getenv("ZQ_BIN_DIR"), nullptr);
+  const std::string zqmf = zqtest::ProgramCommand("zqmf");
   for (const char* name : {"ZQ010001.MP4", "ZQ010002.LRV", "TAVR0003.JPG"}) {
     int status = -1;
     const std::string dump = Command(zqmf + " dump '" + File(name) + "'", &status);
@@ -174,9 +175,8 @@ mp4boxes::BoxRef TelemetryOffsets(const std::string& file) {
 // A copy of a clip whose second telemetry sample points past the end of the file: the tool
 // says so, shows the rest, and fails; nothing crashes.
 void DamagedClipsAreReportedNotFatal() {
-  const char* bin = getenv("ZQ_BIN_DIR");
-  ASSERT_NE(bin, nullptr);
-  const std::string zqmf = std::string(bin) + "/zqmf";
+  ASSERT_NE(getenv("ZQ_BIN_DIR"), nullptr);
+  const std::string zqmf = zqtest::ProgramCommand("zqmf");
   std::string clip = zqtest::ReadFile(File("ZQ010001.LRV"));
   const mp4boxes::BoxRef stco = TelemetryOffsets(clip);
   ASSERT_EQ(mp4boxes::Get32(clip, stco.Payload() + 4), 2u);
@@ -202,6 +202,23 @@ void DamagedClipsAreReportedNotFatal() {
   uint32_t n = 0;
   t.GetSampleCount("GYRO", n);
   EXPECT_EQ(n, 200u);  // the first second
+}
+
+// A raw file past the tool's limit is refused by its size, also when that size passes 4 GiB
+// (a sparse file), where a 32-bit size would wrap to a few bytes.
+TEST(ZqmfTool, RawFilesPastTheLimitAreRefused) {
+  ASSERT_NE(getenv("ZQ_BIN_DIR"), nullptr);
+  zqtest::TempDir dir;
+  for (const uint64_t size : {(uint64_t{256} << 20) + 1, (uint64_t{1} << 32) + 16}) {
+    const std::string path = dir.path() + "/big.zqmf";
+    zqtest::WriteFile(path, "");
+    ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(size)), 0);
+    int status = -1;
+    const std::string out =
+        Command(zqtest::ProgramCommand("zqmf") + " dump '" + path + "' 2>&1", &status);
+    EXPECT_EQ(status, 2) << size;
+    EXPECT_NE(out.find("not a regular file of at most 256 MiB"), std::string::npos) << out;
+  }
 }
 
 // One test: making the card (ffmpeg) takes most of the time.

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 #include <vector>
@@ -36,7 +37,7 @@ void WalkBoxes(const uint8_t* data, size_t size, F f) {
     }
     if (box < head || box > size - at) return;
     f(data + at, data + at + head, static_cast<size_t>(box) - head);
-    at += static_cast<size_t>(box);
+    at += box;
   }
 }
 
@@ -157,19 +158,20 @@ MediaProbe ProbeMedia(const std::string& path) {
   UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
   struct stat st = {};
   if (!fd.valid() || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return MediaProbe();
-  const size_t file_size = static_cast<size_t>(st.st_size);
+  // Recordings pass 4 GiB: positions in the file are 64-bit, also where size_t is not.
+  const uint64_t file_size = static_cast<uint64_t>(st.st_size);
   std::vector<uint8_t> buf;
-  auto read_at = [&](size_t offset, size_t n) {
+  auto read_at = [&](uint64_t offset, size_t n) {
     buf.resize(n);
     ssize_t got = pread(fd.get(), buf.data(), n, static_cast<off_t>(offset));
     buf.resize(got > 0 ? static_cast<size_t>(got) : 0);
   };
   if (jpeg) {
-    read_at(0, file_size < kJpegHead ? file_size : kJpegHead);
+    read_at(0, static_cast<size_t>(std::min<uint64_t>(file_size, kJpegHead)));
     return ProbeJpegBytes(buf.data(), buf.size());
   }
   // Top-level boxes are visited by their headers; only the movie box is read whole.
-  size_t at = 0;
+  uint64_t at = 0;
   while (file_size - at >= 8) {
     uint8_t head[16];
     if (pread(fd.get(), head, sizeof head, static_cast<off_t>(at)) < 8) break;
@@ -182,7 +184,7 @@ MediaProbe ProbeMedia(const std::string& path) {
       read_at(at, static_cast<size_t>(box));
       return ProbeMp4Bytes(buf.data(), buf.size());
     }
-    at += static_cast<size_t>(box);
+    at += box;
   }
   return MediaProbe();
 }

@@ -125,7 +125,7 @@ void SimState::OpenLocked() {
     abort();
   }
   bool fresh = st.st_size == 0;
-  if (static_cast<size_t>(st.st_size) != sizeof(SimStateData) &&
+  if (st.st_size != static_cast<off_t>(sizeof(SimStateData)) &&
       ftruncate(fd.get(), sizeof(SimStateData)) != 0) {
     fprintf(stderr, "zqsim: cannot size the camera state %s: %s\n", path_.c_str(), strerror(errno));
     abort();

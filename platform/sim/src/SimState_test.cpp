@@ -1,6 +1,7 @@
 #include "zqsim/SimState.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -78,6 +79,27 @@ TEST(SimState, CorruptFileIsRecreatedWithDefaults) {
   EXPECT_EQ(Get32(3), 0u);
   EXPECT_NE(testing::internal::GetCapturedStderr().find("recreated with defaults"),
             std::string::npos);
+}
+
+// A state file of the wrong length is cut back to the record's; a length past 4 GiB (a sparse
+// file) must not pass for the right one where the size is taken in 32 bits.
+TEST(SimState, FileOfAnotherLengthIsCutToTheRecord) {
+  for (const uint64_t length :
+       {uint64_t{sizeof(SimStateData)} + 1, (uint64_t{1} << 32) + sizeof(SimStateData)}) {
+    zqsim::ResetCamera();
+    const std::string path = SimState::Get().dir() + "/state.bin";
+    ASSERT_EQ(unlink(path.c_str()), 0);
+    FILE* f = fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    fclose(f);
+    ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(length)), 0);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Get32(103), 0u);
+    testing::internal::GetCapturedStderr();
+    struct stat st = {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(static_cast<uint64_t>(st.st_size), sizeof(SimStateData)) << length;
+  }
 }
 
 TEST(SimState, DeletedFileIsRecreated) {

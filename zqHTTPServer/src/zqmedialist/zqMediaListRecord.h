@@ -26,6 +26,10 @@ struct MediaListRecord {
   uint64_t time;  // creation time from the media database; 0 unknown
 };
 static_assert(sizeof(MediaListHeader) == 8 && sizeof(MediaListRecord) == 32);
+// The records follow the header in one malloc'd block (aligned for any type), so every record
+// is aligned as long as the header's size is a multiple of a record's alignment (8 on the
+// camera's ARM as on x86-64).
+static_assert(sizeof(MediaListHeader) % alignof(MediaListRecord) == 0);
 
 struct FreeDeleter {
   void operator()(void* p) const { free(p); }
@@ -43,9 +47,11 @@ class MediaScanBuffer {
   }
   void Reset() { mem_.reset(); }
   bool empty() const { return mem_ == nullptr; }
-  MediaListHeader* header() { return reinterpret_cast<MediaListHeader*>(mem_.get()); }
+  MediaListHeader* header() {
+    return static_cast<MediaListHeader*>(static_cast<void*>(mem_.get()));
+  }
   MediaListRecord* records() {
-    return reinterpret_cast<MediaListRecord*>(mem_.get() + sizeof(MediaListHeader));
+    return static_cast<MediaListRecord*>(static_cast<void*>(mem_.get() + sizeof(MediaListHeader)));
   }
 
  private:
