@@ -57,6 +57,26 @@ TEST(Writer, EveryBodyKindForGetAndHead) {
        "HTTP/1.1 200 OK\r\nContent-Type: video/mp4\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc"
        "\r\n",
        "HTTP/1.1 200 OK\r\nContent-Type: video/mp4\r\nTransfer-Encoding: chunked\r\n\r\n", true},
+      {"chunked, refused before its first byte: the answer instead",
+       ZqAnswer::Chunked(200, "video/mp4", Pieces({""}, false)).InsteadOfNothing([] {
+         return ZqAnswer::Json(500, "{}");
+       }),
+       "HTTP/1.1 500 Internal Server Error\r\nContent-Type: application/json\r\nContent-Length: "
+       "2\r\n\r\n{}",
+       "HTTP/1.1 200 OK\r\nContent-Type: video/mp4\r\nTransfer-Encoding: chunked\r\n\r\n", false},
+      {"chunked with an answer instead, failing after its first byte",
+       ZqAnswer::Chunked(200, "video/mp4", Pieces({"abc"}, false)).InsteadOfNothing([] {
+         return ZqAnswer::Json(500, "{}");
+       }),
+       "HTTP/1.1 200 OK\r\nContent-Type: video/mp4\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc"
+       "\r\n",
+       "HTTP/1.1 200 OK\r\nContent-Type: video/mp4\r\nTransfer-Encoding: chunked\r\n\r\n", true},
+      {"chunked with an answer instead, empty but complete",
+       ZqAnswer::Chunked(200, "video/mp4", Pieces({})).InsteadOfNothing([] {
+         return ZqAnswer::Json(500, "{}");
+       }),
+       "HTTP/1.1 200 OK\r\nContent-Type: video/mp4\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n",
+       "HTTP/1.1 200 OK\r\nContent-Type: video/mp4\r\nTransfer-Encoding: chunked\r\n\r\n", false},
       {"sized", ZqAnswer::Sized(200, "text/plain", 5, Pieces({"ab", "cde"})),
        "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 5\r\n\r\nabcde",
        "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 5\r\n\r\n", false},

@@ -32,7 +32,7 @@ constexpr ZqRoute kRoutes[] = {
     {"/zq/zqMediaOp", zqMediaOp, nullptr, kGeneral},
     {"/zq/zqMediaList", zqMediaList, nullptr, kGeneral},
     {"/zq/zqMediaListEx", zqMediaListEx, nullptr, kGeneral},
-    {"/zq/zqMediaMetadata", nullptr, zqMediaMetadataHandler, kGeneral},
+    {"/zq/zqMediaMetadata", zqMediaMetadata, nullptr, kGeneral},
     {"/zq/zqUpdate", zqNotImplemented, nullptr, kUpdate},
     {"/zq/zqSoftUpdate", zqNotImplemented, nullptr, kUpdate},
     {"/zq/zqTurbo", zqTurbo, nullptr, kGeneral},
