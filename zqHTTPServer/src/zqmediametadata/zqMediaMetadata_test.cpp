@@ -9,6 +9,7 @@
 
 #include "http/zqFakeRequest.h"
 #include "http/zqWriter.h"
+#include "mp4boxes/BoxBuilder.h"
 #include "zqcommon/zqPaths.h"
 #include "zqmftest/JpegBytes.h"
 #include "zqtest/TempDir.h"
@@ -32,6 +33,19 @@ std::string Photo(bool withThumbnail = true, const std::string& screennail = kSc
   return WithMpfScreennail(primary, ExifSegment(t.Build()), screennail);
 }
 
+// A clip with one video track of 30 chunks of 100 bytes each ('A', 'B', ...).
+std::string Movie() {
+  mp4boxes::TrackRecipe video;
+  video.stts = {{30, 1000}};
+  video.sizes.assign(30, 100);
+  std::string mdat;
+  for (int c = 0; c < 30; c++) {
+    video.offsets.push_back(mdat.size());
+    mdat += std::string(100, static_cast<char>('A' + c));
+  }
+  return mp4boxes::MovieFileWithRelativeChunks({mp4boxes::Trak(video)}, "", mdat, true);
+}
+
 std::string Dcim(const std::string& rel) { return zq_path("/tmp/fuse_d/DCIM/" + rel); }
 
 class MetadataRoute : public ::testing::Test {
@@ -43,6 +57,7 @@ class MetadataRoute : public ::testing::Test {
     zqtest::WriteFile(Dcim("100TAVRO/ZQ010003.MP4"), "not really a movie");
     zqtest::WriteFile(Dcim("100TAVRO/ZQ010003.THM"), kThumbnail + "thm");
     zqtest::WriteFile(Dcim("100TAVRO/ZQ010004.MP4"), "no thumbnail beside it");
+    zqtest::WriteFile(Dcim("100TAVRO/ZQ010006.MP4"), Movie());
     zqtest::WriteFile(Dcim("100TAVRO/ZQ010004.LRV"), "proxy");
     zqtest::WriteFile(Dcim("100TAVRO/NOTE.TXT"), "text");
     zqtest::WriteFile(zq_path("/secret/OUT.JPG"), Photo());
@@ -154,6 +169,30 @@ TEST_F(MetadataRoute, ClipAnswers) {
   a = Get("?p=100TAVRO/ZQ019999.MP4&t=tracks&trackNames=video");
   EXPECT_EQ(StatusLine(a), "HTTP/1.1 404 Not Found");
   EXPECT_EQ(zqtest::BodyOf(a), "{ \"message\": \"Unknown Error.\" }\n");
+}
+
+TEST_F(MetadataRoute, TrackCopiesStreamInChunksAndACutStreamHasNoLastChunk) {
+  const std::string query = "?p=100TAVRO/ZQ010006.MP4&t=tracks&trackNames=video";
+  const std::string head =
+      "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
+      "Transfer-Encoding: chunked\r\n\r\n";
+  const std::string a = Get(query);
+  ASSERT_EQ(a.substr(0, head.size()), head);
+  EXPECT_EQ(a.substr(a.size() - 5), "0\r\n\r\n");
+  // The copy holds every sample of the track.
+  for (int c = 0; c < 30; ++c) {
+    EXPECT_NE(a.find(std::string(100, static_cast<char>('A' + c))), std::string::npos) << c;
+  }
+  EXPECT_EQ(Get(query, "HEAD"), head);
+
+  // A client gone midway: no last chunk, the connection ends, the route serves on.
+  ZqFakeRequest r("GET", "/zq/zqMediaMetadata" + query);
+  ZqCapture gone;
+  gone.limit = head.size() + 200;
+  EXPECT_FALSE(zq_write_answer(zqMediaMetadata(r), false, gone));
+  EXPECT_TRUE(gone.closed);
+  EXPECT_EQ(gone.bytes.find("0\r\n\r\n"), std::string::npos);
+  EXPECT_EQ(Get(query), a);
 }
 
 TEST_F(MetadataRoute, ErrorAnswers) {
