@@ -1,14 +1,15 @@
 // JSON formatting of database records and the metadata query answer.
-#include <civetweb.h>
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "zqcommon/zqContainment.h"
 #include "zqcommon/zqJson.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqMediaNames.h"
+#include "zqcommon/zqQuery.h"
 #include "zqmediadb/zqCardId.h"
 #include "zqmediadb/zqMediaDBApp.h"
 
@@ -154,19 +155,13 @@ constexpr size_t kValueSize = 256;
 // Reads `key` of the query: 1 found (value in `out`), 0 absent, -1 empty, -2 too long, and
 // -3 when it occurs twice.
 int QueryValue(const char* query, const char* key, std::string* out) {
-  char value[kValueSize];
-  const size_t len = strlen(query);
-  int n = mg_get_var2(query, len, key, value, sizeof value, 0);
-  if (n == -1) return 0;
-  if (n < 0) {
-    // Absent and too long both come back negative; a key that is present is "too long".
-    std::string probe = std::string("&") + query;
-    return probe.find(std::string("&") + key + "=") != std::string::npos ? -2 : 0;
-  }
-  char again[kValueSize];
-  if (mg_get_var2(query, len, key, again, sizeof again, 1) != -1) return -3;
-  if (n == 0) return -1;
-  out->assign(value, static_cast<size_t>(n));
+  std::string value, again;
+  const ZqParam got = zq_query_param(query, key, kValueSize - 1, &value);
+  if (got == ZqParam::kMissing) return 0;
+  if (got == ZqParam::kTooLong) return -2;
+  if (zq_query_param(query, key, kValueSize - 1, &again, 1) != ZqParam::kMissing) return -3;
+  if (value.empty()) return -1;
+  *out = std::move(value);
   return 1;
 }
 

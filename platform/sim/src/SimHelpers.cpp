@@ -1,5 +1,4 @@
 // The control-service library's text helpers and the network configuration of a host run.
-#include <civetweb.h>
 
 #include <cstdarg>
 #include <cstdio>
@@ -11,6 +10,7 @@
 #include "zqCtrlD.h"
 #include "zqNetConfig.h"
 #include "zqcommon/zqErrors.h"
+#include "zqcommon/zqQuery.h"
 #include "zqsim/SimState.h"
 
 void ss_printf(std::string& s, const char* format, ...) {
@@ -90,12 +90,7 @@ bool parseParam(const char* params, const char* key, std::string& value) {
 }
 
 std::string urlDecode(const char* text) {
-  if (text == nullptr) return std::string();
-  const size_t len = strlen(text);
-  std::string out(len + 1, '\0');
-  int n = mg_url_decode(text, static_cast<int>(len), out.data(), static_cast<int>(out.size()), 0);
-  out.resize(n > 0 ? static_cast<size_t>(n) : 0);
-  return out;
+  return text == nullptr ? std::string() : zq_url_decode(text, false);
 }
 
 std::string zqnet_ap_address() {

@@ -47,3 +47,8 @@ ZqAnswer& ZqAnswer::Header(std::string name, std::string value) {
   headers_.push_back({std::move(name), std::move(value)});
   return *this;
 }
+
+ZqAnswer& ZqAnswer::InsteadOfNothing(std::function<ZqAnswer()> instead) {
+  instead_ = std::move(instead);
+  return *this;
+}

@@ -9,6 +9,8 @@
 //  - a chunked stream: a producer writes the body piece by piece, each piece one chunk; when it
 //    fails midway the connection is closed without the final chunk, so the client sees the
 //    body cut rather than complete;
+//    A chunked stream may name what to answer instead when its producer fails before its
+//    first byte (InsteadOfNothing): its head then waits for that first byte;
 //  - a sized stream: a producer writes exactly the announced number of bytes;
 //  - a file the file sender serves (ranges, conditional requests and the busy rule included).
 // For a HEAD request the writer sends the head alone and never runs a producer.
@@ -22,15 +24,7 @@
 #include <utility>
 #include <vector>
 
-// Where a streaming body goes. Write returns false once the client can take no more; the
-// producer then stops and reports failure.
-class ZqSink {
- public:
-  virtual bool Write(const void* bytes, size_t n) = 0;
-
- protected:
-  ~ZqSink() = default;
-};
+#include "zqcommon/zqSink.h"
 
 // Writes a streaming body to the sink; false when it failed before the end.
 using ZqProducer = std::function<bool(ZqSink&)>;
@@ -62,6 +56,10 @@ class ZqAnswer {
   // Adds a header after the content type and the ones added before.
   ZqAnswer& Header(std::string name, std::string value);
 
+  // Chunked answers: when the producer fails before writing anything, `instead` (called
+  // then, so that it can tell what went wrong) is answered in place of the stream.
+  ZqAnswer& InsteadOfNothing(std::function<ZqAnswer()> instead);
+
   int status() const { return status_; }
   // nullptr: the status's usual reason.
   const std::string* reason() const { return has_reason_ ? &reason_ : nullptr; }
@@ -73,6 +71,7 @@ class ZqAnswer {
   uint64_t length() const { return length_; }  // sized streams
   // Runs the producer of a streaming answer (false: it failed, or there is none).
   bool Produce(ZqSink& sink) const { return producer_ ? producer_(sink) : false; }
+  const std::function<ZqAnswer()>& instead() const { return instead_; }
 
  private:
   ZqAnswer(int status, ZqBody kind, std::string type)
@@ -87,6 +86,7 @@ class ZqAnswer {
   std::string body_;
   uint64_t length_ = 0;
   ZqProducer producer_;
+  std::function<ZqAnswer()> instead_;
 };
 
 #endif  // ZQ_ZQHTTPSERVER_SRC_HTTP_ZQANSWER_H_

@@ -1,5 +1,5 @@
 // The request a handler answers: what the client asked, who it is, and its body, without the
-// connection. The server hands a handler the connection's request (http/zqDispatch.h); tests
+// connection. The server hands a handler the connection's request (http/zqConnAnswer.h); tests
 // hand it a ZqFakeRequest (http/zqFakeRequest.h).
 #ifndef ZQ_ZQHTTPSERVER_SRC_HTTP_ZQREQUEST_H_
 #define ZQ_ZQHTTPSERVER_SRC_HTTP_ZQREQUEST_H_
@@ -9,20 +9,9 @@
 #include <string>
 #include <string_view>
 
+#include "zqcommon/zqQuery.h"  // zq_query_param, the one query rule
+
 class ZqAnswer;
-
-// How a query parameter was found.
-enum class ZqParam {
-  kFound,
-  kMissing,
-  kTooLong,  // longer than the caller allows
-};
-
-// The `occurrence`-th (0 first) value of `name` in the raw query `query`, URL-decoded into
-// `value` when it is at most `max` bytes long. Names compare exactly; "a=1&b" has a value for
-// "a" and none for "b".
-ZqParam zq_query_param(std::string_view query, std::string_view name, size_t max,
-                       std::string* value, int occurrence = 0);
 
 class ZqRequest {
  public:

@@ -4,6 +4,7 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -22,12 +23,20 @@ std::string Head(const ZqAnswer& a) {
 
 bool WriteAll(ZqOut& out, const std::string& s) { return out.Write(s.data(), s.size()); }
 
-// Frames each piece a producer writes as one chunk.
+// Frames each piece a producer writes as one chunk, after the head (`head`, sent with the
+// first piece unless Start sent it before).
 class ChunkSink final : public ZqSink {
  public:
-  explicit ChunkSink(ZqOut& out) : out_(out) {}
+  ChunkSink(ZqOut& out, std::string head) : out_(out), head_(std::move(head)) {}
+  bool Start() {
+    if (started_) return true;
+    started_ = true;
+    return WriteAll(out_, head_);
+  }
+  bool started() const { return started_; }
   bool Write(const void* bytes, size_t n) override {
     if (n == 0) return true;  // an empty chunk would end the body
+    if (!Start()) return false;
     char head[24];
     const int len = snprintf(head, sizeof head, "%zx\r\n", n);
     if (n <= kCoalesceChunk) {
@@ -42,6 +51,8 @@ class ChunkSink final : public ZqSink {
 
  private:
   ZqOut& out_;
+  std::string head_;
+  bool started_ = false;
 };
 
 // Passes a sized body on, and counts it: the producer must write the announced length.
@@ -89,10 +100,12 @@ bool zq_write_answer(const ZqAnswer& a, bool head_only, ZqOut& out) {
       return false;
     }
     case ZqBody::kChunked: {
-      if (!WriteAll(out, Head(a) + "Transfer-Encoding: chunked\r\n\r\n")) return false;
-      if (head_only) return true;
-      ChunkSink sink(out);
-      if (a.Produce(sink)) return out.Write("0\r\n\r\n", 5);
+      ChunkSink sink(out, Head(a) + "Transfer-Encoding: chunked\r\n\r\n");
+      if (head_only) return sink.Start();
+      if (!a.instead() && !sink.Start()) return false;
+      const bool ok = a.Produce(sink);
+      if (!ok && !sink.started() && a.instead()) return zq_write_answer(a.instead()(), false, out);
+      if (ok) return sink.Start() && out.Write("0\r\n\r\n", 5);
       // Without the last chunk the client sees the body as cut, not complete.
       out.Close();
       return false;

@@ -32,7 +32,7 @@ constexpr ZqRoute kRoutes[] = {
     {"/zq/zqMediaOp", zqMediaOp, nullptr, kGeneral},
     {"/zq/zqMediaList", zqMediaList, nullptr, kGeneral},
     {"/zq/zqMediaListEx", zqMediaListEx, nullptr, kGeneral},
-    {"/zq/zqMediaMetadata", nullptr, zqMediaMetadataHandler, kGeneral},
+    {"/zq/zqMediaMetadata", zqMediaMetadata, nullptr, kGeneral},
     {"/zq/zqUpdate", zqNotImplemented, nullptr, kUpdate},
     {"/zq/zqSoftUpdate", zqNotImplemented, nullptr, kUpdate},
     {"/zq/zqTurbo", zqTurbo, nullptr, kGeneral},
@@ -63,7 +63,11 @@ void zq_routes_register(mg_context* ctx) {
 }
 
 void zq_route_serve(mg_connection* conn, const ZqRoute* route) {
-  if (zqpolicy_manager(conn, route) != 0) return;
+  if (!zqpolicy_admits_request(conn, route)) {
+    // The server's own error page (its error hook writes it).
+    mg_send_http_error(conn, 403, "%s", "Connection forbidden");
+    return;
+  }
   if (route == nullptr) {
     zqfs_serve_request(conn);
   } else if (route->handler != nullptr) {

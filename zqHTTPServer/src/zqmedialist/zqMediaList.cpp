@@ -1,6 +1,5 @@
 #include "zqmedialist/zqMediaList.h"
 
-#include <civetweb.h>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -22,6 +21,7 @@
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqMediaNames.h"
 #include "zqcommon/zqPaths.h"
+#include "zqcommon/zqQuery.h"
 #include "zqmediadb/zqCardId.h"
 #include "zqmediadb/zqMediaDBApp.h"
 #include "zqmedialist/zqMediaListWriter.h"
@@ -327,39 +327,38 @@ const char* parseMediaListQuery(const char* query, MediaListSelection* selection
     *selection = MediaListSelection::kVideoPhoto;
     return nullptr;
   }
-  const size_t len = strlen(query);
-  std::vector<char> value(kQueryValueSize);
-  int n = mg_get_var2(query, len, "cnmf", value.data(), value.size(), 0);
-  if (n >= 0) {
-    const std::string cnmf(value.data(), static_cast<size_t>(n));
-    if (cnmf == "1") {
-      *clear_new_media = true;
-    } else if (cnmf != "0") {
+  std::string cnmf;
+  switch (zq_query_param(query, "cnmf", kQueryValueSize - 1, &cnmf)) {
+    case ZqParam::kFound:
+      if (cnmf == "1") {
+        *clear_new_media = true;
+        break;
+      }
+      if (cnmf == "0") break;
+      [[fallthrough]];
+    case ZqParam::kTooLong:
       ZQ_LOG(ZQ_LOG_WARN, "Error parsing clear new media flag (cnmf) - will not clear flag\n");
-    }
-  } else if (n == -2) {
-    ZQ_LOG(ZQ_LOG_WARN, "Error parsing clear new media flag (cnmf) - will not clear flag\n");
+      break;
+    case ZqParam::kMissing:
+      break;
   }
 
-  n = mg_get_var2(query, len, "f", value.data(), value.size(), 0);
-  if (n == 0) {
+  std::string f, again;
+  switch (zq_query_param(query, "f", kQueryValueSize - 1, &f)) {
+    case ZqParam::kMissing:
+      *message = "Required field not supported";
+      return kHttp400;
+    case ZqParam::kTooLong:
+      *message = "Field value string too long";
+      return kHttp400;
+    case ZqParam::kFound:
+      break;
+  }
+  if (f.empty()) {
     *message = "Empty value of field not supported";
     return kHttp400;
   }
-  if (n == -1) {
-    *message = "Required field not supported";
-    return kHttp400;
-  }
-  if (n == -2) {
-    *message = "Field value string too long";
-    return kHttp400;
-  }
-  if (n < 0) {
-    *message = "Unexpected internal error parsing field";
-    return kHttp500;
-  }
-  const std::string f(value.data(), static_cast<size_t>(n));
-  if (mg_get_var2(query, len, "f", value.data(), value.size(), 1) != -1) {
+  if (zq_query_param(query, "f", kQueryValueSize - 1, &again, 1) != ZqParam::kMissing) {
     *message = "Multiple copies of field not supported";
     return kHttp400;
   }

@@ -1,16 +1,15 @@
 #include "zqmediametadata/zqMediaMetadata.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <string>
 
 #include <nlohmann/json.hpp>
 
-#include "http/zqResponse.h"
+#include "http/zqFakeRequest.h"
+#include "http/zqWriter.h"
+#include "mp4boxes/BoxBuilder.h"
 #include "zqcommon/zqPaths.h"
 #include "zqmftest/JpegBytes.h"
 #include "zqtest/TempDir.h"
@@ -34,6 +33,19 @@ std::string Photo(bool withThumbnail = true, const std::string& screennail = kSc
   return WithMpfScreennail(primary, ExifSegment(t.Build()), screennail);
 }
 
+// A clip with one video track of 30 chunks of 100 bytes each ('A', 'B', ...).
+std::string Movie() {
+  mp4boxes::TrackRecipe video;
+  video.stts = {{30, 1000}};
+  video.sizes.assign(30, 100);
+  std::string mdat;
+  for (int c = 0; c < 30; c++) {
+    video.offsets.push_back(mdat.size());
+    mdat += std::string(100, static_cast<char>('A' + c));
+  }
+  return mp4boxes::MovieFileWithRelativeChunks({mp4boxes::Trak(video)}, "", mdat, true);
+}
+
 std::string Dcim(const std::string& rel) { return zq_path("/tmp/fuse_d/DCIM/" + rel); }
 
 class MetadataRoute : public ::testing::Test {
@@ -41,20 +53,24 @@ class MetadataRoute : public ::testing::Test {
   static void SetUpTestSuite() {
     zqtest::WriteFile(Dcim("100TAVRO/TAVR0001.JPG"), Photo());
     zqtest::WriteFile(Dcim("100TAVRO/TAVR0002.JPG"), Photo(false));
+    zqtest::WriteFile(Dcim("100TAVRO/TAVR0005.JPG"), JpegImage("", 16, 16));  // no screennail
     zqtest::WriteFile(Dcim("100TAVRO/ZQ010003.MP4"), "not really a movie");
     zqtest::WriteFile(Dcim("100TAVRO/ZQ010003.THM"), kThumbnail + "thm");
     zqtest::WriteFile(Dcim("100TAVRO/ZQ010004.MP4"), "no thumbnail beside it");
+    zqtest::WriteFile(Dcim("100TAVRO/ZQ010006.MP4"), Movie());
     zqtest::WriteFile(Dcim("100TAVRO/ZQ010004.LRV"), "proxy");
     zqtest::WriteFile(Dcim("100TAVRO/NOTE.TXT"), "text");
     zqtest::WriteFile(zq_path("/secret/OUT.JPG"), Photo());
     symlink(zq_path("/secret/OUT.JPG").c_str(), Dcim("100TAVRO/LINK.JPG").c_str());
   }
 
-  std::string Get(const std::string& query) {
-    return zqtest::RawGet(server_.port(), "/zq/zqMediaMetadata" + query);
+  // The bytes of the answer to `method` of the route with `query`, as the writer sends them.
+  static std::string Get(const std::string& query, const char* method = "GET") {
+    ZqFakeRequest r(method, "/zq/zqMediaMetadata" + query);
+    ZqCapture out;
+    zq_write_answer(zqMediaMetadata(r), r.IsHead(), out);
+    return out.bytes;
   }
-
-  zqtest::TestServer server_{[](mg_connection* c) { zqMediaMetadataHandler(c, nullptr); }};
 };
 
 std::string Head(const std::string& answer) { return answer.substr(0, answer.find("\r\n\r\n")); }
@@ -63,46 +79,45 @@ std::string StatusLine(const std::string& answer) { return answer.substr(0, answ
 TEST(MetadataQuery, ParsesActionsPathsAndTracks) {
   const struct {
     const char* query;
-    const char* status;  // nullptr: accepted
+    int status;  // 0: accepted
     MetadataAction action;
     int tracks;
   } cases[] = {
-      {"p=100TAVRO/A.JPG", nullptr, MetadataAction::kThumbnail, 0},
-      {"p=100TAVRO/A.JPG&t=exif", nullptr, MetadataAction::kExif, 0},
-      {"p=100TAVRO/A.JPG&t=scr", nullptr, MetadataAction::kScreennail, 0},
-      {"p=100TAVRO/A.JPG&t=zqmf", nullptr, MetadataAction::kZqmf, 0},
-      {"p=100TAVRO/A.MP4&t=dur", nullptr, MetadataAction::kDuration, 0},
-      {"p=100TAVRO/A.MP4&t=videoinfo", nullptr, MetadataAction::kVideoInfo, 0},
-      {"t=mI", nullptr, MetadataAction::kDatabase, 0},
-      {"p=a.MP4&t=tracks&trackNames=%22audio,telemetry%22", nullptr, MetadataAction::kTracks, 6},
-      {"p=a.MP4&t=tracks&trackNames=video,foo", nullptr, MetadataAction::kTracks, 1},
-      {"p=a.MP4&t=tracks&trackNames=foo", nullptr, MetadataAction::kTracks, 0},
-      {"p=a.JPG&trackNames=video&trackNames=audio", nullptr, MetadataAction::kThumbnail, 0},
-      {"p=a.MP4&t=tracks", kHttp400, MetadataAction::kTracks, 0},
-      {"p=a.MP4&t=tracks&trackNames=", kHttp400, MetadataAction::kTracks, 0},
-      {"p=a.MP4&t=tracks&trackNames=video&trackNames=audio", kHttp400, MetadataAction::kTracks, 0},
-      {"t=exif", kHttp400, MetadataAction::kExif, 0},
-      {"t=", kHttp400, MetadataAction::kThumbnail, 0},
-      {"p=a.JPG&t=exif&t=scr", kHttp400, MetadataAction::kThumbnail, 0},
-      {"p=a.JPG&p=b.JPG", kHttp400, MetadataAction::kThumbnail, 0},
-      {"p=", kHttp400, MetadataAction::kThumbnail, 0},
-      {"p=../x", kHttp400, MetadataAction::kThumbnail, 0},
-      {"p=100TAVRO/..%2F..%2Fx.JPG", kHttp400, MetadataAction::kThumbnail, 0},
-      {"p=%2Fetc%2Fpasswd", kHttp400, MetadataAction::kThumbnail, 0},
-      {"p=a%00.JPG", kHttp400, MetadataAction::kThumbnail, 0},
+      {"p=100TAVRO/A.JPG", 0, MetadataAction::kThumbnail, 0},
+      {"p=100TAVRO/A.JPG&t=exif", 0, MetadataAction::kExif, 0},
+      {"p=100TAVRO/A.JPG&t=scr", 0, MetadataAction::kScreennail, 0},
+      {"p=100TAVRO/A.JPG&t=zqmf", 0, MetadataAction::kZqmf, 0},
+      {"p=100TAVRO/A.MP4&t=dur", 0, MetadataAction::kDuration, 0},
+      {"p=100TAVRO/A.MP4&t=videoinfo", 0, MetadataAction::kVideoInfo, 0},
+      {"t=mI", 0, MetadataAction::kDatabase, 0},
+      {"p=a.MP4&t=tracks&trackNames=%22audio,telemetry%22", 0, MetadataAction::kTracks, 6},
+      {"p=a.MP4&t=tracks&trackNames=video,foo", 0, MetadataAction::kTracks, 1},
+      {"p=a.MP4&t=tracks&trackNames=foo", 0, MetadataAction::kTracks, 0},
+      {"p=a.JPG&trackNames=video&trackNames=audio", 0, MetadataAction::kThumbnail, 0},
+      {"p=a.MP4&t=tracks", 400, MetadataAction::kTracks, 0},
+      {"p=a.MP4&t=tracks&trackNames=", 400, MetadataAction::kTracks, 0},
+      {"p=a.MP4&t=tracks&trackNames=video&trackNames=audio", 400, MetadataAction::kTracks, 0},
+      {"t=exif", 400, MetadataAction::kExif, 0},
+      {"t=", 400, MetadataAction::kThumbnail, 0},
+      {"p=a.JPG&t=exif&t=scr", 400, MetadataAction::kThumbnail, 0},
+      {"p=a.JPG&p=b.JPG", 400, MetadataAction::kThumbnail, 0},
+      {"p=", 400, MetadataAction::kThumbnail, 0},
+      {"p=../x", 400, MetadataAction::kThumbnail, 0},
+      {"p=100TAVRO/..%2F..%2Fx.JPG", 400, MetadataAction::kThumbnail, 0},
+      {"p=%2Fetc%2Fpasswd", 400, MetadataAction::kThumbnail, 0},
+      {"p=a%00.JPG", 400, MetadataAction::kThumbnail, 0},
   };
   for (const auto& c : cases) {
     MetadataQuery q;
-    const char* status = zqmediametadata_parse_query(c.query, &q);
-    EXPECT_EQ(status == nullptr ? "" : status, c.status == nullptr ? "" : c.status) << c.query;
-    if (c.status == nullptr) {
+    EXPECT_EQ(zqmediametadata_parse_query(c.query, &q), c.status) << c.query;
+    if (c.status == 0) {
       EXPECT_EQ(q.action, c.action) << c.query;
       EXPECT_EQ(q.tracks, c.tracks) << c.query;
     }
   }
   MetadataQuery q;
   const std::string longValue = "p=" + std::string(5000, 'a') + ".JPG";
-  EXPECT_STREQ(zqmediametadata_parse_query(longValue, &q), kHttp400);
+  EXPECT_EQ(zqmediametadata_parse_query(longValue, &q), 400);
 }
 
 TEST_F(MetadataRoute, PhotoAnswers) {
@@ -118,6 +133,11 @@ TEST_F(MetadataRoute, PhotoAnswers) {
   EXPECT_NE(Head(a).find("Content-Length: " + std::to_string(kScreennail.size())),
             std::string::npos);
   EXPECT_EQ(zqtest::BodyOf(a), kScreennail);
+  // HEAD: the same head, no body.
+  EXPECT_EQ(Get("?p=100TAVRO/TAVR0001.JPG&t=scr", "HEAD"), Head(a) + "\r\n\r\n");
+  // Without a screennail: an empty picture.
+  EXPECT_EQ(Get("?p=100TAVRO/TAVR0005.JPG&t=scr"),
+            "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\nContent-Length: 0\r\n\r\n");
 
   a = Get("?p=100TAVRO/TAVR0001.JPG&t=zqmf");
   EXPECT_NE(Head(a).find("application/octet-stream"), std::string::npos);
@@ -149,6 +169,30 @@ TEST_F(MetadataRoute, ClipAnswers) {
   a = Get("?p=100TAVRO/ZQ019999.MP4&t=tracks&trackNames=video");
   EXPECT_EQ(StatusLine(a), "HTTP/1.1 404 Not Found");
   EXPECT_EQ(zqtest::BodyOf(a), "{ \"message\": \"Unknown Error.\" }\n");
+}
+
+TEST_F(MetadataRoute, TrackCopiesStreamInChunksAndACutStreamHasNoLastChunk) {
+  const std::string query = "?p=100TAVRO/ZQ010006.MP4&t=tracks&trackNames=video";
+  const std::string head =
+      "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
+      "Transfer-Encoding: chunked\r\n\r\n";
+  const std::string a = Get(query);
+  ASSERT_EQ(a.substr(0, head.size()), head);
+  EXPECT_EQ(a.substr(a.size() - 5), "0\r\n\r\n");
+  // The copy holds every sample of the track.
+  for (int c = 0; c < 30; ++c) {
+    EXPECT_NE(a.find(std::string(100, static_cast<char>('A' + c))), std::string::npos) << c;
+  }
+  EXPECT_EQ(Get(query, "HEAD"), head);
+
+  // A client gone midway: no last chunk, the connection ends, the route serves on.
+  ZqFakeRequest r("GET", "/zq/zqMediaMetadata" + query);
+  ZqCapture gone;
+  gone.limit = head.size() + 200;
+  EXPECT_FALSE(zq_write_answer(zqMediaMetadata(r), false, gone));
+  EXPECT_TRUE(gone.closed);
+  EXPECT_EQ(gone.bytes.find("0\r\n\r\n"), std::string::npos);
+  EXPECT_EQ(Get(query), a);
 }
 
 TEST_F(MetadataRoute, ErrorAnswers) {
@@ -186,10 +230,8 @@ TEST_F(MetadataRoute, ExtraParametersJoinTheQuery) {
   // brings its own; the route itself adds nothing.
   for (const char* extra : {"t=exif", "&t=exif"}) {
     SCOPED_TRACE(extra);
-    zqtest::TestServer passing{[extra](mg_connection* c) { zqmediametadata_serve(c, extra); }};
-    const std::string a =
-        zqtest::RawGet(passing.port(), "/zq/zqMediaMetadata?p=100TAVRO/TAVR0001.JPG");
-    EXPECT_NE(Head(a).find("application/json"), std::string::npos);
+    ZqFakeRequest r("GET", "/zq/zqMediaMetadata?p=100TAVRO/TAVR0001.JPG");
+    EXPECT_EQ(zqmediametadata_answer(r, extra).type(), "application/json");
   }
   EXPECT_EQ(zqtest::BodyOf(Get("?p=100TAVRO/TAVR0001.JPG")), kThumbnail);
 }
@@ -205,36 +247,17 @@ TEST_F(MetadataRoute, TrackRequestsDropThePageCacheOfTheSimulatedCamera) {
   EXPECT_EQ(zqtest::ReadFile(counter).size(), before + 4);  // "3\n" twice
 }
 
-// Sends `request`, reads `keep` bytes of the answer and closes the connection.
-void ReadPartly(int port, const std::string& request, size_t keep) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  ASSERT_GE(fd, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<uint16_t>(port));
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  ASSERT_EQ(send(fd, request.data(), request.size(), 0), static_cast<ssize_t>(request.size()));
-  char buf[1024];
-  size_t got = 0;
-  while (got < keep) {
-    const ssize_t n = recv(fd, buf, sizeof buf, 0);
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
-  }
-  close(fd);
-}
-
 TEST_F(MetadataRoute, ClientLeavingMidStreamReleasesTheRoute) {
   // A screennail far larger than the socket buffers, so the server is still writing when the
   // client goes.
   const std::string big = JpegImage("", 8, 8, std::string(32 << 20, '\x55'));
   zqtest::WriteFile(Dcim("100TAVRO/TAVR0010.JPG"), Photo(true, big));
   for (int i = 0; i < 3; ++i) {
-    ReadPartly(server_.port(),
-               "GET /zq/zqMediaMetadata?p=100TAVRO/TAVR0010.JPG&t=scr HTTP/1.1\r\n"
-               "Host: x\r\n\r\n",
-               4096);
+    ZqFakeRequest r("GET", "/zq/zqMediaMetadata?p=100TAVRO/TAVR0010.JPG&t=scr");
+    ZqCapture gone;
+    gone.limit = 4096;
+    EXPECT_FALSE(zq_write_answer(zqMediaMetadata(r), false, gone));
+    EXPECT_TRUE(gone.closed);
   }
   // The next requests are served (the lock was released each time).
   EXPECT_EQ(zqtest::BodyOf(Get("?p=100TAVRO/TAVR0001.JPG&t=scr")), kScreennail);

@@ -184,7 +184,7 @@ ZqPolicyVerdict zqpolicy_decide(uint32_t source_class, uint32_t mode, const ZqRo
   return route != nullptr ? ZqPolicyVerdict::kRefuseHandler : ZqPolicyVerdict::kRefuseFile;
 }
 
-int zqpolicy_manager(mg_connection* conn, const ZqRoute* route) {
+bool zqpolicy_admits_request(mg_connection* conn, const ZqRoute* route) {
   init_csi_monitor();
   const mg_request_info* ri = mg_get_request_info(conn);
   const ZqConnData* data = zq_conn_data(conn);
@@ -199,7 +199,7 @@ int zqpolicy_manager(mg_connection* conn, const ZqRoute* route) {
     ZQ_LOG(ZQ_LOG_ERROR, "%s %s: Invalid net_mode %d or source %d", method, uri, mode, source);
     host_failed = validate_host_header(conn) != 0;
   } else if (verdict == ZqPolicyVerdict::kAdmit) {
-    if (validate_host_header(conn) == 0) return 0;
+    if (validate_host_header(conn) == 0) return true;
     host_failed = true;
   }
 
@@ -209,8 +209,7 @@ int zqpolicy_manager(mg_connection* conn, const ZqRoute* route) {
   const char* kind = handler ? "Handler" : "File access";
   ZQ_LOG(ZQ_LOG_ERROR, "%s FORBIDDEN - Policy for '%s %s' from %s in mode %s", kind, method, uri,
          zqpolicy_class_name(source), zqpolicy_mode_name(mode));
-  mg_send_http_error(conn, 403, "%s", "Connection forbidden");
-  return 1;
+  return false;
 }
 
 void zqpolicy_subscriber_list(mg_context* /*server*/, uint32_t id) {

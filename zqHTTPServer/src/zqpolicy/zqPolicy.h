@@ -49,9 +49,9 @@ uint32_t zqpolicy_source_class(int port, const char* address, const ZqTlsInfo* t
 void zqpolicy_classify_network_source(const mg_connection* conn, int port, const char* address,
                                       const ZqTlsInfo* tls_info);
 
-// The admission of a request for `route` (nullptr: a file): 0 lets it proceed, 1 when it has
-// refused it (answered 403).
-int zqpolicy_manager(mg_connection* conn, const ZqRoute* route);
+// The admission of a request for `route` (nullptr: a file): true lets it proceed; a refusal
+// is logged, and the dispatch answers it 403.
+bool zqpolicy_admits_request(mg_connection* conn, const ZqRoute* route);
 
 // 0 when the Host header names an accepted address, -1 otherwise (logged).
 int validate_host_header(mg_connection* conn);
