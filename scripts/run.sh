@@ -29,6 +29,7 @@ if [ ! -d "$ZQ_ROOT/tmp/fuse_d/DCIM" ]; then
   "$bin/zqsim" card make "$ZQ_ROOT/tmp/fuse_d"
 fi
 "$bin/zqsim" reset
+"$bin/zqsim" stream install   # the streaming helpers' stand-in, below ZQ_ROOT
 
 "$bin/zqsim" serve &
 sim=$!

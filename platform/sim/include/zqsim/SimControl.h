@@ -14,6 +14,12 @@ namespace zqsim {
 int32_t ControlExecute(uint32_t command, const void* param, uint32_t param_len, void* response,
                        uint32_t response_size, uint16_t* response_len);
 
+// Copies a reply of `n` bytes into the caller's `response` (`response_size` bytes, may be
+// null) as far as it fits, zeroing the rest, and reports the bytes copied in `*response_len`
+// (may be null).
+void ControlReply(const void* data, uint32_t n, void* response, uint32_t response_size,
+                  uint16_t* response_len);
+
 // Camera path of the shading calibration file that ZQCONTROL_SYSTEM_GET_SHADINGDATA_FILE names.
 inline constexpr const char kShadingDataPath[] = "/tmp/fuse_a/calibration/shading.bin";
 
