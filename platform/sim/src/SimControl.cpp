@@ -425,6 +425,64 @@ int32_t Act(SimStateData& d, uint32_t command, const uint8_t* p, uint32_t param_
 
 namespace zqsim {
 
+namespace {
+
+// Stores the switch of `command` (kind: fail or reply); false when every slot is taken.
+bool StoreSwitch(uint32_t command, int32_t status, bool reply) {
+  return SimState::Get().Write([&](SimStateData& d) {
+    Fault* slot = nullptr;
+    for (Fault& f : d.faults) {
+      if (f.used && static_cast<uint32_t>(f.command) == command) slot = &f;
+    }
+    for (Fault& f : d.faults) {
+      if (slot == nullptr && !f.used) slot = &f;
+    }
+    if (slot == nullptr) return false;
+    *slot = {static_cast<int32_t>(command), status, 1, static_cast<uint8_t>(reply ? 1 : 0)};
+    return true;
+  });
+}
+
+}  // namespace
+
+bool ControlFail(uint32_t command, int32_t status, std::string* error) {
+  if (!StoreSwitch(command, status, false)) {
+    *error = "too many fault switches";
+    return false;
+  }
+  unlink(ControlReplyPath(command).c_str());
+  return true;
+}
+
+bool ControlReplyWith(uint32_t command, const std::string& bytes, std::string* error) {
+  const std::string path = ControlReplyPath(command);
+  const std::string tmp = path + ".tmp";
+  FILE* f = fopen(tmp.c_str(), "wbe");
+  bool ok = f != nullptr && fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  if (f != nullptr && fclose(f) != 0) ok = false;
+  if (!ok || rename(tmp.c_str(), path.c_str()) != 0) {
+    *error = "cannot write " + path;
+    unlink(tmp.c_str());
+    return false;
+  }
+  if (!StoreSwitch(command, 0, true)) {
+    *error = "too many fault switches";
+    unlink(path.c_str());
+    return false;
+  }
+  return true;
+}
+
+void ControlOk(uint32_t command) {
+  SimState::Get().Write([&](SimStateData& d) {
+    for (Fault& f : d.faults) {
+      if (f.used && static_cast<uint32_t>(f.command) == command) f = {};
+    }
+    return 0;
+  });
+  unlink(ControlReplyPath(command).c_str());
+}
+
 void ControlReply(const void* data, uint32_t n, void* response, uint32_t response_size,
                   uint16_t* response_len) {
   const uint32_t copied = response != nullptr ? std::min(n, response_size) : 0;

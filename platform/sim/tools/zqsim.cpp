@@ -13,6 +13,7 @@
 
 #include "zqsim/SimCamera.h"
 #include "zqsim/SimCard.h"
+#include "zqsim/SimControl.h"
 #include "zqsim/SimMediaDb.h"
 #include "zqsim/SimNetService.h"
 #include "zqsim/SimServe.h"
@@ -163,66 +164,33 @@ int ControlClear() {
   return 0;
 }
 
-// The fault slot of `command`, or a free one (nullptr when all are taken).
-zqsim::Fault* FaultSlot(SimStateData& d, int32_t command, bool allocate) {
-  for (zqsim::Fault& f : d.faults) {
-    if (f.used && f.command == command) return &f;
-  }
-  if (!allocate) return nullptr;
-  for (zqsim::Fault& f : d.faults) {
-    if (!f.used) return &f;
-  }
-  return nullptr;
-}
-
-bool ParseCommand(const std::string& text, long long* command) {
-  return ParseInt(text, 0, UINT32_MAX, command);
-}
-
 // control fail (set, reply false), control reply (set, reply true) and control ok (!set).
-// A command has one switch: setting one replaces the other.
 int ControlSwitch(const std::string& command_text, const std::string& value, bool set, bool reply) {
   long long command = 0;
   long long status = 0;
-  if (!ParseCommand(command_text, &command)) return Fail("bad command number: " + command_text);
-  std::string bytes;
-  if (set && !reply && !ParseInt(value, INT32_MIN, -1, &status)) {
-    return Fail("status must be a negative code: " + value);
-  }
-  if (set && reply) {
-    if (value.size() % 2 != 0) return Fail("reply bytes must be pairs of hex digits: " + value);
-    for (size_t i = 0; i < value.size(); i += 2) {
-      char* end = nullptr;
-      const std::string pair = value.substr(i, 2);
-      const unsigned long b = strtoul(pair.c_str(), &end, 16);
-      if (*end != '\0' || !isxdigit(static_cast<unsigned char>(pair[0])))
-        return Fail("not hex: " + pair);
-      bytes.push_back(static_cast<char>(b));
-    }
-  }
+  if (!ParseInt(command_text, 0, UINT32_MAX, &command))
+    return Fail("bad command number: " + command_text);
   const uint32_t number = static_cast<uint32_t>(command);
-  const std::string reply_path = zqsim::ControlReplyPath(number);
-  if (set && reply) {
-    const std::string tmp = reply_path + ".tmp";
-    FILE* f = fopen(tmp.c_str(), "wbe");
-    bool ok = f != nullptr && fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    if (f != nullptr && fclose(f) != 0) ok = false;
-    if (!ok || rename(tmp.c_str(), reply_path.c_str()) != 0)
-      return Fail("cannot write " + reply_path + ": " + strerror(errno));
+  std::string error;
+  if (!set) {
+    zqsim::ControlOk(number);
+    return 0;
   }
-  const bool stored = SimState::Get().Write([&](SimStateData& d) {
-    zqsim::Fault* slot = FaultSlot(d, static_cast<int32_t>(command), set);
-    if (!set) {
-      if (slot != nullptr) *slot = {};
-      return true;
-    }
-    if (slot == nullptr) return false;
-    *slot = {static_cast<int32_t>(command), static_cast<int32_t>(status), 1,
-             static_cast<uint8_t>(reply ? 1 : 0)};
-    return true;
-  });
-  if (!set || !reply) unlink(reply_path.c_str());
-  return stored ? 0 : Fail("too many fault switches");
+  if (!reply) {
+    if (!ParseInt(value, INT32_MIN, -1, &status))
+      return Fail("status must be a negative code: " + value);
+    return zqsim::ControlFail(number, static_cast<int32_t>(status), &error) ? 0 : Fail(error);
+  }
+  if (value.size() % 2 != 0) return Fail("reply bytes must be pairs of hex digits: " + value);
+  std::string bytes;
+  for (size_t i = 0; i < value.size(); i += 2) {
+    const std::string pair = value.substr(i, 2);
+    if (!isxdigit(static_cast<unsigned char>(pair[0])) ||
+        !isxdigit(static_cast<unsigned char>(pair[1])))
+      return Fail("not hex: " + pair);
+    bytes.push_back(static_cast<char>(strtoul(pair.c_str(), nullptr, 16)));
+  }
+  return zqsim::ControlReplyWith(number, bytes, &error) ? 0 : Fail(error);
 }
 
 // filter verdict SETTING OPTION CODE [ID NAME VALID]...
