@@ -28,6 +28,13 @@ ZqProtoJsonAnswer zqproto_json_answer(const void* bytes, size_t length, std::str
   if (message == nullptr || (bytes == nullptr && length != 0) || length > INT32_MAX) return answer;
   const void* data = bytes != nullptr ? bytes : "";
   if (!message->ParseFromArray(data, static_cast<int>(length))) return answer;
+  // The text is written from the message as parsed, not from the bytes as they came: the
+  // converter streams the wire as it finds it, so a repeated field whose elements are not
+  // adjacent, a field sent twice, or an enum number proto2 sets aside would each give one key
+  // twice in an object. Serialised again, every field is once, in number order.
+  message->DiscardUnknownFields();
+  std::string canonical;
+  if (!message->SerializeToString(&canonical)) return answer;
 
   pb::util::JsonPrintOptions options;
   options.add_whitespace = true;
@@ -36,8 +43,7 @@ ZqProtoJsonAnswer zqproto_json_answer(const void* bytes, size_t length, std::str
   options.preserve_proto_field_names = false;
   std::string json;
   const pb::util::Status status = pb::util::BinaryToJsonString(
-      ResolverFor(*message).get(), std::string(type_url),
-      std::string(static_cast<const char*>(data), length), &json, options);
+      ResolverFor(*message).get(), std::string(type_url), canonical, &json, options);
   if (!status.ok()) return answer;
   answer.status = 200;
   answer.body = std::move(json);

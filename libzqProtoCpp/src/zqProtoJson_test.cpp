@@ -114,6 +114,43 @@ TEST(ZqProtoJson, NamesAreLowerCamelAndEnumsByName) {
             "FLAT_MODE_UNKNOWN");
 }
 
+// Wire forms that parse into the same message as a tidy serialisation: the answer is that
+// message's JSON, each key once. Written from the raw bytes, a repeated field whose elements
+// are not adjacent, a field sent twice, or an enum number proto2 sets aside would come out as
+// one key twice in an object, which JSON parsers read as the last one only.
+TEST(ZqProtoJson, AnswerShowsTheParsedMessageWhateverTheWireOrder) {
+  NotifyPresetStatus tidy;
+  open_tavro::PresetGroup* video = tidy.add_preset_group_array();
+  video->set_id(open_tavro::PRESET_GROUP_ID_VIDEO);
+  video->add_preset_array()->set_id(2);
+  tidy.add_preset_group_array()->set_id(open_tavro::PRESET_GROUP_ID_PHOTO);
+  const std::string tidy_bytes = tidy.SerializeAsString();
+  const ZqProtoJsonAnswer want = zqproto_preset_status_json(tidy_bytes.data(), tidy_bytes.size());
+  ASSERT_EQ(want.status, 200);
+
+  // A group (field 1): id 1000 is 08 e8 07, 1001 is 08 e9 07; a preset (12 ..) with id 2.
+  const std::string video_group("\x0a\x07\x08\xe8\x07\x12\x02\x08\x02", 9);
+  const std::string photo_group("\x0a\x03\x08\xe9\x07", 5);
+  struct Case {
+    const char* name;
+    std::string bytes;
+  };
+  const std::vector<Case> cases = {
+      {"groups apart, an unknown field between",
+       video_group + std::string("\x28\x05", 2) + photo_group},
+      {"a group's id sent twice, the last counts",
+       std::string("\x0a\x0a\x08\xe9\x07\x12\x02\x08\x02\x08\xe8\x07", 12) + photo_group},
+      {"an enum number the schema does not name after a known one",
+       video_group + std::string("\x0a\x06\x08\xe9\x07\x08\xb9\x17", 8)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ZqProtoJsonAnswer answer = zqproto_preset_status_json(c.bytes.data(), c.bytes.size());
+    EXPECT_EQ(answer.status, 200);
+    EXPECT_EQ(answer.body, want.body);
+  }
+}
+
 TEST(ZqProtoJson, BytesThatDoNotConvertGive500AndEmptyObject) {
   const std::string good = Shapes()[2].second.SerializeAsString();
   struct Case {

@@ -4,8 +4,10 @@
 // in lowerCamel ("presetGroupArray", "canAddPreset"), enum values by name, output indented
 // over several lines and ended by a line end. Presence is proto2's: a field is written when
 // the message carries it (also when it carries the default value), a field it does not carry
-// is left out; so a setting sent without value and caption flag shows only its id. Unknown
-// fields are left out; an enum number the schema does not name is written as a number.
+// is left out; so a setting sent without value and caption flag shows only its id. The text
+// shows the message as parsed, each field once whatever the order on the wire (a field sent
+// twice shows its last value); unknown fields, and enum numbers the schema does not name
+// (proto2 keeps them aside as unknown), are left out.
 #ifndef ZQ_LIBZQPROTOCPP_INCLUDE_ZQPROTO_ZQPROTOJSON_H_
 #define ZQ_LIBZQPROTOCPP_INCLUDE_ZQPROTO_ZQPROTOJSON_H_
 
@@ -32,7 +34,7 @@ struct ZqProtoJsonAnswer {
 // `message` is an empty instance of the type `type_url` names: the bytes are first parsed
 // into it (bytes that do not parse give 500), and its descriptor pool resolves the type.
 // A type URL the pool does not know also gives 500. `message` is left holding the parsed
-// message. Thread-safe for distinct `message` objects.
+// message (without its unknown fields). Thread-safe for distinct `message` objects.
 ZqProtoJsonAnswer zqproto_json_answer(const void* bytes, size_t length, std::string_view type_url,
                                       google::protobuf::Message* message);
 
