@@ -1,6 +1,7 @@
 #include "quicktime64/MovieAtom.h"
 
 #include "quicktime64/ByteStream.h"
+#include "zqcommon/zqByteOrder.h"
 
 namespace MavrelQuickTime64Atom {
 
@@ -32,13 +33,13 @@ void PeekTrack(const uint8_t* data, uint64_t size, uint32_t* handler, uint32_t* 
   if (!FindChild(data, size, FourCC("mdia"), &mdia, &mdiaSize)) return;
   // hdlr: version and flags, component type, then the subtype.
   if (FindChild(mdia, mdiaSize, FourCC("hdlr"), &hdlr, &hdlrSize) && hdlrSize >= 12)
-    *handler = LoadBE32(hdlr + 8);
+    *handler = zq_load_be32(hdlr + 8);
   // stsd: version and flags, entry count, then the first entry's size and format.
   if (FindChild(mdia, mdiaSize, FourCC("minf"), &minf, &minfSize) &&
       FindChild(minf, minfSize, FourCC("stbl"), &stbl, &stblSize) &&
       FindChild(stbl, stblSize, FourCC("stsd"), &stsd, &stsdSize) && stsdSize >= 16 &&
-      LoadBE32(stsd + 4) > 0) {
-    *format = LoadBE32(stsd + 12);
+      zq_load_be32(stsd + 4) > 0) {
+    *format = zq_load_be32(stsd + 12);
   }
 }
 
