@@ -32,14 +32,15 @@ int main(int argc, char** argv) {
     args += "\"" + zq_json_escape(argv[i]) + "\"";
   }
   args += "]";
-  zqsim::StreamLogEvent(Event("start", args));
-
+  // The signals are taken before the start is logged, so that a stop sent once the start
+  // shows in the log finds the helper listening.
   sigset_t set;
   sigemptyset(&set);
   sigaddset(&set, SIGHUP);
   sigaddset(&set, SIGINT);
   sigaddset(&set, SIGTERM);
   sigprocmask(SIG_BLOCK, &set, nullptr);
+  zqsim::StreamLogEvent(Event("start", args));
 
   const zqsim::StreamSetting setting = zqsim::StreamReadMode();
   timespec start = {};
