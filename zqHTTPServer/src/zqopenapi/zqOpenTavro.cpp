@@ -21,7 +21,7 @@
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqPaths.h"
 #include "zqcontrol/zqCameraCommands.h"
-#include "zqcontrol/zqControlUri.h"
+#include "zqcontrol/zqSystemCommands.h"
 #include "zqmedialist/zqMediaList.h"
 #include "zqopenapi/zqMediaPath.h"
 #include "zqopenapi/zqOpenApiAnswers.h"
@@ -382,13 +382,21 @@ std::optional<ZqAnswer> Media(Call& c) {
 // The webcam endpoint is not served yet.
 std::optional<ZqAnswer> Webcam(Call& /*c*/) { return Empty(501); }
 
-// The analytics endpoint is not served yet.
+// Analytics, under the control API's locks for the whole request. Reading the files
+// ("camera/analytics/get") waits for the control interface's streaming analytics answer:
+// it answers 501 until then.
 std::optional<ZqAnswer> Analytics(Call& c) {
-  if (c.path != "camera/analytics/get" && c.path != "camera/analytics/clear" &&
-      c.path != "camera/analytics/set_client_info") {
-    return std::nullopt;
+  const bool get = c.path == "camera/analytics/get";
+  const bool clear = c.path == "camera/analytics/clear";
+  if (!get && !clear && c.path != "camera/analytics/set_client_info") return std::nullopt;
+  ControlLocks locks;
+  if (c.query != nullptr) return Empty(400);
+  if (get) return Empty(501);
+  if (clear) {
+    RunHandler(handle_command_analytics_clear, nullptr, nullptr);
+    return Empty(200);
   }
-  return Empty(501);
+  return Empty(RunHandler(handle_command_set_client_info, nullptr, nullptr) == 0 ? 200 : 500);
 }
 
 // In the order of kZqOpenApiEndpoints.

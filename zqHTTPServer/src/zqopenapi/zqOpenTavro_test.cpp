@@ -271,6 +271,18 @@ TEST_F(OpenTavro, PresetsAnswerInJson) {
   EXPECT_TRUE(Journal().empty());
 }
 
+TEST_F(OpenTavro, AnalyticsClientInfo) {
+  zqsim::SimState::Get().Write([](zqsim::SimStateData& d) {
+    d.status[87] = {};
+    return 0;
+  });
+  EXPECT_EQ(StatusLine(Get("/tavro/camera/analytics/set_client_info?")), k400);
+  EXPECT_EQ(zqctest::Status32(87), 0u);
+  EXPECT_EQ(StatusLine(Get("/tavro/camera/analytics/set_client_info")), k200);
+  EXPECT_EQ(zqctest::Status32(87), 374u);
+  EXPECT_EQ(StatusLine(Get("/tavro/camera/analytics/other")), k404);
+}
+
 std::string Hex(const std::string& bytes) {
   static const char kDigits[] = "0123456789abcdef";
   std::string out;
