@@ -17,7 +17,7 @@ import urllib.request
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.dirname(here))
 sys.path.insert(0, os.path.join(os.path.dirname(here), "control"))
-from benchlib import free_port, wait_port  # noqa: E402
+from benchlib import start_daemon  # noqa: E402
 from control import SECONDS, wrk  # noqa: E402
 
 CONNECTIONS = 8
@@ -30,16 +30,11 @@ def main():
     root = os.path.join(work, "root")
     shutil.copytree(os.path.join(repo, "platform", "sim", "image"), root)
     env = dict(os.environ, ZQ_ROOT=root)
-    ports = [free_port() for _ in range(4)]
-    env["ZQ_LISTENING_PORTS"] = ",".join(map(str, ports))
-    zqsim = os.path.join(bin_dir, "zqsim")
-    subprocess.run([zqsim, "reset"], env=env, check=True, stderr=subprocess.DEVNULL)
-    subprocess.run([zqsim, "stream", "install"], env=env, check=True)
-    subprocess.run([zqsim, "stream", "mode", "ignore"], env=env, check=True)
-    daemon = subprocess.Popen([os.path.join(bin_dir, "zqHTTPServer")], env=env,
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    daemon, ports = start_daemon(bin_dir, env)
     try:
-        wait_port(ports[1])
+        zqsim = os.path.join(bin_dir, "zqsim")
+        subprocess.run([zqsim, "stream", "install"], env=env, check=True)
+        subprocess.run([zqsim, "stream", "mode", "ignore"], env=env, check=True)
         base = f"http://127.0.0.1:{ports[1]}"
         rows = [("control status", wrk(f"{base}/zq/zqControl/status", CONNECTIONS)),
                 ("tavro camera/state", wrk(f"{base}/tavro/camera/state", CONNECTIONS))]
