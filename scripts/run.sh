@@ -31,6 +31,7 @@ if [ ! -d "$ZQ_ROOT/tmp/fuse_d/DCIM" ]; then
   "${emulator[@]}" "$bin/zqsim" card make "$ZQ_ROOT/tmp/fuse_d"
 fi
 "${emulator[@]}" "$bin/zqsim" reset
+"${emulator[@]}" "$bin/zqsim" stream install   # the streaming helpers' stand-in, below ZQ_ROOT
 
 "${emulator[@]}" "$bin/zqsim" serve &
 sim=$!

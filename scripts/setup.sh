@@ -10,7 +10,7 @@ packages=(
   libcivetweb-dev libprotobuf-dev protobuf-compiler libprotobuf-c-dev protobuf-c-compiler
   libexif-dev libssl-dev nlohmann-json3-dev
   # tests and sample media
-  libgtest-dev libgmock-dev python3 python3-pytest python3-pytest-xdist curl
+  libgtest-dev libgmock-dev python3 python3-pytest python3-pytest-xdist python3-jsonschema curl
   ffmpeg libimage-exiftool-perl procps
   # the camera's page: its unit tests (Node) and its tests in a headless browser
   nodejs chromium chromium-driver python3-selenium

@@ -1,8 +1,49 @@
 #include "quicktime64/MovieAtom.h"
 
 #include "quicktime64/ByteStream.h"
+#include "zqcommon/zqByteOrder.h"
 
 namespace MavrelQuickTime64Atom {
+
+namespace {
+
+// The payload of the first child of type `type` among the atoms in [data, data + size).
+bool FindChild(const uint8_t* data, uint64_t size, uint32_t type, const uint8_t** child,
+               uint64_t* childSize) {
+  while (size >= 8) {
+    QuickTimeAtom::Header h = {};
+    if (QuickTimeAtom::ParseHeader(data, size, &h) != 0 || h.size < h.headerSize || h.size > size) {
+      return false;
+    }
+    if (h.type == type) {
+      *child = data + h.headerSize;
+      *childSize = h.size - h.headerSize;
+      return true;
+    }
+    data += h.size;
+    size -= h.size;
+  }
+  return false;
+}
+
+// The handler subtype and first sample format of the `trak` payload [data, data + size).
+void PeekTrack(const uint8_t* data, uint64_t size, uint32_t* handler, uint32_t* format) {
+  const uint8_t *mdia = nullptr, *hdlr = nullptr, *minf = nullptr, *stbl = nullptr, *stsd = nullptr;
+  uint64_t mdiaSize = 0, hdlrSize = 0, minfSize = 0, stblSize = 0, stsdSize = 0;
+  if (!FindChild(data, size, FourCC("mdia"), &mdia, &mdiaSize)) return;
+  // hdlr: version and flags, component type, then the subtype.
+  if (FindChild(mdia, mdiaSize, FourCC("hdlr"), &hdlr, &hdlrSize) && hdlrSize >= 12)
+    *handler = zq_load_be32(hdlr + 8);
+  // stsd: version and flags, entry count, then the first entry's size and format.
+  if (FindChild(mdia, mdiaSize, FourCC("minf"), &minf, &minfSize) &&
+      FindChild(minf, minfSize, FourCC("stbl"), &stbl, &stblSize) &&
+      FindChild(stbl, stblSize, FourCC("stsd"), &stsd, &stsdSize) && stsdSize >= 16 &&
+      zq_load_be32(stsd + 4) > 0) {
+    *format = zq_load_be32(stsd + 12);
+  }
+}
+
+}  // namespace
 
 TrackAtom* MovieAtom::GetTrack(uint32_t index) {
   return index < tracks_.size() ? &tracks_[index] : nullptr;
@@ -13,6 +54,8 @@ uint32_t MovieAtom::ReadBody(FileBuffer& buffer, bool onlyMetadataTracks) {
   unparsed_.clear();
   udta_.reset();
   mvhd_ = MovieHeaderAtom();
+  skippedHandler_ = 0;
+  skippedFormat_ = 0;
   bool skippedFirstTrack = false;
   while (buffer.Remaining() >= 8) {
     uint32_t type = GetFourccOfCurrentAtom(buffer);
@@ -24,6 +67,10 @@ uint32_t MovieAtom::ReadBody(FileBuffer& buffer, bool onlyMetadataTracks) {
         Header header = {};
         if (ParseHeader(buffer.Current(), buffer.Remaining(), &header) != 0) {
           return kQTAtomMalformed;
+        }
+        if (header.size >= header.headerSize && header.size <= buffer.Remaining()) {
+          PeekTrack(buffer.Current() + header.headerSize, header.size - header.headerSize,
+                    &skippedHandler_, &skippedFormat_);
         }
         buffer.Advance(header.size);
         continue;

@@ -188,6 +188,35 @@ TEST(QuickTimeReader, OnlyMetadataTracks) {
   ASSERT_EQ(p.result, 0u);
   ASSERT_EQ(p.reader->GetMovie().GetNumberOfTracks(), 1u);
   EXPECT_EQ(p.reader->GetMovie().Tracks()[0].HandlerSubtype(), FourCC("meta"));
+  // The skipped first track is still told by its handler and first sample format, which is
+  // what a copy's brand depends on; a full read skips nothing.
+  struct {
+    TrackRecipe first;
+    uint32_t format;
+    uint32_t handler;
+  } const kFirst[] = {
+      {Video(), FourCC("avc1"), FourCC("vide")},
+      {[] {
+         TrackRecipe hevc = Video();
+         hevc.sampleEntry = mp4boxes::VideoSampleEntry("hvc1", 640, 360, "");
+         return hevc;
+       }(),
+       FourCC("hvc1"), FourCC("vide")},
+      {Audio(), FourCC("mp4a"), FourCC("soun")},
+  };
+  for (const auto& c : kFirst) {
+    SCOPED_TRACE(FourCCText(c.format));
+    std::string bytes =
+        mp4test::MovieFile({mp4test::Trak(c.first), mp4test::Trak(Meta())}, "", "x", true);
+    Parsed metadata = Parse(bytes, true);
+    ASSERT_EQ(metadata.result, 0u);
+    EXPECT_EQ(metadata.reader->GetMovie().SkippedTrackHandler(), c.handler);
+    EXPECT_EQ(metadata.reader->GetMovie().SkippedTrackFormat(), c.format);
+    Parsed full = Parse(bytes, false);
+    ASSERT_EQ(full.result, 0u);
+    EXPECT_EQ(full.reader->GetMovie().SkippedTrackHandler(), 0u);
+    EXPECT_EQ(full.reader->GetMovie().SkippedTrackFormat(), 0u);
+  }
   std::string videoOnly = mp4test::MovieFile({mp4test::Trak(Video())}, "", "x", true);
   EXPECT_EQ(Parse(videoOnly, true).result, QTReaderResult(kQTAtomMalformed));
   EXPECT_EQ(Parse(videoOnly, false).result, 0u);

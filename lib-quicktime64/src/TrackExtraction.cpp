@@ -124,8 +124,6 @@ class Extraction {
         return Utilities::kExtractNoVideoTrack;
       }
       if ((result = Prepare(&video_, FourCC("vide"), videoIndex_)) != 0) return result;
-      hevc_ = video_.minf->GetDataFormat(&videoFormat_) == 0 &&
-              (videoFormat_ == FourCC("hvc1") || videoFormat_ == FourCC("hev1"));
       // A time code that cannot be read leaves the output without one.
       uint32_t tc = 0;
       if (m.GetVideoTimeCodeTrackIndex(&tc) == 0 && tc < m.GetNumberOfTracks() &&
@@ -165,7 +163,24 @@ class Extraction {
     }
     bool haveVideo = video_.minf != nullptr, haveAudio = audio_.minf != nullptr;
     if (!haveVideo && !haveAudio && !haveMetadata_) return Utilities::kExtractNothingToWrite;
+    hevc_ = SourceIsHevc();
     return 0;
+  }
+
+  // The major brand follows the recording, not the tracks kept: a copy of an HEVC recording is
+  // `mp41` also when it holds only audio or telemetry. The recording's first video track
+  // tells, parsed or, after a metadata-only read, looked at while it was skipped.
+  bool SourceIsHevc() {
+    auto& m = movie();
+    uint32_t format = 0;
+    uint32_t index = 0;
+    if (m.GetTrackIndexOfKind(FourCC("vide"), 0, &index) == 0) {
+      MediaInformationAtom* minf = m.GetTrack(index)->GetMediaInformation();
+      if (minf == nullptr || minf->GetDataFormat(&format) != 0) format = 0;
+    } else if (m.SkippedTrackHandler() == FourCC("vide")) {
+      format = m.SkippedTrackFormat();
+    }
+    return format == FourCC("hvc1") || format == FourCC("hev1");
   }
 
   uint32_t CreateTracks() {
@@ -402,7 +417,6 @@ class Extraction {
   SourceTrack video_, audio_, metadata_;
   uint32_t videoIndex_ = 0, audioIndex_ = 0, metadataIndex_ = 0, timeCodeIndex_ = 0;
   uint32_t audioTracks_ = 0;
-  uint32_t videoFormat_ = 0;
   uint32_t frameDuration_ = 0;
   bool hevc_ = false;
   bool haveTimeCode_ = false;

@@ -229,8 +229,10 @@ def test_special_paths(camera):
         "path:, failed with err -5")
 
     status, _, body = control(camera, "preset/load", "id=1")
-    assert (status, body) == (500, b'\r\n{ "message": "ZQCONTROL_PRESETS failed with err -104" }')
-    assert [c for c, _, _ in journal(camera)] == [60, 60, 60, 60, 64, 64, 64]
+    assert (status, body) == (200, b"")
+    status, _, body = control(camera, "preset/unknown")
+    assert (status, body) == (500, b'\r\n{ "message": "ZQCONTROL_PRESETS failed with err -1" }')
+    assert [c for c, _, _ in journal(camera)] == [60, 60, 60, 60, 64, 64, 64, 76]
 
 
 def test_settings_document_and_info(camera):

@@ -30,6 +30,12 @@ class MovieAtom final : public QuickTimeAtomImpl<MovieAtom, QuickTimeAtom> {
   // being parsed and only tracks whose handler subtype is `meta` are kept. A movie without
   // any kept track is malformed.
 
+  // What the track skipped by a metadata-only read was, from a look at its handler reference
+  // and its first sample description (no table is read): the handler subtype (`vide`) and the
+  // data format (`avc1`, `hvc1`, ...); 0 when nothing was skipped or the look found nothing.
+  uint32_t SkippedTrackHandler() const { return skippedHandler_; }
+  uint32_t SkippedTrackFormat() const { return skippedFormat_; }
+
   MovieHeaderAtom& GetMovieHeader() { return mvhd_; }
   const MovieHeaderAtom& GetMovieHeader() const { return mvhd_; }
   std::vector<TrackAtom>& Tracks() { return tracks_; }
@@ -110,6 +116,8 @@ class MovieAtom final : public QuickTimeAtomImpl<MovieAtom, QuickTimeAtom> {
   std::vector<TrackAtom> tracks_;
   Owned<UserDataAtom> udta_;
   std::map<uint32_t, UnparsedAtom> unparsed_;
+  uint32_t skippedHandler_ = 0;
+  uint32_t skippedFormat_ = 0;
 };
 
 }  // namespace MavrelQuickTime64Atom

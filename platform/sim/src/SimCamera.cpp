@@ -245,6 +245,10 @@ bool ModelHasSetting(const ModelSpec& model, const SettingSpec& setting) {
   return Offered(model, 0, setting.lenses);
 }
 
+bool ModelOffers(const ModelSpec& model, const OptionSpec& option) {
+  return Offered(model, option.tier, option.lenses);
+}
+
 bool SettingAccepts(const ModelSpec& model, int32_t id, int32_t value) {
   const SettingSpec* s = FindSetting(id);
   if (s == nullptr || !ModelHasSetting(model, *s)) return false;
@@ -359,7 +363,6 @@ void CameraDateTime(const CameraState& camera, int64_t now_s, uint8_t record[10]
 void BuildStatusRecord(const SimStateData& d, int64_t now_ms, all_status_settings_t* record) {
   memset(record, 0, sizeof *record);
   const CameraState& cam = d.camera;
-  const ModelSpec& model = ModelOrDefault(d.identity.model_number);
 
   for (const SettingSpec& s : kSettings) {
     if (s.id < kRecordSettingIds) {
@@ -434,7 +437,7 @@ void BuildStatusRecord(const SimStateData& d, int64_t now_ms, all_status_setting
         v = cam.digital_zoom;
         break;
       case 77:
-        v = model.lenses == 1 ? 1 : 0;
+        v = ZoomAvailable(d) ? 1 : 0;
         break;
       case 89:
         v = cam.mode_group;

@@ -21,6 +21,7 @@
 #include "zqcommon/zqErrors.h"
 #include "zqcommon/zqPaths.h"
 #include "zqsim/SimCamera.h"
+#include "zqsim/SimPresets.h"
 #include "zqsim/SimState.h"
 
 using zqsim::SimState;
@@ -107,12 +108,21 @@ uint32_t ParamSize(uint32_t command) {
   }
 }
 
-// Copies a reply into the caller's buffer, as much as fits.
 void Reply(const void* data, uint32_t n, void* response, uint32_t response_size,
            uint16_t* response_len) {
-  const uint32_t copied = response != nullptr ? std::min(n, response_size) : 0;
-  if (copied > 0) memcpy(response, data, copied);
-  if (response_len != nullptr) *response_len = static_cast<uint16_t>(std::min(copied, 65535u));
+  zqsim::ControlReply(data, n, response, response_size, response_len);
+}
+
+// The bytes `zqsim control reply` stored for `command` ("" when the file is gone).
+std::string StoredReply(uint32_t command) {
+  std::string bytes;
+  FILE* f = fopen(zqsim::ControlReplyPath(command).c_str(), "rbe");
+  if (f == nullptr) return bytes;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
+  fclose(f);
+  return bytes;
 }
 
 // Seconds since the epoch of a date-time record read as UTC, or -1 when it names no real time.
@@ -203,7 +213,7 @@ const zqsim::Fault* FaultFor(const SimStateData& d, uint32_t command) {
   return nullptr;
 }
 
-int32_t Act(SimStateData& d, uint32_t command, const uint8_t* p, void* response,
+int32_t Act(SimStateData& d, uint32_t command, const uint8_t* p, uint32_t param_len, void* response,
             uint32_t response_size, uint16_t* response_len) {
   zqsim::CameraState& cam = d.camera;
   const bool recording = zqsim::IsRecording(d);
@@ -226,6 +236,10 @@ int32_t Act(SimStateData& d, uint32_t command, const uint8_t* p, void* response,
     case ZQCONTROL_MODE:
     case ZQCONTROL_SET_MODE: {
       const uint32_t mode = command == ZQCONTROL_MODE ? zq_load_le32(p) : zq_load_le16(p);
+      // A mode group is a mode number or, as the apps of the current generation send it, a
+      // preset group id.
+      if (command == ZQCONTROL_SET_MODE && mode >= kModeCount)
+        return zqsim::PresetSetGroup(d, mode);
       if (recording || mode >= kModeCount) return ZQ_ERR_NAK;
       cam.mode = mode;
       cam.mode_group = mode;
@@ -308,8 +322,7 @@ int32_t Act(SimStateData& d, uint32_t command, const uint8_t* p, void* response,
     case ZQCONTROL_CAMERA_STATE: {
       uint8_t state[kZqcCameraStateSize] = {};
       state[kZqcCameraBusyOffset] = recording ? 1 : 0;
-      state[kZqcZoomAvailableOffset] =
-          zqsim::ModelOrDefault(d.identity.model_number).lenses == 1 ? 1 : 0;
+      state[kZqcZoomAvailableOffset] = zqsim::ZoomAvailable(d) ? 1 : 0;
       Reply(state, sizeof state, response, response_size, response_len);
       return ZQ_OK;
     }
@@ -359,7 +372,7 @@ int32_t Act(SimStateData& d, uint32_t command, const uint8_t* p, void* response,
     case ZQCONTROL_DIGITAL_ZOOM: {
       const uint32_t percent = zq_load_le32(p);
       if (percent > 100) return ZQ_ERR_INVALID_PARAM;
-      if (zqsim::ModelOrDefault(d.identity.model_number).lenses != 1) return ZQ_ERR_NAK;
+      if (!zqsim::ZoomAvailable(d)) return ZQ_ERR_NAK;
       cam.digital_zoom = percent;
       return ZQ_OK;
     }
@@ -391,6 +404,10 @@ int32_t Act(SimStateData& d, uint32_t command, const uint8_t* p, void* response,
       cam.wired_usb = p[0] != 0;
       return ZQ_OK;
     default:
+      if (zqsim::IsPresetCommand(command)) {
+        return zqsim::PresetCommand(d, command, p, param_len, response, response_size,
+                                    response_len);
+      }
       // Commands the simulated camera does not model are acknowledged.
       return ZQ_OK;
   }
@@ -399,6 +416,73 @@ int32_t Act(SimStateData& d, uint32_t command, const uint8_t* p, void* response,
 }  // namespace
 
 namespace zqsim {
+
+namespace {
+
+// Stores the switch of `command` (kind: fail or reply); false when every slot is taken.
+bool StoreSwitch(uint32_t command, int32_t status, bool reply) {
+  return SimState::Get().Write([&](SimStateData& d) {
+    Fault* slot = nullptr;
+    for (Fault& f : d.faults) {
+      if (f.used && static_cast<uint32_t>(f.command) == command) slot = &f;
+    }
+    for (Fault& f : d.faults) {
+      if (slot == nullptr && !f.used) slot = &f;
+    }
+    if (slot == nullptr) return false;
+    *slot = {static_cast<int32_t>(command), status, 1, static_cast<uint8_t>(reply ? 1 : 0)};
+    return true;
+  });
+}
+
+}  // namespace
+
+bool ControlFail(uint32_t command, int32_t status, std::string* error) {
+  if (!StoreSwitch(command, status, false)) {
+    *error = "too many fault switches";
+    return false;
+  }
+  unlink(ControlReplyPath(command).c_str());
+  return true;
+}
+
+bool ControlReplyWith(uint32_t command, const std::string& bytes, std::string* error) {
+  const std::string path = ControlReplyPath(command);
+  const std::string tmp = path + ".tmp";
+  FILE* f = fopen(tmp.c_str(), "wbe");
+  bool ok = f != nullptr && fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  if (f != nullptr && fclose(f) != 0) ok = false;
+  if (!ok || rename(tmp.c_str(), path.c_str()) != 0) {
+    *error = "cannot write " + path;
+    unlink(tmp.c_str());
+    return false;
+  }
+  if (!StoreSwitch(command, 0, true)) {
+    *error = "too many fault switches";
+    unlink(path.c_str());
+    return false;
+  }
+  return true;
+}
+
+void ControlOk(uint32_t command) {
+  SimState::Get().Write([&](SimStateData& d) {
+    for (Fault& f : d.faults) {
+      if (f.used && static_cast<uint32_t>(f.command) == command) f = {};
+    }
+    return 0;
+  });
+  unlink(ControlReplyPath(command).c_str());
+}
+
+void ControlReply(const void* data, uint32_t n, void* response, uint32_t response_size,
+                  uint16_t* response_len) {
+  const uint32_t copied = response != nullptr ? std::min(n, response_size) : 0;
+  if (copied > 0) memcpy(response, data, copied);
+  if (response != nullptr && response_size > copied)
+    memset(static_cast<uint8_t*>(response) + copied, 0, response_size - copied);
+  if (response_len != nullptr) *response_len = static_cast<uint16_t>(std::min(copied, 65535u));
+}
 
 int32_t ControlExecute(uint32_t command, const void* param, uint32_t param_len, void* response,
                        uint32_t response_size, uint16_t* response_len) {
@@ -409,20 +493,35 @@ int32_t ControlExecute(uint32_t command, const void* param, uint32_t param_len, 
 
   if (command == ZQCONTROL_DELETE_LAST || command == ZQCONTROL_DELETE_ALL) {
     // The card is changed outside the state lock; the camera refuses while it records.
+    bool replied = false;
     const int32_t refusal = SimState::Get().Read([&](const SimStateData& d) -> int32_t {
-      if (const Fault* f = FaultFor(d, command)) return f->status;
+      if (const Fault* f = FaultFor(d, command)) {
+        if (!f->reply) return f->status;
+        const std::string bytes = StoredReply(command);
+        Reply(bytes.data(), static_cast<uint32_t>(bytes.size()), response, response_size,
+              response_len);
+        replied = true;
+        return ZQ_OK;
+      }
       if (!size_ok) return ZQ_ERR_INVALID_PARAM;
       if (d.camera.shutdown_pending) return ZQ_ERR_NAK_OFF;
       return IsRecording(d) ? ZQ_ERR_NAK : ZQ_OK;
     });
-    return refusal != ZQ_OK ? refusal : DeleteMedia(command == ZQCONTROL_DELETE_ALL);
+    if (replied || refusal != ZQ_OK) return refusal;
+    return DeleteMedia(command == ZQCONTROL_DELETE_ALL);
   }
   // One exclusive access per command: the fault switches, then the camera.
   return SimState::Get().Write([&](SimStateData& d) -> int32_t {
-    if (const Fault* f = FaultFor(d, command)) return f->status;
+    if (const Fault* f = FaultFor(d, command)) {
+      if (!f->reply) return f->status;
+      const std::string bytes = StoredReply(command);
+      Reply(bytes.data(), static_cast<uint32_t>(bytes.size()), response, response_size,
+            response_len);
+      return ZQ_OK;
+    }
     if (!size_ok) return ZQ_ERR_INVALID_PARAM;
     if (d.camera.shutdown_pending) return ZQ_ERR_NAK_OFF;
-    return Act(d, command, p, response, response_size, response_len);
+    return Act(d, command, p, param_len, response, response_size, response_len);
   });
 }
 

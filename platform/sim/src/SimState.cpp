@@ -18,7 +18,7 @@ namespace zqsim {
 namespace {
 
 constexpr char kMagic[8] = {'Z', 'Q', 'S', 'I', 'M', 'S', 'T', '1'};
-constexpr uint32_t kVersion = 2;
+constexpr uint32_t kVersion = 3;
 
 void SetNumber(SimStateData* d, int id, uint64_t value, uint16_t size) {
   StatusSlot& s = d->status[id];
@@ -79,7 +79,14 @@ void SetDefaults(SimStateData* d) {
   cam.ble_enabled = 1;
   cam.geocal_size = 512;
   cam.time_zone = 0;
+  cam.zoom_available = kZoomByModel;
   ResetSettings(&cam);
+  d->presets.editing = kNoPreset;  // the presets themselves are made for the model on first use
+}
+
+bool ZoomAvailable(const SimStateData& d) {
+  if (d.camera.zoom_available != kZoomByModel) return d.camera.zoom_available != 0;
+  return ModelOrDefault(d.identity.model_number).lenses == 1;
 }
 
 char* IdentityText(Identity* id, const std::string& name) {
@@ -180,6 +187,9 @@ bool JournalClear() {
 
 bool ResetCamera() {
   SimState::Get().Write([](SimStateData& d) {
+    for (const Fault& f : d.faults) {
+      if (f.used && f.reply) unlink(ControlReplyPath(static_cast<uint32_t>(f.command)).c_str());
+    }
     SetDefaults(&d);
     return 0;
   });
@@ -187,6 +197,10 @@ bool ResetCamera() {
 }
 
 std::string JournalPath() { return SimState::Get().dir() + "/control.log"; }
+
+std::string ControlReplyPath(uint32_t command) {
+  return SimState::Get().dir() + "/reply-" + std::to_string(command) + ".bin";
+}
 
 void JournalAppend(uint32_t command, const void* param, uint32_t param_len, int32_t status) {
   std::string line = "{\"command\":" + std::to_string(command) + ",\"param\":\"";

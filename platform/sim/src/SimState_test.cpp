@@ -120,7 +120,7 @@ TEST(SimControl, JournalRecordsCommandsAndFaultsWin) {
   EXPECT_EQ(Get32(3), 1u);
 
   SimState::Get().Write([](SimStateData& d) {
-    d.faults[0] = {ZQCONTROL_SHUTTER, -101, 1};
+    d.faults[0] = {ZQCONTROL_SHUTTER, -101, 1, 0};
     return 0;
   });
   uint8_t off = 0;

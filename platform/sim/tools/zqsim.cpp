@@ -13,10 +13,12 @@
 
 #include "zqsim/SimCamera.h"
 #include "zqsim/SimCard.h"
+#include "zqsim/SimControl.h"
 #include "zqsim/SimMediaDb.h"
 #include "zqsim/SimNetService.h"
 #include "zqsim/SimServe.h"
 #include "zqsim/SimState.h"
+#include "zqsim/SimStream.h"
 
 namespace {
 
@@ -34,6 +36,10 @@ int Usage() {
           "       zqsim identity get NAME | identity set NAME VALUE\n"
           "       zqsim control log | control clear | control fail COMMAND STATUS |"
           " control ok COMMAND\n"
+          "       zqsim control reply COMMAND HEX\n"
+          "       zqsim filter verdict SETTING OPTION CODE [ID NAME VALID]... | filter clear\n"
+          "       zqsim stream mode exit|ignore|die MS | stream install | stream log |"
+          " stream clear\n"
           "       zqsim camera get NAME | camera set NAME VALUE\n"
           "       zqsim settings write ROOT\n"
           "       zqsim card make DIR\n"
@@ -158,31 +164,112 @@ int ControlClear() {
   return 0;
 }
 
-int ControlFail(const std::string& command_text, const std::string& status_text, bool set) {
+// control fail (set, reply false), control reply (set, reply true) and control ok (!set).
+int ControlSwitch(const std::string& command_text, const std::string& value, bool set, bool reply) {
   long long command = 0;
   long long status = 0;
   if (!ParseInt(command_text, 0, UINT32_MAX, &command))
     return Fail("bad command number: " + command_text);
-  if (set && (!ParseInt(status_text, INT32_MIN, -1, &status))) {
-    return Fail("status must be a negative code: " + status_text);
+  const uint32_t number = static_cast<uint32_t>(command);
+  std::string error;
+  if (!set) {
+    zqsim::ControlOk(number);
+    return 0;
   }
-  bool stored = SimState::Get().Write([&](SimStateData& d) {
-    zqsim::Fault* slot = nullptr;
-    for (zqsim::Fault& f : d.faults) {
-      if (f.used && f.command == static_cast<int32_t>(command)) slot = &f;
+  if (!reply) {
+    if (!ParseInt(value, INT32_MIN, -1, &status))
+      return Fail("status must be a negative code: " + value);
+    return zqsim::ControlFail(number, static_cast<int32_t>(status), &error) ? 0 : Fail(error);
+  }
+  if (value.size() % 2 != 0) return Fail("reply bytes must be pairs of hex digits: " + value);
+  std::string bytes;
+  for (size_t i = 0; i < value.size(); i += 2) {
+    const std::string pair = value.substr(i, 2);
+    if (!isxdigit(static_cast<unsigned char>(pair[0])) ||
+        !isxdigit(static_cast<unsigned char>(pair[1])))
+      return Fail("not hex: " + pair);
+    bytes.push_back(static_cast<char>(strtoul(pair.c_str(), nullptr, 16)));
+  }
+  return zqsim::ControlReplyWith(number, bytes, &error) ? 0 : Fail(error);
+}
+
+// filter verdict SETTING OPTION CODE [ID NAME VALID]...
+int FilterVerdict(const std::vector<std::string>& a) {
+  long long setting = 0, option = 0, code = 0;
+  if (!ParseInt(a[0], INT32_MIN, INT32_MAX, &setting) ||
+      !ParseInt(a[1], INT32_MIN, INT32_MAX, &option) ||
+      !ParseInt(a[2], INT32_MIN, UINT32_MAX, &code)) {
+    return Fail("filter verdict SETTING OPTION CODE: numbers, not " + a[0] + " " + a[1] + " " +
+                a[2]);
+  }
+  if ((a.size() - 3) % 3 != 0) return Fail("each option is ID NAME VALID");
+  zqsim::FilterVerdict v = {};
+  v.setting = static_cast<int32_t>(setting);
+  v.option = static_cast<int32_t>(option);
+  v.code = static_cast<int32_t>(static_cast<uint32_t>(code));
+  v.used = 1;
+  for (size_t i = 3; i < a.size(); i += 3) {
+    if (v.option_count == zqsim::kFilterVerdictOptions)
+      return Fail("at most " + std::to_string(zqsim::kFilterVerdictOptions) + " options");
+    long long id = 0, valid = 0;
+    if (!ParseInt(a[i], INT32_MIN, INT32_MAX, &id)) return Fail("bad option id: " + a[i]);
+    if (a[i + 1].size() >= zqsim::kFilterOptionName)
+      return Fail("option name too long: " + a[i + 1]);
+    if (!ParseInt(a[i + 2], 0, 1, &valid)) return Fail("VALID is 0 or 1: " + a[i + 2]);
+    zqsim::FilterOption& o = v.options[v.option_count++];
+    o.id = static_cast<int32_t>(id);
+    o.valid = static_cast<uint8_t>(valid);
+    memcpy(o.name, a[i + 1].data(), a[i + 1].size());
+  }
+  const bool stored = SimState::Get().Write([&](SimStateData& d) {
+    zqsim::FilterVerdict* slot = nullptr;
+    for (zqsim::FilterVerdict& f : d.verdicts) {
+      if (f.used && f.setting == v.setting && f.option == v.option) slot = &f;
     }
-    if (!set) {
-      if (slot != nullptr) *slot = {};
-      return true;
-    }
-    for (zqsim::Fault& f : d.faults) {
+    for (zqsim::FilterVerdict& f : d.verdicts) {
       if (slot == nullptr && !f.used) slot = &f;
     }
     if (slot == nullptr) return false;
-    *slot = {static_cast<int32_t>(command), static_cast<int32_t>(status), 1};
+    *slot = v;
     return true;
   });
-  return stored ? 0 : Fail("too many fault switches");
+  return stored ? 0 : Fail("too many forced verdicts");
+}
+
+int FilterClear() {
+  SimState::Get().Write([](SimStateData& d) {
+    for (zqsim::FilterVerdict& f : d.verdicts) f = {};
+    return 0;
+  });
+  return 0;
+}
+
+int Stream(const std::vector<std::string>& a, const char* self) {
+  std::string error;
+  if (a[0] == "mode" && (a.size() == 2 || a.size() == 3)) {
+    return zqsim::StreamSetMode(a[1], a.size() == 3 ? a[2] : "", &error) ? 0 : Fail(error);
+  }
+  if (a[0] == "install" && a.size() == 1) {
+    // The stand-in is built beside this program.
+    char exe[4096];
+    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    std::string program = n > 0 ? std::string(exe, static_cast<size_t>(n)) : std::string(self);
+    program = program.substr(0, program.rfind('/') + 1) + "zqsim_stream";
+    return zqsim::StreamInstall(program, &error) ? 0 : Fail(error);
+  }
+  if (a[0] == "log" && a.size() == 1) {
+    FILE* f = fopen(zqsim::StreamLogPath().c_str(), "re");
+    if (f == nullptr) return 0;  // no helper has run
+    char buf[4096];
+    size_t got;
+    while ((got = fread(buf, 1, sizeof buf, f)) > 0) fwrite(buf, 1, got, stdout);
+    fclose(f);
+    return 0;
+  }
+  if (a[0] == "clear" && a.size() == 1) {
+    return zqsim::StreamClearLog() ? 0 : Fail("cannot clear " + zqsim::StreamLogPath());
+  }
+  return Usage();
 }
 
 // The control service's state by name: numbers the simulated camera keeps between commands.
@@ -221,6 +308,7 @@ bool SettingName(const std::string& name, size_t* id) {
 int CameraGet(const std::string& name) {
   std::string out = SimState::Get().Read([&](const SimStateData& d) -> std::string {
     size_t id = 0;
+    if (name == "zoom_available") return zqsim::ZoomAvailable(d) ? "1" : "0";
     if (SettingName(name, &id)) return std::to_string(d.camera.settings[id]);
     if (const uint32_t* v = CameraField(d, name)) return std::to_string(*v);
     if (const uint8_t* f = CameraFlag(d, name)) return std::to_string(*f);
@@ -236,7 +324,10 @@ int CameraSet(const std::string& name, const std::string& value) {
   if (!ParseInt(value, INT32_MIN, UINT32_MAX, &v)) return Fail("not a number: " + value);
   std::string error = SimState::Get().Write([&](SimStateData& d) -> std::string {
     size_t id = 0;
-    if (SettingName(name, &id)) {
+    if (name == "zoom_available") {
+      if (v < 0 || v > 1) return name + " is 0 or 1";
+      d.camera.zoom_available = static_cast<uint8_t>(v);
+    } else if (SettingName(name, &id)) {
       d.camera.settings[id] = static_cast<int32_t>(v);
     } else if (uint32_t* field = CameraField(d, name)) {
       *field = static_cast<uint32_t>(v);
@@ -255,6 +346,7 @@ int Reset() {
   zqsim::NetReset();
   std::string ignored;
   zqsim::MediaDbSetFault("ok", "", &ignored);
+  zqsim::StreamSetMode("exit", "", &ignored);
   if (!zqsim::ResetCamera())
     return Fail("cannot clear the journal: " + std::string(strerror(errno)));
   return 0;
@@ -286,8 +378,13 @@ int main(int argc, char** argv) {
   if (a[0] == "identity" && n == 4 && a[1] == "set") return IdentitySet(a[2], a[3]);
   if (a[0] == "control" && n == 2 && a[1] == "log") return ControlLog();
   if (a[0] == "control" && n == 2 && a[1] == "clear") return ControlClear();
-  if (a[0] == "control" && n == 4 && a[1] == "fail") return ControlFail(a[2], a[3], true);
-  if (a[0] == "control" && n == 3 && a[1] == "ok") return ControlFail(a[2], "", false);
+  if (a[0] == "control" && n == 4 && a[1] == "fail") return ControlSwitch(a[2], a[3], true, false);
+  if (a[0] == "control" && n == 4 && a[1] == "reply") return ControlSwitch(a[2], a[3], true, true);
+  if (a[0] == "control" && n == 3 && a[1] == "ok") return ControlSwitch(a[2], "", false, false);
+  if (a[0] == "filter" && n >= 5 && a[1] == "verdict")
+    return FilterVerdict({a.begin() + 2, a.end()});
+  if (a[0] == "filter" && n == 2 && a[1] == "clear") return FilterClear();
+  if (a[0] == "stream" && n >= 2) return Stream({a.begin() + 1, a.end()}, argv[0]);
   if (a[0] == "camera" && n == 3 && a[1] == "get") return CameraGet(a[2]);
   if (a[0] == "camera" && n == 4 && a[1] == "set") return CameraSet(a[2], a[3]);
   if (a[0] == "settings" && n == 3 && a[1] == "write") {

@@ -12,6 +12,7 @@
 #include "zqmediametadata/zqMediaMetadata.h"
 #include "zqmediaop/zqMediaOp.h"
 #include "zqmodkit/zqModkit.h"
+#include "zqopenapi/zqOpenTavro.h"
 #include "zqpolicy/zqPolicy.h"
 #include "zqturbo/zqTurbo.h"
 #include "zqversion/zqVersion.h"
@@ -37,7 +38,7 @@ constexpr ZqRoute kRoutes[] = {
     {"/zq/zqSoftUpdate", zqNotImplemented, nullptr, kUpdate},
     {"/zq/zqTurbo", zqTurbo, nullptr, kGeneral},
     {"/zq/zqWebcam", zqNotImplemented, nullptr, kGeneral},
-    {"/tavro", zqNotImplemented, nullptr, kGeneral},
+    {"/tavro", zqOpenTavroHandler, nullptr, kGeneral},
     {"/zq/version", zqVersion, nullptr, kGeneral},
     {"/zq/zqCert", zqNotImplemented, nullptr, kCertificate},
 };

@@ -38,7 +38,7 @@ inline void Fail(int32_t command, int32_t status) {
     for (zqsim::Fault& f : d.faults) {
       if (f.used && f.command == command) f = {};
     }
-    if (status != 0) d.faults[0] = {command, status, 1};
+    if (status != 0) d.faults[0] = {command, status, 1, 0};
     return 0;
   });
 }

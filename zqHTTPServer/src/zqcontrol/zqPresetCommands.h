@@ -8,9 +8,10 @@
 
 #include "http/zqAnswer.h"
 
-// Runs the preset command `name` with the query `query`. 0 with its answer in `*answer`;
-// otherwise the dispatcher answers the failure. Until presets are built every command gives
-// ZQ_ERR_NOT_SUPPORTED.
+// Runs the preset command `name` ("load", "get_presets", ...) with the query `query` (null for
+// none), the control-service interface open. 0 with its answer in `*answer` (the service's
+// failures included); -1 for an unknown name and -3 for a missing, negative or unreadable
+// parameter, with nothing sent: the dispatcher then answers the failure.
 int32_t handle_preset_commands(const char* name, const char* query,
                                std::optional<ZqAnswer>* answer);
 

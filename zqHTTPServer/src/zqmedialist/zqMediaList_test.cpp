@@ -230,7 +230,7 @@ TEST_F(MediaListRoute, ExListsBothStoragesWhenTheSystemIsReady) {
       "HTTP/1.1 400 Bad Request\r\nContent-Type: application/json\r\nContent-Length: 52\r\n\r\n"
       "\n{ \"message\": \"Empty value of field not supported\" }");
   zqsim::SimState::Get().Write([](zqsim::SimStateData& d) {
-    d.faults[0] = {34, -101, 1};
+    d.faults[0] = {34, -101, 1, 0};
     return 0;
   });
   EXPECT_EQ(Get("/zq/zqMediaListEx", true),

@@ -84,6 +84,8 @@ const SettingSpec* FindSetting(int32_t id);
 bool SettingAccepts(const ModelSpec& model, int32_t id, int32_t value);
 // Whether `model` offers the setting at all.
 bool ModelHasSetting(const ModelSpec& model, const SettingSpec& setting);
+// Whether `model` offers `option` (of a setting it has).
+bool ModelOffers(const ModelSpec& model, const OptionSpec& option);
 
 // Every setting back to its default value.
 void ResetSettings(CameraState* camera);

@@ -48,12 +48,64 @@ struct Identity {
   char ap_address[kIdentityText];
 };
 
-// A command the control service answers with `status` without acting.
+// A command the control service answers with `status` without acting; with `reply` set it
+// answers status 0 and the bytes of its reply file (ControlReplyPath) instead.
 struct Fault {
   int32_t command;
   int32_t status;
   uint8_t used;
+  uint8_t reply;
 };
+
+inline constexpr size_t kFilterVerdictCount = 16;
+inline constexpr size_t kFilterVerdictOptions = 8;
+inline constexpr size_t kFilterOptionName = 32;
+
+// An answer the settings filter gives for one setting and option whatever its rules say.
+struct FilterOption {
+  int32_t id;
+  uint8_t valid;
+  char name[kFilterOptionName];
+};
+struct FilterVerdict {
+  int32_t setting;
+  int32_t option;
+  int32_t code;
+  uint8_t used;
+  uint8_t option_count;
+  FilterOption options[kFilterVerdictOptions];
+};
+
+inline constexpr size_t kPresetSlots = 48;
+inline constexpr size_t kPresetSettings = 16;
+
+// A preset of the control service: a flat mode and the values of its mode's settings.
+struct SimPreset {
+  uint32_t id;
+  uint32_t group;  // preset group id; 0 marks a free slot
+  int32_t flat_mode;
+  uint32_t title;         // preset title number
+  uint32_t title_number;  // custom presets: the number after the title
+  uint32_t icon;
+  uint32_t order;  // position inside its group
+  uint8_t predefined;
+  uint8_t modified;
+  uint8_t setting_count;
+  int32_t setting_ids[kPresetSettings];
+  int32_t values[kPresetSettings];
+  int32_t factory[kPresetSettings];  // predefined presets: the values a factory reset restores
+};
+
+struct PresetStore {
+  uint8_t model;  // the model the presets were made for; they are made again for another
+  uint8_t made;
+  uint32_t current;        // the preset loaded last
+  uint32_t editing;        // the preset being edited (edit_start), or kNoPreset
+  uint32_t next_id;        // the id of the next custom preset
+  uint32_t group_last[3];  // per group kind (video, photo, time lapse): the preset loaded last
+  SimPreset presets[kPresetSlots];
+};
+inline constexpr uint32_t kNoPreset = 0xFFFFFFFF;
 
 // What the simulated control service keeps between commands.
 struct CameraState {
@@ -84,8 +136,11 @@ struct CameraState {
   int64_t clock_offset_s;  // camera clock minus the host's UTC clock
   int16_t time_zone;       // minutes; 32767 when never given
   uint8_t dst;
+  uint8_t zoom_available;  // the camera state's zoom byte: 0, 1, or kZoomByModel
   int32_t settings[kSettingCount];
 };
+// Digital zoom is usable when the model has one lens.
+inline constexpr uint8_t kZoomByModel = 0xFF;
 struct SimStateData {
   char magic[8];
   uint32_t version;
@@ -94,6 +149,8 @@ struct SimStateData {
   StatusSlot status[kStatusCount];
   Fault faults[kFaultCount];
   CameraState camera;
+  FilterVerdict verdicts[kFilterVerdictCount];
+  PresetStore presets;
 };
 
 // Whether the camera records: status 3 (CSI_RECORDING) is non-zero.
@@ -104,6 +161,9 @@ inline bool IsRecording(const SimStateData& d) {
 
 // Fills `d` with an idle camera in access-point mode, model 58.
 void SetDefaults(SimStateData* d);
+
+// Whether the camera offers digital zoom now (the zoom byte of the camera state record).
+bool ZoomAvailable(const SimStateData& d);
 
 // Identity fields by their zqsim names; nullptr for an unknown name.
 char* IdentityText(Identity* id, const std::string& name);
@@ -160,6 +220,9 @@ bool JournalClear();
 
 // Back to an idle camera (SetDefaults) with an empty journal, as `zqsim reset` does.
 bool ResetCamera();
+
+// The file holding the reply bytes of `command` while `zqsim control reply` is set for it.
+std::string ControlReplyPath(uint32_t command);
 
 // Appends one line to the control-service journal.
 void JournalAppend(uint32_t command, const void* param, uint32_t param_len, int32_t status);

@@ -1,0 +1,250 @@
+#include "zqopenapi/zqMediaPath.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "zqcommon/zqErrors.h"
+
+namespace {
+
+constexpr const char kNoLog[] = "";
+constexpr const char kPhotoLog[] = "Format is incorrect for ###TAVRO/TAVR####.JPG";
+constexpr const char kLetterLog[] = "Format is incorrect for ###TAVRO/Q[HX][A-Z][A-Z]####.MP4";
+constexpr const char kProxyLog[] = "Format is incorrect for ###TAVRO/QL######.LRV";
+constexpr const char kClipLog[] = "Format is incorrect for ###TAVRO/Q[HXG]######.MP4";
+
+TEST(ZqMediaPath, NamesAndTheirNearMisses) {
+  struct Case {
+    const char* query;
+    bool valid;
+    const char* log;
+  };
+  const Case cases[] = {
+      // Form 1: photos.
+      {"path=100TAVRO/TAVR0001.JPG", true, kNoLog},
+      {"path=999TAVRO/TAVR9999.JPG", true, kNoLog},
+      {"path=100TAVRO/TAVR0001.MP4", false, kPhotoLog},
+      {"path=100TAVRO/TAVR0001.jpg", false, kPhotoLog},
+      {"path=100TAVRO/TAVR0001.JPG&x=1", false, kPhotoLog},
+      {"path=100TAVRO/TAVR0001.JPGX", false, kPhotoLog},
+      {"path=100TAVRO/TAVR0001", false, kPhotoLog},
+      {"path=100TAVRO/TAVR001.JPG", false, kNoLog},  // three digits: no form's prefix
+      {"path=100TAVRO/TAVRA001.JPG", false, kNoLog},
+      {"path=10TAVRO/TAVR0001.JPG", false, kNoLog},  // two-digit folder
+      {"path=1000TAVRO/TAVR0001.JPG", false, kNoLog},
+      {"path=100tavro/TAVR0001.JPG", false, kNoLog},
+      {"path=100TAVRO\\TAVR0001.JPG", false, kNoLog},
+      {"path=100QBACK/TAVR0001.JPG", false, kNoLog},  // only TAVRO folders
+      {"path=../100TAVRO/TAVR0001.JPG", false, kNoLog},
+      {"path=100TAVRO/../TAVR0001.JPG", false, kNoLog},
+      {"p=100TAVRO/TAVR0001.JPG", false, kNoLog},
+      {"x=1&path=100TAVRO/TAVR0001.JPG", false, kNoLog},
+      {"PATH=100TAVRO/TAVR0001.JPG", false, kNoLog},
+      {"path=", false, kNoLog},
+      {"", false, kNoLog},
+      // Form 2: clips with lettered chapters.
+      {"path=100TAVRO/QHAB0001.MP4", true, kNoLog},
+      {"path=100TAVRO/QXZZ9999.MP4", true, kNoLog},
+      {"path=100TAVRO/QHAB0001.THM", false, kLetterLog},  // THM only in form 3
+      {"path=100TAVRO/QHAB0001.MP4X", false, kLetterLog},
+      {"path=100TAVRO/QHAB0001.LRV", false, kLetterLog},
+      {"path=100TAVRO/QGAB0001.MP4", false, kNoLog},  // G only with digits
+      {"path=100TAVRO/QHaB0001.MP4", false, kNoLog},
+      // Form 3: clips and proxies.
+      {"path=100TAVRO/QH010001.MP4", true, kNoLog},
+      {"path=100TAVRO/QX010002.MP4", true, kNoLog},
+      {"path=100TAVRO/QG010002.MP4", true, kNoLog},
+      {"path=100TAVRO/QH010001.THM", true, kNoLog},
+      {"path=100TAVRO/QL010001.LRV", true, kNoLog},
+      {"path=100TAVRO/QH010001.LRV", false, kClipLog},
+      {"path=100TAVRO/QL010001.MP4", false, kProxyLog},
+      {"path=100TAVRO/QL010001.THM", false, kProxyLog},
+      {"path=100TAVRO/QH010001.MP4&x", false, kClipLog},
+      {"path=100TAVRO/QH010001.JPG", false, kClipLog},
+      {"path=100TAVRO/QM010001.MP4", false, kNoLog},  // M is no clip letter here
+      {"path=100TAVRO/QH01001.MP4", false, kNoLog},
+      // Form 4: burst and time-lapse frames.
+      {"path=100TAVRO/Q0010001.JPG", true, kNoLog},
+      {"path=100TAVRO/Q0010001.ZQR", true, kNoLog},
+      {"path=100TAVRO/Q0010001.MP4", false, kNoLog},  // refused without a log line
+      {"path=100TAVRO/Q001001.JPG", false, kNoLog},
+      {"path=100TAVRO/ZQ010001.MP4", false, kNoLog},  // older clip names are not served
+      {"path=100TAVRO/GOPR0001.JPG", false, kNoLog},
+      {"path=100TAVRO/Q", false, kNoLog},
+  };
+  for (const Case& c : cases) {
+    const char* log = nullptr;
+    EXPECT_EQ(zqoa_media_query_valid(c.query, &log), c.valid) << c.query;
+    EXPECT_STREQ(log, c.log) << c.query;
+  }
+  // A NUL inside the query never passes for a name character.
+  EXPECT_FALSE(
+      zqoa_media_query_valid(std::string_view("path=100TAVRO/Q\0H010001.MP4", 27), nullptr));
+  EXPECT_FALSE(
+      zqoa_media_query_valid(std::string_view("path=100TAVRO/TAVR0001.JPG\0", 27), nullptr));
+}
+
+TEST(ZqMediaPath, ActionsByExactPath) {
+  EXPECT_EQ(zqoa_media_action("media/list"), ZqMediaAction::kList);
+  EXPECT_EQ(zqoa_media_action("media/turbo_transfer"), ZqMediaAction::kTurbo);
+  EXPECT_EQ(zqoa_media_action("media/spotmark/moment"), ZqMediaAction::kTagMoment);
+  EXPECT_EQ(zqoa_media_action("media/spotmark/file"), ZqMediaAction::kTagFile);
+  EXPECT_EQ(zqoa_media_action("media/spotmark/remove"), ZqMediaAction::kTagRemove);
+  EXPECT_EQ(zqoa_media_action("media/delete/file"), ZqMediaAction::kDelete);
+  EXPECT_EQ(zqoa_media_action("media/telemetry"), ZqMediaAction::kTelemetry);
+  EXPECT_EQ(zqoa_media_action("media/info"), ZqMediaAction::kInfo);
+  EXPECT_EQ(zqoa_media_action("media/zqmf"), ZqMediaAction::kZqmf);
+  EXPECT_EQ(zqoa_media_action("media/screennail"), ZqMediaAction::kScreennail);
+  EXPECT_EQ(zqoa_media_action("media/thumbnail"), ZqMediaAction::kThumbnail);
+  EXPECT_EQ(zqoa_media_action("media/metadata"), ZqMediaAction::kMetadata);
+  for (const char* other : {"media", "media/", "media/other", "media/list/", "media/listx",
+                            "media/spotmark", "media/delete", "Media/list"}) {
+    EXPECT_EQ(zqoa_media_action(other), ZqMediaAction::kNone) << other;
+  }
+}
+
+TEST(ZqMediaPath, MetadataHandOffText) {
+  struct Case {
+    ZqMediaAction action;
+    const char* query;
+    const char* path_var;
+    int status;
+    const char* extra;
+  };
+  const Case cases[] = {
+      {ZqMediaAction::kInfo, "path=100TAVRO/QX010002.MP4", "100TAVRO/QX010002.MP4", 0,
+       "&p=100TAVRO/QX010002.MP4&t=v5info"},
+      {ZqMediaAction::kTelemetry, "path=100TAVRO/QH010001.MP4", "100TAVRO/QH010001.MP4", 0,
+       "&p=100TAVRO/QH010001.MP4&t=tracks&trackNames=telemetry"},
+      {ZqMediaAction::kZqmf, "path=100TAVRO/TAVR0001.JPG", "100TAVRO/TAVR0001.JPG", 0,
+       "&p=100TAVRO/TAVR0001.JPG&t=zqmf"},
+      {ZqMediaAction::kScreennail, "path=100TAVRO/TAVR0001.JPG", "100TAVRO/TAVR0001.JPG", 0,
+       "&p=100TAVRO/TAVR0001.JPG&t=scr"},
+      {ZqMediaAction::kThumbnail, "path=100TAVRO/QH010001.THM", "100TAVRO/QH010001.THM", 0,
+       "&p=100TAVRO/QH010001.THM"},
+      {ZqMediaAction::kMetadata, "path=100TAVRO/TAVR0001.JPG", "100TAVRO/TAVR0001.JPG", 0,
+       "&p=100TAVRO/TAVR0001.JPG"},
+      // Refused: the whole query must be one name.
+      {ZqMediaAction::kMetadata, "path=100TAVRO/TAVR0001.JPG&x=1", "100TAVRO/TAVR0001.JPG", 400,
+       ""},
+      {ZqMediaAction::kInfo, nullptr, nullptr, 400, ""},
+      {ZqMediaAction::kInfo, "", nullptr, 400, ""},
+      {ZqMediaAction::kInfo, "path=100TAVRO%2FTAVR0001.JPG", "100TAVRO/TAVR0001.JPG", 400, ""},
+      {ZqMediaAction::kTelemetry, "path=100TAVRO/../TAVR0001.JPG", "100TAVRO/../TAVR0001.JPG", 400,
+       ""},
+  };
+  for (const Case& c : cases) {
+    const ZqMediaPlan plan = zqoa_media_plan(c.action, c.query, c.path_var);
+    EXPECT_EQ(plan.status, c.status) << (c.query ? c.query : "(null)");
+    EXPECT_EQ(plan.extra, c.extra) << (c.query ? c.query : "(null)");
+    if (c.status != 0) {
+      EXPECT_EQ(plan.log.rfind("Metadata requires a valid path name for param:", 0), 0u);
+    }
+  }
+}
+
+TEST(ZqMediaPath, ListMomentTurboAndDelete) {
+  EXPECT_EQ(zqoa_media_plan(ZqMediaAction::kList, nullptr, nullptr).status, 0);
+  EXPECT_EQ(zqoa_media_plan(ZqMediaAction::kList, "", nullptr).status, 400);
+  EXPECT_EQ(zqoa_media_plan(ZqMediaAction::kTurbo, "p=1", nullptr).status, 0);
+  EXPECT_EQ(zqoa_media_plan(ZqMediaAction::kTagMoment, nullptr, nullptr).status, 0);
+  const ZqMediaPlan moment = zqoa_media_plan(ZqMediaAction::kTagMoment, "x", nullptr);
+  EXPECT_EQ(moment.status, 400);
+  EXPECT_EQ(moment.log, "Params should be NULL for tagging a moment in a recording");
+  EXPECT_EQ(zqoa_media_plan(ZqMediaAction::kNone, nullptr, nullptr).status, 400);
+
+  ZqMediaPlan del = zqoa_media_plan(ZqMediaAction::kDelete, "path=100TAVRO/TAVR0001.JPG",
+                                    "100TAVRO/TAVR0001.JPG");
+  EXPECT_EQ(del.status, 0);
+  EXPECT_EQ(del.delete_path, "100TAVRO/TAVR0001.JPG");
+  del = zqoa_media_plan(ZqMediaAction::kDelete, "path=100TAVRO/TAVR0001.MP4",
+                        "100TAVRO/TAVR0001.MP4");
+  EXPECT_EQ(del.status, 400);
+  EXPECT_EQ(del.log, "Invalid parameters(path=100TAVRO/TAVR0001.MP4) given for single file delete");
+  del = zqoa_media_plan(ZqMediaAction::kDelete, "x=1", nullptr);
+  EXPECT_EQ(del.status, 400);
+  EXPECT_EQ(del.log, "No parameters(x=1) given for file delete");
+  EXPECT_EQ(zqoa_media_plan(ZqMediaAction::kDelete, nullptr, nullptr).status, 400);
+  const std::string long_path(256, 'A');
+  EXPECT_EQ(zqoa_media_plan(ZqMediaAction::kDelete, "path=x", long_path.c_str()).status, 400);
+}
+
+uint32_t Le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t{p[3]} << 24; }
+
+TEST(ZqMediaPath, TagQueries) {
+  struct Case {
+    ZqMediaAction action;
+    const char* query;
+    int status;
+    uint32_t operation;
+    const char* path;
+    uint32_t ms;
+    const char* log;
+  };
+  const Case cases[] = {
+      {ZqMediaAction::kTagFile, "path=100TAVRO/QH010001.MP4&ms=1500", 0, 1, "100TAVRO/QH010001.MP4",
+       1500, ""},
+      {ZqMediaAction::kTagRemove, "ms=0&path=100TAVRO/QH010001.MP4", 0, 0, "100TAVRO/QH010001.MP4",
+       0, ""},
+      {ZqMediaAction::kTagFile, "path=100TAVRO/TAVR0001.JPG", 0, 1, "100TAVRO/TAVR0001.JPG", 0, ""},
+      {ZqMediaAction::kTagFile, "path=100TAVRO/QH010001.MP4&ms=4294967295", 0, 1,
+       "100TAVRO/QH010001.MP4", 4294967295u, ""},
+      // A video tag needs a clip, a photo tag a photo.
+      {ZqMediaAction::kTagFile, "path=100TAVRO/TAVR0001.JPG&ms=5", 400, 0, "", 0, nullptr},
+      {ZqMediaAction::kTagFile, "path=100TAVRO/QH010001.MP4", 400, 0, "", 0, nullptr},
+      // A number that is no number, or too big, leaves a photo tag whose name is wrong.
+      {ZqMediaAction::kTagFile, "path=100TAVRO/QH010001.MP4&ms=x", 400, 0, "", 0, nullptr},
+      {ZqMediaAction::kTagFile, "path=100TAVRO/QH010001.MP4&ms=4294967296", 400, 0, "", 0, nullptr},
+      {ZqMediaAction::kTagFile, "path=100TAVRO/QH010001.MP4&ms=-1", 400, 0, "", 0, nullptr},
+      {ZqMediaAction::kTagFile, nullptr, 400, 0, "", 0, "No parameters given for request"},
+      {ZqMediaAction::kTagFile, "ms=5", 400, 0, "", 0, "No path was given"},
+      {ZqMediaAction::kTagFile, "path=", 400, 0, "", 0, "No path was given"},
+      {ZqMediaAction::kTagFile, "", 400, 0, "", 0, "No path was given"},
+      {ZqMediaAction::kTagFile, "path=100TAVRO/QZ010001.MP4&ms=5", 400, 0, "", 0,
+       "Invalid parameters(path=100TAVRO/QZ010001.MP4&ms=5) given for file "
+       "path:100TAVRO/QZ010001.MP4"},
+      {ZqMediaAction::kTagFile, "path=../../etc/passwdJPG", 400, 0, "", 0,
+       "Invalid parameters(path=../../etc/passwdJPG) given for file path:../../etc/passwdJPG"},
+  };
+  for (const Case& c : cases) {
+    const ZqMediaPlan plan = zqoa_media_plan(c.action, c.query, nullptr);
+    SCOPED_TRACE(c.query != nullptr ? c.query : "(null)");
+    EXPECT_EQ(plan.status, c.status);
+    if (c.log != nullptr) {
+      EXPECT_EQ(plan.log, c.log);
+    }
+    if (c.status != 0) continue;
+    EXPECT_EQ(Le32(plan.tag.data()), c.operation);
+    EXPECT_STREQ(reinterpret_cast<const char*>(plan.tag.data() + 4), c.path);
+    EXPECT_EQ(Le32(plan.tag.data() + 264), c.ms);
+  }
+  // A path too long for the record is refused, never cut.
+  const std::string query = "path=" + std::string(300, 'A') + "JPG";
+  EXPECT_EQ(zqoa_media_plan(ZqMediaAction::kTagFile, query.c_str(), nullptr).status, 400);
+}
+
+TEST(ZqMediaPath, TagRecordIsZeroFilledLittleEndian) {
+  const auto r = zqoa_tag_record(1, "100TAVRO/QH010001.MP4", 0x01020304);
+  EXPECT_EQ(r[0], 1);
+  EXPECT_EQ(r[3], 0);
+  EXPECT_EQ(memcmp(r.data() + 4, "100TAVRO/QH010001.MP4", 21), 0);
+  for (size_t i = 4 + 21; i < 264; ++i) ASSERT_EQ(r[i], 0) << i;
+  EXPECT_EQ(r[264], 4);
+  EXPECT_EQ(r[267], 1);
+  const auto cut = zqoa_tag_record(0, std::string(400, 'x'), 0);
+  EXPECT_EQ(cut[4 + 258], 'x');
+  EXPECT_EQ(cut[4 + 259], 0);  // always terminated
+}
+
+TEST(ZqMediaPath, ResultsToStatus) {
+  EXPECT_EQ(zqoa_media_result_status(ZqMediaAction::kTagMoment, 0), 200);
+  EXPECT_EQ(zqoa_media_result_status(ZqMediaAction::kTagMoment, ZQ_ERR_INVALID_PARAM), 500);
+  EXPECT_EQ(zqoa_media_result_status(ZqMediaAction::kTagFile, ZQ_ERR_INVALID_PARAM), 400);
+  EXPECT_EQ(zqoa_media_result_status(ZqMediaAction::kTagRemove, ZQ_ERR_NAK), 500);
+  EXPECT_EQ(zqoa_media_result_status(ZqMediaAction::kDelete, ZQ_ERR_NAK), 400);
+  EXPECT_EQ(zqoa_media_result_status(ZqMediaAction::kDelete, 0), 200);
+}
+
+}  // namespace

@@ -1,0 +1,66 @@
+#include "zqopenapi/zqOpenApiEndpoints.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::string Found(std::string_view path) {
+  const int i = zqoa_find_endpoint(kZqOpenApiEndpoints, path);
+  return i < 0 ? "(none)" : std::string(kZqOpenApiEndpoints[static_cast<size_t>(i)]);
+}
+
+TEST(ZqOpenApiEndpoints, LongestPrefixServesThePath) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"camera/state", "camera/state"},
+      {"camera/statex", "camera/state"},  // its handler then refuses the path
+      {"camera/state/extra", "camera/state"},
+      {"camera/setting_anything", "camera/setting"},
+      {"camera/presets/get", "camera/presets"},
+      {"camera/presets/load", "camera/presets"},
+      {"camera/stream/start", "camera/stream"},
+      {"camera/set_date_time", "camera/set_date_time"},
+      {"camera/get_date_time", "camera/get_date_time"},
+      {"camera/digital_zoom", "camera/digital_zoom"},
+      {"media", "media"},
+      {"media/list", "media"},
+      {"mediafoo", "media"},
+      {"webcam/start", "webcam"},
+      {"version", "version"},
+      {"", "(none)"},
+      {"/", "(none)"},
+      {"camera", "(none)"},
+      {"camera/", "(none)"},
+      {"camera/stat", "(none)"},
+      {"Camera/state", "(none)"},
+      {"/camera/state", "(none)"},
+      {"tavro/camera/state", "(none)"},
+  };
+  for (const auto& [path, endpoint] : cases) EXPECT_EQ(Found(path), endpoint) << path;
+}
+
+TEST(ZqOpenApiEndpoints, LongerEndpointWinsWhateverTheOrderAndTiesGoToTheFirst) {
+  const std::string_view shorter_first[] = {"camera", "camera/state", ""};
+  const std::string_view longer_first[] = {"camera/state", "camera"};
+  EXPECT_EQ(zqoa_find_endpoint(shorter_first, "camera/state/x"), 1);
+  EXPECT_EQ(zqoa_find_endpoint(longer_first, "camera/state/x"), 0);
+  EXPECT_EQ(zqoa_find_endpoint(longer_first, "camera/x"), 1);
+  const std::string_view twins[] = {"a/b", "a/b"};
+  EXPECT_EQ(zqoa_find_endpoint(twins, "a/b/c"), 0);
+  EXPECT_EQ(zqoa_find_endpoint({}, "a"), -1);
+}
+
+TEST(ZqOpenApiEndpoints, PathFromUri) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"/tavro/camera/state", "camera/state"},
+      {"/tavro/", "/"},
+      {"/tavro", ""},
+      {"/tavro//x", "/x"},
+      {"/tavro/media/list", "media/list"},
+      {"/tav", ""},
+  };
+  for (const auto& [uri, path] : cases) EXPECT_EQ(zqoa_path_from_uri(uri), path) << uri;
+}
+
+}  // namespace

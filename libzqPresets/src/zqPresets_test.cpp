@@ -1,0 +1,287 @@
+// The preset operations against the simulated control service: what is sent (the journal) and
+// what is answered.
+#include "zqpresets/zqPresets.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "opentavro/preset_status.pb.h"
+#include "zqControlCommands/zqControl_presets.pb.h"
+#include "zqcommon/zqErrors.h"
+#include "zqsim/SimControl.h"
+#include "zqsim/SimState.h"
+
+namespace {
+
+// The journal's lines as (command, parameter hex).
+std::vector<std::pair<int, std::string>> Journal() {
+  std::vector<std::pair<int, std::string>> out;
+  std::ifstream in(zqsim::JournalPath());
+  std::string line;
+  while (std::getline(in, line)) {
+    const nlohmann::json j = nlohmann::json::parse(line);
+    out.emplace_back(j.at("command").get<int>(), j.at("param").get<std::string>());
+  }
+  return out;
+}
+
+ZqPresetLookup Query(std::map<std::string, std::string> vars) {
+  return [vars](const char* key, std::string* value) {
+    auto it = vars.find(key);
+    if (it == vars.end()) return false;
+    *value = it->second;
+    return true;
+  };
+}
+
+class ZqPresets : public testing::Test {
+ protected:
+  void SetUp() override { zqsim::ResetCamera(); }
+  int32_t Run(std::string_view name, std::map<std::string, std::string> vars) {
+    answer_ = {};
+    return zqpreset_commands(name, Query(std::move(vars)), &answer_);
+  }
+  ZqPresetAnswer answer_;
+};
+
+TEST_F(ZqPresets, MissingNegativeOrUnreadableParametersSendNothing) {
+  struct Case {
+    const char* name;
+    std::map<std::string, std::string> vars;
+    int32_t result;
+  };
+  const std::vector<Case> cases = {
+      {"load", {}, ZQ_ERR_INVALID_PARAM},
+      {"load", {{"id", "-4"}}, ZQ_ERR_INVALID_PARAM},
+      {"load", {{"id", "abc"}}, ZQ_ERR_INVALID_PARAM},
+      {"load", {{"id", "5x"}}, ZQ_ERR_INVALID_PARAM},
+      {"load", {{"id", ""}}, ZQ_ERR_INVALID_PARAM},
+      {"load", {{"id", "4294967296"}}, ZQ_ERR_INVALID_PARAM},
+      {"load", {{"id", std::string(32, '1')}}, ZQ_ERR_INVALID_PARAM},
+      {"set_order", {{"id", "1"}}, ZQ_ERR_INVALID_PARAM},
+      {"create", {{"group_id", "1000"}, {"fmode", "12"}, {"icon", "1"}}, ZQ_ERR_INVALID_PARAM},
+      {"create",
+       {{"group_id", "1000"}, {"fmode", "12"}, {"icon", "1"}, {"name", "1"}, {"num", "x"}},
+       ZQ_ERR_INVALID_PARAM},
+      {"list_presets", {{"id", "1000"}}, ZQ_ERR_INVALID_PARAM},
+      {"switch_flatmode", {}, ZQ_ERR_INVALID_PARAM},
+      {"set_title_icon", {}, ZQ_ERR_INVALID_PARAM},
+      {"set_title_icon", {{"icon", "-1"}, {"name", "-1"}}, ZQ_ERR_INVALID_PARAM},
+      {"get_info", {{"group_id", "3"}}, ZQ_ERR_INVALID_PARAM},
+      {"reset", {}, ZQ_ERR_INVALID_PARAM},
+      {"edit_start", {{"id", "-1"}}, ZQ_ERR_INVALID_PARAM},
+      {"remove", {}, ZQ_ERR_INVALID_PARAM},
+      {"Load", {{"id", "1"}}, ZQ_ERR},
+      {"load ", {{"id", "1"}}, ZQ_ERR},
+      {"", {}, ZQ_ERR},
+      {"delete", {{"id", "1"}}, ZQ_ERR},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Run(c.name, c.vars), c.result) << c.name;
+  }
+  EXPECT_TRUE(Journal().empty());
+}
+
+TEST_F(ZqPresets, RequestsCarryExactlyTheirFields) {
+  struct Case {
+    const char* name;
+    std::map<std::string, std::string> vars;
+    int command;
+    std::string param;  // hex of the serialised request
+  };
+  const std::vector<Case> cases = {
+      {"load", {{"id", "65537"}}, 76, "08818004"},
+      {"create",
+       {{"group_id", "1000"}, {"fmode", "12"}, {"icon", "20"}, {"name", "20"}},
+       73,
+       "08e807100c18142014"
+       "28ffffffff0f"},
+      {"create",
+       {{"group_id", "1000"}, {"fmode", "12"}, {"icon", "20"}, {"name", "20"}, {"num", "2"}},
+       73,
+       "08e807100c181420142802"},
+      {"set_title_icon", {{"icon", "3"}}, 83, "1003"},
+      {"set_title_icon", {{"name", "4"}, {"icon", "-1"}}, 83, "0804"},
+      {"set_order", {{"id", "7"}, {"pos", "0"}}, 75, "08071000"},
+      {"list_presets", {{"group_id", "1001"}}, 71, "08e907"},
+      {"get_info", {{"id", "0"}}, 72, "0800"},
+      {"switch_flatmode", {{"fmode", "24"}}, 82, "0818"},
+      {"list_groups", {}, 70, ""},
+      {"get_presets", {{"id", "junk"}}, 81, ""},
+      {"edit_cancel", {}, 78, ""},
+      {"edit_store", {}, 79, ""},
+      {"reset", {{"id", "1"}}, 80, "0801"},
+      {"remove", {{"id", "4096"}}, 74, "088020"},
+      {"edit_start", {{"id", "2"}}, 77, "0802"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    zqsim::JournalClear();
+    ASSERT_EQ(Run(c.name, c.vars), ZQ_OK);
+    const auto journal = Journal();
+    ASSERT_EQ(journal.size(), 1u);
+    EXPECT_EQ(journal[0].first, c.command);
+    EXPECT_EQ(journal[0].second, c.param);
+  }
+}
+
+TEST_F(ZqPresets, RepliesPassThroughAndEmptyAnswersAreEmpty) {
+  ASSERT_EQ(Run("list_groups", {}), ZQ_OK);
+  EXPECT_EQ(answer_.status, 200);
+  EXPECT_STREQ(answer_.content_type, kZqPresetOctetStream);
+  zqcontrol::presets::ZQC_Preset_Group_List_Resp groups;
+  ASSERT_TRUE(groups.ParseFromString(answer_.body));
+  EXPECT_EQ(groups.preset_groups_size(), 3);
+
+  ASSERT_EQ(Run("load", {{"id", "1"}}), ZQ_OK);
+  EXPECT_EQ(answer_.status, 200);
+  EXPECT_STREQ(answer_.content_type, kZqPresetOctetStream);
+  EXPECT_EQ(answer_.body, "");
+
+  ASSERT_EQ(Run("create", {{"group_id", "1001"}, {"fmode", "17"}, {"icon", "3"}, {"name", "3"}}),
+            ZQ_OK);
+  zqcontrol::presets::ZQC_Preset_Custom_Create_Resp created;
+  ASSERT_TRUE(created.ParseFromString(answer_.body));
+  ASSERT_EQ(Run("get_info", {{"id", std::to_string(created.preset_id())}}), ZQ_OK);
+  zqcontrol::presets::ZQC_Preset_Info_Resp info;
+  ASSERT_TRUE(info.ParseFromString(answer_.body));
+  EXPECT_EQ(info.preset().flat_mode(), 17u);
+
+  // The stored reply is what comes back, byte for byte.
+  std::string error;
+  ASSERT_TRUE(zqsim::ControlReplyWith(81, std::string("\x0a\x03\x08\xe8\x07", 5), &error));
+  ASSERT_EQ(Run("get_presets", {}), ZQ_OK);
+  EXPECT_EQ(answer_.body, std::string("\x0a\x03\x08\xe8\x07", 5));
+}
+
+TEST_F(ZqPresets, FailureBodiesNameTheOperation) {
+  struct Case {
+    const char* name;
+    std::map<std::string, std::string> vars;
+    int command;
+    const char* body;
+    const char* type;
+  };
+  const std::vector<Case> cases = {
+      {"list_groups",
+       {},
+       70,
+       "{ \"message\": \"ZQCONTROL_PRESET_LIST_GROUPS return size:0, failed with err -101\" }",
+       kZqPresetOctetStream},
+      {"list_presets",
+       {{"group_id", "1000"}},
+       71,
+       "{ \"message\": \"ZQCONTROL_PRESET_LIST_IDS return size:0, failed with err -101\" }",
+       kZqPresetOctetStream},
+      {"get_info",
+       {{"id", "1"}},
+       72,
+       "{ \"message\": \"PRESET_GET_INFO return size:0, failed with err -101\" }",
+       kZqPresetOctetStream},
+      {"create",
+       {{"group_id", "1000"}, {"fmode", "12"}, {"icon", "1"}, {"name", "1"}},
+       73,
+       "{ \"message\": \"ZQCONTROL_PRESET_CUSTOM_CREATE return size:0, failed with err -101\" }",
+       kZqPresetOctetStream},
+      {"remove",
+       {{"id", "1"}},
+       74,
+       "{ \"message\": \"ZQCONTROL_PRESET_CUSTOM_REMOVE return failed with err -101\" }",
+       kZqPresetOctetStream},
+      {"set_order",
+       {{"id", "1"}, {"pos", "0"}},
+       75,
+       "{ \"message\": \"ZQCONTROL_PRESET_SET_ORDER return failed with err -101\" }",
+       kZqPresetOctetStream},
+      {"load", {{"id", "1"}}, 76, "{}", kZqPresetOctetStream},
+      {"edit_start",
+       {{"id", "1"}},
+       77,
+       "{ \"message\": \"ZQCONTROL_PRESET_EDIT_START return failed with err -101\" }",
+       kZqPresetOctetStream},
+      {"edit_cancel",
+       {},
+       78,
+       "{ \"message\": \"ZQCONTROL_PRESET_EDIT_CANCEL return failed with err -101\" }",
+       kZqPresetOctetStream},
+      {"edit_store",
+       {},
+       79,
+       "{ \"message\": \"ZQCONTROL_PRESET_EDIT_STORE return failed with err -101\" }",
+       kZqPresetOctetStream},
+      {"reset",
+       {{"id", "1"}},
+       80,
+       "{ \"message\": \"ZQCONTROL_PRESET_FACTORY_RESET return failed with err -101\" }",
+       kZqPresetJson},
+      {"get_presets",
+       {},
+       81,
+       "{ \"message\": \"ZQCONTROL_PRESET_GET_PRESETS return size:0, failed with err -101\" }",
+       kZqPresetOctetStream},
+      {"switch_flatmode",
+       {{"fmode", "12"}},
+       82,
+       "{ \"message\": \"ZQCONTROL_PRESET_SWITCH_FLATMODE return failed with err -101\" }",
+       kZqPresetJson},
+      {"set_title_icon",
+       {{"icon", "1"}},
+       83,
+       "{ \"message\": \"ZQCONTROL_PRESET_SET_TITLE_ICON return failed with err -101\" }",
+       kZqPresetJson},
+  };
+  std::string error;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(zqsim::ControlFail(static_cast<uint32_t>(c.command), ZQ_ERR_NAK, &error));
+    ASSERT_EQ(Run(c.name, c.vars), ZQ_OK);
+    EXPECT_EQ(answer_.status, 500);
+    EXPECT_EQ(answer_.body, c.body);
+    EXPECT_STREQ(answer_.content_type, c.type);
+    EXPECT_TRUE(nlohmann::json::accept(answer_.body));
+  }
+}
+
+TEST_F(ZqPresets, AReplyExpectedButEmptyIsAFailure) {
+  std::string error;
+  ASSERT_TRUE(zqsim::ControlReplyWith(81, "", &error));
+  ASSERT_EQ(Run("get_presets", {}), ZQ_OK);
+  EXPECT_EQ(answer_.status, 500);
+  EXPECT_EQ(answer_.body,
+            "{ \"message\": \"ZQCONTROL_PRESET_GET_PRESETS return size:0, failed with err 0\" }");
+}
+
+TEST_F(ZqPresets, OpenApiReadAndLoadAnswerJson) {
+  ZqPresetAnswer a = handle_preset_get_presets(true);
+  EXPECT_EQ(a.status, 200);
+  EXPECT_STREQ(a.content_type, kZqPresetJson);
+  const nlohmann::json doc = nlohmann::json::parse(a.body);
+  ASSERT_EQ(doc.at("presetGroupArray").size(), 3u);
+  EXPECT_EQ(doc.at("presetGroupArray")[0].at("id"), "PRESET_GROUP_ID_VIDEO");
+  EXPECT_GE(doc.at("presetGroupArray")[0].at("presetArray").size(), 3u);
+
+  a = handle_preset_load(65536, true);
+  EXPECT_EQ(a.status, 200);
+  EXPECT_STREQ(a.content_type, kZqPresetJson);
+  EXPECT_EQ(a.body, "{}");
+  a = handle_preset_load(999, true);  // no such preset: the camera refuses
+  EXPECT_EQ(a.status, 500);
+  EXPECT_STREQ(a.content_type, kZqPresetJson);
+  EXPECT_EQ(a.body, "{}");
+
+  // A reply that does not parse as the preset status: 500 "{}".
+  std::string error;
+  ASSERT_TRUE(zqsim::ControlReplyWith(81, std::string("\x0a\x7f\x08", 3), &error));
+  a = handle_preset_get_presets(true);
+  EXPECT_EQ(a.status, 500);
+  EXPECT_STREQ(a.content_type, kZqPresetJson);
+  EXPECT_EQ(a.body, "{}");
+}
+
+}  // namespace

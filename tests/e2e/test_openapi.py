@@ -1,0 +1,185 @@
+"""The Open API under /tavro end to end: each endpoint reaches the simulated camera with the
+exact command bytes (the control service's journal is the witness), refused requests reach
+nothing, the streaming helper is started, refused a second time, and stopped (also when it
+ignores the hang-up), and the preset commands of the control interface answer with the
+service's protobuf replies."""
+
+import json
+import threading
+
+import pytest
+
+EMPTY = b"{}\n"
+
+
+def journal(camera):
+    """The commands the control service received since the last call, then clears them."""
+    out = camera.zqsim("control", "log").stdout
+    camera.zqsim("control", "clear")
+    return [(e["command"], e["param"], e["status"])
+            for e in (json.loads(line) for line in out.splitlines())]
+
+
+def stream_events(camera):
+    out = camera.zqsim("stream", "log").stdout
+    return [json.loads(line) for line in out.splitlines()]
+
+
+def wait_for_event(camera, event, count=1):
+    """Polls the helper's log until `event` shows `count` times (a helper hung up before it
+    listens would just end, which is not what these tests are about)."""
+    for _ in range(1000):
+        if sum(e["event"] == event for e in stream_events(camera)) >= count:
+            return
+        threading.Event().wait(0.01)
+    raise AssertionError(f"no {event} in {stream_events(camera)}")
+
+
+@pytest.mark.parametrize("path", [
+    "/tavro", "/tavro/", "/tavro/camera/statex", "/tavro/camera/state/extra",
+    "/tavro/camera/presets/getx", "/tavro/nothing", "/tavro/media/list/x",
+])
+def test_paths_no_endpoint_serves_answer_404(camera, path):
+    status, headers, body = camera.get(path)
+    assert (status, body) == (404, EMPTY)
+    assert headers["content-type"] == "application/json"
+
+
+def test_state_is_the_status_document_and_takes_no_query(camera):
+    status, _, body = camera.get("/tavro/camera/state")
+    assert status == 200
+    doc = json.loads(body)
+    assert "status" in doc and "settings" in doc
+    assert camera.get("/tavro/camera/state?")[0::2] == (400, EMPTY)
+
+
+def test_setting_is_checked_by_the_filter_then_sent(camera):
+    journal(camera)
+    assert camera.get("/tavro/camera/setting?option=1&setting=2")[0::2] == (200, EMPTY)
+    assert journal(camera) == [(34, "", 0), (30, "0200000001000000", 0)]
+
+    camera.zqsim("filter", "verdict", 2, 1, 4, 1, "4K", 0, 9, "1080", 1)
+    status, _, body = camera.get("/tavro/camera/setting?setting=2&option=1")
+    assert status == 403
+    assert json.loads(body) == {"error": 4, "option_id": 1, "setting_id": 2,
+                                "supported_options": [{"display_name": "1080", "id": 9}]}
+    assert journal(camera) == [(34, "", 0)]
+
+    assert camera.get("/tavro/camera/setting?setting=2")[0] == 400
+
+
+def test_keep_alive_and_camera_control(camera):
+    journal(camera)
+    assert camera.get("/tavro/camera/keep_alive")[0::2] == (200, EMPTY)
+    assert journal(camera) == [(30, "5b00000042000000", 0)]
+    camera.zqsim("control", "fail", 30, -1)
+    assert camera.get("/tavro/camera/keep_alive")[0::2] == (500, EMPTY)
+    journal(camera)
+
+    assert camera.get("/tavro/camera/control/set_ui_controller?p=2")[0::2] == (200, EMPTY)
+    assert journal(camera) == [(92, "02", 0)]
+    assert camera.get("/tavro/camera/control/set_ui_controller?p=5")[0::2] == (400, EMPTY)
+    assert camera.get("/tavro/camera/control/wired_usb?p=1")[0::2] == (200, EMPTY)
+    assert journal(camera) == [(96, "01", 0)]
+
+
+def test_version_of_the_model(camera):
+    status, _, body = camera.get("/tavro/version")
+    assert status == 200
+    assert json.loads(body)["version"] in ("1.0", "2.0")
+    assert camera.get("/tavro/version?x")[0::2] == (400, EMPTY)
+
+
+def test_presets_read_load_and_group(camera):
+    status, headers, body = camera.get("/tavro/camera/presets/get")
+    assert status == 200 and headers["content-type"] == "application/json"
+    groups = json.loads(body)["presetGroupArray"]
+    assert len(groups) >= 1 and all(len(g["presetArray"]) >= 3 for g in groups)
+    preset = groups[0]["presetArray"][1]["id"]
+    journal(camera)
+    assert camera.get(f"/tavro/camera/presets/load?id={preset}")[0::2] == (200, b"{}")
+    assert [c for c, _, _ in journal(camera)] == [76]
+    camera.zqsim("control", "fail", 76, -1)
+    assert camera.get(f"/tavro/camera/presets/load?id={preset}")[0::2] == (500, b"{}")
+
+    # A reply the service garbles does not convert.
+    camera.zqsim("control", "reply", 81, "0aff")
+    assert camera.get("/tavro/camera/presets/get")[0::2] == (500, b"{}")
+
+
+def test_preset_commands_of_the_control_interface(camera):
+    status, headers, body = camera.get("/zq/zqControl/preset/list_groups")
+    assert status == 200 and headers["content-type"] == "application/octet-stream"
+    assert len(body) > 0
+    journal(camera)
+    status, _, body = camera.get("/zq/zqControl/preset/load")
+    assert status == 500
+    assert b"failed with err -3" in body
+    status, _, body = camera.get("/zq/zqControl/preset/no_such_command")
+    assert status == 500
+    assert b"failed with err -1" in body
+    assert journal(camera) == []
+    # preset_icon (field 2) 3 alone; the camera refuses it while no custom preset is edited.
+    status, _, body = camera.get("/zq/zqControl/preset/set_title_icon?icon=3")
+    assert status == 500 and b"failed with err" in body
+    assert [(c, p) for c, p, _ in journal(camera)] == [(83, "1003")]
+
+
+def test_stream_starts_once_and_stops(camera):
+    camera.zqsim("stream", "install")
+    camera.zqsim("stream", "clear")
+    assert camera.get("/tavro/camera/stream/start")[0::2] == (200, EMPTY)
+    wait_for_event(camera, "start")
+    assert camera.get("/tavro/camera/stream/start")[0::2] == (409, EMPTY)
+    # The client's address goes to camera status 142.
+    assert camera.zqsim("status", "get", 142).stdout.strip() == "127.0.0.1"
+    assert camera.get("/tavro/camera/stream/stop?x")[0::2] == (400, EMPTY)
+    assert camera.get("/tavro/camera/stream/stop")[0::2] == (200, EMPTY)
+    events = stream_events(camera)
+    assert events[0]["event"] == "start" and events[0]["argv"] == ["zqStreamVerse", "-m", "1"]
+    assert events[-1]["event"] == "exit" and events[-1]["reason"] == "hangup"
+    # Stopped and reaped: it can start again.
+    assert camera.get("/tavro/camera/stream/start")[0] == 200
+    assert camera.get("/tavro/camera/stream/stop")[0] == 200
+
+
+def test_stream_helper_that_ignores_the_hangup_is_killed(camera):
+    camera.zqsim("stream", "install")
+    camera.zqsim("stream", "mode", "ignore")
+    camera.zqsim("stream", "clear")
+    assert camera.get("/tavro/camera/stream/start")[0] == 200
+    wait_for_event(camera, "start")
+    assert camera.get("/tavro/camera/stream/stop")[0] == 200
+    events = stream_events(camera)
+    assert [e["event"] for e in events] == ["start", "hangup"]
+    assert events[1]["action"] == "ignored"
+    # Killed and reaped: a new start is not refused.
+    camera.zqsim("stream", "mode", "exit")
+    assert camera.get("/tavro/camera/stream/start")[0] == 200
+    assert camera.get("/tavro/camera/stream/stop")[0] == 200
+
+
+def test_stream_helper_that_dies_on_its_own_does_not_block_a_start(camera):
+    camera.zqsim("stream", "install")
+    camera.zqsim("stream", "mode", "die", 0)
+    camera.zqsim("stream", "clear")
+    assert camera.get("/tavro/camera/stream/start")[0] == 200
+    wait_for_event(camera, "exit")
+    camera.zqsim("stream", "mode", "exit")
+    assert camera.get("/tavro/camera/stream/start")[0] == 200
+    assert camera.get("/tavro/camera/stream/stop")[0] == 200
+
+
+def test_concurrent_requests_are_all_answered(camera):
+    results = []
+
+    def client():
+        for _ in range(10):
+            results.append(camera.get("/tavro/camera/state")[0])
+
+    threads = [threading.Thread(target=client) for _ in range(4)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    assert results == [200] * 40

@@ -1,0 +1,327 @@
+#include "zqopenapi/zqOpenTavro.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "http/zqFakeRequest.h"
+#include "http/zqWriter.h"
+#include "zqcontrol/zqControlTestSupport.h"
+#include "zqsim/SimState.h"
+
+namespace {
+
+using zqctest::Journal;
+
+struct Reply {
+  std::string head;
+  std::string body;
+};
+
+Reply Get(const std::string& target) {
+  ZqFakeRequest request("GET", target);
+  ZqCapture out;
+  zq_write_answer(zqOpenTavroHandler(request), false, out);
+  const size_t end = out.bytes.find("\r\n\r\n");
+  if (end == std::string::npos) return {out.bytes, ""};
+  return {out.bytes.substr(0, end + 2), out.bytes.substr(end + 4)};
+}
+
+std::string StatusLine(const Reply& r) { return r.head.substr(0, r.head.find("\r\n")); }
+
+constexpr char k200[] = "HTTP/1.1 200 OK";
+constexpr char k400[] = "HTTP/1.1 400 Bad Request";
+constexpr char k403[] = "HTTP/1.1 403 Forbidden";
+constexpr char k404[] = "HTTP/1.1 404 Not Found";
+constexpr char k500[] = "HTTP/1.1 500 Internal Server Error";
+
+// Forces the settings filter's verdict for (setting, option).
+void ForceVerdict(int32_t setting, int32_t option, int32_t code,
+                  const std::vector<zqsim::FilterOption>& options) {
+  zqsim::SimState::Get().Write([&](zqsim::SimStateData& d) {
+    zqsim::FilterVerdict& v = d.verdicts[0];
+    v = {};
+    v.setting = setting;
+    v.option = option;
+    v.code = code;
+    v.used = 1;
+    v.option_count = static_cast<uint8_t>(options.size());
+    for (size_t i = 0; i < options.size(); ++i) v.options[i] = options[i];
+    return 0;
+  });
+}
+
+zqsim::FilterOption Option(int32_t id, const char* name, bool valid) {
+  zqsim::FilterOption o = {};
+  o.id = id;
+  o.valid = valid ? 1 : 0;
+  strncpy(o.name, name, sizeof o.name - 1);
+  return o;
+}
+
+class OpenTavro : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(zqsim::ResetCamera());
+    Journal();
+  }
+};
+
+TEST_F(OpenTavro, PathsNoEndpointServesAnswer404WithEmptyJson) {
+  for (const char* target :
+       {"/tavro", "/tavro/", "/tavro//camera/state", "/tavro/camera", "/tavro/camera/statex",
+        "/tavro/camera/state/extra", "/tavro/camera/presets", "/tavro/camera/presets/getx",
+        "/tavro/camera/shutter", "/tavro/camera/shutter/start/", "/tavro/versions",
+        "/tavro/media/unknown", "/tavro/camera/stream/", "/tavro/camera/control/x"}) {
+    SCOPED_TRACE(target);
+    const Reply r = Get(target);
+    EXPECT_EQ(StatusLine(r), k404);
+    EXPECT_EQ(r.body, "{}\n");
+  }
+  EXPECT_TRUE(Journal().empty());
+}
+
+TEST_F(OpenTavro, AnyQueryWhereNoneIsTakenIsRefusedBeforeTheCamera) {
+  // An empty query after "?" counts as a query.
+  for (const char* target : {"/tavro/camera/state?", "/tavro/camera/state?x=1", "/tavro/version?",
+                             "/tavro/camera/keep_alive?a", "/tavro/camera/presets/get?id=1",
+                             "/tavro/camera/shutter/start?", "/tavro/camera/stream/stop?x"}) {
+    SCOPED_TRACE(target);
+    const Reply r = Get(target);
+    EXPECT_EQ(StatusLine(r), k400);
+    EXPECT_EQ(r.body, "{}\n");
+  }
+  // The shutter marks the source first (a status write, not a command): no command is sent.
+  EXPECT_TRUE(Journal().empty());
+}
+
+TEST_F(OpenTavro, StateIsTheStatusDocument) {
+  const Reply r = Get("/tavro/camera/state");
+  EXPECT_EQ(StatusLine(r), k200);
+  const auto doc = nlohmann::json::parse(r.body);
+  EXPECT_TRUE(doc.contains("status"));
+  EXPECT_TRUE(doc.contains("settings"));
+}
+
+TEST_F(OpenTavro, SettingQueriesInEitherOrderSendTheSameSetting) {
+  for (const char* query : {"setting=2&option=1", "option=1&setting=2"}) {
+    SCOPED_TRACE(query);
+    const Reply r = Get(std::string("/tavro/camera/setting?") + query);
+    EXPECT_EQ(StatusLine(r), k200);
+    EXPECT_EQ(r.body, "{}\n");
+    EXPECT_EQ(Journal(), (std::vector<std::string>{"34:", "30:0200000001000000"}));
+  }
+  // Every path that reaches the endpoint is served like it.
+  EXPECT_EQ(StatusLine(Get("/tavro/camera/setting_x?setting=2&option=1")), k200);
+}
+
+TEST_F(OpenTavro, SettingQueriesThatDoNotReadAreRefused) {
+  for (const char* target :
+       {"/tavro/camera/setting", "/tavro/camera/setting?", "/tavro/camera/setting?setting=3",
+        "/tavro/camera/setting?setting=-1&option=2", "/tavro/camera/setting?setting=x&option=2",
+        "/tavro/camera/setting?setting=4294967296&option=2"}) {
+    SCOPED_TRACE(target);
+    const Reply r = Get(target);
+    EXPECT_EQ(StatusLine(r), k400);
+    EXPECT_EQ(Journal(), std::vector<std::string>{"34:"});
+  }
+}
+
+TEST_F(OpenTavro, RefusedSettingExplainsWithTheValidOptionsOnly) {
+  ForceVerdict(2, 1, 3,
+               {Option(1, "4K", false), Option(9, "1080", true), Option(12, "2.7\"K", true)});
+  const Reply r = Get("/tavro/camera/setting?setting=2&option=1");
+  EXPECT_EQ(StatusLine(r), k403);
+  const auto doc = nlohmann::json::parse(r.body);
+  EXPECT_EQ(doc["error"], 3);
+  EXPECT_EQ(doc["setting_id"], 2);
+  EXPECT_EQ(doc["option_id"], 1);
+  ASSERT_EQ(doc["available_options"].size(), 2u);
+  EXPECT_EQ(doc["available_options"][1]["display_name"], "2.7\"K");
+  EXPECT_EQ(doc["available_options"][1]["id"], 12);
+  // Refused: nothing is set.
+  EXPECT_EQ(Journal(), std::vector<std::string>{"34:"});
+
+  ForceVerdict(2, 1, 7, {});
+  const Reply unknown = Get("/tavro/camera/setting?setting=2&option=1");
+  EXPECT_EQ(StatusLine(unknown), k500);
+  EXPECT_EQ(unknown.body, "{}\n");
+}
+
+TEST_F(OpenTavro, SettingWhileTheStatusCannotBeRead) {
+  zqctest::Fail(34, -103);
+  const Reply off = Get("/tavro/camera/setting?setting=2&option=1");
+  EXPECT_EQ(StatusLine(off), k200);
+  EXPECT_EQ(nlohmann::json::parse(off.body)["state"]["shutdown_pending"], true);
+  zqctest::Fail(34, -1);
+  const Reply failed = Get("/tavro/camera/setting?setting=2&option=1");
+  EXPECT_EQ(StatusLine(failed), k500);
+  EXPECT_EQ(failed.body, "");
+  zqctest::Fail(34, 0);
+  zqctest::Fail(30, -1);
+  const Reply unset = Get("/tavro/camera/setting?setting=2&option=1");
+  EXPECT_EQ(StatusLine(unset), k500);
+  EXPECT_EQ(unset.body, "");
+}
+
+TEST_F(OpenTavro, ShutterStopSkipsAnIdleCamera) {
+  EXPECT_EQ(StatusLine(Get("/tavro/camera/shutter/stop")), k200);
+  EXPECT_EQ(Journal(), std::vector<std::string>{"100:"});
+  EXPECT_EQ(StatusLine(Get("/tavro/camera/shutter/start")), k200);
+  EXPECT_EQ(Journal(), std::vector<std::string>{"3:01"});
+  EXPECT_EQ(StatusLine(Get("/tavro/camera/shutter/stop")), k200);
+  EXPECT_EQ(Journal(), (std::vector<std::string>{"100:", "3:00"}));
+  zqctest::Fail(3, -1);
+  EXPECT_EQ(StatusLine(Get("/tavro/camera/shutter/start")), k500);
+}
+
+TEST_F(OpenTavro, DateAndTimeTravelInTheControlServiceEncoding) {
+  struct Row {
+    const char* query;
+    const char* status;
+    const char* body;
+    std::vector<std::string> journal;
+  };
+  const Row rows[] = {
+      {"date=2023_04_05&time=10_20_30&tzone=-60&dst=1", k200, "{}", {"6:e70704050a141ec4ff01"}},
+      {"date=2023_04_05&time=10_20_30", k200, "{}", {"6:e70704050a141eff7f00"}},
+      {"date=2023_04_05&time=10_20_30&dst=2",
+       k400,
+       "\n{\n    \"error\": \"invalid parameter value / format\"\n}\n",
+       {}},
+      {"date=2023_04_05&time=1x_20_30",
+       k400,
+       "\n{\n    \"error\": \"invalid parameter value / format\"\n}\n",
+       {}},
+      {"date=2023_04_05", k400, "\n{\n    \"error\": \"missing date / time parameter\"\n}\n", {}},
+      {"", k400, "\n{\n    \"error\": \"missing date / time parameter\"\n}\n", {}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.query);
+    const Reply r = Get(std::string("/tavro/camera/set_date_time?") + row.query);
+    EXPECT_EQ(StatusLine(r), row.status);
+    EXPECT_EQ(r.body, row.body);
+    EXPECT_EQ(Journal(), row.journal);
+  }
+  ASSERT_EQ(StatusLine(Get("/tavro/camera/set_date_time?date=2023_04_05&time=09_07_03&tzone=60")),
+            k200);
+  const Reply read = Get("/tavro/camera/get_date_time");
+  EXPECT_EQ(StatusLine(read), k200);
+  const auto doc = nlohmann::json::parse(read.body);
+  EXPECT_EQ(doc["date"], "2023_04_05");
+  EXPECT_EQ(doc["time"].get<std::string>().substr(0, 6), "09_07_");
+  EXPECT_EQ(doc["tzone"], 60);
+  EXPECT_EQ(doc["dst"], 0);
+  EXPECT_EQ(Get("/tavro/camera/get_date_time?").body,
+            "\n{\n    \"error\": \"expected no parameters\"\n}\n");
+  zqctest::Fail(98, -1);
+  const Reply failed = Get("/tavro/camera/get_date_time");
+  EXPECT_EQ(StatusLine(failed), k500);
+  EXPECT_EQ(failed.body, "{}");
+}
+
+TEST_F(OpenTavro, DigitalZoomNeedsAPercentAndAUsableZoom) {
+  zqsim::SimState::Get().Write([](zqsim::SimStateData& d) {
+    d.camera.zoom_available = 1;
+    return 0;
+  });
+  EXPECT_EQ(StatusLine(Get("/tavro/camera/digital_zoom?percent=50")), k200);
+  EXPECT_EQ(Journal(), (std::vector<std::string>{"33:", "61:32000000"}));
+  for (const char* query : {"", "?", "?percent=", "?percent=x", "?percent=-5", "?percent=101"}) {
+    SCOPED_TRACE(query);
+    EXPECT_EQ(StatusLine(Get(std::string("/tavro/camera/digital_zoom") + query)), k400);
+  }
+  Journal();
+  zqsim::SimState::Get().Write([](zqsim::SimStateData& d) {
+    d.camera.zoom_available = 0;
+    return 0;
+  });
+  EXPECT_EQ(StatusLine(Get("/tavro/camera/digital_zoom?percent=50")), k400);
+  EXPECT_EQ(Journal(), std::vector<std::string>{"33:"});
+}
+
+TEST_F(OpenTavro, PresetGroupMustBeOneOfTheModelsGroups) {
+  EXPECT_EQ(StatusLine(Get("/tavro/camera/presets/set_group?id=1000")), k200);
+  EXPECT_EQ(Journal(), std::vector<std::string>{"67:e803"});
+  for (const char* query : {"", "?", "?id=999", "?id=65536", "?id=x"}) {
+    SCOPED_TRACE(query);
+    EXPECT_EQ(StatusLine(Get(std::string("/tavro/camera/presets/set_group") + query)), k400);
+    EXPECT_TRUE(Journal().empty());
+  }
+}
+
+TEST_F(OpenTavro, PresetsAnswerInJson) {
+  const Reply r = Get("/tavro/camera/presets/get");
+  EXPECT_EQ(StatusLine(r), k200);
+  EXPECT_NE(r.head.find("Content-Type: application/json\r\n"), std::string::npos);
+  const auto doc = nlohmann::json::parse(r.body);
+  ASSERT_FALSE(doc["presetGroupArray"].empty());
+  const int id = doc["presetGroupArray"][0]["presetArray"][0]["id"].get<int>();
+  Journal();
+  const Reply load = Get("/tavro/camera/presets/load?id=" + std::to_string(id));
+  EXPECT_EQ(StatusLine(load), k200);
+  EXPECT_EQ(load.body, "{}");
+  ASSERT_EQ(Journal().size(), 1u);
+  EXPECT_EQ(StatusLine(Get("/tavro/camera/presets/load")), k400);
+  EXPECT_EQ(StatusLine(Get("/tavro/camera/presets/load?id=-1")), k400);
+  EXPECT_TRUE(Journal().empty());
+}
+
+TEST_F(OpenTavro, AnalyticsClientInfo) {
+  zqsim::SimState::Get().Write([](zqsim::SimStateData& d) {
+    d.status[87] = {};
+    return 0;
+  });
+  EXPECT_EQ(StatusLine(Get("/tavro/camera/analytics/set_client_info?")), k400);
+  EXPECT_EQ(zqctest::Status32(87), 0u);
+  EXPECT_EQ(StatusLine(Get("/tavro/camera/analytics/set_client_info")), k200);
+  EXPECT_EQ(zqctest::Status32(87), 374u);
+  EXPECT_EQ(StatusLine(Get("/tavro/camera/analytics/other")), k404);
+}
+
+std::string Hex(const std::string& bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char b : bytes) {
+    out += kDigits[b >> 4];
+    out += kDigits[b & 15];
+  }
+  return out;
+}
+
+TEST_F(OpenTavro, MediaTagsAndDeletesBecomeStorageCommands) {
+  const std::string clip = "100TAVRO/QH010001.MP4";
+  Get("/tavro/media/spotmark/file?ms=1500&path=" + clip);
+  std::string record("\x01\0\0\0", 4);
+  record += clip;
+  record.resize(264, '\0');
+  record += std::string("\xdc\x05\0\0", 4);
+  EXPECT_EQ(Journal(), std::vector<std::string>{"8:" + Hex(record)});
+
+  const std::string photo = "100TAVRO/TAVR0001.JPG";
+  Get("/tavro/media/delete/file?path=" + photo);
+  std::string request = photo;
+  request.resize(257, '\0');
+  EXPECT_EQ(Journal(), std::vector<std::string>{"9:" + Hex(request)});
+
+  // Near misses of the media names, and a query where none is taken, reach nothing.
+  for (const char* target :
+       {"/tavro/media/delete/file?path=100TAVRO/TAVR0001.MP4",
+        "/tavro/media/delete/file?path=100TAVRO/TAVR0001.JPG&x=1",
+        "/tavro/media/delete/file?path=../TAVRO/TAVR0001.JPG", "/tavro/media/delete/file",
+        "/tavro/media/spotmark/file?path=100TAVRO/TAVR0001.JPG&ms=5",
+        "/tavro/media/spotmark/remove?ms=5", "/tavro/media/spotmark/moment?x",
+        "/tavro/media/list?"}) {
+    SCOPED_TRACE(target);
+    const Reply r = Get(target);
+    EXPECT_EQ(StatusLine(r), k400);
+    EXPECT_EQ(r.body, "{}\n");
+  }
+  EXPECT_TRUE(Journal().empty());
+}
+
+}  // namespace
