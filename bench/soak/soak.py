@@ -166,6 +166,7 @@ class Results:
         self.counts = {}  # (route, answer) -> count
         self.unexpected = []
         self.status_ms = []
+        self.stale = 0  # kept-alive connections found closed by the daemon, asked again anew
 
     def add(self, route, answer, expected, detail=""):
         with self.lock:
@@ -233,6 +234,8 @@ class Client(threading.Thread):
             except (http.client.RemoteDisconnected, ConnectionResetError, BrokenPipeError):
                 self.drop()
                 if reused and attempt == 0:
+                    with self.run_.results.lock:
+                        self.run_.results.stale += 1
                     continue
                 raise
             body = bytearray()
@@ -520,29 +523,27 @@ class Run:
                 self.failures.append("a client did not finish within its time-out")
         self.elapsed = time.monotonic() - t0
 
+    def terminate(self, proc, what):
+        """SIGTERM, and SIGKILL (a failure) when `proc` has not ended 10 s later."""
+        proc.send_signal(signal.SIGTERM)
+        try:
+            proc.wait(10)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+            self.failures.append(f"{what} did not stop within 10 s of SIGTERM")
+
     def finish(self):
         """Lets the daemon settle, samples it idle, stops everything and looks for leftovers."""
         time.sleep(2)
         alive = self.daemon.poll() is None
         self.idle_after = usage(self.daemon.pid, self.suffix) if alive else None
         t0 = time.monotonic()
-        self.daemon.send_signal(signal.SIGTERM)
-        try:
-            self.daemon.wait(10)
-        except subprocess.TimeoutExpired:
-            self.daemon.kill()
-            self.daemon.wait()
-            self.failures.append("the daemon did not stop within 10 s of SIGTERM")
+        self.terminate(self.daemon, "the daemon")
         self.stop_seconds = time.monotonic() - t0
         if self.daemon.returncode != 0:
             self.failures.append(f"the daemon's exit status was {self.daemon.returncode}")
-        self.sim.send_signal(signal.SIGTERM)
-        try:
-            self.sim.wait(10)
-        except subprocess.TimeoutExpired:
-            self.sim.kill()
-            self.sim.wait()
-            self.failures.append("zqsim serve did not stop within 10 s of SIGTERM")
+        self.terminate(self.sim, "zqsim serve")
         self.left_queues = queues(self.suffix)
         new = sorted(tree(self.root) - self.before)
         self.left_files = [n for n in new if not kept(n)]
@@ -567,7 +568,8 @@ class Run:
             row = [r.counts.get((route, a), 0) for a in answers]
             bad = sum(1 for u in r.unexpected if u.startswith(route + ":"))
             print(f"{route:<18}" + "".join(f"{n:>12}" for n in row) + f"{bad:>12}")
-        print(f"\nunexpected answers: {len(r.unexpected)}")
+        print(f"\nunexpected answers: {len(r.unexpected)}; kept-alive connections the daemon had "
+              f"closed before a request (asked again on a new one): {r.stale}")
         for u in r.unexpected[:20]:
             print("  " + u)
         print(f"/zq/zqControl/status under the load: p50 {percentile(r.status_ms, 50):.1f} ms, "
