@@ -87,7 +87,9 @@ function(zq_add_tests name)
 endfunction()
 
 # zq_add_fuzzer(NAME SOURCES src... LIBS deps... [SEEDS dir])
-# A libFuzzer target, run for ZQ_FUZZ_SECONDS by `ctest -L fuzz` in the fuzz build.
+# A libFuzzer target, run for ZQ_FUZZ_SECONDS by `ctest -L fuzz` in the fuzz build. It starts
+# from the build's own corpus (where new inputs go), the committed corpus fuzz/corpus/NAME
+# (inputs the long runs of scripts/long.sh found, when there are any) and the SEEDS.
 function(zq_add_fuzzer name)
   if(NOT ZQ_FUZZ)
     return()
@@ -101,6 +103,9 @@ function(zq_add_fuzzer name)
   set(corpus ${CMAKE_BINARY_DIR}/fuzz-corpus/${name})
   file(MAKE_DIRECTORY ${corpus})
   set(dirs ${corpus})
+  if(IS_DIRECTORY ${CMAKE_SOURCE_DIR}/fuzz/corpus/${name})
+    list(APPEND dirs ${CMAKE_SOURCE_DIR}/fuzz/corpus/${name})
+  endif()
   if(ARG_SEEDS)
     list(APPEND dirs ${ARG_SEEDS})
   endif()

@@ -1,30 +1,37 @@
 #!/usr/bin/env bash
 # The long verification: checks that take too long for CI (./scripts/test.sh), run before a
-# release or after a change to the platform, the build or the file layer. Run as root on
-# Debian 12 (set-up steps install packages). Not run by CI.
+# release and after a change to concurrency, a parser, the platform, the build or the file
+# layer. Run as root on Debian 12 (set-up steps install packages). Not run by CI.
 #
-#   ./scripts/long.sh            every phase, in the order below
-#   ./scripts/long.sh armhf      only the named phases
+#   ./scripts/long.sh              every phase, in the order below
+#   ./scripts/long.sh tsan fuzz    only the named phases
+#
+# Phases: armhf (the ARM build's tests under emulation), tsan (every unit and end-to-end test
+# under ThreadSanitizer), fuzz (each fuzz target for ZQ_LONG_FUZZ_SECONDS, default 600, from
+# its committed corpus, which grows by what the run finds), soak (bench/soak for
+# ZQ_SOAK_SECONDS, default 600, against the AddressSanitizer build).
 #
 # Each phase runs on even when an earlier one failed; at the end a table gives every phase's
 # result, time and summary (the test count from its ctest run), and the exit status is non-zero
 # when any phase failed. Each phase's full output is kept in build-long/NAME.log.
 #
 # A phase is a function `phase_NAME` listed in `phases`; it returns non-zero on failure and may
-# print a line "summary: TEXT" for the table. To add one (ThreadSanitizer, long fuzz runs, a
-# soak run), write its function and add its name to `phases`.
+# print a line "summary: TEXT" for the table. To add one, write its function and add its name
+# to `phases`.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-phases=(armhf)
+phases=(armhf tsan fuzz soak)
 
-# ctest's closing count ("100% tests passed, 0 tests failed out of 523") as the summary line.
+# ctest's closing count ("100% tests passed, 0 tests failed out of 523") as the summary line,
+# also left in ctest_count.
 ctest_summary() {
   local log
   log=$(mktemp)
   ctest "$@" 2>&1 | tee "$log"
   local status=${PIPESTATUS[0]}
-  echo "summary: $(grep -E 'tests passed|tests failed' "$log" | tail -1)"
+  ctest_count=$(grep -E 'tests passed|tests failed' "$log" | tail -1)
+  echo "summary: $ctest_count"
   rm -f "$log"
   return "$status"
 }
@@ -37,6 +44,96 @@ phase_armhf() {
     cmake --preset armhf >/dev/null &&
     cmake --build --preset armhf &&
     ctest_summary --preset armhf
+}
+
+# Every unit and end-to-end test under ThreadSanitizer: a race in a test or in a daemon the
+# end-to-end tests start fails it (their fixtures look for the sanitizer's reports). Then two
+# minutes of the soak run against the ThreadSanitizer daemon, whose 32 clients reach
+# interleavings the tests do not.
+phase_tsan() {
+  cmake --preset tsan >/dev/null && cmake --build --preset tsan || return 1
+  local tests soak
+  ctest_summary --preset tsan
+  tests=$?
+  ./bench/soak/run.sh "$PWD/build-tsan/bin" --seconds "${ZQ_TSAN_SOAK_SECONDS:-120}" \
+    >build-long/tsan-soak.table
+  soak=$?
+  tail -3 build-long/tsan-soak.table
+  echo "summary: $ctest_count; soak $(tail -1 build-long/tsan-soak.table | sed 's/^soak: //')," \
+    "$(grep -oE '^unexpected answers: [0-9]+' build-long/tsan-soak.table)"
+  [ "$tests" -eq 0 ] && [ "$soak" -eq 0 ]
+}
+
+# Each fuzz target for ZQ_LONG_FUZZ_SECONDS from everything it starts from in CI (its build
+# corpus, the committed corpus fuzz/corpus/TARGET, its seeds). Afterwards the inputs of up to
+# 4 KiB that reach code (edges, not counts) the committed corpus does not are merged into it
+# (libFuzzer's -merge=1): commit them. A crash, a leak or a time-out fails the phase; its input is kept as
+# build-long/fuzz/TARGET-crash-... (or leak-, timeout-).
+phase_fuzz() {
+  local seconds=${ZQ_LONG_FUZZ_SECONDS:-600}
+  cmake --preset asan >/dev/null && cmake --build --preset asan || return 1
+  mkdir -p build-long/fuzz
+  # Each target's command line as CTest would run it: program, options, corpus directories.
+  local commands
+  commands=$(ctest --preset fuzz --show-only=json-v1 | python3 -c '
+import json, sys
+for t in json.load(sys.stdin)["tests"]:
+    print("\t".join(t["command"]))')
+  local failed=0 targets=0 grown=0 name program
+  while IFS=$'\t' read -r program rest; do
+    name=$(basename "$program")
+    local args=() dirs=()
+    local a
+    for a in $rest; do
+      case "$a" in
+        -max_total_time=*) args+=("-max_total_time=$seconds") ;;
+        -*) args+=("$a") ;;
+        *) dirs+=("$a") ;;
+      esac
+    done
+    targets=$((targets + 1))
+    echo "== $name: ${seconds} s from ${dirs[*]}"
+    if ! "$program" "${args[@]}" -artifact_prefix="build-long/fuzz/$name-" "${dirs[@]}"; then
+      echo "FAIL: $name"
+      failed=$((failed + 1))
+    fi
+    # What the run found (it lands in the first directory) joins the committed corpus when it
+    # covers something new.
+    local found committed="fuzz/corpus/$name"
+    found=$(mktemp -d)
+    find "${dirs[0]}" -type f -size -5k -exec cp -t "$found" {} +
+    mkdir -p "$committed"
+    local before after
+    before=$(find "$committed" -type f | wc -l)
+    "$program" -merge=1 -use_counters=0 -timeout=10 -rss_limit_mb=2048 "$committed" "$found" \
+      >/dev/null 2>&1
+    after=$(find "$committed" -type f | wc -l)
+    [ "$after" -gt 0 ] || rmdir "$committed"
+    echo "$name: committed corpus $before -> $after inputs"
+    grown=$((grown + after - before))
+    rm -rf "$found"
+  done <<<"$commands"
+  echo "summary: $targets targets x ${seconds} s, $failed failed, $grown new inputs in fuzz/corpus"
+  [ "$failed" -eq 0 ]
+}
+
+# The soak run (bench/soak) for ZQ_SOAK_SECONDS against the AddressSanitizer + UBSan build:
+# no unexpected answer, flat descriptors, threads and queues, nothing left behind, and no
+# sanitizer report from the daemon: its memory is judged by the leak checker at its exit (the
+# sanitizer's allocator lets the RSS creep; the test command's soak of the optimised build
+# judges the RSS). The quarantine of freed memory is kept to 16 MiB.
+phase_soak() {
+  local seconds=${ZQ_SOAK_SECONDS:-600}
+  cmake --preset asan >/dev/null && cmake --build --preset asan || return 1
+  ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=16} \
+    ./bench/soak/run.sh "$PWD/build-asan/bin" --seconds "$seconds" --sanitized-memory |
+    tee build-long/soak.table
+  local status=${PIPESTATUS[0]}
+  local line
+  line=$(grep -oE '^unexpected answers: [0-9]+' build-long/soak.table)
+  echo "summary: ${seconds} s, $line, $(grep -c 'GROWS' build-long/soak.table) growing of" \
+    "rss/fds/threads/queues, $(tail -1 build-long/soak.table)"
+  return "$status"
 }
 
 selected=("$@")

@@ -7,7 +7,10 @@ Scenarios (each against the daemon, Debian's stock civetweb and nginx, side by s
   body     64 connections that send a head with "Content-Length: 1000000000", then dribble
            the body a byte every 100 ms
 each once from one other address (127.0.0.2) and once from 64 addresses (127.0.0.2 to
-127.0.0.65); and
+127.0.0.65);
+  kept alive  8 connections from 8 addresses, as many as the daemon has workers, that ask
+           for the version on a kept-alive connection, then idle (the library's keep-alive
+           wait) or ask again every 0.5 s or 0.1 s; a connection that ends is opened again; and
   slow     one client reading a 64 MiB clip at 2 KB/s (4 KiB receive buffer).
 Meanwhile an ordinary client (127.0.0.1, a new connection each time) asks for the version
 route (a small file for the peers) and downloads a 95 KB photo, five times each; the table
@@ -16,7 +19,8 @@ After each scenario the attack stops, and the daemon's RSS, descriptors and thre
 sampled until they are back at their idle values (RSS within 1 MiB): the time it took.
 
 The daemon runs with the camera's figures (8 workers, 5 s for a request head, 6 workers per
-address). Usage: hostile.py BIN_DIR [ONLY]   (ONLY: one server label, e.g. zqHTTPServer)
+address). Usage: hostile.py BIN_DIR [ONLY [SCENARIO]]   (ONLY: one server label, e.g.
+zqHTTPServer, or "all"; SCENARIO: the scenarios whose name contains it)
 """
 
 import os
@@ -51,13 +55,14 @@ class Server:
 
 
 class Attack:
-    """`n` connections from `sources` (cycled) that send `first` and then, when `gap` is set,
-    a byte every `gap` seconds; a connection that the server ends is opened again."""
+    """`count` connections from `sources` (cycled) that send `first` and then, when `gap` is
+    set, a byte every `gap` seconds; a connection that the server ends is opened again."""
 
-    def __init__(self, server, sources, first, gap):
+    def __init__(self, server, sources, first, gap, count=ATTACKERS, repeat=False):
         self.server, self.sources, self.first, self.gap = server, sources, first, gap
+        self.count, self.repeat = count, repeat  # repeat: send `first` again every `gap`
         self.stop = threading.Event()
-        self.socks = [None] * ATTACKERS
+        self.socks = [None] * count
         self.reconnects = 0
         self.thread = threading.Thread(target=self.run, daemon=True)
         self.thread.start()
@@ -75,7 +80,7 @@ class Attack:
 
     def run(self):
         while not self.stop.is_set():
-            for i in range(ATTACKERS):
+            for i in range(self.count):
                 entry = self.socks[i]
                 if entry is None:
                     self.socks[i] = self.open(i)
@@ -97,7 +102,7 @@ class Attack:
                             s.send(self.first)
                         entry[1] = True
                     elif self.gap is not None:
-                        s.send(b"x")
+                        s.send(self.first if self.repeat else b"x")
                 except BlockingIOError:
                     pass
                 except OSError:
@@ -197,6 +202,12 @@ SCENARIOS = [
     ("64 idle, 64 addresses", [f"127.0.0.{i}" for i in range(2, 66)], "", None),
     ("64 dribbling heads, 64 addresses", [f"127.0.0.{i}" for i in range(2, 66)],
      "GET / HTTP/1.1\r\nX-Slow: ", 0.1),
+    ("8 kept alive idle, 8 addresses", [f"127.0.0.{i}" for i in range(2, 10)], "KEEP-ALIVE",
+     None),
+    ("8 kept alive asking every 0.5 s", [f"127.0.0.{i}" for i in range(2, 10)], "KEEP-ALIVE",
+     0.5),
+    ("8 kept alive asking every 0.1 s", [f"127.0.0.{i}" for i in range(2, 10)], "KEEP-ALIVE",
+     0.1),
     ("a 2 KB/s reader holds a clip", None, None, None),
 ]
 
@@ -214,12 +225,13 @@ def fmt(pair):
 
 def main():
     bin_dir = sys.argv[1]
-    only = sys.argv[2] if len(sys.argv) > 2 else None
+    only = sys.argv[2] if len(sys.argv) > 2 and sys.argv[2] != "all" else None
+    scenario = sys.argv[3] if len(sys.argv) > 3 else ""
     work = tempfile.mkdtemp(prefix="zqbench.")
     os.chmod(work, 0o755)  # nginx's workers run as an unprivileged user
     procs = []
     try:
-        run(bin_dir, work, only, procs)
+        run(bin_dir, work, only, scenario, procs)
     finally:
         for p in procs:
             p.terminate()
@@ -228,7 +240,7 @@ def main():
         shutil.rmtree(work, ignore_errors=True)
 
 
-def run(bin_dir, work, only, procs):
+def run(bin_dir, work, only, scenario, procs):
     root = os.path.join(work, "root")
     env = dict(os.environ, ZQ_ROOT=root)
     card = os.path.join(root, "tmp/fuse_d")
@@ -283,6 +295,8 @@ http {{ access_log off; server {{ listen {port}; root {media}; }} }}
     print(header)
     notes = []
     for name, sources, first, gap in SCENARIOS:
+        if scenario not in name:
+            continue
         rows = {"version": [], "photo": []}
         for s in servers:
             if sources == []:
@@ -292,10 +306,14 @@ http {{ access_log off; server {{ listen {port}; root {media}; }} }}
                 attack = SlowReader(s, clip)
             else:
                 head = first
+                count = ATTACKERS
                 if head == "BODY":
                     head = (f"POST {s.version_path} HTTP/1.1\r\nHost: {s.host}\r\n"
                             "Content-Length: 1000000000\r\n\r\n")
-                attack = Attack(s, sources, head.encode(), gap)
+                elif head == "KEEP-ALIVE":
+                    head = f"GET {s.version_path} HTTP/1.1\r\nHost: {s.host}\r\n\r\n"
+                    count = len(sources)
+                attack = Attack(s, sources, head.encode(), gap, count, repeat=first == "KEEP-ALIVE")
             if attack is not None:
                 time.sleep(1.0)  # let the attack take hold of the server
             rows["version"].append(waits(s, s.version_path))

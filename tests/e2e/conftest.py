@@ -118,6 +118,7 @@ class Camera:
                 shutil.copytree(internal, self.path("/tmp/fuse_i"))
         self.zqsim("reset")
         self.proc = None
+        self.stop_report = ""  # why the last stop had to kill the daemon
         self.sim = None
         self.stdout_path = os.path.join(root, "daemon.out")
         self.stderr_path = os.path.join(root, "daemon.err")
@@ -203,9 +204,31 @@ class Camera:
         try:
             self.proc.wait(timeout)
         except subprocess.TimeoutExpired:
+            self.stop_report = (f"no exit within {timeout:.0f} s of signal {int(sig)}; its "
+                                f"threads:\n{self.threads()}")
             self.proc.kill()
             self.proc.wait()
         return self.proc.returncode, time.monotonic() - t0
+
+    def threads(self):
+        """What each thread of the running daemon waits in: backtraces when gdb is installed,
+        else the threads' names and kernel wait channels."""
+        pid = self.proc.pid
+        try:
+            if shutil.which("gdb"):
+                r = subprocess.run(["gdb", "-p", str(pid), "-batch", "-nx",
+                                    "-ex", "thread apply all bt 16"],
+                                   capture_output=True, text=True, timeout=60)
+                return "\n".join(line for line in r.stdout.splitlines()
+                                 if line.startswith(("Thread ", "#")))
+            rows = []
+            for tid in sorted(os.listdir(f"/proc/{pid}/task"), key=int):
+                task = f"/proc/{pid}/task/{tid}"
+                with open(f"{task}/comm") as comm, open(f"{task}/wchan") as wchan:
+                    rows.append(f"{tid} {comm.read().strip()} {wchan.read().strip()}")
+            return "\n".join(rows)
+        except (OSError, subprocess.SubprocessError) as e:
+            return f"not known: {e}"
 
     def stdout(self):
         with open(self.stdout_path, "rb") as f:
@@ -264,7 +287,7 @@ def serve_camera(sample_card, env=None):
     for sanitizer_report in ("ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:",
                              "WARNING: ThreadSanitizer"):
         assert sanitizer_report not in err, err
-    assert status == 0, f"daemon exit status {status}: {err[-2000:]}"
+    assert status == 0, f"daemon exit status {status}: {cam.stop_report} {err[-2000:]}"
 
 
 @pytest.fixture

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 
 #include "http/zqServerStop.h"
@@ -31,8 +32,17 @@ TestServer::TestServer(Handler handler, std::vector<std::string> options)
 TestServer::~TestServer() { zq_server_stop(ctx_); }
 
 int TestServer::Dispatch(mg_connection* conn, void* self) {
-  static_cast<TestServer*>(self)->handler_(conn);
+  TestServer* server = static_cast<TestServer*>(self);
+  server->handler_(conn);
+  std::lock_guard<std::mutex> lock(server->mutex_);
+  ++server->handled_;
+  server->handled_changed_.notify_all();
   return 1;
+}
+
+bool TestServer::WaitHandled(int n) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return handled_changed_.wait_for(lock, std::chrono::seconds(10), [&] { return handled_ >= n; });
 }
 
 std::string RawRequest(int port, const std::string& request, int timeout_ms) {

@@ -3,7 +3,9 @@
 #ifndef ZQ_TESTS_SUPPORT_INCLUDE_ZQTEST_TESTSERVER_H_
 #define ZQ_TESTS_SUPPORT_INCLUDE_ZQTEST_TESTSERVER_H_
 
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -26,10 +28,18 @@ class TestServer {
   int port() const { return port_; }
   mg_context* context() const { return ctx_; }
 
+  // Waits until the handler has returned `n` times in all (at most 10 s); false on time-out.
+  // A client sees the end of an answer before the handler's last statements have run: what
+  // they wrote is the test's to read only after this.
+  bool WaitHandled(int n);
+
  private:
   static int Dispatch(mg_connection* conn, void* self);
 
   Handler handler_;
+  std::mutex mutex_;
+  std::condition_variable handled_changed_;
+  int handled_ = 0;  // guarded by mutex_
   mg_context* ctx_ = nullptr;
   int port_ = 0;
 };
