@@ -305,7 +305,16 @@ int32_t Act(SimStateData& d, uint32_t command, const uint8_t* p, void* response,
     case ZQCONTROL_SETTING: {
       const int32_t id = static_cast<int32_t>(LoadU32(p, 0));
       const int32_t value = static_cast<int32_t>(LoadU32(p, 4));
-      if (id == zqsim::kKeepAliveSetting) return ZQ_OK;
+      if (id == zqsim::kKeepAliveSetting) {
+        // The apps' keep-alive: taken at any time and reported by the status document.
+        cam.settings[id] = value;
+        return ZQ_OK;
+      }
+      if (zqsim::IsWebcamSetting(id)) {
+        if (!zqsim::WebcamSettingAccepts(id, value)) return ZQ_ERR_NAK;
+        cam.settings[id] = value;
+        return ZQ_OK;
+      }
       if (recording) return ZQ_ERR_NAK;
       if (!zqsim::SettingAccepts(zqsim::ModelOrDefault(d.identity.model_number), id, value)) {
         return ZQ_ERR_NAK;

@@ -52,6 +52,10 @@ TEST_F(ZqCameraCommands, OneParameterCommands) {
   const Case cases[] = {
       {"command/shutter", "p=1", 0, {"3:01"}, true},
       {"command/shutter", "x=2&p=0", 0, {"3:00"}, true},
+      // Any unsigned 32-bit number: its low byte goes.
+      {"command/shutter", "p=257", 0, {"3:01"}, true},
+      {"command/shutter", "p=4294967041", 0, {"3:01"}, true},
+      {"command/shutter", "p=256", 0, {"3:00"}, true},
       {"command/mode", "p=1", 0, {"4:01000000"}, true},
       {"command/set_mode", "p=2", 0, {"67:0200"}, true},
       {"command/timewarp_speed_ramp_active", "p=4294967295", 0, {"86:ffffffff"}, false},
@@ -74,7 +78,7 @@ TEST_F(ZqCameraCommands, ParameterErrorsNeverReachTheService) {
       {"command/shutter", ""},
       {"command/shutter", "p="},
       {"command/shutter", "p=abc"},
-      {"command/shutter", "p=256"},  // more than the byte holds
+      {"command/shutter", "p=4294967296"},  // more than 32 bits
       {"command/shutter", "p=-1"},
       {"command/shutter", "p=1&p=0"},
       {"command/shutter", "P=1"},
