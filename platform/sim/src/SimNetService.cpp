@@ -326,6 +326,7 @@ int NetUsage() {
 
 bool NetServiceStart(std::string* error) {
   // One `zqsim serve` per root: the lock says whether a mailbox of ours is stale.
+  SimState::Get().Read([](const SimStateData&) { return 0; });  // makes the directory
   const std::string lock_path = SimState::Get().dir() + "/netservice.lock";
   g_lock.reset(open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
   if (!g_lock.valid() || flock(g_lock.get(), LOCK_EX | LOCK_NB) != 0) {

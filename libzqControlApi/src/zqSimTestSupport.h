@@ -1,0 +1,63 @@
+// Test helpers over the simulated camera of the test binary's temporary root: the commands the
+// control service received, the camera-status writes, and fault switches.
+#ifndef ZQ_LIBZQCONTROLAPI_SRC_ZQSIMTESTSUPPORT_H_
+#define ZQ_LIBZQCONTROLAPI_SRC_ZQSIMTESTSUPPORT_H_
+
+#include <cstdint>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "zqsim/SimState.h"
+#include "zqtest/TempDir.h"
+
+namespace zqsimtest {
+
+struct Sent {
+  uint32_t command;
+  std::string param;  // lower-case hex
+  int32_t status;
+  bool operator==(const Sent&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& os, const Sent& s) {
+  return os << s.command << ":" << s.param << ":" << s.status;
+}
+
+// The commands since the last call (the journal is emptied).
+inline std::vector<Sent> TakeJournal() {
+  std::vector<Sent> out;
+  std::istringstream lines(zqtest::ReadFile(zqsim::JournalPath()));
+  for (std::string line; std::getline(lines, line);) {
+    const auto j = nlohmann::json::parse(line);
+    out.push_back(
+        {j["command"].get<uint32_t>(), j["param"].get<std::string>(), j["status"].get<int32_t>()});
+  }
+  zqtest::WriteFile(zqsim::JournalPath(), "");
+  return out;
+}
+
+// Makes the control service answer `command` with `status` without acting (0 clears).
+inline void FailCommand(int32_t command, int32_t status) {
+  zqsim::SimState::Get().Write([&](zqsim::SimStateData& d) {
+    for (zqsim::Fault& f : d.faults) {
+      if (f.used && f.command == command) f = {};
+    }
+    if (status != 0) d.faults[0] = {command, status, 1};
+    return 0;
+  });
+}
+
+// A status value's bytes as stored.
+inline std::string StatusBytes(int id) {
+  return zqsim::SimState::Get().Read([&](const zqsim::SimStateData& d) {
+    const zqsim::StatusSlot& s = d.status[static_cast<uint8_t>(id)];
+    return std::string(reinterpret_cast<const char*>(s.data), s.size);
+  });
+}
+
+}  // namespace zqsimtest
+
+#endif  // ZQ_LIBZQCONTROLAPI_SRC_ZQSIMTESTSUPPORT_H_
