@@ -45,7 +45,12 @@ inline void FailCommand(int32_t command, int32_t status) {
     for (zqsim::Fault& f : d.faults) {
       if (f.used && f.command == command) f = {};
     }
-    if (status != 0) d.faults[0] = {command, status, 1};
+    for (zqsim::Fault& f : d.faults) {
+      if (status != 0 && !f.used) {
+        f = {command, status, 1};
+        break;
+      }
+    }
     return 0;
   });
 }
