@@ -284,14 +284,15 @@ TEST_F(ZqWifiCommands, AccessPointConfigurationTakesThePasswordFromTheQueryOrThe
   TakeJournal();
 
   set_features(0);
-  ASSERT_EQ(zq_ap_config("ssid=Cam&pw=newpw&no_bounce=1"), 0);
-  EXPECT_EQ(TakeJournal(), (std::vector<Sent>{{17, Record("Cam", "newpw", 0, 1), 0}}));
   ASSERT_EQ(zq_ap_config("ssid=Cam"), 0);
   EXPECT_EQ(TakeJournal(), (std::vector<Sent>{{17, Record("Cam", current), 0}}));
-  // Without a password on the access point the camera keeps its own.
+  ASSERT_EQ(zq_ap_config("ssid=Cam&pw=newpw&no_bounce=1"), 0);
+  EXPECT_EQ(TakeJournal(), (std::vector<Sent>{{17, Record("Cam", "newpw", 0, 1), 0}}));
+  // The camera now holds the new password (status 15); without a password on the access
+  // point it keeps that one whatever the query says.
   set_features(1);
-  ASSERT_EQ(zq_ap_config("ssid=Cam&pw=newpw"), 0);
-  EXPECT_EQ(TakeJournal(), (std::vector<Sent>{{17, Record("Cam", current), 0}}));
+  ASSERT_EQ(zq_ap_config("ssid=Cam&pw=other"), 0);
+  EXPECT_EQ(TakeJournal(), (std::vector<Sent>{{17, Record("Cam", "newpw"), 0}}));
   // Long texts are cut to 31 and 63 characters.
   set_features(0);
   const std::string long_name(40, 'n');
