@@ -57,8 +57,11 @@ Config ReadConfig() {
   return c;
 }
 
+// The command is the word's low four bits: a start carries its resolution in bits 4-5.
+uint32_t Command(uint32_t word) { return word & 0x0F; }
+
 int32_t NextStatus(int32_t status, uint32_t word) {
-  switch (word & 0xFF) {
+  switch (Command(word)) {
     case 2:
     case 3:
       return kStreaming;
@@ -73,18 +76,21 @@ int32_t NextStatus(int32_t status, uint32_t word) {
   }
 }
 
-// The reply, or false when the daemon's queue is gone (or full): it is then dropped.
-bool Reply(int32_t status, int32_t error) {
-  const mqd_t q = mq_open(zq_mq_name(kReplyQueue).c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-  if (q == static_cast<mqd_t>(-1)) return false;
+// The daemon's reply queue, or -1 when it is gone: the reply is then dropped.
+mqd_t OpenReplyQueue() {
+  return mq_open(zq_mq_name(kReplyQueue).c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+}
+
+void SendReply(mqd_t q, int32_t status, int32_t error) {
   uint8_t reply[8];
   for (int i = 0; i < 4; ++i) {
     reply[i] = static_cast<uint8_t>(static_cast<uint32_t>(status) >> (8 * i));
     reply[4 + i] = static_cast<uint8_t>(static_cast<uint32_t>(error) >> (8 * i));
   }
-  const bool sent = mq_send(q, reinterpret_cast<const char*>(reply), sizeof reply, 0) == 0;
+  if (mq_send(q, reinterpret_cast<const char*>(reply), sizeof reply, 0) != 0) {
+    fprintf(stderr, "zqsim: webcam reply not sent: %s\n", strerror(errno));
+  }
   mq_close(q);
-  return sent;
 }
 
 void Serve(SimQueueThread* t) {
@@ -106,10 +112,14 @@ void Serve(SimQueueThread* t) {
       return d.webcam_status;
     });
     const int32_t error = c.mode == Mode::kError ? static_cast<int32_t>(c.value) : 0;
-    const bool replied = c.mode != Mode::kSilent && Reply(status, error);
-    nlohmann::ordered_json j = {{"word", word},     {"command", word & 0xFF}, {"client", client},
-                                {"status", status}, {"error", error},         {"replied", replied}};
+    const mqd_t q = c.mode == Mode::kSilent ? static_cast<mqd_t>(-1) : OpenReplyQueue();
+    const bool replied = q != static_cast<mqd_t>(-1);
+    // The line is written before the reply goes out, so that whoever holds the reply finds it.
+    nlohmann::ordered_json j = {{"word", word},     {"command", Command(word)},
+                                {"client", client}, {"status", status},
+                                {"error", error},   {"replied", replied}};
     AppendLine(LogPath(), j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+    if (replied) SendReply(q, status, error);
   }
 }
 
