@@ -26,9 +26,6 @@
 
 namespace {
 
-// Time-outs of this binary run a hundred times faster (read once, at first use).
-const bool kFast = (setenv("ZQ_TIME_SCALE", "0.01", 1), true);
-
 TEST(ZqBle, AddressesAreReadRightAlignedAndReversed) {
   struct Case {
     std::string text;
@@ -295,17 +292,10 @@ bool QueueExists(const std::string& camera_name) {
   return true;
 }
 
-class ZqBleLink : public testing::Test {
+class ZqBleLink : public zqsimtest::NetServiceTest {
  protected:
-  static void SetUpTestSuite() {
-    ASSERT_TRUE(kFast);
-    std::string error;
-    ASSERT_TRUE(zqsim::NetServiceStart(&error)) << error;
-  }
-  static void TearDownTestSuite() { zqsim::NetServiceStop(); }
   void SetUp() override {
-    zqsim::ResetCamera();
-    zqsim::NetReset();
+    NetServiceTest::SetUp();
     ASSERT_EQ(zq_ble_link_open(), ZQ_OK);
   }
   void TearDown() override {

@@ -19,9 +19,6 @@
 
 namespace {
 
-// Time-outs of this binary run a hundred times faster (read once, at first use).
-const bool kFast = (setenv("ZQ_TIME_SCALE", "0.01", 1), true);
-
 // The messages the network service received since the last call: "CMD:cmdarg-hex".
 std::vector<std::string> TakeNetLog() {
   const std::string path = zqsim::SimState::Get().dir() + "/net.log";
@@ -39,19 +36,7 @@ std::vector<std::string> TakeNetLog() {
 
 void Net(std::vector<std::string> args) { ASSERT_EQ(zqsim::NetCommand(args), 0); }
 
-class ZqNetMessage : public testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    ASSERT_TRUE(kFast);
-    std::string error;
-    ASSERT_TRUE(zqsim::NetServiceStart(&error)) << error;
-  }
-  static void TearDownTestSuite() { zqsim::NetServiceStop(); }
-  void SetUp() override {
-    zqsim::ResetCamera();
-    zqsim::NetReset();
-  }
-};
+class ZqNetMessage : public zqsimtest::NetServiceTest {};
 
 TEST_F(ZqNetMessage, PairCompleteStoresThePhoneNameAndSendsKx) {
   EXPECT_EQ(zq_pair_complete("success=1&deviceName=Ann%27s%20phone"), ZQ_OK);

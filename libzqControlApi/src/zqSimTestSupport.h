@@ -3,13 +3,17 @@
 #ifndef ZQ_LIBZQCONTROLAPI_SRC_ZQSIMTESTSUPPORT_H_
 #define ZQ_LIBZQCONTROLAPI_SRC_ZQSIMTESTSUPPORT_H_
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "zqsim/SimNetService.h"
 #include "zqsim/SimState.h"
 #include "zqtest/TempDir.h"
 
@@ -62,6 +66,26 @@ inline std::string StatusBytes(int id) {
     return std::string(reinterpret_cast<const char*>(s.data), s.size);
   });
 }
+
+// Every time-out of a test binary that includes this header runs a hundred times shorter:
+// ZQ_TIME_SCALE is read once, at its first use, so it is set before main.
+inline const bool kFastTimeouts = (setenv("ZQ_TIME_SCALE", "0.01", 1), true);
+
+// Tests whose suite runs the simulated network service in this process (from the first test to
+// the last), each test starting from an idle camera and a normal service.
+class NetServiceTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ASSERT_TRUE(kFastTimeouts);
+    std::string error;
+    ASSERT_TRUE(zqsim::NetServiceStart(&error)) << error;
+  }
+  static void TearDownTestSuite() { zqsim::NetServiceStop(); }
+  void SetUp() override {
+    zqsim::ResetCamera();
+    zqsim::NetReset();
+  }
+};
 
 }  // namespace zqsimtest
 

@@ -26,9 +26,6 @@ using namespace std::string_literals;
 
 namespace {
 
-// Time-outs of this binary run a hundred times faster (read once, at first use).
-const bool kFast = (setenv("ZQ_TIME_SCALE", "0.01", 1), true);
-
 TEST(ZqSystem, ProgramCommandsAreCheckedBeforeAnythingRuns) {
   std::vector<ZqProgramCommand> cmds;
   ASSERT_EQ(zq_execute_parse("p1=zqStream&a1=1%202&c1=start&p2=zqStream&c2=stop&c3=start", &cmds),
@@ -120,7 +117,7 @@ bool Ends(pid_t pid) {
 class ZqExecute : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(kFast);
+    ASSERT_TRUE(zqsimtest::kFastTimeouts);
     ASSERT_TRUE(zqsim::ResetCamera());
     bin_ = zq_path("/usr/local/tavro/bin");
     ASSERT_EQ(system(("mkdir -p " + bin_).c_str()), 0);
