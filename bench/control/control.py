@@ -4,6 +4,8 @@
 wrk drives, for 1, 8 and 32 connections:
   - zqHTTPServer /zq/zqControl/status              (command 34, the status and settings JSON)
   - zqHTTPServer /zq/zqControl/command/shutter?p=0 (command 3 with one byte)
+  - zqHTTPServer /zq/zqControl/command/wireless/ssid/list (23 networks: three pages of
+    command 20 assembled into one list)
   - nginx, a ~100-byte static JSON file            (the floor: an HTTP server doing nothing)
 against the simulated camera. Control requests run one at a time by design, so their rate
 does not grow with connections; the ratios say what the daemon costs next to nginx.
@@ -68,6 +70,10 @@ def run(bin_dir, work, procs):
     env["ZQ_LISTENING_PORTS"] = ",".join(map(str, ports))
     zqsim = os.path.join(bin_dir, "zqsim")
     subprocess.run([zqsim, "reset"], env=env, check=True, stderr=subprocess.DEVNULL)
+    subprocess.run([zqsim, "wifi", "clear"], env=env, check=True)
+    for i in range(23):
+        subprocess.run([zqsim, "wifi", "add", f"network-{i:02d}", str(i % 4), str(i % 5)],
+                       env=env, check=True)
     daemon = subprocess.Popen([os.path.join(bin_dir, "zqHTTPServer")], env=env,
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     procs.append(daemon)
@@ -96,6 +102,7 @@ http {{ access_log off; types {{ application/json json; }}
         ("nginx static JSON", f"http://127.0.0.1:{nginx_port}/status.json"),
         ("zq status", f"{base}/status"),
         ("zq shutter p=0", f"{base}/command/shutter?p=0"),
+        ("zq wifi list (23)", f"{base}/command/wireless/ssid/list"),
     ]
     results = {}
     for label, url in targets:
