@@ -201,7 +201,19 @@ TEST(ZqAnalytics, FilesAreListedByNameAndRecordingRefuses) {
   const uint32_t one = 1;
   ASSERT_EQ(csi_set(3, &one, 4), ZQ_OK);
   EXPECT_EQ(zq_analytics_prepare(&files, &total), ZQ_ERR_ACCESS_DENIED);
+
+  // The simulated camera writes the current file, keeps the earlier one as a backup, and
+  // clears both.
+  ASSERT_TRUE(zqsim::ResetCamera());
   ASSERT_EQ(system(("rm -rf " + dir).c_str()), 0);
+  ASSERT_EQ(zq_analytics_prepare(&files, &total), ZQ_OK);
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(total, 1500u);
+  ASSERT_EQ(zq_analytics_prepare(&files, &total), ZQ_OK);
+  EXPECT_EQ(files.size(), 2u);
+  EXPECT_EQ(zq_analytics_clear(), ZQ_OK);
+  ASSERT_EQ(zq_analytics_list(&files, &total), ZQ_OK);
+  EXPECT_TRUE(files.empty());
 }
 
 TEST(ZqSystemStatus, NotifyEventClearsThePauseOnlyForAWakeUp) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 
 #include "zqSimTestSupport.h"
 #include "zqcommon/zqErrors.h"
+#include "zqcommon/zqPaths.h"
 #include "zqcontrolapi/zqRecord.h"
 #include "zqsim/SimState.h"
 
@@ -108,7 +110,7 @@ TEST(ZqTranscode, RecordsAreReadAndWrittenWithSlashes) {
 
   // A source with a quote still gives a valid document.
   ASSERT_TRUE(zq_transcode_record_parse(Record("a\"b", 1, 0, 0, 0, 0, ""), &r));
-  EXPECT_NO_THROW(nlohmann::json::parse(zq_transcode_status_body(r)));
+  EXPECT_TRUE(nlohmann::json::accept(zq_transcode_status_body(r)));
 }
 
 TEST(ZqTranscode, HistoryListsTheRecordsWithASource) {
@@ -149,6 +151,44 @@ TEST_F(ZqTranscodeCommands, RefusalsAreReportedApartFromParameterErrors) {
   zqsimtest::FailCommand(49, ZQ_ERR_NAK);
   EXPECT_EQ(zq_transcode_status("id=-1", false, &body), ZQ_ERR_NAK);
   EXPECT_EQ(TakeJournal(), (std::vector<Sent>{{49, "ffffffffffffffff", ZQ_ERR_NAK}}));
+}
+
+// A job on the simulated camera: it runs (status 1, completion below 100) until it is done or
+// cancelled (status 4), and the history keeps the two most recent jobs.
+TEST_F(ZqTranscodeCommands, JobsRunAndCanBeCancelledAndRemembered) {
+  const std::string folder = zq_path("/tmp/fuse_d/DCIM/100TAVRO");
+  ASSERT_EQ(system(("mkdir -p " + folder).c_str()), 0);
+  zqtest::WriteFile(folder + "/ZQ010001.MP4", "clip");
+  std::string body;
+  bool refused = false;
+  const char* const query = "source=100TAVRO/ZQ010001.MP4&res=1&fps_divisor=1&in_ms=0&out_ms=9";
+  ASSERT_EQ(zq_transcode_video_to_video(query, &body, &refused), ZQ_OK);
+  auto job = nlohmann::json::parse(body)["status"];
+  EXPECT_EQ(job["source"], "100TAVRO/ZQ010001.MP4");
+  EXPECT_EQ(job["status"], 1);
+  EXPECT_LT(job["completion"].get<int>(), 100);
+  const int64_t id = job["id"].get<int64_t>();
+  const std::string id_query = "id=" + std::to_string(id);
+  ASSERT_EQ(zq_transcode_status(id_query.c_str(), true, &body), ZQ_OK);
+  EXPECT_EQ(nlohmann::json::parse(body)["status"]["status"], 4);
+  ASSERT_EQ(zq_transcode_status(id_query.c_str(), false, &body), ZQ_OK);
+  EXPECT_EQ(nlohmann::json::parse(body)["status"]["status"], 4);  // it stays cancelled
+
+  // A missing source is refused by the camera; an unknown job too.
+  EXPECT_EQ(zq_transcode_video_to_video(
+                "source=100TAVRO/NONE.MP4&res=1&fps_divisor=1&in_ms=0&out_ms=9", &body, &refused),
+            ZQ_ERR_NAK);
+  EXPECT_TRUE(refused);
+  EXPECT_EQ(zq_transcode_status(("id=" + std::to_string(id + 7)).c_str(), false, &body),
+            ZQ_ERR_NAK);
+
+  ASSERT_EQ(zq_transcode_photo_to_video("source=100TAVRO/ZQ010001.MP4&res=2", &body, &refused),
+            ZQ_OK);
+  ASSERT_EQ(zq_transcode_history(&body), ZQ_OK);
+  const auto history = nlohmann::json::parse(body)["history"];
+  ASSERT_EQ(history.size(), 2u);
+  EXPECT_EQ(history[1]["id"], id);
+  ASSERT_EQ(system(("rm -rf " + zq_path("/tmp/fuse_d")).c_str()), 0);
 }
 
 }  // namespace
