@@ -25,7 +25,6 @@ def test_network_list_of_23_is_assembled_from_pages(camera):
     for i in range(23):
         camera.zqsim("wifi", "add", f"net{i:02d}", i % 4, i % 5)
     camera.zqsim("wifi", "scan-id", 7)
-    camera.start()
     journal(camera)
     status, _, body = control(camera, "command/wireless/ssid/list")
     assert status == 200
@@ -40,7 +39,6 @@ def test_network_list_of_23_is_assembled_from_pages(camera):
 
 
 def test_bad_network_parameters_send_nothing(camera):
-    camera.start()
     journal(camera)
     for path, query in [("command/wireless/ssid/save", "ssid=" + "n" * 33),
                         ("command/wireless/ssid/select", "ssid=home&pw=secret"),
@@ -54,7 +52,6 @@ def test_bad_network_parameters_send_nothing(camera):
 
 
 def test_pair_complete_names_the_phone_and_tells_the_network_service(camera):
-    camera.start()
     status_writes(camera)
     net_log(camera)
     status, _, _ = control(camera, "command/wireless/pair/complete", "success=0")
@@ -65,7 +62,6 @@ def test_pair_complete_names_the_phone_and_tells_the_network_service(camera):
 
 
 def test_ble_scan_list_and_pairing_through_the_ble_service(camera):
-    camera.start()
     status, _, body = control(camera, "command/ble/pair/start", "address_type=1")
     assert status == 500 and error_of(body) == -3
     assert control(camera, "command/ble/scan", "p=1")[0] == 200
@@ -87,7 +83,6 @@ def test_ble_scan_list_and_pairing_through_the_ble_service(camera):
 
 
 def test_beacon_and_wake_up_values(camera):
-    camera.start()
     status_writes(camera)
     assert control(camera, "command/system/set_beacon", "uuid=abc&major=2&minor=3")[0] == 200
     status, _, body = control(camera, "command/system/get_beacon")
