@@ -221,11 +221,11 @@ void WriteClient(std::string_view client, const ZqWebcamStatusWrite& write) {
 
 ZqWebcamAnswer zq_webcam_start(const ZqWebcamLock& lock, const char* query, std::string_view client,
                                bool ltp, const ZqWebcamStatusWrite& write) {
-  WriteClient(client, write);
   uint32_t word = 0;
   if (!zq_webcam_start_word(query, ltp, &word)) {
     return {403, zq_webcam_status_body(-1, kZqWebcamErrBadParam)};
   }
+  WriteClient(client, write);
   return zq_webcam_status_answer(zq_webcam_exchange(lock, word, write));
 }
 

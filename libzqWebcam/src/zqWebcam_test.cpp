@@ -204,8 +204,8 @@ TEST_F(ZqWebcamProcess, StartHandsOverTheClientAndTheWordAndAnswersTheReply) {
   EXPECT_EQ(TakeWebcamLog(), (std::vector<std::pair<uint32_t, bool>>{
                                  {0x312, true}, {7, true}, {6, true}, {5, true}}));
 
-  // An unsupported resolution is refused before anything reaches the process.
-  EXPECT_EQ(zq_webcam_start(lock, "res=480", "", false, kWrite),
+  // An unsupported resolution is refused before anything reaches the process or the status.
+  EXPECT_EQ(zq_webcam_start(lock, "res=480", "10.5.5.9", false, kWrite),
             (ZqWebcamAnswer{403, zq_webcam_status_body(-1, 6)}));
   EXPECT_EQ(TakeStatusWrites(), std::vector<std::string>{});
 }

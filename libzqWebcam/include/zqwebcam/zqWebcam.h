@@ -147,7 +147,7 @@ ZqWebcamReply zq_webcam_exchange(const ZqWebcamLock& lock, uint32_t word,
 
 // Start (`ltp`: the LTP variant) and preview: the client address to status 142 (skipped when
 // empty), then the exchange. A start whose "res=" is not supported answers 403 with status -1,
-// error 6, and sends nothing. The answer is the reply's status body.
+// error 6, and writes nothing, not even the client address. The answer is the reply's status body.
 ZqWebcamAnswer zq_webcam_start(const ZqWebcamLock& lock, const char* query, std::string_view client,
                                bool ltp, const ZqWebcamStatusWrite& write);
 ZqWebcamAnswer zq_webcam_preview(const ZqWebcamLock& lock, std::string_view client, bool ltp,

@@ -1,8 +1,18 @@
 #include "zqcontrol/zqSystemCommands.h"
 
-#include <string>
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "http/zqResponse.h"
 #include "zqcommon/zqErrors.h"
+#include "zqcommon/zqLog.h"
+#include "zqcommon/zqUniqueFd.h"
+#include "zqcontrol/zqControl.h"
 #include "zqcontrolapi/zqCommand.h"
 #include "zqcontrolapi/zqSystem.h"
 
@@ -44,16 +54,59 @@ int32_t handle_command_system_set_beacon(const char* params, char*, uint16_t) {
 int32_t handle_command_system_enable_beacon(const char* params, char*, uint16_t) {
   return zq_enable_beacon(params);
 }
-// "execute" and "analytics/get" answer with bodies of their own (a fixed status text, 503, or
-// the analytics files streamed): built on the answer value of the HTTP layer, over zq_execute
-// and zq_analytics_prepare.
-int32_t handle_command_execute(const char*, char*, uint16_t) { return ZQ_ERR_NOT_SUPPORTED; }
-int32_t handle_command_analytics(const char*, char*, uint16_t) { return ZQ_ERR_NOT_SUPPORTED; }
+ZqAnswer handle_command_execute(const char* params, ZqRequest& request) {
+  const int32_t status = zq_execute(params, request.Client());
+  if (status == ZQ_OK) return ZqAnswer::Json(200, kZqExecuteOkBody);
+  if (status == kZqExecuteNotReady) return ZqAnswer::Json(503, kZqNotReadyBody);
+  return zqcontrol_status_answer("execute", params, status, {});
+}
+
+ZqAnswer handle_command_analytics(const char* params, ZqRequest&) {
+  std::vector<ZqAnalyticsFile> files;
+  uint64_t total = 0;
+  const int32_t status = zq_analytics_prepare(&files, &total);
+  if (status != ZQ_OK || total == 0) {
+    return zqcontrol_status_answer("analytics/get", params, status, {});
+  }
+  // The files as they are now, one after the other; the length was taken from their sizes,
+  // so a file that changes meanwhile ends the answer short and the connection is closed.
+  return ZqAnswer::Sized(200, kMimeOctetStream, total, [files](ZqSink& sink) {
+    for (const ZqAnalyticsFile& f : files) {
+      const UniqueFd fd(open(f.path.c_str(), O_RDONLY | O_CLOEXEC));
+      if (!fd.valid()) {
+        ZQ_LOG(ZQ_LOG_ERROR, "send_analytics_files, failed to open %s, %s", f.path.c_str(),
+               strerror(errno));
+        return false;
+      }
+      char buf[1024];
+      ssize_t n;
+      while ((n = read(fd.get(), buf, sizeof buf)) > 0) {
+        if (!sink.Write(buf, static_cast<size_t>(n))) return false;
+      }
+      if (n < 0) return false;
+    }
+    return true;
+  });
+}
+
 int32_t handle_command_analytics_clear(const char*, char*, uint16_t) {
   return zq_analytics_clear();
 }
-// The wireless-offload paths depend on whether the request came over TLS (zq_wireless_offload):
-// built on the request context of the HTTP layer.
-int32_t handle_command_offload_start(const char*, char*, uint16_t) { return ZQ_ERR_NOT_SUPPORTED; }
-int32_t handle_command_offload_stop(const char*, char*, uint16_t) { return ZQ_ERR_NOT_SUPPORTED; }
-int32_t handle_command_offload_pause(const char*, char*, uint16_t) { return ZQ_ERR_NOT_SUPPORTED; }
+
+namespace {
+
+ZqAnswer Offload(const char* path, const char* what, const char* params, ZqRequest& request) {
+  return zqcontrol_status_answer(path, params, zq_wireless_offload(what, request.Tls()), {});
+}
+
+}  // namespace
+
+ZqAnswer handle_command_offload_start(const char* params, ZqRequest& request) {
+  return Offload("command/wirelessOffload/start", "start", params, request);
+}
+ZqAnswer handle_command_offload_stop(const char* params, ZqRequest& request) {
+  return Offload("command/wirelessOffload/stop", "stop", params, request);
+}
+ZqAnswer handle_command_offload_pause(const char* params, ZqRequest& request) {
+  return Offload("command/wirelessOffload/pause", "pause", params, request);
+}
