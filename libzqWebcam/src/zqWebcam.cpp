@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "csi.h"
+#include "zqcommon/zqByteOrder.h"
 #include "zqcommon/zqErrors.h"
 #include "zqcommon/zqJson.h"
 #include "zqcommon/zqLog.h"
@@ -74,12 +75,6 @@ class ReplyQueue {
   std::string name_;
   mqd_t mqd_;
 };
-
-int32_t ReadI32(const uint8_t* p) {
-  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                              static_cast<uint32_t>(p[2]) << 16 |
-                              static_cast<uint32_t>(p[3]) << 24);
-}
 
 // A decimal query value, as the form reader gives it: nothing when absent or not a number.
 std::optional<uint32_t> QueryNumber(const char* query, const char* key, bool* present) {
@@ -165,8 +160,8 @@ bool zq_webcam_start_word(const char* query, bool ltp, uint32_t* word) {
 
 bool zq_webcam_reply_parse(std::span<const uint8_t> bytes, ZqWebcamReply* reply) {
   if (bytes.size() != kReplySize) return false;
-  reply->status = ReadI32(bytes.data());
-  reply->error = ReadI32(bytes.data() + 4);
+  reply->status = static_cast<int32_t>(zq_load_le32(bytes.data()));
+  reply->error = static_cast<int32_t>(zq_load_le32(bytes.data() + 4));
   return true;
 }
 
@@ -190,8 +185,8 @@ ZqWebcamReply zq_webcam_exchange(const ZqWebcamLock&, uint32_t word,
   ReplyQueue queue;
   if (!queue.valid()) return NoReply();
   queue.Drain();
-  const uint8_t bytes[4] = {static_cast<uint8_t>(word), static_cast<uint8_t>(word >> 8),
-                            static_cast<uint8_t>(word >> 16), static_cast<uint8_t>(word >> 24)};
+  uint8_t bytes[4];
+  zq_store_le32(bytes, word);
   const int32_t status = write(csi_id(kZqWebcamCommandStatusId), bytes, sizeof bytes);
   if (status != ZQ_OK) {
     // Nothing reached the webcam process: no answer will come.

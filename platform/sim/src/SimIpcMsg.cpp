@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "zqIpcMsg.h"
+#include "zqcommon/zqByteOrder.h"
 #include "zqipc.h"
 
 namespace {
@@ -66,14 +67,13 @@ bool Msg::Decode(const MemStream& in) {
   elements_.clear();
   const uint8_t* p = in.data();
   const size_t size = in.size();
-  if (size < kHeader || size > kZqIpcMaxMessage || p[0] != kMark ||
-      static_cast<size_t>(p[2] | p[3] << 8) != size) {
+  if (size < kHeader || size > kZqIpcMaxMessage || p[0] != kMark || zq_load_le16(p + 2) != size) {
     return false;
   }
   std::vector<MsgElement> elements;
   for (size_t at = kHeader; at < size;) {
     if (size - at < kElementHeader) return false;
-    const size_t n = static_cast<size_t>(p[at + 1] | p[at + 2] << 8);
+    const size_t n = zq_load_le16(p + at + 1);
     if (size - at - kElementHeader < n) return false;
     elements.emplace_back(p[at], p + at + kElementHeader, n);
     at += kElementHeader + n;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "zqCtrlD.h"
+#include "zqcommon/zqByteOrder.h"
 #include "zqcommon/zqContainment.h"
 #include "zqcommon/zqErrors.h"
 #include "zqcommon/zqPaths.h"
@@ -28,14 +29,6 @@ std::string Dcim() { return zq_path(std::string(kZqSdCardRoot) + "/DCIM"); }
 std::string Text(const uint8_t* p, size_t width) {
   const char* c = reinterpret_cast<const char*>(p);
   return std::string(c, strnlen(c, width));
-}
-
-uint32_t Load32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0] | p[1] << 8 | p[2] << 16) | static_cast<uint32_t>(p[3]) << 24;
-}
-
-void Store(uint8_t* p, uint64_t v, size_t width) {
-  for (size_t i = 0; i < width; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 // A card path as the commands name it, split into its folder and file name; false when it
@@ -104,16 +97,16 @@ int32_t DeleteMedia(const std::string& path, bool group) {
 void PutRecord(const TranscodeJob& job, int64_t now_ms, uint8_t* out) {
   memset(out, 0, kRecordSize);
   memcpy(out, job.source, strnlen(job.source, 256));
-  Store(out + 264, static_cast<uint64_t>(job.id), 8);
+  zq_store_le(out + 264, static_cast<uint64_t>(job.id), 8);
   const bool cancelled = job.cancelled_ms != 0;
   const int64_t elapsed = (cancelled ? job.cancelled_ms : now_ms) - job.started_ms;
   const bool done = !cancelled && elapsed >= job.duration_ms;
   const int64_t completion =
       done ? 100 : std::clamp<int64_t>(elapsed * 100 / job.duration_ms, 0, 99);
   const int64_t remaining = done || cancelled ? 0 : (job.duration_ms - elapsed + 999) / 1000;
-  Store(out + 272, cancelled ? 4u : done ? 2u : 1u, 4);
-  Store(out + 280, static_cast<uint64_t>(remaining), 4);
-  Store(out + 284, static_cast<uint64_t>(completion), 4);
+  zq_store_le(out + 272, cancelled ? 4u : done ? 2u : 1u, 4);
+  zq_store_le(out + 280, static_cast<uint64_t>(remaining), 4);
+  zq_store_le(out + 284, static_cast<uint64_t>(completion), 4);
   memcpy(out + 288, job.output, strnlen(job.output, 256));
 }
 
@@ -140,7 +133,8 @@ int32_t StartJob(SimStateData& d, const uint8_t* p, bool photo, int64_t now_ms, 
   std::string folder, name;
   if (!Split(source, &folder, &name)) return ZQ_ERR_INVALID_PARAM;
   if (!IsFile(folder + "/" + name)) return ZQ_ERR_NAK;
-  if (!photo && Load32(p + 284) <= Load32(p + 280)) return ZQ_ERR_INVALID_PARAM;  // out <= in
+  if (!photo && zq_load_le32(p + 284) <= zq_load_le32(p + 280))
+    return ZQ_ERR_INVALID_PARAM;  // out <= in
   TranscodeState& t = d.transcode;
   t.jobs[1] = t.jobs[0];
   TranscodeJob& job = t.jobs[0];
@@ -161,7 +155,7 @@ int32_t StartJob(SimStateData& d, const uint8_t* p, bool photo, int64_t now_ms, 
 }
 
 TranscodeJob* FindJob(TranscodeState& t, const uint8_t* p) {
-  const int64_t id = static_cast<int64_t>(Load32(p) | static_cast<uint64_t>(Load32(p + 4)) << 32);
+  const int64_t id = static_cast<int64_t>(zq_load_le64(p));
   for (TranscodeJob& job : t.jobs) {
     if (job.used && job.id == id) return &job;
   }
@@ -246,7 +240,8 @@ int32_t StorageExecute(SimStateData& d, uint32_t command, const uint8_t* p, uint
   switch (command) {
     case ZQCONTROL_TAG_PLAYBACK: {
       std::string folder, name;
-      if (Load32(p) > 1 || !Split(Text(p + 4, 256), &folder, &name)) return ZQ_ERR_INVALID_PARAM;
+      if (zq_load_le32(p) > 1 || !Split(Text(p + 4, 256), &folder, &name))
+        return ZQ_ERR_INVALID_PARAM;
       if (!IsFile(folder + "/" + name)) return ZQ_ERR_NAK;
       ++d.camera.tags;
       return ZQ_OK;

@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "SimQueueThread.h"
+#include "zqcommon/zqByteOrder.h"
 #include "zqcommon/zqPaths.h"
 #include "zqsim/SimState.h"
 
@@ -99,8 +100,7 @@ void Serve(SimQueueThread* t) {
     if (ready < 0) return;
     uint8_t buf[kNotifySize];
     if (ready == 0 || t->Receive(buf, sizeof buf) != 4) continue;
-    const uint32_t word = static_cast<uint32_t>(buf[0] | buf[1] << 8 | buf[2] << 16) |
-                          static_cast<uint32_t>(buf[3]) << 24;
+    const uint32_t word = zq_load_le32(buf);
     const Config c = ReadConfig();
     if (c.mode == Mode::kSlow && t->Wait(zq_scaled_ms(c.value), false) < 0) return;
     std::string client;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "zqCtrlD.h"
+#include "zqcommon/zqByteOrder.h"
 #include "zqcommon/zqErrors.h"
 #include "zqsim/SimState.h"
 
@@ -22,14 +23,6 @@ constexpr size_t kAuth = 100;
 // Page fields.
 constexpr size_t kPageEntries = 10;
 constexpr size_t kEntrySize = 48;
-
-uint32_t Load32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0] | p[1] << 8 | p[2] << 16) | static_cast<uint32_t>(p[3]) << 24;
-}
-
-void Store(uint8_t* p, uint64_t v, size_t width) {
-  for (size_t i = 0; i < width; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 // A text field of the record: up to its first NUL or its end.
 std::string Field(const uint8_t* p, size_t width) {
@@ -98,7 +91,7 @@ int32_t WifiExecute(SimStateData& d, uint32_t command, const uint8_t* p, uint8_t
       return ZQ_OK;
     }
     case ZQCONTROL_SSID_SCAN:
-      Store(reply, static_cast<uint32_t>(w.scan_id), 4);
+      zq_store_le(reply, static_cast<uint32_t>(w.scan_id), 4);
       *reply_len = 4;
       return ZQ_OK;
     case ZQCONTROL_SSID_LIST: {
@@ -107,15 +100,15 @@ int32_t WifiExecute(SimStateData& d, uint32_t command, const uint8_t* p, uint8_t
       const uint32_t count =
           first < total ? (total - first < kPageEntries ? total - first : kPageEntries) : 0;
       memset(reply, 0, kWifiPageSize);
-      Store(reply, first, 1);
-      Store(reply + 2, total, 2);
-      Store(reply + 4, count, 2);
-      Store(reply + 8, static_cast<uint32_t>(w.scan_id), 4);
+      zq_store_le(reply, first, 1);
+      zq_store_le(reply + 2, total, 2);
+      zq_store_le(reply + 4, count, 2);
+      zq_store_le(reply + 8, static_cast<uint32_t>(w.scan_id), 4);
       for (uint32_t i = 0; i < count; ++i) {
         const WifiNetwork& n = w.scanned[first + i];
         uint8_t* e = reply + 12 + i * kEntrySize;
         memcpy(e, n.ssid, strnlen(n.ssid, sizeof n.ssid));
-        Store(e + 36, n.auth_type, 4);
+        zq_store_le(e + 36, n.auth_type, 4);
         e[44] = n.bars;
       }
       *reply_len = kWifiPageSize;
@@ -126,7 +119,7 @@ int32_t WifiExecute(SimStateData& d, uint32_t command, const uint8_t* p, uint8_t
       const std::string ssid = Field(p + kName, kNameField);
       if (ssid.empty()) return ZQ_ERR_INVALID_PARAM;
       const int32_t status =
-          Remember(w, ssid, Field(p + kPassword, kPasswordField), Load32(p + kAuth));
+          Remember(w, ssid, Field(p + kPassword, kPasswordField), zq_load_le32(p + kAuth));
       if (status == ZQ_OK && command == ZQCONTROL_SSID_SELECT) {
         CopyText(w.joined, sizeof w.joined, ssid);
       }
