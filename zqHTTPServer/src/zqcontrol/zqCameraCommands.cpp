@@ -9,6 +9,7 @@
 #include "zqcommon/zqErrors.h"
 #include "zqcommon/zqLog.h"
 #include "zqcontrol/zqControlParams.h"
+#include "zqcontrolapi/zqCommand.h"
 
 namespace {
 
@@ -207,14 +208,7 @@ constexpr char kShutdownPending[] =
 
 }  // namespace
 
-void set_csi_analytics_source_wifi() {
-  zqcontrol_set_caller_id(1);
-  const uint8_t source = 1;
-  const int32_t status = csi_set(CSI_ANALYTICS_SOURCE, &source, sizeof source);
-  if (status != 0) {
-    ZQ_LOG(ZQ_LOG_ERROR, "csi_set CSI_ANALYTICS_SOURCE 0x%02X failed - status %d", source, status);
-  }
-}
+void set_csi_analytics_source_wifi() { zq_mark_source_wifi(); }
 
 int32_t send_setting(int32_t setting, int32_t value) {
   uint8_t pair[8];
