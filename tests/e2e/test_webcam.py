@@ -3,6 +3,7 @@ modes, with the camera-status write journal and the process's own log as witness
 are scaled (ZQ_TIME_SCALE) so that a silent process costs half a second, not ten."""
 
 import json
+import time
 
 import pytest
 
@@ -92,6 +93,12 @@ def test_every_mode_of_the_webcam_process(cam, mode, code, error):
     assert (status, doc["error"]) == (code, error)
     if error == 5:
         assert body == STATUS.format(-1, 5)
+    # A process too slow for the wait still takes the word: once it has (it logs the word when
+    # it finds the reply queue gone), its late reply cannot land in the next command's queue.
+    deadline = time.monotonic() + 10
+    while not cam.zqsim("webcam", "log").stdout.strip():
+        assert time.monotonic() < deadline, "the webcam process never took the word"
+        time.sleep(0.02)
     # The process answers again once it is back to normal, and no reply queue is left.
     cam.zqsim("webcam", "mode", "normal")
     assert webcam(cam, "STOP") == (200, STATUS.format(IDLE, 0))
