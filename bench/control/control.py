@@ -4,8 +4,12 @@
 wrk drives, for 1, 8 and 32 connections:
   - zqHTTPServer /zq/zqControl/status              (command 34, the status and settings JSON)
   - zqHTTPServer /zq/zqControl/command/shutter?p=0 (command 3 with one byte)
+  - zqHTTPServer /zq/zqControl/command/wireless/ssid/list (23 networks: three pages of
+    command 20 assembled into one list)
+  - zqHTTPServer /zq/zqWebcam/STATUS               (a round trip through the webcam process:
+    the command word into a camera status, the 8-byte reply on a queue made for it)
   - nginx, a ~100-byte static JSON file            (the floor: an HTTP server doing nothing)
-against the simulated camera. Control requests run one at a time by design, so their rate
+against the simulated camera (`zqsim serve` plays the webcam process). Control requests run one at a time by design, so their rate
 does not grow with connections; the ratios say what the daemon costs next to nginx.
 Usage: control.py BIN_DIR [WORK_DIR]
 """
@@ -17,6 +21,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from benchlib import free_port, wait_port  # noqa: E402
@@ -68,6 +73,18 @@ def run(bin_dir, work, procs):
     env["ZQ_LISTENING_PORTS"] = ",".join(map(str, ports))
     zqsim = os.path.join(bin_dir, "zqsim")
     subprocess.run([zqsim, "reset"], env=env, check=True, stderr=subprocess.DEVNULL)
+    subprocess.run([zqsim, "wifi", "clear"], env=env, check=True)
+    for i in range(23):
+        subprocess.run([zqsim, "wifi", "add", f"network-{i:02d}", str(i % 4), str(i % 5)],
+                       env=env, check=True)
+    sim_log = os.path.join(work, "zqsim-serve.log")
+    with open(sim_log, "wb") as log:
+        procs.append(subprocess.Popen([zqsim, "serve"], env=env, stdout=log, stderr=log))
+    deadline = time.monotonic() + 10
+    while "processes running" not in open(sim_log).read():
+        if time.monotonic() > deadline:
+            raise SystemExit("zqsim serve did not start")
+        time.sleep(0.02)
     daemon = subprocess.Popen([os.path.join(bin_dir, "zqHTTPServer")], env=env,
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     procs.append(daemon)
@@ -96,6 +113,8 @@ http {{ access_log off; types {{ application/json json; }}
         ("nginx static JSON", f"http://127.0.0.1:{nginx_port}/status.json"),
         ("zq status", f"{base}/status"),
         ("zq shutter p=0", f"{base}/command/shutter?p=0"),
+        ("zq wifi list (23)", f"{base}/command/wireless/ssid/list"),
+        ("zq webcam STATUS", f"http://127.0.0.1:{ports[1]}/zq/zqWebcam/STATUS"),
     ]
     results = {}
     for label, url in targets:

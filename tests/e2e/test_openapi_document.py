@@ -122,6 +122,16 @@ def test_live_answers_match_the_document(document, camera):
     for name in ("screennail", "thumbnail", "metadata"):
         status, body = ask(f"/media/{name}", "path=100TAVRO/TAVR0004.JPG")
         assert status == 200 and body.startswith(b"\xff\xd8"), name
-    assert ask("/webcam")[0] == 501
+    assert json.loads(ask("/webcam/version")[1])["version"] == 4
+    assert json.loads(ask("/webcam/status")[1]) == {"status": 1, "error": 0}
+    assert json.loads(ask("/webcam/start")[1])["status"] == 2
+    assert json.loads(ask("/webcam/preview")[1])["status"] == 2
+    assert ask("/webcam/stop", "x")[0] == 400
+    assert json.loads(ask("/webcam/stop")[1])["status"] == 1
+    # The simulated models list no resolution or field-of-view options for the webcam, so a
+    # checked start is refused with the (empty) lists of what is supported.
+    status, body = ask("/webcam/start", "res=12&fov=0")
+    assert status == 400 and json.loads(body)["error"] == 6
+    assert json.loads(ask("/webcam/exit")[1])["status"] == 1
 
     assert seen == set(document["paths"]), set(document["paths"]) - seen

@@ -84,7 +84,7 @@ def test_version_and_turbo(camera):
 
 
 def test_routes_without_handlers_answer_not_implemented(camera):
-    status, headers, body = camera.get("/zq/zqWebcam/status")
+    status, headers, body = camera.get("/zq/zqCert")
     assert (status, body) == (501, b"{}\n")
     assert headers["content-type"] == "application/json"
 

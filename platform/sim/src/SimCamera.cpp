@@ -249,6 +249,13 @@ bool ModelOffers(const ModelSpec& model, const OptionSpec& option) {
   return Offered(model, option.tier, option.lenses);
 }
 
+bool IsWebcamSetting(int32_t id) { return id == kWebcamFovSetting || id == kWebcamBitRateSetting; }
+
+bool WebcamSettingAccepts(int32_t id, int32_t value) {
+  if (id == kWebcamBitRateSetting) return value > 700000 && value <= 6000000;
+  return id == kWebcamFovSetting && (value == 0 || (value >= 2 && value <= 4));
+}
+
 bool SettingAccepts(const ModelSpec& model, int32_t id, int32_t value) {
   const SettingSpec* s = FindSetting(id);
   if (s == nullptr || !ModelHasSetting(model, *s)) return false;
@@ -369,6 +376,8 @@ void BuildStatusRecord(const SimStateData& d, int64_t now_ms, all_status_setting
       Put(record->settings.data + 2 * s.id, static_cast<uint16_t>(cam.settings[s.id]), 2);
     }
   }
+  Put(record->settings.data + 2 * kKeepAliveSetting,
+      static_cast<uint16_t>(cam.settings[kKeepAliveSetting]), 2);
 
   const uint64_t free_kb = FreeKb();
   const bool recording = IsRecording(d);

@@ -84,6 +84,7 @@ TEST(SimCamera, SerializersWriteNumberedIdsOfTheRecord) {
   d.camera.mode = 1;
   d.camera.digital_zoom = 40;
   d.camera.settings[13] = 2;
+  d.camera.settings[91] = 66;                   // the apps' keep-alive
   d.camera.clock_offset_s = 1412335304 - 1000;  // 2014-10-03 11:21:44 at host second 1000
   all_status_settings_t record;
   zqsim::BuildStatusRecord(d, 1000 * 1000, &record);
@@ -103,6 +104,7 @@ TEST(SimCamera, SerializersWriteNumberedIdsOfTheRecord) {
   EXPECT_EQ(doc["settings"]["13"], 2);
   EXPECT_EQ(doc["settings"]["2"], 1);
   EXPECT_FALSE(doc["settings"].contains("24"));  // model 58 has one lens
+  EXPECT_EQ(doc["settings"]["91"], 66);
   EXPECT_EQ(doc["status"].size(), zqsim::StatusFields().size());
 }
 

@@ -23,6 +23,8 @@
 #include "zqsim/SimCamera.h"
 #include "zqsim/SimPresets.h"
 #include "zqsim/SimState.h"
+#include "zqsim/SimStorage.h"
+#include "zqsim/SimWifi.h"
 
 using zqsim::SimState;
 using zqsim::SimStateData;
@@ -80,6 +82,26 @@ uint32_t ParamSize(uint32_t command) {
       return 8;
     case ZQCONTROL_DATE_TIME:
       return 10;
+    case ZQCONTROL_SSID_SCAN:
+    case ZQCONTROL_SSID_LIST:
+      return 1;
+    case ZQCONTROL_AP_CONFIG:
+    case ZQCONTROL_SSID_SAVE:
+    case ZQCONTROL_SSID_SELECT:
+    case ZQCONTROL_SSID_DELETE:
+      return 108;
+    case ZQCONTROL_TAG_PLAYBACK:
+      return 268;
+    case ZQCONTROL_DELETE_FILE:
+    case ZQCONTROL_DELETE_GROUP:
+      return 257;
+    case ZQCONTROL_TRANSCODE_PHOTO_TO_VIDEO:
+      return 280;
+    case ZQCONTROL_TRANSCODE_VIDEO_TO_VIDEO:
+      return 304;
+    case ZQCONTROL_TRANSCODE_STATUS:
+    case ZQCONTROL_TRANSCODE_CANCEL:
+      return 8;
     case ZQCONTROL_LIVEVIEW_EXPOSURE:
       return 16;
     case ZQCONTROL_TAG_MOMENT:
@@ -102,6 +124,10 @@ uint32_t ParamSize(uint32_t command) {
     case ZQCONTROL_ONSCREEN_SHORTCUTS_RESET:
     case ZQCONTROL_GET_DATE_TIME:
     case ZQCONTROL_BUSY:
+    case ZQCONTROL_ANALYTICS_PREPARE:
+    case ZQCONTROL_ANALYTICS_CLEAR:
+    case ZQCONTROL_TRANSCODE_HISTORY:
+    case ZQCONTROL_DELETE_LIST_STATE:
       return 0;
     default:
       return UINT32_MAX;
@@ -311,7 +337,16 @@ int32_t Act(SimStateData& d, uint32_t command, const uint8_t* p, uint32_t param_
     case ZQCONTROL_SETTING: {
       const int32_t id = static_cast<int32_t>(zq_load_le32(p));
       const int32_t value = static_cast<int32_t>(zq_load_le32(p + 4));
-      if (id == zqsim::kKeepAliveSetting) return ZQ_OK;
+      if (id == zqsim::kKeepAliveSetting) {
+        // The apps' keep-alive: taken at any time and reported by the status document.
+        cam.settings[id] = value;
+        return ZQ_OK;
+      }
+      if (zqsim::IsWebcamSetting(id)) {
+        if (!zqsim::WebcamSettingAccepts(id, value)) return ZQ_ERR_NAK;
+        cam.settings[id] = value;
+        return ZQ_OK;
+      }
       if (recording) return ZQ_ERR_NAK;
       if (!zqsim::SettingAccepts(zqsim::ModelOrDefault(d.identity.model_number), id, value)) {
         return ZQ_ERR_NAK;
@@ -403,13 +438,23 @@ int32_t Act(SimStateData& d, uint32_t command, const uint8_t* p, uint32_t param_
     case ZQCONTROL_WIRED_USB:
       cam.wired_usb = p[0] != 0;
       return ZQ_OK;
-    default:
+    default: {
       if (zqsim::IsPresetCommand(command)) {
         return zqsim::PresetCommand(d, command, p, param_len, response, response_size,
                                     response_len);
       }
-      // Commands the simulated camera does not model are acknowledged.
-      return ZQ_OK;
+      uint8_t reply[2 * 552] = {};
+      uint32_t n = 0;
+      int32_t status = ZQ_OK;  // commands the simulated camera does not model are acknowledged
+      if (zqsim::IsStorageCommand(command)) {
+        status = zqsim::StorageExecute(d, command, p, param_len, now_ms, reply, &n);
+      } else if (command >= ZQCONTROL_AP_CONFIG && command <= ZQCONTROL_SSID_DELETE &&
+                 command != ZQCONTROL_BAND_SELECT) {
+        status = zqsim::WifiExecute(d, command, p, reply, &n);
+      }
+      if (status == ZQ_OK && n > 0) Reply(reply, n, response, response_size, response_len);
+      return status;
+    }
   }
 }
 
@@ -491,8 +536,10 @@ int32_t ControlExecute(uint32_t command, const void* param, uint32_t param_len, 
   const bool size_ok = size == UINT32_MAX || param_len == size;
   const uint8_t* p = static_cast<const uint8_t*>(param);
 
-  if (command == ZQCONTROL_DELETE_LAST || command == ZQCONTROL_DELETE_ALL) {
+  if (command == ZQCONTROL_DELETE_LAST || command == ZQCONTROL_DELETE_ALL ||
+      zqsim::IsCardDelete(command)) {
     // The card is changed outside the state lock; the camera refuses while it records.
+    const bool list_ok = command != ZQCONTROL_DELETE_LIST || (param_len > 0 && param_len % 23 == 0);
     bool replied = false;
     const int32_t refusal = SimState::Get().Read([&](const SimStateData& d) -> int32_t {
       if (const Fault* f = FaultFor(d, command)) {
@@ -503,12 +550,18 @@ int32_t ControlExecute(uint32_t command, const void* param, uint32_t param_len, 
         replied = true;
         return ZQ_OK;
       }
-      if (!size_ok) return ZQ_ERR_INVALID_PARAM;
+      if (!size_ok || !list_ok) return ZQ_ERR_INVALID_PARAM;
       if (d.camera.shutdown_pending) return ZQ_ERR_NAK_OFF;
       return IsRecording(d) ? ZQ_ERR_NAK : ZQ_OK;
     });
     if (replied || refusal != ZQ_OK) return refusal;
-    return DeleteMedia(command == ZQCONTROL_DELETE_ALL);
+    if (!zqsim::IsCardDelete(command)) return DeleteMedia(command == ZQCONTROL_DELETE_ALL);
+    uint8_t list_result = 0;
+    const int32_t status = zqsim::StorageDelete(command, p, param_len, &list_result);
+    if (status == ZQ_OK && command == ZQCONTROL_DELETE_LIST) {
+      SimState::Get().Write([&](SimStateData& d) { return d.delete_list_result = list_result; });
+    }
+    return status;
   }
   // One exclusive access per command: the fault switches, then the camera.
   return SimState::Get().Write([&](SimStateData& d) -> int32_t {

@@ -45,7 +45,10 @@ TEST(SimControl, ShutterRecordsVideoAndTakesPhotos) {
   // While recording the camera keeps its mode and settings.
   EXPECT_EQ(Send(ZQCONTROL_MODE, U32(1)), ZQ_ERR_NAK);
   EXPECT_EQ(Send(ZQCONTROL_SETTING, U32(2) + U32(9)), ZQ_ERR_NAK);
-  EXPECT_EQ(Send(ZQCONTROL_SETTING, U32(91) + U32(66)), ZQ_OK);  // keep-alive always
+  // The keep-alive and webcam settings are taken while recording.
+  EXPECT_EQ(Send(ZQCONTROL_SETTING, U32(91) + U32(66)), ZQ_OK);
+  EXPECT_EQ(Camera().settings[91], 66);
+  EXPECT_EQ(Send(ZQCONTROL_SETTING, U32(62) + U32(700001)), ZQ_OK);
   uint8_t busy = 0;
   EXPECT_EQ(Send(ZQCONTROL_BUSY, "", &busy, 1), ZQ_OK);
   EXPECT_EQ(busy, 1);
@@ -76,6 +79,14 @@ TEST(SimControl, ModesSettingsAndSizesAreChecked) {
   EXPECT_EQ(Send(ZQCONTROL_SETTING, U32(2) + U32(18)), ZQ_ERR_NAK);  // not on model 57
   EXPECT_EQ(Send(ZQCONTROL_SETTING, U32(2) + U32(9)), ZQ_OK);
   EXPECT_EQ(Camera().settings[2], 9);
+  EXPECT_EQ(Send(ZQCONTROL_SETTING, U32(29) + U32(0)), ZQ_ERR_NAK);  // no such setting
+  // Webcam settings have their own ranges.
+  EXPECT_EQ(Send(ZQCONTROL_SETTING, U32(62) + U32(700000)), ZQ_ERR_NAK);
+  EXPECT_EQ(Send(ZQCONTROL_SETTING, U32(62) + U32(6000001)), ZQ_ERR_NAK);
+  EXPECT_EQ(Send(ZQCONTROL_SETTING, U32(62) + U32(6000000)), ZQ_OK);
+  EXPECT_EQ(Send(ZQCONTROL_SETTING, U32(43) + U32(1)), ZQ_ERR_NAK);
+  EXPECT_EQ(Send(ZQCONTROL_SETTING, U32(43) + U32(3)), ZQ_OK);
+  EXPECT_EQ(Camera().settings[43], 3);
   EXPECT_EQ(Send(ZQCONTROL_FACTORY_RESET, std::string(1, '\1')), ZQ_OK);
   EXPECT_EQ(Camera().settings[2], 1);
   EXPECT_EQ(Camera().mode, 0u);

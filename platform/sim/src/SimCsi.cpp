@@ -7,6 +7,7 @@
 #include "csi.h"
 #include "zqcommon/zqErrors.h"
 #include "zqsim/SimState.h"
+#include "zqsim/SimWebcam.h"
 
 using zqsim::SimState;
 using zqsim::SimStateData;
@@ -42,10 +43,16 @@ int32_t csi_get(int32_t id, uint32_t size, uint32_t* len, void* value) {
   });
 }
 
+// The daemon's writes: each is journaled (with its status), a fault switch makes it fail
+// without storing anything, and a webcam command word is handed to the webcam process.
 int32_t csi_set(int32_t id, const void* value, uint32_t size) {
-  if (value == nullptr || size > zqsim::kStatusMaxSize) return ZQ_ERR_INVALID_PARAM;
-  const size_t slot = static_cast<uint8_t>(id);
-  return SimState::Get().Write([&](SimStateData& d) -> int32_t {
+  const int slot = static_cast<uint8_t>(id);
+  if (value == nullptr || size > zqsim::kStatusMaxSize) {
+    zqsim::StatusJournalAppend(slot, value, value != nullptr ? size : 0, ZQ_ERR_INVALID_PARAM);
+    return ZQ_ERR_INVALID_PARAM;
+  }
+  const int32_t status = SimState::Get().Write([&](SimStateData& d) -> int32_t {
+    if (d.status_faults[slot] != 0) return d.status_faults[slot];
     StatusSlot& s = d.status[slot];
     memset(s.data, 0, sizeof s.data);
     memcpy(s.data, value, size);
@@ -53,6 +60,9 @@ int32_t csi_set(int32_t id, const void* value, uint32_t size) {
     s.present = 1;
     return ZQ_OK;
   });
+  zqsim::StatusJournalAppend(slot, value, size, status);
+  if (status == ZQ_OK && slot == zqsim::kWebcamCommandId) zqsim::WebcamNotify(value, size);
+  return status;
 }
 
 namespace {

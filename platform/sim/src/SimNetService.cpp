@@ -1,9 +1,7 @@
 #include "zqsim/SimNetService.h"
 
 #include <fcntl.h>
-#include <sys/eventfd.h>
 #include <sys/file.h>
-#include <sys/select.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,10 +14,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include "SimQueueThread.h"
+#include "zqIpcMsg.h"
 #include "zqcommon/zqMbox.h"
 #include "zqcommon/zqPaths.h"
 #include "zqcommon/zqTlv.h"
 #include "zqcommon/zqUniqueFd.h"
+#include "zqsim/SimBle.h"
 #include "zqsim/SimState.h"
 
 namespace zqsim {
@@ -115,6 +116,10 @@ std::string Hex(const std::string& bytes) {
   return out;
 }
 
+void JournalLine(const nlohmann::ordered_json& j) {
+  AppendLine(LogPath(), j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+}
+
 void Journal(const uint8_t* msg, size_t len, bool valid) {
   nlohmann::ordered_json j;
   if (valid) {
@@ -126,10 +131,7 @@ void Journal(const uint8_t* msg, size_t len, bool valid) {
   } else {
     j["invalid"] = Hex(std::string(reinterpret_cast<const char*>(msg), len));
   }
-  FILE* f = fopen(LogPath().c_str(), "ae");
-  if (f == nullptr) return;
-  fprintf(f, "%s\n", j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
-  fclose(f);
+  JournalLine(j);
 }
 
 // The result bytes for a command.
@@ -182,6 +184,67 @@ void Answer(const uint8_t* request, const char* responder, const Config& c) {
   zqMbox_close(&tx);
 }
 
+// Messages of the IPC message library (the BLE link): tags of their elements.
+constexpr uint8_t kTagCommand = 65;
+constexpr uint8_t kTagParams = 66;
+constexpr uint8_t kTagDestination = 67;
+constexpr uint8_t kTagReplyTo = 68;
+constexpr uint8_t kTagResult = 69;
+constexpr uint8_t kTagEnd = 238;
+constexpr uint8_t kLibraryMark = 0xA7;  // first byte of a library message (see SimIpcMsg.cpp)
+constexpr char kBleService[] = "/to_ble";
+
+std::string ElementText(const Msg& m, uint8_t tag) {
+  const MsgElement* e = m.FindElement(tag);
+  return e != nullptr ? std::string(e->value().begin(), e->value().end()) : std::string();
+}
+
+// A library message to the BLE service (or a pairing-phase command to this service): journaled
+// like a TLV message and answered with a library message of category 3 whose result element
+// holds the result byte and the reply data.
+void AnswerLibrary(const uint8_t* buf, size_t len, const Config& c) {
+  Msg request;
+  if (!request.Decode(MemStream(buf, len)) || request.category() != 2) {
+    JournalLine({{"invalid", Hex(std::string(reinterpret_cast<const char*>(buf), len))}});
+    fprintf(stderr, "zqsim: %s: dropped an invalid library message of %zu bytes\n", kNetMailbox,
+            len);
+    return;
+  }
+  const std::string cmd = ElementText(request, kTagCommand);
+  const std::string params = ElementText(request, kTagParams);
+  const std::string reply_to = ElementText(request, kTagReplyTo);
+  const std::string dst = ElementText(request, kTagDestination);
+  JournalLine({{"cat", request.category()},
+               {"cmd", cmd},
+               {"cmdarg", Hex(params)},
+               {"src", reply_to},
+               {"dst", dst}});
+  if (c.mode == Mode::kSilent || reply_to.empty()) return;
+  std::vector<uint8_t> result = {1};
+  const auto* p = reinterpret_cast<const uint8_t*>(params.data());
+  if (auto it = c.failures.find(cmd); it != c.failures.end()) {
+    result = {static_cast<uint8_t>(it->second)};
+  } else if (dst == kBleService && cmd == "BL") {
+    result = BleCommand(std::span(p, params.size()));
+  } else if (dst == kNetMailbox && (cmd == "PD" || cmd == "PX")) {
+    result = BlePairingPhase(cmd == "PD");
+  }
+  Msg reply(3);
+  reply.AddElement(MsgElement(kTagCommand, cmd));
+  if (c.mode != Mode::kNoRsparg)
+    reply.AddElement(MsgElement(kTagResult, result.data(), result.size()));
+  reply.AddElement(MsgElement(kTagEnd, nullptr, 0));
+  MemStream out;
+  if (!reply.Encode(&out)) return;
+  const mqd_t q = mq_open(zq_mq_name(reply_to).c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  if (q == static_cast<mqd_t>(-1)) {
+    fprintf(stderr, "zqsim: %s: reply queue %s is gone\n", kNetMailbox, reply_to.c_str());
+    return;
+  }
+  mq_send(q, reinterpret_cast<const char*>(out.data()), out.size(), 0);
+  mq_close(q);
+}
+
 // Fills the mailbox to its limit with filler commands.
 void Fill(const char* name) {
   zqMbox tx;
@@ -213,61 +276,20 @@ void Drain(const char* name) {
 // One simulated process: a thread serving the mailbox `name` until stopped.
 class Process {
  public:
-  explicit Process(const char* name) : name_(name) {}
-  ~Process() { Stop(); }
-  Process(const Process&) = delete;
-  Process& operator=(const Process&) = delete;
+  explicit Process(const char* name) : name_(name), thread_(name) {}
 
   bool Start(std::string* error) {
-    RemoveStale();  // left by a killed run: this one owns the name now (see the lock)
-    if (rx_.OpenRx(name_, kMailboxCount, static_cast<long>(ZQMSG_MAX)) != 0) {
-      *error = std::string("cannot create the mailbox ") + name_ + ": " + strerror(errno);
-      return false;
-    }
-    stop_.reset(eventfd(0, EFD_CLOEXEC));
-    if (!stop_.valid()) {
-      *error = "eventfd: " + std::string(strerror(errno));
-      return false;
-    }
-    thread_ = std::thread([this] { Run(); });
-    return true;
-  }
-
-  void Stop() {
-    if (thread_.joinable()) {
-      const uint64_t one = 1;
-      if (write(stop_.get(), &one, sizeof one) < 0) perror("zqsim: stop");
-      thread_.join();
-    }
-    if (rx_.is_open()) {
-      rx_.Close();
-      zqMbox_unlink(name_);
-    }
+    return thread_.Start(
+        kMailboxCount, static_cast<long>(ZQMSG_MAX), [this](SimQueueThread* t) { Run(t); }, error);
   }
 
  private:
-  void RemoveStale() { mq_unlink(zq_mq_name(name_).c_str()); }
-
-  // 1 when a message waits (if `watch_queue`), 0 on time-out, -1 when asked to stop.
-  int Wait(long ms, bool watch_queue) {
-    fd_set readable;
-    FD_ZERO(&readable);
-    if (watch_queue) FD_SET(rx_.mqd(), &readable);
-    FD_SET(stop_.get(), &readable);
-    struct timeval tv = {ms / 1000, static_cast<suseconds_t>((ms % 1000) * 1000)};
-    const int top = rx_.mqd() > stop_.get() ? rx_.mqd() : stop_.get();
-    const int n = select(top + 1, &readable, nullptr, nullptr, &tv);
-    if (n < 0) return errno == EINTR ? 0 : -1;
-    if (FD_ISSET(stop_.get(), &readable)) return -1;
-    return FD_ISSET(rx_.mqd(), &readable) ? 1 : 0;
-  }
-
-  void Run() {
+  void Run(SimQueueThread* t) {
     uint8_t buf[ZQMSG_MAX + kTlvHeaderSize];
     const bool is_net = strcmp(name_, kNetMailbox) == 0;
     bool filling = false;
     for (;;) {
-      const int ready = filling ? Wait(kPollMs, false) : Wait(kPollMs * 4, true);
+      const int ready = filling ? t->Wait(kPollMs, false) : t->Wait(kPollMs * 4, true);
       if (ready < 0) return;
       // The switches are read after every wake-up, so a message that arrives after
       // `zqsim net mode ...` returned is always handled in the new mode.
@@ -277,9 +299,13 @@ class Process {
       if (filling) continue;
       if (ready == 0) continue;
       memset(buf, 0, sizeof buf);
-      const ssize_t n = zqMbox_receive_within(rx_.mqd(), buf, ZQMSG_MAX, 0);
+      const ssize_t n = t->Receive(buf, ZQMSG_MAX);
       if (n < 0) continue;
       const size_t len = static_cast<size_t>(n);
+      if (is_net && len > 0 && buf[0] == kLibraryMark) {
+        AnswerLibrary(buf, len, c);
+        continue;
+      }
       const bool framed = len >= kTlvHeaderSize && sntlv_msg_len(buf) == len;
       const bool valid = framed && tlv_validate(buf) == 0 && (buf[3] & 1) == 0;
       if (valid && Value(buf, TLV_SRC) == kFillerSource) continue;
@@ -302,9 +328,7 @@ class Process {
   }
 
   const char* name_;
-  MboxHandle rx_;
-  UniqueFd stop_;
-  std::thread thread_;
+  SimQueueThread thread_;
 };
 
 Process* g_net = nullptr;
@@ -326,6 +350,7 @@ int NetUsage() {
 
 bool NetServiceStart(std::string* error) {
   // One `zqsim serve` per root: the lock says whether a mailbox of ours is stale.
+  SimState::Get().Read([](const SimStateData&) { return 0; });  // makes the directory
   const std::string lock_path = SimState::Get().dir() + "/netservice.lock";
   g_lock.reset(open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
   if (!g_lock.valid() || flock(g_lock.get(), LOCK_EX | LOCK_NB) != 0) {

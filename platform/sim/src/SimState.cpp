@@ -40,6 +40,16 @@ void SetText(SimStateData* d, int id, const char* text) {
 
 void CopyText(char* dst, const char* src) { snprintf(dst, kIdentityText, "%s", src); }
 
+// Lower-case hexadecimal of `size` bytes at `data` (nothing when `data` is nullptr).
+void AppendHex(std::string& out, const void* data, uint32_t size) {
+  static const char kHex[] = "0123456789abcdef";
+  const uint8_t* p = static_cast<const uint8_t*>(data);
+  for (uint32_t i = 0; p != nullptr && i < size; ++i) {
+    out += kHex[p[i] >> 4];
+    out += kHex[p[i] & 15];
+  }
+}
+
 }  // namespace
 
 void SetDefaults(SimStateData* d) {
@@ -81,6 +91,14 @@ void SetDefaults(SimStateData* d) {
   cam.time_zone = 0;
   cam.zoom_available = kZoomByModel;
   ResetSettings(&cam);
+
+  d->wifi.scan_id = 1;
+  d->ble.scan_list_id = 1;
+  d->ble.whitelist_id = 1;
+  d->ble.auto_connect = 1;
+  d->transcode.next_id = 1;
+  d->webcam_status = 1;
+
   d->presets.editing = kNoPreset;  // the presets themselves are made for the model on first use
 }
 
@@ -193,7 +211,33 @@ bool ResetCamera() {
     SetDefaults(&d);
     return 0;
   });
-  return JournalClear();
+  return JournalClear() && StatusJournalClear();
+}
+
+std::string StatusJournalPath() { return SimState::Get().dir() + "/status.log"; }
+
+bool StatusJournalClear() {
+  SimState::Get().Read([](const SimStateData&) { return 0; });  // makes the directory
+  const int fd = open(StatusJournalPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  close(fd);
+  return true;
+}
+
+void StatusJournalAppend(int id, const void* value, uint32_t size, int32_t status) {
+  std::string line = "{\"id\":" + std::to_string(id) + ",\"value\":\"";
+  AppendHex(line, value, size);
+  line += "\",\"status\":" + std::to_string(status) + "}";
+  AppendLine(StatusJournalPath(), line);
+}
+
+void AppendLine(const std::string& path, const std::string& line) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  if (fd < 0) return;
+  const std::string whole = line + "\n";
+  ssize_t n = write(fd, whole.data(), whole.size());
+  (void)n;
+  close(fd);
 }
 
 std::string JournalPath() { return SimState::Get().dir() + "/control.log"; }
@@ -204,12 +248,7 @@ std::string ControlReplyPath(uint32_t command) {
 
 void JournalAppend(uint32_t command, const void* param, uint32_t param_len, int32_t status) {
   std::string line = "{\"command\":" + std::to_string(command) + ",\"param\":\"";
-  static const char kHex[] = "0123456789abcdef";
-  const uint8_t* p = static_cast<const uint8_t*>(param);
-  for (uint32_t i = 0; p != nullptr && i < param_len; ++i) {
-    line += kHex[p[i] >> 4];
-    line += kHex[p[i] & 15];
-  }
+  AppendHex(line, param, param_len);
   line += "\",\"status\":" + std::to_string(status) + "}\n";
 
   // The journal stays open for appending; it is opened again when it was removed. Clearing

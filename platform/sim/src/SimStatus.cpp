@@ -59,5 +59,8 @@ void camera_settings_serialize_to_json(std::string& stream, const camera_setting
     Member(stream, first, s.id, Get(settings->data + 2 * s.id, 2));
     first = false;
   }
-  stream += first ? "{}" : "}";
+  // Every model takes the apps' keep-alive, so every model reports it.
+  Member(stream, first, zqsim::kKeepAliveSetting,
+         Get(settings->data + 2 * zqsim::kKeepAliveSetting, 2));
+  stream += "}";
 }

@@ -19,6 +19,8 @@
 #include "zqsim/SimServe.h"
 #include "zqsim/SimState.h"
 #include "zqsim/SimStream.h"
+#include "zqsim/SimWebcam.h"
+#include "zqsim/SimWifi.h"
 
 namespace {
 
@@ -32,7 +34,8 @@ int Fail(const std::string& message) {
 
 int Usage() {
   fprintf(stderr,
-          "usage: zqsim status get ID | status set ID VALUE\n"
+          "usage: zqsim status get ID | status set ID VALUE | status log | status clear\n"
+          "       zqsim status fail ID STATUS | status ok ID\n"
           "       zqsim identity get NAME | identity set NAME VALUE\n"
           "       zqsim control log | control clear | control fail COMMAND STATUS |"
           " control ok COMMAND\n"
@@ -46,6 +49,8 @@ int Usage() {
           "       zqsim net mode normal|silent|norsparg|fill | net fail CMD RESULT |"
           " net ok CMD | net log | net clear\n"
           "       zqsim mediadb slow MS | status N | truncate BYTES | silent | ok\n"
+          "       zqsim webcam mode normal|silent|error CODE|slow MS | webcam log\n"
+          "       zqsim wifi add SSID AUTH BARS | wifi clear | wifi scan-id N\n"
           "       zqsim serve\n"
           "       zqsim reset\n");
   return 2;
@@ -118,6 +123,30 @@ int StatusSet(const std::string& id_text, const std::string& value) {
   return error.empty() ? 0 : Fail(error);
 }
 
+int PrintFile(const std::string& path) {
+  SimState::Get().Read([](const SimStateData&) { return 0; });  // creates the directory
+  FILE* f = fopen(path.c_str(), "re");
+  if (f == nullptr) return 0;  // nothing yet
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, f)) > 0) fwrite(buf, 1, n, stdout);
+  fclose(f);
+  return 0;
+}
+
+// Writes of status ID fail with STATUS (a negative code) and store nothing; STATUS 0 undoes it.
+int StatusFail(const std::string& id_text, const std::string& status_text) {
+  size_t id = 0;
+  long long status = 0;
+  if (!ParseStatusId(id_text, &id)) return Fail("status id must be 0 to 255: " + id_text);
+  if (!ParseInt(status_text, INT32_MIN, 0, &status)) {
+    return Fail("status must be a negative code: " + status_text);
+  }
+  SimState::Get().Write(
+      [&](SimStateData& d) { return d.status_faults[id] = static_cast<int32_t>(status); });
+  return 0;
+}
+
 int IdentityGet(const std::string& name) {
   std::string out = SimState::Get().Write([&](SimStateData& d) -> std::string {
     if (name == "model_number") return std::to_string(d.identity.model_number);
@@ -145,17 +174,6 @@ int IdentitySet(const std::string& name, const std::string& value) {
     return "";
   });
   return error.empty() ? 0 : Fail(error);
-}
-
-int ControlLog() {
-  SimState::Get().Read([](const SimStateData&) { return 0; });  // creates the directory
-  FILE* f = fopen(zqsim::JournalPath().c_str(), "re");
-  if (f == nullptr) return 0;  // nothing received yet
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, f)) > 0) fwrite(buf, 1, n, stdout);
-  fclose(f);
-  return 0;
 }
 
 int ControlClear() {
@@ -344,6 +362,7 @@ int CameraSet(const std::string& name, const std::string& value) {
 
 int Reset() {
   zqsim::NetReset();
+  zqsim::WebcamReset();
   std::string ignored;
   zqsim::MediaDbSetFault("ok", "", &ignored);
   zqsim::StreamSetMode("exit", "", &ignored);
@@ -374,9 +393,18 @@ int main(int argc, char** argv) {
   if (n == 0) return Usage();
   if (a[0] == "status" && n == 3 && a[1] == "get") return StatusGet(a[2]);
   if (a[0] == "status" && n == 4 && a[1] == "set") return StatusSet(a[2], a[3]);
+  if (a[0] == "status" && n == 2 && a[1] == "log") return PrintFile(zqsim::StatusJournalPath());
+  if (a[0] == "status" && n == 2 && a[1] == "clear") {
+    return zqsim::StatusJournalClear() ? 0 : Fail("cannot clear the status journal");
+  }
+  if (a[0] == "status" && n == 4 && a[1] == "fail") {
+    if (a[3] == "0") return Fail("status must be a negative code: 0");
+    return StatusFail(a[2], a[3]);
+  }
+  if (a[0] == "status" && n == 3 && a[1] == "ok") return StatusFail(a[2], "0");
   if (a[0] == "identity" && n == 3 && a[1] == "get") return IdentityGet(a[2]);
   if (a[0] == "identity" && n == 4 && a[1] == "set") return IdentitySet(a[2], a[3]);
-  if (a[0] == "control" && n == 2 && a[1] == "log") return ControlLog();
+  if (a[0] == "control" && n == 2 && a[1] == "log") return PrintFile(zqsim::JournalPath());
   if (a[0] == "control" && n == 2 && a[1] == "clear") return ControlClear();
   if (a[0] == "control" && n == 4 && a[1] == "fail") return ControlSwitch(a[2], a[3], true, false);
   if (a[0] == "control" && n == 4 && a[1] == "reply") return ControlSwitch(a[2], a[3], true, true);
@@ -400,6 +428,8 @@ int main(int argc, char** argv) {
     std::string error;
     return zqsim::MediaDbSetFault(a[1], n == 3 ? a[2] : "", &error) ? 0 : Fail(error);
   }
+  if (a[0] == "webcam" && n >= 2) return zqsim::WebcamCommand({a.begin() + 1, a.end()});
+  if (a[0] == "wifi" && n >= 2) return zqsim::WifiCommand({a.begin() + 1, a.end()});
   if (a[0] == "serve" && n == 1) return Serve();
   if (a[0] == "reset" && n == 1) return Reset();
   return Usage();

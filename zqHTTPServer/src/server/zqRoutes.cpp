@@ -16,6 +16,7 @@
 #include "zqpolicy/zqPolicy.h"
 #include "zqturbo/zqTurbo.h"
 #include "zqversion/zqVersion.h"
+#include "zqwebcam/zqWebcamRoute.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ constexpr ZqRoute kRoutes[] = {
     {"/zq/zqUpdate", zqNotImplemented, nullptr, kUpdate},
     {"/zq/zqSoftUpdate", zqNotImplemented, nullptr, kUpdate},
     {"/zq/zqTurbo", zqTurbo, nullptr, kGeneral},
-    {"/zq/zqWebcam", zqNotImplemented, nullptr, kGeneral},
+    {"/zq/zqWebcam", zqWebcam, nullptr, kGeneral},
     {"/tavro", zqOpenTavroHandler, nullptr, kGeneral},
     {"/zq/version", zqVersion, nullptr, kGeneral},
     {"/zq/zqCert", zqNotImplemented, nullptr, kCertificate},

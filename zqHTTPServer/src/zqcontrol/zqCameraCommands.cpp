@@ -9,6 +9,7 @@
 #include "zqcommon/zqErrors.h"
 #include "zqcommon/zqLog.h"
 #include "zqcontrol/zqControlParams.h"
+#include "zqcontrolapi/zqCommand.h"
 
 namespace {
 
@@ -41,9 +42,10 @@ bool Lookup(const char* params, const char* key, std::string* text) {
 
 enum class Read { kOk, kMissing, kBad };
 
-// One decimal parameter of `width` bytes. `*text` keeps the value's text for log lines.
+// One decimal parameter of `width` bytes. `*text` keeps the value's text for log lines. With
+// `cuts`, any unsigned 32-bit number is taken and only its low `width` bytes are sent.
 Read ReadNumber(const char* params, const char* key, bool is_signed, int width, int64_t* out,
-                std::string* text) {
+                std::string* text, bool cuts = false) {
   if (!Lookup(params, key, text)) return Read::kMissing;
   if (is_signed) {
     int32_t v = 0;
@@ -51,7 +53,9 @@ Read ReadNumber(const char* params, const char* key, bool is_signed, int width, 
     *out = v;
   } else {
     uint32_t v = 0;
-    if (!zqc_read_unsigned(*text, &v) || !zqc_fits_unsigned(v, width)) return Read::kBad;
+    if (!zqc_read_unsigned(*text, &v) || (!cuts && !zqc_fits_unsigned(v, width))) {
+      return Read::kBad;
+    }
     *out = v;
   }
   return Read::kOk;
@@ -76,12 +80,13 @@ struct OneParam {
   bool marks;
   bool (*accepts)(int64_t value);     // nullptr: every value that fits
   void (*log_bad)(const char* text);  // nullptr: the generic line
+  bool cuts = false;                  // any unsigned 32-bit number; its low bytes are sent
 };
 
 int32_t SendOne(const char* params, const OneParam& p) {
   std::string text;
   int64_t value = 0;
-  Read r = ReadNumber(params, p.key, p.is_signed, p.width, &value, &text);
+  Read r = ReadNumber(params, p.key, p.is_signed, p.width, &value, &text, p.cuts);
   if (r == Read::kOk && p.accepts != nullptr && !p.accepts(value)) r = Read::kBad;
   if (r == Read::kBad) {
     if (p.log_bad != nullptr) {
@@ -97,9 +102,17 @@ int32_t SendOne(const char* params, const OneParam& p) {
   return Send(p.command, bytes, static_cast<uint32_t>(p.width));
 }
 
-constexpr OneParam kShutter = {"p=", false, 1, ZQCONTROL_SHUTTER, true, nullptr, [](const char* t) {
-                                 ZQ_LOG(ZQ_LOG_ERROR, "Could not parse SHUTTER parameter %s", t);
-                               }};
+// The shutter takes any unsigned number and sends its low byte: p=257 is the byte 1, as the
+// camera's apps have always relied on.
+constexpr OneParam kShutter = {
+    "p=",
+    false,
+    1,
+    ZQCONTROL_SHUTTER,
+    true,
+    nullptr,
+    [](const char* t) { ZQ_LOG(ZQ_LOG_ERROR, "Could not parse SHUTTER parameter %s", t); },
+    true};
 constexpr OneParam kMode = {"p=", false, 4, ZQCONTROL_MODE, true, nullptr, nullptr};
 constexpr OneParam kSetMode = {"p=", false, 2, ZQCONTROL_SET_MODE, true, nullptr, nullptr};
 constexpr OneParam kSpeedRampActive = {"p=",  false,   4,      ZQCONTROL_TIMEWARP_SPEED_RAMP_ACTIVE,
@@ -195,14 +208,7 @@ constexpr char kShutdownPending[] =
 
 }  // namespace
 
-void set_csi_analytics_source_wifi() {
-  zqcontrol_set_caller_id(1);
-  const uint8_t source = 1;
-  const int32_t status = csi_set(CSI_ANALYTICS_SOURCE, &source, sizeof source);
-  if (status != 0) {
-    ZQ_LOG(ZQ_LOG_ERROR, "csi_set CSI_ANALYTICS_SOURCE 0x%02X failed - status %d", source, status);
-  }
-}
+void set_csi_analytics_source_wifi() { zq_mark_source_wifi(); }
 
 int32_t send_setting(int32_t setting, int32_t value) {
   uint8_t pair[8];

@@ -110,22 +110,20 @@ void AppendError(std::string& out, const char* path, const char* params, const c
 }
 
 // The answer to a handler's status.
-void AppendAnswer(std::string& out, int32_t status, const char* response, const char* path,
+void AppendAnswer(std::string& out, int32_t status, std::string_view body, const char* path,
                   const char* params) {
   const char* http_status = nullptr;
   int32_t err = status;
   switch (status) {
-    case ZQ_OK: {
-      const size_t n = strnlen(response, kZqcResponseSize);
-      if (n == 0) {
+    case ZQ_OK:
+      if (body.empty()) {
         http_output_empty_json(out);
       } else {
         http_output_success_header(out);
-        http_output_content_length(out, n);
-        out.append(response, n);
+        http_output_content_length(out, body.size());
+        out.append(body);
       }
       return;
-    }
     case ZQ_ERR_RESPONSE_ALREADY_SENT:
       // An ordinary handler never answers itself: this is a service status passed on, and
       // the client still needs an answer.
@@ -157,6 +155,13 @@ void AppendAnswer(std::string& out, int32_t status, const char* response, const 
 }
 
 }  // namespace
+
+ZqAnswer zqcontrol_status_answer(const char* path, const char* params, int32_t status,
+                                 std::string_view body) {
+  std::string out;
+  AppendAnswer(out, status, body, path, params);
+  return ZqAnswer::Raw(std::move(out));
+}
 
 int32_t zqcontrol_cgi_handler(const char* path, const char* params, std::string& out,
                               ZqRequest* request, std::optional<ZqAnswer>* own) {
@@ -191,7 +196,8 @@ int32_t zqcontrol_cgi_handler(const char* path, const char* params, std::string&
     // gets here only when its pre-step failed: its status is answered.)
     char response[kZqcResponseSize] = {};
     if (!answers) status = zqcontrol_uri_handle_uri_param(path, params, response, kZqcResponseSize);
-    AppendAnswer(out, status, response, path, params);
+    AppendAnswer(out, status, std::string_view(response, strnlen(response, kZqcResponseSize)), path,
+                 params);
   }
 
   err = zqcontrol_uri_interface_close();

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "http/zqAnswer.h"
 #include "http/zqRequest.h"
@@ -33,6 +34,12 @@ ZqAnswer zqControl(ZqRequest& request);
 // Runs the command `path` with `params`. An ordinary command's whole HTTP answer is appended
 // to `out`; a command that answers itself (given a `request`) sets `*own` instead. Returns the
 // handler's status. The caller holds g_accessMutex and g_CSIMutex.
+// The answer the dispatcher gives a handler's `status` with `body` (the success body; may be
+// empty): for commands that answer themselves but answer a status like the others do. `path`
+// and `params` name the request in error documents.
+ZqAnswer zqcontrol_status_answer(const char* path, const char* params, int32_t status,
+                                 std::string_view body);
+
 int32_t zqcontrol_cgi_handler(const char* path, const char* params, std::string& out,
                               ZqRequest* request = nullptr, std::optional<ZqAnswer>* own = nullptr);
 

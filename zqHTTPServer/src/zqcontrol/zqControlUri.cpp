@@ -22,7 +22,7 @@ constexpr ZqcUriRow Row(const char* path, ZqcCommandHandler handler) {
   return {path, {handler, nullptr, nullptr, nullptr}};
 }
 // Commands that make their own answer (a file, a stream).
-[[maybe_unused]] constexpr ZqcUriRow Own(const char* path, ZqcAnswerCommand answer) {
+constexpr ZqcUriRow Own(const char* path, ZqcAnswerCommand answer) {
   return {path, {nullptr, nullptr, nullptr, answer}};
 }
 // BLE handlers run inside the link to the BLE service.
@@ -45,7 +45,7 @@ constexpr ZqcUriRow kDefaultHandlers[] = {
     Row("command/storage/delete/last", handle_delete_last),
     Row("command/storage/delete/all", handle_delete_all),
     Row("command/storage/delete/group", handle_delete_group),
-    Row("command/storage/delete/list", handle_delete_list),
+    Own("command/storage/delete/list", handle_delete_list),
     Row("command/storage/delete", handle_delete),
     Row("command/wireless/ap/control", handle_ap_control),
     Row("command/wireless/ap/ssid", handle_ap_config),
@@ -70,8 +70,8 @@ constexpr ZqcUriRow kDefaultHandlers[] = {
     Row("notifications", handle_notifications),
     Row("info", handle_camera_info),
     Row("command/transcode/history", handle_transcode_history),
-    Row("command/transcode/video_to_video", handle_transcode_video_to_video),
-    Row("command/transcode/photo_to_video", handle_transcode_photo_to_video),
+    Own("command/transcode/video_to_video", handle_transcode_video_to_video),
+    Own("command/transcode/photo_to_video", handle_transcode_photo_to_video),
     Row("command/transcode/status", handle_transcode_status),
     Row("command/transcode/cancel", handle_transcode_cancel),
     Row("command/liveview/exposure_mode", handle_liveview_exposure),
@@ -115,14 +115,14 @@ constexpr ZqcUriRow kCustomHandlers[] = {
     Ble("command/ble/whitelist/list", handle_command_ble_whitelist_list),
     Ble("command/ble/whitelist/device", handle_command_ble_whitelist_device),
     Ble("command/ble/whitelist/configure", handle_command_ble_whitelist_configure),
-    Row("execute", handle_command_execute),
-    Row("analytics/get", handle_command_analytics),
+    Own("execute", handle_command_execute),
+    Own("analytics/get", handle_command_analytics),
     Row("analytics/clear", handle_command_analytics_clear),
     Row("debug/client_level", handle_command_debug_level_client),
     Row("command/wireless/pair/complete", handle_command_wifi_pair_complete),
-    Row("command/wirelessOffload/start", handle_command_offload_start),
-    Row("command/wirelessOffload/stop", handle_command_offload_stop),
-    Row("command/wirelessOffload/pause", handle_command_offload_pause),
+    Own("command/wirelessOffload/start", handle_command_offload_start),
+    Own("command/wirelessOffload/stop", handle_command_offload_stop),
+    Own("command/wirelessOffload/pause", handle_command_offload_pause),
     Row("command/system/suspend_resume_state", handle_command_wifi_set_suspend_resume_state),
 };
 static_assert(std::size(kCustomHandlers) == 20);

@@ -1,12 +1,17 @@
 // System commands of the control interface: the streaming program, log levels, analytics files,
 // the mobile-offload state, the beacon values and wake-up notifications.
 //
-// Command handlers in the form of the control registry (zqCameraCommands.h). Until this family
-// is built they answer ZQ_ERR_NOT_SUPPORTED, which the dispatcher reports as a bad request.
+// Command handlers in the form of the control registry (zqCameraCommands.h): thin calls into the
+// control API library (libzqControlApi). "execute" (a fixed status body, or 503 when the camera is
+// not ready), "analytics/get" (the files streamed) and the wireless-offload paths (whether the
+// request came over TLS) make answers of their own from the request.
 #ifndef ZQ_ZQHTTPSERVER_SRC_ZQCONTROL_ZQSYSTEMCOMMANDS_H_
 #define ZQ_ZQHTTPSERVER_SRC_ZQCONTROL_ZQSYSTEMCOMMANDS_H_
 
 #include <cstdint>
+
+#include "http/zqAnswer.h"
+#include "http/zqRequest.h"
 
 int32_t handle_command_debug_level_server(const char* params, char* response,
                                           uint16_t response_size);
@@ -24,11 +29,11 @@ int32_t handle_command_system_set_beacon(const char* params, char* response,
                                          uint16_t response_size);
 int32_t handle_command_system_enable_beacon(const char* params, char* response,
                                             uint16_t response_size);
-int32_t handle_command_execute(const char* params, char* response, uint16_t response_size);
-int32_t handle_command_analytics(const char* params, char* response, uint16_t response_size);
+ZqAnswer handle_command_execute(const char* params, ZqRequest& request);
+ZqAnswer handle_command_analytics(const char* params, ZqRequest& request);
 int32_t handle_command_analytics_clear(const char* params, char* response, uint16_t response_size);
-int32_t handle_command_offload_start(const char* params, char* response, uint16_t response_size);
-int32_t handle_command_offload_stop(const char* params, char* response, uint16_t response_size);
-int32_t handle_command_offload_pause(const char* params, char* response, uint16_t response_size);
+ZqAnswer handle_command_offload_start(const char* params, ZqRequest& request);
+ZqAnswer handle_command_offload_stop(const char* params, ZqRequest& request);
+ZqAnswer handle_command_offload_pause(const char* params, ZqRequest& request);
 
 #endif  // ZQ_ZQHTTPSERVER_SRC_ZQCONTROL_ZQSYSTEMCOMMANDS_H_

@@ -1,8 +1,9 @@
 // Wireless commands of the control interface: the access point's name and password, remembered
 // networks, scans and the end of app pairing.
 //
-// Command handlers in the form of the control registry (zqCameraCommands.h). Until this family
-// is built they answer ZQ_ERR_NOT_SUPPORTED, which the dispatcher reports as a bad request.
+// Command handlers in the form of the control registry (zqCameraCommands.h): thin calls into the
+// control API library (libzqControlApi). Those that need the request itself (its method, body or
+// TLS) or write answers of their own still answer ZQ_ERR_NOT_SUPPORTED, reported as a bad request.
 #ifndef ZQ_ZQHTTPSERVER_SRC_ZQCONTROL_ZQWIRELESSCOMMANDS_H_
 #define ZQ_ZQHTTPSERVER_SRC_ZQCONTROL_ZQWIRELESSCOMMANDS_H_
 

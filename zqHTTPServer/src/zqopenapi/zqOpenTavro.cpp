@@ -30,6 +30,7 @@
 #include "zqopenapi/zqOpenApiQuery.h"
 #include "zqpresets/zqPresets.h"
 #include "zqturbo/zqTurbo.h"
+#include "zqwebcam/zqWebcamRoute.h"
 
 namespace {
 
@@ -388,8 +389,32 @@ std::optional<ZqAnswer> Media(Call& c) {
   return std::nullopt;
 }
 
-// The webcam endpoint is not served yet.
-std::optional<ZqAnswer> Webcam(Call& /*c*/) { return Empty(501); }
+// "webcam/...": the webcam face of the Open API, its start checked against the model's settings
+// (the options the model offers for the resolution and field-of-view settings).
+std::optional<ZqAnswer> Webcam(Call& c) {
+  constexpr std::string_view kPrefix = "webcam/";
+  if (c.path.substr(0, kPrefix.size()) != kPrefix) return std::nullopt;
+  const int model = c.api.model;
+  ZqWebcamFilter filter;
+  filter.supported = [model](int32_t setting, uint32_t option) {
+    const BHOptionIds ids = getOptionIds(model);
+    const auto it = ids.find(setting);
+    if (it == ids.end()) return false;
+    for (int32_t id : it->second) {
+      if (static_cast<uint32_t>(id) == option) return true;
+    }
+    return false;
+  };
+  filter.options = [model](int32_t setting) {
+    std::vector<ZqWebcamOption> out;
+    for (const BHSettingOptions& s : getCameraOptions(model)) {
+      if (s.setting_id != setting) continue;
+      for (const auto& [id, name] : s.options) out.push_back({static_cast<uint32_t>(id), name});
+    }
+    return out;
+  };
+  return zqwebcam_openapi(c.path.substr(kPrefix.size()), c.request, &filter);
+}
 
 // Analytics, under the control API's locks for the whole request. Reading the files
 // ("camera/analytics/get") waits for the control interface's streaming analytics answer:

@@ -66,8 +66,18 @@ struct StatusField {
   uint8_t width;
 };
 
-// Setting id of the keep-alive the apps send; accepted with any value, never stored.
+// Setting id of the keep-alive the apps send (setting/91/66, polled): accepted with any value
+// at any time (also while recording), kept, and reported by the status document after the
+// model's own settings.
 inline constexpr int32_t kKeepAliveSetting = 91;
+
+// Settings of webcam mode, set through the setting command but not offered in the settings
+// documents: the stream's field of view (setting 43: the fields of view 0, 2, 3 and 4) and its
+// bit rate (setting 62: 700,001 to 6,000,000 bits a second). Taken while recording too.
+inline constexpr int32_t kWebcamFovSetting = 43;
+inline constexpr int32_t kWebcamBitRateSetting = 62;
+bool IsWebcamSetting(int32_t id);
+bool WebcamSettingAccepts(int32_t id, int32_t value);
 
 // Settings slots in the record: one 16-bit value per setting id below this.
 inline constexpr int32_t kRecordSettingIds = 100;

@@ -11,6 +11,14 @@
 //   resume)                 (bytes 08 01)
 //   anything else           0 followed by the command's argument bytes
 //
+// Messages of the IPC message library (zqIpcMsg.h, the daemon's BLE link) arrive in the same
+// mailbox: "BL" commands addressed to "/to_ble" are handed to the simulated BLE service
+// (SimBle.h), "PD"/"PX" (the BLE pairing phase) are acknowledged by this service; each is
+// answered with a library message of category 3 whose result element (tag 69) holds the
+// result byte and the reply data, sent to the reply-to queue (tag 68), and journaled like a
+// TLV message ("cmdarg" the parameters, "src" the reply-to queue). `net fail` and the silent
+// and norsparg modes apply to them too.
+//
 // Behaviour switches, kept in the simulator's state directory and read for every message:
 //   zqsim net mode normal|silent|norsparg|fill
 //       silent: messages are taken and never answered; norsparg: answers carry no RSPARG;

@@ -141,6 +141,65 @@ struct CameraState {
 };
 // Digital zoom is usable when the model has one lens.
 inline constexpr uint8_t kZoomByModel = 0xFF;
+
+// A Wi-Fi network the camera has seen in a scan or remembers.
+inline constexpr size_t kWifiScannedMax = 100;
+inline constexpr size_t kWifiRememberedMax = 16;
+struct WifiNetwork {
+  char ssid[33];      // NUL-terminated
+  char password[65];  // remembered networks only
+  uint32_t auth_type;
+  uint8_t bars;
+  uint8_t used;
+};
+
+struct WifiState {
+  int32_t scan_id;
+  uint32_t scanned_count;
+  WifiNetwork scanned[kWifiScannedMax];  // in the order `zqsim wifi add` gave them
+  WifiNetwork remembered[kWifiRememberedMax];
+  char joined[33];  // the network last selected ("" when none)
+};
+
+// A BLE device the BLE service remembers (its whitelist): an index into the simulated devices.
+inline constexpr size_t kBleRememberedMax = 16;
+struct BleRemembered {
+  uint8_t used;
+  uint8_t device;
+  uint8_t auto_connect;
+};
+
+struct BleState {
+  uint8_t scanning;
+  uint8_t scanned;  // a scan has run: the scan results hold every simulated device
+  uint8_t scan_list_id;
+  uint8_t whitelist_id;
+  uint8_t pairing_status;  // 0 idle, 1 pairing, 2 paired, 3 failed
+  uint8_t auto_connect;
+  uint8_t pairing_phase;                        // 1 after "PD", 0 after "PX"
+  BleRemembered remembered[kBleRememberedMax];  // in the order they were paired
+};
+
+// A transcode job: it runs for `duration_ms` from `started_ms` (host wall clock), then its
+// output exists.
+struct TranscodeJob {
+  uint8_t used;
+  uint8_t photo;
+  uint8_t written;  // the output file has been made
+  int64_t id;
+  int64_t started_ms;
+  int64_t duration_ms;
+  int64_t cancelled_ms;  // 0 while not cancelled
+  char source[257];      // camera form, "\" separators
+  char output[257];
+};
+
+inline constexpr size_t kTranscodeJobs = 2;  // the history the camera keeps
+struct TranscodeState {
+  int64_t next_id;
+  TranscodeJob jobs[kTranscodeJobs];  // the most recent first
+};
+
 struct SimStateData {
   char magic[8];
   uint32_t version;
@@ -151,6 +210,12 @@ struct SimStateData {
   CameraState camera;
   FilterVerdict verdicts[kFilterVerdictCount];
   PresetStore presets;
+  int32_t status_faults[kStatusCount];  // writes of an id fail with this status (0: none)
+  WifiState wifi;
+  BleState ble;
+  TranscodeState transcode;
+  uint8_t delete_list_result;  // result byte of the last delete list (command 94)
+  int32_t webcam_status;       // the webcam process: 1 idle, 2 streaming, 3 preview
 };
 
 // Whether the camera records: status 3 (CSI_RECORDING) is non-zero.
@@ -228,6 +293,16 @@ std::string ControlReplyPath(uint32_t command);
 void JournalAppend(uint32_t command, const void* param, uint32_t param_len, int32_t status);
 // The journal's path.
 std::string JournalPath();
+
+// The camera-status write journal: the daemon's own writes (csi_set), one JSON object a line,
+// {"id":141,"value":"12030000","status":0}. Appended by csi_set; `zqsim status log` prints it.
+std::string StatusJournalPath();
+void StatusJournalAppend(int id, const void* value, uint32_t size, int32_t status);
+bool StatusJournalClear();
+
+// Appends `line` and a newline to the file at `path` with one write (O_APPEND), so that lines
+// from several processes stay whole.
+void AppendLine(const std::string& path, const std::string& line);
 
 }  // namespace zqsim
 

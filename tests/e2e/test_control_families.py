@@ -1,0 +1,189 @@
+"""The wireless, BLE, storage and system rows of the control interface end to end: the daemon
+against `zqsim serve`, with the control-service journal, the camera-status write journal and
+the network service's message log as witnesses."""
+
+import json
+import os
+import time
+import urllib.parse
+
+from test_control import control, error_of, journal
+
+
+def status_writes(camera):
+    """The daemon's camera-status writes since the last call: (id, value hex, status)."""
+    out = camera.zqsim("status", "log").stdout
+    camera.zqsim("status", "clear")
+    return [(e["id"], e["value"], e["status"])
+            for e in (json.loads(line) for line in out.splitlines())]
+
+
+def net_log(camera):
+    out = camera.zqsim("net", "log").stdout
+    camera.zqsim("net", "clear")
+    return [json.loads(line) for line in out.splitlines()]
+
+
+def test_network_list_of_23_is_assembled_from_pages(camera):
+    for i in range(23):
+        camera.zqsim("wifi", "add", f"net{i:02d}", i % 4, i % 5)
+    camera.zqsim("wifi", "scan-id", 7)
+    journal(camera)
+    status, _, body = control(camera, "command/wireless/ssid/list")
+    assert status == 200
+    doc = json.loads(body)
+    assert (doc["scan_id"], doc["total"], doc["index"], doc["index_count"]) == (7, 23, 0, 23)
+    assert [n["ssid"] for n in doc["ssid_array"]] == [f"net{i:02d}" for i in range(23)]
+    assert [(c, p) for c, p, _ in journal(camera)] == [(20, "00"), (20, "0a"), (20, "14")]
+    status, _, body = control(camera, "command/wireless/ssid/list", "p=20")
+    assert status == 200 and json.loads(body)["index_count"] == 3
+    status, _, body = control(camera, "command/wireless/ssid/scan", "p=1")
+    assert status == 200 and json.loads(body) == {"scan_id": 7}
+
+
+def test_bad_network_parameters_send_nothing(camera):
+    journal(camera)
+    for path, query in [("command/wireless/ssid/save", "ssid=" + "n" * 33),
+                        ("command/wireless/ssid/select", "ssid=home&pw=secret"),
+                        ("command/wireless/ap/ssid", "pw=x"),
+                        ("command/system/suspend_resume_state", "suspend=" + "A" * 64),
+                        ("command/system/suspend_resume_state", "suspend=CAE")]:
+        status, _, body = control(camera, path, query)
+        assert status == 500 and error_of(body) == -3, (path, query)
+    assert journal(camera) == []
+    assert net_log(camera) == []
+
+
+def test_pair_complete_names_the_phone_and_tells_the_network_service(camera):
+    status_writes(camera)
+    net_log(camera)
+    status, _, _ = control(camera, "command/wireless/pair/complete", "success=0")
+    assert status == 200
+    assert (86, b"Unknown".hex(), 0) in status_writes(camera)
+    [kx] = net_log(camera)
+    assert (kx["cmd"], kx["cmdarg"], kx["dst"]) == ("KX", "0200", "/to_zqnet")
+
+
+def test_ble_scan_list_and_pairing_through_the_ble_service(camera):
+    status, _, body = control(camera, "command/ble/pair/start", "address_type=1")
+    assert status == 500 and error_of(body) == -3
+    assert control(camera, "command/ble/scan", "p=1")[0] == 200
+    status, _, body = control(camera, "command/ble/scan/list")
+    assert status == 200
+    doc = json.loads(body)
+    assert (doc["total"], doc["index_count"]) == (20, 20)
+    address = doc["device_array"][3]["address"]
+    assert control(camera, "command/ble/pair/start", f"device={address}")[0] == 200
+    status, _, body = control(camera, "command/ble/whitelist/list")
+    assert status == 200
+    [device] = json.loads(body)["device_array"]
+    assert device["address"] == address and device["auto_connect"] == 1
+    status, _, body = control(camera, "command/ble/pair/status")
+    assert status == 200 and json.loads(body) == {"pairing_status": 2}
+    # Every BLE message came back to the daemon's own reply queue.
+    sources = {m["src"] for m in net_log(camera)}
+    assert len(sources) == 1 and sources.pop().startswith("/to_ZQCC")
+
+
+def test_beacon_and_wake_up_values(camera):
+    status_writes(camera)
+    assert control(camera, "command/system/set_beacon", "uuid=abc&major=2&minor=3")[0] == 200
+    status, _, body = control(camera, "command/system/get_beacon")
+    assert status == 200 and json.loads(body) == {"uuid": "abc", "major": 2, "minor": 3}
+    camera.zqsim("status", "set", 38, 1)
+    assert control(camera, "command/system/notify_event", "p=1")[0] == 200
+    writes = status_writes(camera)
+    assert (30, "01000000", 0) in writes and (38, "00000000", 0) in writes
+    status, _, body = control(camera, "command/mobile_offload/get_state")
+    assert status == 200 and json.loads(body)["st_activity"] == 1
+
+
+def test_execute_starts_and_stops_a_streaming_program_below_the_root(camera):
+    bin_dir = camera.path("/usr/local/tavro/bin")
+    os.makedirs(bin_dir, exist_ok=True)
+    started = os.path.join(bin_dir, "started")
+    script = os.path.join(bin_dir, "zqStream")
+    with open(script, "w") as f:
+        f.write(f'#!/bin/sh\necho "$REMOTE_ADDR $*" > {started}.tmp\n'
+                f'mv {started}.tmp {started}\nexec sleep 60\n')
+    os.chmod(script, 0o755)
+    status, headers, body = control(camera, "execute", "p1=zqStream&a1=-p%208554&c1=start")
+    assert (status, body) == (200, b'{"status":"0" }\n')
+    assert headers["content-type"] == "application/json"
+    deadline = time.monotonic() + 10
+    while not os.path.exists(started) and time.monotonic() < deadline:
+        time.sleep(0.02)
+    with open(started) as f:
+        assert f.read() == "127.0.0.1 -p 8554\n"
+    status, _, body = control(camera, "execute", "p1=zqStream&c1=stop")
+    assert (status, body) == (200, b'{"status":"0" }\n')
+    # Refused before anything runs: outside the argument set, off the whitelist.
+    for query in ("p1=zqStream&a1=1%3Breboot&c1=start", "p1=../zqStream&c1=start"):
+        status, _, body = control(camera, "execute", query)
+        assert status == 500 and error_of(body) == -3, query
+
+
+def test_analytics_download_and_clear(camera):
+    save = camera.path("/tmp/fuse_a/save")
+    os.makedirs(save, exist_ok=True)
+    with open(os.path.join(save, "DA000001.bin"), "wb") as f:
+        f.write(b"older" * 300)
+    status, headers, body = control(camera, "analytics/get")
+    assert status == 200
+    assert headers["content-type"] == "application/octet-stream"
+    with open(os.path.join(save, "data_analytics.bin"), "rb") as f:
+        current = f.read()
+    assert int(headers["content-length"]) == len(body) == 1500 + len(current)
+    assert body == b"older" * 300 + current
+    assert control(camera, "analytics/clear")[0] == 200
+    assert os.listdir(save) == []
+    assert control(camera, "command/shutter", "p=1")[0] == 200
+    assert control(camera, "analytics/get")[0] == 403
+
+
+def test_delete_list_posted_as_a_form(camera):
+    clip = camera.path("/tmp/fuse_d/DCIM/100TAVRO/ZQ010001.MP4")
+    assert os.path.exists(clip)
+    journal(camera)
+    form = "filelist=" + urllib.parse.quote("100TAVRO/ZQ010001.MP4,1\r\n100TAVRO/NONE0001.JPG,0\n")
+    status, _, body = camera.request(
+        "POST", "/zq/zqControl/command/storage/delete/list", body=form,
+        headers={"Content-Type": "application/x-www-form-urlencoded"})
+    assert (status, body) == (200, b"{}\n")
+    [(command, param, _)] = journal(camera)
+    entries = bytes.fromhex(param)
+    assert command == 93 and len(entries) == 46
+    assert (entries[0], entries[1:23].rstrip(b"\0")) == (1, b"100TAVRO/ZQ010001.MP4")
+    assert (entries[23], entries[24:46].rstrip(b"\0")) == (0, b"100TAVRO/NONE0001.JPG")
+    assert not os.path.exists(clip)
+    status, _, body = control(camera, "command/storage/delete/list")
+    assert status == 200 and json.loads(body) == {"result": 1}  # one name was not there
+    journal(camera)
+    status, _, body = camera.request("POST", "/zq/zqControl/command/storage/delete/list",
+                                     body=("filelist=100TAVRO/ZQ010001.MP4,1&pad=").ljust(30000, "a"))
+    assert status == 500 and error_of(body) == -3
+    assert journal(camera) == []
+
+
+def test_transcode_jobs_and_refusals(camera):
+    query = "source=100TAVRO/ZQ010001.MP4&res=1&fps_divisor=1&in_ms=0&out_ms=1000"
+    status, _, body = control(camera, "command/transcode/video_to_video", query)
+    assert status == 200
+    job = json.loads(body)["status"]
+    assert job["source"] == "100TAVRO/ZQ010001.MP4"
+    assert [c for c, _, _ in journal(camera)][-1] == 46
+    status, _, body = control(camera, "command/transcode/status", f"id={job['id']}")
+    assert status == 200 and json.loads(body)["status"]["id"] == job["id"]
+    # The camera refuses a source it does not have: a 400 document naming the request.
+    status, _, body = control(camera, "command/transcode/photo_to_video",
+                              "source=100TAVRO/NONE0001.JPG&res=1")
+    assert status == 400
+    doc = json.loads(body)
+    assert doc["path"] == "transcode_photo_to_video"
+    assert "transcode request failed" in body.decode()
+
+
+def test_wireless_offload_is_not_served_without_tls(camera):
+    for what in ("start", "stop", "pause"):
+        status, _, body = control(camera, f"command/wirelessOffload/{what}")
+        assert status == 404 and error_of(body) == -20, what

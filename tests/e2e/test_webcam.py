@@ -1,0 +1,116 @@
+"""Webcam mode on the wire: the daemon against `zqsim serve`'s webcam process in each of its
+modes, with the camera-status write journal and the process's own log as witnesses. Time-outs
+are scaled (ZQ_TIME_SCALE) so that a silent process costs half a second, not ten."""
+
+import json
+import time
+
+import pytest
+
+import zqmq
+from conftest import serve_camera
+
+SCALE = 0.05
+IDLE = 1  # the simulated process's state after a stop
+STATUS = "{{\n\t\"status\": {},\n\t\"error\": {}\n}}\n\n"
+
+
+@pytest.fixture
+def cam(sample_card):
+    yield from serve_camera(sample_card, {"ZQ_TIME_SCALE": str(SCALE)})
+
+
+def webcam(cam, name, query=None):
+    target = f"/zq/zqWebcam/{name}" + (f"?{query}" if query is not None else "")
+    status, headers, body = cam.get(target)
+    assert headers["content-type"] == "application/json"
+    return status, body.decode()
+
+
+class Witness:
+    """The words the webcam process received and the daemon's status writes, since the last
+    call."""
+
+    def __init__(self, cam):
+        self.cam = cam
+        self.seen = 0
+        self.take()
+
+    def take(self):
+        lines = self.cam.zqsim("webcam", "log").stdout.splitlines()
+        words = [json.loads(line) for line in lines[self.seen:]]
+        self.seen = len(lines)
+        writes = [(e["id"], e["value"]) for e in
+                  map(json.loads, self.cam.zqsim("status", "log").stdout.splitlines())]
+        self.cam.zqsim("status", "clear")
+        return [w["word"] for w in words], writes
+
+
+def test_commands_reach_the_webcam_process_and_its_replies_come_back(cam):
+    w = Witness(cam)
+    assert webcam(cam, "START", "res=1080&fov=2") == (200, STATUS.format(2, 0))
+    words, writes = w.take()
+    assert words == [0x312]
+    assert writes == [(142, b"127.0.0.1".hex()), (141, "12030000")]
+    assert webcam(cam, "STATUS") == (200, STATUS.format(2, 0))
+    assert webcam(cam, "STOP")[0] == 200
+    assert webcam(cam, "STARTLTP") == (200, STATUS.format(2, 0))
+    assert webcam(cam, "PREVIEWLTP")[0] == 200
+    assert webcam(cam, "EXIT")[0] == 200
+    assert w.take()[0] == [7, 6, 3, 5, 8]
+    # The version is answered without the process; a refused resolution sends nothing.
+    status, body = webcam(cam, "VERSION")
+    assert status == 200 and json.loads(body)["version"] == 4
+    assert webcam(cam, "START", "res=480") == (403, STATUS.format(-1, 6))
+    assert webcam(cam, "start") == (404, "{}\n")
+    assert w.take() == ([], [])
+
+
+def test_settings_restart_a_stream_for_a_field_of_view(cam):
+    w = Witness(cam)
+    cam.zqsim("control", "clear")
+    assert webcam(cam, "START")[0] == 200
+    w.take()
+    assert webcam(cam, "SETTINGS", "bitrate=700000&fov=3") == (500, STATUS.format(2, 6))
+    # status, stop, start again, final status; the bitrate below the limit is not sent.
+    assert w.take()[0] == [7, 6, 2, 7]
+    settings = [json.loads(line)["param"] for line in
+                cam.zqsim("control", "log").stdout.splitlines()
+                if json.loads(line)["command"] == 30]
+    assert settings == ["2b00000003000000"]
+
+
+@pytest.mark.parametrize("mode,code,error", [
+    (("error", "9"), 500, 9),
+    (("silent",), 500, 5),
+    (("slow", "100"), 200, 0),     # 5 ms after scaling: within the wait
+    (("slow", "20000"), 500, 5),   # 1 s after scaling: too late
+])
+def test_every_mode_of_the_webcam_process(cam, mode, code, error):
+    cam.zqsim("webcam", "mode", *mode)
+    status, body = webcam(cam, "STATUS")
+    doc = json.loads(body)
+    assert (status, doc["error"]) == (code, error)
+    if error == 5:
+        assert body == STATUS.format(-1, 5)
+    # A process too slow for the wait still takes the word: once it has (it logs the word when
+    # it finds the reply queue gone), its late reply cannot land in the next command's queue.
+    deadline = time.monotonic() + 10
+    while not cam.zqsim("webcam", "log").stdout.strip():
+        assert time.monotonic() < deadline, "the webcam process never took the word"
+        time.sleep(0.02)
+    # The process answers again once it is back to normal, and no reply queue is left.
+    cam.zqsim("webcam", "mode", "normal")
+    assert webcam(cam, "STOP") == (200, STATUS.format(IDLE, 0))
+    assert not zqmq.exists("/to_webcam_http", cam.root)
+
+
+def test_no_queue_of_the_daemon_is_left_behind(cam):
+    pid = cam.proc.pid
+    cam.zqsim("webcam", "mode", "silent")
+    webcam(cam, "START")
+    cam.get("/zq/zqControl/command/ble/scan?p=1")
+    cam.get("/zq/zqControl/command/wireless/pair/complete?success=0")
+    cam.stop()
+    for name in ("/to_webcam_http", f"/to_ZQCC{pid}", f"/to_kxpair{pid}"):
+        assert not zqmq.exists(name, cam.root), name
