@@ -13,6 +13,8 @@
 
 #include "zqsim/SimCamera.h"
 #include "zqsim/SimCard.h"
+#include "zqsim/SimCertStore.h"
+#include "zqsim/SimFirmware.h"
 #include "zqsim/SimMediaDb.h"
 #include "zqsim/SimNetService.h"
 #include "zqsim/SimServe.h"
@@ -40,6 +42,9 @@ int Usage() {
           "       zqsim net mode normal|silent|norsparg|fill | net fail CMD RESULT |"
           " net ok CMD | net log | net clear\n"
           "       zqsim mediadb slow MS | status N | truncate BYTES | silent | ok\n"
+          "       zqsim storage free BYTES|real\n"
+          "       zqsim ota mode ok|fail RESULT|silent [MS]\n"
+          "       zqsim cert set cam|ca FILE | cert clear cam|ca | cert clients | cert slow MS\n"
           "       zqsim serve\n"
           "       zqsim reset\n");
   return 2;
@@ -66,6 +71,7 @@ bool ParseStatusId(const std::string& text, size_t* id) {
 int StatusGet(const std::string& id_text) {
   size_t id = 0;
   if (!ParseStatusId(id_text, &id)) return Fail("status id must be 0 to 255: " + id_text);
+  if (id == zqsim::kOtaStatusId) zqsim::OtaApplyDue();  // the camera's answer to an install
   std::string out = SimState::Get().Read([&](const SimStateData& d) {
     const zqsim::StatusSlot& s = d.status[id];
     if (!s.present) return std::string("(unset)");
@@ -255,6 +261,8 @@ int Reset() {
   zqsim::NetReset();
   std::string ignored;
   zqsim::MediaDbSetFault("ok", "", &ignored);
+  zqsim::FirmwareReset();
+  zqsim::CertReset();
   if (!zqsim::ResetCamera())
     return Fail("cannot clear the journal: " + std::string(strerror(errno)));
   return 0;
@@ -303,6 +311,9 @@ int main(int argc, char** argv) {
     std::string error;
     return zqsim::MediaDbSetFault(a[1], n == 3 ? a[2] : "", &error) ? 0 : Fail(error);
   }
+  if (a[0] == "storage" && n >= 2) return zqsim::StorageCommand({a.begin() + 1, a.end()});
+  if (a[0] == "ota" && n >= 2) return zqsim::OtaCommand({a.begin() + 1, a.end()});
+  if (a[0] == "cert" && n >= 2) return zqsim::CertCommand({a.begin() + 1, a.end()});
   if (a[0] == "serve" && n == 1) return Serve();
   if (a[0] == "reset" && n == 1) return Reset();
   return Usage();
