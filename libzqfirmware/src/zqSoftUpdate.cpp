@@ -12,6 +12,7 @@
 #include <cstring>
 #include <memory>
 
+#include "zqBufferedWriter.h"
 #include "zqcommon/zqJson.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqPaths.h"
@@ -39,8 +40,6 @@ const char* const ERR_DESCRIPTIONS[kSuCodeCount] = {
 
 namespace {
 
-// The partial file is written through a buffer this big: few, large writes suit the card.
-constexpr size_t kWriteBuffer = 262144;
 // A form-encoded request body holds one short word.
 constexpr size_t kMaxFormBody = 4096;
 
@@ -138,69 +137,6 @@ std::string SoftUpdateForm() {
          "</form>\n"
          "</BODY></HTML>\n";
 }
-
-// Appends a piece's data to the partial file through one buffer, feeding the digest with
-// every byte that reached the file.
-class SoftUpdate::PartialWriter final : public FileTarget {
- public:
-  PartialWriter(UniqueFd fd, FileId id, uint64_t offset, UploadDigest* digest,
-                const std::function<ssize_t(int, const void*, size_t)>& write)
-      : fd_(std::move(fd)),
-        id_(id),
-        offset_(offset),
-        digest_(digest),
-        write_(write),
-        buffer_(new char[kWriteBuffer]) {}
-
-  bool Write(std::string_view bytes) override {
-    while (!bytes.empty()) {
-      if (error_ != 0) return false;
-      const size_t n = std::min(bytes.size(), kWriteBuffer - used_);
-      memcpy(buffer_.get() + used_, bytes.data(), n);
-      used_ += n;
-      bytes.remove_prefix(n);
-      if (used_ == kWriteBuffer && !Flush()) return false;
-    }
-    return true;
-  }
-
-  // Writes what is buffered and makes it durable: the answer's byte count must survive a
-  // power cut. Returns 0 or the errno of the first failure.
-  int Finish() {
-    Flush();
-    if (fsync(fd_.get()) != 0 && error_ == 0) error_ = errno;
-    return error_;
-  }
-
- private:
-  bool Flush() {
-    size_t done = 0;
-    while (done < used_ && error_ == 0) {
-      const ssize_t n = write_ ? write_(fd_.get(), buffer_.get() + done, used_ - done)
-                               : ::write(fd_.get(), buffer_.get() + done, used_ - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        error_ = n < 0 && errno != 0 ? errno : EIO;
-        break;
-      }
-      // These bytes are on the file whatever happens next.
-      digest_->Appended(id_, offset_, std::string_view(buffer_.get() + done, n));
-      offset_ += static_cast<uint64_t>(n);
-      done += static_cast<size_t>(n);
-    }
-    used_ = 0;
-    return error_ == 0;
-  }
-
-  UniqueFd fd_;
-  FileId id_;
-  uint64_t offset_;
-  UploadDigest* digest_;  // not owned
-  const std::function<ssize_t(int, const void*, size_t)>& write_;
-  std::unique_ptr<char[]> buffer_;
-  size_t used_ = 0;
-  int error_ = 0;
-};
 
 SoftUpdate::Options SoftUpdate::DefaultOptions() {
   Options o;
@@ -330,7 +266,7 @@ SoftUpdateAnswer SoftUpdate::PostMultipart(std::string_view content_type, BodySo
   const bool verified_waits = !stored.empty() && IsRegularFile(zip_);
 
   // At the first file part: store its data or drop it, by the fields sent before it.
-  std::unique_ptr<PartialWriter> writer;
+  std::unique_ptr<BufferedWriter> writer;
   RefusingTarget refuse;
   int store_error = 0;
   FormReader form("", [&](const FormPart&, const FormReader& fields) -> FileTarget* {
@@ -516,7 +452,7 @@ bool SoftUpdate::StartUpload(const std::string& sha1) {
   return zq_make_dirs(options_.folder) && WriteFstatus(sha1);
 }
 
-std::unique_ptr<SoftUpdate::PartialWriter> SoftUpdate::OpenPartial(uint64_t size, int* error) {
+std::unique_ptr<BufferedWriter> SoftUpdate::OpenPartial(uint64_t size, int* error) {
   UniqueFd fd(open(partial_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
   struct stat st = {};
   if (!fd.valid() || fstat(fd.get(), &st) != 0) {
@@ -530,8 +466,16 @@ std::unique_ptr<SoftUpdate::PartialWriter> SoftUpdate::OpenPartial(uint64_t size
     *error = EIO;
     return nullptr;
   }
-  return std::make_unique<PartialWriter>(std::move(fd), FileId{st.st_dev, st.st_ino}, size,
-                                         &digest_, options_.write);
+  // The digest follows every byte that reaches the file.
+  const FileId id{st.st_dev, st.st_ino};
+  auto offset = std::make_shared<uint64_t>(size);
+  return std::make_unique<BufferedWriter>(
+      std::move(fd),
+      [this, id, offset](std::string_view bytes) {
+        digest_.Appended(id, *offset, bytes);
+        *offset += bytes.size();
+      },
+      options_.write);
 }
 
 }  // namespace zqfw

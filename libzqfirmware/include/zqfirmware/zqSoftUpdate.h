@@ -60,6 +60,8 @@
 
 namespace zqfw {
 
+class BufferedWriter;
+
 // Result codes; ERR_DESCRIPTIONS[code] is the message.
 enum SoftUpdateCode : int {
   kSuOk = 0,
@@ -132,8 +134,6 @@ class SoftUpdate {
   UploadDigest& digest() { return digest_; }
 
  private:
-  class PartialWriter;
-
   SoftUpdateOutcome Locked(const SoftUpdateRequest& request);
   SoftUpdateAnswer Dispatch(const std::string& word);
   SoftUpdateAnswer PostMultipart(std::string_view content_type, BodySource* body);
@@ -153,7 +153,7 @@ class SoftUpdate {
   bool StartUpload(const std::string& sha1);
   // The writer of a piece that starts at `size` of the partial file; null (`*error` set) when
   // the file cannot be opened or is not that size.
-  std::unique_ptr<PartialWriter> OpenPartial(uint64_t size, int* error);
+  std::unique_ptr<BufferedWriter> OpenPartial(uint64_t size, int* error);
 
   CameraStatusPort* status_;  // not owned
   Options options_;
