@@ -51,4 +51,11 @@ bool BufferedWriter::Flush() {
   return error_ == 0;
 }
 
+std::function<void(std::string_view)> FeedDigest(UploadDigest* digest, FileId id, uint64_t offset) {
+  return [digest, id, offset](std::string_view bytes) mutable {
+    digest->Appended(id, offset, bytes);
+    offset += bytes.size();
+  };
+}
+
 }  // namespace zqfw

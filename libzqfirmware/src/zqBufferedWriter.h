@@ -5,17 +5,16 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string_view>
 
 #include "zqcommon/zqUniqueFd.h"
 #include "zqfirmware/zqFormReader.h"
+#include "zqfirmware/zqUploadDigest.h"
 
 namespace zqfw {
-
-// The write call, replaceable so that tests can make the card fail (::write when empty).
-using WriteFunction = std::function<ssize_t(int fd, const void* bytes, size_t size)>;
 
 class BufferedWriter final : public FileTarget {
  public:
@@ -42,6 +41,9 @@ class BufferedWriter final : public FileTarget {
   size_t used_ = 0;
   int error_ = 0;
 };
+
+// An `on_written` that hands the bytes to `digest` as written to file `id` from `offset` on.
+std::function<void(std::string_view)> FeedDigest(UploadDigest* digest, FileId id, uint64_t offset);
 
 }  // namespace zqfw
 

@@ -141,6 +141,11 @@ inline std::string Lower(std::string s) {
   return s;
 }
 
+inline std::string Upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
 // Random bytes, with the delimiter's ingredients (CR, LF, '-') made common.
 inline std::string PackageBytes(size_t size, uint32_t seed) {
   std::mt19937 rng(seed);

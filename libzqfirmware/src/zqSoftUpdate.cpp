@@ -467,15 +467,8 @@ std::unique_ptr<BufferedWriter> SoftUpdate::OpenPartial(uint64_t size, int* erro
     return nullptr;
   }
   // The digest follows every byte that reaches the file.
-  const FileId id{st.st_dev, st.st_ino};
-  auto offset = std::make_shared<uint64_t>(size);
   return std::make_unique<BufferedWriter>(
-      std::move(fd),
-      [this, id, offset](std::string_view bytes) {
-        digest_.Appended(id, *offset, bytes);
-        *offset += bytes.size();
-      },
-      options_.write);
+      std::move(fd), FeedDigest(&digest_, FileId{st.st_dev, st.st_ino}, size), options_.write);
 }
 
 }  // namespace zqfw

@@ -3,6 +3,8 @@
 #ifndef ZQ_LIBZQFIRMWARE_INCLUDE_ZQFIRMWARE_ZQFORMREADER_H_
 #define ZQ_LIBZQFIRMWARE_INCLUDE_ZQFIRMWARE_ZQFORMREADER_H_
 
+#include <sys/types.h>
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -21,6 +23,10 @@ class FileTarget {
   // Takes the next run of data. False stops reading the body (the data cannot be kept).
   virtual bool Write(std::string_view bytes) = 0;
 };
+
+// The write call that stores a file part, replaceable so that tests can make the card fail
+// (::write when empty).
+using WriteFunction = std::function<ssize_t(int fd, const void* bytes, size_t size)>;
 
 class FormReader final : public MultipartSink {
  public:

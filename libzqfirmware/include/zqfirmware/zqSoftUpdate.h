@@ -56,6 +56,7 @@
 
 #include "zqfirmware/zqBodySource.h"
 #include "zqfirmware/zqFirmwareStatus.h"
+#include "zqfirmware/zqFormReader.h"
 #include "zqfirmware/zqUploadDigest.h"
 
 namespace zqfw {
@@ -113,10 +114,9 @@ struct SoftUpdateOutcome {
 class SoftUpdate {
  public:
   struct Options {
-    std::string folder;  // the update folder, resolved
-    std::string card;    // the card whose free space is checked, resolved
-    // Writes to the partial file; ::write when empty (tests inject failures here).
-    std::function<ssize_t(int fd, const void* bytes, size_t size)> write;
+    std::string folder;   // the update folder, resolved
+    std::string card;     // the card whose free space is checked, resolved
+    WriteFunction write;  // writes to the partial file (tests inject failures)
   };
   // "/fwupdate" and "/tmp/fuse_d" below the root.
   static Options DefaultOptions();
