@@ -519,7 +519,10 @@ TEST_F(SoftUpdateTest, RandomPiecesAndBreaksEndWithThePackage) {
           UploadPiece(sha1, std::to_string(at), last ? "true" : "false", package.substr(at, piece));
       std::vector<size_t> reads = {1 + rng() % 20000, 1 + rng() % 7, 1 + rng() % 3000};
       const bool breaks = rng() % 3 == 0;
-      const size_t cut = breaks ? rng() % body.size() : std::string::npos;
+      // Anywhere, or in the closing delimiter and the last bytes before it.
+      const size_t cut = !breaks          ? std::string::npos
+                         : rng() % 2 == 0 ? rng() % body.size()
+                                          : body.size() - 1 - rng() % 60;
       StringBody source(body, reads, cut);
       const nlohmann::json answer = Post(&source);
       if (!breaks) {
