@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "zqBufferedWriter.h"
+#include "zqcommon/zqHtml.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqPaths.h"
 #include "zqcommon/zqUniqueFd.h"
@@ -83,39 +84,12 @@ std::string UpdateJson(int result) { return "{ \"status\":\"" + std::to_string(r
 
 std::string UpdateFormError() { return "{ \"Status\": \"Error reading form data\"}\r\n"; }
 
-std::string HtmlEscape(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
 std::string showForm(std::string_view script_name) {
   return "<HTML><HEAD><TITLE>Tavro Firmware Updater</TITLE></HEAD>\n"
          "<BODY><H1>Upload Firmware</H1>\n"
          "<form method=\"POST\" enctype=\"multipart/form-data\" "
          "\taction=\"" +
-         HtmlEscape(script_name) +
+         zq_html_escape(script_name) +
          "\">\n"
          "<input type=\"hidden\" name=\"DirectToSD\" value=\"1\">"
          "<p>Firmware Package:\n"

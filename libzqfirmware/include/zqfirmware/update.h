@@ -65,8 +65,6 @@ enum UpdateResult : int {
 std::string UpdateJson(int result);
 // The body of the 500 answer to a form that could not be read.
 std::string UpdateFormError();
-// `text` for an HTML attribute value or element: & < > " ' as character references.
-std::string HtmlEscape(std::string_view text);
 // The upload form, posting to `script_name` (HTML-escaped).
 std::string showForm(std::string_view script_name);
 
