@@ -72,7 +72,7 @@ TEST_F(SimCertStore, WritesOnlyCertificatesUnderTheirSubjectHash) {
 TEST_F(SimCertStore, CameraAndAuthorityCertificatesAreWhatWasSet) {
   zqtest::TempDir tmp;
   const std::string cam = zqtest::TestCertificatePem("camera");
-  const std::string ca = std::string("\x01\x02 not even a certificate \xff", 29);
+  const std::string ca = "\x01\x02 not even a certificate \xff";
   zqtest::WriteFile(tmp.path() + "/cam.pem", cam);
   zqtest::WriteFile(tmp.path() + "/ca.bin", ca);
   ASSERT_EQ(zqsim::CertCommand({"set", "cam", tmp.path() + "/cam.pem"}), 0);
