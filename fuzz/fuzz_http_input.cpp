@@ -1,12 +1,12 @@
-// Request input the server itself parses: Range headers, URI patterns (route lookup and
-// hidden files), the identity text the Host check derives an address from, and the names
-// clients give of files below a tree (NULs included: query values keep them).
+// Request input the server itself parses: Range headers, the route of a WebSocket upgrade, the
+// identity text the Host check derives an address from, and the names clients give of files below a
+// tree (NULs included: query values keep them).
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "server/zqHttpRange.h"
-#include "server/zqMatch.h"
 #include "server/zqRoutes.h"
 #include "zqcommon/zqContainment.h"
 #include "zqpolicy/zqPolicy.h"
@@ -21,13 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (range.first < 0 || range.last < range.first || range.last >= file_size) __builtin_trap();
   }
 
-  // First line a pattern, the rest a URI.
-  const size_t nl = text.find('\n');
-  const std::string pattern = text.substr(0, nl);
-  const std::string uri = nl == std::string::npos ? "" : text.substr(nl + 1);
-  const long matched = zq_match_prefix(pattern, uri.c_str());
-  if (matched > static_cast<long>(uri.size())) __builtin_trap();
-  zq_route_lookup(text.c_str());
+  if (const ZqRoute* route = zq_route_for_upgrade(text.c_str())) {
+    if (text.compare(0, strlen(route->prefix), route->prefix) != 0) __builtin_trap();
+  }
 
   const std::string wired = zqpolicy_wired_address(text.c_str());
   if (wired.size() > 15) __builtin_trap();

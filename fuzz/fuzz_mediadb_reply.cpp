@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       const char* sep = "";
       if (r.content != nullptr)
         db_format_content_record(&e, &sep, r.content, ~uint64_t{0}, "TAVR0001.MP4");
-      if (r.video != nullptr && db_is_video_type(db_get_u32(r.content)))
+      if (r.video != nullptr && db_is_video_type(zq_load_le32(r.content)))
         db_format_video_info(&e, &sep, r.video, ~uint64_t{0});
       if (command == DB_CMD_GET_UMID_BY_FILENAME) db_format_umid(&e, &sep, r.extra, ~uint64_t{0});
       if (command == DB_CMD_GET_MORE_INFO) db_format_more_info(&e, &sep, r.extra, ~uint64_t{0});

@@ -27,19 +27,17 @@ uint8_t ByteReader::U8() {
 
 uint16_t ByteReader::U16() {
   const uint8_t* p = Take(2);
-  return p != nullptr ? static_cast<uint16_t>((p[0] << 8) | p[1]) : 0;
+  return p != nullptr ? zq_load_be16(p) : 0;
 }
 
 uint32_t ByteReader::U24() {
   const uint8_t* p = Take(3);
-  return p != nullptr ? (static_cast<uint32_t>(p[0]) << 16) | (p[1] << 8) | p[2] : 0;
+  return p != nullptr ? zq_load_be24(p) : 0;
 }
 
 uint32_t ByteReader::U32() {
   const uint8_t* p = Take(4);
-  if (p == nullptr) return 0;
-  return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
-         (static_cast<uint32_t>(p[2]) << 8) | p[3];
+  return p != nullptr ? zq_load_be32(p) : 0;
 }
 
 uint64_t ByteReader::U64() {
@@ -88,27 +86,15 @@ void ByteWriter::U8(uint8_t v) {
 }
 
 void ByteWriter::U16(uint16_t v) {
-  if (uint8_t* p = Take(2)) {
-    p[0] = static_cast<uint8_t>(v >> 8);
-    p[1] = static_cast<uint8_t>(v);
-  }
+  if (uint8_t* p = Take(2)) zq_store_be16(p, v);
 }
 
 void ByteWriter::U24(uint32_t v) {
-  if (uint8_t* p = Take(3)) {
-    p[0] = static_cast<uint8_t>(v >> 16);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v);
-  }
+  if (uint8_t* p = Take(3)) zq_store_be(p, v, 3);
 }
 
 void ByteWriter::U32(uint32_t v) {
-  if (uint8_t* p = Take(4)) {
-    p[0] = static_cast<uint8_t>(v >> 24);
-    p[1] = static_cast<uint8_t>(v >> 16);
-    p[2] = static_cast<uint8_t>(v >> 8);
-    p[3] = static_cast<uint8_t>(v);
-  }
+  if (uint8_t* p = Take(4)) zq_store_be32(p, v);
 }
 
 void ByteWriter::U64(uint64_t v) {

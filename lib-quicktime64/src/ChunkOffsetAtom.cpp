@@ -32,7 +32,7 @@ uint32_t ChunkOffsetAtom::ReadBody(FileBuffer& buffer, bool) {
   if (p == nullptr) return kQTAtomMalformed;
   offsets_.resize(count);
   for (uint64_t& o : offsets_) {
-    o = IsWide() ? LoadBE64(p) : LoadBE32(p);
+    o = IsWide() ? zq_load_be64(p) : zq_load_be32(p);
     p += width;
   }
   return 0;

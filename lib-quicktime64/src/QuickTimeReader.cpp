@@ -28,10 +28,7 @@ bool MetaNamesTavroEncoder(const std::vector<uint8_t>& meta) {
   auto type_at = [&](size_t at, const char* type) {
     return at + 4 <= meta.size() && memcmp(meta.data() + at, type, 4) == 0;
   };
-  auto u32_at = [&](size_t at) {
-    return (uint32_t{meta[at]} << 24) | (uint32_t{meta[at + 1]} << 16) |
-           (uint32_t{meta[at + 2]} << 8) | meta[at + 3];
-  };
+  auto u32_at = [&](size_t at) { return zq_load_be32(meta.data() + at); };
   if (!type_at(8, "hdlr") || !type_at(20, "mdir")) return false;
   size_t ilst = 0;
   for (size_t at = 28; at + 4 <= meta.size(); ++at) {
@@ -241,9 +238,7 @@ uint32_t QuickTimeReader<Reader>::GetVideoTimeCode(QuickTime64TimeCodeRecord* re
   if (result == kFileReaderShortRead) return QTReaderResult(kFIOFailure);
   if (result != 0) return QTReaderResult(result);
   const uint8_t* b = sample.Data();
-  uint32_t frameNumber =
-      swapBytes ? (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3]
-                : (uint32_t{b[3]} << 24) | (uint32_t{b[2]} << 16) | (uint32_t{b[1]} << 8) | b[0];
+  uint32_t frameNumber = zq_load32(b, swapBytes);
   uint32_t n = framesPerSecond;
   if (n == 0) return QTReaderResult(kQTAtomMalformed);
   uint32_t hours = frameNumber / (n * 3600);

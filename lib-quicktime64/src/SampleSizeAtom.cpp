@@ -73,7 +73,7 @@ uint32_t SampleSizeAtom::ReadBody(FileBuffer& buffer, bool) {
   if (p == nullptr) return kQTAtomMalformed;
   sizes_.resize(sampleCount_);
   for (uint32_t& s : sizes_) {
-    s = LoadBE32(p);
+    s = zq_load_be32(p);
     p += 4;
   }
   return 0;

@@ -13,7 +13,7 @@ uint32_t SyncSampleAtom::ReadBody(FileBuffer& buffer, bool) {
   if (!in.ok() || in.Remaining() / 4 < count) return kQTAtomMalformed;
   const uint8_t* p = in.Span(4 * uint64_t{count});
   if (p == nullptr) return kQTAtomMalformed;
-  for (uint32_t i = 0; i < count; ++i, p += 4) numbers_.insert(numbers_.end(), LoadBE32(p));
+  for (uint32_t i = 0; i < count; ++i, p += 4) numbers_.insert(numbers_.end(), zq_load_be32(p));
   // Repeated numbers make the set smaller than the declared count: malformed.
   return in.ok() && numbers_.size() == count ? 0 : kQTAtomMalformed;
 }

@@ -21,8 +21,7 @@ uint32_t TavroCameraSettingsAtom::ReadBody(FileBuffer& buffer, bool) {
     uint8_t bytes[4] = {};
     uint64_t n = in.Remaining() < 4 ? in.Remaining() : 4;
     in.Bytes(bytes, n);
-    word = (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) | (uint32_t{bytes[2]} << 8) |
-           bytes[3];
+    word = zq_load_be32(bytes);
   }
   return in.ok() ? 0 : kQTAtomMalformed;
 }

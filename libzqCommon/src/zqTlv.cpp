@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "zqcommon/zqByteOrder.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqMsgDebug.h"
 
@@ -9,13 +10,6 @@ namespace {
 
 // Validation failures are logged above this verbosity.
 constexpr uint32_t kValidateVerbosity = 15;
-
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
-
-void Put16(uint8_t* p, size_t v) {
-  p[0] = static_cast<uint8_t>(v >> 8);
-  p[1] = static_cast<uint8_t>(v);
-}
 
 // The value of the first element of `type` as text for log lines ("" when absent or long).
 struct ValueText {
@@ -29,13 +23,13 @@ struct ValueText {
 }  // namespace
 
 int sntlv_msg_init(uint8_t* buf, size_t /*capacity*/, uint8_t category) {
-  Put16(buf, kTlvHeaderSize);
+  zq_store_be(buf, kTlvHeaderSize, 2);
   buf[2] = 0;
   buf[3] = category;
   return static_cast<int>(kTlvHeaderSize);
 }
 
-uint16_t sntlv_msg_len(const uint8_t* buf) { return Get16(buf); }
+uint16_t sntlv_msg_len(const uint8_t* buf) { return zq_load_be16(buf); }
 
 int sntlv_add_bin(uint8_t* buf, size_t capacity, uint8_t type, size_t len, const void* data) {
   if (type == TLV_SRC || type == TLV_DST) ZQ_ASSERT(len > 0);
@@ -47,10 +41,10 @@ int sntlv_add_bin(uint8_t* buf, size_t capacity, uint8_t type, size_t len, const
   }
   uint8_t* tlv = buf + length;
   tlv[0] = 0;
-  Put16(tlv + 1, len);
+  zq_store_be(tlv + 1, len, 2);
   tlv[3] = type;
   if (len > 0) memcpy(tlv + kTlvElementHeaderSize, data, len);
-  Put16(buf, length + size);
+  zq_store_be(buf, length + size, 2);
   return static_cast<int>(size);
 }
 
@@ -76,7 +70,7 @@ uint8_t* tlv_find(uint8_t* buf, uint8_t type) {
   return const_cast<uint8_t*>(tlv_find(static_cast<const uint8_t*>(buf), type));
 }
 
-uint16_t tlv_value_len(const uint8_t* tlv) { return Get16(tlv + 1); }
+uint16_t tlv_value_len(const uint8_t* tlv) { return zq_load_be16(tlv + 1); }
 
 int sntlv_find(void* out, size_t out_capacity, uint8_t type, const uint8_t* buf) {
   const uint8_t* tlv = tlv_find(buf, type);
@@ -186,7 +180,7 @@ int sntlv_remove(uint8_t* buf, size_t /*capacity*/, uint8_t type) {
   const uint8_t* tlvend = tlv_find(buf, type);
   ZQ_ASSERT(tlvend != NULL);
   const size_t size = kTlvElementHeaderSize + tlv_value_len(tlvend);
-  Put16(buf, sntlv_msg_len(buf) - size);
+  zq_store_be(buf, sntlv_msg_len(buf) - size, 2);
   return -static_cast<int>(size);
 }
 

@@ -73,37 +73,27 @@ void TakeEntry(const uint8_t* e, DbNameFilter filter, std::vector<DbScanEntry>* 
   memcpy(d.name, e, 12);
   d.name[12] = '\0';
   if (!AcceptName(d.name, filter)) return;
-  d.time = db_get_u64(e + 12);
-  d.size = db_get_u64(e + 20);
+  d.time = zq_load_le64(e + 12);
+  d.size = zq_load_le64(e + 20);
   out->push_back(d);
 }
 
 }  // namespace
 
-uint32_t db_get_u32(const uint8_t* p) {
-  return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
-uint64_t db_get_u64(const uint8_t* p) {
-  return uint64_t{db_get_u32(p)} | (uint64_t{db_get_u32(p + 4)} << 32);
-}
-void db_put_u32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 bool db_parse_response_header(const uint8_t* bytes, size_t length, db_response_header* out) {
   if (bytes == nullptr || length < kDbResponseHeaderSize) return false;
-  out->command_type = db_get_u32(bytes);
-  out->status = static_cast<int32_t>(db_get_u32(bytes + 4));
-  out->count_returned = db_get_u32(bytes + 8);
-  out->rtos_db_version = db_get_u32(bytes + 12);
-  out->token = db_get_u32(bytes + 16);
+  out->command_type = zq_load_le32(bytes);
+  out->status = static_cast<int32_t>(zq_load_le32(bytes + 4));
+  out->count_returned = zq_load_le32(bytes + 8);
+  out->rtos_db_version = zq_load_le32(bytes + 12);
+  out->token = zq_load_le32(bytes + 16);
   return true;
 }
 
 void db_put_request_header(uint8_t* out, uint32_t command, uint32_t request_count, uint32_t token) {
-  db_put_u32(out, command);
-  db_put_u32(out + 4, request_count);
-  db_put_u32(out + 8, token);
+  zq_store_le32(out, command);
+  zq_store_le32(out + 4, request_count);
+  zq_store_le32(out + 8, token);
 }
 
 int32_t zqdb_exchange(zqIpcHandle* handle, const uint8_t* request, uint32_t length, uint8_t* reply,
@@ -261,7 +251,7 @@ int db_check_single_reply(uint32_t command, uint32_t token, uint32_t request_cou
     return 500;
   }
   const uint8_t* content = r->bytes + kDbResponseHeaderSize;
-  const uint32_t type = db_get_u32(content);
+  const uint32_t type = zq_load_le32(content);
   if (type == kDbUnknownContentType) {
     ZQ_LOG(ZQ_LOG_WARN, "Invalid content type (-1), inferring FILE NOT_FOUND\n");
     return 404;
@@ -271,7 +261,7 @@ int db_check_single_reply(uint32_t command, uint32_t token, uint32_t request_cou
   if (command == DB_CMD_GET_VIDEO_SPECIFIC_INFO) {
     need = kDbVideoInfoOffset;
     if (len >= kDbVideoInfoOffset + 20 && db_is_video_type(type)) {
-      const uint64_t tags = db_get_u32(r->bytes + kDbVideoInfoOffset + 16);
+      const uint64_t tags = zq_load_le32(r->bytes + kDbVideoInfoOffset + 16);
       need = static_cast<size_t>(std::max<uint64_t>((tags + 30) * 4, kDbVideoInfoOffset + 24));
     } else if (db_is_video_type(type)) {
       need = kDbVideoInfoOffset + 24;
@@ -338,7 +328,7 @@ int dbGetMoreInfo(const char* dir, const char* file, DbReply* reply) {
 int dbGetChapteredVideoDuration(const char* dir, const char* file) {
   DbReply r;
   if (dbGetVideoSpecificInfo(dir, file, &r) != 200 || r.video == nullptr) return -1;
-  return static_cast<int>((uint64_t{db_get_u32(r.video + 4)} + 500) / 1000);
+  return static_cast<int>((uint64_t{zq_load_le32(r.video + 4)} + 500) / 1000);
 }
 
 int dbGetFileNameByUMID(const uint8_t* umid, std::string* dir, std::string* file) {
@@ -363,7 +353,7 @@ int dbGetFileNameByUMID(const uint8_t* umid, std::string* dir, std::string* file
 int dbSetUploadStatusRawBits(const char* dir, const char* file, uint32_t word) {
   DbReply r;
   uint8_t extra[4];
-  db_put_u32(extra, word);
+  zq_store_le32(extra, word);
   return db_single_file_query(DB_CMD_SET_UPLOAD_STATUS, dir, file, &r, extra, sizeof extra);
 }
 
@@ -372,7 +362,7 @@ int dbSetCAHUploadStatus(const char* dir, const char* file, uint32_t status) {
   DbReply r;
   int http = dbGetContentInfo(dir, file, &r);
   if (http != 200) return http;
-  const uint32_t word = (db_get_u32(r.content + 40) & 0xFFFF0000u) | status;
+  const uint32_t word = (zq_load_le32(r.content + 40) & 0xFFFF0000u) | status;
   return dbSetUploadStatusRawBits(dir, file, word);
 }
 
@@ -389,7 +379,7 @@ int dbGetUploadStatusHistogram(uint32_t counts[kDbUploadStatusCount]) {
   if (h.status != 0) return db_status_to_http(h.status);
   if (static_cast<size_t>(n) < kDbResponseHeaderSize + 4 * kDbUploadStatusCount) return 500;
   for (uint32_t i = 0; i < kDbUploadStatusCount; ++i)
-    counts[i] = db_get_u32(reply + kDbResponseHeaderSize + 4 * i);
+    counts[i] = zq_load_le32(reply + kDbResponseHeaderSize + 4 * i);
   return 200;
 }
 
@@ -405,8 +395,8 @@ int processQueryResponse(const uint8_t* reply, size_t length, uint32_t token, ui
   if (h.token != token) ZQ_LOG(ZQ_LOG_WARN, "Tokens don't match %u %u", h.token, token);
   if (h.status != 0) return db_status_to_http(h.status);
   if (length < kListHeader) return 500;
-  const uint32_t start = db_get_u32(reply + kDbResponseHeaderSize);
-  *total = db_get_u32(reply + kDbResponseHeaderSize + 12);
+  const uint32_t start = zq_load_le32(reply + kDbResponseHeaderSize);
+  *total = zq_load_le32(reply + kDbResponseHeaderSize + 12);
   uint32_t n = std::min(h.count_returned, asked);
   // The page can hold no more than the listing has past its start, nor than the message holds.
   const uint32_t left = *total > start ? *total - start : 0;
@@ -419,8 +409,8 @@ int processQueryResponse(const uint8_t* reply, size_t length, uint32_t token, ui
     const uint8_t* e = reply + kListHeader + i * kEntry;
     const char* text = reinterpret_cast<const char*>(e);
     out->push_back({std::string(text, strnlen(text, 8)),
-                    std::string(text + 8, strnlen(text + 8, 12)), db_get_u32(e + 20),
-                    db_get_u64(e + 24), db_get_u32(e + 32), db_get_u32(e + 36)});
+                    std::string(text + 8, strnlen(text + 8, 12)), zq_load_le32(e + 20),
+                    zq_load_le64(e + 24), zq_load_le32(e + 32), zq_load_le32(e + 36)});
   }
   return 200;
 }
@@ -433,9 +423,9 @@ int dbGetPagedList(uint32_t start, uint32_t count, uint32_t list_options, uint32
   uint8_t request[24];
   const uint32_t token = TokenOf(reply);
   db_put_request_header(request, DB_CMD_GET_LIST, count, token);
-  db_put_u32(request + 12, start);
-  db_put_u32(request + 16, list_options);
-  db_put_u32(request + 20, query_options);
+  zq_store_le32(request + 12, start);
+  zq_store_le32(request + 16, list_options);
+  zq_store_le32(request + 20, query_options);
   int32_t n = zqdb_exchange(ep.get(), request, sizeof request, reply, 0, 600);
   if (n < 0) return 500;
   return processQueryResponse(reply, static_cast<size_t>(n), token, count, total, out);

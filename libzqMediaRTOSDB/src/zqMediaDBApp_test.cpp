@@ -336,7 +336,7 @@ class FakePeer {
 };
 
 uint32_t TokenOf(const std::string& request) {
-  return db_get_u32(reinterpret_cast<const uint8_t*>(request.data()) + 8);
+  return zq_load_le32(reinterpret_cast<const uint8_t*>(request.data()) + 8);
 }
 
 TEST(MediaDbPeer, FolderListingOverSeveralMessages) {
@@ -484,7 +484,7 @@ TEST_F(SimulatedDb, MetadataAnswersFromTheRecords) {
   EXPECT_EQ(a.body, "{\"us\":\"5\"}");
   DbReply r;
   ASSERT_EQ(dbGetContentInfo("100TAVRO", "TAVR0001.MP4", &r), 200);
-  EXPECT_EQ(db_get_u32(r.content + 40), (1u << 17) | 5u);  // marks untouched by the status
+  EXPECT_EQ(zq_load_le32(r.content + 40), (1u << 17) | 5u);  // marks untouched by the status
   EXPECT_EQ(zqdb_metadata("t=upload&p=100TAVRO/TAVR0001.MP4&status=32").status, 400);
   a = zqdb_metadata("t=offload&p=100TAVRO/TAVR0001.MP4&status=pc&value=false");
   EXPECT_EQ(a.body, "{\"mos\":[]}");

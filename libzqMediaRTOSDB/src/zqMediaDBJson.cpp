@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "zqcommon/zqContainment.h"
 #include "zqcommon/zqJson.h"
 #include "zqcommon/zqLog.h"
+#include "zqcommon/zqMediaNames.h"
 #include "zqmediadb/zqCardId.h"
 #include "zqmediadb/zqMediaDBApp.h"
 
@@ -43,16 +45,16 @@ bool DbJsonEntry::Add(const char* sep, const char* format, ...) {
 
 void db_format_content_record(DbJsonEntry* e, const char** sep, const uint8_t* c, uint64_t mask,
                               const char* name) {
-  const uint32_t flags = db_get_u32(c + 36);
-  const uint32_t upload = db_get_u32(c + 40);
+  const uint32_t flags = zq_load_le32(c + 36);
+  const uint32_t upload = zq_load_le32(c + 40);
   if (mask & 0x1)
     DB_KEY(e, sep, "\"n\":\"%s\"", zq_json_escape(std::string(name, strnlen(name, 12))).c_str());
-  if (mask & 0x2) DB_KEY(e, sep, "\"mod\":\"%u\"", db_get_u32(c + 28));
-  if (mask & 0x4) DB_KEY(e, sep, "\"cre\":\"%u\"", db_get_u32(c + 24));
+  if (mask & 0x2) DB_KEY(e, sep, "\"mod\":\"%u\"", zq_load_le32(c + 28));
+  if (mask & 0x4) DB_KEY(e, sep, "\"cre\":\"%u\"", zq_load_le32(c + 24));
   if (mask & 0x8)
-    DB_KEY(e, sep, "\"s\":\"%llu\"", static_cast<unsigned long long>(db_get_u64(c + 44)));
+    DB_KEY(e, sep, "\"s\":\"%llu\"", static_cast<unsigned long long>(zq_load_le64(c + 44)));
   if (mask & 0x100) DB_KEY(e, sep, "\"mahs\":\"%u\"", c[52] & 0x7Fu);
-  if (mask & 0x200) DB_KEY(e, sep, "\"hc\":\"%u\"", db_get_u32(c + 32));
+  if (mask & 0x200) DB_KEY(e, sep, "\"hc\":\"%u\"", zq_load_le32(c + 32));
   if (mask & 0x8000) DB_KEY(e, sep, "\"us\":\"%u\"", upload & 0xFFFFu);
   if (mask & Bit(34)) {
     std::string marks;
@@ -78,11 +80,11 @@ void db_format_content_record(DbJsonEntry* e, const char** sep, const uint8_t* c
   if (mask & Bit(20)) DB_KEY(e, sep, "\"raw\":\"%u\"", (flags >> 9) & 1u);
   if (mask & Bit(21)) DB_KEY(e, sep, "\"tr\":\"%u\"", (flags >> 10) & 1u);
   if (mask & Bit(22)) DB_KEY(e, sep, "\"mp\":\"%u\"", (flags >> 11) & 1u);
-  if (mask & Bit(29)) DB_KEY(e, sep, "\"ct\":\"%u\"", mapDbContentTypeToApp(db_get_u32(c)));
+  if (mask & Bit(29)) DB_KEY(e, sep, "\"ct\":\"%u\"", mapDbContentTypeToApp(zq_load_le32(c)));
   if (mask & Bit(30))
-    DB_KEY(e, sep, "\"rot\":\"%u\",\"fov\":\"%u\"", db_get_u32(c + 60), db_get_u32(c + 64));
-  if (mask & Bit(32)) DB_KEY(e, sep, "\"lc\":\"%u\"", db_get_u32(c + 68));
-  if (mask & Bit(33)) DB_KEY(e, sep, "\"prjn\":\"%u\"", db_get_u32(c + 72));
+    DB_KEY(e, sep, "\"rot\":\"%u\",\"fov\":\"%u\"", zq_load_le32(c + 60), zq_load_le32(c + 64));
+  if (mask & Bit(32)) DB_KEY(e, sep, "\"lc\":\"%u\"", zq_load_le32(c + 68));
+  if (mask & Bit(33)) DB_KEY(e, sep, "\"prjn\":\"%u\"", zq_load_le32(c + 72));
 }
 
 namespace {
@@ -107,11 +109,11 @@ void db_format_umid(DbJsonEntry* e, const char** sep, const uint8_t* ids, uint64
 namespace {
 // The tag times of a video-specific record, at most 99, separated by ",".
 std::string TagTimes(const uint8_t* v) {
-  const uint32_t count = db_get_u32(v + 16);
+  const uint32_t count = zq_load_le32(v + 16);
   std::string out;
   for (uint32_t i = 0; i < count && i < static_cast<uint32_t>(kDbMaxTags); ++i) {
     if (i != 0) out += ",";
-    out += std::to_string(db_get_u32(v + 24 + 4 * i));
+    out += std::to_string(zq_load_le32(v + 24 + 4 * i));
   }
   return out;
 }
@@ -119,7 +121,7 @@ uint32_t Seconds(uint32_t ms) { return static_cast<uint32_t>((uint64_t{ms} + 500
 }  // namespace
 
 void db_format_video_info(DbJsonEntry* e, const char** sep, const uint8_t* v, uint64_t mask) {
-  const uint32_t ls = db_get_u32(v);
+  const uint32_t ls = zq_load_le32(v);
   if (mask & 0x10) {
     if (ls == 0) {
       DB_KEY(e, sep, "\"ls\":\"-1\"");
@@ -127,16 +129,16 @@ void db_format_video_info(DbJsonEntry* e, const char** sep, const uint8_t* v, ui
       DB_KEY(e, sep, "\"ls\":\"%u\"", ls);
     }
   }
-  if (mask & 0x20) DB_KEY(e, sep, "\"cl\":\"%u\"", db_get_u32(v + 20));
-  if (mask & 0x40) DB_KEY(e, sep, "\"avc_profile\":\"%u\"", db_get_u32(v + 12));
-  if (mask & 0x80) DB_KEY(e, sep, "\"profile\":\"%u\"", db_get_u32(v + 8));
-  if (mask & 0x200) DB_KEY(e, sep, "\"hc\":\"%u\"", db_get_u32(v + 16));
+  if (mask & 0x20) DB_KEY(e, sep, "\"cl\":\"%u\"", zq_load_le32(v + 20));
+  if (mask & 0x40) DB_KEY(e, sep, "\"avc_profile\":\"%u\"", zq_load_le32(v + 12));
+  if (mask & 0x80) DB_KEY(e, sep, "\"profile\":\"%u\"", zq_load_le32(v + 8));
+  if (mask & 0x200) DB_KEY(e, sep, "\"hc\":\"%u\"", zq_load_le32(v + 16));
   if (mask & 0x400) DB_KEY(e, sep, "\"hi\":[%s]", TagTimes(v).c_str());
-  if (mask & Bit(23)) DB_KEY(e, sep, "\"dur\":\"%u\"", Seconds(db_get_u32(v + 4)));
+  if (mask & Bit(23)) DB_KEY(e, sep, "\"dur\":\"%u\"", Seconds(zq_load_le32(v + 4)));
 }
 
 void db_format_more_info(DbJsonEntry* e, const char** sep, const uint8_t* m, uint64_t mask) {
-  auto i32 = [&](int k) { return static_cast<int>(db_get_u32(m + 4 * k)); };
+  auto i32 = [&](int k) { return static_cast<int>(zq_load_le32(m + 4 * k)); };
   if (mask & Bit(24)) DB_KEY(e, sep, "\"w\":\"%d\",\"h\":\"%d\"", i32(0), i32(1));
   if (mask & Bit(25)) DB_KEY(e, sep, "\"fps\":\"%d\",\"fps_denom\":\"%d\"", i32(2), i32(3));
   if (mask & Bit(26)) DB_KEY(e, sep, "\"prog\":\"%d\"", i32(4));
@@ -214,14 +216,13 @@ DbMetadataAnswer ParseRequest(const char* query, Request* r) {
     return Fail(400, "invalid path: '%s'\n", p);
   r->dir = p.substr(0, slash);
   r->file = p.substr(slash + 1);
-  if (r->dir.size() > 8 || r->dir.find('\0') != std::string::npos || r->dir == "." ||
-      r->dir == "..")
+  // Each part is one name below the card's DCIM folder: the containment rule applies.
+  if (r->dir.size() > 8 || !zq_contain_name_ok(r->dir))
     return Fail(400, "invalid directory name: dir:'%s'\n", r->dir);
-  if (r->file.size() > 12 || r->file.find_first_of(std::string("/\0", 2)) != std::string::npos ||
-      r->file.find("..") != std::string::npos)
+  if (r->file.size() > 12 || r->file.find('/') != std::string::npos || !zq_contain_name_ok(r->file))
     return Fail(400, "invalid filename: file:'%s'\n", r->file);
-  const std::string ext = r->file.size() == 12 ? r->file.substr(9) : "";
-  if (r->file.size() != 12 || r->file[8] != '.' || (ext != "JPG" && ext != "MP4" && ext != "360"))
+  const std::string_view ext = zq_media_extension(r->file);
+  if (ext != "JPG" && ext != "MP4" && ext != "360")
     return Fail(404, "Not a JPG or MP4 file name '%s', inferring FILE NOT_FOUND\n", r->file);
 
   if (r->action == Action::kUpload || r->action == Action::kOffload) {
@@ -273,7 +274,7 @@ DbMetadataAnswer Info(const Request& r) {
   DbReply content;
   int http = dbGetUMIDByFileName(r.dir.c_str(), r.file.c_str(), &content);
   if (http != 200) return {http, ""};
-  const uint32_t type = db_get_u32(content.content);
+  const uint32_t type = zq_load_le32(content.content);
   const uint64_t mask = InfoMask(r.action, type);
   const bool video = r.action == Action::kV4 ? db_is_video_type(type) : IsVideoForInfo(type);
   DbJsonEntry e;
@@ -301,7 +302,7 @@ DbMetadataAnswer VideoInfo(const Request& r, bool dur_only) {
   DbReply v;
   int http = dbGetVideoSpecificInfo(r.dir.c_str(), r.file.c_str(), &v);
   if (http != 200) return {http, ""};
-  const uint32_t type = db_get_u32(v.content);
+  const uint32_t type = zq_load_le32(v.content);
   const bool video = dur_only ? db_is_video_type(type) || type == 12 : IsVideoForInfo(type);
   if (!video || v.video == nullptr) {
     ZQ_LOG(ZQ_LOG_WARN, "not implemented for content_type %u\n", type);
@@ -309,11 +310,11 @@ DbMetadataAnswer VideoInfo(const Request& r, bool dur_only) {
   }
   DbJsonEntry e;
   const uint8_t* p = v.video;
-  e.Add("", "\"dur\":\"%u\",\"c\":\"%u\"", Seconds(db_get_u32(p + 4)), db_get_u32(p + 20));
-  if (!dur_only) e.Add(",", "\"avc_profile\":\"%u\"", db_get_u32(p + 12));
-  e.Add(",", "\"profile\":\"%u\"", db_get_u32(p + 8));
+  e.Add("", "\"dur\":\"%u\",\"c\":\"%u\"", Seconds(zq_load_le32(p + 4)), zq_load_le32(p + 20));
+  if (!dur_only) e.Add(",", "\"avc_profile\":\"%u\"", zq_load_le32(p + 12));
+  e.Add(",", "\"profile\":\"%u\"", zq_load_le32(p + 8));
   if (!dur_only) {
-    e.Add(",", "\"tag_count\":%u,\"tags\":[%s]", db_get_u32(p + 16), TagTimes(p).c_str());
+    e.Add(",", "\"tag_count\":%u,\"tags\":[%s]", zq_load_le32(p + 16), TagTimes(p).c_str());
     if ((type & ~8u) < 7) {
       DbReply m;
       http = dbGetMoreInfo(r.dir.c_str(), r.file.c_str(), &m);
@@ -332,7 +333,7 @@ DbMetadataAnswer Upload(const Request& r) {
   int http = dbGetContentInfo(r.dir.c_str(), r.file.c_str(), &c);
   if (http != 200) return {http, ""};
   if (r.change) {
-    uint32_t word = db_get_u32(c.content + 40);
+    uint32_t word = zq_load_le32(c.content + 40);
     const uint32_t value = upload ? r.upload : r.offload_mark;
     if ((upload && value >= 32) || (!upload && value >= 0x10000)) {
       ZQ_LOG(ZQ_LOG_ERROR, "Out of Bounds upload / offload status value = %08x, isUpload = %s\n",

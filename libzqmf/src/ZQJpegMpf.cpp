@@ -1,5 +1,7 @@
 #include "zqmf/ZQJpegMpf.h"
 
+#include "zqcommon/zqByteOrder.h"
+
 namespace {
 
 struct Reader {
@@ -8,13 +10,12 @@ struct Reader {
   bool big;
   bool U16(size_t at, uint32_t* v) const {
     if (at > n || n - at < 2) return false;
-    *v = big ? (p[at] << 8 | p[at + 1]) : (p[at + 1] << 8 | p[at]);
+    *v = zq_load16(p + at, big);
     return true;
   }
   bool U32(size_t at, uint32_t* v) const {
-    uint32_t a, b;
-    if (!U16(at, &a) || !U16(at + 2, &b)) return false;
-    *v = big ? (a << 16 | b) : (b << 16 | a);
+    if (at > n || n - at < 4) return false;
+    *v = zq_load32(p + at, big);
     return true;
   }
 };

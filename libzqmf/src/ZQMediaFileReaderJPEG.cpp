@@ -6,6 +6,7 @@
 
 #include "quicktime64/FileIO.h"
 #include "quicktime64/MemoryFileIO.h"
+#include "zqcommon/zqByteOrder.h"
 #include "zqcommon/zqLog.h"
 #include "zqmf/ZQCameraModels.h"
 #include "zqmf/ZQJpegMpf.h"
@@ -27,12 +28,6 @@ constexpr char kEquirectangular[] = "<GPano:ProjectionType>equirectangular</GPan
 // Entries of one directory must lie within the first 65,535 bytes of the segment.
 constexpr size_t kMaxIfdEntries = (65535 - 8) / 12;
 
-uint16_t Be16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
-uint32_t Be32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-         static_cast<uint32_t>(p[2]) << 8 | p[3];
-}
-
 // Markers that stand alone, without a length.
 bool StandAlone(uint8_t m) { return m == 0x01 || (m >= 0xD0 && m <= 0xD7); }
 bool FrameHeader(uint8_t m) { return m >= 0xC0 && m <= 0xC2; }
@@ -44,14 +39,12 @@ class Tiff {
 
   bool U16(size_t at, uint16_t* v) const {
     if (at > size_ || size_ - at < 2) return false;
-    const uint8_t* p = data_ + at;
-    *v = big_ ? static_cast<uint16_t>(p[0] << 8 | p[1]) : static_cast<uint16_t>(p[1] << 8 | p[0]);
+    *v = zq_load16(data_ + at, big_);
     return true;
   }
   bool U32(size_t at, uint32_t* v) const {
-    uint16_t a, b;
-    if (!U16(at, &a) || !U16(at + 2, &b)) return false;
-    *v = big_ ? (static_cast<uint32_t>(a) << 16 | b) : (static_cast<uint32_t>(b) << 16 | a);
+    if (at > size_ || size_ - at < 4) return false;
+    *v = zq_load32(data_ + at, big_);
     return true;
   }
 
@@ -232,7 +225,7 @@ int32_t ZQMediaFileReaderJPEG::Parse(std::unique_ptr<FileIO> file) {
     }
     if (Read(at + 2, head + 2, 2) != okay) return fileIO;
     const uint8_t marker = head[1];
-    const uint16_t length = Be16(head + 2);
+    const uint16_t length = zq_load_be16(head + 2);
     if (length < 2 || at + 2 + length > fileSize_) {
       ZQ_LOG(ZQ_LOG_ERROR, "Invalid Marker: 0x%04x at file offset:%lld!\n",
              static_cast<unsigned>(0xFF00 | marker), static_cast<long long>(at));
@@ -264,8 +257,8 @@ int32_t ZQMediaFileReaderJPEG::Parse(std::unique_ptr<FileIO> file) {
       }
     } else if (FrameHeader(marker)) {
       if (payloadSize >= 5 && (width_ < 0 || height_ < 0)) {
-        height_ = Be16(payload.data() + 1);
-        width_ = Be16(payload.data() + 3);
+        height_ = zq_load_be16(payload.data() + 1);
+        width_ = zq_load_be16(payload.data() + 3);
       }
     } else if (marker == kSOS) {
       dataStart_ = next;
@@ -468,7 +461,7 @@ int32_t ZQMediaFileReaderJPEG::FindSplitScreennail() {
     if (Read(at, head, 4) != okay) return fileIO;
     if (head[0] != 0xFF) return JPEG_No_ScreenNail;
     if (head[1] == kSOS || head[1] == kEOI) return JPEG_No_ScreenNail;
-    const uint16_t length = Be16(head + 2);
+    const uint16_t length = zq_load_be16(head + 2);
     if (length < 2 || at + 2 + length > fileSize_) return JPEG_No_ScreenNail;
     if (head[1] == kAPP2) {
       payload.resize(length - 2u);
@@ -497,7 +490,7 @@ int32_t ZQMediaFileReaderJPEG::FindSplitScreennail() {
 int32_t ZQMediaFileReaderJPEG::FindMpfScreennail() {
   uint8_t head[4];
   if (Read(firstApp2_, head, 4) != okay) return fileIO;
-  const uint16_t length = Be16(head + 2);
+  const uint16_t length = zq_load_be16(head + 2);
   if (head[1] != kAPP2 || length <= 85 || firstApp2_ + 2 + length > fileSize_)
     return JPEG_No_ScreenNail;
   std::vector<uint8_t> seg(length - 2u);
@@ -662,8 +655,8 @@ int32_t ZQMediaFileReaderJPEG::GetTavroCameraSettings(uint32_t* a, uint32_t* b) 
   if (a == nullptr || b == nullptr) return invalidArg;
   if (!parsed_) return fileNotParsed;
   if (makerCamera_ && makerNote_.size() >= 12) {
-    *a = Be32(makerNote_.data() + 4);
-    *b = Be32(makerNote_.data() + 8);
+    *a = zq_load_be32(makerNote_.data() + 4);
+    *b = zq_load_be32(makerNote_.data() + 8);
   } else {
     *a = *b = 0;
   }

@@ -11,6 +11,7 @@
 #include <libexif/exif-tag.h>
 
 #include "zqcommon/zqJson.h"
+#include "zqcommon/zqUniqueFd.h"
 #include "zqmf/ZQMediaFileReaderJPEG.h"
 
 namespace {
@@ -24,20 +25,10 @@ constexpr char kExifId[] = "Exif\0\0";
 
 bool StandAlone(uint8_t m) { return m == 0x01 || (m >= 0xD0 && m <= 0xD7); }
 
-// A descriptor closed when it goes.
-class Fd {
- public:
-  explicit Fd(const char* path) : fd_(path ? open(path, O_RDONLY | O_CLOEXEC) : -1) {}
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
+// The file at `path` opened for reading (not valid() when it cannot be).
+UniqueFd OpenRead(const char* path) {
+  return UniqueFd(path != nullptr ? open(path, O_RDONLY | O_CLOEXEC) : -1);
+}
 
 // Reads up to `n` bytes at `offset`, retrying short reads; the count read, -1 on error.
 ssize_t ReadAt(int fd, uint8_t* buf, size_t n, off_t offset) {
@@ -207,13 +198,13 @@ ExifData* ZqExifLoader::GetData() const {
 }
 
 int zq_exif_load_file(ZqExifLoader* loader, const char* path) {
-  Fd fd(path);
+  const UniqueFd fd = OpenRead(path);
   if (loader == nullptr || fd.get() < 0) return -1;
   return Feed(fd.get(), loader) ? 0 : -1;
 }
 
 int64_t zq_exif_stream_screennail(ZqExifLoader* loader, const char* path, ZqByteSink* sink) {
-  Fd fd(path);
+  const UniqueFd fd = OpenRead(path);
   if (loader == nullptr || sink == nullptr || fd.get() < 0) return -1;
   struct stat st = {};
   if (fstat(fd.get(), &st) != 0 || !Feed(fd.get(), loader)) {

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <vector>
 
+#include "zqcommon/zqByteOrder.h"
 #include "zqmf/zqmfWriter.h"
 
 namespace {
@@ -214,7 +215,7 @@ ZQMF_ERROR ZQMF_Compress(uint32_t type, uint32_t structSize, uint32_t repeat,
     bits.SetBit((bits.bit() + 15) / 16 * 16);
     for (uint32_t k = 0; k < repeat; k++) {
       const uint8_t* p = in + (static_cast<size_t>(k) * channels + c) * width;
-      x[k] = width == 1 ? p[0] : static_cast<uint32_t>((p[0] << 8) | p[1]);
+      x[k] = width == 1 ? p[0] : zq_load_be16(p);
     }
     ChannelCoder(&bits, width, quant).Code(x);
   }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <utility>
 
+#include "zqcommon/zqByteOrder.h"
 #include "zqcommon/zqUniqueFd.h"
 
 namespace {
@@ -78,7 +79,7 @@ ZQMF_ERROR WalkJpeg(size_t size, Read read, Visit visit) {
       continue;
     }
     if (pos + 4 > size || !read(pos + 2, head + 2, 2)) return ZQMF_ERROR_BAD_STRUCTURE;
-    const size_t length = (static_cast<size_t>(head[2]) << 8) | head[3];
+    const size_t length = zq_load_be16(head + 2);
     if (length < 2 || pos + 2 + length > size) return ZQMF_ERROR_BAD_STRUCTURE;
     if (visit(Segment{marker, pos, length})) return ZQMF_OK;
     pos += 2 + length;

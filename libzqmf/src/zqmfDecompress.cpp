@@ -183,12 +183,12 @@ ZQMF_ERROR ZQMF_Decompress(ZQMF_stream* ms, void* out, uint32_t size) {
     if (c > 0) bit = (bit + 15) / 16 * 16;
     const size_t qpos = static_cast<size_t>(bit / 8);
     if (qpos + width > data_bytes) return ZQMF_ERROR_MEMORY;
-    const uint32_t quant = width == 1 ? data[qpos] : Be16(data + qpos);
+    const uint32_t quant = width == 1 ? data[qpos] : zq_load_be16(data + qpos);
     bit = (static_cast<uint64_t>(qpos + width) * 8 + 15) / 16 * 16;
 
     uint8_t* first = dst + static_cast<size_t>(c) * width;
     // Running value; unsigned so that it wraps like the element it is stored into.
-    uint32_t running = width == 1 ? first[0] : Be16(first);
+    uint32_t running = width == 1 ? first[0] : zq_load_be16(first);
     auto put = [&](uint32_t k) {
       uint8_t* p = dst + (static_cast<size_t>(k) * channels + c) * width;
       if (width == 1) {

@@ -35,16 +35,10 @@ bool IntegerType(uint32_t t) {
 
 bool NumericType(uint32_t t) { return IntegerType(t) || t == 'f' || t == 'd'; }
 
-uint64_t LoadBe(const uint8_t* p, uint32_t size) {
-  uint64_t v = 0;
-  for (uint32_t i = 0; i < size; i++) v = (v << 8) | p[i];
-  return v;
-}
-
 // An element of a numeric type, stored big-endian at `p`, as a two's-complement integer
 // (unsigned 64-bit values keep their bits).
 int64_t ReadInteger(const uint8_t* p, uint32_t t) {
-  const uint64_t v = LoadBe(p, ZQMF_SizeofType(t));
+  const uint64_t v = zq_load_be(p, ZQMF_SizeofType(t));
   switch (t) {
     case 'b':
       return static_cast<int8_t>(v);
@@ -59,13 +53,13 @@ int64_t ReadInteger(const uint8_t* p, uint32_t t) {
 
 double ReadReal(const uint8_t* p, uint32_t t) {
   if (t == 'f') {
-    const uint32_t bits = static_cast<uint32_t>(LoadBe(p, 4));
+    const uint32_t bits = zq_load_be32(p);
     float f;
     memcpy(&f, &bits, 4);
     return f;
   }
   if (t == 'd') {
-    const uint64_t bits = LoadBe(p, 8);
+    const uint64_t bits = zq_load_be64(p);
     double d;
     memcpy(&d, &bits, 8);
     return d;

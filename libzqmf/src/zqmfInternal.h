@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "zqcommon/zqByteOrder.h"
 #include "zqmf/zqmfParser.h"
 
 namespace zqmf_internal {
@@ -20,8 +21,6 @@ struct Header {
 
 // Word `pos` of the stream as stored (memory order).
 uint32_t LoadWord(const ZQMF_stream* ms, uint32_t pos);
-uint32_t Be32(const uint8_t* p);
-uint16_t Be16(const uint8_t* p);
 // The header of the record at `pos`; the caller has checked that pos + 1 is in the buffer.
 Header ReadHeader(const ZQMF_stream* ms, uint32_t pos);
 bool ValidKey(uint32_t key);

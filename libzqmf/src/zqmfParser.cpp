@@ -19,20 +19,13 @@ uint32_t LoadWord(const ZQMF_stream* ms, uint32_t pos) {
   return word;
 }
 
-uint32_t Be32(const uint8_t* p) {
-  return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
-         (static_cast<uint32_t>(p[2]) << 8) | p[3];
-}
-
-uint16_t Be16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
-
 Header ReadHeader(const ZQMF_stream* ms, uint32_t pos) {
   Header h;
   h.key = LoadWord(ms, pos);
   const uint8_t* b = reinterpret_cast<const uint8_t*>(ms->buffer + pos + 1);
   h.type = b[0];
   h.struct_size = b[1];
-  h.repeat = Be16(b + 2);
+  h.repeat = zq_load_be16(b + 2);
   h.bytes = h.struct_size * h.repeat;
   h.words = (h.bytes + 3) / 4;
   return h;
@@ -78,7 +71,7 @@ bool InnerHeader(const ZQMF_stream* ms, const Header& h, Header* inner) {
   inner->key = h.key;
   inner->type = p[0];
   inner->struct_size = p[1];
-  inner->repeat = Be16(p + 2);
+  inner->repeat = zq_load_be16(p + 2);
   inner->bytes = inner->struct_size * inner->repeat;
   inner->words = (inner->bytes + 3) / 4;
   return true;
@@ -113,7 +106,7 @@ constexpr uint32_t kDVNM = ZQMF_Key4CC("DVNM");
 // Records the device id and name as the walk passes them.
 void NoteDevice(ZQMF_stream* ms, const Header& h) {
   if (h.key == kDVID && h.bytes >= 4) {
-    ms->device_id = Be32(Payload(ms));
+    ms->device_id = zq_load_be32(Payload(ms));
   } else if (h.key == kDVNM) {
     const uint32_t n =
         h.bytes < sizeof(ms->device_name) - 1 ? h.bytes : sizeof(ms->device_name) - 1;

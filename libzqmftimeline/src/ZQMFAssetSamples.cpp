@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "zqcommon/zqByteOrder.h"
+
 namespace {
 
 constexpr uint32_t kGPS5 = ZQMF_Key4CC("GPS5");
@@ -43,9 +45,7 @@ std::vector<double> Numbers(ZQMF_stream* ms) {
 // The first `n` payload bytes of the record as a big-endian unsigned number.
 uint64_t LeadingValue(const ZQMF_stream* ms, uint32_t n) {
   const uint8_t* b = static_cast<const uint8_t*>(ZQMF_RawData(ms));
-  uint64_t v = 0;
-  for (uint32_t i = 0; i < n; i++) v = (v << 8) | b[i];
-  return v;
+  return zq_load_be(b, n);
 }
 
 }  // namespace

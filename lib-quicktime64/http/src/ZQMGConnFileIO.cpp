@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "server/zqResponse.h"
+#include "http/zqResponse.h"
 #include "zqcommon/zqLog.h"
 
 ZQMGConnFileIO::ZQMGConnFileIO(mg_connection* connection, Head head)

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "server/zqResponse.h"
+#include "http/zqResponse.h"
 #include "zqtest/TestServer.h"
 
 namespace {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "zqcommon/zqByteOrder.h"
+
 class FileBuffer;
 
 namespace MavrelQuickTime64Atom {
@@ -77,14 +79,6 @@ class ByteWriter {
   uint64_t position_ = 0;
   bool ok_ = true;
 };
-
-// Big-endian values at `p` (the caller has checked the bounds).
-inline uint32_t LoadBE32(const uint8_t* p) {
-  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
-inline uint64_t LoadBE64(const uint8_t* p) {
-  return (uint64_t{LoadBE32(p)} << 32) | LoadBE32(p + 4);
-}
 
 // Reads a Pascal string (length byte, then text) from a field of `fieldSize` bytes, the
 // length byte included; false when the length runs past the field. The whole field is

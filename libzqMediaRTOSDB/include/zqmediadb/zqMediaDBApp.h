@@ -39,6 +39,7 @@
 #include <string>
 #include <vector>
 
+#include "zqcommon/zqByteOrder.h"  // the wire is little-endian: zq_load_le32 and friends
 #include "zqipc.h"
 
 inline constexpr char kZqMediaDbEndpoint[] = "rtos_media_db";
@@ -69,11 +70,6 @@ inline constexpr int kDbDefaultTimeoutSeconds = 30;
 inline constexpr int kDbMaxTags = 99;
 inline constexpr size_t kDbJsonEntrySize = 1536;
 inline constexpr uint32_t kDbUploadStatusCount = 32;
-
-// Little-endian field access; no struct casts over wire bytes.
-uint32_t db_get_u32(const uint8_t* p);
-uint64_t db_get_u64(const uint8_t* p);
-void db_put_u32(uint8_t* p, uint32_t v);
 
 struct db_response_header {
   uint32_t command_type;

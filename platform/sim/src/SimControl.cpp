@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "zqCtrlD.h"
+#include "zqcommon/zqByteOrder.h"
 #include "zqcommon/zqErrors.h"
 #include "zqcommon/zqPaths.h"
 #include "zqsim/SimCamera.h"
@@ -30,15 +31,6 @@ namespace {
 std::atomic<int> g_openCount{0};
 
 constexpr uint32_t kModeCount = 3;
-
-uint32_t LoadU32(const uint8_t* p, uint32_t offset) {
-  return static_cast<uint32_t>(p[offset]) | static_cast<uint32_t>(p[offset + 1]) << 8 |
-         static_cast<uint32_t>(p[offset + 2]) << 16 | static_cast<uint32_t>(p[offset + 3]) << 24;
-}
-
-uint16_t LoadU16(const uint8_t* p, uint32_t offset) {
-  return static_cast<uint16_t>(p[offset] | p[offset + 1] << 8);
-}
 
 int32_t CopyText(char* text, size_t size, const char* value) {
   if (text == nullptr || size == 0) return ZQ_ERR_INVALID_PARAM;
@@ -126,7 +118,7 @@ void Reply(const void* data, uint32_t n, void* response, uint32_t response_size,
 // Seconds since the epoch of a date-time record read as UTC, or -1 when it names no real time.
 int64_t RecordTime(const uint8_t* p) {
   struct tm tm = {};
-  tm.tm_year = LoadU16(p, 0) - 1900;
+  tm.tm_year = zq_load_le16(p) - 1900;
   tm.tm_mon = p[2] - 1;
   tm.tm_mday = p[3];
   tm.tm_hour = p[4];
@@ -233,7 +225,7 @@ int32_t Act(SimStateData& d, uint32_t command, const uint8_t* p, void* response,
     }
     case ZQCONTROL_MODE:
     case ZQCONTROL_SET_MODE: {
-      const uint32_t mode = command == ZQCONTROL_MODE ? LoadU32(p, 0) : LoadU16(p, 0);
+      const uint32_t mode = command == ZQCONTROL_MODE ? zq_load_le32(p) : zq_load_le16(p);
       if (recording || mode >= kModeCount) return ZQ_ERR_NAK;
       cam.mode = mode;
       cam.mode_group = mode;
@@ -241,8 +233,8 @@ int32_t Act(SimStateData& d, uint32_t command, const uint8_t* p, void* response,
       return ZQ_OK;
     }
     case ZQCONTROL_SUB_MODE: {
-      const uint32_t mode = LoadU32(p, 0);
-      const uint32_t sub = LoadU32(p, 4);
+      const uint32_t mode = zq_load_le32(p);
+      const uint32_t sub = zq_load_le32(p + 4);
       if (recording || mode >= kModeCount || sub >= zqsim::Modes()[mode].sub_modes.size()) {
         return ZQ_ERR_NAK;
       }
@@ -255,7 +247,7 @@ int32_t Act(SimStateData& d, uint32_t command, const uint8_t* p, void* response,
       const int64_t t = RecordTime(p);
       if (t < 0) return ZQ_ERR_INVALID_PARAM;
       cam.clock_offset_s = t - now_ms / 1000;
-      cam.time_zone = static_cast<int16_t>(LoadU16(p, 7));
+      cam.time_zone = static_cast<int16_t>(zq_load_le16(p + 7));
       cam.dst = p[9];
       return ZQ_OK;
     }
@@ -278,10 +270,10 @@ int32_t Act(SimStateData& d, uint32_t command, const uint8_t* p, void* response,
       cam.fw_update = p[0] != 0 ? 2 : 0;
       return ZQ_OK;
     case ZQCONTROL_AP_CONTROL:
-      cam.ap_enabled = LoadU32(p, 0) != 0;
+      cam.ap_enabled = zq_load_le32(p) != 0;
       return ZQ_OK;
     case ZQCONTROL_BAND_SELECT: {
-      const int32_t band = static_cast<int32_t>(LoadU32(p, 0));
+      const int32_t band = static_cast<int32_t>(zq_load_le32(p));
       if (band != 0 && band != 1) return ZQ_ERR_NAK;
       cam.band = band;
       return ZQ_OK;
@@ -303,8 +295,8 @@ int32_t Act(SimStateData& d, uint32_t command, const uint8_t* p, void* response,
       zqsim::ResetModeSettings(&cam, cam.mode);
       return ZQ_OK;
     case ZQCONTROL_SETTING: {
-      const int32_t id = static_cast<int32_t>(LoadU32(p, 0));
-      const int32_t value = static_cast<int32_t>(LoadU32(p, 4));
+      const int32_t id = static_cast<int32_t>(zq_load_le32(p));
+      const int32_t value = static_cast<int32_t>(zq_load_le32(p + 4));
       if (id == zqsim::kKeepAliveSetting) return ZQ_OK;
       if (recording) return ZQ_ERR_NAK;
       if (!zqsim::SettingAccepts(zqsim::ModelOrDefault(d.identity.model_number), id, value)) {
@@ -345,7 +337,7 @@ int32_t Act(SimStateData& d, uint32_t command, const uint8_t* p, void* response,
       cam.digital_zoom = cam.photo_timer = 0;
       return ZQ_OK;
     case ZQCONTROL_LIVEVIEW_EXPOSURE: {
-      const uint32_t mode = LoadU32(p, 0);
+      const uint32_t mode = zq_load_le32(p);
       if (mode > 3) return ZQ_ERR_INVALID_PARAM;
       cam.exposure_mode = static_cast<uint8_t>(mode);
       return ZQ_OK;
@@ -365,29 +357,29 @@ int32_t Act(SimStateData& d, uint32_t command, const uint8_t* p, void* response,
             response_len);
       return ZQ_OK;
     case ZQCONTROL_DIGITAL_ZOOM: {
-      const uint32_t percent = LoadU32(p, 0);
+      const uint32_t percent = zq_load_le32(p);
       if (percent > 100) return ZQ_ERR_INVALID_PARAM;
       if (zqsim::ModelOrDefault(d.identity.model_number).lenses != 1) return ZQ_ERR_NAK;
       cam.digital_zoom = percent;
       return ZQ_OK;
     }
     case ZQCONTROL_BLE_CONTROL:
-      cam.ble_enabled = LoadU32(p, 0) != 0;
+      cam.ble_enabled = zq_load_le32(p) != 0;
       return ZQ_OK;
     case ZQCONTROL_PHOTO_TIMER: {
-      const uint32_t delay = LoadU32(p, 0);
+      const uint32_t delay = zq_load_le32(p);
       if (delay != 0 && delay != 3 && delay != 10) return ZQ_ERR_INVALID_PARAM;
       cam.photo_timer = delay;
       return ZQ_OK;
     }
     case ZQCONTROL_TIMEWARP_SPEED_RAMP: {
-      const uint32_t ramp = LoadU32(p, 0);
+      const uint32_t ramp = zq_load_le32(p);
       if (ramp != 11 && ramp != 12) return ZQ_ERR_INVALID_PARAM;
       cam.speed_ramp = ramp;
       return ZQ_OK;
     }
     case ZQCONTROL_TIMEWARP_SPEED_RAMP_ACTIVE:
-      cam.speed_ramp_active = LoadU32(p, 0);
+      cam.speed_ramp_active = zq_load_le32(p);
       return ZQ_OK;
     case ZQCONTROL_SET_IN_CONTEXTUAL_MENU:
       cam.in_contextual_menu = p[0] != 0;

@@ -30,6 +30,7 @@
 #include <nlohmann/json.hpp>
 
 #include "SimMediaProbe.h"
+#include "zqcommon/zqByteOrder.h"
 #include "zqcommon/zqPaths.h"
 #include "zqcommon/zqUniqueFd.h"
 #include "zqipc.h"
@@ -72,9 +73,6 @@ void PutText(std::string* s, const std::string& text, size_t width) {
 }
 void Set32(std::string* s, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) (*s)[at + i] = static_cast<char>(v >> (8 * i));
-}
-uint32_t Get32(const uint8_t* p) {
-  return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
 }
 
 std::string Header(uint32_t command, int32_t status, uint32_t count, uint32_t version,
@@ -422,10 +420,10 @@ std::vector<std::pair<std::string, FileEntry>> CardMedia() {
 
 std::string ListPage(const uint8_t* req, size_t len, uint32_t token) {
   if (len < 24) return Header(kCmdList, kStatusBadRequest, 0, 0, token);
-  const uint32_t asked = Get32(req + 4);
-  const uint32_t start = Get32(req + 12);
-  const uint32_t list_options = Get32(req + 16);
-  const uint32_t query_options = Get32(req + 20);
+  const uint32_t asked = zq_load_le32(req + 4);
+  const uint32_t start = zq_load_le32(req + 12);
+  const uint32_t list_options = zq_load_le32(req + 16);
+  const uint32_t query_options = zq_load_le32(req + 20);
   auto media = CardMedia();
   const size_t fit = (kZqIpcMaxMessage - kReplyHeader - kListHeader) / kListEntry;
   std::string body;
@@ -457,7 +455,7 @@ std::string SingleFile(uint32_t command, const uint8_t* req, size_t len, uint32_
   const uint32_t type = ContentType(t.name);
   if (command == kCmdSetUpload) {
     if (len < 36) return Header(command, kStatusBadRequest, 0, 1, token);
-    Records::Get().SetUpload(key, t.path, Get32(req + 32));
+    Records::Get().SetUpload(key, t.path, zq_load_le32(req + 32));
     return Header(command, kStatusOk, 1, 1, token);
   }
   if (type == kUnknownType) {
@@ -654,7 +652,8 @@ class Server {
       }
       std::vector<std::string> replies;
       if (fault.mode == "status" && n >= 12) {
-        replies = {Header(Get32(req), static_cast<int32_t>(fault.value), 0, 1, Get32(req + 8))};
+        replies = {Header(zq_load_le32(req), static_cast<int32_t>(fault.value), 0, 1,
+                          zq_load_le32(req + 8))};
       } else {
         replies = MediaDbAnswer(req, static_cast<size_t>(n));
       }
@@ -703,8 +702,8 @@ Server& TheServer() {
 
 std::vector<std::string> MediaDbAnswer(const uint8_t* request, size_t length) {
   if (length < 12) return {Header(0, kStatusBadRequest, 0, 0, 0)};
-  const uint32_t command = Get32(request);
-  const uint32_t token = Get32(request + 8);
+  const uint32_t command = zq_load_le32(request);
+  const uint32_t token = zq_load_le32(request + 8);
   switch (command) {
     case kCmdScanDir:
       return ScanDir(request, length, token);

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <vector>
 
+#include "zqcommon/zqByteOrder.h"
 #include "zqcommon/zqUniqueFd.h"
 
 namespace zqsim {
@@ -17,12 +18,6 @@ constexpr uint64_t kSeconds1904To1970 = 2082844800;
 constexpr size_t kMaxMoov = 16u << 20;
 constexpr size_t kJpegHead = 128u << 10;
 
-uint32_t Be32(const uint8_t* p) {
-  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
-uint64_t Be64(const uint8_t* p) { return (uint64_t{Be32(p)} << 32) | Be32(p + 4); }
-uint16_t Be16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
-
 bool Type(const uint8_t* p, const char* t) { return memcmp(p + 4, t, 4) == 0; }
 
 // Walks the boxes of [data, data+size), calling f(type pointer, body, body size) for each.
@@ -30,11 +25,11 @@ template <typename F>
 void WalkBoxes(const uint8_t* data, size_t size, F f) {
   size_t at = 0;
   while (size - at >= 8) {
-    uint64_t box = Be32(data + at);
+    uint64_t box = zq_load_be32(data + at);
     size_t head = 8;
     if (box == 1) {
       if (size - at < 16) return;
-      box = Be64(data + at + 8);
+      box = zq_load_be64(data + at + 8);
       head = 16;
     } else if (box == 0) {
       box = size - at;
@@ -51,13 +46,13 @@ void ReadMvhd(const uint8_t* b, size_t n, MediaProbe* out) {
   uint32_t timescale = 0;
   uint64_t duration = 0;
   if (b[0] == 1 && n >= 32) {
-    created = Be64(b + 4);
-    timescale = Be32(b + 20);
-    duration = Be64(b + 24);
+    created = zq_load_be64(b + 4);
+    timescale = zq_load_be32(b + 20);
+    duration = zq_load_be64(b + 24);
   } else if (b[0] == 0 && n >= 20) {
-    created = Be32(b + 4);
-    timescale = Be32(b + 12);
-    duration = Be32(b + 16);
+    created = zq_load_be32(b + 4);
+    timescale = zq_load_be32(b + 12);
+    duration = zq_load_be32(b + 16);
   } else {
     return;
   }
@@ -68,8 +63,8 @@ void ReadMvhd(const uint8_t* b, size_t n, MediaProbe* out) {
 void ReadTkhd(const uint8_t* b, size_t n, MediaProbe* out) {
   // Width and height are the last two 16.16 fixed-point fields of the box.
   if (n < 84 || out->width != 0) return;
-  uint32_t w = Be32(b + n - 8) >> 16;
-  uint32_t h = Be32(b + n - 4) >> 16;
+  uint32_t w = zq_load_be32(b + n - 8) >> 16;
+  uint32_t h = zq_load_be32(b + n - 4) >> 16;
   if (w != 0 && h != 0) {
     out->width = w;
     out->height = h;
@@ -91,12 +86,8 @@ uint64_t TiffCaptureTime(const uint8_t* t, size_t n) {
   if (n < 8) return 0;
   const bool le = t[0] == 'I' && t[1] == 'I';
   if (!le && !(t[0] == 'M' && t[1] == 'M')) return 0;
-  auto u16 = [&](size_t at) -> uint32_t {
-    return le ? static_cast<uint32_t>(t[at] | (t[at + 1] << 8)) : Be16(t + at);
-  };
-  auto u32 = [&](size_t at) -> uint32_t {
-    return le ? (u16(at) | (u16(at + 2) << 16)) : Be32(t + at);
-  };
+  auto u16 = [&](size_t at) -> uint32_t { return zq_load16(t + at, !le); };
+  auto u32 = [&](size_t at) -> uint32_t { return zq_load32(t + at, !le); };
   // Finds `tag` in the IFD at `ifd`; returns the entry's offset or 0.
   auto find = [&](size_t ifd, uint32_t tag) -> size_t {
     if (ifd < 8 || ifd + 2 > n) return 0;
@@ -142,15 +133,15 @@ MediaProbe ProbeJpegBytes(const uint8_t* data, size_t size) {
   while (at + 4 <= size && data[at] == 0xFF) {
     const uint8_t marker = data[at + 1];
     if (marker == 0xD9 || marker == 0xDA) break;  // end of image, start of scan
-    const size_t len = Be16(data + at + 2);
+    const size_t len = zq_load_be16(data + at + 2);
     if (len < 2 || at + 2 + len > size) break;
     const uint8_t* body = data + at + 4;
     const size_t n = len - 2;
     if (marker == 0xE1 && n > 6 && memcmp(body, "Exif\0\0", 6) == 0 && out.capture_time == 0) {
       out.capture_time = TiffCaptureTime(body + 6, n - 6);
     } else if ((marker == 0xC0 || marker == 0xC1 || marker == 0xC2) && n >= 5) {
-      out.height = Be16(body + 1);
-      out.width = Be16(body + 3);
+      out.height = zq_load_be16(body + 1);
+      out.width = zq_load_be16(body + 3);
     }
     at += 2 + len;
   }
@@ -182,8 +173,8 @@ MediaProbe ProbeMedia(const std::string& path) {
   while (file_size - at >= 8) {
     uint8_t head[16];
     if (pread(fd.get(), head, sizeof head, static_cast<off_t>(at)) < 8) break;
-    uint64_t box = Be32(head);
-    if (box == 1) box = Be64(head + 8);
+    uint64_t box = zq_load_be32(head);
+    if (box == 1) box = zq_load_be64(head + 8);
     if (box == 0) box = file_size - at;
     if (box < 8 || box > file_size - at) break;
     if (Type(head, "moov")) {

@@ -108,35 +108,34 @@ bool SimState::Valid() const {
 void SimState::OpenLocked() {
   struct stat st = {};
   // Still the file at the path unless it was removed or replaced (its last link gone).
-  if (fd_ >= 0 && fstat(fd_, &st) == 0 && st.st_nlink > 0) return;
+  if (fd_.valid() && fstat(fd_.get(), &st) == 0 && st.st_nlink > 0) return;
 
   if (data_ != nullptr) munmap(data_, sizeof(SimStateData));
-  if (fd_ >= 0) close(fd_);
+  fd_.reset();
   data_ = nullptr;
-  fd_ = -1;
 
   if (!zq_make_dirs(dir_)) {
     fprintf(stderr, "zqsim: cannot create the state directory %s: %s\n", dir_.c_str(),
             strerror(errno));
     abort();
   }
-  int fd = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0 || flock(fd, LOCK_EX) != 0 || fstat(fd, &st) != 0) {
+  UniqueFd fd(open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+  if (!fd.valid() || flock(fd.get(), LOCK_EX) != 0 || fstat(fd.get(), &st) != 0) {
     fprintf(stderr, "zqsim: cannot open the camera state %s: %s\n", path_.c_str(), strerror(errno));
     abort();
   }
   bool fresh = st.st_size == 0;
   if (static_cast<size_t>(st.st_size) != sizeof(SimStateData) &&
-      ftruncate(fd, sizeof(SimStateData)) != 0) {
+      ftruncate(fd.get(), sizeof(SimStateData)) != 0) {
     fprintf(stderr, "zqsim: cannot size the camera state %s: %s\n", path_.c_str(), strerror(errno));
     abort();
   }
-  void* p = mmap(nullptr, sizeof(SimStateData), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  void* p = mmap(nullptr, sizeof(SimStateData), PROT_READ | PROT_WRITE, MAP_SHARED, fd.get(), 0);
   if (p == MAP_FAILED) {
     fprintf(stderr, "zqsim: cannot map the camera state %s: %s\n", path_.c_str(), strerror(errno));
     abort();
   }
-  fd_ = fd;
+  fd_ = std::move(fd);
   data_ = static_cast<SimStateData*>(p);
   if (!Valid()) {
     if (fresh) {
@@ -147,27 +146,27 @@ void SimState::OpenLocked() {
     }
     SetDefaults(data_);
   }
-  flock(fd_, LOCK_UN);
+  flock(fd_.get(), LOCK_UN);
 }
 
 SimState::Guard::Guard(SimState* s, bool exclusive) : s_(s) {
   s_->mu_.lock();
   s_->OpenLocked();
-  flock(s_->fd_, exclusive ? LOCK_EX : LOCK_SH);
+  flock(s_->fd_.get(), exclusive ? LOCK_EX : LOCK_SH);
   if (!s_->Valid()) {
     // Another process damaged the file while we had it mapped.
-    flock(s_->fd_, LOCK_EX);
+    flock(s_->fd_.get(), LOCK_EX);
     if (!s_->Valid()) {
       fprintf(stderr, "zqsim: camera state %s was corrupt; recreated with defaults\n",
               s_->path_.c_str());
       SetDefaults(s_->data_);
     }
-    if (!exclusive) flock(s_->fd_, LOCK_SH);
+    if (!exclusive) flock(s_->fd_.get(), LOCK_SH);
   }
 }
 
 SimState::Guard::~Guard() {
-  flock(s_->fd_, LOCK_UN);
+  flock(s_->fd_.get(), LOCK_UN);
   s_->mu_.unlock();
 }
 

@@ -9,7 +9,7 @@
 
 #include <cstdlib>
 
-#include "server/zqServerStop.h"
+#include "http/zqServerStop.h"
 
 namespace zqtest {
 

@@ -20,7 +20,7 @@
 #include <thread>
 #include <unordered_map>
 
-#include "server/zqConnection.h"
+#include "http/zqConnection.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqPaths.h"
 

@@ -11,8 +11,6 @@
 
 std::mutex g_accessMutex;
 std::mutex g_CSIMutex;
-std::mutex g_CWConnection_mutex;
-mg_connection* g_pCivetWebConnection = nullptr;
 
 namespace {
 

@@ -1,32 +1,21 @@
 // The daemon's side of the camera-status library: the status mutex and the listener, and the
 // locks of the control interface that are taken with it.
 //
-// Lock order: g_accessMutex before g_CSIMutex; g_CWConnection_mutex only inside both (or
-// after g_accessMutex alone), never held while taking another.
+// Lock order: g_accessMutex before g_CSIMutex.
 //   g_accessMutex         one control request at a time (the control dispatcher, and the Open
-//                         API's analytics requests); guards the control registry and response
-//                         buffer.
+//                         API's analytics requests); guards the control registry.
 //   g_CSIMutex            the listener start, the Host-address derivation of the access check,
 //                         the whole of a control request, and the single status reads and
 //                         writes that several handlers make. The access check takes it alone
 //                         and never inside a control request.
-//   g_CWConnection_mutex  the store of g_pCivetWebConnection.
 #ifndef ZQ_ZQHTTPSERVER_SRC_SERVER_ZQCSI_H_
 #define ZQ_ZQHTTPSERVER_SRC_SERVER_ZQCSI_H_
 
 #include <cstdint>
 #include <mutex>
 
-struct mg_connection;
-
 extern std::mutex g_accessMutex;
 extern std::mutex g_CSIMutex;
-extern std::mutex g_CWConnection_mutex;
-
-// The connection of the control request being dispatched (not owned; nullptr between
-// requests). Guarded by g_CWConnection_mutex; handlers that answer on the connection
-// themselves read it while the dispatcher holds g_accessMutex.
-extern mg_connection* g_pCivetWebConnection;
 
 // Status ids the daemon reads or writes.
 enum ZqCsiId : int32_t {

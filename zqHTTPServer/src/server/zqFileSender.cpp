@@ -19,11 +19,10 @@
 #include <string_view>
 #include <vector>
 
+#include "http/zqConnection.h"
 #include "server/zqBusy.h"
 #include "server/zqClients.h"
-#include "server/zqConnection.h"
 #include "server/zqHttpRange.h"
-#include "server/zqMatch.h"
 #include "zqcommon/zqContainment.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqUniqueFd.h"
@@ -117,12 +116,18 @@ std::string MimeType(const Config& c, const std::string& path) {
   return mg_get_builtin_mime_type(path.c_str());
 }
 
-// A name is hidden when a hide pattern matches all of it (so "*.thm" hides "ZQ010001.THM"
-// but not "x.thm.bak").
+// A name (one path component) is hidden when it ends in a suffix of the hide option, in any
+// case. The daemon's option lists them as "*" + suffix, several separated by "|" ("*.thm"
+// hides "ZQ010001.THM" but not "x.thm.bak"); other forms hide nothing.
 bool Hidden(const Config& c, std::string_view name) {
-  if (c.hide.empty() || name.empty()) return false;
-  const std::string n(name);
-  return zq_match_prefix(c.hide, n.c_str()) == static_cast<long>(n.size());
+  std::string_view rest = c.hide;
+  while (!rest.empty()) {
+    const size_t bar = rest.find('|');
+    const std::string_view alt = rest.substr(0, bar);
+    rest = bar == std::string_view::npos ? std::string_view() : rest.substr(bar + 1);
+    if (alt.size() > 1 && alt[0] == '*' && EndsWithNoCase(name, alt.substr(1))) return true;
+  }
+  return false;
 }
 
 std::string HttpDate(time_t t) {

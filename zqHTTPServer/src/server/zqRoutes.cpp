@@ -4,14 +4,15 @@
 
 #include <cstring>
 
-#include "server/zqMatch.h"
-#include "server/zqResponse.h"
+#include "http/zqConnAnswer.h"
+#include "server/zqFileSender.h"
 #include "zqcamera/zqCamera.h"
 #include "zqcontrol/zqControl.h"
 #include "zqmedialist/zqMediaList.h"
 #include "zqmediametadata/zqMediaMetadata.h"
 #include "zqmediaop/zqMediaOp.h"
 #include "zqmodkit/zqModkit.h"
+#include "zqpolicy/zqPolicy.h"
 #include "zqturbo/zqTurbo.h"
 #include "zqversion/zqVersion.h"
 
@@ -24,22 +25,29 @@ constexpr uint32_t kUpdate[] = {4, kZqPolicyListEnd};
 constexpr uint32_t kCertificate[] = {1, kZqPolicyListEnd};
 
 constexpr ZqRoute kRoutes[] = {
-    {"/modkit", zqModkitHandler, kGeneral},
-    {"/zq/zqModkit", zqModkitHandler, kGeneral},
-    {"/zq/zqCamera", zqCameraHandler, kGeneral},
-    {"/zq/zqControl", zqControlHandler, kGeneral},
-    {"/zq/zqMediaOp", zqMediaOpHandler, kGeneral},
-    {"/zq/zqMediaList", zqMediaListHandler, kGeneral},
-    {"/zq/zqMediaListEx", zqMediaListExHandler, kGeneral},
-    {"/zq/zqMediaMetadata", zqMediaMetadataHandler, kGeneral},
-    {"/zq/zqUpdate", zqNotImplementedHandler, kUpdate},
-    {"/zq/zqSoftUpdate", zqNotImplementedHandler, kUpdate},
-    {"/zq/zqTurbo", zqTurboHandler, kGeneral},
-    {"/zq/zqWebcam", zqNotImplementedHandler, kGeneral},
-    {"/tavro", zqNotImplementedHandler, kGeneral},
-    {"/zq/version", zqVersionHandler, kGeneral},
-    {"/zq/zqCert", zqNotImplementedHandler, kCertificate},
+    {"/modkit", zqModkit, nullptr, kGeneral},
+    {"/zq/zqModkit", zqModkit, nullptr, kGeneral},
+    {"/zq/zqCamera", zqCamera, nullptr, kGeneral},
+    {"/zq/zqControl", zqControl, nullptr, kGeneral},
+    {"/zq/zqMediaOp", zqMediaOp, nullptr, kGeneral},
+    {"/zq/zqMediaList", zqMediaList, nullptr, kGeneral},
+    {"/zq/zqMediaListEx", zqMediaListEx, nullptr, kGeneral},
+    {"/zq/zqMediaMetadata", nullptr, zqMediaMetadataHandler, kGeneral},
+    {"/zq/zqUpdate", zqNotImplemented, nullptr, kUpdate},
+    {"/zq/zqSoftUpdate", zqNotImplemented, nullptr, kUpdate},
+    {"/zq/zqTurbo", zqTurbo, nullptr, kGeneral},
+    {"/zq/zqWebcam", zqNotImplemented, nullptr, kGeneral},
+    {"/tavro", zqNotImplemented, nullptr, kGeneral},
+    {"/zq/version", zqVersion, nullptr, kGeneral},
+    {"/zq/zqCert", zqNotImplemented, nullptr, kCertificate},
 };
+
+// The server library's callback for every route; `cbdata` is the route's row (nullptr for
+// files).
+int Trampoline(mg_connection* conn, void* cbdata) {
+  zq_route_serve(conn, static_cast<const ZqRoute*>(cbdata));
+  return 1;
+}
 
 }  // namespace
 
@@ -47,27 +55,31 @@ std::span<const ZqRoute> zq_routes() { return kRoutes; }
 
 void zq_routes_register(mg_context* ctx) {
   for (const ZqRoute& r : kRoutes) {
-    // The library hands the list back on every request; it never writes through it.
-    mg_set_request_handler(ctx, r.prefix, r.handler, const_cast<uint32_t*>(r.policies));
+    // The library hands the row back on every request; it never writes through it.
+    mg_set_request_handler(ctx, r.prefix, Trampoline, const_cast<ZqRoute*>(&r));
+  }
+  // Registered last, "/" matches as a pattern whatever path no route took.
+  mg_set_request_handler(ctx, "/", Trampoline, nullptr);
+}
+
+void zq_route_serve(mg_connection* conn, const ZqRoute* route) {
+  if (zqpolicy_manager(conn, route) != 0) return;
+  if (route == nullptr) {
+    zqfs_serve_request(conn);
+  } else if (route->handler != nullptr) {
+    ZqConnRequest request(conn);
+    zq_send_answer(conn, route->handler(request), zqfs_send_file);
+  } else {
+    route->conn_handler(conn, const_cast<uint32_t*>(route->policies));
   }
 }
 
-const ZqRoute* zq_route_lookup(const char* uri) {
-  const size_t len = strlen(uri);
-  for (const ZqRoute& r : kRoutes) {
-    if (strcmp(r.prefix, uri) == 0) return &r;
-  }
+const ZqRoute* zq_route_for_upgrade(const char* uri) {
   for (const ZqRoute& r : kRoutes) {
     const size_t n = strlen(r.prefix);
-    if (n < len && uri[n] == '/' && memcmp(r.prefix, uri, n) == 0) return &r;
-  }
-  for (const ZqRoute& r : kRoutes) {
-    if (zq_match_prefix(r.prefix, uri) > 0) return &r;
+    if (strncmp(r.prefix, uri, n) == 0 && (uri[n] == '\0' || uri[n] == '/')) return &r;
   }
   return nullptr;
 }
 
-int zqNotImplementedHandler(mg_connection* conn, void* /*cbdata*/) {
-  http_response_empty_json(conn, kHttp501);
-  return 1;
-}
+ZqAnswer zqNotImplemented(ZqRequest& /*request*/) { return ZqAnswer::EmptyJson(501); }

@@ -1,5 +1,12 @@
-// The daemon's route table: one prefix handler per route, each carrying the list of access
-// policies allowed to use it (its user data).
+// The daemon's routes. Each is one row of the table in zqRoutes.cpp: a path prefix, its
+// handler and the access policies allowed to use it. The server library dispatches each
+// request to its route (its own rule: an exact match, then a route followed by "/", then a
+// route matching as a pattern), with the route's row as the callback data, and sends what no
+// route claims to the file sender. One trampoline serves every route: the access policy
+// (which knows the route it was called for), then the handler, then its answer written.
+//
+// Adding a route: a handler `ZqAnswer MyHandler(ZqRequest&)` and one row
+// `{"/zq/zqMine", MyHandler, nullptr, kGeneral}`.
 #ifndef ZQ_ZQHTTPSERVER_SRC_SERVER_ZQROUTES_H_
 #define ZQ_ZQHTTPSERVER_SRC_SERVER_ZQROUTES_H_
 
@@ -7,33 +14,41 @@
 #include <cstdint>
 #include <span>
 
+#include "http/zqAnswer.h"
+#include "http/zqRequest.h"
+
 struct mg_connection;
 struct mg_context;
 
-// A route handler: non-zero when it answered the request.
-using ZqRouteHandler = int (*)(mg_connection* conn, void* cbdata);
+// A handler that writes its answer to the connection itself, for the routes not yet written
+// as a ZqHandler: non-zero when it answered.
+using ZqConnHandler = int (*)(mg_connection* conn, void* cbdata);
 
 // Ends an allowed-policy list; it is no policy.
 inline constexpr uint32_t kZqPolicyListEnd = 5;
 
 struct ZqRoute {
   const char* prefix;
-  ZqRouteHandler handler;
-  const uint32_t* policies;  // allowed policy ids ending with kZqPolicyListEnd; static storage
+  ZqHandler handler;           // answers the request, or nullptr for...
+  ZqConnHandler conn_handler;  // ...a handler that writes to the connection
+  const uint32_t* policies;    // allowed policy ids ending with kZqPolicyListEnd; static storage
 };
 
 // The routes, in registration order.
 std::span<const ZqRoute> zq_routes();
 
-// Registers every route with the server, in order.
+// Registers every route with the server, in order, then the file sender for the rest.
 void zq_routes_register(mg_context* ctx);
 
-// The route the server dispatches `uri` to, or nullptr when it serves the URI as a file.
-// Mirrors the library's rule: an exact match first, then a route followed by "/", then a
-// route matching as a pattern, each pass in registration order.
-const ZqRoute* zq_route_lookup(const char* uri);
+// Serves the connection's request as `route` asks (nullptr: a file): the access policy, then
+// the handler, then its answer. Always answers.
+void zq_route_serve(mg_connection* conn, const ZqRoute* route);
+
+// The route of a WebSocket upgrade request to `uri`, which the server library does not hand
+// to request handlers: the route named exactly, or followed by "/"; nullptr for a file.
+const ZqRoute* zq_route_for_upgrade(const char* uri);
 
 // The answer of a route whose handler is not built: 501 with the empty JSON body.
-int zqNotImplementedHandler(mg_connection* conn, void* cbdata);
+ZqAnswer zqNotImplemented(ZqRequest& request);
 
 #endif  // ZQ_ZQHTTPSERVER_SRC_SERVER_ZQROUTES_H_

@@ -4,26 +4,24 @@
 
 namespace {
 
-const char* PrefixFor(const char* uri) {
-  const ZqRoute* r = zq_route_lookup(uri);
+const char* UpgradeRoute(const char* uri) {
+  const ZqRoute* r = zq_route_for_upgrade(uri);
   return r != nullptr ? r->prefix : nullptr;
 }
 
 }  // namespace
 
-TEST(ZqRoutes, LookupFollowsTheServersDispatchOrder) {
-  EXPECT_STREQ(PrefixFor("/zq/zqMediaListEx"), "/zq/zqMediaListEx");  // exact beats prefix
-  EXPECT_STREQ(PrefixFor("/zq/zqMediaList"), "/zq/zqMediaList");
-  EXPECT_STREQ(PrefixFor("/zq/zqMediaList/more"), "/zq/zqMediaList");
-  EXPECT_STREQ(PrefixFor("/zq/zqControl/setting/91/66"), "/zq/zqControl");
-  EXPECT_STREQ(PrefixFor("/tavro/camera/shutter/start"), "/tavro");
-  // A route also matches as a pattern, so a longer name still reaches it.
-  EXPECT_STREQ(PrefixFor("/zq/zqControlX"), "/zq/zqControl");
-  EXPECT_STREQ(PrefixFor("/modkit?cmd=XY"), "/modkit");
-  // Files are served by the server itself.
-  EXPECT_EQ(PrefixFor("/"), nullptr);
-  EXPECT_EQ(PrefixFor("/videos/DCIM/100TAVRO/ZQ010001.MP4"), nullptr);
-  EXPECT_EQ(PrefixFor("/zq"), nullptr);
+TEST(ZqRoutes, UpgradesReachTheRouteNamedOrItsSubpaths) {
+  EXPECT_STREQ(UpgradeRoute("/zq/zqMediaListEx"), "/zq/zqMediaListEx");
+  EXPECT_STREQ(UpgradeRoute("/zq/zqMediaList"), "/zq/zqMediaList");
+  EXPECT_STREQ(UpgradeRoute("/zq/zqMediaList/more"), "/zq/zqMediaList");
+  EXPECT_STREQ(UpgradeRoute("/tavro/camera/shutter/start"), "/tavro");
+  EXPECT_STREQ(UpgradeRoute("/zq/version"), "/zq/version");
+  // Anything else is a file.
+  EXPECT_EQ(UpgradeRoute("/zq/zqControlX"), nullptr);
+  EXPECT_EQ(UpgradeRoute("/"), nullptr);
+  EXPECT_EQ(UpgradeRoute("/videos/DCIM/100TAVRO/ZQ010001.MP4"), nullptr);
+  EXPECT_EQ(UpgradeRoute("/zq"), nullptr);
 }
 
 TEST(ZqRoutes, TableOrderAndPolicyLists) {

@@ -9,12 +9,12 @@
 #include <cstring>
 #include <string>
 
+#include "http/zqConnection.h"
+#include "http/zqResponse.h"
+#include "http/zqServerStop.h"
 #include "server/zqClients.h"
-#include "server/zqConnection.h"
 #include "server/zqFileSender.h"
-#include "server/zqResponse.h"
 #include "server/zqRoutes.h"
-#include "server/zqServerStop.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqPaths.h"
 #include "zqpolicy/zqPolicy.h"
@@ -194,16 +194,11 @@ int BeginRequest(mg_connection* conn) {
   // After its answer, the server would read whatever of a body the handler left unread,
   // for as long as the client kept sending it. It closes the connection instead.
   if (zq_conn_has_body(conn)) mg_disable_connection_keep_alive(conn);
-  if (zqpolicy_manager(conn) != 0) return 1;
-  if (const ZqRoute* route = zq_route_lookup(uri)) {
-    if (!IsWebSocketUpgrade(conn)) return 0;  // the server dispatches to the route
-    // The library would take the request for a WebSocket and answer it with a bare error.
-    // No route speaks WebSocket: the upgrade is ignored, as HTTP allows, and the route
-    // answers the request.
-    route->handler(conn, const_cast<uint32_t*>(route->policies));
-    return 1;
-  }
-  zqfs_serve_request(conn);
+  if (!IsWebSocketUpgrade(conn)) return 0;  // the server dispatches to the route
+  // The library would take the request for a WebSocket and answer it with a bare error. No
+  // route speaks WebSocket: the upgrade is ignored, as HTTP allows, and the request is served
+  // as a plain one.
+  zq_route_serve(conn, zq_route_for_upgrade(uri));
   return 1;
 }
 

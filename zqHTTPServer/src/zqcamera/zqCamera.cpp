@@ -1,6 +1,6 @@
 #include "zqcamera/zqCamera.h"
 
-#include "server/zqResponse.h"
+#include "http/zqResponse.h"
 #include "zqmodkit/zqRelay.h"
 
 namespace {
@@ -12,6 +12,4 @@ constexpr ZqRelayVariant kCamera = {kMarkers, "/to_camera", "/camera", kMimeJson
 
 }  // namespace
 
-int zqCameraHandler(mg_connection* conn, void* /*cbdata*/) {
-  return zq_relay_handle(conn, kCamera);
-}
+ZqAnswer zqCamera(ZqRequest& request) { return zq_relay(request, kCamera); }

@@ -2,9 +2,10 @@
 #ifndef ZQ_ZQHTTPSERVER_SRC_ZQCAMERA_ZQCAMERA_H_
 #define ZQ_ZQHTTPSERVER_SRC_ZQCAMERA_ZQCAMERA_H_
 
-struct mg_connection;
+#include "http/zqAnswer.h"
+#include "http/zqRequest.h"
 
-// Relays the command to DST "/to_camera" (see zqmodkit/zqRelay.h). Returns 1.
-int zqCameraHandler(mg_connection* conn, void* cbdata);
+// Relays the command to DST "/to_camera" (see zqmodkit/zqRelay.h).
+ZqAnswer zqCamera(ZqRequest& request);
 
 #endif  // ZQ_ZQHTTPSERVER_SRC_ZQCAMERA_ZQCAMERA_H_

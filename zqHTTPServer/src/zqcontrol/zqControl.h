@@ -2,13 +2,15 @@
 //
 // The path after the route prefix names a command ("command/shutter", "status",
 // "setting/91/66", ...) and the raw query carries its parameters. Control requests run one at a
-// time (g_accessMutex, then g_CSIMutex, held until the answer is written). Three paths are
+// time (g_accessMutex, then g_CSIMutex, held while the answer is made; a file or stream
+// body goes out after they are released). Three paths are
 // answered here ("getGeoCal", "getCalData", "preset/<name>"); the empty path answers the
-// settings document; every other path goes to the URI registry, and the command handler's
-// status becomes the HTTP answer through one table:
+// settings document; every other path goes to the URI registry: a command that answers itself
+// returns its answer, an ordinary command handler's status becomes the HTTP answer through one
+// table:
 //
 //   0      200 with the handler's JSON body, or "{}"
-//   -102   nothing more: the handler has answered
+//   -102   500 (an ordinary handler never answers itself)
 //   -18    204      -17  403      -20  404
 //   -104   400 (error code -3: the path is not a command)
 //   -4     400      any other  500
@@ -16,20 +18,22 @@
 #define ZQ_ZQHTTPSERVER_SRC_ZQCONTROL_ZQCONTROL_H_
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
-struct mg_connection;
+#include "http/zqAnswer.h"
+#include "http/zqRequest.h"
 
-// Size of the dispatcher's response buffer that command handlers write their body into.
+// Size of the response buffer that command handlers write their body into.
 inline constexpr uint16_t kZqcResponseSize = 4096;
 
-// The route handler; always answers (returns 1).
-int zqControlHandler(mg_connection* conn, void* cbdata);
+// The route handler.
+ZqAnswer zqControl(ZqRequest& request);
 
-// Runs the command `path` with `params` and appends the whole HTTP answer to `out`; returns the
-// handler's status. `conn` (may be nullptr in tests) becomes g_pCivetWebConnection for handlers
-// that answer themselves. The caller holds g_accessMutex and g_CSIMutex.
+// Runs the command `path` with `params`. An ordinary command's whole HTTP answer is appended
+// to `out`; a command that answers itself (given a `request`) sets `*own` instead. Returns the
+// handler's status. The caller holds g_accessMutex and g_CSIMutex.
 int32_t zqcontrol_cgi_handler(const char* path, const char* params, std::string& out,
-                              mg_connection* conn);
+                              ZqRequest* request = nullptr, std::optional<ZqAnswer>* own = nullptr);
 
 #endif  // ZQ_ZQHTTPSERVER_SRC_ZQCONTROL_ZQCONTROL_H_

@@ -19,15 +19,15 @@
 namespace {
 
 constexpr ZqcUriRow Row(const char* path, ZqcCommandHandler handler) {
-  return {path, {handler, nullptr, nullptr, false}};
+  return {path, {handler, nullptr, nullptr, nullptr}};
 }
-// Handlers that may write their own answer on the connection.
-constexpr ZqcUriRow Own(const char* path, ZqcCommandHandler handler) {
-  return {path, {handler, nullptr, nullptr, true}};
+// Commands that make their own answer (a file, a stream).
+[[maybe_unused]] constexpr ZqcUriRow Own(const char* path, ZqcAnswerCommand answer) {
+  return {path, {nullptr, nullptr, nullptr, answer}};
 }
 // BLE handlers run inside the link to the BLE service.
 constexpr ZqcUriRow Ble(const char* path, ZqcCommandHandler handler) {
-  return {path, {handler, ble_if_open, ble_if_close, false}};
+  return {path, {handler, ble_if_open, ble_if_close, nullptr}};
 }
 
 constexpr ZqcUriRow kDefaultHandlers[] = {
@@ -70,8 +70,8 @@ constexpr ZqcUriRow kDefaultHandlers[] = {
     Row("notifications", handle_notifications),
     Row("info", handle_camera_info),
     Row("command/transcode/history", handle_transcode_history),
-    Own("command/transcode/video_to_video", handle_transcode_video_to_video),
-    Own("command/transcode/photo_to_video", handle_transcode_photo_to_video),
+    Row("command/transcode/video_to_video", handle_transcode_video_to_video),
+    Row("command/transcode/photo_to_video", handle_transcode_photo_to_video),
     Row("command/transcode/status", handle_transcode_status),
     Row("command/transcode/cancel", handle_transcode_cancel),
     Row("command/liveview/exposure_mode", handle_liveview_exposure),
@@ -115,8 +115,8 @@ constexpr ZqcUriRow kCustomHandlers[] = {
     Ble("command/ble/whitelist/list", handle_command_ble_whitelist_list),
     Ble("command/ble/whitelist/device", handle_command_ble_whitelist_device),
     Ble("command/ble/whitelist/configure", handle_command_ble_whitelist_configure),
-    Own("execute", handle_command_execute),
-    Own("analytics/get", handle_command_analytics),
+    Row("execute", handle_command_execute),
+    Row("analytics/get", handle_command_analytics),
     Row("analytics/clear", handle_command_analytics_clear),
     Row("debug/client_level", handle_command_debug_level_client),
     Row("command/wireless/pair/complete", handle_command_wifi_pair_complete),
@@ -203,7 +203,7 @@ const ZqcUriRecord* zqcontrol_uri_find(std::string_view path) {
 }
 
 int32_t zqcontrol_uri_handle_uri_param(const char* path, const char* params, char* response,
-                                       uint16_t response_size, bool* answers_itself) {
+                                       uint16_t response_size) {
   const ZqcUriRecord* record = zqcontrol_uri_find(path);
   if (record == nullptr) {
     // "setting/91/66" runs the setting handler with "/91/66".
@@ -212,7 +212,7 @@ int32_t zqcontrol_uri_handle_uri_param(const char* path, const char* params, cha
     if (record == nullptr) return ZQ_ERR_NOT_SUPPORTED;
     params = path + strlen(kSettingPrefix);
   }
-  if (answers_itself != nullptr) *answers_itself = record->answers_itself;
+  if (record->handler == nullptr) return ZQ_ERR_NOT_SUPPORTED;
 
   int32_t status;
   const int32_t pre = record->pre != nullptr ? record->pre() : 0;
@@ -223,9 +223,23 @@ int32_t zqcontrol_uri_handle_uri_param(const char* path, const char* params, cha
     status = record->handler(params != nullptr ? params : "", response, response_size);
   }
   if (record->post != nullptr) record->post();
-  if (status != ZQ_OK && status != ZQ_ERR_RESPONSE_ALREADY_SENT) {
+  if (status != ZQ_OK) {
     ZQ_LOG(ZQ_LOG_ERROR, "Execute failed, err %d, path %s, param %s", status, path,
            params != nullptr ? params : "");
   }
   return status;
+}
+
+bool zqcontrol_uri_answer(const char* path, const char* params, ZqRequest& request,
+                          std::optional<ZqAnswer>* answer, int32_t* status) {
+  const ZqcUriRecord* record = zqcontrol_uri_find(path);
+  if (record == nullptr || record->answer == nullptr) return false;
+  *status = record->pre != nullptr ? record->pre() : 0;
+  if (*status != 0) {
+    ZQ_LOG(ZQ_LOG_ERROR, "A pre execution handler was specified and failed!");
+  } else {
+    answer->emplace(record->answer(params != nullptr ? params : "", request));
+  }
+  if (record->post != nullptr) record->post();
+  return true;
 }

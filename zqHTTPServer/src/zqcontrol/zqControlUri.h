@@ -9,24 +9,29 @@
 #define ZQ_ZQHTTPSERVER_SRC_ZQCONTROL_ZQCONTROLURI_H_
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
+
+#include "http/zqAnswer.h"
+#include "http/zqRequest.h"
 
 // A command handler: the parameter text, the response buffer and its size; 0 or a negative
 // ZQ_ERR_* code (zqCameraCommands.h).
 using ZqcCommandHandler = int32_t (*)(const char* params, char* response, uint16_t response_size);
+// A command that makes its own answer (a file, a stream): the parameter text and the request.
+using ZqcAnswerCommand = ZqAnswer (*)(const char* params, ZqRequest& request);
 // A pre-step runs before the handler (non-zero: the handler is skipped and this is the
 // status); a post-step runs after it, also when the pre-step failed.
 using ZqcPreStep = int32_t (*)();
 using ZqcPostStep = void (*)();
 
+// A record has a handler or, for a command that answers itself, an answer command.
 struct ZqcUriRecord {
   ZqcCommandHandler handler;
-  ZqcPreStep pre;    // may be nullptr
-  ZqcPostStep post;  // may be nullptr
-  // The handler may answer on the connection itself and then return
-  // ZQ_ERR_RESPONSE_ALREADY_SENT; from any other handler that status means nothing was sent.
-  bool answers_itself;
+  ZqcPreStep pre;           // may be nullptr
+  ZqcPostStep post;         // may be nullptr
+  ZqcAnswerCommand answer;  // nullptr for an ordinary command
 };
 
 struct ZqcUriRow {
@@ -61,9 +66,15 @@ const ZqcUriRecord* zqcontrol_uri_find(std::string_view path);
 
 // Looks `path` up and runs its record with `params`. A path that is not registered but starts
 // with "setting" runs the setting handler with the rest of the path after "setting". Returns
-// ZQ_ERR_NOT_SUPPORTED for an unknown path, else the status of the pre-step or handler.
-// `*answers_itself` (may be nullptr) tells whether the record may have answered on its own.
+// ZQ_ERR_NOT_SUPPORTED for an unknown path or a command that answers itself, else the status
+// of the pre-step or handler.
 int32_t zqcontrol_uri_handle_uri_param(const char* path, const char* params, char* response,
-                                       uint16_t response_size, bool* answers_itself = nullptr);
+                                       uint16_t response_size);
+
+// Runs the command that answers itself at `path` (its pre-step, the answer command, its
+// post-step) into `*answer`. False when `path` names no such command; a failed pre-step
+// leaves `*answer` empty and its status in `*status`.
+bool zqcontrol_uri_answer(const char* path, const char* params, ZqRequest& request,
+                          std::optional<ZqAnswer>* answer, int32_t* status);
 
 #endif  // ZQ_ZQHTTPSERVER_SRC_ZQCONTROL_ZQCONTROLURI_H_

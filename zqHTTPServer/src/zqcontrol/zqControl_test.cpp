@@ -9,6 +9,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "http/zqFakeRequest.h"
+#include "http/zqWriter.h"
 #include "zqCtrlD.h"
 #include "zqcommon/zqErrors.h"
 #include "zqcommon/zqPaths.h"
@@ -137,7 +139,7 @@ TEST_F(ZqControlDispatch, RegistryTablesStepsAndDuplicates) {
 
   ASSERT_EQ(zqcontrol_uri_interface_open(), 0);
   testing::internal::CaptureStderr();
-  EXPECT_EQ(zqcontrol_uri_add_handler("status", {nullptr, nullptr, nullptr, false}), ZQ_ERR);
+  EXPECT_EQ(zqcontrol_uri_add_handler("status", {nullptr, nullptr, nullptr, nullptr}), ZQ_ERR);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Handler already exists for key [status]\n");
 
   const ZqcUriRecord probe = {[](const char* params, char* response, uint16_t) {
@@ -149,7 +151,7 @@ TEST_F(ZqControlDispatch, RegistryTablesStepsAndDuplicates) {
                                 g_ran.push_back("pre");
                                 return g_preResult;
                               },
-                              [] { g_ran.push_back("post"); }, false};
+                              [] { g_ran.push_back("post"); }, nullptr};
   ASSERT_EQ(zqcontrol_uri_add_handler("test/probe", probe), 0);
   const Answer a = Dispatch("test/probe", "q=1");
   EXPECT_EQ(a.body, "{\"x\":1}");
@@ -175,6 +177,51 @@ TEST_F(ZqControlDispatch, EmptyPathIsTheSettingsDocument) {
   EXPECT_EQ(a.status_line, "HTTP/1.1 200 OK");
   EXPECT_EQ(nlohmann::json::parse(a.body)["info"]["model_name"], "TAVRO T11");
   EXPECT_EQ(Journal(), std::vector<std::string>{});
+}
+
+// A command that answers itself (here with a stream) returns its answer through the route,
+// inside its pre- and post-steps; a failed pre-step is answered like any failed command.
+TEST_F(ZqControlDispatch, CommandsThatAnswerThemselves) {
+  ASSERT_EQ(zqcontrol_uri_interface_open(), 0);
+  const ZqcUriRecord streaming = {nullptr,
+                                  [] {
+                                    g_ran.push_back("pre");
+                                    return g_preResult;
+                                  },
+                                  [] { g_ran.push_back("post"); },
+                                  [](const char* params, ZqRequest& request) {
+                                    g_ran.push_back(std::string("answer ") + params);
+                                    const std::string method(request.Method());
+                                    return ZqAnswer::Chunked(
+                                        200, "text/plain", [method](ZqSink& s) {
+                                          return s.Write(method.data(), method.size());
+                                        });
+                                  }};
+  ASSERT_EQ(zqcontrol_uri_add_handler("test/stream", streaming), 0);
+  zqcontrol_uri_interface_close();
+  g_ran.clear();
+  g_preResult = 0;
+
+  ZqFakeRequest request("POST", "/zq/zqControl/test/stream?x=1");
+  ZqCapture out;
+  EXPECT_TRUE(zq_write_answer(zqControl(request), false, out));
+  EXPECT_EQ(out.bytes,
+            "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nTransfer-Encoding: chunked\r\n\r\n"
+            "4\r\nPOST\r\n0\r\n\r\n");
+  EXPECT_EQ(g_ran, (std::vector<std::string>{"pre", "answer x=1", "post"}));
+
+  g_ran.clear();
+  g_preResult = ZQ_ERR_MQ_FAIL;
+  ZqCapture failed;
+  zq_write_answer(zqControl(request), false, failed);
+  EXPECT_EQ(failed.bytes.substr(0, failed.bytes.find("\r\n")),
+            "HTTP/1.1 500 Internal Server Error");
+  EXPECT_EQ(g_ran, (std::vector<std::string>{"pre", "post"}));
+  g_preResult = 0;
+
+  // Without a request (the command cannot answer) it is no command.
+  EXPECT_EQ(Dispatch("test/stream", "").result, ZQ_ERR_NOT_SUPPORTED);
+  remove_all_handlers();
 }
 
 }  // namespace

@@ -2,6 +2,6 @@
 
 #include "zqcommon/zqErrors.h"
 
-int32_t handle_preset_commands(mg_connection*, const char*, const char*) {
+int32_t handle_preset_commands(const char*, const char*, std::optional<ZqAnswer>*) {
   return ZQ_ERR_NOT_SUPPORTED;
 }

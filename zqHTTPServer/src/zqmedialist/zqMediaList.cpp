@@ -6,19 +6,21 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <vector>
 
 #include "csi.h"
-#include "server/zqConnection.h"
+#include "http/zqResponse.h"
 #include "server/zqCsi.h"
 #include "server/zqMediaMutex.h"
 #include "server/zqRecordingStatus.h"
-#include "server/zqResponse.h"
 #include "zqCtrlD.h"
 #include "zqcommon/zqJson.h"
 #include "zqcommon/zqLog.h"
+#include "zqcommon/zqMediaNames.h"
 #include "zqcommon/zqPaths.h"
 #include "zqmediadb/zqCardId.h"
 #include "zqmediadb/zqMediaDBApp.h"
@@ -37,23 +39,6 @@ std::atomic<int> g_modelNumber{0};
 std::atomic<uint8_t> g_recordingAbort{0};
 
 bool Digit(char c) { return c >= '0' && c <= '9'; }
-
-// "NNN" + suffix: the folder number (100..999), or -1.
-int FolderNumber(const char* name) {
-  if (name[0] < '1' || name[0] > '9' || !Digit(name[1]) || !Digit(name[2])) return -1;
-  return (name[0] - '0') * 100 + (name[1] - '0') * 10 + (name[2] - '0');
-}
-
-// The folder type of an 8-character folder name, or 0 when it is no media folder.
-char FolderType(const char* name) {
-  if (strlen(name) != 8 || FolderNumber(name) < 0) return 0;
-  static const std::pair<const char*, char> kTypes[] = {
-      {"TAVRO", 'T'}, {"Q3D_R", 'R'}, {"Q3D_L", 'L'}, {"QFRNT", 'F'}, {"QBACK", 'B'}};
-  for (const auto& [suffix, type] : kTypes) {
-    if (strcmp(name + 3, suffix) == 0) return type;
-  }
-  return 0;
-}
 
 bool DualLensModel(int model) { return model == 22 || model == 23; }
 
@@ -117,11 +102,11 @@ int Scan(const char* root, DbNameFilter filter, MediaScanBuffer* buffer, uint32_
       ZQ_LOG(ZQ_LOG_ERROR, "listing of %s failed (%d), ending the scan\n", folder.c_str(), ret);
       break;
     }
-    const char type = FolderType(folder.c_str());
+    const char type = zq_media_folder_type(folder);
     if (entries.empty()) {
       ZQ_LOG(ZQ_LOG_DEBUG, "No files in this folder %s\n", folder.c_str());
     } else if (type != 0) {
-      const uint16_t number = static_cast<uint16_t>(FolderNumber(folder.c_str()));
+      const uint16_t number = static_cast<uint16_t>(zq_media_folder_number(folder));
       for (const DbScanEntry& e : entries) {
         MediaListRecord& r = records[used++];
         r.folder = number;
@@ -145,11 +130,9 @@ int Scan(const char* root, DbNameFilter filter, MediaScanBuffer* buffer, uint32_
 bool MediaFileFilter(const char* name, int length) { return isMediaFile(name, length); }
 bool SesFileFilter(const char* name, int length) { return isSesFile(name, length); }
 
-// Writes a whole answer with a Content-Length.
-void Answer(mg_connection* conn, const char* status, const std::string& body) {
-  http_response_header(conn, status, kMimeJson);
-  http_response_set_content_length(conn, static_cast<int>(body.size()));
-  zq_conn_write(conn, body.data(), body.size());
+// A whole JSON answer; `status` is a status line's text ("404 Not Found\r\n").
+ZqAnswer Answer(const char* status, std::string body) {
+  return ZqAnswer::Json(static_cast<int>(strtol(status, nullptr, 10)), std::move(body));
 }
 
 void ClearNewMedia() {
@@ -194,15 +177,10 @@ void WriteMedia(std::string* json, ScanResult* r) {
   writeAllMediaFolders(json, r->buffer.records(), r->count);
 }
 
-// Answers a failed scan; false when the scan succeeded.
-bool AnswerScanError(mg_connection* conn, int code, bool ex) {
-  if (code == 0) return false;
-  if (mediaScanBusy(code)) {
-    Answer(conn, kHttp503, ErrorBody("Camera is busy", ex));
-  } else {
-    Answer(conn, kHttp404, ErrorBody("Unknown Error.", ex));
-  }
-  return true;
+// The answer to a failed scan (`code` not 0).
+ZqAnswer ScanError(int code, bool ex) {
+  if (mediaScanBusy(code)) return Answer(kHttp503, ErrorBody("Camera is busy", ex));
+  return Answer(kHttp404, ErrorBody("Unknown Error.", ex));
 }
 
 bool SystemReady() {
@@ -215,20 +193,21 @@ bool SystemReady() {
   return ret == 0 && record[kSystemReadyOffset] != 0;
 }
 
-// Parses the request's query; false when the query was refused and answered.
-bool ParseRequest(mg_connection* conn, bool ex, MediaListSelection* selection, bool* clear) {
+// Parses the request's query; the refusal when the query is refused.
+std::optional<ZqAnswer> ParseRequest(const ZqRequest& request, bool ex,
+                                     MediaListSelection* selection, bool* clear) {
   std::string message;
+  const std::string query(request.Query());
   const char* status =
-      parseMediaListQuery(mg_get_request_info(conn)->query_string, selection, clear, &message);
-  if (status == nullptr) return true;
-  Answer(conn, status, ErrorBody(message, ex));
-  return false;
+      parseMediaListQuery(request.HasQuery() ? query.c_str() : nullptr, selection, clear, &message);
+  if (status == nullptr) return std::nullopt;
+  return Answer(status, ErrorBody(message, ex));
 }
 
-void ListHandler(mg_connection* conn) {
+ZqAnswer List(ZqRequest& request) {
   MediaListSelection selection;
   bool clear = false;
-  if (!ParseRequest(conn, false, &selection, &clear)) return;
+  if (auto refused = ParseRequest(request, false, &selection, &clear)) return std::move(*refused);
   std::lock_guard<std::mutex> lock(zqMediaMetadata_mutex);
   ScanResult scan;
   if (selection == MediaListSelection::kVideoPhoto) {
@@ -236,25 +215,21 @@ void ListHandler(mg_connection* conn) {
   } else if (selection == MediaListSelection::kSes) {
     scan.code = zqMediaList_ScanDirSES(&scan.buffer, &scan.count);
   } else {
-    Answer(conn, kHttp501, ErrorBody("Unrecognized request", false));
-    return;
+    return Answer(kHttp501, ErrorBody("Unrecognized request", false));
   }
-  if (AnswerScanError(conn, scan.code, false)) return;
+  if (scan.code != 0) return ScanError(scan.code, false);
   std::string json = "{\"id\":\"" + zq_json_escape(StorageId(0)) + "\",\"media\":[";
   WriteMedia(&json, &scan);
   json += "]}\n";
   if (clear) ClearNewMedia();
-  Answer(conn, kHttp200, json);
+  return Answer(kHttp200, std::move(json));
 }
 
-void ListExHandler(mg_connection* conn) {
-  if (!SystemReady()) {
-    Answer(conn, kHttp503, ErrorBody("System not ready", true));
-    return;
-  }
+ZqAnswer ListEx(ZqRequest& request) {
+  if (!SystemReady()) return Answer(kHttp503, ErrorBody("System not ready", true));
   MediaListSelection selection;
   bool clear = false;
-  if (!ParseRequest(conn, true, &selection, &clear)) return;
+  if (auto refused = ParseRequest(request, true, &selection, &clear)) return std::move(*refused);
   std::lock_guard<std::mutex> lock(zqMediaMetadata_mutex);
   ScanResult sd, internal;
   if (selection == MediaListSelection::kVideoPhoto) {
@@ -263,10 +238,11 @@ void ListExHandler(mg_connection* conn) {
   } else if (selection == MediaListSelection::kSes) {
     sd.code = zqMediaList_ScanDirSES(&sd.buffer, &sd.count);
   } else {
-    Answer(conn, kHttp501, ErrorBody("Unrecognized request", true));
-    return;
+    return Answer(kHttp501, ErrorBody("Unrecognized request", true));
   }
-  if (AnswerScanError(conn, sd.code != 0 ? sd.code : internal.code, true)) return;
+  if (sd.code != 0 || internal.code != 0) {
+    return ScanError(sd.code != 0 ? sd.code : internal.code, true);
+  }
   std::string json = "\n[{\"id\":\"" + zq_json_escape(StorageId(0)) + "\",\"media\":[";
   WriteMedia(&json, &sd);
   json += "]},{\"id\":\"" + zq_json_escape(StorageId(1)) + "\",\"media\":[";
@@ -276,18 +252,17 @@ void ListExHandler(mg_connection* conn) {
     if (sd.buffer.empty() || sd.listed()) ClearNewMedia();
     if (internal.listed()) ClearNewMedia();
   }
-  Answer(conn, kHttp200, json);
+  return Answer(kHttp200, std::move(json));
 }
 
 // Runs a handler body; an exception that escapes is logged and answered 500.
-int Guarded(mg_connection* conn, void (*body)(mg_connection*)) {
+ZqAnswer Guarded(ZqRequest& request, ZqAnswer (*body)(ZqRequest&)) {
   try {
-    body(conn);
+    return body(request);
   } catch (const std::exception& e) {
     ZQ_LOG(ZQ_LOG_ERROR, "zqMediaList - Caught exception %s - discarding\n", e.what());
-    http_response_empty_json(conn, kHttp500);
   }
-  return 1;
+  return ZqAnswer::EmptyJson(500);
 }
 
 }  // namespace
@@ -312,25 +287,23 @@ void zqMediaList_ResetModelNumber() { g_modelNumber.store(0); }
 bool isMediaFolder(const char* name, bool is_symlink) {
   if (is_symlink || name[0] == '.') return false;
   if (RecordingNow()) return false;
-  const char type = FolderType(name);
+  const char type = zq_media_folder_type(name);
   if (type == 'F' || type == 'B') return true;
   return type != 0 && !DualLensModel(getModelNumber());
 }
 
 bool isMediaFile(const char* name, int length) {
   if (length != 12 || strnlen(name, 12) != 12) return false;
-  for (int i = 4; i < 8; ++i)
-    if (!Digit(name[i])) return false;
-  if (name[8] != '.') return false;
-  const char* ext = name + 9;
+  const std::string_view whole(name, 12);
   static const char* const kExts[] = {"MP4", "MRV", "360", "LRV", "JPG", "WAV", "ZQR"};
   bool known = false;
-  for (const char* e : kExts) known = known || strncmp(ext, e, 3) == 0;
+  for (const char* e : kExts) known = known || zq_media_name_is(whole, e);
   if (!known) return false;
   if (!DualLensModel(getModelNumber())) return true;
 
-  const bool jpg = strncmp(ext, "JPG", 3) == 0;
-  if (strncmp(ext, "MRV", 3) == 0) return false;
+  const std::string_view ext = zq_media_extension(whole);
+  const bool jpg = ext == "JPG";
+  if (ext == "MRV") return false;
   if (name[0] != 'Q' && strncmp(name, "ZQ", 2) != 0) return false;
   if (strncmp(name, "ZQFR", 4) == 0 || strncmp(name, "ZQBK", 4) == 0) return true;
   if (strncmp(name, "ZQ", 2) == 0 && Digit(name[2]) && Digit(name[3])) return true;
@@ -343,10 +316,7 @@ bool isMediaFile(const char* name, int length) {
 }
 
 bool isSesFile(const char* name, int length) {
-  if (length != 12 || strnlen(name, 12) != 12) return false;
-  for (int i = 4; i < 8; ++i)
-    if (!Digit(name[i])) return false;
-  return strncmp(name + 8, ".SES", 4) == 0;
+  return length == 12 && strnlen(name, 12) == 12 && zq_media_name_is({name, 12}, "SES");
 }
 
 const char* parseMediaListQuery(const char* query, MediaListSelection* selection,
@@ -416,8 +386,6 @@ int zqMediaList_ScanDirSES(MediaScanBuffer* buffer, uint32_t* count) {
   return Scan(kZqSdCardRoot, SesFileFilter, buffer, count);
 }
 
-int zqMediaListHandler(mg_connection* conn, void* /*cbdata*/) { return Guarded(conn, ListHandler); }
+ZqAnswer zqMediaList(ZqRequest& request) { return Guarded(request, List); }
 
-int zqMediaListExHandler(mg_connection* conn, void* /*cbdata*/) {
-  return Guarded(conn, ListExHandler);
-}
+ZqAnswer zqMediaListEx(ZqRequest& request) { return Guarded(request, ListEx); }

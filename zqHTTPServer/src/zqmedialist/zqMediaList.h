@@ -10,12 +10,12 @@
 #include <cstdint>
 #include <string>
 
+#include "http/zqAnswer.h"
+#include "http/zqRequest.h"
 #include "zqmedialist/zqMediaListRecord.h"
 
-struct mg_connection;
-
-int zqMediaListHandler(mg_connection* conn, void* cbdata);
-int zqMediaListExHandler(mg_connection* conn, void* cbdata);
+ZqAnswer zqMediaList(ZqRequest& request);
+ZqAnswer zqMediaListEx(ZqRequest& request);
 
 // Scan results.
 enum : int {

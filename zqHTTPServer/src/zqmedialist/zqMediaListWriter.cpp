@@ -9,6 +9,7 @@
 
 #include "zqcommon/zqJson.h"
 #include "zqcommon/zqLog.h"
+#include "zqcommon/zqMediaNames.h"
 
 namespace {
 
@@ -19,20 +20,11 @@ constexpr size_t kMaxMissing = 10000;
 bool Digit(char c) { return c >= '0' && c <= '9'; }
 bool Upper(char c) { return c >= 'A' && c <= 'Z'; }
 bool Prefix(const char* name, const char* p) { return strncmp(name, p, strlen(p)) == 0; }
-bool PrefixAny(const char* name, std::initializer_list<const char*> ps) {
-  for (const char* p : ps)
-    if (Prefix(name, p)) return true;
-  return false;
-}
-// The extension is the three characters after the ninth ("."); `ext` includes its terminator,
-// so a longer name never matches.
-bool ExtIs(const char* name, const char* ext) { return strncmp(name + 9, ext, 4) == 0; }
-
-int FileNumber(const char* name) {
-  int n = 0;
-  for (int i = 4; i < 8; ++i) n = n * 10 + (Digit(name[i]) ? name[i] - '0' : 0);
-  return n;
-}
+// A record's name (at most twelve characters, terminated when shorter).
+std::string_view Name(const char* name) { return {name, strnlen(name, kZqMediaNameLength)}; }
+bool ExtIs(const char* name, const char* ext) { return zq_media_extension(Name(name)) == ext; }
+int FileNumber(const char* name) { return zq_media_file_number(Name(name)); }
+int Chapter(const char* name) { return zq_media_chapter(Name(name)); }
 
 enum Slot { kQx, kQh, kQm, kQl, kQg, kQs, kZq, kBase, kLs, kMs, kQlrv, kRaw, kPta, kSlotCount };
 const char* const kSlotKeys[kSlotCount] = {"qx",   "qh", "qm", "ql",   "qg",  "qs", "zq",
@@ -67,13 +59,14 @@ class FolderWriter {
 
   void Add(const MediaListRecord* r) {
     if (r->name[0] == '.') return;
-    const int gid = (ExtIs(r->name, "JPG") || ExtIs(r->name, "ZQR")) ? groupIdOfName(r->name) : -1;
+    const int gid =
+        (ExtIs(r->name, "JPG") || ExtIs(r->name, "ZQR")) ? zq_media_group_id(Name(r->name)) : -1;
     if (gid >= 0) {
       AddGroupMember(r, gid);
       return;
     }
     const int number = FileNumber(r->name);
-    const int chapter = chapterOfName(r->name);
+    const int chapter = Chapter(r->name);
     if (!item_open_ || number != number_ || chapter != chapter_) {
       WriteGroup();
       WriteItem();
@@ -225,7 +218,7 @@ class FolderWriter {
 // Sort key of a record: file number × 4 + class (0 JPG or no chapter, 1 chapter 0,
 // 2 chapter 1, 3 chapter 2 and up).
 uint16_t SortKey(const MediaListRecord& r) {
-  const int chapter = ExtIs(r.name, "JPG") ? -1 : chapterOfName(r.name);
+  const int chapter = ExtIs(r.name, "JPG") ? -1 : Chapter(r.name);
   const int cls = chapter < 0 ? 0 : chapter == 0 ? 1 : chapter == 1 ? 2 : 3;
   return static_cast<uint16_t>(FileNumber(r.name) * 4 + cls);
 }
@@ -237,7 +230,7 @@ void SortFolder(MediaListRecord* begin, MediaListRecord* end) {
     const uint16_t ka = SortKey(a), kb = SortKey(b);
     if (ka != kb) return ka < kb;
     if ((ka & 3) == 3) {
-      const int ca = chapterOfName(a.name), cb = chapterOfName(b.name);
+      const int ca = Chapter(a.name), cb = Chapter(b.name);
       if (ca != cb) return ca < cb;
     }
     return strncmp(a.name, b.name, 12) < 0;
@@ -253,45 +246,6 @@ struct FolderRun {
 };
 
 }  // namespace
-
-int chapterOfName(const char* name) {
-  // An audio track ("WAV") belongs to the chapter of its clip like the other companions.
-  if (!(ExtIs(name, "MP4") || ExtIs(name, "MRV") || ExtIs(name, "360") || ExtIs(name, "LRV") ||
-        ExtIs(name, "WAV")))
-    return -1;
-  if (!PrefixAny(name, {"ZQ", "QB", "QF", "QS", "QH", "QX", "QL", "QM"})) return -1;
-  if (!Digit(name[2]) || !Digit(name[3])) return -1;
-  return (name[2] - '0') * 10 + (name[3] - '0');
-}
-
-int groupIdOfName(const char* name) {
-  if ((name[0] == 'Q' || name[0] == 'L' || name[0] == 'R') && Digit(name[1]) && Digit(name[2]) &&
-      Digit(name[3]) && strncmp(name + 1, "000", 3) != 0) {
-    return (name[1] - '0') * 100 + (name[2] - '0') * 10 + (name[3] - '0');
-  }
-  if (PrefixAny(name, {"ZQ", "QS", "QH", "QX", "QL", "QM"}) && Upper(name[2]) && Upper(name[3]))
-    return (name[2] - 'A') * 26 + (name[3] - 'A') + 1001;
-  if (ExtIs(name, "JPG") && PrefixAny(name, {"ZQ", "QS", "QB", "QF"}) && Digit(name[2]) &&
-      Digit(name[3]) && !(name[2] == '0' && name[3] == '0')) {
-    return (name[2] - '0') * 10 + (name[3] - '0');
-  }
-  return -1;
-}
-
-const char* mediaFolderSuffix(char type) {
-  switch (type) {
-    case 'R':
-      return "Q3D_R";
-    case 'L':
-      return "Q3D_L";
-    case 'F':
-      return "QFRNT";
-    case 'B':
-      return "QBACK";
-    default:
-      return "TAVRO";
-  }
-}
 
 void writeMediaFolders(std::string* json, MediaListRecord* records, uint32_t count, char type,
                        bool* wrote) {
@@ -316,7 +270,8 @@ void writeMediaFolders(std::string* json, MediaListRecord* records, uint32_t cou
     if (run.number < 100 || run.number > 999) continue;
     if (*wrote) *json += ",";
     char head[64];
-    snprintf(head, sizeof head, "{\"d\":\"%03d%s\",\"fs\":[", run.number, mediaFolderSuffix(type));
+    snprintf(head, sizeof head, "{\"d\":\"%03d%s\",\"fs\":[", run.number,
+             zq_media_folder_suffix(type));
     *json += head;
     *wrote = true;
     MediaListRecord* begin = records + run.first;

@@ -8,14 +8,6 @@
 
 #include "zqmedialist/zqMediaListRecord.h"
 
-// Chapter of a name (0-99), or -1 when it has none.
-int chapterOfName(const char* name);
-// Group id of a JPG or ZQR name, or -1 when it is no group member.
-int groupIdOfName(const char* name);
-
-// The "d" suffix of folder type `type` ("TAVRO" for unknown letters).
-const char* mediaFolderSuffix(char type);
-
 // Appends every folder object of type `type` to `json`, folders by ascending number; records
 // of each folder are sorted in place. `*wrote` tells whether anything was written before in
 // this list, and is set once a folder is written.

@@ -48,16 +48,7 @@ TEST(MediaListWriter, BurstWithAGapIsOneGroup) {
                    "\"mod\":\"555\",\"raw\":\"1\",\"s\":\"300\",\"t\":\"t\",\"m\":[\"12\"]}"));
 }
 
-TEST(MediaListWriter, GroupIdsAndTheirBreaks) {
-  EXPECT_EQ(groupIdOfName("Q0010001.JPG"), 1);
-  EXPECT_EQ(groupIdOfName("R9990001.ZQR"), 999);
-  EXPECT_EQ(groupIdOfName("Q0000001.JPG"), -1);
-  EXPECT_EQ(groupIdOfName("ZQAB0001.JPG"), 1002);
-  EXPECT_EQ(groupIdOfName("QMZZ0001.JPG"), 25 * 26 + 25 + 1001);
-  EXPECT_EQ(groupIdOfName("ZQ070001.JPG"), 7);
-  EXPECT_EQ(groupIdOfName("ZQ000001.JPG"), -1);
-  EXPECT_EQ(groupIdOfName("ZQ070001.ZQR"), -1);
-  EXPECT_EQ(groupIdOfName("TAVR0001.JPG"), -1);
+TEST(MediaListWriter, GroupBreaks) {
   // A different group id, or a lower number, starts a new group; a single-frame group has
   // span 0 and is a burst.
   EXPECT_EQ(Write({Rec("Q0010001.JPG", 1), Rec("Q0020002.JPG", 2), Rec("Q0010003.JPG", 3)}),
@@ -122,15 +113,6 @@ TEST(MediaListWriter, FoldersByNumberAndTypeOrder) {
 TEST(MediaListWriter, NamesAreEscaped) {
   EXPECT_EQ(Write({Rec("\"\\\x01R0001.JPG", 1)}),
             Folder("{\"n\":\"\\\"\\\\\\u0001R0001.JPG\",\"s\":\"1\"}"));
-}
-
-TEST(MediaListWriter, ChapterOfName) {
-  EXPECT_EQ(chapterOfName("ZQ010001.MP4"), 1);
-  EXPECT_EQ(chapterOfName("QB990001.LRV"), 99);
-  EXPECT_EQ(chapterOfName("QL020001.WAV"), 2);
-  EXPECT_EQ(chapterOfName("ZQ010001.JPG"), -1);
-  EXPECT_EQ(chapterOfName("TAVR0001.MP4"), -1);
-  EXPECT_EQ(chapterOfName("QHAB0001.MP4"), -1);
 }
 
 }  // namespace

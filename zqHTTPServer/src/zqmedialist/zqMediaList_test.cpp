@@ -8,12 +8,13 @@
 #include <string>
 
 #include "csi.h"
+#include "http/zqFakeRequest.h"
+#include "http/zqWriter.h"
 #include "server/zqCsi.h"
 #include "zqcommon/zqPaths.h"
 #include "zqsim/SimMediaDb.h"
 #include "zqsim/SimState.h"
 #include "zqtest/TempDir.h"
-#include "zqtest/TestServer.h"
 
 namespace {
 
@@ -138,14 +139,10 @@ class MediaListRoute : public ::testing::Test {
   }
 
   std::string Get(const std::string& path, bool ex = false) {
-    zqtest::TestServer server([ex](mg_connection* c) {
-      if (ex) {
-        zqMediaListExHandler(c, nullptr);
-      } else {
-        zqMediaListHandler(c, nullptr);
-      }
-    });
-    return zqtest::RawGet(server.port(), path);
+    ZqFakeRequest request("GET", path);
+    ZqCapture out;
+    zq_write_answer(ex ? zqMediaListEx(request) : zqMediaList(request), false, out);
+    return out.bytes;
   }
 };
 

@@ -12,19 +12,20 @@
 #include <mutex>
 #include <string_view>
 
+#include "http/zqConnection.h"
+#include "http/zqResponse.h"
 #include "quicktime64/CachedAlignedOdirectFileIO.h"
 #include "quicktime64/QuickTime64FileUtilities.h"
 #include "quicktime64/QuickTimeReader.h"
 #include "quicktime64/SyncFileReader.h"
 #include "quicktime64/ZQMGConnFileIO.h"
 #include "server/zqClients.h"
-#include "server/zqConnection.h"
 #include "server/zqFileSender.h"
 #include "server/zqMediaMutex.h"
-#include "server/zqResponse.h"
 #include "server/zqStartup.h"
 #include "zqcommon/zqContainment.h"
 #include "zqcommon/zqLog.h"
+#include "zqcommon/zqMediaNames.h"
 #include "zqcommon/zqPaths.h"
 #include "zqmediadb/zqMediaDBApp.h"
 #include "zqmf/ZQMediaFileReaderJPEG.h"
@@ -38,9 +39,6 @@ constexpr size_t kThumbnailPiece = 8192;
 constexpr char kDcim[] = "/tmp/fuse_d/DCIM";
 constexpr char kUnknownError[] = "{ \"message\": \"Unknown Error.\" }\n";
 constexpr char kExceptionError[] = "{ \"message\": \"Unknown Error (exception thrown).\" }";
-
-std::mutex g_extraMutex;
-std::string g_extraParams;  // guarded by g_extraMutex
 
 // A whole answer with a JSON or binary body and its length.
 void Answer(mg_connection* conn, const char* status, const char* type, std::string_view body) {
@@ -117,16 +115,11 @@ bool RegularFile(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool HasExtension(const std::string& name, const char* ext) {
-  const size_t n = strlen(ext);
-  return name.size() > n && strcasecmp(name.c_str() + name.size() - n, ext) == 0;
-}
-
 // The clip's ".THM" beside it (`mp4` is the client's name), streamed in 8192-byte reads
 // through a direct-I/O reader so the page cache is not filled.
 void SendThumbnailFile(mg_connection* conn, const std::string& mp4) {
   std::string thm;
-  if (!OnCard(mp4.substr(0, mp4.size() - 4) + ".THM", &thm) || !RegularFile(thm)) {
+  if (!OnCard(zq_media_thumbnail_of(mp4), &thm) || !RegularFile(thm)) {
     ZQ_LOG(ZQ_LOG_INFO, "unknown request\n");
     http_response_unknown_request(conn);
     return;
@@ -202,7 +195,7 @@ void Dispatch(mg_connection* conn, const std::string& query, const MetadataQuery
     return;
   }
   const std::string& name = q.path;
-  if (HasExtension(name, ".MP4") || HasExtension(name, ".360")) {
+  if (zq_media_has_suffix(name, ".MP4") || zq_media_has_suffix(name, ".360")) {
     switch (q.action) {
       case MetadataAction::kVideoInfo:
       case MetadataAction::kDuration:
@@ -219,7 +212,7 @@ void Dispatch(mg_connection* conn, const std::string& query, const MetadataQuery
         return;
     }
   }
-  if (HasExtension(name, ".LRV")) {
+  if (zq_media_has_suffix(name, ".LRV")) {
     if (q.action == MetadataAction::kTracks) {
       zqmediametadata_extract_tracks(conn, path.c_str(), q.tracks);
       return;
@@ -228,7 +221,7 @@ void Dispatch(mg_connection* conn, const std::string& query, const MetadataQuery
       zqmediametadata_extract_zqmf_from_mp4(conn, path.c_str());
       return;
     }
-  } else if (HasExtension(name, ".JPG") || HasExtension(name, ".JPEG")) {
+  } else if (zq_media_has_suffix(name, ".JPG") || zq_media_has_suffix(name, ".JPEG")) {
     if (q.action == MetadataAction::kZqmf) {
       zqmediametadata_extract_zqmf_from_jpeg(conn, path.c_str());
       return;
@@ -261,18 +254,6 @@ void Dispatch(mg_connection* conn, const std::string& query, const MetadataQuery
 }
 
 }  // namespace
-
-void zqmediametadata_set_extra_params(const std::string& params) {
-  std::lock_guard<std::mutex> lock(g_extraMutex);
-  g_extraParams = params;
-}
-
-std::string zqmediametadata_take_extra_params() {
-  std::lock_guard<std::mutex> lock(g_extraMutex);
-  std::string taken;
-  taken.swap(g_extraParams);
-  return taken;
-}
 
 int zqmediametadata_track_bits(std::string names) {
   if (names.size() >= 2 && names.front() == '"' && names.back() == '"') {
@@ -308,11 +289,13 @@ const char* zqmediametadata_parse_query(const std::string& query, MetadataQuery*
   std::string p;
   if (const char* s = Single(query, "p", kPathSize, &p, &found)) return s;
   if (!found && out->action != MetadataAction::kDatabase) return kHttp400;
-  if (found && p.find("..") != std::string::npos) {
-    ZQ_LOG(ZQ_LOG_ERROR, "Field '%s' has .. in pathname\n", "p");
+  if (found && !zq_contain_name_ok(p)) {
+    // The containment rule refuses ".." wherever it stands; the log says when that was why.
+    if (p.find("..") != std::string::npos) {
+      ZQ_LOG(ZQ_LOG_ERROR, "Field '%s' has .. in pathname\n", "p");
+    }
     return kHttp400;
   }
-  if (found && !zq_contain_name_ok(p)) return kHttp400;
   out->path = p;
 
   std::string names;
@@ -479,9 +462,9 @@ int zq_exif_loader_write_file(mg_connection*, ZqExifLoader* loader, const char* 
   return zq_exif_load_file(loader, path);
 }
 
-int zqMediaMetadataHandler(mg_connection* conn, void*) {
-  // The extra parameters belong to this request whatever becomes of it.
-  const std::string extra = zqmediametadata_take_extra_params();
+int zqMediaMetadataHandler(mg_connection* conn, void*) { return zqmediametadata_serve(conn, ""); }
+
+int zqmediametadata_serve(mg_connection* conn, const std::string& extra) {
   try {
     const char* raw = mg_get_request_info(conn)->query_string;
     if (raw == nullptr) {

@@ -21,10 +21,10 @@ class ZqExifLoader;
 // The route handler; returns 1.
 int zqMediaMetadataHandler(mg_connection* conn, void* cbdata);
 
-// Query text another handler adds to the next metadata request (the open interface's media
-// handler). The next request takes it whatever becomes of that request; thread safe.
-void zqmediametadata_set_extra_params(const std::string& params);
-std::string zqmediametadata_take_extra_params();
+// Answers the request with `extra` added to its query: the query text another handler (the
+// open interface's media handler) passes on, joined with "&" unless it starts with one; ""
+// for none. Returns 1.
+int zqmediametadata_serve(mg_connection* conn, const std::string& extra);
 
 // Track bits of "trackNames".
 enum : int {

@@ -1,6 +1,5 @@
 #include "zqmediaop/zqMediaOp.h"
 
-#include <civetweb.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -16,10 +15,9 @@
 #include <mutex>
 #include <vector>
 
-#include "server/zqConnection.h"
-#include "server/zqResponse.h"
 #include "zqcommon/zqContainment.h"
 #include "zqcommon/zqLog.h"
+#include "zqcommon/zqMediaNames.h"
 #include "zqcommon/zqPaths.h"
 
 namespace {
@@ -43,12 +41,15 @@ std::mutex& MediaOpMutex() {
 
 // A query value: 1 found, 0 absent, -1 too long.
 int Value(const char* query, const char* key, std::string* out) {
-  char buf[kValueSize];
-  int n = mg_get_var2(query, strlen(query), key, buf, sizeof buf, 0);
-  if (n == -1) return 0;
-  if (n < 0) return -1;
-  out->assign(buf, static_cast<size_t>(n));
-  return 1;
+  switch (zq_query_param(query, key, kValueSize - 1, out)) {
+    case ZqParam::kFound:
+      return 1;
+    case ZqParam::kMissing:
+      return 0;
+    case ZqParam::kTooLong:
+      break;
+  }
+  return -1;
 }
 
 bool AllDigits(const std::string& s) {
@@ -131,16 +132,9 @@ class MediaOp {
     return kMediaOpOk;
   }
 
-  // The name of a chapter's file in its folder: chapter 0 is TAVRnnnn, chapter k is
-  // ZQkknnnn; `tmp` adds ".tmp".
+  // The name of a chapter's file in its folder; `tmp` adds ".tmp".
   static std::string ChapterName(int chapter, long number, const char* ext, bool tmp) {
-    char buf[64];
-    if (chapter == 0) {
-      snprintf(buf, sizeof buf, "TAVR%04ld.%s%s", number, ext, tmp ? ".tmp" : "");
-    } else {
-      snprintf(buf, sizeof buf, "ZQ%02d%04ld.%s%s", chapter, number, ext, tmp ? ".tmp" : "");
-    }
-    return buf;
+    return zq_media_chapter_name(chapter, number, ext) + (tmp ? ".tmp" : "");
   }
 
   // The chapter's file in the clip's folder (`folder_`, resolved inside the card).
@@ -198,7 +192,7 @@ class MediaOp {
   // Finds the clip's folder on the card and checks that neither it nor any file of the clip
   // leads off the card: 0, or the status that refuses the request.
   int ContainClip() {
-    const std::string folder = fd_ + "TAVRO";
+    const std::string folder = fd_ + zq_media_folder_suffix('T');
     ZqContainedPath path;
     const ZqContain where = zq_contain_resolve(dcim_, folder, &path);
     if (where == ZqContain::kOutside || where == ZqContain::kBadName) return kMediaOpBadFolder;
@@ -341,30 +335,6 @@ std::string AnswerBody(const MediaOp& op, int status, int remaining) {
   return body + "}\r\n";
 }
 
-void Answer(mg_connection* conn, const std::string& body) {
-  http_response_header(conn, kHttp200, kMimeJson);
-  http_response_set_content_length(conn, static_cast<int>(body.size()));
-  zq_conn_write(conn, body.data(), body.size());
-}
-
-// The front-lens twin of a back-lens query: "QBACK/" becomes "QFRNT/" and the file name's
-// "QB" or "ZQBK" prefix becomes "QF" or "ZQFR". False when the name has neither prefix.
-bool FrontLensQuery(std::string* q) {
-  const size_t at = q->find("QBACK/");
-  if (at == std::string::npos) return false;
-  q->replace(at, 6, "QFRNT/");
-  const size_t name = at + 6;
-  if (q->compare(name, 2, "QB") == 0) {
-    q->replace(name, 2, "QF");
-  } else if (q->compare(name, 4, "ZQBK") == 0) {
-    q->replace(name, 4, "ZQFR");
-  } else {
-    ZQ_LOG(ZQ_LOG_ERROR, "invalid dualbank file name in %s\n", q->c_str());
-    return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 int mediaOp(const char* query, const char* storage_root, std::string* answer) {
@@ -385,23 +355,24 @@ void zqMediaOp_SetRenameForTest(MediaOpRenameFn fn) {
   g_rename.store(fn != nullptr ? fn : RenameNoReplace);
 }
 
-int zqMediaOpHandler(mg_connection* conn, void* /*cbdata*/) {
-  const char* query = mg_get_request_info(conn)->query_string;
+ZqAnswer zqMediaOp(ZqRequest& request) {
+  std::string q(request.Query());
   std::string answer;
-  if (query == nullptr || *query == '\0') {
-    Answer(conn, "\n{ \"status\":\"-100\"" + ErrnoField(ESRCH) + "}\r\n");
-    return 1;
-  }
-  std::string q = query;
+  if (q.empty())
+    return ZqAnswer::Json(200, "\n{ \"status\":\"-100\"" + ErrnoField(ESRCH) + "}\r\n");
   if (q.find("QFRNT/") != std::string::npos) {
     mediaOp(q.c_str(), kZqInternalRoot, &answer);
-    Answer(conn, answer);
-    return 1;
+    return ZqAnswer::Json(200, answer);
   }
   mediaOp(q.c_str(), kZqSdCardRoot, &answer);
   // The front-lens twin goes before the answer, so a client that has the answer never sees
   // the twin still there. The answer is the SD card's.
-  if (FrontLensQuery(&q)) mediaOp(q.c_str(), kZqInternalRoot, nullptr);
-  Answer(conn, answer);
-  return 1;
+  if (q.find("QBACK/") != std::string::npos) {
+    if (zq_media_front_lens_twin(&q)) {
+      mediaOp(q.c_str(), kZqInternalRoot, nullptr);
+    } else {
+      ZQ_LOG(ZQ_LOG_ERROR, "invalid dualbank file name in %s\n", q.c_str());
+    }
+  }
+  return ZqAnswer::Json(200, answer);
 }

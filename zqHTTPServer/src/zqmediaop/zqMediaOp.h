@@ -12,9 +12,11 @@
 
 #include <string>
 
-struct mg_connection;
+#include "http/zqAnswer.h"
+#include "http/zqRequest.h"
 
-int zqMediaOpHandler(mg_connection* conn, void* cbdata);
+// The route handler: the operation's JSON answer (status 200 whatever its outcome).
+ZqAnswer zqMediaOp(ZqRequest& request);
 
 // Status codes of an operation.
 enum : int {

@@ -11,9 +11,9 @@
 #include <map>
 #include <string>
 
+#include "http/zqFakeRequest.h"
 #include "zqcommon/zqPaths.h"
 #include "zqtest/TempDir.h"
-#include "zqtest/TestServer.h"
 
 namespace {
 
@@ -220,14 +220,13 @@ TEST_F(MediaOpTest, BackLensDeleteAlsoDeletesTheFrontTwin) {
   zqtest::WriteFile(sd_ + "/100QBACK/QB010001.MP4", "back");
   zqtest::WriteFile(zq_path("/tmp/fuse_i/DCIM/100QFRNT/QF010001.MP4"), "front");
   zqtest::WriteFile(zq_path("/tmp/fuse_i/DCIM/100QFRNT/QF010002.MP4"), "other");
-  zqtest::TestServer server([](mg_connection* c) { zqMediaOpHandler(c, nullptr); });
-  const std::string answer =
-      zqtest::RawGet(server.port(), "/zq/zqMediaOp?p=del&f=100QBACK/QB010001.MP4");
-  EXPECT_EQ(zqtest::BodyOf(answer), "\n{ \"status\":\"0\"}\r\n");
+  ZqFakeRequest request("GET", "/zq/zqMediaOp?p=del&f=100QBACK/QB010001.MP4");
+  EXPECT_EQ(zqMediaOp(request).body(), "\n{ \"status\":\"0\"}\r\n");
   EXPECT_EQ(Tree(sd_), (std::map<std::string, std::string>{}));
   EXPECT_EQ(Tree(zq_path("/tmp/fuse_i/DCIM")),
             (std::map<std::string, std::string>{{"100QFRNT/QF010002.MP4", "other"}}));
-  EXPECT_EQ(zqtest::BodyOf(zqtest::RawGet(server.port(), "/zq/zqMediaOp")),
+  ZqFakeRequest no_query("GET", "/zq/zqMediaOp");
+  EXPECT_EQ(zqMediaOp(no_query).body(),
             "\n{ \"status\":\"-100\",\"errno\":\"No such process(3)\"}\r\n");
 }
 

@@ -1,6 +1,6 @@
 #include "zqmodkit/zqModkit.h"
 
-#include "server/zqResponse.h"
+#include "http/zqResponse.h"
 #include "zqmodkit/zqRelay.h"
 
 namespace {
@@ -11,6 +11,4 @@ constexpr ZqRelayVariant kModkit = {kMarkers, "/to_zqnet", "/modkit", kMimeText}
 
 }  // namespace
 
-int zqModkitHandler(mg_connection* conn, void* /*cbdata*/) {
-  return zq_relay_handle(conn, kModkit);
-}
+ZqAnswer zqModkit(ZqRequest& request) { return zq_relay(request, kModkit); }

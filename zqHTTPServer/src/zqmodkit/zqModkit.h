@@ -2,9 +2,10 @@
 #ifndef ZQ_ZQHTTPSERVER_SRC_ZQMODKIT_ZQMODKIT_H_
 #define ZQ_ZQHTTPSERVER_SRC_ZQMODKIT_ZQMODKIT_H_
 
-struct mg_connection;
+#include "http/zqAnswer.h"
+#include "http/zqRequest.h"
 
-// Relays the command to DST "/to_zqnet" (see zqRelay.h). Returns 1.
-int zqModkitHandler(mg_connection* conn, void* cbdata);
+// Relays the command to DST "/to_zqnet" (see zqRelay.h).
+ZqAnswer zqModkit(ZqRequest& request);
 
 #endif  // ZQ_ZQHTTPSERVER_SRC_ZQMODKIT_ZQMODKIT_H_

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <mutex>
 
-#include "server/zqConnection.h"
-#include "server/zqResponse.h"
+#include "http/zqConnection.h"
+#include "http/zqResponse.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqMsg.h"
 #include "zqcommon/zqMsgDebug.h"
@@ -37,8 +37,7 @@ int HexDigit(char c) {
 }
 
 // The legacy answer: one raw head with the fixed header lines, then the body.
-void Answer(mg_connection* conn, const char* status, const char* type, const void* body,
-            size_t len) {
+ZqAnswer Answer(const char* status, const char* type, const void* body, size_t len) {
   char head[512];
   const int n = snprintf(head, sizeof head,
                          "HTTP/1.1 %s\r\n"
@@ -54,21 +53,17 @@ void Answer(mg_connection* conn, const char* status, const char* type, const voi
                          status, type, len);
   std::string out(head, static_cast<size_t>(n));
   out.append(static_cast<const char*>(body), len);
-  zq_conn_write(conn, out.data(), out.size());
+  return ZqAnswer::Raw(std::move(out));
 }
 
-void AnswerText(mg_connection* conn, const char* status, const char* text) {
-  Answer(conn, status, kMimeText, text, strlen(text));
+ZqAnswer AnswerText(const char* status, const char* text) {
+  return Answer(status, kMimeText, text, strlen(text));
 }
 
-void AnswerVersion(mg_connection* conn, const char* type) {
+ZqAnswer AnswerVersion(const char* type) {
   char body[96];
   const int n = snprintf(body, sizeof body, kVersionFormat, kVersion);
-  std::string text(body, static_cast<size_t>(n));
-  text += "\r\n";
-  http_response_header(conn, kHttp200, type);
-  http_response_set_content_length(conn, static_cast<int>(text.size()));
-  zq_conn_write(conn, text.data(), text.size());
+  return ZqAnswer::Bytes(200, type, std::string(body, static_cast<size_t>(n)) + "\r\n");
 }
 
 }  // namespace
@@ -109,47 +104,40 @@ int zq_relay_decode_arg(const char* text, uint8_t* out, size_t capacity) {
   return static_cast<int>(n);
 }
 
-int zq_relay_handle(mg_connection* conn, const ZqRelayVariant& variant) {
-  const mg_request_info* ri = mg_get_request_info(conn);
-  if (ri->is_ssl) {
-    http_response_header(conn, kHttp404, kMimeHtml);
-    http_response_set_content_length(conn, 0);
-    return 1;
-  }
+ZqAnswer zq_relay(ZqRequest& request, const ZqRelayVariant& variant) {
+  if (request.Tls()) return ZqAnswer::Bytes(404, kMimeHtml, "");
   std::lock_guard<std::mutex> lock(RelayMutex());
 
-  const std::string query = zq_relay_query(ri->local_uri, ri->query_string, variant.markers);
-  if (query.empty()) {
-    AnswerVersion(conn, variant.version_type);
-    return 1;
-  }
+  const std::string uri(request.Uri());
+  const std::string raw_query(request.Query());
+  const std::string query = zq_relay_query(
+      uri.c_str(), request.HasQuery() ? raw_query.c_str() : nullptr, variant.markers);
+  if (query.empty()) return AnswerVersion(variant.version_type);
 
-  char cmd[8] = {};
-  char p[32] = {};
-  char t[32] = {};
-  const int cmd_len = mg_get_var(query.data(), query.size(), "cmd", cmd, sizeof cmd);
-  const int p_len = mg_get_var(query.data(), query.size(), "p", p, sizeof p);
-  mg_get_var(query.data(), query.size(), "t", t, sizeof t);  // only logged
+  // The values are at most 7, 31 and 31 bytes.
+  std::string cmd, p, t;
+  const ZqParam cmd_found = zq_query_param(query, "cmd", 7, &cmd);
+  const ZqParam p_found = zq_query_param(query, "p", 31, &p);
+  zq_query_param(query, "t", 31, &t);  // only logged
   if (g_debug & kRequestLogBit) {
-    ZQ_DBG(0, ">> %s?cmd=%s&t=%s&p=%s\n", variant.request_path, cmd, t, p);
+    ZQ_DBG(0, ">> %s?cmd=%s&t=%s&p=%s\n", variant.request_path, cmd.c_str(), t.c_str(), p.c_str());
   }
   // A value too long for its buffer would otherwise go out empty: refuse it instead.
-  if (cmd_len == -2 || p_len == -2) {
+  if (cmd_found == ZqParam::kTooLong || p_found == ZqParam::kTooLong) {
     ZQ_DBG(kRelayVerbosity, "relay: cmd or p too long in \"%s\"\n", query.c_str());
-    AnswerText(conn, "400 Bad Request", "Bad request: cmd or p too long.");
-    return 1;
+    return AnswerText("400 Bad Request", "Bad request: cmd or p too long.");
   }
-  // "p" was decoded once by the form reader; its "%xx" escapes are decoded once more.
-  uint8_t arg[sizeof p];
-  const int arg_len = zq_relay_decode_arg(p, arg, sizeof arg);
+  // "p" was decoded once by the form reader; its "%xx" escapes are decoded once more (a
+  // decoded NUL ends it, as it always has).
+  uint8_t arg[32];
+  const int arg_len = zq_relay_decode_arg(p.c_str(), arg, sizeof arg);
   if (arg_len < 0) {
-    ZQ_DBG(kRelayVerbosity, "relay: invalid escape in p=\"%s\"\n", p);
-    AnswerText(conn, "400 Bad Request", "Bad request: invalid escape in p.");
-    return 1;
+    ZQ_DBG(kRelayVerbosity, "relay: invalid escape in p=\"%s\"\n", p.c_str());
+    return AnswerText("400 Bad Request", "Bad request: invalid escape in p.");
   }
 
   zqmsg rec;
-  zqmsg_build(&rec, cmd, arg, static_cast<size_t>(arg_len), CAT_CGI_MK);
+  zqmsg_build(&rec, cmd.c_str(), arg, static_cast<size_t>(arg_len), CAT_CGI_MK);
   char reply_name[20];
   zqmsg_reply_name(reply_name, sizeof reply_name, kReplyPrefix);
   ZqmsgFailure why = ZqmsgFailure::kNone;
@@ -170,9 +158,8 @@ int zq_relay_handle(mg_connection* conn, const ZqRelayVariant& variant) {
       default:
         break;
     }
-    ZQ_DBG(kRelayVerbosity, "%s (cmd %.2s)\n", text, cmd);
-    AnswerText(conn, "500 Internal Server Error", text);
-    return 1;
+    ZQ_DBG(kRelayVerbosity, "%s (cmd %.2s)\n", text, cmd.c_str());
+    return AnswerText("500 Internal Server Error", text);
   }
 
   // A result of ZQMSG_MAX bytes or more counts as none.
@@ -181,9 +168,7 @@ int zq_relay_handle(mg_connection* conn, const ZqRelayVariant& variant) {
   hexprint(kZqDumpHbResult, result, static_cast<size_t>(len));
   // No result bytes at all says nothing about success: answered like a failed command.
   if (len > 0 && result[0] == 0) {
-    Answer(conn, "200 OK", kMimeOctetStream, result, static_cast<size_t>(len));
-  } else {
-    Answer(conn, "404 Not Found", kMimeText, result, static_cast<size_t>(len));
+    return Answer("200 OK", kMimeOctetStream, result, static_cast<size_t>(len));
   }
-  return 1;
+  return Answer("404 Not Found", kMimeText, result, static_cast<size_t>(len));
 }

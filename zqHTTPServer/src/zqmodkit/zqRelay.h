@@ -18,7 +18,8 @@
 #include <span>
 #include <string>
 
-struct mg_connection;
+#include "http/zqAnswer.h"
+#include "http/zqRequest.h"
 
 // What tells the relay's routes apart.
 struct ZqRelayVariant {
@@ -28,9 +29,9 @@ struct ZqRelayVariant {
   const char* version_type;              // content type of the answer without a command
 };
 
-// Handles one request for `variant`; always returns 1. Requests of all variants run one at a
-// time: they share the reply mailbox name.
-int zq_relay_handle(mg_connection* conn, const ZqRelayVariant& variant);
+// Answers one request for `variant`. Requests of all variants run one at a time: they share
+// the reply mailbox name.
+ZqAnswer zq_relay(ZqRequest& request, const ZqRelayVariant& variant);
 
 // The query the relay reads: with a marker in `uri`, "cmd=" + the text after it (+ "&" +
 // `query` when there is one); otherwise `query` (nullptr counts as ""). At most 255 chars.

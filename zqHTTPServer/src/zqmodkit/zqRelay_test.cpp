@@ -5,6 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "http/zqFakeRequest.h"
+#include "http/zqWriter.h"
+#include "zqcamera/zqCamera.h"
+#include "zqmodkit/zqModkit.h"
+
 namespace {
 
 constexpr const char* kModkit[] = {"/modkit/", "/zq/zqModkit/"};
@@ -55,3 +60,40 @@ TEST(ZqRelay, ArgumentEscapesAreDecodedOnceMore) {
 }
 
 }  // namespace
+
+// Answers given before any message goes to the camera: the version without a command, and
+// the refusals of what cannot be relayed as given.
+TEST(ZqRelay, AnswersWithoutAnExchange) {
+  const std::string kLegacyHead =
+      "Allow: GET \r\nAccept-Ranges: bytes\r\nCache-Control: no-cache\r\nCache-Control: "
+      "no-store\r\nConnection: Keep-Alive\r\nServer: Tavro Web Server v1.1\r\nContent-Type: "
+      "text/plain\r\n";
+  auto refusal = [&](const std::string& text) {
+    return "HTTP/1.1 400 Bad Request\r\n" + kLegacyHead +
+           "Content-Length: " + std::to_string(text.size()) + "\r\n\r\n" + text;
+  };
+  const std::string kVersionBody = "{\"status\":\"0\",\n\"version\":\"6.00\"}\r\n";
+  struct {
+    const char* target;
+    ZqHandler handler;
+    std::string answer;
+  } const cases[] = {
+      {"/modkit", zqModkit,
+       "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 34\r\n\r\n" + kVersionBody},
+      {"/zq/zqCamera", zqCamera,
+       "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 34\r\n\r\n" +
+           kVersionBody},
+      {"/modkit/XYZABCDE", zqModkit, refusal("Bad request: cmd or p too long.")},
+      {"/modkit/XY?p=0123456789012345678901234567890123", zqModkit,
+       refusal("Bad request: cmd or p too long.")},
+      {"/zq/zqCamera?cmd=XY&p=%25zz", zqCamera, refusal("Bad request: invalid escape in p.")},
+      {"/zq/zqModkit/XY?p=%25", zqModkit, refusal("Bad request: invalid escape in p.")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.target);
+    ZqFakeRequest request("GET", c.target);
+    ZqCapture out;
+    zq_write_answer(c.handler(request), false, out);
+    EXPECT_EQ(out.bytes, c.answer);
+  }
+}

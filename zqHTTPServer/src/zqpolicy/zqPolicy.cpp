@@ -8,7 +8,7 @@
 #include <mutex>
 
 #include "csi.h"
-#include "server/zqConnection.h"
+#include "http/zqConnection.h"
 #include "server/zqCsi.h"
 #include "server/zqRoutes.h"
 #include "zqNetConfig.h"
@@ -184,7 +184,7 @@ ZqPolicyVerdict zqpolicy_decide(uint32_t source_class, uint32_t mode, const ZqRo
   return route != nullptr ? ZqPolicyVerdict::kRefuseHandler : ZqPolicyVerdict::kRefuseFile;
 }
 
-int zqpolicy_manager(mg_connection* conn) {
+int zqpolicy_manager(mg_connection* conn, const ZqRoute* route) {
   init_csi_monitor();
   const mg_request_info* ri = mg_get_request_info(conn);
   const ZqConnData* data = zq_conn_data(conn);
@@ -193,7 +193,6 @@ int zqpolicy_manager(mg_connection* conn) {
   const char* method = ri->request_method;
   const char* uri = ri->local_uri != nullptr ? ri->local_uri : "";
 
-  const ZqRoute* route = zq_route_lookup(uri);
   const ZqPolicyVerdict verdict = zqpolicy_decide(source, mode, route, method);
   bool host_failed = false;
   if (verdict == ZqPolicyVerdict::kInvalid) {

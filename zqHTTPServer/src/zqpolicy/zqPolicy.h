@@ -49,8 +49,9 @@ uint32_t zqpolicy_source_class(int port, const char* address, const ZqTlsInfo* t
 void zqpolicy_classify_network_source(const mg_connection* conn, int port, const char* address,
                                       const ZqTlsInfo* tls_info);
 
-// The request-begin hook: 0 lets the request proceed, 1 when it has refused it (answered).
-int zqpolicy_manager(mg_connection* conn);
+// The admission of a request for `route` (nullptr: a file): 0 lets it proceed, 1 when it has
+// refused it (answered 403).
+int zqpolicy_manager(mg_connection* conn, const ZqRoute* route);
 
 // 0 when the Host header names an accepted address, -1 otherwise (logged).
 int validate_host_header(mg_connection* conn);

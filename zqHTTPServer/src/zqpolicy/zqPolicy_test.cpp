@@ -114,9 +114,14 @@ TEST(ZqPolicy, DecisionOverEveryClassModeRouteAndMethod) {
       {"zqTunnel", "zqTunnel", "zqTunnel", "zqTunnel", "zqTunnel"},
       {"Allow-None", "Allow-None", "Allow-None", "Allow-None", "Allow-None"},
   };
-  const ZqRoute* control = zq_route_lookup("/zq/zqControl/status");
-  const ZqRoute* update = zq_route_lookup("/zq/zqUpdate");
-  const ZqRoute* cert = zq_route_lookup("/zq/zqCert");
+  auto route = [](std::string_view prefix) -> const ZqRoute* {
+    for (const ZqRoute& r : zq_routes())
+      if (r.prefix == prefix) return &r;
+    return nullptr;
+  };
+  const ZqRoute* control = route("/zq/zqControl");
+  const ZqRoute* update = route("/zq/zqUpdate");
+  const ZqRoute* cert = route("/zq/zqCert");
   ASSERT_TRUE(control && update && cert);
   using V = ZqPolicyVerdict;
   for (uint32_t c = 0; c < 11; ++c) {

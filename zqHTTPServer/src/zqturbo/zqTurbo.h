@@ -3,10 +3,11 @@
 #ifndef ZQ_ZQHTTPSERVER_SRC_ZQTURBO_ZQTURBO_H_
 #define ZQ_ZQHTTPSERVER_SRC_ZQTURBO_ZQTURBO_H_
 
-struct mg_connection;
+#include "http/zqAnswer.h"
+#include "http/zqRequest.h"
 
-// Answers {"turbo":"<0|1>"} on success, the common bad request for a missing or invalid "p",
-// and the common internal error when the status write fails. Returns 1.
-int zqTurboHandler(mg_connection* conn, void* cbdata);
+// {"turbo":"<0|1>"} on success, the common bad request for a missing or invalid "p", and the
+// common internal error when the status write fails.
+ZqAnswer zqTurbo(ZqRequest& request);
 
 #endif  // ZQ_ZQHTTPSERVER_SRC_ZQTURBO_ZQTURBO_H_

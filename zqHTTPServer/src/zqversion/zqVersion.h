@@ -2,9 +2,10 @@
 #ifndef ZQ_ZQHTTPSERVER_SRC_ZQVERSION_ZQVERSION_H_
 #define ZQ_ZQHTTPSERVER_SRC_ZQVERSION_ZQVERSION_H_
 
-struct mg_connection;
+#include "http/zqAnswer.h"
+#include "http/zqRequest.h"
 
-// Answers the same JSON body on every call, whatever the query. Returns 1.
-int zqVersionHandler(mg_connection* conn, void* cbdata);
+// The same JSON body on every call, whatever the query.
+ZqAnswer zqVersion(ZqRequest& request);
 
 #endif  // ZQ_ZQHTTPSERVER_SRC_ZQVERSION_ZQVERSION_H_

@@ -15,6 +15,8 @@
 #include <mutex>
 #include <string>
 
+#include "zqcommon/zqUniqueFd.h"
+
 namespace zqsim {
 
 inline constexpr size_t kStatusCount = 256;
@@ -149,7 +151,7 @@ class SimState {
   std::mutex mu_;  // guards fd_ and data_ within this process
   std::string dir_;
   std::string path_;
-  int fd_ = -1;
+  UniqueFd fd_;
   SimStateData* data_ = nullptr;
 };
 

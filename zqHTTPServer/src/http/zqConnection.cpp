@@ -1,4 +1,4 @@
-#include "server/zqConnection.h"
+#include "http/zqConnection.h"
 
 #include <civetweb.h>
 

@@ -1,6 +1,6 @@
 // Stopping a CivetWeb server promptly.
-#ifndef ZQ_ZQHTTPSERVER_SRC_SERVER_ZQSERVERSTOP_H_
-#define ZQ_ZQHTTPSERVER_SRC_SERVER_ZQSERVERSTOP_H_
+#ifndef ZQ_ZQHTTPSERVER_SRC_HTTP_ZQSERVERSTOP_H_
+#define ZQ_ZQHTTPSERVER_SRC_HTTP_ZQSERVERSTOP_H_
 
 struct mg_context;
 
@@ -9,4 +9,4 @@ struct mg_context;
 // a listening port now and then to wake it. Running requests still finish.
 void zq_server_stop(mg_context* ctx);
 
-#endif  // ZQ_ZQHTTPSERVER_SRC_SERVER_ZQSERVERSTOP_H_
+#endif  // ZQ_ZQHTTPSERVER_SRC_HTTP_ZQSERVERSTOP_H_

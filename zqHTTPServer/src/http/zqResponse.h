@@ -5,8 +5,8 @@
 // the kHttp* constants below are the ones in use. None of these operations closes the
 // connection, and none reports write errors: a failed write shows only in the byte counts
 // that http_write_chunk returns.
-#ifndef ZQ_ZQHTTPSERVER_SRC_SERVER_ZQRESPONSE_H_
-#define ZQ_ZQHTTPSERVER_SRC_SERVER_ZQRESPONSE_H_
+#ifndef ZQ_ZQHTTPSERVER_SRC_HTTP_ZQRESPONSE_H_
+#define ZQ_ZQHTTPSERVER_SRC_HTTP_ZQRESPONSE_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -80,4 +80,4 @@ int http_output_bin_file(mg_connection* conn, FILE* file);
 std::string zq_internal_error_body(const char* url, const char* query, int32_t error_code,
                                    const char* error_msg, const char* function, int line);
 
-#endif  // ZQ_ZQHTTPSERVER_SRC_SERVER_ZQRESPONSE_H_
+#endif  // ZQ_ZQHTTPSERVER_SRC_HTTP_ZQRESPONSE_H_

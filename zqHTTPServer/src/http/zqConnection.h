@@ -5,8 +5,8 @@
 // request it passes the head, up to the blank line that ends it, and drops the body, so each
 // route answers HEAD with exactly the head of its GET without knowing about HEAD. Routes
 // whose body is costly to make ask zq_conn_head_only and skip making it.
-#ifndef ZQ_ZQHTTPSERVER_SRC_SERVER_ZQCONNECTION_H_
-#define ZQ_ZQHTTPSERVER_SRC_SERVER_ZQCONNECTION_H_
+#ifndef ZQ_ZQHTTPSERVER_SRC_HTTP_ZQCONNECTION_H_
+#define ZQ_ZQHTTPSERVER_SRC_HTTP_ZQCONNECTION_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -60,4 +60,4 @@ int zq_conn_write(mg_connection* conn, const void* bytes, size_t n);
 int zq_conn_printf(mg_connection* conn, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
 
-#endif  // ZQ_ZQHTTPSERVER_SRC_SERVER_ZQCONNECTION_H_
+#endif  // ZQ_ZQHTTPSERVER_SRC_HTTP_ZQCONNECTION_H_

@@ -1,4 +1,4 @@
-#include "server/zqResponse.h"
+#include "http/zqResponse.h"
 
 #include <civetweb.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "server/zqResponse.h"
+#include "http/zqResponse.h"
 
 #include <civetweb.h>
 
@@ -6,7 +6,7 @@
 #include <ctime>
 #include <string>
 
-#include "server/zqConnection.h"
+#include "http/zqConnection.h"
 #include "zqcommon/zqJson.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "server/zqServerStop.h"
+#include "http/zqServerStop.h"
 
 #include <arpa/inet.h>
 #include <civetweb.h>

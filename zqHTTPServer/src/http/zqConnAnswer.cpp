@@ -1,0 +1,62 @@
+#include "http/zqConnAnswer.h"
+
+#include <civetweb.h>
+#include <strings.h>
+
+#include <cstring>
+#include <string>
+
+#include "http/zqConnection.h"
+#include "http/zqWriter.h"
+#include "zqcommon/zqPaths.h"
+
+namespace {
+
+std::string_view View(const char* s) { return s != nullptr ? std::string_view(s) : ""; }
+
+class ConnOut final : public ZqOut {
+ public:
+  ConnOut(mg_connection* conn, ZqFileSend send_file) : conn_(conn), send_file_(send_file) {}
+  bool Write(const void* bytes, size_t n) override {
+    return zq_conn_write(conn_, bytes, n) == static_cast<int>(n);
+  }
+  void Close() override { mg_disable_connection_keep_alive(conn_); }
+  bool SendFile(const std::string& path, const std::string& type) override {
+    send_file_(conn_, path.c_str(), type.empty() ? nullptr : type.c_str());
+    return true;
+  }
+
+ private:
+  mg_connection* conn_;
+  ZqFileSend send_file_;
+};
+
+}  // namespace
+
+ZqConnRequest::ZqConnRequest(mg_connection* conn) : conn_(conn), info_(mg_get_request_info(conn)) {}
+
+std::string_view ZqConnRequest::Method() const { return View(info_->request_method); }
+std::string_view ZqConnRequest::Uri() const { return View(info_->local_uri); }
+std::string_view ZqConnRequest::Query() const { return View(info_->query_string); }
+bool ZqConnRequest::HasQuery() const { return info_->query_string != nullptr; }
+
+const char* ZqConnRequest::Header(std::string_view name) const {
+  for (int i = 0; i < info_->num_headers; ++i) {
+    const char* h = info_->http_headers[i].name;
+    if (strlen(h) == name.size() && strncasecmp(h, name.data(), name.size()) == 0)
+      return info_->http_headers[i].value;
+  }
+  return nullptr;
+}
+
+std::string_view ZqConnRequest::Client() const { return info_->remote_addr; }
+int ZqConnRequest::PortRole() const { return zq_port_role(info_->server_port); }
+bool ZqConnRequest::Tls() const { return info_->is_ssl != 0; }
+int64_t ZqConnRequest::ContentLength() const { return info_->content_length; }
+
+long ZqConnRequest::Read(void* buf, size_t n) { return mg_read(conn_, buf, n); }
+
+void zq_send_answer(mg_connection* conn, const ZqAnswer& answer, ZqFileSend send_file) {
+  ConnOut out(conn, send_file);
+  zq_write_answer(answer, zq_conn_head_only(conn), out);
+}

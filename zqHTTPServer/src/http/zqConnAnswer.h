@@ -1,0 +1,44 @@
+// The connection's side of the answer seam: the request context of a connection's current
+// request, and the sending of an answer to it. Only the server's dispatch uses it; handlers
+// see ZqRequest and return ZqAnswer.
+#ifndef ZQ_ZQHTTPSERVER_SRC_HTTP_ZQCONNANSWER_H_
+#define ZQ_ZQHTTPSERVER_SRC_HTTP_ZQCONNANSWER_H_
+
+#include "http/zqAnswer.h"
+#include "http/zqRequest.h"
+
+struct mg_connection;
+struct mg_request_info;
+
+class ZqConnRequest final : public ZqRequest {
+ public:
+  explicit ZqConnRequest(mg_connection* conn);
+
+  std::string_view Method() const override;
+  std::string_view Uri() const override;
+  std::string_view Query() const override;
+  bool HasQuery() const override;
+  const char* Header(std::string_view name) const override;
+  std::string_view Client() const override;
+  int PortRole() const override;
+  bool Tls() const override;
+  int64_t ContentLength() const override;
+  long Read(void* buf, size_t n) override;
+
+  // For handlers not yet written as ZqHandler.
+  mg_connection* connection() const { return conn_; }
+
+ private:
+  mg_connection* conn_;
+  const mg_request_info* info_;
+};
+
+// How file answers are served: the file sender, given the connection, the path and the type
+// (nullptr: by the file's name).
+using ZqFileSend = void (*)(mg_connection* conn, const char* path, const char* type);
+
+// Sends `answer` as the answer to the connection's current request (the head alone for HEAD).
+// A stream that fails midway ends the connection after it.
+void zq_send_answer(mg_connection* conn, const ZqAnswer& answer, ZqFileSend send_file);
+
+#endif  // ZQ_ZQHTTPSERVER_SRC_HTTP_ZQCONNANSWER_H_

@@ -1,0 +1,152 @@
+#include "http/zqWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "http/zqFakeRequest.h"
+
+namespace {
+
+// A producer writing `pieces` in turn, then reporting `ok`.
+ZqProducer Pieces(std::vector<std::string> pieces, bool ok = true) {
+  return [pieces = std::move(pieces), ok](ZqSink& sink) {
+    for (const std::string& p : pieces) {
+      if (!sink.Write(p.data(), p.size())) return false;
+    }
+    return ok;
+  };
+}
+
+struct Case {
+  const char* name;
+  ZqAnswer answer;
+  std::string get;   // the bytes of the answer to a GET
+  std::string head;  // ... to a HEAD
+  bool closes;       // the connection ends after a GET
+};
+
+TEST(Writer, EveryBodyKindForGetAndHead) {
+  const std::string kJsonHead = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n";
+  const std::string kRelay = "HTTP/1.1 200 OK\r\nX: y\r\n\r\nrelayed\r\n\r\nmore";
+  const Case cases[] = {
+      {"fixed", ZqAnswer::Json(200, "{\"a\":1}\n"),
+       kJsonHead + "Content-Length: 8\r\n\r\n{\"a\":1}\n", kJsonHead + "Content-Length: 8\r\n\r\n",
+       false},
+      {"empty json error", ZqAnswer::EmptyJson(404),
+       "HTTP/1.1 404 Not Found\r\nContent-Type: application/json\r\nContent-Length: 3\r\n\r\n{}\n",
+       "HTTP/1.1 404 Not Found\r\nContent-Type: application/json\r\nContent-Length: 3\r\n\r\n",
+       false},
+      {"own reason, headers in order, no type",
+       ZqAnswer::Bytes(207, "", "x").Reason("").Header("B", "2").Header("A", "1"),
+       "HTTP/1.1 207 \r\nB: 2\r\nA: 1\r\nContent-Length: 1\r\n\r\nx",
+       "HTTP/1.1 207 \r\nB: 2\r\nA: 1\r\nContent-Length: 1\r\n\r\n", false},
+      {"raw, cut after its head for HEAD", ZqAnswer::Raw(kRelay), kRelay,
+       "HTTP/1.1 200 OK\r\nX: y\r\n\r\n", false},
+      {"raw without a head end", ZqAnswer::Raw("HTTP/1.1 200 OK\r\n"), "HTTP/1.1 200 OK\r\n",
+       "HTTP/1.1 200 OK\r\n", false},
+      {"chunked, empty pieces skipped",
+       ZqAnswer::Chunked(200, "application/octet-stream", Pieces({"abc", "", "0123456789abcdefg"})),
+       "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nTransfer-Encoding: "
+       "chunked\r\n\r\n3\r\nabc\r\n11\r\n0123456789abcdefg\r\n0\r\n\r\n",
+       "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nTransfer-Encoding: "
+       "chunked\r\n\r\n",
+       false},
+      {"chunked failing midway: no last chunk",
+       ZqAnswer::Chunked(200, "video/mp4", Pieces({"abc"}, false)),
+       "HTTP/1.1 200 OK\r\nContent-Type: video/mp4\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc"
+       "\r\n",
+       "HTTP/1.1 200 OK\r\nContent-Type: video/mp4\r\nTransfer-Encoding: chunked\r\n\r\n", true},
+      {"sized", ZqAnswer::Sized(200, "text/plain", 5, Pieces({"ab", "cde"})),
+       "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 5\r\n\r\nabcde",
+       "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 5\r\n\r\n", false},
+      {"sized, short of its length", ZqAnswer::Sized(200, "text/plain", 5, Pieces({"ab"})),
+       "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 5\r\n\r\nab",
+       "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 5\r\n\r\n", true},
+  };
+  for (const Case& c : cases) {
+    for (const bool head : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (head ? " (HEAD)" : " (GET)"));
+      ZqCapture out;
+      const bool whole = zq_write_answer(c.answer, head, out);
+      EXPECT_EQ(out.bytes, head ? c.head : c.get);
+      EXPECT_EQ(out.closed, !head && c.closes);
+      EXPECT_EQ(whole, head || !c.closes);
+    }
+  }
+}
+
+TEST(Writer, LargeChunksAndAClientThatGoesAway) {
+  const std::string big(20000, 'x');
+  ZqCapture out;
+  EXPECT_TRUE(zq_write_answer(ZqAnswer::Chunked(200, "", Pieces({big})), false, out));
+  EXPECT_EQ(out.bytes, "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4e20\r\n" + big +
+                           "\r\n0\r\n\r\n");
+
+  // The client stops taking bytes during the body: the producer learns it, the last chunk is
+  // not sent, the connection ends.
+  int calls = 0;
+  ZqCapture gone;
+  gone.limit = 60;
+  auto endless = [&calls](ZqSink& sink) {
+    while (sink.Write("0123456789", 10)) ++calls;
+    return false;
+  };
+  EXPECT_FALSE(zq_write_answer(ZqAnswer::Chunked(200, "", endless), false, gone));
+  EXPECT_TRUE(gone.closed);
+  EXPECT_EQ(calls, 0);  // the head (47 bytes) left room for no 15-byte chunk
+}
+
+TEST(Writer, FileAnswersGoToTheFileSender) {
+  ZqCapture out;
+  EXPECT_TRUE(
+      zq_write_answer(ZqAnswer::File("/card/DCIM/100TAVRO/TAVR0001.MP4", "video/mp4"), false, out));
+  EXPECT_EQ(out.file, "/card/DCIM/100TAVRO/TAVR0001.MP4");
+  EXPECT_EQ(out.file_type, "video/mp4");
+  EXPECT_EQ(out.bytes, "");
+}
+
+TEST(Request, QueryParameters) {
+  struct {
+    const char* query;
+    const char* name;
+    size_t max;
+    int occurrence;
+    ZqParam result;
+    const char* value;
+  } const cases[] = {
+      {"p=1", "p", 8, 0, ZqParam::kFound, "1"},
+      {"a=1&p=%2Fx+y", "p", 8, 0, ZqParam::kFound, "/x y"},
+      {"p=1&p=2", "p", 8, 1, ZqParam::kFound, "2"},
+      {"p=1&p=2", "p", 8, 2, ZqParam::kMissing, ""},
+      {"pp=1", "p", 8, 0, ZqParam::kMissing, ""},
+      {"p", "p", 8, 0, ZqParam::kMissing, ""},
+      {"p=", "p", 8, 0, ZqParam::kFound, ""},
+      {"p=12345678", "p", 8, 0, ZqParam::kFound, "12345678"},
+      {"p=123456789", "p", 8, 0, ZqParam::kTooLong, ""},
+      {"", "p", 8, 0, ZqParam::kMissing, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.query) + " " + c.name);
+    ZqFakeRequest req("GET", std::string("/r?") + c.query);
+    std::string value;
+    EXPECT_EQ(req.Param(c.name, c.max, &value, c.occurrence), c.result);
+    EXPECT_EQ(value, c.value);
+  }
+}
+
+TEST(Request, FakeBodyIsReadInPieces) {
+  ZqFakeRequest req("POST", "/up");
+  req.WithBody("0123456789", 4).WithHeader("Content-Type", "multipart/form-data");
+  EXPECT_EQ(req.ContentLength(), 10);
+  EXPECT_STREQ(req.Header("content-type"), "multipart/form-data");
+  EXPECT_EQ(req.Header("Host"), nullptr);
+  std::string got;
+  char buf[16];
+  long n;
+  while ((n = req.Read(buf, sizeof buf)) > 0) got.append(buf, static_cast<size_t>(n));
+  EXPECT_EQ(n, 0);
+  EXPECT_EQ(got, "0123456789");
+}
+
+}  // namespace
