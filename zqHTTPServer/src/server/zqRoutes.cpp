@@ -7,6 +7,7 @@
 #include "http/zqConnAnswer.h"
 #include "server/zqFileSender.h"
 #include "zqcamera/zqCamera.h"
+#include "zqcerthandler/zqCertHandler.h"
 #include "zqcontrol/zqControl.h"
 #include "zqmedialist/zqMediaList.h"
 #include "zqmediametadata/zqMediaMetadata.h"
@@ -14,6 +15,7 @@
 #include "zqmodkit/zqModkit.h"
 #include "zqpolicy/zqPolicy.h"
 #include "zqturbo/zqTurbo.h"
+#include "zqupdate/zqUpdateRoutes.h"
 #include "zqversion/zqVersion.h"
 
 namespace {
@@ -33,13 +35,13 @@ constexpr ZqRoute kRoutes[] = {
     {"/zq/zqMediaList", zqMediaList, nullptr, kGeneral},
     {"/zq/zqMediaListEx", zqMediaListEx, nullptr, kGeneral},
     {"/zq/zqMediaMetadata", nullptr, zqMediaMetadataHandler, kGeneral},
-    {"/zq/zqUpdate", zqNotImplemented, nullptr, kUpdate},
-    {"/zq/zqSoftUpdate", zqNotImplemented, nullptr, kUpdate},
+    {"/zq/zqUpdate", zqUpdateHandler, nullptr, kUpdate},
+    {"/zq/zqSoftUpdate", zqSoftUpdateHandler, nullptr, kUpdate},
     {"/zq/zqTurbo", zqTurbo, nullptr, kGeneral},
     {"/zq/zqWebcam", zqNotImplemented, nullptr, kGeneral},
     {"/tavro", zqNotImplemented, nullptr, kGeneral},
     {"/zq/version", zqVersion, nullptr, kGeneral},
-    {"/zq/zqCert", zqNotImplemented, nullptr, kCertificate},
+    {"/zq/zqCert", zqCertHandler, nullptr, kCertificate},
 };
 
 // The server library's callback for every route; `cbdata` is the route's row (nullptr for
