@@ -337,6 +337,8 @@ def test_photo_shows_exif_screennail_and_position(page, camera):
 
 
 def confirm_delete(page, button_css):
+    # The view may still be drawing its buttons (a slower camera, an emulated one).
+    page.wait(f"document.querySelector({json.dumps(button_css)})", what=button_css)
     page.find(button_css).click()
     page.wait("document.querySelector('#confirm[open]')", what="the confirmation")
     page.find("#confirm-yes").click()
