@@ -139,7 +139,12 @@ def is_thumbnail(path):
 def page(camera, browser):
     p = Page(browser, camera)
     yield p
-    p.check_console()
+    try:
+        p.check_console()
+    finally:
+        # Left open, the page would go on polling its camera after the daemon stops, and the
+        # refused requests would land in the next test's console.
+        browser.driver.get("about:blank")
 
 
 def media_list(camera):
