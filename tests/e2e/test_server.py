@@ -83,12 +83,6 @@ def test_version_and_turbo(camera):
         assert camera.get(bad)[:3:2] == (400, b"{}\n"), bad
 
 
-def test_routes_without_handlers_answer_not_implemented(camera):
-    status, headers, body = camera.get("/zq/zqCert")
-    assert (status, body) == (501, b"{}\n")
-    assert headers["content-type"] == "application/json"
-
-
 def test_whole_download_head_and_types(camera):
     status, headers, body = camera.get(CLIP)
     assert status == 200

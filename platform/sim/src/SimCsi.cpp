@@ -6,6 +6,7 @@
 #include "ZQCSIListener.h"
 #include "csi.h"
 #include "zqcommon/zqErrors.h"
+#include "zqsim/SimFirmware.h"
 #include "zqsim/SimState.h"
 #include "zqsim/SimWebcam.h"
 
@@ -21,6 +22,7 @@ constexpr size_t kSimModelNumberId = 145;
 int32_t csi_get(int32_t id, uint32_t size, uint32_t* len, void* value) {
   if (value == nullptr) return ZQ_ERR_INVALID_PARAM;
   const size_t slot = static_cast<uint8_t>(id);
+  if (slot == zqsim::kOtaStatusId) zqsim::OtaApplyDue();  // the camera's answer to an install
   return SimState::Get().Read([&](const SimStateData& d) -> int32_t {
     if (slot == kSimModelNumberId) {
       // The model number follows the camera identity (zqsim identity set model_number).
@@ -58,6 +60,9 @@ int32_t csi_set(int32_t id, const void* value, uint32_t size) {
     memcpy(s.data, value, size);
     s.size = static_cast<uint16_t>(size);
     s.present = 1;
+    if (slot == zqsim::kOtaStatusId && size > 0) {
+      zqsim::OtaStatusWritten(static_cast<const uint8_t*>(value)[0]);
+    }
     return ZQ_OK;
   });
   zqsim::StatusJournalAppend(slot, value, size, status);

@@ -13,7 +13,9 @@
 
 #include "zqsim/SimCamera.h"
 #include "zqsim/SimCard.h"
+#include "zqsim/SimCertStore.h"
 #include "zqsim/SimControl.h"
+#include "zqsim/SimFirmware.h"
 #include "zqsim/SimMediaDb.h"
 #include "zqsim/SimNetService.h"
 #include "zqsim/SimServe.h"
@@ -51,6 +53,9 @@ int Usage() {
           "       zqsim mediadb slow MS | status N | truncate BYTES | silent | ok\n"
           "       zqsim webcam mode normal|silent|error CODE|slow MS | webcam log\n"
           "       zqsim wifi add SSID AUTH BARS | wifi clear | wifi scan-id N\n"
+          "       zqsim storage free BYTES|real\n"
+          "       zqsim ota mode ok|fail RESULT|silent [MS]\n"
+          "       zqsim cert set cam|ca FILE | cert clear cam|ca | cert clients | cert slow MS\n"
           "       zqsim serve\n"
           "       zqsim reset\n");
   return 2;
@@ -77,6 +82,7 @@ bool ParseStatusId(const std::string& text, size_t* id) {
 int StatusGet(const std::string& id_text) {
   size_t id = 0;
   if (!ParseStatusId(id_text, &id)) return Fail("status id must be 0 to 255: " + id_text);
+  if (id == zqsim::kOtaStatusId) zqsim::OtaApplyDue();  // the camera's answer to an install
   std::string out = SimState::Get().Read([&](const SimStateData& d) {
     const zqsim::StatusSlot& s = d.status[id];
     if (!s.present) return std::string("(unset)");
@@ -366,6 +372,8 @@ int Reset() {
   std::string ignored;
   zqsim::MediaDbSetFault("ok", "", &ignored);
   zqsim::StreamSetMode("exit", "", &ignored);
+  zqsim::FirmwareReset();
+  zqsim::CertReset();
   if (!zqsim::ResetCamera())
     return Fail("cannot clear the journal: " + std::string(strerror(errno)));
   return 0;
@@ -430,6 +438,9 @@ int main(int argc, char** argv) {
   }
   if (a[0] == "webcam" && n >= 2) return zqsim::WebcamCommand({a.begin() + 1, a.end()});
   if (a[0] == "wifi" && n >= 2) return zqsim::WifiCommand({a.begin() + 1, a.end()});
+  if (a[0] == "storage" && n >= 2) return zqsim::StorageCommand({a.begin() + 1, a.end()});
+  if (a[0] == "ota" && n >= 2) return zqsim::OtaCommand({a.begin() + 1, a.end()});
+  if (a[0] == "cert" && n >= 2) return zqsim::CertCommand({a.begin() + 1, a.end()});
   if (a[0] == "serve" && n == 1) return Serve();
   if (a[0] == "reset" && n == 1) return Reset();
   return Usage();

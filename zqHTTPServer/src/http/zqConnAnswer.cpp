@@ -50,11 +50,25 @@ const char* ZqConnRequest::Header(std::string_view name) const {
 }
 
 std::string_view ZqConnRequest::Client() const { return info_->remote_addr; }
+int ZqConnRequest::ClientPort() const { return info_->remote_port; }
 int ZqConnRequest::PortRole() const { return zq_port_role(info_->server_port); }
 bool ZqConnRequest::Tls() const { return info_->is_ssl != 0; }
 int64_t ZqConnRequest::ContentLength() const { return info_->content_length; }
 
-long ZqConnRequest::Read(void* buf, size_t n) { return mg_read(conn_, buf, n); }
+// The library's read gives up when nothing arrives within its request time-out (set by the
+// server) and then reports 0, as it does at the body's end: a body that ends before its
+// Content-Length broke off or stalled, and reads as a failure, so that an upload never takes
+// a stalled body for a whole one.
+long ZqConnRequest::Read(void* buf, size_t n) {
+  if (n == 0) return 0;
+  const int got = mg_read(conn_, buf, n);
+  if (got > 0) {
+    read_ += got;
+    return got;
+  }
+  if (got < 0 || (info_->content_length >= 0 && read_ < info_->content_length)) return -1;
+  return 0;
+}
 
 void zq_send_answer(mg_connection* conn, const ZqAnswer& answer, ZqFileSend send_file) {
   ConnOut out(conn, send_file);

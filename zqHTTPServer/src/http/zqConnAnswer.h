@@ -20,6 +20,7 @@ class ZqConnRequest final : public ZqRequest {
   bool HasQuery() const override;
   const char* Header(std::string_view name) const override;
   std::string_view Client() const override;
+  int ClientPort() const override;
   int PortRole() const override;
   bool Tls() const override;
   int64_t ContentLength() const override;
@@ -31,6 +32,7 @@ class ZqConnRequest final : public ZqRequest {
  private:
   mg_connection* conn_;
   const mg_request_info* info_;
+  int64_t read_ = 0;  // body bytes read so far
 };
 
 // How file answers are served: the file sender, given the connection, the path and the type

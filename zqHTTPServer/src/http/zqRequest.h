@@ -29,6 +29,8 @@ class ZqRequest {
   virtual const char* Header(std::string_view name) const = 0;
   // The client's address ("192.168.1.20").
   virtual std::string_view Client() const = 0;
+  // The client's port (0 when there is no connection).
+  virtual int ClientPort() const { return 0; }
   // The role of the local port the request came on (zq_port_role: 0 for the camera's port
   // 80, ...), or -1 for another port.
   virtual int PortRole() const = 0;

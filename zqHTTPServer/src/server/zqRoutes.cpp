@@ -7,6 +7,7 @@
 #include "http/zqConnAnswer.h"
 #include "server/zqFileSender.h"
 #include "zqcamera/zqCamera.h"
+#include "zqcerthandler/zqCertHandler.h"
 #include "zqcontrol/zqControl.h"
 #include "zqmedialist/zqMediaList.h"
 #include "zqmediametadata/zqMediaMetadata.h"
@@ -15,6 +16,7 @@
 #include "zqopenapi/zqOpenTavro.h"
 #include "zqpolicy/zqPolicy.h"
 #include "zqturbo/zqTurbo.h"
+#include "zqupdate/zqUpdateRoutes.h"
 #include "zqversion/zqVersion.h"
 #include "zqwebcam/zqWebcamRoute.h"
 
@@ -35,13 +37,13 @@ constexpr ZqRoute kRoutes[] = {
     {"/zq/zqMediaList", zqMediaList, nullptr, kGeneral},
     {"/zq/zqMediaListEx", zqMediaListEx, nullptr, kGeneral},
     {"/zq/zqMediaMetadata", zqMediaMetadata, nullptr, kGeneral},
-    {"/zq/zqUpdate", zqNotImplemented, nullptr, kUpdate},
-    {"/zq/zqSoftUpdate", zqNotImplemented, nullptr, kUpdate},
+    {"/zq/zqUpdate", zqUpdateHandler, nullptr, kUpdate},
+    {"/zq/zqSoftUpdate", zqSoftUpdateHandler, nullptr, kUpdate},
     {"/zq/zqTurbo", zqTurbo, nullptr, kGeneral},
     {"/zq/zqWebcam", zqWebcam, nullptr, kGeneral},
     {"/tavro", zqOpenTavroHandler, nullptr, kGeneral},
     {"/zq/version", zqVersion, nullptr, kGeneral},
-    {"/zq/zqCert", zqNotImplemented, nullptr, kCertificate},
+    {"/zq/zqCert", zqCertHandler, nullptr, kCertificate},
 };
 
 // The server library's callback for every route; `cbdata` is the route's row (nullptr for
@@ -87,5 +89,3 @@ const ZqRoute* zq_route_for_upgrade(const char* uri) {
   }
   return nullptr;
 }
-
-ZqAnswer zqNotImplemented(ZqRequest& /*request*/) { return ZqAnswer::EmptyJson(501); }

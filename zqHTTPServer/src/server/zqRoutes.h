@@ -48,7 +48,4 @@ void zq_route_serve(mg_connection* conn, const ZqRoute* route);
 // to request handlers: the route named exactly, or followed by "/"; nullptr for a file.
 const ZqRoute* zq_route_for_upgrade(const char* uri);
 
-// The answer of a route whose handler is not built: 501 with the empty JSON body.
-ZqAnswer zqNotImplemented(ZqRequest& request);
-
 #endif  // ZQ_ZQHTTPSERVER_SRC_SERVER_ZQROUTES_H_

@@ -23,6 +23,8 @@ namespace {
 
 // The library's wait for the next request on a kept-alive connection.
 constexpr long kKeepAliveMs = 1000;
+// The longest a transfer may make no progress at all (the library's own default).
+constexpr long kStallMs = 30000;
 
 std::atomic<int> g_nextWorker{0};
 std::atomic<int> g_activeRequests{0};
@@ -290,6 +292,11 @@ std::vector<std::string> zq_server_options(int worker_threads) {
       // Request paths are decoded by BeginRequest, after a look at them as they were sent.
       "decode_url",
       "no",
+      // A read of a request body or a write of an answer that makes no progress for this
+      // long gives up, so that a stalled upload frees its worker (the body then reads as
+      // broken off; the upload keeps what arrived) and a client that stops reading frees its.
+      "request_timeout_ms",
+      std::to_string(zq_scaled_ms(kStallMs)),
   };
 }
 

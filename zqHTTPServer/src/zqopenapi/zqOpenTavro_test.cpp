@@ -293,6 +293,13 @@ std::string Hex(const std::string& bytes) {
   return out;
 }
 
+// The journal's one entry, without the status the simulated camera may add after the bytes
+// (it refuses tags and deletes of files its card does not hold).
+std::string OnlyCommand(const std::vector<std::string>& journal) {
+  if (journal.size() != 1) return "entries: " + std::to_string(journal.size());
+  return journal[0].substr(0, journal[0].find(':', journal[0].find(':') + 1));
+}
+
 TEST_F(OpenTavro, MediaTagsAndDeletesBecomeStorageCommands) {
   const std::string clip = "100TAVRO/QH010001.MP4";
   Get("/tavro/media/spotmark/file?ms=1500&path=" + clip);
@@ -300,13 +307,13 @@ TEST_F(OpenTavro, MediaTagsAndDeletesBecomeStorageCommands) {
   record += clip;
   record.resize(264, '\0');
   record += std::string("\xdc\x05\0\0", 4);
-  EXPECT_EQ(Journal(), std::vector<std::string>{"8:" + Hex(record)});
+  EXPECT_EQ(OnlyCommand(Journal()), "8:" + Hex(record));
 
   const std::string photo = "100TAVRO/TAVR0001.JPG";
   Get("/tavro/media/delete/file?path=" + photo);
   std::string request = photo;
   request.resize(257, '\0');
-  EXPECT_EQ(Journal(), std::vector<std::string>{"9:" + Hex(request)});
+  EXPECT_EQ(OnlyCommand(Journal()), "9:" + Hex(request));
 
   // Near misses of the media names, and a query where none is taken, reach nothing.
   for (const char* target :

@@ -1,0 +1,407 @@
+"""Firmware updates on the wire: the resumable upload through breaks, resets and a killed
+daemon, the single-request update with the camera's outcomes, and the certificate endpoint.
+
+The upload rounds run a few times with a small package in every run; a long job runs many with
+the full-size package:
+    ZQ_UPLOAD_ROUNDS=50 ZQ_UPLOAD_MB=100 pytest tests/e2e/test_firmware.py -k rounds
+"""
+
+import hashlib
+import http.client
+import json
+import os
+import random
+import signal
+import socket
+import struct
+import subprocess
+import time
+
+import pytest
+
+from conftest import INTERNAL, serve_camera
+
+# Firmware routes are for the camera's users (a network client in access point mode);
+# certificates for the tunnel (127.0.0.1 on the internal port).
+USER = "127.0.0.2"
+BOUNDARY = "zqE2eBoundary7f3a"
+ROUNDS = int(os.environ.get("ZQ_UPLOAD_ROUNDS", "3"))
+PACKAGE_MB = int(os.environ.get("ZQ_UPLOAD_MB", "6"))
+
+
+def package(size, seed):
+    return random.Random(seed).randbytes(size)
+
+
+def piece_body(sha1, offset, complete, data):
+    def field(name, value):
+        return (f"--{BOUNDARY}\r\nContent-Disposition: form-data; name=\"{name}\"\r\n\r\n"
+                f"{value}\r\n").encode()
+    return (field("sha1", sha1) + field("offset", offset) + field("complete", complete) +
+            f"--{BOUNDARY}\r\nContent-Disposition: form-data; name=\"file\"; "
+            f"filename=\"firmware.zip\"\r\nContent-Type: application/octet-stream\r\n\r\n"
+            .encode() + data + f"\r\n--{BOUNDARY}--\r\n".encode())
+
+
+def head(path, length, content_type=f"multipart/form-data; boundary={BOUNDARY}"):
+    return (f"POST {path} HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: {content_type}\r\n"
+            f"Content-Length: {length}\r\n\r\n").encode()
+
+
+def read_answer(sock):
+    """(status, body) of the answer on `sock`, or None when the connection ends without one."""
+    data = b""
+    try:
+        while True:
+            chunk = sock.recv(65536)
+            if not chunk:
+                break
+            data += chunk
+            end = data.find(b"\r\n\r\n")
+            if end >= 0:
+                length = int(dict(line.split(b": ", 1) for line in data[:end].split(b"\r\n")[1:])
+                             .get(b"Content-Length", b"-1"))
+                if length >= 0 and len(data) >= end + 4 + length:
+                    break
+    except ConnectionError:
+        pass
+    end = data.find(b"\r\n\r\n")
+    if end < 0:
+        return None
+    return int(data.split(b" ", 2)[1]), data[end + 4:]
+
+
+def connect(camera, source=USER):
+    s = socket.create_connection(("127.0.0.1", camera.ports[INTERNAL]), 30,
+                                 source_address=(source, 0))
+    return s
+
+
+def post_piece(camera, body, cut=None, reset=False):
+    """Posts one piece; with `cut`, only that many bytes of the body are sent, then the
+    connection is half-closed (the daemon sees the body end early) or reset. Returns the JSON
+    answer, or None when there is none to read (a reset)."""
+    s = connect(camera)
+    try:
+        s.sendall(head("/zq/zqSoftUpdate", len(body)))
+        s.sendall(body if cut is None else body[:cut])
+        if cut is not None:
+            if reset:
+                s.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                return None
+            s.shutdown(socket.SHUT_WR)
+        answer = read_answer(s)
+        assert answer is not None and answer[0] == 200, answer
+        return json.loads(answer[1])
+    finally:
+        s.close()
+
+
+def ask(camera, word, source=USER):
+    conn = http.client.HTTPConnection("127.0.0.1", camera.ports[INTERNAL], timeout=30,
+                                      source_address=(source, 0))
+    try:
+        conn.request("GET", f"/zq/zqSoftUpdate?request={word}")
+        r = conn.getresponse()
+        assert r.status == 200
+        return json.loads(r.read())
+    finally:
+        conn.close()
+
+
+def progress(camera):
+    """The upload's progress, once the daemon is done with a request whose client reset (it
+    answers "Server Busy" until then)."""
+    deadline = time.monotonic() + 30
+    while True:
+        p = ask(camera, "progress")
+        if p["status"] != 7 or time.monotonic() > deadline:
+            return p
+        time.sleep(0.01)
+
+
+def upload_with_breaks(camera, data, rng, reset_every=3):
+    """Uploads `data` in pieces of random size, breaking connections at random points
+    (inside the file data, in the text parts and inside the closing delimiter), and resumes
+    from the progress each time. Returns the last answer."""
+    sha1 = hashlib.sha1(data).hexdigest()
+    breaks = 0
+    while True:
+        p = progress(camera)
+        have = p["bytes_complete"] if p["sha1"] == sha1 else 0
+        assert have <= len(data)
+        size = min(len(data) - have, rng.randint(1, max(1, len(data) // 4)))
+        last = have + size == len(data)
+        body = piece_body(sha1, str(have), "true" if last else "false", data[have:have + size])
+        if rng.random() < 0.5:
+            tail = len(f"\r\n--{BOUNDARY}--\r\n")
+            # Anywhere in the body, or inside the closing delimiter.
+            cut = rng.randrange(len(body)) if rng.random() < 0.6 else \
+                len(body) - rng.randint(1, tail)
+            breaks += 1
+            answer = post_piece(camera, body, cut=cut, reset=breaks % reset_every == 0)
+            if answer is not None:
+                assert answer["status"] != 0 or answer["bytes_complete"] <= have + size
+            continue
+        answer = post_piece(camera, body)
+        assert answer["status"] == 0, answer
+        if last:
+            return answer
+
+
+@pytest.fixture
+def fw_camera(camera):
+    camera.zqsim("storage", "free", 1 << 30)
+    return camera
+
+
+@pytest.mark.parametrize("seed", range(ROUNDS))
+def test_upload_rounds_with_breaks_end_identical(fw_camera, seed):
+    data = package(PACKAGE_MB << 20, seed)
+    answer = upload_with_breaks(fw_camera, data, random.Random(seed))
+    assert answer["complete"] is True and answer["sha1"] == hashlib.sha1(data).hexdigest()
+    with open(fw_camera.path("/fwupdate/firmware.zip"), "rb") as f:
+        assert f.read() == data
+    assert not os.path.exists(fw_camera.path("/fwupdate/firmware.partial"))
+    # The camera learns that a verified package waits, and installs it on request.
+    assert fw_camera.zqsim("status", "get", 44).stdout.split()[-1] == "1"
+    started = ask(fw_camera, "start")
+    assert started["status"] == 0 and started["complete"] is True
+    assert fw_camera.zqsim("status", "get", 42).stdout.split()[-1] == "11"
+
+
+def test_kill_mid_upload_then_resume_on_a_new_daemon(bare_camera):
+    cam = bare_camera
+    cam.start()
+    cam.zqsim("storage", "free", 1 << 30)
+    data = package(3 << 20, 99)
+    sha1 = hashlib.sha1(data).hexdigest()
+    # The first piece is on its way (the head and part of the body sent) when the daemon dies.
+    body = piece_body(sha1, "0", "false", data)
+    s = connect(cam)
+    s.sendall(head("/zq/zqSoftUpdate", len(body)))
+    s.sendall(body[:len(body) // 2])
+    partial = cam.path("/fwupdate/firmware.partial")
+    deadline = time.monotonic() + 30
+    while not (os.path.exists(partial) and os.path.getsize(partial) > 0):
+        assert time.monotonic() < deadline, "nothing stored"
+        time.sleep(0.01)
+    cam.stop(sig=signal.SIGKILL)
+    s.close()
+
+    cam.start()
+    p = progress(cam)
+    assert p["sha1"] == sha1 and 0 < p["bytes_complete"] == os.path.getsize(partial)
+    with open(partial, "rb") as f:
+        assert f.read() == data[:p["bytes_complete"]]
+    answer = upload_with_breaks(cam, data, random.Random(5))
+    assert answer["complete"] is True
+    with open(cam.path("/fwupdate/firmware.zip"), "rb") as f:
+        assert f.read() == data
+    status, _ = cam.stop()
+    assert status == 0
+
+
+@pytest.fixture
+def quick_camera(sample_card):
+    """A camera whose time limits are scaled down: a body read gives up after 30 s x 0.1."""
+    gen = serve_camera(sample_card, env={"ZQ_TIME_SCALE": "0.1"})
+    cam = next(gen)
+    cam.zqsim("storage", "free", 1 << 30)
+    yield cam
+    next(gen, None)
+
+
+def test_stalled_upload_frees_its_worker_and_keeps_what_arrived(quick_camera):
+    cam = quick_camera
+    data = package(1 << 20, 7)
+    body = piece_body(hashlib.sha1(data).hexdigest(), "0", "false", data)
+    s = connect(cam)
+    s.sendall(head("/zq/zqSoftUpdate", len(body)) + body[:len(body) - 1000])
+    t0 = time.monotonic()
+    answer = read_answer(s)  # the connection stays open, silent
+    s.close()
+    assert answer is not None and time.monotonic() - t0 < 20
+    # Not accepted: the piece broke off (a new upload's digest is not stored yet).
+    assert json.loads(answer[1])["status"] == 3
+    p = progress(cam)
+    # Everything but the held-back bytes that might have begun the delimiter.
+    assert len(data) - 1000 - 100 < p["bytes_complete"] <= len(data) - 1000 + 100
+    with open(cam.path("/fwupdate/firmware.partial"), "rb") as f:
+        assert f.read() == data[:p["bytes_complete"]]
+
+
+def test_full_card_answers_and_keeps_the_partial_for_delete(fw_camera):
+    assert ask(fw_camera, "progress")["status"] == 0
+    fw_camera.zqsim("storage", "free", 367001599)
+    assert ask(fw_camera, "progress") == {"status": 12, "message": "Not enough space for update"}
+    # "delete" frees space, so it is served even now.
+    assert ask(fw_camera, "delete")["status"] == 0
+
+
+def test_requests_and_refusals(fw_camera):
+    cam = fw_camera
+    assert ask(cam, "start") == {"status": 10,
+                                 "message": "Firmware file was not complete and verified",
+                                 "sha1": "", "bytes_complete": 0, "complete": False}
+    data = package(5000, 3)
+    sha1 = hashlib.sha1(data).hexdigest()
+    assert post_piece(cam, piece_body(sha1, "0", "false", data[:1000]))["bytes_complete"] == 1000
+    wrong = post_piece(cam, piece_body(sha1, "999", "false", data[999:]))
+    assert (wrong["status"], wrong["bytes_complete"]) == (8, 1000)
+    other = post_piece(cam, piece_body("0" * 40, "1000", "false", data[1000:]))
+    assert other["status"] == 3
+    cam.zqsim("status", "set", 42, 10)  # the camera is installing
+    assert ask(cam, "progress") == {"status": 11, "message": "Firmware update in progress"}
+    cam.zqsim("status", "set", 42, 0)
+    deleted = ask(cam, "delete")
+    assert (deleted["sha1"], deleted["bytes_complete"], deleted["complete"]) == ("", 0, False)
+    assert not os.path.exists(cam.path("/fwupdate/firmware.partial"))
+    # Only the camera's users may upload firmware; the tunnel may not.
+    assert cam.get("/zq/zqSoftUpdate?request=progress")[0] == 403
+    conn = http.client.HTTPConnection("127.0.0.1", cam.ports[INTERNAL], timeout=10,
+                                      source_address=(USER, 0))
+    conn.request("PUT", "/zq/zqSoftUpdate?request=delete")
+    r = conn.getresponse()
+    assert (r.status, r.getheader("Allow")) == (405, "GET, HEAD, POST")
+    conn.close()
+
+
+def test_a_form_request_cut_short_is_not_obeyed(quick_camera):
+    cam = quick_camera
+    data = package(2000, 4)
+    post_piece(cam, piece_body(hashlib.sha1(data).hexdigest(), "0", "false", data))
+    # "request=delete" arrives, but the rest of the announced body never does: the word may
+    # be the beginning of another one, so it is not taken.
+    s = connect(cam)
+    s.sendall(head("/zq/zqSoftUpdate", 40, "application/x-www-form-urlencoded") +
+              b"request=delete")
+    status, body = read_answer(s)
+    s.close()
+    assert (status, json.loads(body)) == (200, {"status": 2, "message": "Bad parameters"})
+    assert progress(cam)["bytes_complete"] == 2000
+
+
+# The single-request update.
+
+def update_body(data, sha1, direct="1"):
+    def field(name, value):
+        return (f"--{BOUNDARY}\r\nContent-Disposition: form-data; name=\"{name}\"\r\n\r\n"
+                f"{value}\r\n").encode()
+    return (field("DirectToSD", direct) + field("sha1", sha1) + field("update", "Submit") +
+            f"--{BOUNDARY}\r\nContent-Disposition: form-data; name=\"file\"; "
+            f"filename=\"fw.zqu\"\r\nContent-Type: application/octet-stream\r\n\r\n".encode() +
+            data + f"\r\n--{BOUNDARY}--\r\n".encode())
+
+
+def post_update(cam, body, cut=None):
+    s = connect(cam)
+    try:
+        s.sendall(head("/zq/zqUpdate", len(body)))
+        s.sendall(body if cut is None else body[:cut])
+        if cut is not None:
+            s.shutdown(socket.SHUT_WR)
+        return read_answer(s)
+    finally:
+        s.close()
+
+
+@pytest.mark.parametrize("mode,result", [(["ok"], "0"), (["fail", "3"], "1")])
+def test_update_waits_for_the_cameras_outcome(fw_camera, mode, result):
+    cam = fw_camera
+    cam.zqsim("ota", "mode", *mode, 50)
+    data = package(200000, 11)
+    status, body = post_update(cam, update_body(data, hashlib.sha1(data).hexdigest()))
+    assert (status, json.loads(body)) == (200, {"status": result})
+    with open(cam.path("/tmp/fuse_d/MISC/firmware.zqu"), "rb") as f:
+        assert f.read() == data
+
+
+def test_update_refusals_and_a_broken_post(fw_camera):
+    cam = fw_camera
+    data = package(100000, 12)
+    sha1 = hashlib.sha1(data).hexdigest()
+    misc = cam.path("/tmp/fuse_d/MISC")
+    # A digest that does not match: result 2, nothing kept, OTA state 9.
+    assert post_update(cam, update_body(data, "1" * 40)) == (200, b'{ "status":"2" }')
+    assert cam.zqsim("status", "get", 42).stdout.split()[-1] == "9"
+    assert not os.path.exists(os.path.join(misc, "firmware.zqu"))
+    assert post_update(cam, update_body(data, sha1, direct="0")) == (200, b'{ "status":"8" }')
+    # A POST that breaks off: 500, its temporary file gone, OTA state 8.
+    body = update_body(data, sha1)
+    status, text = post_update(cam, body, cut=len(body) // 2)
+    assert (status, text) == (500, b'{ "Status": "Error reading form data"}\r\n')
+    assert cam.zqsim("status", "get", 42).stdout.split()[-1] == "8"
+    assert not [n for n in os.listdir(misc) if n.startswith("firmware.zqu")]
+    # The form posts back to the daemon's script name (empty here).
+    conn = http.client.HTTPConnection("127.0.0.1", cam.ports[INTERNAL], timeout=30,
+                                      source_address=(USER, 0))
+    conn.request("GET", "/zq/zqUpdate")
+    r = conn.getresponse()
+    assert (r.status, r.getheader("Content-Type")) == (200, "text/html")
+    assert b'\taction="">\n' in r.read()
+    conn.close()
+
+
+# The certificate endpoint.
+
+def make_certificate(tmp_path, name):
+    key, cert = tmp_path / f"{name}.key", tmp_path / f"{name}.pem"
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1",
+                    "-subj", f"/CN={name}", "-keyout", str(key), "-out", str(cert)],
+                   check=True, capture_output=True)
+    return cert.read_bytes()
+
+
+def cert_get(cam, query):
+    status, headers, body = cam.get("/zq/zqCert" + query)
+    assert status == 200 and headers["content-type"] == "application/json"
+    return json.loads(body)
+
+
+def test_putcert_in_chunks_then_getcert(fw_camera, tmp_path):
+    from urllib.parse import quote_plus
+    cam = fw_camera
+    pem = make_certificate(tmp_path, "client")
+    encoded = quote_plus(pem.decode())
+    chunks = [encoded[i:i + 500] for i in range(0, len(encoded), 500)]
+    for n, chunk in enumerate(chunks):
+        answer = cert_get(cam, f"?t=putcert&protocol_version=1&st_SN=C3&type=client&token=tk1"
+                               f"&length={len(pem)}"
+                               f"&cn={n}&tc={len(chunks)}&cl={len(chunk)}&data={chunk}")
+        assert answer["token"] == "tk1"
+        assert answer["status"] == ("OK chunk" if n + 1 < len(chunks) else "certificate complete")
+    stored = cam.zqsim("cert", "clients").stdout.split()
+    assert stored[1] == hashlib.sha1(pem).hexdigest()
+
+    # getcert: the PEM text comes back as a JSON string, whatever it holds.
+    camera_pem = make_certificate(tmp_path, 'cam "quoted"\\name')
+    cam_file = tmp_path / "cw.cer"
+    cam_file.write_bytes(camera_pem)
+    cam.zqsim("cert", "set", "cam", cam_file)
+    answer = cert_get(cam, "?t=getcert&protocol_version=1&token=t2&type=cam")
+    assert answer["cert"] == {"type": "cam", "length": str(len(camera_pem)),
+                              "data": camera_pem.decode()}
+    assert cert_get(cam, "?t=getcert&protocol_version=1&type=ca")["status"] == "internal error"
+    assert cert_get(cam, "?t=getcert&protocol_version=1&type=csr")["status"] == \
+        "unknown command"
+    # A chunk with another token breaks the sequence.
+    put = "?t=putcert&protocol_version=1&st_SN=C3&type=client&length=900&tc=2&cl=3&data=abc"
+    assert cert_get(cam, put + "&token=a&cn=0")["status"] == "OK chunk"
+    assert cert_get(cam, put + "&token=b&cn=1")["status"] == "session token changed"
+    assert cert_get(cam, "")["status"] == "empty query"
+
+
+def test_certificate_requests_meet_a_busy_endpoint(fw_camera):
+    cam = fw_camera
+    cam.zqsim("cert", "slow", 3000)
+    first = cam.connection()
+    first.request("GET", "/zq/zqCert?t=getcert&protocol_version=1&type=cam")
+    # While the first request waits in the store (3 s), others are refused. (A refused query
+    # would be answered at once: it never reaches the store.)
+    deadline = time.monotonic() + 30
+    while cam.get("/zq/zqCert?t=getcert&protocol_version=2")[0] != 503:
+        assert time.monotonic() < deadline, "never refused"
+    r = first.getresponse()
+    assert r.status == 200 and json.loads(r.read())["status"] == "internal error"
+    first.close()
