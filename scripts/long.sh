@@ -9,7 +9,9 @@
 # Phases: armhf (the ARM build's tests under emulation), tsan (every unit and end-to-end test
 # under ThreadSanitizer), fuzz (each fuzz target for ZQ_LONG_FUZZ_SECONDS, default 600, from
 # its committed corpus, which grows by what the run finds), soak (bench/soak for
-# ZQ_SOAK_SECONDS, default 600, against the AddressSanitizer build).
+# ZQ_SOAK_SECONDS, default 600, against the AddressSanitizer build), hostile (the hostile-client
+# tests under AddressSanitizer and bench/hostile's scenarios), upload (ZQ_LONG_UPLOAD_ROUNDS,
+# default 50, resumed uploads of a 100 MB firmware package).
 #
 # Each phase runs on even when an earlier one failed; at the end a table gives every phase's
 # result, time and summary (the test count from its ctest run), and the exit status is non-zero
@@ -21,7 +23,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-phases=(armhf tsan fuzz soak)
+phases=(armhf tsan fuzz soak hostile upload)
 
 # ctest's closing count ("100% tests passed, 0 tests failed out of 523") as the summary line,
 # also left in ctest_count.
@@ -133,6 +135,35 @@ phase_soak() {
   line=$(grep -oE '^unexpected answers: [0-9]+' build-long/soak.table)
   echo "summary: ${seconds} s, $line, $(grep -c 'GROWS' build-long/soak.table) growing of" \
     "rss/fds/threads/queues, $(tail -1 build-long/soak.table)"
+  return "$status"
+}
+
+# Hostile and slow clients: their end-to-end tests against the AddressSanitizer daemon, then
+# bench/hostile's scenarios (idle, dribbling, kept-alive and slow-reading clients) against the
+# optimised build beside the stock servers: an ordinary client's wait under each, and the
+# daemon's return to idle after it.
+phase_hostile() {
+  cmake --preset asan >/dev/null && cmake --build --preset asan || return 1
+  cmake --preset release >/dev/null && cmake --build --preset release || return 1
+  bench/setup.sh >/dev/null || return 1
+  ctest_summary --preset asan -R 'e2e.test_hostile' || return 1
+  bench/hostile/run.sh "$PWD/build/bin" | tee build-long/hostile.table
+}
+
+# Firmware uploads that survive anything: ZQ_LONG_UPLOAD_ROUNDS seeded rounds, each sending a
+# 100 MB package in pieces of random size over connections broken at random points (inside the
+# closing delimiter too), resuming from the daemon's progress until the package is
+# byte-identical.
+phase_upload() {
+  local rounds=${ZQ_LONG_UPLOAD_ROUNDS:-50}
+  cmake --preset release >/dev/null && cmake --build --preset release || return 1
+  local log
+  log=$(mktemp)
+  ZQ_BIN_DIR="$PWD/build/bin" ZQ_UPLOAD_ROUNDS=$rounds ZQ_UPLOAD_MB=100 \
+    python3 -m pytest -q -p no:cacheprovider tests/e2e/test_firmware.py -k rounds 2>&1 | tee "$log"
+  local status=${PIPESTATUS[0]}
+  echo "summary: $rounds rounds of 100 MB: $(tail -1 "$log")"
+  rm -f "$log"
   return "$status"
 }
 

@@ -89,9 +89,17 @@ def test_live_answers_match_the_document(document, camera):
     camera.zqsim("camera", "set", "zoom_available", 1)
     assert ask("/camera/digital_zoom", "percent=40")[0] == 200
     assert ask("/camera/digital_zoom", "percent=140")[0] == 400
+    save = camera.path("/tmp/fuse_a/save")
+    os.makedirs(save, exist_ok=True)
+    with open(os.path.join(save, "DA000001.bin"), "wb") as f:
+        f.write(b"older" * 300)
+    status, body = ask("/camera/analytics/get")
+    assert status == 200 and body.startswith(b"older" * 300)
+    assert ask("/camera/analytics/get", "x")[0] == 400
     assert ask("/camera/analytics/clear")[0] == 200
+    # The clear removed the older file; the camera writes its current one for each download.
+    assert b"older" not in ask("/camera/analytics/get")[1]
     assert ask("/camera/analytics/set_client_info")[0] == 200
-    assert ask("/camera/analytics/get")[0] == 501
     assert ask("/camera/keep_alive")[0] == 200
     assert ask("/camera/control/set_ui_controller", "p=2")[0] == 200
     assert ask("/camera/control/wired_usb", "p=3")[0] == 400

@@ -68,9 +68,13 @@ ZqAnswer handle_command_analytics(const char* params, ZqRequest&) {
   if (status != ZQ_OK || total == 0) {
     return zqcontrol_status_answer("analytics/get", params, status, {});
   }
+  return zqcontrol_analytics_stream(std::move(files), total);
+}
+
+ZqAnswer zqcontrol_analytics_stream(std::vector<ZqAnalyticsFile> files, uint64_t total) {
   // The files as they are now, one after the other; the length was taken from their sizes,
   // so a file that changes meanwhile ends the answer short and the connection is closed.
-  return ZqAnswer::Sized(200, kMimeOctetStream, total, [files](ZqSink& sink) {
+  return ZqAnswer::Sized(200, kMimeOctetStream, total, [files = std::move(files)](ZqSink& sink) {
     for (const ZqAnalyticsFile& f : files) {
       const UniqueFd fd(open(f.path.c_str(), O_RDONLY | O_CLOEXEC));
       if (!fd.valid()) {

@@ -9,9 +9,11 @@
 #define ZQ_ZQHTTPSERVER_SRC_ZQCONTROL_ZQSYSTEMCOMMANDS_H_
 
 #include <cstdint>
+#include <vector>
 
 #include "http/zqAnswer.h"
 #include "http/zqRequest.h"
+#include "zqcontrolapi/zqSystem.h"
 
 int32_t handle_command_debug_level_server(const char* params, char* response,
                                           uint16_t response_size);
@@ -31,6 +33,9 @@ int32_t handle_command_system_enable_beacon(const char* params, char* response,
                                             uint16_t response_size);
 ZqAnswer handle_command_execute(const char* params, ZqRequest& request);
 ZqAnswer handle_command_analytics(const char* params, ZqRequest& request);
+// The analytics files `files` (zq_analytics_prepare), `total` bytes in all, as one 200
+// octet-stream body read 1,024 bytes at a time; a file that no longer opens ends it short.
+ZqAnswer zqcontrol_analytics_stream(std::vector<ZqAnalyticsFile> files, uint64_t total);
 int32_t handle_command_analytics_clear(const char* params, char* response, uint16_t response_size);
 ZqAnswer handle_command_offload_start(const char* params, ZqRequest& request);
 ZqAnswer handle_command_offload_stop(const char* params, ZqRequest& request);

@@ -416,16 +416,30 @@ std::optional<ZqAnswer> Webcam(Call& c) {
   return zqwebcam_openapi(c.path.substr(kPrefix.size()), c.request, &filter);
 }
 
-// Analytics, under the control API's locks for the whole request. Reading the files
-// ("camera/analytics/get") waits for the control interface's streaming analytics answer:
-// it answers 501 until then.
+// Analytics, under the control API's locks for the whole request. "camera/analytics/get"
+// answers with the files themselves, or an empty body where the control interface would say
+// there are none.
 std::optional<ZqAnswer> Analytics(Call& c) {
   const bool get = c.path == "camera/analytics/get";
   const bool clear = c.path == "camera/analytics/clear";
   if (!get && !clear && c.path != "camera/analytics/set_client_info") return std::nullopt;
   ControlLocks locks;
   if (c.query != nullptr) return Empty(400);
-  if (get) return Empty(501);
+  if (get) {
+    std::vector<ZqAnalyticsFile> files;
+    uint64_t total = 0;
+    const int32_t status = zq_analytics_prepare(&files, &total);
+    if (status == ZQ_OK && total > 0) return zqcontrol_analytics_stream(std::move(files), total);
+    if (status == -1) {
+      ZQ_LOG(ZQ_LOG_ERROR, "Failed to get the CSI, that checks if the camera is recording");
+    } else if (status == ZQ_ERR_ACCESS_DENIED) {
+      ZQ_LOG(ZQ_LOG_ERROR, "Unable to get analytics, since camera is recording");
+      return Empty(403);
+    } else {
+      ZQ_LOG(ZQ_LOG_ERROR, "Request to get analytics failed with error:%d", status);
+    }
+    return Empty(500);
+  }
   if (clear) {
     RunHandler(handle_command_analytics_clear, nullptr, nullptr);
     return Empty(200);
