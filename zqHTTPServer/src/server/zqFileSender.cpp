@@ -24,6 +24,7 @@
 #include "server/zqClients.h"
 #include "server/zqHttpRange.h"
 #include "zqcommon/zqContainment.h"
+#include "zqcommon/zqHtml.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqUniqueFd.h"
 
@@ -291,32 +292,6 @@ void SendFile(mg_connection* conn, const Config& cfg, const std::string& path, c
   }
 }
 
-std::string HtmlEscape(std::string_view s) {
-  std::string out;
-  for (char ch : s) {
-    switch (ch) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      default:
-        out += ch;
-    }
-  }
-  return out;
-}
-
 std::string UrlEncode(std::string_view s) {
   std::string out;
   static const char kHex[] = "0123456789ABCDEF";
@@ -384,7 +359,7 @@ void SendListing(mg_connection* conn, const Config& cfg, const std::string& tree
   std::sort(entries.begin(), entries.end(),
             [](const Entry& a, const Entry& b) { return a.name < b.name; });
 
-  const std::string title = HtmlEscape(uri);
+  const std::string title = zq_html_escape(uri);
   std::string html = "<!DOCTYPE html>\n<html><head><meta charset=\"UTF-8\"><title>Index of " +
                      title +
                      "</title>\n<style>th{text-align:left}td{padding-right:2em}</style></head>\n"
@@ -397,7 +372,7 @@ void SendListing(mg_connection* conn, const Config& cfg, const std::string& tree
     struct tm tm_utc = {};
     gmtime_r(&e.mtime, &tm_utc);
     strftime(when, sizeof when, "%d-%b-%Y %H:%M", &tm_utc);
-    std::string shown = HtmlEscape(e.name) + (e.is_dir ? "/" : "");
+    std::string shown = zq_html_escape(e.name) + (e.is_dir ? "/" : "");
     html += "<tr><td><a href=\"" + UrlEncode(e.name) + (e.is_dir ? "/" : "") + "\">" + shown +
             "</a></td><td>" + when + "</td><td>" + (e.is_dir ? "[DIRECTORY]" : HumanSize(e.size)) +
             "</td></tr>\n";
