@@ -85,14 +85,14 @@ export function modeOf(doc, id) {
 // A setting of the document with its current value; null when the document lacks it or the
 // camera does not report it (the model does not have it).
 function settingOf(doc, id, values) {
-  const spec = (doc?.settings ?? []).find((s) => s.id === id);
-  if (!spec || values[id] === undefined) return null;
-  const options = [...(spec.options ?? [])];
+  const setting = (doc?.settings ?? []).find((s) => s.id === id);
+  if (!setting || values[id] === undefined) return null;
+  const options = [...(setting.options ?? [])];
   // A value the document does not list still shows, rather than silently another option.
   if (!options.some((o) => o.value === values[id])) {
     options.push({ value: values[id], display_name: `(${values[id]})` });
   }
-  return { id, name: spec.name, label: spec.display_name ?? spec.name, value: values[id], options };
+  return { id, name: setting.name, label: setting.display_name ?? setting.name, value: values[id], options };
 }
 
 // The settings of mode `modeId`, then of the setup section, as the document lists them.

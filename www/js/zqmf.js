@@ -332,9 +332,9 @@ export function decompress(record) {
 // "?" records, the nearest "TYPE" among them spells them).
 export function elementTypes(type, structSize, before = []) {
   if (type === '?') {
-    const spec = [...before].reverse().find((r) => r.key === 'TYPE');
-    if (!spec) throw new ZqmfError('structure without a TYPE record');
-    const types = expandTypeString(new TextDecoder('latin1').decode(spec.payload));
+    const typeRecord = [...before].reverse().find((r) => r.key === 'TYPE');
+    if (!typeRecord) throw new ZqmfError('structure without a TYPE record');
+    const types = expandTypeString(new TextDecoder('latin1').decode(typeRecord.payload));
     const size = [...types].reduce((sum, t) => sum + (ELEMENT_SIZE[t] ?? NaN), 0);
     if (size !== structSize) throw new ZqmfError(`TYPE ${types} does not match ${structSize} bytes`);
     return [...types];

@@ -147,18 +147,18 @@ void MakePresets(SimStateData& d) {
   for (uint32_t& last : store.group_last) last = kNoPreset;
   uint32_t slot = 0;
   uint32_t count[3] = {};
-  for (const PredefinedSpec& spec : Predefined()) {
-    const PresetGroupSpec& group = PresetGroups(model)[spec.kind];
+  for (const PredefinedSpec& def : Predefined()) {
+    const PresetGroupSpec& group = PresetGroups(model)[def.kind];
     SimPreset& p = store.presets[slot++];
-    p.id = spec.kind * 65536 + count[spec.kind];
-    p.order = count[spec.kind]++;
+    p.id = def.kind * 65536 + count[def.kind];
+    p.order = count[def.kind]++;
     p.group = group.id;
-    p.flat_mode = spec.flat_mode;
-    p.title = spec.title;
-    p.icon = spec.icon;
+    p.flat_mode = def.flat_mode;
+    p.title = def.title;
+    p.icon = def.icon;
     p.predefined = 1;
-    FillSettings(model, spec.flat_mode, &p);
-    for (const PresetValue& v : spec.values) {
+    FillSettings(model, def.flat_mode, &p);
+    for (const PresetValue& v : def.values) {
       for (uint8_t i = 0; i < p.setting_count; ++i) {
         // A value the model does not offer keeps the default.
         if (p.setting_ids[i] == v.setting && SettingAccepts(model, v.setting, v.value))
