@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cinttypes>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +18,8 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "http/zqConnection.h"
@@ -152,59 +155,223 @@ void SendError(mg_connection* conn, int status, const char* text) {
   mg_send_http_error(conn, status, "%s", text);
 }
 
-// Reads and sends [first, last] of the open file. Returns false when the transfer had to be
-// cut (busy camera, read or write failure).
-bool SendBody(mg_connection* conn, UniqueFd& fd, bool direct, const std::string& path,
-              const char* uri, int64_t size, int64_t first, int64_t last) {
-  AlignedBuffer buf = NewChunkBuffer();
-  if (!buf) return false;
-  int64_t remaining = last - first + 1;
-  int64_t offset = first - first % static_cast<int64_t>(kAlign);  // where the next read starts
-  int64_t skip = first - offset;                                  // bytes of it not wanted
-  int64_t pos = first;
-  const int64_t span = size - first;
-  int last_percent = -1;
+// Where the chunks of a range come from: the aligned offset and length of each read, and which
+// of the bytes read belong to the range. Both threads of a transfer follow the same plan.
+class ChunkPlan {
+ public:
+  ChunkPlan(int64_t first, int64_t last)
+      : end_(last + 1),
+        offset_(first - first % static_cast<int64_t>(kAlign)),
+        skip_(first - offset_),
+        remaining_(last - first + 1) {}
 
-  while (remaining > 0) {
-    if (should_stop_download()) {
-      ZQ_LOG(ZQ_LOG_WARN, "download of %s stopped: camera busy", uri);
-      return false;
-    }
-    int64_t wanted = skip + remaining;
-    wanted = (wanted + static_cast<int64_t>(kAlign) - 1) / static_cast<int64_t>(kAlign) *
-             static_cast<int64_t>(kAlign);
-    const size_t want = static_cast<size_t>(std::min<int64_t>(wanted, kZqFileChunk));
-    ssize_t n;
+  bool Done() const { return remaining_ <= 0; }
+  bool OneRead() const { return skip_ + remaining_ <= static_cast<int64_t>(kZqFileChunk); }
+  int64_t Position() const { return end_ - remaining_; }  // the first byte not yet taken
+  int64_t Offset() const { return offset_; }
+  int64_t Skip() const { return skip_; }
+  int64_t Remaining() const { return remaining_; }
+
+  // The length of the next read: what is left of the range from the aligned offset, rounded
+  // up to the block, at most one chunk.
+  size_t Want() const {
+    const int64_t align = static_cast<int64_t>(kAlign);
+    const int64_t wanted = (skip_ + remaining_ + align - 1) / align * align;
+    return static_cast<size_t>(std::min<int64_t>(wanted, kZqFileChunk));
+  }
+
+  // The bytes of a read of `n` (n > skip) that belong to the range.
+  int64_t Useful(long n) const { return std::min<int64_t>(n - skip_, remaining_); }
+
+  // Moves past a whole read of `n` bytes.
+  void Advance(long n) {
+    remaining_ -= Useful(n);
+    offset_ += n;
+    skip_ = 0;
+  }
+
+ private:
+  int64_t end_;        // just past the range
+  int64_t offset_;     // where the next read starts
+  int64_t skip_;       // bytes at its start that come before the range
+  int64_t remaining_;  // bytes of the range not yet read
+};
+
+// One chunk buffer and what was read into it.
+struct Chunk {
+  AlignedBuffer buf;
+  size_t want = 0;    // the read's length
+  long got = 0;       // what it returned
+  bool busy = false;  // not read: the camera was busy
+  bool full = false;  // handed to the writer, not yet sent
+};
+
+// Sends a chunk that was read (or found the camera busy): the outcome when the transfer ends
+// with it, else kDone to go on.
+ZqTransfer SendChunk(const ZqChunkIo& io, ChunkPlan& plan, const Chunk& c) {
+  if (c.busy || io.busy()) return ZqTransfer::kBusy;
+  if (c.got <= plan.Skip()) return ZqTransfer::kReadFailed;  // failed, or the file ended
+  const int64_t useful = plan.Useful(c.got);
+  if (!io.write(c.buf.get() + plan.Skip(), static_cast<size_t>(useful))) {
+    return ZqTransfer::kWriteFailed;
+  }
+  plan.Advance(c.got);
+  io.sent(plan.Position());
+  if (!plan.Done() && static_cast<size_t>(c.got) < c.want) return ZqTransfer::kReadFailed;
+  return ZqTransfer::kDone;
+}
+
+// The whole range in one read, on the calling thread.
+ZqTransfer TransferOne(const ZqChunkIo& io, int64_t first, int64_t last) {
+  ChunkPlan plan(first, last);
+  Chunk c;
+  c.buf = NewChunkBuffer();
+  if (!c.buf) return ZqTransfer::kNoMemory;
+  c.want = plan.Want();
+  c.busy = io.busy();
+  if (!c.busy) c.got = io.read(c.buf.get(), c.want, plan.Offset());
+  return SendChunk(io, plan, c);
+}
+
+// Two chunk buffers passed between the reader thread and the writer (the transfer's caller)
+// in turn: the reader fills chunk i while the writer sends chunk 1 - i.
+class ReadAhead {
+ public:
+  ReadAhead(const ZqChunkIo& io, int64_t first, int64_t last)
+      : io_(io), first_(first), last_(last) {}
+
+  ~ReadAhead() {
     {
-      // The card is read by one download at a time; the client gets its chunk after the
-      // lock is released, so a slow or stalled reader holds up nobody but itself.
-      std::lock_guard<std::mutex> lock(CardReadMutex());
-      n = pread(fd.get(), buf.get(), want, offset);
-      if (n < 0 && errno == EINVAL && direct) {
-        // The filesystem accepted O_DIRECT at open but not this read: go on buffered.
-        fd.reset(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-        direct = false;
-        n = fd.valid() ? pread(fd.get(), buf.get(), want, offset) : -1;
-      }
+      std::lock_guard<std::mutex> lock(mu_);
+      stop_ = true;
     }
-    if (n <= skip) return false;  // nothing more to read: the file shrank or failed
-    const int64_t avail = std::min<int64_t>(n - skip, remaining);
-    const int sent = zq_conn_write(conn, buf.get() + skip, static_cast<size_t>(avail));
-    if (sent != avail) return false;
-    remaining -= avail;
-    pos += avail;
-    offset += n;
-    skip = 0;
-    if (remaining > 0 && static_cast<size_t>(n) < want) return false;
-    const int percent = span == 0 ? 100 : static_cast<int>(100 * (span - remaining) / span);
-    if (percent != last_percent) {
-      printf("\nUploading %s: %i%%, %" PRId64 "/%" PRIu64 " bytes, start offset:%" PRId64 "\n", uri,
-             percent, pos, static_cast<uint64_t>(size), first);
-      fflush(stdout);
-      last_percent = percent;
+    handed_.notify_all();
+    if (reader_.joinable()) reader_.join();
+  }
+
+  ReadAhead(const ReadAhead&) = delete;
+  ReadAhead& operator=(const ReadAhead&) = delete;
+
+  ZqTransfer Run() {
+    for (Chunk& c : chunks_) {
+      c.buf = NewChunkBuffer();
+      if (!c.buf) return ZqTransfer::kNoMemory;
+    }
+    if (!StartReader()) return ReadInline();
+    ChunkPlan plan(first_, last_);
+    for (int i = 0; !plan.Done(); i ^= 1) {
+      Chunk& c = chunks_[i];
+      {
+        std::unique_lock<std::mutex> lock(mu_);
+        handed_.wait(lock, [&] { return c.full; });
+      }
+      // The reader does not touch a full chunk: it is the writer's until handed back.
+      const ZqTransfer end = SendChunk(io_, plan, c);
+      if (end != ZqTransfer::kDone) return end;  // the destructor stops the reader
+      {
+        std::lock_guard<std::mutex> lock(mu_);
+        c.full = false;
+      }
+      handed_.notify_all();
+    }
+    return ZqTransfer::kDone;
+  }
+
+ private:
+  bool StartReader() {
+    try {
+      reader_ = std::thread([this] { Read(); });
+    } catch (const std::system_error&) {
+      return false;  // no thread to be had: read and send in turn
+    }
+    return true;
+  }
+
+  // Fills the chunks in turn until the range is read, a read comes up short or fails, the
+  // camera is busy, or the writer stops.
+  void Read() {
+    ChunkPlan plan(first_, last_);
+    for (int i = 0; !plan.Done(); i ^= 1) {
+      Chunk& c = chunks_[i];
+      {
+        std::unique_lock<std::mutex> lock(mu_);
+        handed_.wait(lock, [&] { return stop_ || !c.full; });
+        if (stop_) return;
+      }
+      // The writer does not touch an empty chunk: it is the reader's until handed over.
+      c.want = plan.Want();
+      c.busy = io_.busy();
+      c.got = c.busy ? 0 : io_.read(c.buf.get(), c.want, plan.Offset());
+      {
+        std::lock_guard<std::mutex> lock(mu_);
+        c.full = true;
+      }
+      handed_.notify_all();
+      if (c.busy || c.got <= plan.Skip() || static_cast<size_t>(c.got) < c.want) return;
+      plan.Advance(c.got);
     }
   }
-  return true;
+
+  // Without a reader thread: one buffer, reads and writes in turn.
+  ZqTransfer ReadInline() {
+    ChunkPlan plan(first_, last_);
+    Chunk& c = chunks_[0];
+    while (!plan.Done()) {
+      c.want = plan.Want();
+      c.busy = io_.busy();
+      c.got = c.busy ? 0 : io_.read(c.buf.get(), c.want, plan.Offset());
+      const ZqTransfer end = SendChunk(io_, plan, c);
+      if (end != ZqTransfer::kDone) return end;
+    }
+    return ZqTransfer::kDone;
+  }
+
+  const ZqChunkIo& io_;
+  const int64_t first_;
+  const int64_t last_;
+  std::mutex mu_;
+  std::condition_variable handed_;  // a chunk changed hands, or stop_ was set
+  Chunk chunks_[2];                 // `full` guarded by mu_
+  bool stop_ = false;               // guarded by mu_: the writer is done
+  std::thread reader_;
+};
+
+// Reads and sends [first, last] of the open file, printing the progress lines. Returns false
+// when the transfer had to be cut (busy camera, read or write failure).
+bool SendBody(mg_connection* conn, UniqueFd& fd, bool direct, const std::string& path,
+              const char* uri, int64_t size, int64_t first, int64_t last) {
+  const int64_t span = size - first;
+  int last_percent = -1;
+  ZqChunkIo io;
+  io.read = [&fd, &direct, &path](char* buf, size_t n, int64_t offset) -> long {
+    // The card is read by one download at a time; the client gets its chunk after the lock
+    // is released, so a slow or stalled client holds up nobody but itself.
+    std::lock_guard<std::mutex> lock(CardReadMutex());
+    ssize_t got = pread(fd.get(), buf, n, offset);
+    if (got < 0 && errno == EINVAL && direct) {
+      // The filesystem accepted O_DIRECT at open but not this read: go on buffered.
+      fd.reset(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+      direct = false;
+      got = fd.valid() ? pread(fd.get(), buf, n, offset) : -1;
+    }
+    return got;
+  };
+  io.write = [conn](const char* bytes, size_t n) {
+    return zq_conn_write(conn, bytes, n) == static_cast<int>(n);
+  };
+  io.busy = [] { return should_stop_download(); };
+  io.sent = [&](int64_t pos) {
+    const int64_t remaining = last + 1 - pos;  // still to send
+    const int percent = span == 0 ? 100 : static_cast<int>(100 * (span - remaining) / span);
+    if (percent == last_percent) return;
+    printf("\nUploading %s: %i%%, %" PRId64 "/%" PRIu64 " bytes, start offset:%" PRId64 "\n", uri,
+           percent, pos, static_cast<uint64_t>(size), first);
+    fflush(stdout);
+    last_percent = percent;
+  };
+  const ZqTransfer end = zqfs_transfer(io, first, last);
+  if (end == ZqTransfer::kBusy) ZQ_LOG(ZQ_LOG_WARN, "download of %s stopped: camera busy", uri);
+  return end == ZqTransfer::kDone;
 }
 
 void SendFile(mg_connection* conn, const Config& cfg, const std::string& path, const char* mime) {
@@ -482,6 +649,12 @@ void zqfs_serve_request(mg_connection* conn) {
     return;
   }
   SendListing(conn, cfg, base, name, path, uri);
+}
+
+ZqTransfer zqfs_transfer(const ZqChunkIo& io, int64_t first, int64_t last) {
+  if (ChunkPlan(first, last).OneRead()) return TransferOne(io, first, last);
+  ReadAhead transfer(io, first, last);
+  return transfer.Run();
 }
 
 void zqfs_send_file(mg_connection* conn, const char* path, const char* mime) {

@@ -6,10 +6,12 @@
 //    503 and kZqBusyText), and again before every chunk (the transfer is cut, and the
 //    connection closed, when the camera becomes busy);
 //  - files are read with O_DIRECT (no page cache; plain reads where the filesystem refuses
-//    it) in chunks of at most 640 KiB into an aligned buffer;
+//    it) in chunks of at most 640 KiB into aligned buffers;
 //  - each chunk's read from the card happens under one process-wide mutex, so the card sees
 //    one reader at a time and concurrent downloads interleave chunk by chunk; the write to
 //    the client happens outside it, so a slow or stalled client delays only itself;
+//  - a body of more than one chunk is read ahead by a thread of the transfer's own, so that
+//    reading the next chunk from the card overlaps sending this one (zqfs_transfer);
 //  - progress lines on standard output.
 // It keeps what clients of a stock server rely on: HEAD, single byte ranges (206,
 // Content-Range, resumed downloads, If-Range), Last-Modified/ETag with 304, MIME types with
@@ -19,6 +21,8 @@
 #define ZQ_ZQHTTPSERVER_SRC_SERVER_ZQFILESENDER_H_
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 
 struct mg_connection;
 
@@ -36,5 +40,39 @@ void zqfs_serve_request(mg_connection* conn);
 // Answers the current request with the file at `path` (a filesystem path the caller has
 // checked), typed `mime`, or by its name when `mime` is nullptr.
 void zqfs_send_file(mg_connection* conn, const char* path, const char* mime);
+
+// One transfer's reads, writes and checks, apart from the connection: the sender's own, or a
+// test's.
+struct ZqChunkIo {
+  // Reads up to `n` bytes of the file at `offset` into `buf` (aligned for O_DIRECT, `offset`
+  // and `n` too): the count read, 0 at the end of the file, negative on failure. Called
+  // from the transfer's reader thread, one call at a time.
+  std::function<long(char* buf, size_t n, int64_t offset)> read;
+  // Sends `n` bytes to the client; false when it did not take them all. Called from the
+  // thread that called zqfs_transfer.
+  std::function<bool(const char* bytes, size_t n)> write;
+  // The camera busy test: true when the transfer must stop. Called before every chunk is
+  // read and again before it is sent, from either thread.
+  std::function<bool()> busy;
+  // A chunk went out: `pos` is the file position it reached. From the writing thread.
+  std::function<void(int64_t pos)> sent;
+};
+
+enum class ZqTransfer {
+  kDone,         // every byte of the range was sent
+  kBusy,         // the camera became busy: cut before the next chunk
+  kReadFailed,   // a read failed, or the file ended before the range did
+  kWriteFailed,  // the client did not take a chunk (gone, or stalled past the time limit)
+  kNoMemory,     // no chunk buffer could be had
+};
+
+// Sends bytes [first, last] of a file (first <= last) through `io`, in chunks of at most
+// kZqFileChunk bytes read at offsets aligned for O_DIRECT. A range that fits in one chunk is
+// read and sent by the calling thread alone. A longer one gets two chunk buffers and a reader
+// thread that reads chunk N+1 into one while chunk N is sent from the other, so the transfer
+// takes about the longer of reading and sending rather than their sum; the reader never runs
+// more than one chunk ahead. What was read before a failed or short read is sent. When this
+// returns, the reader thread has ended and the buffers are freed, whatever the outcome.
+ZqTransfer zqfs_transfer(const ZqChunkIo& io, int64_t first, int64_t last);
 
 #endif  // ZQ_ZQHTTPSERVER_SRC_SERVER_ZQFILESENDER_H_
