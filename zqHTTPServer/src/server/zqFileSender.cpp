@@ -202,14 +202,11 @@ struct Chunk {
   AlignedBuffer buf;
   size_t want = 0;    // the read's length
   long got = 0;       // what it returned
-  bool busy = false;  // not read: the camera was busy
   bool full = false;  // handed to the writer, not yet sent
 };
 
-// Sends a chunk that was read (or found the camera busy): the outcome when the transfer ends
-// with it, else kDone to go on.
+// Sends a chunk that was read: the outcome when the transfer ends with it, else kDone to go on.
 ZqTransfer SendChunk(const ZqChunkIo& io, ChunkPlan& plan, const Chunk& c) {
-  if (c.busy || io.busy()) return ZqTransfer::kBusy;
   if (c.got <= plan.Skip()) return ZqTransfer::kReadFailed;  // failed, or the file ended
   const int64_t useful = plan.Useful(c.got);
   if (!io.write(c.buf.get() + plan.Skip(), static_cast<size_t>(useful))) {
@@ -228,8 +225,8 @@ ZqTransfer TransferOne(const ZqChunkIo& io, int64_t first, int64_t last) {
   c.buf = NewChunkBuffer();
   if (!c.buf) return ZqTransfer::kNoMemory;
   c.want = plan.Want();
-  c.busy = io.busy();
-  if (!c.busy) c.got = io.read(c.buf.get(), c.want, plan.Offset());
+  if (io.busy()) return ZqTransfer::kBusy;
+  c.got = io.read(c.buf.get(), c.want, plan.Offset());
   return SendChunk(io, plan, c);
 }
 
@@ -257,6 +254,8 @@ class ReadAhead {
       c.buf = NewChunkBuffer();
       if (!c.buf) return ZqTransfer::kNoMemory;
     }
+    // The first chunk's busy test comes before it is read: a busy camera's card is not read.
+    if (io_.busy()) return ZqTransfer::kBusy;
     if (!StartReader()) return ReadInline();
     ChunkPlan plan(first_, last_);
     for (int i = 0; !plan.Done(); i ^= 1) {
@@ -268,6 +267,9 @@ class ReadAhead {
       // The reader does not touch a full chunk: it is the writer's until handed back.
       const ZqTransfer end = SendChunk(io_, plan, c);
       if (end != ZqTransfer::kDone) return end;  // the destructor stops the reader
+      // The next chunk's busy test, before this buffer goes back to the reader: once the
+      // camera is busy, no read starts beyond the one already under way.
+      if (!plan.Done() && io_.busy()) return ZqTransfer::kBusy;
       {
         std::lock_guard<std::mutex> lock(mu_);
         c.full = false;
@@ -287,8 +289,8 @@ class ReadAhead {
     return true;
   }
 
-  // Fills the chunks in turn until the range is read, a read comes up short or fails, the
-  // camera is busy, or the writer stops.
+  // Fills the chunks in turn until the range is read, a read comes up short or fails, or the
+  // writer stops.
   void Read() {
     ChunkPlan plan(first_, last_);
     for (int i = 0; !plan.Done(); i ^= 1) {
@@ -300,14 +302,13 @@ class ReadAhead {
       }
       // The writer does not touch an empty chunk: it is the reader's until handed over.
       c.want = plan.Want();
-      c.busy = io_.busy();
-      c.got = c.busy ? 0 : io_.read(c.buf.get(), c.want, plan.Offset());
+      c.got = io_.read(c.buf.get(), c.want, plan.Offset());
       {
         std::lock_guard<std::mutex> lock(mu_);
         c.full = true;
       }
       handed_.notify_all();
-      if (c.busy || c.got <= plan.Skip() || static_cast<size_t>(c.got) < c.want) return;
+      if (c.got <= plan.Skip() || static_cast<size_t>(c.got) < c.want) return;
       plan.Advance(c.got);
     }
   }
@@ -318,8 +319,8 @@ class ReadAhead {
     Chunk& c = chunks_[0];
     while (!plan.Done()) {
       c.want = plan.Want();
-      c.busy = io_.busy();
-      c.got = c.busy ? 0 : io_.read(c.buf.get(), c.want, plan.Offset());
+      if (plan.Position() != first_ && io_.busy()) return ZqTransfer::kBusy;
+      c.got = io_.read(c.buf.get(), c.want, plan.Offset());
       const ZqTransfer end = SendChunk(io_, plan, c);
       if (end != ZqTransfer::kDone) return end;
     }

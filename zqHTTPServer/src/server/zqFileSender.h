@@ -51,8 +51,9 @@ struct ZqChunkIo {
   // Sends `n` bytes to the client; false when it did not take them all. Called from the
   // thread that called zqfs_transfer.
   std::function<bool(const char* bytes, size_t n)> write;
-  // The camera busy test: true when the transfer must stop. Called before every chunk is
-  // read and again before it is sent, from either thread.
+  // The camera busy test: true when the transfer must stop. Called from the writing thread
+  // once for every chunk: before the first is read, and before each later one is sent (as
+  // soon as the one before it went out).
   std::function<bool()> busy;
   // A chunk went out: `pos` is the file position it reached. From the writing thread.
   std::function<void(int64_t pos)> sent;
