@@ -10,7 +10,9 @@ each once from one other address (127.0.0.2) and once from 64 addresses (127.0.0
 127.0.0.65);
   kept alive  8 connections from 8 addresses, as many as the daemon has workers, that ask
            for the version on a kept-alive connection, then idle (the library's keep-alive
-           wait) or ask again every 0.5 s or 0.1 s; a connection that ends is opened again; and
+           wait) or ask again every 0.5 s or 0.1 s; a connection that ends is opened again;
+           and, for each sample anew, 8 that have all just been answered and wait, so that
+           every worker holds an idle kept-alive connection when the ordinary client comes; and
   slow     one client reading a 64 MiB clip at 2 KB/s (4 KiB receive buffer).
 Meanwhile an ordinary client (127.0.0.1, a new connection each time) asks for the version
 route (a small file for the peers) and downloads a 95 KB photo, five times each; the table
@@ -164,14 +166,43 @@ def timed_get(server, path):
     return min(time.monotonic() - t0, TIMEOUT)
 
 
-def waits(server, path):
-    """Median and worst of SAMPLES timed GETs; a time-out ends the series."""
+def waits(server, path, before=None):
+    """Median and worst of SAMPLES timed GETs; a time-out ends the series. `before`, when
+    given, runs before each one and returns what to close after it."""
     times = []
     for _ in range(SAMPLES):
+        held = before() if before else []
         times.append(timed_get(server, path))
+        for sock in held:
+            sock.close()
         if times[-1] >= TIMEOUT:
             break
     return statistics.median(times), max(times)
+
+
+def answered_keep_alive(server, sources):
+    """One kept-alive connection from each of `sources`, each answered once and left waiting
+    for its next request. Returns the sockets."""
+    socks = []
+    for source in sources:
+        s = socket.socket()
+        s.settimeout(TIMEOUT)
+        s.bind((source, 0))
+        s.connect(("127.0.0.1", server.attack_port))
+        s.sendall(f"GET {server.version_path} HTTP/1.1\r\nHost: {server.host}\r\n\r\n".encode())
+        socks.append(s)
+    for s in socks:  # the whole answer: its head and Content-Length bytes of body
+        data = b""
+        while b"\r\n\r\n" not in data:
+            data += s.recv(65536)
+        head, _, body = data.partition(b"\r\n\r\n")
+        length = 0
+        for line in head.split(b"\r\n"):
+            if line.lower().startswith(b"content-length:"):
+                length = int(line.split(b":")[1])
+        while len(body) < length:
+            body += s.recv(65536)
+    return socks
 
 
 def usage(pid):
@@ -208,6 +239,8 @@ SCENARIOS = [
      0.5),
     ("8 kept alive asking every 0.1 s", [f"127.0.0.{i}" for i in range(2, 10)], "KEEP-ALIVE",
      0.1),
+    ("8 kept alive, all just answered", [f"127.0.0.{i}" for i in range(2, 10)], "ANSWERED",
+     None),
     ("a 2 KB/s reader holds a clip", None, None, None),
 ]
 
@@ -299,6 +332,12 @@ http {{ access_log off; server {{ listen {port}; root {media}; }} }}
             continue
         rows = {"version": [], "photo": []}
         for s in servers:
+            if first == "ANSWERED":
+                def before(s=s, sources=sources):
+                    return answered_keep_alive(s, sources)
+                rows["version"].append(waits(s, s.version_path, before))
+                rows["photo"].append(waits(s, s.photo_path, before))
+                continue
             if sources == []:
                 attack = None
             elif sources is None:

@@ -261,6 +261,69 @@ def test_one_address_cannot_take_every_worker(cam):
     assert "from 127.0.0.2" in cam.stderr()  # the refusals are logged
 
 
+class KeptAlive:
+    """`count` loopback clients that each ask for the version on one kept-alive connection
+    every `gap` seconds (opening a new one when the daemon ends theirs), until stopped."""
+
+    def __init__(self, cam, count, gap):
+        self.cam, self.gap = cam, gap
+        self.stop = threading.Event()
+        self.answered = threading.Semaphore(0)  # released after each client's first answer
+        self.threads = [threading.Thread(target=self.run, daemon=True) for _ in range(count)]
+        for t in self.threads:
+            t.start()
+
+    def ask(self, s):
+        s.sendall(request(b"GET", b"/zq/version"))
+        data = b""
+        while b"\r\n\r\n" not in data:
+            more = s.recv(65536)
+            if not more:
+                raise ConnectionResetError
+            data += more
+        head, _, body = data.partition(b"\r\n\r\n")
+        length = int(re.search(rb"(?i)content-length: *(\d+)", head).group(1))
+        while len(body) < length:
+            more = s.recv(65536)
+            if not more:
+                raise ConnectionResetError
+            body += more
+
+    def run(self):
+        first = True
+        while not self.stop.is_set():
+            try:
+                with client(self.cam) as s:
+                    while True:
+                        self.ask(s)
+                        if first:
+                            self.answered.release()
+                            first = False
+                        if self.stop.wait(self.gap):
+                            return
+            except OSError:
+                continue
+
+    def close(self):
+        self.stop.set()
+        for t in self.threads:
+            t.join()
+
+
+def test_kept_alive_clients_that_keep_asking_make_room_for_a_new_one(cam):
+    # As many clients as the daemon has workers, each asking again well within the time after
+    # which an idle connection is cut: every worker stays held, and a new client is served
+    # only because a kept-alive connection between two requests yields its worker to it.
+    k = KeptAlive(cam, 8, gap=0.1)
+    try:
+        for _ in range(8):
+            assert k.answered.acquire(timeout=PATIENCE)
+        for _ in range(3):
+            assert version_answered(cam)
+    finally:
+        k.close()
+
+
 # 5. HEAD.
 
 HEAD_TARGETS = [

@@ -8,6 +8,7 @@
 #include <netinet/in.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -19,6 +20,7 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
 #include "http/zqConnection.h"
 #include "zqcommon/zqLog.h"
@@ -100,6 +102,69 @@ int FindSocket(const mg_request_info* ri) {
   }
   closedir(d);
   return found;
+}
+
+int PortOf(const sockaddr_storage& a) {
+  if (a.ss_family == AF_INET) return ntohs(reinterpret_cast<const sockaddr_in*>(&a)->sin_port);
+  if (a.ss_family == AF_INET6) return ntohs(reinterpret_cast<const sockaddr_in6*>(&a)->sin6_port);
+  return -1;
+}
+
+// How many connections the library has accepted that no worker has taken up yet: this
+// process's sockets connected to one of its listening ports that the registry does not hold
+// (registered connections whose socket is not yet looked up count as held). Called with the
+// registry locked.
+int Queued(const Registry& r) {
+  std::vector<int> listening;                 // local ports
+  std::vector<std::pair<ino_t, int>> joined;  // connected sockets: inode, local port
+  DIR* d = opendir("/proc/self/fd");
+  if (d == nullptr) return 0;
+  while (dirent* e = readdir(d)) {
+    char* end = nullptr;
+    const long fd = strtol(e->d_name, &end, 10);
+    struct stat st = {};
+    if (end == e->d_name || *end != '\0' || fd == dirfd(d) ||
+        fstat(static_cast<int>(fd), &st) != 0 || !S_ISSOCK(st.st_mode)) {
+      continue;
+    }
+    sockaddr_storage local = {};
+    socklen_t len = sizeof local;
+    if (getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&local), &len) != 0) {
+      continue;
+    }
+    int accepting = 0;
+    socklen_t alen = sizeof accepting;
+    if (getsockopt(static_cast<int>(fd), SOL_SOCKET, SO_ACCEPTCONN, &accepting, &alen) == 0 &&
+        accepting != 0) {
+      listening.push_back(PortOf(local));
+      continue;
+    }
+    sockaddr_storage peer = {};
+    len = sizeof peer;
+    if (getpeername(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&peer), &len) == 0) {
+      joined.emplace_back(st.st_ino, PortOf(local));
+    }
+  }
+  closedir(d);
+
+  std::vector<ino_t> held;
+  int unseen = 0;  // taken up, but their sockets not yet looked up
+  for (const auto& [conn, c] : r.clients) {
+    struct stat st = {};
+    if (c.data->fd >= 0 && fstat(c.data->fd, &st) == 0) {
+      held.push_back(st.st_ino);
+    } else if (!c.known) {
+      ++unseen;
+    }
+  }
+  int queued = 0;
+  for (const auto& [inode, port] : joined) {
+    if (std::find(listening.begin(), listening.end(), port) != listening.end() &&
+        std::find(held.begin(), held.end(), inode) == held.end()) {
+      ++queued;
+    }
+  }
+  return std::max(0, queued - unseen);
 }
 
 // Resets the connection: the library's next read or write on it fails at once.
@@ -221,6 +286,33 @@ long long HeadDue(const ZqClientLimits& l, const Client& c, bool pressed) {
   return due;
 }
 
+// While every worker is held: cuts one kept-alive connection that has waited `yield_ms` or
+// more for its next request for each connection queued for a worker, the longest-waiting
+// first, and has the watchdog look again within kQueueLookMs while any kept-alive one waits.
+// Returns how many it cut. Called with the registry locked.
+int MakeRoom(Registry& r, long long now, long long* next) {
+  constexpr long long kQueueLookMs = 10;
+  std::vector<Client*> ready;  // may yield now
+  for (auto& [conn, c] : r.clients) {
+    if (c.cut || !c.known || c.state != State::kWaiting || !c.answered || c.read_shut) continue;
+    const long long at = c.since_ms + r.limits.yield_ms;
+    *next = std::min(*next, std::max(at, now + kQueueLookMs));
+    if (now >= at && Unsent(c.data->fd) == 0) ready.push_back(&c);
+  }
+  if (ready.empty()) return 0;
+  const int queued = Queued(r);
+  if (queued == 0) return 0;
+  std::sort(ready.begin(), ready.end(),
+            [](const Client* a, const Client* b) { return a->since_ms < b->since_ms; });
+  const int cuts = std::min<int>(queued, static_cast<int>(ready.size()));
+  for (int i = 0; i < cuts; ++i) {
+    ZQ_LOG(ZQ_LOG_INFO, "conn %d: connection timed out / abandoned", ready[i]->data->worker);
+    Disconnect(ready[i]->data->fd);
+    ready[i]->cut = true;
+  }
+  return cuts;
+}
+
 void Watch() {
   Registry& r = Clients();
   std::unique_lock<std::mutex> lock(r.mu);
@@ -254,6 +346,7 @@ void Watch() {
         }
       }
     }
+    if (pressed) pressed_cuts += MakeRoom(r, now, &next);
     int left_out = 0;
     if (pressed_cuts > 0 && LogAllowed(&left_out)) {
       ZQ_LOG(ZQ_LOG_ERROR,
@@ -295,6 +388,7 @@ ZqClientLimits zq_clients_limits(int workers, long keep_alive_ms) {
   // Not shortened by ZQ_TIME_SCALE: a worker reads a head that is already there well within
   // this even on a loaded machine, and a shorter wait would cut such clients too.
   l.idle_ms = std::max(zq_scaled_ms(250), 250L);
+  l.yield_ms = std::max(zq_scaled_ms(50), 50L);
   l.drain_ms = zq_scaled_ms(2000);
   return l;
 }

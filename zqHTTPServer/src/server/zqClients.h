@@ -17,7 +17,11 @@
 //    which ends a connection on which no byte came): a client that sends nothing, or dribbles
 //    its head, is cut. While every worker is held, the head is due within `idle_ms`:
 //    a connection that waited for a worker has its head there by the time it gets one,
-//    unless its client sends none.
+//    unless its client sends none. And while every worker is held and the library has
+//    accepted connections that wait for one, kept-alive connections that have waited
+//    `yield_ms` or more for their next request make room, the longest-waiting first, one for
+//    each connection queued: a new client then waits about `yield_ms` rather than until a
+//    kept-alive client pauses for `idle_ms` or ends its connection.
 //  - A connection being closed gets `drain_ms` for the client to stop sending (the library
 //    reads and discards what arrives until the client stops); a client that keeps sending,
 //    a request body it never ends for instance, is cut.
@@ -42,6 +46,7 @@ struct ZqClientLimits {
   int per_address = 6;        // workers one client address may hold at once
   long head_ms = 5000;        // for a whole request head
   long idle_ms = 250;         // a connection waiting this long without a request is idle
+  long yield_ms = 50;         // a kept-alive one waiting this long yields to a queued client
   long keep_alive_ms = 1000;  // the library's wait for the first byte of the next request
   long drain_ms = 2000;       // for a closing client to stop sending
 };
