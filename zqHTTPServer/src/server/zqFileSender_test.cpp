@@ -141,36 +141,43 @@ TEST(FileSender, FileShorterThanTheRangeSendsWhatItHasAndFails) {
   }
 }
 
-TEST(FileSender, ReadErrorMidwayEndsAfterTheChunksBeforeIt) {
-  for (int at : {0, 1, 3}) {
-    FakeTransfer t(5 * kChunk);
-    t.fail_read_at = at;
-    EXPECT_EQ(t.Run(0, 5 * kChunk - 1), ZqTransfer::kReadFailed) << at;
-    EXPECT_EQ(t.received, at > 0 ? t.Slice(0, at * kChunk - 1) : "") << at;
-    EXPECT_EQ(t.reads, at + 1) << "nothing is read after a failed read, at " << at;
+// A transfer cut midway: by a failed read, a client that takes no more, or the camera
+// becoming busy. The chunks before the cut arrive whole, nothing after it, and the reader stops
+// within one chunk of the cut (at once after a failed read).
+TEST(FileSender, CutMidwaySendsTheChunksBeforeItAndStopsTheReader) {
+  struct Case {
+    const char* name;
+    int read_fails;   // this read fails
+    int write_fails;  // this write fails
+    int busy_after;   // the camera becomes busy once this chunk is sent
+    ZqTransfer end;
+    int chunks_sent;
+    int most_reads;
+  };
+  const Case cases[] = {
+      {"first read fails", 0, -1, -1, ZqTransfer::kReadFailed, 0, 1},
+      {"second read fails", 1, -1, -1, ZqTransfer::kReadFailed, 1, 2},
+      {"fourth read fails", 3, -1, -1, ZqTransfer::kReadFailed, 3, 4},
+      {"client gone at once", -1, 0, -1, ZqTransfer::kWriteFailed, 0, 2},
+      {"client gone at the second chunk", -1, 1, -1, ZqTransfer::kWriteFailed, 1, 3},
+      {"client gone at the fifth chunk", -1, 4, -1, ZqTransfer::kWriteFailed, 4, 6},
+      {"busy after the first chunk", -1, -1, 0, ZqTransfer::kBusy, 1, 2},
+      {"busy after the third chunk", -1, -1, 2, ZqTransfer::kBusy, 3, 4},
+  };
+  for (const Case& c : cases) {
+    FakeTransfer t(8 * kChunk);
+    t.fail_read_at = c.read_fails;
+    t.fail_write_at = c.write_fails;
+    t.busy_after = c.busy_after;
+    EXPECT_EQ(t.Run(0, 8 * kChunk - 1), c.end) << c.name;
+    EXPECT_EQ(t.received, c.chunks_sent > 0 ? t.Slice(0, c.chunks_sent * kChunk - 1) : "")
+        << c.name;
+    EXPECT_LE(t.reads, c.most_reads) << c.name;
   }
 }
 
-TEST(FileSender, ClientGoneMidwayEndsTheTransferAndItsReader) {
-  for (int at : {0, 1, 4}) {
-    FakeTransfer t(8 * kChunk);
-    t.fail_write_at = at;
-    EXPECT_EQ(t.Run(0, 8 * kChunk - 1), ZqTransfer::kWriteFailed) << at;
-    EXPECT_EQ(t.received, at > 0 ? t.Slice(0, at * kChunk - 1) : "") << at;
-    // The reader stops at most one chunk beyond the one that could not be sent.
-    EXPECT_LE(t.reads, at + 2) << at;
-  }
-}
-
-TEST(FileSender, CameraBecomingBusyCutsBeforeTheNextChunk) {
-  for (int after : {0, 2}) {
-    FakeTransfer t(8 * kChunk);
-    t.busy_after = after;
-    EXPECT_EQ(t.Run(0, 8 * kChunk - 1), ZqTransfer::kBusy) << after;
-    EXPECT_EQ(t.received, t.Slice(0, (after + 1) * kChunk - 1)) << after;
-    EXPECT_LE(t.reads, after + 2) << after;
-  }
-  // Busy from the start: nothing is read, for a long range or a short one.
+TEST(FileSender, BusyCameraFromTheStartIsNotRead) {
+  // For a range of several chunks and for one that fits one read.
   ZqChunkIo io;
   int reads = 0;
   io.read = [&reads](char*, size_t n, int64_t) {
