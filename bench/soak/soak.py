@@ -394,12 +394,43 @@ class Remote(threading.Thread):
         self.run_.results.add(SHUTTER, status, ok)
 
 
-def usage(pid, suffix):
+def client_sockets(pid, ports):
+    """The socket inodes of the daemon's client connections: TCP connections whose local port
+    is one of `ports`."""
+    inodes = set()
+    for table in ("tcp", "tcp6"):
+        try:
+            with open(f"/proc/{pid}/net/{table}") as f:
+                next(f)
+                for line in f:
+                    cols = line.split()
+                    port = int(cols[1].rsplit(":", 1)[1], 16)
+                    if port in ports and cols[3] != "0A":  # 0A: listening
+                        inodes.add(cols[9])
+        except OSError:
+            pass
+    return inodes
+
+
+def usage(pid, suffix, ports):
+    """The daemon's RSS, descriptors (all, and those that are client connections: their count
+    follows the load, not a leak), threads and the camera root's message queues."""
     with open(f"/proc/{pid}/status") as f:
         fields = dict(line.split(":", 1) for line in f)
+    clients = client_sockets(pid, ports)
+    fds = conns = 0
+    for fd in os.listdir(f"/proc/{pid}/fd"):
+        try:
+            link = os.readlink(f"/proc/{pid}/fd/{fd}")
+        except OSError:
+            continue
+        fds += 1
+        conns += link.startswith("socket:[") and link[8:-1] in clients
     return {
         "rss": int(fields["VmRSS"].split()[0]),
-        "fds": len(os.listdir(f"/proc/{pid}/fd")),
+        "fds": fds,
+        "conns": conns,
+        "own fds": fds - conns,
         "threads": int(fields["Threads"]),
         "queues": len(queues(suffix) or []) if queues(suffix) is not None else "-",
     }
@@ -481,6 +512,7 @@ class Run:
             time.sleep(0.05)
         ports = [free_port() for _ in range(4)]
         self.env["ZQ_LISTENING_PORTS"] = ",".join(map(str, ports))
+        self.ports = set(ports)
         self.port = ports[1]  # the internal port: a loopback client may do everything
         self.daemon_err = os.path.join(self.root, "..", "daemon.err")
         self.before = tree(self.root)
@@ -505,7 +537,7 @@ class Run:
         clients = [Client(i, self) for i in range(self.clients_n)]
         remote = Remote(self)
         t0 = time.monotonic()
-        self.samples.append((0, usage(self.daemon.pid, self.suffix)))
+        self.samples.append((0, usage(self.daemon.pid, self.suffix, self.ports)))
         for c in clients:
             c.start()
         remote.start()
@@ -517,8 +549,8 @@ class Run:
                 self.failures.append(f"the daemon ended under load ({self.daemon.returncode})")
                 break
             if time.monotonic() >= next_sample - 0.01:
-                self.samples.append((round(next_sample - t0), usage(self.daemon.pid,
-                                                                      self.suffix)))
+                self.samples.append((round(next_sample - t0),
+                                     usage(self.daemon.pid, self.suffix, self.ports)))
                 next_sample += SAMPLE_EVERY
         self.stop.set()
         for t in clients + [remote]:
@@ -541,7 +573,7 @@ class Run:
         """Lets the daemon settle, samples it idle, stops everything and looks for leftovers."""
         time.sleep(2)
         alive = self.daemon.poll() is None
-        self.idle_after = usage(self.daemon.pid, self.suffix) if alive else None
+        self.idle_after = usage(self.daemon.pid, self.suffix, self.ports) if alive else None
         t0 = time.monotonic()
         self.terminate(self.daemon, "the daemon")
         self.stop_seconds = time.monotonic() - t0
@@ -579,15 +611,17 @@ class Run:
         print(f"/zq/zqControl/status under the load: p50 {percentile(r.status_ms, 50):.1f} ms, "
               f"p99 {percentile(r.status_ms, 99):.1f} ms ({len(r.status_ms)} answers)")
 
-        print(f"\n{'s':>5}{'RSS MiB':>10}{'fds':>6}{'threads':>9}{'queues':>8}")
+        print(f"\n{'s':>5}{'RSS MiB':>10}{'fds':>6}{'conns':>7}{'threads':>9}{'queues':>8}")
         for t, u in self.samples:
             if t % SHOW_EVERY == 0:
-                print(f"{t:>5}{u['rss'] / 1024:>10.1f}{u['fds']:>6}{u['threads']:>9}"
-                      f"{u['queues']:>8}")
+                print(f"{t:>5}{u['rss'] / 1024:>10.1f}{u['fds']:>6}{u['conns']:>7}"
+                      f"{u['threads']:>9}{u['queues']:>8}")
         if self.idle_after:
             u = self.idle_after
-            print(f"{'idle':>5}{u['rss'] / 1024:>10.1f}{u['fds']:>6}{u['threads']:>9}"
-                  f"{u['queues']:>8}")
+            print(f"{'idle':>5}{u['rss'] / 1024:>10.1f}{u['fds']:>6}{u['conns']:>7}"
+                  f"{u['threads']:>9}{u['queues']:>8}")
+            if u["conns"] > 0:  # every client has gone: a connection left is a leak
+                self.failures.append(f"{u['conns']} client connections open when idle")
         # Flat: the median of the last minute (the last third of a shorter run) of samples
         # under load within 10% of the first minute's after the first WARM_UP seconds, in
         # which the workers' allocations reach their working size. Medians, since a moment's
@@ -598,7 +632,9 @@ class Run:
         first = [u for t, u in loaded if t <= WARM_UP + window]
         last = [u for t, u in loaded if t > WARM_UP + span - window]
         if window >= 5:
-            keys = ("rss", "fds", "threads") + (("queues",) if mqueue_mounted() else ())
+            # Descriptors without the client connections, whose number follows the clients'
+            # comings and goings (a leaked connection shows in the idle row).
+            keys = ("rss", "own fds", "threads") + (("queues",) if mqueue_mounted() else ())
             for key in keys:
                 a = statistics.median(u[key] for u in first)
                 b = statistics.median(u[key] for u in last)

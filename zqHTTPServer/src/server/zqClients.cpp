@@ -388,7 +388,7 @@ ZqClientLimits zq_clients_limits(int workers, long keep_alive_ms) {
   // Not shortened by ZQ_TIME_SCALE: a worker reads a head that is already there well within
   // this even on a loaded machine, and a shorter wait would cut such clients too.
   l.idle_ms = std::max(zq_scaled_ms(250), 250L);
-  l.yield_ms = std::max(zq_scaled_ms(50), 50L);
+  l.yield_ms = std::max(zq_scaled_ms(20), 20L);
   l.drain_ms = zq_scaled_ms(2000);
   return l;
 }

@@ -46,7 +46,7 @@ struct ZqClientLimits {
   int per_address = 6;        // workers one client address may hold at once
   long head_ms = 5000;        // for a whole request head
   long idle_ms = 250;         // a connection waiting this long without a request is idle
-  long yield_ms = 50;         // a kept-alive one waiting this long yields to a queued client
+  long yield_ms = 20;         // a kept-alive one waiting this long yields to a queued client
   long keep_alive_ms = 1000;  // the library's wait for the first byte of the next request
   long drain_ms = 2000;       // for a closing client to stop sending
 };
