@@ -8,7 +8,6 @@
 #include <netinet/in.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -18,6 +17,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -110,23 +110,34 @@ int PortOf(const sockaddr_storage& a) {
   return -1;
 }
 
+// The inode of the socket open as `fd` ("socket:[INODE]" in /proc/self/fd), or "" when `fd`
+// is no socket. (Read from the link rather than with fstat, which on a descriptor another
+// thread owns counts as a race for ThreadSanitizer.)
+std::string SocketInode(long fd) {
+  char link[64];
+  const std::string path = "/proc/self/fd/" + std::to_string(fd);
+  const ssize_t n = readlink(path.c_str(), link, sizeof link - 1);
+  if (n <= 0) return "";
+  const std::string_view text(link, static_cast<size_t>(n));
+  if (text.substr(0, 8) != "socket:[" || text.back() != ']') return "";
+  return std::string(text.substr(8, text.size() - 9));
+}
+
 // How many connections the library has accepted that no worker has taken up yet: this
 // process's sockets connected to one of its listening ports that the registry does not hold
 // (registered connections whose socket is not yet looked up count as held). Called with the
 // registry locked.
 int Queued(const Registry& r) {
-  std::vector<int> listening;                 // local ports
-  std::vector<std::pair<ino_t, int>> joined;  // connected sockets: inode, local port
+  std::vector<int> listening;                       // local ports
+  std::vector<std::pair<std::string, int>> joined;  // connected sockets: inode, local port
   DIR* d = opendir("/proc/self/fd");
   if (d == nullptr) return 0;
   while (dirent* e = readdir(d)) {
     char* end = nullptr;
     const long fd = strtol(e->d_name, &end, 10);
-    struct stat st = {};
-    if (end == e->d_name || *end != '\0' || fd == dirfd(d) ||
-        fstat(static_cast<int>(fd), &st) != 0 || !S_ISSOCK(st.st_mode)) {
-      continue;
-    }
+    if (end == e->d_name || *end != '\0' || fd == dirfd(d)) continue;
+    std::string inode = SocketInode(fd);
+    if (inode.empty()) continue;
     sockaddr_storage local = {};
     socklen_t len = sizeof local;
     if (getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&local), &len) != 0) {
@@ -142,17 +153,17 @@ int Queued(const Registry& r) {
     sockaddr_storage peer = {};
     len = sizeof peer;
     if (getpeername(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&peer), &len) == 0) {
-      joined.emplace_back(st.st_ino, PortOf(local));
+      joined.emplace_back(std::move(inode), PortOf(local));
     }
   }
   closedir(d);
 
-  std::vector<ino_t> held;
+  std::vector<std::string> held;
   int unseen = 0;  // taken up, but their sockets not yet looked up
   for (const auto& [conn, c] : r.clients) {
-    struct stat st = {};
-    if (c.data->fd >= 0 && fstat(c.data->fd, &st) == 0) {
-      held.push_back(st.st_ino);
+    std::string inode = c.data->fd >= 0 ? SocketInode(c.data->fd) : "";
+    if (!inode.empty()) {
+      held.push_back(std::move(inode));
     } else if (!c.known) {
       ++unseen;
     }
