@@ -126,7 +126,7 @@ std::string SocketInode(long fd) {
 // process's sockets connected to one of its listening ports that the registry does not hold
 // (registered connections whose socket is not yet looked up count as held). Called with the
 // registry locked.
-int Queued(const Registry& r) {
+int Queued(const Registry& r) REQUIRES(g_clientsMutex) {
   std::vector<int> listening;                       // local ports
   std::vector<std::pair<std::string, int>> joined;  // connected sockets: inode, local port
   DIR* d = opendir("/proc/self/fd");
@@ -301,7 +301,7 @@ long long HeadDue(const ZqClientLimits& l, const Client& c, bool pressed) {
 // more for its next request for each connection queued for a worker, the longest-waiting
 // first, and has the watchdog look again within kQueueLookMs while any kept-alive one waits.
 // Returns how many it cut. Called with the registry locked.
-int MakeRoom(Registry& r, long long now, long long* next) {
+int MakeRoom(Registry& r, long long now, long long* next) REQUIRES(g_clientsMutex) {
   constexpr long long kQueueLookMs = 10;
   std::vector<Client*> ready;  // may yield now
   for (auto& [conn, c] : r.clients) {

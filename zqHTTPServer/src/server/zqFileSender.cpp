@@ -9,13 +9,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cinttypes>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -26,9 +24,11 @@
 #include "server/zqBusy.h"
 #include "server/zqClients.h"
 #include "server/zqHttpRange.h"
+#include "server/zqLocks.h"
 #include "zqcommon/zqContainment.h"
 #include "zqcommon/zqHtml.h"
 #include "zqcommon/zqLog.h"
+#include "zqcommon/zqMutex.h"
 #include "zqcommon/zqUniqueFd.h"
 
 namespace {
@@ -37,12 +37,6 @@ namespace {
 // 4 KiB devices alike, and kZqFileChunk is a multiple of it.
 constexpr size_t kAlign = 4096;
 static_assert(kZqFileChunk % kAlign == 0);
-
-// One chunk read from the card at a time across all downloads. Created at first use.
-std::mutex& CardReadMutex() {
-  static std::mutex m;
-  return m;
-}
 
 struct AlignedFree {
   void operator()(void* p) const { free(p); }
@@ -200,9 +194,8 @@ class ChunkPlan {
 // One chunk buffer and what was read into it.
 struct Chunk {
   AlignedBuffer buf;
-  size_t want = 0;    // the read's length
-  long got = 0;       // what it returned
-  bool full = false;  // handed to the writer, not yet sent
+  size_t want = 0;  // the read's length
+  long got = 0;     // what it returned
 };
 
 // Sends a chunk that was read: the outcome when the transfer ends with it, else kDone to go on.
@@ -239,10 +232,10 @@ class ReadAhead {
 
   ~ReadAhead() {
     {
-      std::lock_guard<std::mutex> lock(mu_);
+      ZqLock lock(mu_);
       stop_ = true;
     }
-    handed_.notify_all();
+    handed_.NotifyAll();
     if (reader_.joinable()) reader_.join();
   }
 
@@ -261,8 +254,8 @@ class ReadAhead {
     for (int i = 0; !plan.Done(); i ^= 1) {
       Chunk& c = chunks_[i];
       {
-        std::unique_lock<std::mutex> lock(mu_);
-        handed_.wait(lock, [&] { return c.full; });
+        ZqLock lock(mu_);
+        while (!full_[i]) handed_.Wait(mu_);
       }
       // The reader does not touch a full chunk: it is the writer's until handed back.
       const ZqTransfer end = SendChunk(io_, plan, c);
@@ -271,10 +264,10 @@ class ReadAhead {
       // camera is busy, no read starts beyond the one already under way.
       if (!plan.Done() && io_.busy()) return ZqTransfer::kBusy;
       {
-        std::lock_guard<std::mutex> lock(mu_);
-        c.full = false;
+        ZqLock lock(mu_);
+        full_[i] = false;
       }
-      handed_.notify_all();
+      handed_.NotifyAll();
     }
     return ZqTransfer::kDone;
   }
@@ -296,18 +289,18 @@ class ReadAhead {
     for (int i = 0; !plan.Done(); i ^= 1) {
       Chunk& c = chunks_[i];
       {
-        std::unique_lock<std::mutex> lock(mu_);
-        handed_.wait(lock, [&] { return stop_ || !c.full; });
+        ZqLock lock(mu_);
+        while (!stop_ && full_[i]) handed_.Wait(mu_);
         if (stop_) return;
       }
       // The writer does not touch an empty chunk: it is the reader's until handed over.
       c.want = plan.Want();
       c.got = io_.read(c.buf.get(), c.want, plan.Offset());
       {
-        std::lock_guard<std::mutex> lock(mu_);
-        c.full = true;
+        ZqLock lock(mu_);
+        full_[i] = true;
       }
-      handed_.notify_all();
+      handed_.NotifyAll();
       if (c.got <= plan.Skip() || static_cast<size_t>(c.got) < c.want) return;
       plan.Advance(c.got);
     }
@@ -330,10 +323,11 @@ class ReadAhead {
   const ZqChunkIo& io_;
   const int64_t first_;
   const int64_t last_;
-  std::mutex mu_;
-  std::condition_variable handed_;  // a chunk changed hands, or stop_ was set
-  Chunk chunks_[2];                 // `full` guarded by mu_
-  bool stop_ = false;               // guarded by mu_: the writer is done
+  ZqMutex mu_;
+  ZqCondVar handed_;  // a chunk changed hands, or stop_ was set
+  Chunk chunks_[2];   // chunks_[i] belongs to the reader while !full_[i], else to the writer
+  bool full_[2] GUARDED_BY(mu_) = {false, false};  // chunk i read, not yet sent
+  bool stop_ GUARDED_BY(mu_) = false;              // the writer is done
   std::thread reader_;
 };
 
@@ -347,7 +341,7 @@ bool SendBody(mg_connection* conn, UniqueFd& fd, bool direct, const std::string&
   io.read = [&fd, &direct, &path](char* buf, size_t n, int64_t offset) -> long {
     // The card is read by one download at a time; the client gets its chunk after the lock
     // is released, so a slow or stalled client holds up nobody but itself.
-    std::lock_guard<std::mutex> lock(CardReadMutex());
+    ZqLock lock(g_cardReadMutex);
     ssize_t got = pread(fd.get(), buf, n, offset);
     if (got < 0 && errno == EINVAL && direct) {
       // The filesystem accepted O_DIRECT at open but not this read: go on buffered.
