@@ -202,7 +202,12 @@ class Dribbler:
     seconds until stopped."""
 
     def __init__(self, cam, sources, first, gap=0.1, role=PUBLIC):
-        self.socks = [client(cam, role=role, source=src) for src in sources]
+        self.socks = []
+        for src in sources:
+            try:
+                self.socks.append(client(cam, role=role, source=src))
+            except ConnectionResetError:
+                pass  # refused for its address's share before connect() had returned
         self.stop = threading.Event()
         for s in self.socks:
             try:
