@@ -164,7 +164,6 @@ class ChunkPlan {
   int64_t Position() const { return end_ - remaining_; }  // the first byte not yet taken
   int64_t Offset() const { return offset_; }
   int64_t Skip() const { return skip_; }
-  int64_t Remaining() const { return remaining_; }
 
   // The length of the next read: what is left of the range from the aligned offset, rounded
   // up to the block, at most one chunk.
@@ -213,12 +212,12 @@ ZqTransfer SendChunk(const ZqChunkIo& io, ChunkPlan& plan, const Chunk& c) {
 
 // The whole range in one read, on the calling thread.
 ZqTransfer TransferOne(const ZqChunkIo& io, int64_t first, int64_t last) {
+  if (io.busy()) return ZqTransfer::kBusy;
   ChunkPlan plan(first, last);
   Chunk c;
   c.buf = NewChunkBuffer();
   if (!c.buf) return ZqTransfer::kNoMemory;
   c.want = plan.Want();
-  if (io.busy()) return ZqTransfer::kBusy;
   c.got = io.read(c.buf.get(), c.want, plan.Offset());
   return SendChunk(io, plan, c);
 }
