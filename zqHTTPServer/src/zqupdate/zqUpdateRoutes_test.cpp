@@ -19,7 +19,6 @@ namespace {
 
 using zqfw::test::FakeStatus;
 using zqfw::test::FormBody;
-using zqfw::test::Sha1Hex;
 using zqfw::test::UploadPiece;
 
 // A request whose body breaks off after `keep` bytes, as a dropped or stalled connection's.
@@ -132,7 +131,7 @@ TEST_F(SoftUpdateRouteTest, TakesTheRequestWordFromAFormEncodedBody) {
 TEST_F(SoftUpdateRouteTest, UploadBrokenOffKeepsOnlyWhatArrivedAndResumes) {
   std::string package(50000, '\0');
   for (size_t i = 0; i < package.size(); ++i) package[i] = static_cast<char>(i * 131 + 7);
-  const std::string sha1 = Sha1Hex(package);
+  const std::string sha1 = zq_sha1_hex(package);
 
   // The first piece breaks off inside its data: what arrived is kept, nothing more.
   const std::string first = UploadPiece(sha1, "0", "false", package);
@@ -196,7 +195,7 @@ TEST_F(UpdateRouteTest, AnswersEachOutcomeWithItsStatus) {
   };
   const std::string post = FormBody()
                                .Field("DirectToSD", "1")
-                               .Field("sha1", Sha1Hex(package))
+                               .Field("sha1", zq_sha1_hex(package))
                                .Field("update", "1")
                                .File("file", "fw.zqu", package)
                                .Build();
@@ -208,7 +207,7 @@ TEST_F(UpdateRouteTest, AnswersEachOutcomeWithItsStatus) {
        "{ \"Status\": \"Error reading form data\"}\r\n"},
       {"no DirectToSD", "POST",
        FormBody()
-           .Field("sha1", Sha1Hex(package))
+           .Field("sha1", zq_sha1_hex(package))
            .Field("update", "1")
            .File("file", "fw.zqu", package)
            .Build(),
