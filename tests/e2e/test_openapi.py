@@ -35,14 +35,6 @@ def test_paths_no_endpoint_serves_answer_404(camera):
         assert headers["content-type"] == "application/json"
 
 
-def test_state_is_the_status_document_and_takes_no_query(camera):
-    status, _, body = camera.get("/tavro/camera/state")
-    assert status == 200
-    doc = json.loads(body)
-    assert "status" in doc and "settings" in doc
-    assert camera.get("/tavro/camera/state?")[0::2] == (400, EMPTY)
-
-
 def test_setting_is_checked_by_the_filter_then_sent(camera):
     journal(camera)
     assert camera.get("/tavro/camera/setting?option=1&setting=2")[0::2] == (200, EMPTY)
@@ -71,13 +63,6 @@ def test_keep_alive_and_camera_control(camera):
     assert camera.get("/tavro/camera/control/set_ui_controller?p=5")[0::2] == (400, EMPTY)
     assert camera.get("/tavro/camera/control/wired_usb?p=1")[0::2] == (200, EMPTY)
     assert journal(camera) == [(96, "01", 0)]
-
-
-def test_version_of_the_model(camera):
-    status, _, body = camera.get("/tavro/version")
-    assert status == 200
-    assert json.loads(body)["version"] in ("1.0", "2.0")
-    assert camera.get("/tavro/version?x")[0::2] == (400, EMPTY)
 
 
 def test_presets_read_load_and_group(camera):
