@@ -4,7 +4,6 @@
 
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -53,13 +52,6 @@ std::string Answer(const ZqAnswer& answer, bool head_only = false) {
 }
 
 std::string Body(const std::string& bytes) { return bytes.substr(bytes.find("\r\n\r\n") + 4); }
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 ZqFakeRequest Post(const std::string& body, const std::string& target = "/zq/zqSoftUpdate") {
   ZqFakeRequest r("POST", target);
@@ -145,14 +137,14 @@ TEST_F(SoftUpdateRouteTest, UploadBrokenOffKeepsOnlyWhatArrivedAndResumes) {
   const nlohmann::json p = Json(progress);
   const uint64_t have = p["bytes_complete"];
   EXPECT_LE(have, 20000u);
-  EXPECT_EQ(ReadFile(dir_.path() + "/fwupdate/firmware.partial"), package.substr(0, have));
+  EXPECT_EQ(zqtest::ReadFile(dir_.path() + "/fwupdate/firmware.partial"), package.substr(0, have));
 
   // The rest, from where the file ends.
   ZqFakeRequest rest = Post(UploadPiece(sha1, std::to_string(have), "true", package.substr(have)));
   const nlohmann::json done = Json(rest);
   EXPECT_EQ(done["status"], 0);
   EXPECT_EQ(done["complete"], true);
-  EXPECT_EQ(ReadFile(dir_.path() + "/fwupdate/firmware.zip"), package);
+  EXPECT_EQ(zqtest::ReadFile(dir_.path() + "/fwupdate/firmware.zip"), package);
 }
 
 class UpdateRouteTest : public testing::Test {
