@@ -1,5 +1,6 @@
 // Replies of the media database: folder listings, single-file records with their formatters,
-// and list pages (with group records and the names their entries get). The first byte picks the command the bytes answer.
+// and list pages (with group records and the names their entries get). The first byte picks
+// the command the bytes answer.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
