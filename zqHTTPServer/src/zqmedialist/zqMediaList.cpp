@@ -14,7 +14,7 @@
 #include "csi.h"
 #include "http/zqResponse.h"
 #include "server/zqCsi.h"
-#include "server/zqMediaMutex.h"
+#include "server/zqLocks.h"
 #include "server/zqRecordingStatus.h"
 #include "zqCtrlD.h"
 #include "zqcommon/zqJson.h"
@@ -139,7 +139,7 @@ void ClearNewMedia() {
   const uint32_t zero = 0;
   int32_t ret;
   {
-    std::lock_guard<std::mutex> lock(g_CSIMutex);
+    ZqLock lock(g_CSIMutex);
     ret = csi_set(CSI_NEW_MEDIA_AVAIL, &zero, sizeof zero);
   }
   if (ret != 0) ZQ_LOG(ZQ_LOG_ERROR, "Error clearing CSI_NEW_MEDIA_AVAIL\n");
@@ -208,7 +208,7 @@ ZqAnswer List(ZqRequest& request) {
   MediaListSelection selection;
   bool clear = false;
   if (auto refused = ParseRequest(request, false, &selection, &clear)) return std::move(*refused);
-  std::lock_guard<std::mutex> lock(zqMediaMetadata_mutex);
+  ZqLock lock(g_mediaMetadataMutex);
   ScanResult scan;
   if (selection == MediaListSelection::kVideoPhoto) {
     scan.code = zqMediaList_ScanDir(&scan.buffer, &scan.count);
@@ -230,7 +230,7 @@ ZqAnswer ListEx(ZqRequest& request) {
   MediaListSelection selection;
   bool clear = false;
   if (auto refused = ParseRequest(request, true, &selection, &clear)) return std::move(*refused);
-  std::lock_guard<std::mutex> lock(zqMediaMetadata_mutex);
+  ZqLock lock(g_mediaMetadataMutex);
   ScanResult sd, internal;
   if (selection == MediaListSelection::kVideoPhoto) {
     sd.code = zqMediaList_ScanDirEx(&sd.buffer, &sd.count, 0);
@@ -274,7 +274,7 @@ int getModelNumber() {
   uint32_t len = 0;
   int32_t ret;
   {
-    std::lock_guard<std::mutex> lock(g_CSIMutex);
+    ZqLock lock(g_CSIMutex);
     ret = csi_get(CSI_MODEL_NUMBER, sizeof value, &len, &value);
   }
   if (ret != 0 || value == 0 || value > 255) return kDefaultModel;

@@ -3,7 +3,7 @@
 //
 // Folder names come from the file system; the names, sizes and creation times inside each
 // folder come from the media database (scandirRTOSdb). Both handlers hold
-// zqMediaMetadata_mutex for the whole request.
+// g_mediaMetadataMutex for the whole request.
 #ifndef ZQ_ZQHTTPSERVER_SRC_ZQMEDIALIST_ZQMEDIALIST_H_
 #define ZQ_ZQHTTPSERVER_SRC_ZQMEDIALIST_ZQMEDIALIST_H_
 
