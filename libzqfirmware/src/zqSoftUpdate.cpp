@@ -153,11 +153,11 @@ SoftUpdate::SoftUpdate(CameraStatusPort* status, Options options)
       fstatus_(options_.folder + "/fstatus") {}
 
 SoftUpdateOutcome SoftUpdate::Handle(const SoftUpdateRequest& request) {
-  std::unique_lock<std::mutex> lock(request_mu_, std::try_to_lock);
-  if (!lock.owns_lock()) {
+  if (!request_mu_.TryLock()) {
     const SoftUpdateAnswer a = request.request == "canceled" ? Cancel() : DigestLess(kSuBusy);
     return {SoftUpdateOutcome::Kind::kJson, SoftUpdateJson(a), a.code};
   }
+  ZqLock lock(request_mu_, std::adopt_lock);
   return Locked(request);
 }
 

@@ -49,10 +49,10 @@ constexpr size_t kParamMax = 64;
 struct OpenApi {
   int model = kDefaultModel;
   BlacklistHandler filter;
-  pid_t stream_pid = 0;  // the streaming helper this daemon started, 0 for none
+  // The streaming helper this daemon started, 0 for none.
+  pid_t stream_pid GUARDED_BY(g_openApiMutex) = 0;
 };
 
-std::mutex g_openApiMutex;
 // Made by the first request (Shared), read again by the stop at exit.
 std::atomic<OpenApi*> g_api{nullptr};
 
@@ -91,9 +91,7 @@ ZqAnswer Bare(int status) { return ZqAnswer::Json(status, ""); }
 
 // The control handlers assume the control API's locks: an Open API request that calls them
 // holds both, in the control API's order, so that it never runs beside a control request.
-struct ControlLocks {
-  std::scoped_lock<std::mutex, std::mutex> locks{g_accessMutex, g_CSIMutex};
-};
+using ControlLocks = ZqControlLocks;
 
 // A control handler's JSON body (up to the response buffer), and its status.
 int32_t RunHandler(int32_t (*handler)(const char*, char*, uint16_t), const char* params,
@@ -196,7 +194,7 @@ std::optional<ZqAnswer> Presets(Call& c) {
   return Empty(400);
 }
 
-std::optional<ZqAnswer> Stream(Call& c) {
+std::optional<ZqAnswer> Stream(Call& c) REQUIRES(g_openApiMutex) {
   pid_t& pid = c.api.stream_pid;
   if (c.path == "camera/stream/start") {
     const std::string helper = zq_path(kZqStreamHelperPath);
@@ -205,7 +203,7 @@ std::optional<ZqAnswer> Stream(Call& c) {
     if (pid != 0 || zq_program_running(helper)) return Empty(409);
     const std::string client(c.request.Client());
     {
-      std::lock_guard<std::mutex> csi(g_CSIMutex);
+      ZqLock csi(g_CSIMutex);
       const int32_t err =
           csi_set(kCsiStreamClient, client.c_str(), static_cast<uint32_t>(client.size() + 1));
       if (err != 0) ZQ_LOG(ZQ_LOG_ERROR, "csi_set %d failed - status %d", kCsiStreamClient, err);
@@ -444,7 +442,7 @@ constexpr std::array<Endpoint, kZqOpenApiEndpoints.size()> kEndpoints = {
 
 ZqAnswer zqOpenTavroHandler(ZqRequest& request) {
   OpenApi& api = Shared();
-  std::lock_guard<std::mutex> lock(g_openApiMutex);
+  ZqLock lock(g_openApiMutex);
   const std::string uri(request.Uri());
   const std::string query(request.Query());
   Call call{request, zqoa_path_from_uri(uri), request.HasQuery() ? query.c_str() : nullptr, api};
@@ -460,7 +458,7 @@ ZqAnswer zqOpenTavroHandler(ZqRequest& request) {
 void zqOpenTavroStop() {
   OpenApi* api = g_api.load();
   if (api == nullptr) return;  // no request came: nothing was started
-  std::lock_guard<std::mutex> lock(g_openApiMutex);
+  ZqLock lock(g_openApiMutex);
   if (api->stream_pid == 0) return;
   if (zq_child_stop(api->stream_pid)) {
     api->stream_pid = 0;
