@@ -37,6 +37,11 @@ function(zq_target_defaults target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow
                          $<$<COMPILE_LANGUAGE:CXX>:-Wnon-virtual-dtor>
                          $<$<BOOL:${ZQ_WERROR}>:-Werror>)
+  # Clang checks the locks' annotations (zqcommon/zqMutex.h): guarded data, required locks and
+  # the lock order (the order needs the beta group).
+  if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    target_compile_options(${target} PRIVATE -Wthread-safety -Wthread-safety-beta)
+  endif()
   # GCC 12 at -O3 reports overlapping copies inside libstdc++'s own string concatenation
   # ("lit" + std::string): a known false positive of that release, fixed in GCC 13.
   if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)

@@ -7,12 +7,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
-#include "server/zqCsi.h"
+#include "server/zqLocks.h"
 #include "zqcontrol/zqControl.h"
 #include "zqcontrol/zqControlParams.h"
 
@@ -67,8 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   std::string out;
   {
-    std::lock_guard<std::mutex> access(g_accessMutex);
-    std::lock_guard<std::mutex> csi(g_CSIMutex);
+    const ZqControlLocks locks;
     zqcontrol_cgi_handler(path.c_str(), params.c_str(), out, nullptr);
   }
   CheckAnswer(out);

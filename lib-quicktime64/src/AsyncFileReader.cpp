@@ -18,7 +18,7 @@ AsyncFileReaderMessage::~AsyncFileReaderMessage() = default;
 
 uint32_t AsyncFileReaderMessage::prepare(FileIO* fileIO, void* memory, uint64_t fullSize,
                                          int64_t alignedPosition, uint64_t requestedSize) {
-  std::lock_guard<std::mutex> lock(stateMutex_);
+  ZqLock lock(stateMutex_);
   if (prepared_) return kFIOFailure;
   fileIO_ = fileIO;
   memory_ = memory;
@@ -30,15 +30,15 @@ uint32_t AsyncFileReaderMessage::prepare(FileIO* fileIO, void* memory, uint64_t 
 }
 
 void AsyncFileReaderMessage::SignalCompletion() {
-  std::lock_guard<std::mutex> lock(completionMutex_);
+  ZqLock lock(completionMutex_);
   completed_ = 1;
-  completionCondition_.notify_all();
+  completionCondition_.NotifyAll();
 }
 
 uint32_t AsyncFileReaderMessage::ProcessMessage(void*) {
   bool run = false;
   {
-    std::lock_guard<std::mutex> lock(stateMutex_);
+    ZqLock lock(stateMutex_);
     if (!prepared_) {
       failed_ = true;
       result_ = 1;
@@ -72,7 +72,7 @@ uint32_t AsyncFileReaderMessage::ProcessMessage(void*) {
     outcome = kFileReaderReadError;
   }
   {
-    std::lock_guard<std::mutex> lock(stateMutex_);
+    ZqLock lock(stateMutex_);
     if (outcome != 0) failed_ = true;
   }
   SignalCompletion();
@@ -81,19 +81,19 @@ uint32_t AsyncFileReaderMessage::ProcessMessage(void*) {
 
 uint32_t AsyncFileReaderMessage::wait() {
   {
-    std::lock_guard<std::mutex> lock(stateMutex_);
+    ZqLock lock(stateMutex_);
     if (!prepared_) return 1;
   }
-  std::unique_lock<std::mutex> lock(completionMutex_);
-  completionCondition_.wait(lock, [this] { return completed_ == 1; });
+  ZqLock lock(completionMutex_);
+  while (completed_ != 1) completionCondition_.Wait(completionMutex_);
   completed_ = 0;
   if (result_ == 0) return 0;
   return result_ == kFIOIncomplete ? kWaitShort : kWaitFailed;
 }
 
 void AsyncFileReaderMessage::join() {
-  std::unique_lock<std::mutex> lock(completionMutex_);
-  completionCondition_.wait(lock, [this] { return completed_ == 1; });
+  ZqLock lock(completionMutex_);
+  while (completed_ != 1) completionCondition_.Wait(completionMutex_);
 }
 
 AsyncFileReader::AsyncFileReader() : ThreadPoolLibThreadPool(1) {
@@ -110,7 +110,7 @@ AsyncFileReader::~AsyncFileReader() {
   // The quit message queues behind every pending read, so the worker finishes them all and
   // stops before the messages and the file go away.
   StopWorkerThreads();
-  std::lock_guard<std::mutex> lock(pendingMutex_);
+  ZqLock lock(pendingMutex_);
   for (auto& entry : pending_) delete entry.second;
   pending_.clear();
   FileReader::Close();
@@ -120,7 +120,7 @@ uint32_t AsyncFileReader::Read(FileBuffer& buffer, int64_t position, uint64_t si
   uint32_t check = CheckReadable();
   if (check != 0) return check;
   if (position < 0) return kFileReaderReadError;
-  std::lock_guard<std::mutex> lock(pendingMutex_);
+  ZqLock lock(pendingMutex_);
   if (pending_.count(&buffer) != 0) return kFileReaderReadPending;
   BlockSpan span = SpanOf(position, size);
   uint32_t prepared = PrepareBuffer(buffer, span, size);
@@ -139,7 +139,7 @@ uint32_t AsyncFileReader::Read(FileBuffer& buffer, int64_t position, uint64_t si
 uint32_t AsyncFileReader::Wait(FileBuffer& buffer) {
   AsyncFileReaderMessage* message = nullptr;
   {
-    std::lock_guard<std::mutex> lock(pendingMutex_);
+    ZqLock lock(pendingMutex_);
     auto it = pending_.find(&buffer);
     if (it == pending_.end()) return kFileReaderNoPendingRead;
     message = it->second;
@@ -155,7 +155,7 @@ uint32_t AsyncFileReader::Wait(FileBuffer& buffer) {
 uint32_t AsyncFileReader::Close() {
   {
     // A read still running uses the file that is about to go.
-    std::lock_guard<std::mutex> lock(pendingMutex_);
+    ZqLock lock(pendingMutex_);
     for (auto& entry : pending_) entry.second->join();
   }
   return FileReader::Close();

@@ -6,13 +6,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <set>
 #include <string>
 
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqMbox.h"
 #include "zqcommon/zqMsgDebug.h"
+#include "zqcommon/zqMutex.h"
 #include "zqcommon/zqPaths.h"
 
 namespace {
@@ -31,7 +31,7 @@ class ReplyNameClaim {
   explicit ReplyNameClaim(const char* name) : name_(name) {
     for (int retry = 0;; ++retry) {
       {
-        std::lock_guard<std::mutex> lock(mu_);
+        ZqLock lock(mu_);
         if (names().insert(name_).second) {
           held_ = true;
           return;
@@ -45,7 +45,7 @@ class ReplyNameClaim {
   }
   ~ReplyNameClaim() {
     if (!held_) return;
-    std::lock_guard<std::mutex> lock(mu_);
+    ZqLock lock(mu_);
     names().erase(name_);
   }
   ReplyNameClaim(const ReplyNameClaim&) = delete;
@@ -54,11 +54,11 @@ class ReplyNameClaim {
   bool held() const { return held_; }
 
  private:
-  static std::set<std::string>& names() {
-    static std::set<std::string> set;  // guarded by mu_
+  static std::set<std::string>& names() REQUIRES(mu_) {
+    static std::set<std::string> set;
     return set;
   }
-  static inline std::mutex mu_;
+  static inline ZqMutex mu_;
 
   std::string name_;
   bool held_ = false;

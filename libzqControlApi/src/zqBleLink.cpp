@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <mutex>
 #include <optional>
 
 #include "csi.h"
@@ -14,6 +13,7 @@
 #include "zqcommon/zqErrors.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqMbox.h"
+#include "zqcommon/zqMutex.h"
 #include "zqcommon/zqPaths.h"
 #include "zqcontrolapi/zqBle.h"
 #include "zqcontrolapi/zqCommand.h"
@@ -35,18 +35,18 @@ struct LinkQueue {
   bool open() const { return mqd != static_cast<mqd_t>(-1); }
 };
 
-// The process-wide link. Guarded by g_linkMutex.
-std::mutex g_linkMutex;
-LinkQueue sp_rxq;
-LinkQueue sp_txq;
+// The process-wide link.
+ZqMutex g_linkMutex;
+LinkQueue sp_rxq GUARDED_BY(g_linkMutex);
+LinkQueue sp_txq GUARDED_BY(g_linkMutex);
 // The address elements, set at open.
-MsgElement g_replyTo;
-MsgElement g_toBle;
-MsgElement g_toZqnet;
+MsgElement g_replyTo GUARDED_BY(g_linkMutex);
+MsgElement g_toBle GUARDED_BY(g_linkMutex);
+MsgElement g_toZqnet GUARDED_BY(g_linkMutex);
 // The reply buffer every exchange reuses.
-uint8_t g_reply[kMessageSize];
+uint8_t g_reply[kMessageSize] GUARDED_BY(g_linkMutex);
 
-void CloseLocked() {
+void CloseLocked() REQUIRES(g_linkMutex) {
   if (sp_txq.open() && mq_close(sp_txq.mqd) != 0) {
     ZQ_LOG(ZQ_LOG_ERROR, "Failed to close tx message queue");
   }
@@ -63,7 +63,7 @@ void CloseLocked() {
 }  // namespace
 
 int32_t zq_ble_link_open() {
-  std::lock_guard<std::mutex> lock(g_linkMutex);
+  ZqLock lock(g_linkMutex);
   if (sp_rxq.open() || sp_txq.open()) {
     ZQ_LOG(ZQ_LOG_ERROR, "Interface already open");
     return ZQ_ERR;
@@ -103,12 +103,12 @@ int32_t zq_ble_link_open() {
 }
 
 void zq_ble_link_close() {
-  std::lock_guard<std::mutex> lock(g_linkMutex);
+  ZqLock lock(g_linkMutex);
   CloseLocked();
 }
 
 std::string zq_ble_link_rx_name() {
-  std::lock_guard<std::mutex> lock(g_linkMutex);
+  ZqLock lock(g_linkMutex);
   return sp_rxq.open() ? sp_rxq.name : std::string();
 }
 
@@ -118,7 +118,7 @@ int32_t zq_ble_exchange(const char* command, std::span<const uint8_t> params, bo
     ZQ_LOG(ZQ_LOG_ERROR, "Failed, invalid parameters");
     return ZQ_ERR_INVALID_PARAM;
   }
-  std::lock_guard<std::mutex> lock(g_linkMutex);
+  ZqLock lock(g_linkMutex);
   if (!sp_txq.open() || !sp_rxq.open()) {
     ZQ_LOG(ZQ_LOG_ERROR, "Failed, IF not open");
     return ZQ_ERR;

@@ -17,9 +17,6 @@
 
 namespace {
 
-// g_zqWebcamMutex: one webcam request at a time, both faces (see the header's Locking).
-std::mutex g_zqWebcamMutex;
-
 constexpr long kReplyCount = 5;
 constexpr long kReplySize = 8;
 // The queue's permission argument is the decimal number 664 (octal 1230), as the camera's
@@ -88,8 +85,6 @@ std::optional<uint32_t> QueryNumber(const char* query, const char* key, bool* pr
 ZqWebcamReply NoReply() { return {}; }
 
 }  // namespace
-
-ZqWebcamLock::ZqWebcamLock() : lock_(g_zqWebcamMutex) {}
 
 std::optional<ZqWebcamOp> zq_webcam_legacy_op(std::string_view name) {
   struct Name {

@@ -23,6 +23,9 @@
 
 namespace {
 
+// The process's webcam mutex, as the daemon has one.
+ZqMutex g_webcamMutex;
+
 // Time-outs of this binary run a hundred times faster (read once, at first use): the 10 s
 // reply wait is 100 ms.
 const bool kFast = (setenv("ZQ_TIME_SCALE", "0.01", 1), true);
@@ -192,7 +195,7 @@ class ZqWebcamProcess : public testing::Test {
 };
 
 TEST_F(ZqWebcamProcess, StartHandsOverTheClientAndTheWordAndAnswersTheReply) {
-  ZqWebcamLock lock;
+  ZqWebcamLock lock(g_webcamMutex);
   EXPECT_EQ(zq_webcam_start(lock, "res=1080&fov=2", "10.5.5.9", false, kWrite),
             (ZqWebcamAnswer{200, zq_webcam_status_body(2, 0)}));
   EXPECT_EQ(TakeStatusWrites(), (std::vector<std::string>{"142:31302e352e352e39", "141:12030000"}));
@@ -211,7 +214,7 @@ TEST_F(ZqWebcamProcess, StartHandsOverTheClientAndTheWordAndAnswersTheReply) {
 }
 
 TEST_F(ZqWebcamProcess, SilentSlowAndFailingProcesses) {
-  ZqWebcamLock lock;
+  ZqWebcamLock lock(g_webcamMutex);
   const ZqWebcamAnswer none{500, zq_webcam_status_body(-1, 5)};
   Mode({"silent"});
   EXPECT_EQ(zq_webcam_simple(lock, kZqWebcamStatus, kWrite), none);
@@ -238,14 +241,14 @@ TEST_F(ZqWebcamProcess, SilentSlowAndFailingProcesses) {
 class ZqWebcamLateProcess : public ZqWebcamProcess {};
 
 TEST_F(ZqWebcamLateProcess, AProcessSlowerThanTheWaitIsNoReply) {
-  ZqWebcamLock lock;
+  ZqWebcamLock lock(g_webcamMutex);
   Mode({"slow", "20000"});  // twice the reply wait
   EXPECT_EQ(zq_webcam_simple(lock, kZqWebcamStatus, kWrite),
             (ZqWebcamAnswer{500, zq_webcam_status_body(-1, 5)}));
 }
 
 TEST_F(ZqWebcamProcess, StaleRepliesAreDrainedBeforeTheCommand) {
-  ZqWebcamLock lock;
+  ZqWebcamLock lock(g_webcamMutex);
   {
     // A queue left behind holding an old answer.
     struct mq_attr attr = {};
@@ -273,7 +276,7 @@ struct Settings {
 };
 
 TEST_F(ZqWebcamProcess, SettingsCheckTheBitrateAndRestartAStreamForAFieldOfView) {
-  ZqWebcamLock lock;
+  ZqWebcamLock lock(g_webcamMutex);
   Settings s;
   EXPECT_EQ(zq_webcam_settings(lock, "bitrate=700000", kWrite, s.fn()),
             (ZqWebcamAnswer{500, zq_webcam_status_body(1, 6)}));
@@ -308,7 +311,7 @@ TEST_F(ZqWebcamProcess, SettingsCheckTheBitrateAndRestartAStreamForAFieldOfView)
 }
 
 TEST_F(ZqWebcamProcess, CheckedStartAsksTheSettingsFilter) {
-  ZqWebcamLock lock;
+  ZqWebcamLock lock(g_webcamMutex);
   std::vector<std::string> asked;
   ZqWebcamFilter filter;
   filter.supported = [&](int32_t setting, uint32_t option) {

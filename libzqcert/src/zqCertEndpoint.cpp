@@ -34,7 +34,7 @@ std::string CertAnswerJson(std::string_view cam_sn, std::string_view status, std
   return out + "}";
 }
 
-CertEndpoint::Options CertEndpoint::DefaultOptions(std::mutex* csi_mutex) {
+CertEndpoint::Options CertEndpoint::DefaultOptions(ZqMutex* csi_mutex) {
   Options o;
   o.client_dir = zq_path("/tmp/fuse_b/s/cw/client/");
   o.camera_cert = zq_path("/tmp/fuse_b/s/cw/server/cw.cer");
@@ -42,7 +42,7 @@ CertEndpoint::Options CertEndpoint::DefaultOptions(std::mutex* csi_mutex) {
   o.camera_identity = [csi_mutex]() -> std::string {
     char text[kMaxIdentity + 1] = {};
     uint32_t len = 0;
-    std::lock_guard<std::mutex> lock(*csi_mutex);
+    ZqLock lock(*csi_mutex);
     if (csi_get(kCsiIdentity, kMaxIdentity, &len, text) != 0) return "";
     return std::string(text, strnlen(text, std::min(len, kMaxIdentity)));
   };
@@ -62,11 +62,11 @@ CertReply CertEndpoint::Handle(const CertRequest& request) {
             CertAnswerJson(Identity(), "empty query", "", protocol_version_.load(), nullptr)};
   }
 
-  std::unique_lock<std::mutex> lock(mu_, std::try_to_lock);
-  if (!lock.owns_lock()) {
+  if (!mu_.TryLock()) {
     ZQ_LOG(ZQ_LOG_WARN, "/zqcert mutex in use");
     return {CertReply::Kind::kBusy, ""};
   }
+  ZqLock lock(mu_, std::adopt_lock);
   const int result = session_.zqcert_fsm_next_state(query);
   protocol_version_.store(session_.protocol_version());
   ZQ_LOG(ZQ_LOG_DEBUG, "%s", session_.Describe().c_str());

@@ -92,7 +92,7 @@ class CertEndpointTest : public testing::Test {
 
   zqtest::TempDir dir_;
   std::function<void()> identity_hook_;  // runs inside each answer, while the request is served
-  std::mutex csi_mutex_;
+  ZqMutex csi_mutex_;
   std::unique_ptr<CertEndpoint> endpoint_;
 };
 

@@ -120,7 +120,7 @@ Updater::Updater(CameraStatusPort* status, Options options)
       upload_(package_ + ".tmp") {}
 
 UpdateOutcome Updater::Handle(const UpdateRequest& request) {
-  std::lock_guard<std::mutex> lock(mu_);
+  ZqLock lock(mu_);
   UpdateOutcome out = Locked(request);
   // Whatever the request did not keep goes with it.
   unlink(upload_.c_str());

@@ -300,7 +300,7 @@ TEST_F(UpdaterTest, UnreadableFormsKeepNothing) {
 
 // Against the simulated camera: its status store and its answer to an install.
 TEST_F(UpdaterTest, TheSimulatedCameraAnswersTheInstall) {
-  std::mutex csi_mutex;
+  ZqMutex csi_mutex;
   CsiStatusPort csi(&csi_mutex);
   Make(&csi);
   const std::string package = test::PackageBytes(3000, 6);

@@ -8,7 +8,7 @@ namespace zqfw {
 int32_t CsiStatusPort::Read(int32_t id, uint32_t* value) {
   uint8_t bytes[4] = {};
   uint32_t len = 0;
-  std::lock_guard<std::mutex> lock(*mu_);
+  ZqLock lock(*mu_);
   const int32_t rc = csi_get(id, sizeof bytes, &len, bytes);
   if (rc == 0) {
     *value = uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
@@ -20,7 +20,7 @@ int32_t CsiStatusPort::Read(int32_t id, uint32_t* value) {
 int32_t CsiStatusPort::Write(int32_t id, uint32_t value, uint32_t width) {
   const uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
                             static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
-  std::lock_guard<std::mutex> lock(*mu_);
+  ZqLock lock(*mu_);
   return csi_set(id, bytes, width < sizeof bytes ? width : sizeof bytes);
 }
 

@@ -153,11 +153,11 @@ SoftUpdate::SoftUpdate(CameraStatusPort* status, Options options)
       fstatus_(options_.folder + "/fstatus") {}
 
 SoftUpdateOutcome SoftUpdate::Handle(const SoftUpdateRequest& request) {
-  std::unique_lock<std::mutex> lock(request_mu_, std::try_to_lock);
-  if (!lock.owns_lock()) {
+  if (!request_mu_.TryLock()) {
     const SoftUpdateAnswer a = request.request == "canceled" ? Cancel() : DigestLess(kSuBusy);
     return {SoftUpdateOutcome::Kind::kJson, SoftUpdateJson(a), a.code};
   }
+  ZqLock lock(request_mu_, std::adopt_lock);
   return Locked(request);
 }
 
@@ -270,6 +270,7 @@ SoftUpdateAnswer SoftUpdate::PostMultipart(std::string_view content_type, BodySo
   RefusingTarget refuse;
   int store_error = 0;
   FormReader form("", [&](const FormPart&, const FormReader& fields) -> FileTarget* {
+    request_mu_.AssertHeld();  // the form is read within this request
     const std::string* sha1 = fields.Field("sha1");
     const std::string* offset = fields.Field("offset");
     std::string sent;

@@ -25,12 +25,15 @@ constexpr size_t kReadBackChunk = 65536;
 UploadDigest::UploadDigest() = default;
 
 UploadDigest::~UploadDigest() {
+  std::thread reader;
   {
-    std::lock_guard<std::mutex> lock(mu_);
+    ZqLock lock(mu_);
     stop_ = true;
+    reader = std::move(thread_);
   }
-  cv_.notify_all();
-  if (thread_.joinable()) thread_.join();
+  cv_.NotifyAll();
+  if (reader.joinable()) reader.join();
+  ZqLock lock(mu_);
   EVP_MD_CTX_free(ctx_);
 }
 
@@ -43,7 +46,7 @@ void UploadDigest::StartLocked(const FileId& id) {
 }
 
 void UploadDigest::Forget() {
-  std::lock_guard<std::mutex> lock(mu_);
+  ZqLock lock(mu_);
   valid_ = false;
   hashed_ = 0;
   pending_.clear();
@@ -51,7 +54,7 @@ void UploadDigest::Forget() {
 }
 
 void UploadDigest::Appended(const FileId& id, uint64_t offset, std::string_view bytes) {
-  std::lock_guard<std::mutex> lock(mu_);
+  ZqLock lock(mu_);
   // A file that starts anew replaces whatever the state covered.
   if (offset == 0 && !(valid_ && id_ == id && hashed_ == 0)) StartLocked(id);
   if (!valid_ || !(id_ == id) || hashed_ != offset) return;
@@ -62,7 +65,7 @@ void UploadDigest::Appended(const FileId& id, uint64_t offset, std::string_view 
   hashed_ += bytes.size();
 }
 
-bool UploadDigest::CatchUp(int fd, bool hold, std::unique_lock<std::mutex>* lock) {
+bool UploadDigest::CatchUp(int fd, bool hold) {
   struct stat st = {};
   if (fstat(fd, &st) != 0) return false;
   const FileId id{st.st_dev, st.st_ino};
@@ -80,9 +83,14 @@ bool UploadDigest::CatchUp(int fd, bool hold, std::unique_lock<std::mutex>* lock
     const uint64_t at = hashed_;
     const uint64_t generation = generation_;
     const size_t want = static_cast<size_t>(std::min<uint64_t>(kReadBackChunk, size - at));
-    if (!hold) lock->unlock();
-    const ssize_t n = pread(fd, buffer.get(), want, static_cast<off_t>(at));
-    if (!hold) lock->lock();
+    ssize_t n;
+    if (hold) {
+      n = pread(fd, buffer.get(), want, static_cast<off_t>(at));
+    } else {
+      mu_.Unlock();
+      n = pread(fd, buffer.get(), want, static_cast<off_t>(at));
+      mu_.Lock();
+    }
     if (n <= 0) return false;
     // Appends or another reader may have moved the state on while the lock was free.
     if (generation != generation_ || hashed_ != at) continue;
@@ -97,7 +105,7 @@ bool UploadDigest::CatchUp(int fd, bool hold, std::unique_lock<std::mutex>* lock
 }
 
 void UploadDigest::CatchUpLater(const std::string& path) {
-  std::lock_guard<std::mutex> lock(mu_);
+  ZqLock lock(mu_);
   if (!thread_.joinable()) {
     try {
       thread_ = std::thread(&UploadDigest::Run, this);
@@ -108,38 +116,38 @@ void UploadDigest::CatchUpLater(const std::string& path) {
     }
   }
   pending_ = path;
-  cv_.notify_all();
+  cv_.NotifyAll();
 }
 
 void UploadDigest::Run() {
-  std::unique_lock<std::mutex> lock(mu_);
+  ZqLock lock(mu_);
   while (true) {
-    cv_.wait(lock, [this] { return stop_ || !pending_.empty(); });
+    while (!stop_ && pending_.empty()) cv_.Wait(mu_);
     if (stop_) return;
     const std::string path = std::move(pending_);
     pending_.clear();
     busy_ = true;
-    lock.unlock();
+    lock.Unlock();
     UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    lock.lock();
-    if (fd.valid() && !CatchUp(fd.get(), false, &lock)) {
+    lock.Lock();
+    if (fd.valid() && !CatchUp(fd.get(), false)) {
       ZQ_LOG(ZQ_LOG_WARN, "upload digest: reading back %s failed", path.c_str());
     }
     busy_ = false;
-    cv_.notify_all();
+    cv_.NotifyAll();
   }
 }
 
 void UploadDigest::WaitIdle() {
-  std::unique_lock<std::mutex> lock(mu_);
-  cv_.wait(lock, [this] { return stop_ || (!busy_ && pending_.empty()); });
+  ZqLock lock(mu_);
+  while (!stop_ && (busy_ || !pending_.empty())) cv_.Wait(mu_);
 }
 
 bool UploadDigest::Compute(const std::string& path, std::string* hex) {
   UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd.valid()) return false;
-  std::unique_lock<std::mutex> lock(mu_);
-  if (!CatchUp(fd.get(), true, &lock) || !valid_) return false;
+  ZqLock lock(mu_);
+  if (!CatchUp(fd.get(), true) || !valid_) return false;
   unsigned char md[EVP_MAX_MD_SIZE];
   unsigned int len = 0;
   std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> copy(EVP_MD_CTX_new(), EVP_MD_CTX_free);
@@ -152,12 +160,12 @@ bool UploadDigest::Compute(const std::string& path, std::string* hex) {
 }
 
 uint64_t UploadDigest::hashed() const {
-  std::lock_guard<std::mutex> lock(mu_);
+  ZqLock lock(mu_);
   return valid_ ? hashed_ : 0;
 }
 
 uint64_t UploadDigest::bytes_read_back() const {
-  std::lock_guard<std::mutex> lock(mu_);
+  ZqLock lock(mu_);
   return read_back_;
 }
 

@@ -11,6 +11,7 @@ import http.client
 import json
 import os
 import random
+import select
 import signal
 import socket
 import struct
@@ -379,13 +380,20 @@ def test_putcert_in_chunks_then_getcert(fw_camera, tmp_path):
 def test_certificate_requests_meet_a_busy_endpoint(fw_camera):
     cam = fw_camera
     cam.zqsim("cert", "slow", 3000)
-    first = cam.connection()
-    first.request("GET", "/zq/zqCert?t=getcert&protocol_version=1&type=cam")
-    # While the first request waits in the store (3 s), others are refused. (A refused query
-    # would be answered at once: it never reaches the store.)
-    deadline = time.monotonic() + 30
-    while cam.get("/zq/zqCert?t=getcert&protocol_version=2")[0] != 503:
-        assert time.monotonic() < deadline, "never refused"
-    r = first.getresponse()
-    assert r.status == 200 and json.loads(r.read())["status"] == "internal error"
-    first.close()
+    # While one request waits in the store (3 s), others are refused at once. A probe can also
+    # hold the endpoint for a moment just as the slow request arrives (then that one is refused),
+    # or, on a loaded machine, miss the slow window: such a round proves nothing and is repeated.
+    for _ in range(5):
+        first = cam.connection()
+        first.request("GET", "/zq/zqCert?t=getcert&protocol_version=1&type=cam")
+        refused = False
+        while not refused and not select.select([first.sock], [], [], 0)[0]:
+            refused = cam.get("/zq/zqCert?t=getcert&protocol_version=2")[0] == 503
+        r = first.getresponse()
+        status, body = r.status, r.read()
+        first.close()
+        if refused:
+            assert status == 200 and json.loads(body)["status"] == "internal error"
+            return
+        assert status in (200, 503), body
+    raise AssertionError("the slow request never made the endpoint refuse another")

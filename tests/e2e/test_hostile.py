@@ -278,6 +278,8 @@ HEAD_TARGETS = [
     b"/zq/zqControl/setting/2/9",
     b"/zq/zqMediaList?f=videophoto",
     b"/zq/zqMediaListEx",
+    b"/zq/zqMediaListRTOSDB?folder=101TAVRO",
+    b"/zq/zqMediaListRTOSDB?folder=1",
     b"/zq/zqMediaMetadata?p=100TAVRO/TAVR0003.JPG",
     b"/zq/zqMediaMetadata?p=100TAVRO/TAVR0003.JPG&t=exif",
     b"/zq/zqMediaMetadata?p=100TAVRO/TAVR0003.JPG&t=scr",

@@ -5,6 +5,7 @@ ignores the hang-up), and the preset commands of the control interface answer wi
 service's protobuf replies."""
 
 import json
+import os
 import threading
 
 from test_control import journal
@@ -143,6 +144,24 @@ def test_stream_helper_that_dies_on_its_own_does_not_block_a_start(camera):
     camera.zqsim("stream", "mode", "exit")
     assert camera.get("/tavro/camera/stream/start")[0] == 200
     assert camera.get("/tavro/camera/stream/stop")[0] == 200
+
+
+@pytest.mark.parametrize("mode, events", [
+    ("exit", ["start", "hangup", "exit"]),  # ends on the hang-up
+    ("ignore", ["start", "hangup"]),        # ignores it and is killed
+])
+def test_stream_helper_is_stopped_when_the_daemon_exits(camera, mode, events):
+    camera.zqsim("stream", "install")
+    camera.zqsim("stream", "mode", mode)
+    camera.zqsim("stream", "clear")
+    assert camera.get("/tavro/camera/stream/start")[0] == 200
+    wait_for_event(camera, "start")
+    assert camera.stop()[0] == 0
+    log = stream_events(camera)
+    assert [e["event"] for e in log] == events
+    # Gone, not left running nor left to be reaped by someone else.
+    with pytest.raises(ProcessLookupError):
+        os.kill(log[0]["pid"], 0)
 
 
 def test_concurrent_requests_are_all_answered(camera):

@@ -6,13 +6,12 @@
 #ifndef ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_ASYNCFILEREADER_H_
 #define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_ASYNCFILEREADER_H_
 
-#include <condition_variable>
 #include <cstdint>
 #include <map>
-#include <mutex>
 
 #include "quicktime64/FileReader.h"
 #include "threadpool/ThreadPoolLibThreadPool.h"
+#include "zqcommon/zqMutex.h"
 
 class FileBuffer;
 
@@ -45,13 +44,13 @@ class AsyncFileReaderMessage final : public ThreadPoolLibProcessMessage {
   uint64_t requestedSize_ = 0;
   uint64_t fullSize_ = 0;
   int64_t alignedPosition_ = 0;
-  std::mutex stateMutex_;  // guards started_, failed_, prepared_
-  std::mutex completionMutex_;
-  std::condition_variable completionCondition_;
-  int completed_ = 0;  // guarded by completionMutex_
-  bool started_ = false;
-  bool failed_ = false;
-  bool prepared_ = false;
+  ZqMutex stateMutex_;
+  ZqMutex completionMutex_;
+  ZqCondVar completionCondition_;
+  int completed_ GUARDED_BY(completionMutex_) = 0;
+  bool started_ GUARDED_BY(stateMutex_) = false;
+  bool failed_ GUARDED_BY(stateMutex_) = false;
+  bool prepared_ GUARDED_BY(stateMutex_) = false;
   uint32_t result_ = 0;
   uint64_t got_ = 0;
 };
@@ -80,8 +79,8 @@ class AsyncFileReader final : public FileReader, public ThreadPoolLibThreadPool 
   uint32_t ProcessAsyncReadRequests();
 
  private:
-  std::mutex pendingMutex_;
-  std::map<FileBuffer*, AsyncFileReaderMessage*> pending_;  // guarded by pendingMutex_; owned
+  ZqMutex pendingMutex_;
+  std::map<FileBuffer*, AsyncFileReaderMessage*> pending_ GUARDED_BY(pendingMutex_);  // owned
 };
 
 #endif  // ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_ASYNCFILEREADER_H_

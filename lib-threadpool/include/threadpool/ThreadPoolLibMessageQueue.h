@@ -8,9 +8,9 @@
 
 #include <cstdint>
 #include <deque>
-#include <mutex>
 
 #include "threadpool/ThreadPoolLibThreadMessage.h"
+#include "zqcommon/zqMutex.h"
 
 class ThreadPoolLibMessageQueue {
  public:
@@ -26,9 +26,9 @@ class ThreadPoolLibMessageQueue {
   uint32_t WaitForMessage(ThreadPoolLibThreadMessage** message);
 
  private:
-  std::mutex mutex_;
-  std::deque<ThreadPoolLibThreadMessage*> messages_;  // guarded by mutex_
-  sem_t available_;                                   // one count per queued message
+  ZqMutex mutex_;
+  std::deque<ThreadPoolLibThreadMessage*> messages_ GUARDED_BY(mutex_);
+  sem_t available_;  // one count per queued message
 };
 
 #endif  // ZQ_LIB_THREADPOOL_INCLUDE_THREADPOOL_THREADPOOLLIBMESSAGEQUEUE_H_

@@ -22,25 +22,26 @@
 // closes and unlinks it on every path. No reply is status -1 with error 5.
 //
 // Locking. One webcam command is outstanding at a time, and one reply queue exists at a time:
-// every webcam request of either face holds the webcam mutex for its whole length. It is taken
-// in exactly one place per face, by the request's entry (the legacy route handler, and the Open
-// API endpoint's Handle, after the Open API mutex), by constructing a ZqWebcamLock; every
-// operation below takes that lock as a parameter and never locks it again, so the checked start
-// of the Open API can run the plain start inside the same lock without taking it twice. Lock
-// order: Open API mutex, then the webcam mutex, then (briefly, inside the status writer the
-// caller passes) g_CSIMutex.
+// every webcam request of either face holds the process's webcam mutex (the daemon's
+// g_webcamMutex) for its whole length. It is taken in exactly one place per face, by the
+// request's entry (the legacy route handler, and the Open API endpoint's Handle), by
+// constructing a ZqWebcamLock; every operation below takes that lock as a parameter and never
+// locks it again, so the checked start of the Open API can run the plain start inside the same
+// lock without taking it twice. The status writer the caller passes takes the daemon's status
+// mutex briefly, under the webcam mutex.
 #ifndef ZQ_LIBZQWEBCAM_INCLUDE_ZQWEBCAM_ZQWEBCAM_H_
 #define ZQ_LIBZQWEBCAM_INCLUDE_ZQWEBCAM_ZQWEBCAM_H_
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "zqcommon/zqMutex.h"
 
 inline constexpr int32_t kZqWebcamCommandStatusId = 141;
 inline constexpr int32_t kZqWebcamClientStatusId = 142;
@@ -71,17 +72,17 @@ inline constexpr uint32_t kZqWebcamBitrateMin = 700001;
 inline constexpr uint32_t kZqWebcamBitrateMax = 6000000;
 inline constexpr uint32_t kZqWebcamFovLimit = 21;  // a fov setting is sent when below this
 
-// Proof that the caller holds the process-wide webcam mutex; constructing it takes the mutex
-// (blocking), destroying it releases it. Not copyable; one per request.
-class ZqWebcamLock {
+// Proof that the caller holds the process-wide webcam mutex `mu`; constructing it takes the
+// mutex (blocking), destroying it releases it. Not copyable; one per request.
+class SCOPED_CAPABILITY ZqWebcamLock {
  public:
-  ZqWebcamLock();
-  ~ZqWebcamLock() = default;
+  explicit ZqWebcamLock(ZqMutex& mu) ACQUIRE(mu) : mu_(mu) { mu_.Lock(); }
+  ~ZqWebcamLock() RELEASE() { mu_.Unlock(); }
   ZqWebcamLock(const ZqWebcamLock&) = delete;
   ZqWebcamLock& operator=(const ZqWebcamLock&) = delete;
 
  private:
-  std::unique_lock<std::mutex> lock_;
+  ZqMutex& mu_;
 };
 
 // How the operations write a camera status value: the daemon passes a writer that holds

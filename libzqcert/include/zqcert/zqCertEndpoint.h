@@ -18,12 +18,12 @@
 
 #include <atomic>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "zqcert/zqCertSession.h"
+#include "zqcommon/zqMutex.h"
 
 namespace zqcert {
 
@@ -65,7 +65,7 @@ class CertEndpoint {
   };
   // The store's paths below the root; the identity read from camera status 0 while holding
   // `csi_mutex` (the daemon's g_CSIMutex; not owned, outlives the endpoint).
-  static Options DefaultOptions(std::mutex* csi_mutex);
+  static Options DefaultOptions(ZqMutex* csi_mutex);
 
   explicit CertEndpoint(Options options) : options_(std::move(options)) {}
   CertEndpoint(const CertEndpoint&) = delete;
@@ -82,11 +82,11 @@ class CertEndpoint {
   std::string Identity() const;
   // Reads the certificate that getcert's "type" names into `*cert`; false (`*status` set)
   // when it cannot.
-  bool ReadCertificate(CertObject* cert, std::string* status);
+  bool ReadCertificate(CertObject* cert, std::string* status) REQUIRES(mu_);
 
   Options options_;
-  std::mutex mu_;        // one request at a time (try-lock)
-  CertSession session_;  // guarded by mu_: the one sequence of the daemon
+  ZqMutex mu_;                           // one request at a time (try-lock)
+  CertSession session_ GUARDED_BY(mu_);  // the one sequence of the daemon
   // The session's protocol version, for answers given without the session (empty queries).
   std::atomic<int> protocol_version_{0};
 };

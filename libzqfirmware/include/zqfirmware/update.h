@@ -37,11 +37,11 @@
 #define ZQ_LIBZQFIRMWARE_INCLUDE_ZQFIRMWARE_UPDATE_H_
 
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "zqcommon/zqMutex.h"
 #include "zqfirmware/zqBodySource.h"
 #include "zqfirmware/zqFirmwareStatus.h"
 #include "zqfirmware/zqFormReader.h"
@@ -110,7 +110,7 @@ class Updater {
  private:
   struct Form;
 
-  UpdateOutcome Locked(const UpdateRequest& request);
+  UpdateOutcome Locked(const UpdateRequest& request) REQUIRES(mu_);
   // Reads the form of a POST; false when it cannot be read (nothing is kept then).
   bool ReadPost(const UpdateRequest& request, Form* form);
   bool ReadMultipart(const UpdateRequest& request, Form* form);
@@ -123,7 +123,7 @@ class Updater {
   std::string misc_;
   std::string package_;
   std::string upload_;   // the package while it arrives
-  std::mutex mu_;        // one request at a time, for the whole request
+  ZqMutex mu_;           // one request at a time, for the whole request
   UploadDigest digest_;  // of the package being written
 };
 

@@ -4,8 +4,9 @@
 #define ZQ_LIBZQFIRMWARE_INCLUDE_ZQFIRMWARE_ZQFIRMWARESTATUS_H_
 
 #include <cstdint>
-#include <mutex>
 #include <string>
+
+#include "zqcommon/zqMutex.h"
 
 namespace zqfw {
 
@@ -40,12 +41,12 @@ class CameraStatusPort {
 // The platform's camera status, each call holding `csi_mutex` (the daemon's g_CSIMutex).
 class CsiStatusPort final : public CameraStatusPort {
  public:
-  explicit CsiStatusPort(std::mutex* csi_mutex) : mu_(csi_mutex) {}
+  explicit CsiStatusPort(ZqMutex* csi_mutex) : mu_(csi_mutex) {}
   int32_t Read(int32_t id, uint32_t* value) override;
   int32_t Write(int32_t id, uint32_t value, uint32_t width) override;
 
  private:
-  std::mutex* mu_;  // not owned; outlives this object
+  ZqMutex* mu_;  // not owned; outlives this object
 };
 
 // An update needs more than 350 MiB free on the card: the camera unpacks the package there.

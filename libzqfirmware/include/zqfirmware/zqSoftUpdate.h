@@ -49,11 +49,11 @@
 
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "zqcommon/zqMutex.h"
 #include "zqfirmware/zqBodySource.h"
 #include "zqfirmware/zqFirmwareStatus.h"
 #include "zqfirmware/zqFormReader.h"
@@ -134,15 +134,16 @@ class SoftUpdate {
   UploadDigest& digest() { return digest_; }
 
  private:
-  SoftUpdateOutcome Locked(const SoftUpdateRequest& request);
-  SoftUpdateAnswer Dispatch(const std::string& word);
-  SoftUpdateAnswer PostMultipart(std::string_view content_type, BodySource* body);
-  SoftUpdateAnswer Verify();
+  SoftUpdateOutcome Locked(const SoftUpdateRequest& request) REQUIRES(request_mu_);
+  SoftUpdateAnswer Dispatch(const std::string& word) REQUIRES(request_mu_);
+  SoftUpdateAnswer PostMultipart(std::string_view content_type, BodySource* body)
+      REQUIRES(request_mu_);
+  SoftUpdateAnswer Verify() REQUIRES(request_mu_);
   SoftUpdateAnswer Cancel();
-  SoftUpdateAnswer WithUpload(int code);
+  SoftUpdateAnswer WithUpload(int code) REQUIRES(request_mu_);
 
-  void LoadOnce();
-  void ReloadDigest();
+  void LoadOnce() REQUIRES(request_mu_);
+  void ReloadDigest() REQUIRES(request_mu_);
   uint64_t CurrentSize() const;
   bool InstallUnderWay();
   void SetComplete(bool complete);
@@ -150,7 +151,7 @@ class SoftUpdate {
   bool WriteFstatus(const std::string& sha1);
   // Starts a new upload of the package with digest `sha1`: the folder emptied, the digest
   // announced. False (errno set) when that fails.
-  bool StartUpload(const std::string& sha1);
+  bool StartUpload(const std::string& sha1) REQUIRES(request_mu_);
   // The writer of a piece that starts at `size` of the partial file; null (`*error` set) when
   // the file cannot be opened or is not that size.
   std::unique_ptr<BufferedWriter> OpenPartial(uint64_t size, int* error);
@@ -160,10 +161,10 @@ class SoftUpdate {
   std::string partial_;
   std::string zip_;
   std::string fstatus_;
-  std::mutex request_mu_;    // one request at a time (try-lock)
-  bool loaded_ = false;      // guarded by request_mu_
-  bool complete_ = false;    // guarded by request_mu_
-  std::string stored_sha1_;  // guarded by request_mu_: "" or 40 lower-case hex digits
+  ZqMutex request_mu_;  // one request at a time (try-lock)
+  bool loaded_ GUARDED_BY(request_mu_) = false;
+  bool complete_ GUARDED_BY(request_mu_) = false;
+  std::string stored_sha1_ GUARDED_BY(request_mu_);  // "" or 40 lower-case hex digits
   UploadDigest digest_;
 };
 

@@ -16,12 +16,12 @@
 
 #include <sys/types.h>
 
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
+
+#include "zqcommon/zqMutex.h"
 
 typedef struct evp_md_ctx_st EVP_MD_CTX;
 
@@ -64,26 +64,26 @@ class UploadDigest {
   uint64_t bytes_read_back() const;
 
  private:
-  // Makes the state cover file `id` from its start. Called with mu_ held.
-  void StartLocked(const FileId& id);
-  // Hashes what the state is missing of the open file `fd`, up to its current size. `lock`
-  // holds mu_ on entry and on return; without `hold` it is let go during each read. False on
-  // a read error.
-  bool CatchUp(int fd, bool hold, std::unique_lock<std::mutex>* lock);
+  // Makes the state cover file `id` from its start.
+  void StartLocked(const FileId& id) REQUIRES(mu_);
+  // Hashes what the state is missing of the open file `fd`, up to its current size. mu_ is
+  // held on entry and on return; without `hold` it is let go during each read. False on a
+  // read error.
+  bool CatchUp(int fd, bool hold) REQUIRES(mu_);
   void Run();
 
-  mutable std::mutex mu_;
-  std::condition_variable cv_;
-  EVP_MD_CTX* ctx_ = nullptr;  // owned; guarded by mu_
-  bool valid_ = false;         // guarded by mu_: ctx_ covers hashed_ bytes of file id_
-  FileId id_;                  // guarded by mu_
-  uint64_t hashed_ = 0;        // guarded by mu_
-  uint64_t generation_ = 0;    // guarded by mu_: bumped whenever the state restarts
-  uint64_t read_back_ = 0;     // guarded by mu_
-  std::string pending_;        // guarded by mu_: a file for the background reader
-  bool busy_ = false;          // guarded by mu_: the background reader is at work
-  bool stop_ = false;          // guarded by mu_
-  std::thread thread_;         // started by the first CatchUpLater
+  mutable ZqMutex mu_;
+  ZqCondVar cv_;
+  EVP_MD_CTX* ctx_ GUARDED_BY(mu_) = nullptr;  // owned
+  bool valid_ GUARDED_BY(mu_) = false;         // ctx_ covers hashed_ bytes of file id_
+  FileId id_ GUARDED_BY(mu_);
+  uint64_t hashed_ GUARDED_BY(mu_) = 0;
+  uint64_t generation_ GUARDED_BY(mu_) = 0;  // bumped whenever the state restarts
+  uint64_t read_back_ GUARDED_BY(mu_) = 0;
+  std::string pending_ GUARDED_BY(mu_);  // a file for the background reader
+  bool busy_ GUARDED_BY(mu_) = false;    // the background reader is at work
+  bool stop_ GUARDED_BY(mu_) = false;
+  std::thread thread_ GUARDED_BY(mu_);  // started by the first CatchUpLater
 };
 
 }  // namespace zqfw

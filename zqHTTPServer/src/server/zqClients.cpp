@@ -12,15 +12,14 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <unordered_map>
 
 #include "http/zqConnection.h"
+#include "server/zqLocks.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqPaths.h"
 
@@ -39,13 +38,13 @@ struct Client {
   bool cut = false;        // reset: gone as soon as the library notices
 };
 
+// Guarded by g_clientsMutex.
 struct Registry {
-  std::mutex mu;
-  std::condition_variable wake;
-  std::unordered_map<const mg_connection*, Client> clients;  // guarded by mu
-  ZqClientLimits limits;                                     // guarded by mu
-  bool running = false;                                      // guarded by mu
-  long long next_wake_ms = 0;  // when the watchdog looks next; guarded by mu
+  ZqCondVar wake;
+  std::unordered_map<const mg_connection*, Client> clients GUARDED_BY(g_clientsMutex);
+  ZqClientLimits limits GUARDED_BY(g_clientsMutex);
+  bool running GUARDED_BY(g_clientsMutex) = false;
+  long long next_wake_ms GUARDED_BY(g_clientsMutex) = 0;  // when the watchdog looks next
   std::thread watchdog;
 };
 
@@ -118,19 +117,19 @@ int Unsent(int fd) {
 
 // Errors about one address come in floods: at most one line a second, with a count of the
 // ones left out.
+long long g_lastLogMs GUARDED_BY(g_clientsLogMutex) = -1000000;
+int g_skippedLogs GUARDED_BY(g_clientsLogMutex) = 0;
+
 bool LogAllowed(int* left_out) {
-  static std::mutex mu;
-  static long long last_ms = -1000000;
-  static int skipped = 0;
-  std::lock_guard<std::mutex> lock(mu);
+  ZqLock lock(g_clientsLogMutex);
   const long long now = NowMs();
-  if (now - last_ms < 1000) {
-    ++skipped;
+  if (now - g_lastLogMs < 1000) {
+    ++g_skippedLogs;
     return false;
   }
-  last_ms = now;
-  *left_out = skipped;
-  skipped = 0;
+  g_lastLogMs = now;
+  *left_out = g_skippedLogs;
+  g_skippedLogs = 0;
   return true;
 }
 
@@ -166,7 +165,8 @@ void Refuse(int fd) {
 // Looks up the client of `conn`: its address, which the library tells only once the worker
 // reads the connection (not yet when it takes it up), and its socket. Then applies the
 // address's share. Called with the registry locked.
-void Identify(Registry& r, const mg_connection* conn, Client* c, long long now) {
+void Identify(Registry& r, const mg_connection* conn, Client* c, long long now)
+    REQUIRES(g_clientsMutex) {
   const mg_request_info* ri = mg_get_request_info(conn);
   if (ri == nullptr || ri->remote_addr[0] == '\0') {
     if (now - c->taken_ms < 1000) return;  // the worker has not started reading yet
@@ -223,7 +223,7 @@ long long HeadDue(const ZqClientLimits& l, const Client& c, bool pressed) {
 
 void Watch() {
   Registry& r = Clients();
-  std::unique_lock<std::mutex> lock(r.mu);
+  ZqLock lock(g_clientsMutex);
   while (r.running) {
     const long long now = NowMs();
     long long next = now + 60000;  // nothing to watch: sleep until something changes
@@ -261,14 +261,14 @@ void Watch() {
              held, pressed_cuts, left_out);
     }
     r.next_wake_ms = next;
-    r.wake.wait_for(lock, std::chrono::milliseconds(std::max<long long>(1, next - now)));
+    r.wake.WaitFor(g_clientsMutex, std::chrono::milliseconds(std::max<long long>(1, next - now)));
   }
 }
 
 void SetState(const mg_connection* conn, State state) {
   Registry& r = Clients();
   {
-    std::lock_guard<std::mutex> lock(r.mu);
+    ZqLock lock(g_clientsMutex);
     auto it = r.clients.find(conn);
     if (it == r.clients.end()) return;
     Client& c = it->second;
@@ -281,7 +281,7 @@ void SetState(const mg_connection* conn, State state) {
     // idle_ms from now: wake the watchdog only when it would look later than that.
     if (state == State::kBusy || r.next_wake_ms <= c.since_ms + r.limits.idle_ms) return;
   }
-  r.wake.notify_all();
+  r.wake.NotifyAll();
 }
 
 }  // namespace
@@ -301,7 +301,7 @@ ZqClientLimits zq_clients_limits(int workers, long keep_alive_ms) {
 
 void zq_clients_start(const ZqClientLimits& limits) {
   Registry& r = Clients();
-  std::lock_guard<std::mutex> lock(r.mu);
+  ZqLock lock(g_clientsMutex);
   r.limits = limits;
   if (r.running) return;
   r.running = true;
@@ -311,11 +311,11 @@ void zq_clients_start(const ZqClientLimits& limits) {
 void zq_clients_stop() {
   Registry& r = Clients();
   {
-    std::lock_guard<std::mutex> lock(r.mu);
+    ZqLock lock(g_clientsMutex);
     if (!r.running) return;
     r.running = false;
   }
-  r.wake.notify_all();
+  r.wake.NotifyAll();
   r.watchdog.join();
 }
 
@@ -323,7 +323,7 @@ void zq_clients_admit(const mg_connection* conn, ZqConnData* data) {
   Registry& r = Clients();
   ZqConnData* stale = nullptr;
   {
-    std::lock_guard<std::mutex> lock(r.mu);
+    ZqLock lock(g_clientsMutex);
     Client& c = r.clients[conn];
     stale = c.data;  // a connection whose close the library never reported
     c = Client();
@@ -334,7 +334,7 @@ void zq_clients_admit(const mg_connection* conn, ZqConnData* data) {
     if (stale->fd >= 0) close(stale->fd);
     delete stale;
   }
-  r.wake.notify_all();
+  r.wake.NotifyAll();
 }
 
 void zq_clients_request_started(const mg_connection* conn) { SetState(conn, State::kBusy); }
@@ -345,7 +345,7 @@ void zq_clients_closed(const mg_connection* conn) {
   Registry& r = Clients();
   ZqConnData* data = nullptr;
   {
-    std::lock_guard<std::mutex> lock(r.mu);
+    ZqLock lock(g_clientsMutex);
     auto it = r.clients.find(conn);
     if (it == r.clients.end()) return;
     data = it->second.data;
@@ -357,7 +357,7 @@ void zq_clients_closed(const mg_connection* conn) {
 
 bool zq_clients_cut(const mg_connection* conn) {
   Registry& r = Clients();
-  std::lock_guard<std::mutex> lock(r.mu);
+  ZqLock lock(g_clientsMutex);
   auto it = r.clients.find(conn);
   return it != r.clients.end() && it->second.cut;
 }
@@ -365,7 +365,7 @@ bool zq_clients_cut(const mg_connection* conn) {
 void zq_conn_abort(const mg_connection* conn) {
   {
     Registry& r = Clients();
-    std::lock_guard<std::mutex> lock(r.mu);
+    ZqLock lock(g_clientsMutex);
     auto it = r.clients.find(conn);
     if (it != r.clients.end() && it->second.data->fd >= 0) {
       shutdown(it->second.data->fd, SHUT_RDWR);

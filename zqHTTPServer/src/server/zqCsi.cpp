@@ -9,9 +9,6 @@
 #include "ZQCSIListener.h"
 #include "zqcommon/zqPaths.h"
 
-std::mutex g_accessMutex;
-std::mutex g_CSIMutex;
-
 namespace {
 
 // Set under g_CSIMutex once the listener is started; read without it so that requests after
@@ -25,7 +22,7 @@ const std::vector<uint32_t> kFollowedIds = {103, 3, 38, 39, 111, 30, 152, 151, 7
 
 void init_csi_monitor() {
   if (g_monitorStarted.load(std::memory_order_acquire)) return;
-  std::lock_guard<std::mutex> lock(g_CSIMutex);
+  ZqLock lock(g_CSIMutex);
   if (g_monitorStarted.load(std::memory_order_relaxed)) return;
   ZQCSIListener* listener = ZQCSIListener::GetInstance();
   if (listener == nullptr) {

@@ -1,21 +1,11 @@
-// The daemon's side of the camera-status library: the status mutex and the listener, and the
-// locks of the control interface that are taken with it.
-//
-// Lock order: g_accessMutex before g_CSIMutex.
-//   g_accessMutex         one control request at a time (the control dispatcher, and the Open
-//                         API's analytics requests); guards the control registry.
-//   g_CSIMutex            the listener start, the Host-address derivation of the access check,
-//                         the whole of a control request, and the single status reads and
-//                         writes that several handlers make. The access check takes it alone
-//                         and never inside a control request.
+// The daemon's side of the camera-status library: the status ids it uses and the listener.
+// Status reads and writes that must agree hold g_CSIMutex (server/zqLocks.h).
 #ifndef ZQ_ZQHTTPSERVER_SRC_SERVER_ZQCSI_H_
 #define ZQ_ZQHTTPSERVER_SRC_SERVER_ZQCSI_H_
 
 #include <cstdint>
-#include <mutex>
 
-extern std::mutex g_accessMutex;
-extern std::mutex g_CSIMutex;
+#include "server/zqLocks.h"
 
 // Status ids the daemon reads or writes.
 enum ZqCsiId : int32_t {
@@ -37,7 +27,7 @@ enum ZqCsiId : int32_t {
 
 // Starts the status listener once per process (at the first request's access check): takes
 // g_CSIMutex, connects the listener as "/to_zqhttp" and registers the ids the daemon follows.
-void init_csi_monitor();
+void init_csi_monitor() EXCLUDES(g_CSIMutex);
 
 // The listener's latest value of `id` (0..255), or `preset` when there is none.
 uint32_t zq_csi_value(uint32_t id, uint32_t preset);

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <mutex>
 
 #include "csi.h"
 #include "server/zqCsi.h"
@@ -12,12 +11,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::mutex& CacheMutex() {
-  static std::mutex m;
-  return m;
-}
-
-// Written under CacheMutex(); read without it to decide whether a refresh is due.
+// Written under g_recordingStatusMutex; read without it to decide whether a refresh is due.
 std::atomic<int64_t> g_lastReadMs{INT64_MIN / 2};
 std::atomic<uint8_t> g_recording{0};
 
@@ -32,15 +26,15 @@ constexpr int64_t kRefreshMs = 500;
 
 uint8_t UTILS_UpdateRecordingStatus(bool force) {
   if (!force && NowMs() - g_lastReadMs.load() < kRefreshMs) return 0;
-  std::unique_lock<std::mutex> lock(CacheMutex(), std::try_to_lock);
-  if (!lock.owns_lock()) return 0;
+  if (!g_recordingStatusMutex.TryLock()) return 0;
+  ZqLock lock(g_recordingStatusMutex, std::adopt_lock);
   g_lastReadMs.store(NowMs());
 
   uint32_t value = 0;
   uint32_t len = 0;
   int32_t status;
   {
-    std::lock_guard<std::mutex> csi(g_CSIMutex);
+    ZqLock csi(g_CSIMutex);
     status = csi_get(CSI_RECORDING, sizeof value, &len, &value);
   }
   if (status != 0) {

@@ -29,6 +29,7 @@ class ZqCameraCommands : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(zqsim::ResetCamera());
+    const ZqLock access(g_accessMutex);
     ASSERT_EQ(zqcontrol_uri_interface_open(), 0);
     int row = 0;
     ASSERT_EQ(add_custom_handlers(&row), 0);
@@ -41,6 +42,7 @@ class ZqCameraCommands : public testing::Test {
     ASSERT_EQ(csi_set(92, &zero, 1), 0);
     Journal();
     char response[4096] = {};
+    const ZqLock access(g_accessMutex);
     EXPECT_EQ(zqcontrol_uri_handle_uri_param(c.path, c.params, response, sizeof response),
               c.status);
     EXPECT_EQ(Journal(), c.sent);
@@ -198,7 +200,10 @@ TEST_F(ZqCameraCommands, FamilyRowsReachTheirCommands) {
       {"command/wireless/ssid/scan", "p=1", 0, {"19:01"}, true},
       {"command/wireless/ssid/save", long_name.c_str(), ZQ_ERR_INVALID_PARAM, {}, false},
       {"command/wireless/ssid/select", "ssid=home", ZQ_ERR_INVALID_PARAM, {}, false},
-      {"command/wireless/ssid/delete", "ssid=home", 0, {"23:686f6d65" + std::string(208, '0')},
+      {"command/wireless/ssid/delete",
+       "ssid=home",
+       0,
+       {"23:686f6d65" + std::string(208, '0')},
        true},
       {"command/transcode/status", "id=x", ZQ_ERR_INVALID_PARAM, {}, false},
       {"command/storage/tag_moment/playback", "tag_enable=1", ZQ_ERR_INVALID_PARAM, {}, false},

@@ -212,8 +212,7 @@ ZqAnswer zqControl(ZqRequest& request) {
   const char* path = uri.size() >= kRoutePrefix ? uri.c_str() + kRoutePrefix : "";
   if (path[0] == '/' && path[1] != '\0') ++path;  // "/" alone stays, and is no command
 
-  std::lock_guard<std::mutex> access(g_accessMutex);
-  std::lock_guard<std::mutex> csi(g_CSIMutex);
+  const ZqControlLocks locks;
   try {
     if (strcmp(path, "getGeoCal") == 0) return GeoCal();
     if (strcmp(path, "getCalData") == 0) return CalData();

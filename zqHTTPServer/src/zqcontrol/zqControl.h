@@ -24,6 +24,7 @@
 
 #include "http/zqAnswer.h"
 #include "http/zqRequest.h"
+#include "server/zqLocks.h"
 
 // Size of the response buffer that command handlers write their body into.
 inline constexpr uint16_t kZqcResponseSize = 4096;
@@ -31,16 +32,17 @@ inline constexpr uint16_t kZqcResponseSize = 4096;
 // The route handler.
 ZqAnswer zqControl(ZqRequest& request);
 
-// Runs the command `path` with `params`. An ordinary command's whole HTTP answer is appended
-// to `out`; a command that answers itself (given a `request`) sets `*own` instead. Returns the
-// handler's status. The caller holds g_accessMutex and g_CSIMutex.
 // The answer the dispatcher gives a handler's `status` with `body` (the success body; may be
 // empty): for commands that answer themselves but answer a status like the others do. `path`
 // and `params` name the request in error documents.
 ZqAnswer zqcontrol_status_answer(const char* path, const char* params, int32_t status,
                                  std::string_view body);
 
+// Runs the command `path` with `params`. An ordinary command's whole HTTP answer is appended
+// to `out`; a command that answers itself (given a `request`) sets `*own` instead. Returns the
+// handler's status. The caller holds the control locks (ZqControlLocks).
 int32_t zqcontrol_cgi_handler(const char* path, const char* params, std::string& out,
-                              ZqRequest* request = nullptr, std::optional<ZqAnswer>* own = nullptr);
+                              ZqRequest* request = nullptr, std::optional<ZqAnswer>* own = nullptr)
+    REQUIRES(g_accessMutex, g_CSIMutex);
 
 #endif  // ZQ_ZQHTTPSERVER_SRC_ZQCONTROL_ZQCONTROL_H_

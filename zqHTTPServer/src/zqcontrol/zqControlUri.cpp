@@ -127,15 +127,15 @@ constexpr ZqcUriRow kCustomHandlers[] = {
 };
 static_assert(std::size(kCustomHandlers) == 20);
 
-// Path -> record; guarded by g_accessMutex, like the two flags.
-std::map<std::string, ZqcUriRecord, std::less<>>& Registry() {
+// Path -> record.
+std::map<std::string, ZqcUriRecord, std::less<>>& Registry() REQUIRES(g_accessMutex) {
   static auto* registry = new std::map<std::string, ZqcUriRecord, std::less<>>();  // process
   return *registry;
 }
-bool g_defaultsAdded = false;
-bool g_customAdded = false;
+bool g_defaultsAdded GUARDED_BY(g_accessMutex) = false;
+bool g_customAdded GUARDED_BY(g_accessMutex) = false;
 
-int32_t AddRows(std::span<const ZqcUriRow> rows, int* failed_row) {
+int32_t AddRows(std::span<const ZqcUriRow> rows, int* failed_row) REQUIRES(g_accessMutex) {
   int n = 0;
   for (const ZqcUriRow& r : rows) {
     ++n;

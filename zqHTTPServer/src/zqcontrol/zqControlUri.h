@@ -4,7 +4,7 @@
 //
 // The tables are fixed in the program, so the registry is filled once, at the first control
 // request, and kept: a request then costs one lookup, not a rebuild. All calls run under
-// g_accessMutex (zqCsi.h), which the dispatcher holds for the whole request.
+// g_accessMutex (server/zqLocks.h), which the dispatcher holds for the whole request.
 #ifndef ZQ_ZQHTTPSERVER_SRC_ZQCONTROL_ZQCONTROLURI_H_
 #define ZQ_ZQHTTPSERVER_SRC_ZQCONTROL_ZQCONTROLURI_H_
 
@@ -15,6 +15,7 @@
 
 #include "http/zqAnswer.h"
 #include "http/zqRequest.h"
+#include "server/zqLocks.h"
 
 // A command handler: the parameter text, the response buffer and its size; 0 or a negative
 // ZQ_ERR_* code (zqCameraCommands.h).
@@ -45,36 +46,37 @@ std::span<const ZqcUriRow> zqcontrol_custom_handlers();
 
 // Opens the control service, then makes sure the default table is registered. On failure
 // logs, closes what it opened and returns the status.
-int32_t zqcontrol_uri_interface_open();
+int32_t zqcontrol_uri_interface_open() REQUIRES(g_accessMutex);
 
 // Closes the control service; returns the close status. The registry is kept.
 int32_t zqcontrol_uri_interface_close();
 
 // Registers the custom table unless it is registered. On failure `*row` is the 1-based row
 // that failed and the status is returned.
-int32_t add_custom_handlers(int* row);
+int32_t add_custom_handlers(int* row) REQUIRES(g_accessMutex);
 
 // Adds one record. A path already present prints "Handler already exists for key [%s]" on
 // standard error and returns -1.
-int32_t zqcontrol_uri_add_handler(const char* path, const ZqcUriRecord& record);
+int32_t zqcontrol_uri_add_handler(const char* path, const ZqcUriRecord& record)
+    REQUIRES(g_accessMutex);
 
 // Empties the registry (the tables are registered again by the next open).
-void remove_all_handlers();
+void remove_all_handlers() REQUIRES(g_accessMutex);
 
 // The record of `path`, or nullptr.
-const ZqcUriRecord* zqcontrol_uri_find(std::string_view path);
+const ZqcUriRecord* zqcontrol_uri_find(std::string_view path) REQUIRES(g_accessMutex);
 
 // Looks `path` up and runs its record with `params`. A path that is not registered but starts
 // with "setting" runs the setting handler with the rest of the path after "setting". Returns
 // ZQ_ERR_NOT_SUPPORTED for an unknown path or a command that answers itself, else the status
 // of the pre-step or handler.
 int32_t zqcontrol_uri_handle_uri_param(const char* path, const char* params, char* response,
-                                       uint16_t response_size);
+                                       uint16_t response_size) REQUIRES(g_accessMutex);
 
 // Runs the command that answers itself at `path` (its pre-step, the answer command, its
 // post-step) into `*answer`. False when `path` names no such command; a failed pre-step
 // leaves `*answer` empty and its status in `*status`.
 bool zqcontrol_uri_answer(const char* path, const char* params, ZqRequest& request,
-                          std::optional<ZqAnswer>* answer, int32_t* status);
+                          std::optional<ZqAnswer>* answer, int32_t* status) REQUIRES(g_accessMutex);
 
 #endif  // ZQ_ZQHTTPSERVER_SRC_ZQCONTROL_ZQCONTROLURI_H_

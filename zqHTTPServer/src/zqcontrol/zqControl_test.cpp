@@ -30,7 +30,10 @@ struct Answer {
 Answer Dispatch(const char* path, const char* params) {
   std::string out;
   Answer a;
-  a.result = zqcontrol_cgi_handler(path, params, out, nullptr);
+  {
+    const ZqControlLocks locks;
+    a.result = zqcontrol_cgi_handler(path, params, out, nullptr);
+  }
   a.status_line = out.substr(0, out.find("\r\n"));
   const size_t end = out.find("\r\n\r\n");
   a.body = end == std::string::npos ? "" : out.substr(end + 4);
@@ -137,11 +140,6 @@ TEST_F(ZqControlDispatch, RegistryTablesStepsAndDuplicates) {
     EXPECT_EQ(custom[i].record.post != nullptr, i >= 1 && i <= 10) << custom[i].path;
   }
 
-  ASSERT_EQ(zqcontrol_uri_interface_open(), 0);
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(zqcontrol_uri_add_handler("status", {nullptr, nullptr, nullptr, nullptr}), ZQ_ERR);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Handler already exists for key [status]\n");
-
   const ZqcUriRecord probe = {[](const char* params, char* response, uint16_t) {
                                 g_ran.push_back(std::string("handler ") + params);
                                 strcpy(response, "{\"x\":1}");
@@ -152,7 +150,14 @@ TEST_F(ZqControlDispatch, RegistryTablesStepsAndDuplicates) {
                                 return g_preResult;
                               },
                               [] { g_ran.push_back("post"); }, nullptr};
-  ASSERT_EQ(zqcontrol_uri_add_handler("test/probe", probe), 0);
+  {
+    const ZqLock access(g_accessMutex);
+    ASSERT_EQ(zqcontrol_uri_interface_open(), 0);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(zqcontrol_uri_add_handler("status", {nullptr, nullptr, nullptr, nullptr}), ZQ_ERR);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Handler already exists for key [status]\n");
+    ASSERT_EQ(zqcontrol_uri_add_handler("test/probe", probe), 0);
+  }
   const Answer a = Dispatch("test/probe", "q=1");
   EXPECT_EQ(a.body, "{\"x\":1}");
   EXPECT_EQ(g_ran, (std::vector<std::string>{"pre", "handler q=1", "post"}));
@@ -162,9 +167,12 @@ TEST_F(ZqControlDispatch, RegistryTablesStepsAndDuplicates) {
   EXPECT_EQ(g_ran, (std::vector<std::string>{"pre", "post"}));  // the handler is skipped
 
   // Emptied, the registry is filled again by the next request.
-  remove_all_handlers();
-  EXPECT_EQ(zqcontrol_uri_find("status"), nullptr);
-  zqcontrol_uri_interface_close();
+  {
+    const ZqLock access(g_accessMutex);
+    remove_all_handlers();
+    EXPECT_EQ(zqcontrol_uri_find("status"), nullptr);
+    zqcontrol_uri_interface_close();
+  }
   EXPECT_EQ(Dispatch("status", "").status_line, "HTTP/1.1 200 OK");
   EXPECT_EQ(Dispatch("test/probe", "").result, ZQ_ERR_NOT_SUPPORTED);
   EXPECT_FALSE(is_zqcontrol_interface_open());  // every open was closed
@@ -182,7 +190,6 @@ TEST_F(ZqControlDispatch, EmptyPathIsTheSettingsDocument) {
 // A command that answers itself (here with a stream) returns its answer through the route,
 // inside its pre- and post-steps; a failed pre-step is answered like any failed command.
 TEST_F(ZqControlDispatch, CommandsThatAnswerThemselves) {
-  ASSERT_EQ(zqcontrol_uri_interface_open(), 0);
   const ZqcUriRecord streaming = {nullptr,
                                   [] {
                                     g_ran.push_back("pre");
@@ -197,8 +204,12 @@ TEST_F(ZqControlDispatch, CommandsThatAnswerThemselves) {
                                           return s.Write(method.data(), method.size());
                                         });
                                   }};
-  ASSERT_EQ(zqcontrol_uri_add_handler("test/stream", streaming), 0);
-  zqcontrol_uri_interface_close();
+  {
+    const ZqLock access(g_accessMutex);
+    ASSERT_EQ(zqcontrol_uri_interface_open(), 0);
+    ASSERT_EQ(zqcontrol_uri_add_handler("test/stream", streaming), 0);
+    zqcontrol_uri_interface_close();
+  }
   g_ran.clear();
   g_preResult = 0;
 
@@ -221,6 +232,7 @@ TEST_F(ZqControlDispatch, CommandsThatAnswerThemselves) {
 
   // Without a request (the command cannot answer) it is no command.
   EXPECT_EQ(Dispatch("test/stream", "").result, ZQ_ERR_NOT_SUPPORTED);
+  const ZqLock access(g_accessMutex);
   remove_all_handlers();
 }
 

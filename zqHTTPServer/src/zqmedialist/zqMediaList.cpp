@@ -14,7 +14,7 @@
 #include "csi.h"
 #include "http/zqResponse.h"
 #include "server/zqCsi.h"
-#include "server/zqMediaMutex.h"
+#include "server/zqLocks.h"
 #include "server/zqRecordingStatus.h"
 #include "zqCtrlD.h"
 #include "zqcommon/zqJson.h"
@@ -24,6 +24,7 @@
 #include "zqcommon/zqQuery.h"
 #include "zqmediadb/zqCardId.h"
 #include "zqmediadb/zqMediaDBApp.h"
+#include "zqmediadb/zqMediaDBList.h"
 #include "zqmedialist/zqMediaListWriter.h"
 
 namespace {
@@ -139,7 +140,7 @@ void ClearNewMedia() {
   const uint32_t zero = 0;
   int32_t ret;
   {
-    std::lock_guard<std::mutex> lock(g_CSIMutex);
+    ZqLock lock(g_CSIMutex);
     ret = csi_set(CSI_NEW_MEDIA_AVAIL, &zero, sizeof zero);
   }
   if (ret != 0) ZQ_LOG(ZQ_LOG_ERROR, "Error clearing CSI_NEW_MEDIA_AVAIL\n");
@@ -208,7 +209,7 @@ ZqAnswer List(ZqRequest& request) {
   MediaListSelection selection;
   bool clear = false;
   if (auto refused = ParseRequest(request, false, &selection, &clear)) return std::move(*refused);
-  std::lock_guard<std::mutex> lock(zqMediaMetadata_mutex);
+  ZqLock lock(g_mediaMetadataMutex);
   ScanResult scan;
   if (selection == MediaListSelection::kVideoPhoto) {
     scan.code = zqMediaList_ScanDir(&scan.buffer, &scan.count);
@@ -230,7 +231,7 @@ ZqAnswer ListEx(ZqRequest& request) {
   MediaListSelection selection;
   bool clear = false;
   if (auto refused = ParseRequest(request, true, &selection, &clear)) return std::move(*refused);
-  std::lock_guard<std::mutex> lock(zqMediaMetadata_mutex);
+  ZqLock lock(g_mediaMetadataMutex);
   ScanResult sd, internal;
   if (selection == MediaListSelection::kVideoPhoto) {
     sd.code = zqMediaList_ScanDirEx(&sd.buffer, &sd.count, 0);
@@ -255,6 +256,17 @@ ZqAnswer ListEx(ZqRequest& request) {
   return Answer(kHttp200, std::move(json));
 }
 
+// The paged list has a lock of its own (g_pagedListMutex): it asks only the media database and
+// never scans the card, so it need not wait behind the scans and metadata requests.
+ZqAnswer ListRTOSDB(ZqRequest& request) {
+  ZqLock lock(g_pagedListMutex);
+  const std::string query(request.Query());
+  DbMediaListAnswer a =
+      generateMediaList(request.HasQuery() ? query.c_str() : nullptr, getModelNumber());
+  if (a.status != 200) return ZqAnswer::Json(a.status, ErrorBody(a.message, false));
+  return ZqAnswer::Json(200, std::move(a.body));
+}
+
 // Runs a handler body; an exception that escapes is logged and answered 500.
 ZqAnswer Guarded(ZqRequest& request, ZqAnswer (*body)(ZqRequest&)) {
   try {
@@ -274,7 +286,7 @@ int getModelNumber() {
   uint32_t len = 0;
   int32_t ret;
   {
-    std::lock_guard<std::mutex> lock(g_CSIMutex);
+    ZqLock lock(g_CSIMutex);
     ret = csi_get(CSI_MODEL_NUMBER, sizeof value, &len, &value);
   }
   if (ret != 0 || value == 0 || value > 255) return kDefaultModel;
@@ -388,3 +400,5 @@ int zqMediaList_ScanDirSES(MediaScanBuffer* buffer, uint32_t* count) {
 ZqAnswer zqMediaList(ZqRequest& request) { return Guarded(request, List); }
 
 ZqAnswer zqMediaListEx(ZqRequest& request) { return Guarded(request, ListEx); }
+
+ZqAnswer zqMediaListRTOSDB(ZqRequest& request) { return Guarded(request, ListRTOSDB); }

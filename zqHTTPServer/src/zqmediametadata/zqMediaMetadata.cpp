@@ -14,7 +14,7 @@
 #include "quicktime64/QuickTimeReader.h"
 #include "quicktime64/SyncFileReader.h"
 #include "quicktime64/ZQSinkFileIO.h"
-#include "server/zqMediaMutex.h"
+#include "server/zqLocks.h"
 #include "server/zqStartup.h"
 #include "zqcommon/zqContainment.h"
 #include "zqcommon/zqLog.h"
@@ -36,7 +36,7 @@ constexpr char kUnknownError[] = "{ \"message\": \"Unknown Error.\" }\n";
 constexpr char kExceptionError[] = "{ \"message\": \"Unknown Error (exception thrown).\" }";
 
 // The route's lock, held by the answer until its body is out (shared by its producer).
-using MediaLock = std::shared_ptr<std::unique_lock<std::mutex>>;
+using MediaLock = std::shared_ptr<ZqLock>;
 
 ZqAnswer Message(int status, const char* format, int value) {
   char body[256];
@@ -408,7 +408,7 @@ ZqAnswer zqmediametadata_answer(ZqRequest& request, std::string_view extra) {
     if (const int status = zqmediametadata_parse_query(query, &q)) {
       return ZqAnswer::EmptyJson(status);
     }
-    auto lock = std::make_shared<std::unique_lock<std::mutex>>(zqMediaMetadata_mutex);
+    auto lock = std::make_shared<ZqLock>(g_mediaMetadataMutex);
     return Dispatch(query, q, lock);
   } catch (const std::exception& e) {
     ZQ_LOG(ZQ_LOG_ERROR, "zqMediaMetadata - Caught exception %s - discarding\n", e.what());

@@ -7,7 +7,7 @@
 //   tracks     a clip reduced to "trackNames" (video, audio, telemetry), streamed in chunks
 //   dur, videoinfo, any other value   the media database's metadata objects
 //
-// The whole answer, its streamed body included, holds zqMediaMetadata_mutex (shared with the
+// The whole answer, its streamed body included, holds g_mediaMetadataMutex (shared with the
 // media list). Query errors are
 // answered 400 (500 for internal failures) with an empty JSON object; files that are missing or
 // of another kind get the unknown-request answer.

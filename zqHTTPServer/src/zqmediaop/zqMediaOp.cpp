@@ -12,9 +12,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <mutex>
 #include <vector>
 
+#include "server/zqLocks.h"
 #include "zqcommon/zqContainment.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqMediaNames.h"
@@ -33,11 +33,6 @@ int RenameNoReplace(const char* from, const char* to) {
 }
 
 std::atomic<MediaOpRenameFn> g_rename{RenameNoReplace};
-
-std::mutex& MediaOpMutex() {
-  static std::mutex m;
-  return m;
-}
 
 // A query value: 1 found, 0 absent, -1 too long.
 int Value(const char* query, const char* key, std::string* out) {
@@ -338,7 +333,7 @@ std::string AnswerBody(const MediaOp& op, int status, int remaining) {
 }  // namespace
 
 int mediaOp(const char* query, const char* storage_root, std::string* answer) {
-  std::lock_guard<std::mutex> lock(MediaOpMutex());
+  ZqLock lock(g_mediaOpMutex);
   MediaOp op(query, zq_path(storage_root));
   int status;
   try {

@@ -4,10 +4,10 @@
 
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 
 #include "http/zqConnection.h"
 #include "http/zqResponse.h"
+#include "server/zqLocks.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqMsg.h"
 #include "zqcommon/zqMsgDebug.h"
@@ -21,13 +21,6 @@ constexpr char kVersionFormat[] = "{\"status\":\"0\",\n\"version\":\"%s\"}";
 constexpr char kVersion[] = "6.00";
 constexpr char kReplyPrefix[] = "/to_mkcgi";
 constexpr char kNetService[] = "/to_zqnet";
-
-// Both routes name their reply mailbox "/to_mkcgi<pid>", so one lock serves them all: their
-// exchanges never overlap. Held from the query's parsing until the answer is written.
-std::mutex& RelayMutex() {
-  static std::mutex mu;
-  return mu;
-}
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -106,7 +99,9 @@ int zq_relay_decode_arg(const char* text, uint8_t* out, size_t capacity) {
 
 ZqAnswer zq_relay(ZqRequest& request, const ZqRelayVariant& variant) {
   if (request.Tls()) return ZqAnswer::Bytes(404, kMimeHtml, "");
-  std::lock_guard<std::mutex> lock(RelayMutex());
+  // Both routes name their reply mailbox "/to_mkcgi<pid>", so one lock serves them all: their
+  // exchanges never overlap. Held from the query's parsing until the answer is made.
+  ZqLock lock(g_relayMutex);
 
   const std::string uri(request.Uri());
   const std::string raw_query(request.Query());

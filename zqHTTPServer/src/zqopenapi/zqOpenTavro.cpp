@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -22,6 +23,7 @@
 #include "zqcommon/zqPaths.h"
 #include "zqcontrol/zqCameraCommands.h"
 #include "zqcontrol/zqSystemCommands.h"
+#include "zqcontrolapi/zqStorage.h"
 #include "zqmedialist/zqMediaList.h"
 #include "zqmediametadata/zqMediaMetadata.h"
 #include "zqopenapi/zqMediaPath.h"
@@ -47,10 +49,12 @@ constexpr size_t kParamMax = 64;
 struct OpenApi {
   int model = kDefaultModel;
   BlacklistHandler filter;
-  pid_t stream_pid = 0;  // the streaming helper this daemon started, 0 for none
+  // The streaming helper this daemon started, 0 for none.
+  pid_t stream_pid GUARDED_BY(g_openApiMutex) = 0;
 };
 
-std::mutex g_openApiMutex;
+// Made by the first request (Shared), read again by the stop at exit.
+std::atomic<OpenApi*> g_api{nullptr};
 
 OpenApi& Shared() {
   static std::once_flag once;
@@ -66,6 +70,7 @@ OpenApi& Shared() {
     api->filter.storeCameraSettings(getCameraOptions(api->model));
     api->filter.storeCameraOptions(getOptionIds(api->model));
     api->filter.storeCameraFilters(getCameraFilters(api->model));
+    g_api.store(api);
   });
   return *api;
 }
@@ -86,9 +91,7 @@ ZqAnswer Bare(int status) { return ZqAnswer::Json(status, ""); }
 
 // The control handlers assume the control API's locks: an Open API request that calls them
 // holds both, in the control API's order, so that it never runs beside a control request.
-struct ControlLocks {
-  std::scoped_lock<std::mutex, std::mutex> locks{g_accessMutex, g_CSIMutex};
-};
+using ControlLocks = ZqControlLocks;
 
 // A control handler's JSON body (up to the response buffer), and its status.
 int32_t RunHandler(int32_t (*handler)(const char*, char*, uint16_t), const char* params,
@@ -191,7 +194,7 @@ std::optional<ZqAnswer> Presets(Call& c) {
   return Empty(400);
 }
 
-std::optional<ZqAnswer> Stream(Call& c) {
+std::optional<ZqAnswer> Stream(Call& c) REQUIRES(g_openApiMutex) {
   pid_t& pid = c.api.stream_pid;
   if (c.path == "camera/stream/start") {
     const std::string helper = zq_path(kZqStreamHelperPath);
@@ -200,7 +203,7 @@ std::optional<ZqAnswer> Stream(Call& c) {
     if (pid != 0 || zq_program_running(helper)) return Empty(409);
     const std::string client(c.request.Client());
     {
-      std::lock_guard<std::mutex> csi(g_CSIMutex);
+      ZqLock csi(g_CSIMutex);
       const int32_t err =
           csi_set(kCsiStreamClient, client.c_str(), static_cast<uint32_t>(client.size() + 1));
       if (err != 0) ZQ_LOG(ZQ_LOG_ERROR, "csi_set %d failed - status %d", kCsiStreamClient, err);
@@ -322,25 +325,6 @@ std::optional<ZqAnswer> GetDateTime(Call& c) {
   return ZqAnswer::Json(200, zqoa_date_time_body(record.data()));
 }
 
-// The control service's storage commands the media endpoint sends, after marking the Wi-Fi
-// client as their source: a delete of one file (its name in a 257-byte request) and a tag
-// update (the 268-byte tag record).
-constexpr size_t kDeleteRequestSize = 257;
-
-int32_t SendDeleteFile(const std::string& path) {
-  std::array<char, kDeleteRequestSize> request = {};
-  path.copy(request.data(), request.size() - 1);
-  set_csi_analytics_source_wifi();
-  return zqcontrol_send_command_param_response(ZQCONTROL_DELETE_FILE, request.data(),
-                                               request.size(), nullptr, 0);
-}
-
-int32_t SendTagPlayback(const std::array<uint8_t, kZqTagRecordSize>& record) {
-  set_csi_analytics_source_wifi();
-  return zqcontrol_send_command_param_response(ZQCONTROL_TAG_PLAYBACK, record.data(), record.size(),
-                                               nullptr, 0);
-}
-
 // "media/...": the media list and turbo endpoints take the request as it is; tags and deletes
 // become storage commands; the metadata family (telemetry, info, zqmf, screennail, thumbnail,
 // metadata) goes to the metadata route with the parameters its plan adds to the query.
@@ -370,11 +354,12 @@ std::optional<ZqAnswer> Media(Call& c) {
     case ZqMediaAction::kTagFile:
     case ZqMediaAction::kTagRemove: {
       ControlLocks locks;
-      return Empty(zqoa_media_result_status(action, SendTagPlayback(plan.tag)));
+      return Empty(zqoa_media_result_status(
+          action, send_tag_playback(plan.tag.data(), static_cast<uint32_t>(plan.tag.size()))));
     }
     case ZqMediaAction::kDelete: {
       ControlLocks locks;
-      return Empty(zqoa_media_result_status(action, SendDeleteFile(plan.delete_path)));
+      return Empty(zqoa_media_result_status(action, send_delete_file(plan.delete_path.c_str())));
     }
     case ZqMediaAction::kTelemetry:
     case ZqMediaAction::kInfo:
@@ -457,7 +442,7 @@ constexpr std::array<Endpoint, kZqOpenApiEndpoints.size()> kEndpoints = {
 
 ZqAnswer zqOpenTavroHandler(ZqRequest& request) {
   OpenApi& api = Shared();
-  std::lock_guard<std::mutex> lock(g_openApiMutex);
+  ZqLock lock(g_openApiMutex);
   const std::string uri(request.Uri());
   const std::string query(request.Query());
   Call call{request, zqoa_path_from_uri(uri), request.HasQuery() ? query.c_str() : nullptr, api};
@@ -468,4 +453,16 @@ ZqAnswer zqOpenTavroHandler(ZqRequest& request) {
   std::optional<ZqAnswer> answer = kEndpoints[static_cast<size_t>(index)](call);
   if (err == 0) zqcontrol_interface_close();
   return answer ? std::move(*answer) : Empty(404);
+}
+
+void zqOpenTavroStop() {
+  OpenApi* api = g_api.load();
+  if (api == nullptr) return;  // no request came: nothing was started
+  ZqLock lock(g_openApiMutex);
+  if (api->stream_pid == 0) return;
+  if (zq_child_stop(api->stream_pid)) {
+    api->stream_pid = 0;
+  } else {
+    ZQ_LOG(ZQ_LOG_ERROR, "streaming helper %d did not end", static_cast<int>(api->stream_pid));
+  }
 }

@@ -72,7 +72,7 @@ std::atomic<bool> g_wiredHostSet{false};
 // The wired address once derived, else "" (the derivation is tried again at the next check).
 const char* WiredAddress() {
   if (g_wiredHostSet.load(std::memory_order_acquire)) return g_wiredHost;
-  std::lock_guard<std::mutex> lock(g_CSIMutex);
+  ZqLock lock(g_CSIMutex);
   if (g_wiredHostSet.load(std::memory_order_relaxed)) return g_wiredHost;
   char identity[33] = {};
   uint32_t len = 0;

@@ -24,7 +24,7 @@ ZqAnswer zqTurbo(ZqRequest& request) {
   const uint8_t boost = value[0] == '1' ? 1 : 0;
   int32_t err;
   {
-    std::lock_guard<std::mutex> lock(g_CSIMutex);
+    ZqLock lock(g_CSIMutex);
     err = csi_set(CSI_LINUX_CORE_BOOST, &boost, sizeof boost);
   }
   if (err != 0) {

@@ -1,12 +1,12 @@
 #include "zqwebcam/zqWebcamRoute.h"
 
 #include <algorithm>
-#include <mutex>
 #include <optional>
 #include <string>
 
 #include "csi.h"
 #include "server/zqCsi.h"
+#include "server/zqLocks.h"
 #include "zqCtrlD.h"
 #include "zqcommon/zqLog.h"
 #include "zqcontrol/zqCameraCommands.h"
@@ -16,7 +16,7 @@ namespace {
 constexpr size_t kRoutePrefix = 12;  // strlen("/zq/zqWebcam")
 
 int32_t WriteStatus(int32_t id, const void* value, uint32_t size) {
-  std::lock_guard<std::mutex> csi(g_CSIMutex);
+  ZqLock csi(g_CSIMutex);
   return csi_set(id, value, size);
 }
 
@@ -45,7 +45,8 @@ ZqAnswer zqWebcam(ZqRequest& request) {
   if (*op == ZqWebcamOp::kVersion) return Answer(zq_webcam_version());
 
   const std::string query(request.Query());
-  const ZqWebcamLock lock;  // the route's one webcam lock, held to the end of the request
+  // The route's one webcam lock, held to the end of the request.
+  const ZqWebcamLock lock(g_webcamMutex);
   switch (*op) {
     case ZqWebcamOp::kStart:
     case ZqWebcamOp::kStartLtp:
@@ -74,12 +75,12 @@ ZqAnswer zqwebcam_openapi(std::string_view sub_path, ZqRequest& request,
   const std::string query(request.Query());
   const bool bare = query.empty();
   if (sub_path == "start") {
-    const ZqWebcamLock lock;
+    const ZqWebcamLock lock(g_webcamMutex);
     return Answer(
         zq_webcam_checked_start(lock, query.c_str(), request.Client(), filter, WriteStatus));
   }
   if (sub_path == "status") {
-    const ZqWebcamLock lock;
+    const ZqWebcamLock lock(g_webcamMutex);
     return Answer(zq_webcam_simple(lock, kZqWebcamStatus, WriteStatus));
   }
   const bool known =
@@ -87,7 +88,7 @@ ZqAnswer zqwebcam_openapi(std::string_view sub_path, ZqRequest& request,
   if (!known) return ZqAnswer::EmptyJson(404);
   if (!bare) return ZqAnswer::Json(400, "{}");
   if (sub_path == "version") return Answer(zq_webcam_version());
-  const ZqWebcamLock lock;
+  const ZqWebcamLock lock(g_webcamMutex);
   if (sub_path == "preview") {
     return Answer(zq_webcam_preview(lock, request.Client(), false, WriteStatus));
   }

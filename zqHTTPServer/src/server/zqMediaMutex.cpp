@@ -1,3 +1,0 @@
-#include "server/zqMediaMutex.h"
-
-std::mutex zqMediaMetadata_mutex;
