@@ -8,6 +8,8 @@ import json
 import os
 import threading
 
+import pytest
+
 from test_control import journal
 
 EMPTY = b"{}\n"
