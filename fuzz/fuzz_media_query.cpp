@@ -1,6 +1,6 @@
 // Client queries of the media routes and names from the card: the list query, the metadata
-// query, and the grouped list written from records whose names come from the media database.
-// Every document the writer produces must parse.
+// query, the paged list's query, and the grouped list written from records whose names come
+// from the media database. Every document the writer produces must parse.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "zqmediadb/zqMediaDBApp.h"
+#include "zqmediadb/zqMediaDBList.h"
 #include "zqmedialist/zqMediaList.h"
 #include "zqmedialist/zqMediaListWriter.h"
 
@@ -23,6 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   parseMediaListQuery(query.c_str(), &selection, &clear, &message);
   const int status = zqdb_metadata_check_query(query.c_str());
   if (status != 200 && status != 400 && status != 404 && status != 501) __builtin_trap();
+  DbMediaListQuery list;
+  const int list_status = db_parse_media_list_query(query.c_str(), &list, &message);
+  if (list_status != 200 && list_status != 400 && list_status != 501) __builtin_trap();
+  if (list_status == 200 && (list.folder.size() != 8 || list.upload.status > 31)) __builtin_trap();
 
   // Each 14 bytes: folder (1 byte), type (1), name (12); sizes and times follow the position.
   std::vector<MediaListRecord> records;

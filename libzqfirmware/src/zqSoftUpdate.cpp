@@ -270,7 +270,7 @@ SoftUpdateAnswer SoftUpdate::PostMultipart(std::string_view content_type, BodySo
   RefusingTarget refuse;
   int store_error = 0;
   FormReader form("", [&](const FormPart&, const FormReader& fields) -> FileTarget* {
-    request_mu_.AssertHeld();  // the form calls back within this request, under its lock
+    request_mu_.AssertHeld();  // the form is read within this request
     const std::string* sha1 = fields.Field("sha1");
     const std::string* offset = fields.Field("offset");
     std::string sent;

@@ -44,6 +44,8 @@ constexpr ZqRoute kRoutes[] = {
     {"/tavro", zqOpenTavroHandler, nullptr, kGeneral},
     {"/zq/version", zqVersion, nullptr, kGeneral},
     {"/zq/zqCert", zqCertHandler, nullptr, kCertificate},
+    // Ours, after the camera's own routes: the paged list of the media database.
+    {"/zq/zqMediaListRTOSDB", zqMediaListRTOSDB, nullptr, kGeneral},
 };
 
 // The server library's callback for every route; `cbdata` is the route's row (nullptr for

@@ -24,6 +24,7 @@
 #include "zqcommon/zqQuery.h"
 #include "zqmediadb/zqCardId.h"
 #include "zqmediadb/zqMediaDBApp.h"
+#include "zqmediadb/zqMediaDBList.h"
 #include "zqmedialist/zqMediaListWriter.h"
 
 namespace {
@@ -255,6 +256,17 @@ ZqAnswer ListEx(ZqRequest& request) {
   return Answer(kHttp200, std::move(json));
 }
 
+// The paged list has a lock of its own (g_pagedListMutex): it asks only the media database and
+// never scans the card, so it need not wait behind the scans and metadata requests.
+ZqAnswer ListRTOSDB(ZqRequest& request) {
+  ZqLock lock(g_pagedListMutex);
+  const std::string query(request.Query());
+  DbMediaListAnswer a =
+      generateMediaList(request.HasQuery() ? query.c_str() : nullptr, getModelNumber());
+  if (a.status != 200) return ZqAnswer::Json(a.status, ErrorBody(a.message, false));
+  return ZqAnswer::Json(200, std::move(a.body));
+}
+
 // Runs a handler body; an exception that escapes is logged and answered 500.
 ZqAnswer Guarded(ZqRequest& request, ZqAnswer (*body)(ZqRequest&)) {
   try {
@@ -388,3 +400,5 @@ int zqMediaList_ScanDirSES(MediaScanBuffer* buffer, uint32_t* count) {
 ZqAnswer zqMediaList(ZqRequest& request) { return Guarded(request, List); }
 
 ZqAnswer zqMediaListEx(ZqRequest& request) { return Guarded(request, ListEx); }
+
+ZqAnswer zqMediaListRTOSDB(ZqRequest& request) { return Guarded(request, ListRTOSDB); }
