@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       DbReply r;
       memcpy(r.bytes, data, size < sizeof r.bytes ? size : sizeof r.bytes);
       r.length = static_cast<int>(size < sizeof r.bytes ? size : sizeof r.bytes);
-      if (db_check_single_reply(command, 1, 1, &r) != 200) break;
+      if (db_check_single_reply(command, 1, 1, &r) != DbResult::kOk) break;
       DbJsonEntry e;
       const char* sep = "";
       if (r.content != nullptr)

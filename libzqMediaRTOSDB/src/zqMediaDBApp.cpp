@@ -205,26 +205,27 @@ int scandirRTOSdb(const char* folder, DbScanEntry* out, uint32_t* count, DbNameF
   return result;
 }
 
-int db_status_to_http(int32_t status) {
+DbResult db_result_of_status(int32_t status) {
   switch (status) {
     case 0:
-      return 200;
+      return DbResult::kOk;
     case 1:
     case 2:
-      return 503;
+      return DbResult::kBusy;
     case 3:
     case 4:
-      return 404;
+      return DbResult::kNotFound;
     default:
-      return 500;
+      return DbResult::kFailed;
   }
 }
 
-int db_check_single_reply(uint32_t command, uint32_t token, uint32_t request_count, DbReply* r) {
+DbResult db_check_single_reply(uint32_t command, uint32_t token, uint32_t request_count,
+                               DbReply* r) {
   db_response_header h;
   if (r->length < 0 || !db_parse_response_header(r->bytes, static_cast<size_t>(r->length), &h)) {
     ZQ_LOG(ZQ_LOG_ERROR, "Invalid response size (%d), discarding\n", r->length);
-    return 500;
+    return DbResult::kBadReply;
   }
   const size_t len = static_cast<size_t>(r->length);
   if (h.token != token) ZQ_LOG(ZQ_LOG_WARN, "Tokens don't match %u %u", h.token, token);
@@ -234,27 +235,29 @@ int db_check_single_reply(uint32_t command, uint32_t token, uint32_t request_cou
            command, request_count, h.count_returned, request_count);
   }
   if (h.status != 0) {
-    const int http = db_status_to_http(h.status);
-    if (http == 500) ZQ_LOG(ZQ_LOG_ERROR, "error on IPC received, exiting, status %d\n", h.status);
-    return http;
+    const DbResult result = db_result_of_status(h.status);
+    if (result == DbResult::kFailed) {
+      ZQ_LOG(ZQ_LOG_ERROR, "error on IPC received, exiting, status %d\n", h.status);
+    }
+    return result;
   }
   if (command == DB_CMD_GET_MORE_INFO) {
     if (len < kDbMoreInfoMinReply) {
       ZQ_LOG(ZQ_LOG_ERROR, "Invalid response size (%d), discarding\n", r->length);
-      return 500;
+      return DbResult::kBadReply;
     }
     r->extra = r->bytes + kDbResponseHeaderSize;
-    return 200;
+    return DbResult::kOk;
   }
   if (len < kDbResponseHeaderSize + 4) {
     ZQ_LOG(ZQ_LOG_ERROR, "Invalid response size (%d), discarding\n", r->length);
-    return 500;
+    return DbResult::kBadReply;
   }
   const uint8_t* content = r->bytes + kDbResponseHeaderSize;
   const uint32_t type = zq_load_le32(content);
   if (type == kDbUnknownContentType) {
     ZQ_LOG(ZQ_LOG_WARN, "Invalid content type (-1), inferring FILE NOT_FOUND\n");
-    return 404;
+    return DbResult::kNotFound;
   }
   // Every record past the type must be whole before anything reads it. The size needed is
   // reckoned in 64 bits: a tag count from the reply can ask for more than a 32-bit size holds.
@@ -274,19 +277,19 @@ int db_check_single_reply(uint32_t command, uint32_t token, uint32_t request_cou
   }
   if (len < need) {
     ZQ_LOG(ZQ_LOG_ERROR, "Invalid response size (%d), discarding\n", r->length);
-    return 500;
+    return DbResult::kBadReply;
   }
   r->content = content;
   if (command == DB_CMD_GET_VIDEO_SPECIFIC_INFO) r->video = r->bytes + kDbVideoInfoOffset;
   if (command == DB_CMD_GET_UMID_BY_FILENAME || command == DB_CMD_GET_GROUP_CONTENT_INFO)
     r->extra = r->bytes + kDbVideoInfoOffset;
-  return 200;
+  return DbResult::kOk;
 }
 
-int db_single_file_query(uint32_t command, const char* dir, const char* file, DbReply* reply,
-                         const uint8_t* extra, size_t extra_len) {
+DbResult db_single_file_query(uint32_t command, const char* dir, const char* file, DbReply* reply,
+                              const uint8_t* extra, size_t extra_len) {
   IpcEndpoint ep;
-  if (!ep.open()) return 500;
+  if (!ep.open()) return DbResult::kUnreachable;
   uint8_t request[kDbSingleFileRequestSize + 4] = {};
   extra_len = std::min(extra_len, size_t{4});
   const uint32_t token = TokenOf(reply->bytes);
@@ -303,38 +306,38 @@ int db_single_file_query(uint32_t command, const char* dir, const char* file, Db
     if (!db_parse_response_header(reply->bytes,
                                   reply->length < 0 ? 0 : static_cast<size_t>(reply->length), &h)) {
       ZQ_LOG(ZQ_LOG_ERROR, "Invalid response size (%d), discarding\n", reply->length);
-      return 500;
+      return DbResult::kBadReply;
     }
-    return db_status_to_http(h.status);
+    return db_result_of_status(h.status);
   }
   return db_check_single_reply(command, token, 1, reply);
 }
 
-int dbGetContentInfo(const char* dir, const char* file, DbReply* reply) {
+DbResult dbGetContentInfo(const char* dir, const char* file, DbReply* reply) {
   return db_single_file_query(DB_CMD_GET_CONTENT_INFO, dir, file, reply);
 }
-int dbGetGroupContentInfo(const char* dir, const char* file, DbReply* reply) {
+DbResult dbGetGroupContentInfo(const char* dir, const char* file, DbReply* reply) {
   return db_single_file_query(DB_CMD_GET_GROUP_CONTENT_INFO, dir, file, reply);
 }
-int dbGetVideoSpecificInfo(const char* dir, const char* file, DbReply* reply) {
+DbResult dbGetVideoSpecificInfo(const char* dir, const char* file, DbReply* reply) {
   return db_single_file_query(DB_CMD_GET_VIDEO_SPECIFIC_INFO, dir, file, reply);
 }
-int dbGetUMIDByFileName(const char* dir, const char* file, DbReply* reply) {
+DbResult dbGetUMIDByFileName(const char* dir, const char* file, DbReply* reply) {
   return db_single_file_query(DB_CMD_GET_UMID_BY_FILENAME, dir, file, reply);
 }
-int dbGetMoreInfo(const char* dir, const char* file, DbReply* reply) {
+DbResult dbGetMoreInfo(const char* dir, const char* file, DbReply* reply) {
   return db_single_file_query(DB_CMD_GET_MORE_INFO, dir, file, reply);
 }
 
 int dbGetChapteredVideoDuration(const char* dir, const char* file) {
   DbReply r;
-  if (dbGetVideoSpecificInfo(dir, file, &r) != 200 || r.video == nullptr) return -1;
+  if (dbGetVideoSpecificInfo(dir, file, &r) != DbResult::kOk || r.video == nullptr) return -1;
   return static_cast<int>((uint64_t{zq_load_le32(r.video + 4)} + 500) / 1000);
 }
 
-int dbGetFileNameByUMID(const uint8_t* umid, std::string* dir, std::string* file) {
+DbResult dbGetFileNameByUMID(const uint8_t* umid, std::string* dir, std::string* file) {
   IpcEndpoint ep;
-  if (!ep.open()) return 500;
+  if (!ep.open()) return DbResult::kUnreachable;
   uint8_t reply[kZqIpcMaxMessage];
   uint8_t request[28];
   const uint32_t token = TokenOf(reply);
@@ -342,60 +345,63 @@ int dbGetFileNameByUMID(const uint8_t* umid, std::string* dir, std::string* file
   memcpy(request + 12, umid, 16);
   int32_t n = zqdb_exchange(ep.get(), request, sizeof request, reply, 10, 0);
   db_response_header h;
-  if (n < 0 || !db_parse_response_header(reply, static_cast<size_t>(n), &h)) return 500;
-  if (h.status != 0) return db_status_to_http(h.status);
-  if (static_cast<size_t>(n) < kDbResponseHeaderSize + 20) return 500;
+  if (n < 0) return DbResult::kUnreachable;
+  if (!db_parse_response_header(reply, static_cast<size_t>(n), &h)) return DbResult::kBadReply;
+  if (h.status != 0) return db_result_of_status(h.status);
+  if (static_cast<size_t>(n) < kDbResponseHeaderSize + 20) return DbResult::kBadReply;
   const char* p = reinterpret_cast<const char*>(reply + kDbResponseHeaderSize);
   dir->assign(p, strnlen(p, 8));
   file->assign(p + 8, strnlen(p + 8, 12));
-  return 200;
+  return DbResult::kOk;
 }
 
-int dbSetUploadStatusRawBits(const char* dir, const char* file, uint32_t word) {
+DbResult dbSetUploadStatusRawBits(const char* dir, const char* file, uint32_t word) {
   DbReply r;
   uint8_t extra[4];
   zq_store_le32(extra, word);
   return db_single_file_query(DB_CMD_SET_UPLOAD_STATUS, dir, file, &r, extra, sizeof extra);
 }
 
-int dbSetCAHUploadStatus(const char* dir, const char* file, uint32_t status) {
-  if (status >= kDbUploadStatusCount) return 400;
+DbResult dbSetCAHUploadStatus(const char* dir, const char* file, uint32_t status) {
+  if (status >= kDbUploadStatusCount) return DbResult::kBadRequest;
   DbReply r;
-  int http = dbGetContentInfo(dir, file, &r);
-  if (http != 200) return http;
+  const DbResult got = dbGetContentInfo(dir, file, &r);
+  if (got != DbResult::kOk) return got;
   const uint32_t word = (zq_load_le32(r.content + 40) & 0xFFFF0000u) | status;
   return dbSetUploadStatusRawBits(dir, file, word);
 }
 
-int dbGetUploadStatusHistogram(uint32_t counts[kDbUploadStatusCount]) {
+DbResult dbGetUploadStatusHistogram(uint32_t counts[kDbUploadStatusCount]) {
   IpcEndpoint ep;
-  if (!ep.open()) return 500;
+  if (!ep.open()) return DbResult::kUnreachable;
   uint8_t reply[kZqIpcMaxMessage];
   uint8_t request[kDbRequestHeaderSize];
   const uint32_t token = TokenOf(reply);
   db_put_request_header(request, DB_CMD_GET_UPLOAD_STATUS_HISTOGRAM, kDbUploadStatusCount, token);
   int32_t n = zqdb_exchange(ep.get(), request, sizeof request, reply, 10, 0);
   db_response_header h;
-  if (n < 0 || !db_parse_response_header(reply, static_cast<size_t>(n), &h)) return 500;
-  if (h.status != 0) return db_status_to_http(h.status);
-  if (static_cast<size_t>(n) < kDbResponseHeaderSize + 4 * kDbUploadStatusCount) return 500;
+  if (n < 0) return DbResult::kUnreachable;
+  if (!db_parse_response_header(reply, static_cast<size_t>(n), &h)) return DbResult::kBadReply;
+  if (h.status != 0) return db_result_of_status(h.status);
+  if (static_cast<size_t>(n) < kDbResponseHeaderSize + 4 * kDbUploadStatusCount)
+    return DbResult::kBadReply;
   for (uint32_t i = 0; i < kDbUploadStatusCount; ++i)
     counts[i] = zq_load_le32(reply + kDbResponseHeaderSize + 4 * i);
-  return 200;
+  return DbResult::kOk;
 }
 
-int processQueryResponse(const uint8_t* reply, size_t length, uint32_t token, uint32_t asked,
-                         uint32_t* total, std::vector<DbListEntry>* out) {
+DbResult processQueryResponse(const uint8_t* reply, size_t length, uint32_t token, uint32_t asked,
+                              uint32_t* total, std::vector<DbListEntry>* out) {
   constexpr size_t kListHeader = kDbResponseHeaderSize + 20;
   constexpr size_t kEntry = 40;
   db_response_header h;
   if (!db_parse_response_header(reply, length, &h)) {
     ZQ_LOG(ZQ_LOG_ERROR, "Invalid response size (%d), discarding\n", static_cast<int>(length));
-    return 500;
+    return DbResult::kBadReply;
   }
   if (h.token != token) ZQ_LOG(ZQ_LOG_WARN, "Tokens don't match %u %u", h.token, token);
-  if (h.status != 0) return db_status_to_http(h.status);
-  if (length < kListHeader) return 500;
+  if (h.status != 0) return db_result_of_status(h.status);
+  if (length < kListHeader) return DbResult::kBadReply;
   const uint32_t start = zq_load_le32(reply + kDbResponseHeaderSize);
   *total = zq_load_le32(reply + kDbResponseHeaderSize + 12);
   uint32_t n = std::min(h.count_returned, asked);
@@ -413,13 +419,13 @@ int processQueryResponse(const uint8_t* reply, size_t length, uint32_t token, ui
                     std::string(text + 8, strnlen(text + 8, 12)), zq_load_le32(e + 20),
                     zq_load_le64(e + 24), zq_load_le32(e + 32), zq_load_le32(e + 36)});
   }
-  return 200;
+  return DbResult::kOk;
 }
 
-int dbGetPagedList(uint32_t start, uint32_t count, uint32_t list_options, uint32_t query_options,
-                   uint32_t* total, std::vector<DbListEntry>* out) {
+DbResult dbGetPagedList(uint32_t start, uint32_t count, uint32_t list_options,
+                        uint32_t query_options, uint32_t* total, std::vector<DbListEntry>* out) {
   IpcEndpoint ep;
-  if (!ep.open()) return 500;
+  if (!ep.open()) return DbResult::kUnreachable;
   uint8_t reply[kZqIpcMaxMessage];
   uint8_t request[24];
   const uint32_t token = TokenOf(reply);
@@ -428,7 +434,7 @@ int dbGetPagedList(uint32_t start, uint32_t count, uint32_t list_options, uint32
   zq_store_le32(request + 16, list_options);
   zq_store_le32(request + 20, query_options);
   int32_t n = zqdb_exchange(ep.get(), request, sizeof request, reply, 0, 600);
-  if (n < 0) return 500;
+  if (n < 0) return DbResult::kUnreachable;
   return processQueryResponse(reply, static_cast<size_t>(n), token, count, total, out);
 }
 

@@ -173,38 +173,42 @@ TEST(MediaDbReplies, StatusAndSizeChecksMapToHttp) {
     const char* what;
     uint32_t command;
     std::string reply;
-    int http;
+    DbResult result;
   };
   const Case cases[] = {
-      {"ok", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 0, 1, 1, 7) + ContentRecord(4, 0, 0, 0), 200},
+      {"ok", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 0, 1, 1, 7) + ContentRecord(4, 0, 0, 0),
+       DbResult::kOk},
       {"token mismatch accepted", DB_CMD_GET_CONTENT_INFO,
-       ReplyHeader(2, 0, 1, 1, 8) + ContentRecord(4, 0, 0, 0), 200},
+       ReplyHeader(2, 0, 1, 1, 8) + ContentRecord(4, 0, 0, 0), DbResult::kOk},
       {"three returned for one", DB_CMD_GET_CONTENT_INFO,
-       ReplyHeader(2, 0, 3, 1, 7) + ContentRecord(4, 0, 0, 0), 200},
-      {"short", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 0, 1, 1, 7).substr(0, 12), 500},
-      {"status 1", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 1, 0, 1, 7), 503},
-      {"status 2", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 2, 0, 1, 7), 503},
-      {"status 3", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 3, 0, 1, 7), 404},
-      {"status 4", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 4, 0, 1, 7), 404},
-      {"status 7", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 7, 0, 1, 7), 500},
+       ReplyHeader(2, 0, 3, 1, 7) + ContentRecord(4, 0, 0, 0), DbResult::kOk},
+      {"short", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 0, 1, 1, 7).substr(0, 12),
+       DbResult::kBadReply},
+      {"status 1", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 1, 0, 1, 7), DbResult::kBusy},
+      {"status 2", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 2, 0, 1, 7), DbResult::kBusy},
+      {"status 3", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 3, 0, 1, 7), DbResult::kNotFound},
+      {"status 4", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 4, 0, 1, 7), DbResult::kNotFound},
+      {"status 7", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 7, 0, 1, 7), DbResult::kFailed},
       {"unknown file", DB_CMD_GET_CONTENT_INFO,
-       ReplyHeader(2, 0, 1, 1, 7) + ContentRecord(0xFFFFFFFF, 0, 0, 0), 404},
+       ReplyHeader(2, 0, 1, 1, 7) + ContentRecord(0xFFFFFFFF, 0, 0, 0), DbResult::kNotFound},
       {"record cut", DB_CMD_GET_CONTENT_INFO,
-       ReplyHeader(2, 0, 1, 1, 7) + ContentRecord(4, 0, 0, 0).substr(0, 40), 500},
-      {"video ok", DB_CMD_GET_VIDEO_SPECIFIC_INFO, ReplyHeader(4, 0, 1, 1, 7) + video, 200},
+       ReplyHeader(2, 0, 1, 1, 7) + ContentRecord(4, 0, 0, 0).substr(0, 40), DbResult::kBadReply},
+      {"video ok", DB_CMD_GET_VIDEO_SPECIFIC_INFO, ReplyHeader(4, 0, 1, 1, 7) + video,
+       DbResult::kOk},
       {"video tags cut", DB_CMD_GET_VIDEO_SPECIFIC_INFO,
-       ReplyHeader(4, 0, 1, 1, 7) + video.substr(0, video.size() - 4), 500},
+       ReplyHeader(4, 0, 1, 1, 7) + video.substr(0, video.size() - 4), DbResult::kBadReply},
       {"video huge tag count", DB_CMD_GET_VIDEO_SPECIFIC_INFO,
        ReplyHeader(4, 0, 1, 1, 7) + ContentRecord(0, 0, 0, 0) + VideoInfo(1, 1, 0).substr(0, 16) +
            "\xff\xff\xff\xff" + std::string(4, '\0'),
-       500},
+       DbResult::kBadReply},
       {"more info short", DB_CMD_GET_MORE_INFO, ReplyHeader(8, 0, 1, 1, 7) + std::string(27, '\0'),
-       500},
-      {"more info", DB_CMD_GET_MORE_INFO, ReplyHeader(8, 0, 1, 1, 7) + std::string(28, '\0'), 200},
+       DbResult::kBadReply},
+      {"more info", DB_CMD_GET_MORE_INFO, ReplyHeader(8, 0, 1, 1, 7) + std::string(28, '\0'),
+       DbResult::kOk},
   };
   for (const Case& c : cases) {
     DbReply r = ReplyOf(c.reply);
-    EXPECT_EQ(db_check_single_reply(c.command, 7, 1, &r), c.http) << c.what;
+    EXPECT_EQ(db_check_single_reply(c.command, 7, 1, &r), c.result) << c.what;
   }
 }
 
@@ -259,29 +263,29 @@ TEST(MediaDbJson, AKeyPastTheLimitIsRefusedAndTheTextKept) {
 TEST(MediaDbQuery, MetadataQueryChecks) {
   const struct {
     const char* query;
-    int status;
+    DbResult result;
   } cases[] = {
-      {"t=dur&p=100TAVRO/TAVR0001.MP4", 200},
-      {"t=v5info&p=100TAVRO/TAVR0001.360", 200},
-      {"t=bogus&p=100TAVRO/TAVR0001.MP4", 501},
-      {"p=100TAVRO/TAVR0001.MP4", 400},
-      {"t=&p=100TAVRO/TAVR0001.MP4", 400},
-      {"t=dur&t=dur&p=100TAVRO/TAVR0001.MP4", 400},
-      {"t=dur&p=100TAVRO/TAVR0001.TXT", 404},
-      {"t=dur&p=100TAVRO/", 400},
-      {"t=dur&p=100TAVRO/A.MP4", 404},
-      {"t=dur&p=100TAVROX/TAVR0001.MP4", 400},
-      {"t=dur&p=100TAVRO/TAVR00001.MP4", 400},
-      {"t=dur&p=../TAVR0001.MP4", 400},
-      {"t=dur&p=100TAVRO/TAVR0001.MP4&p=x", 400},
-      {"t=upload&p=100TAVRO/TAVR0001.MP4&status=", 400},
-      {"t=upload&p=100TAVRO/TAVR0001.MP4&status=5x", 400},
-      {"t=upload&p=100TAVRO/TAVR0001.MP4&status=5&status=6", 400},
-      {"t=offload&p=100TAVRO/TAVR0001.MP4&status=pc&value=maybe", 400},
-      {"t=offload&p=100TAVRO/TAVR0001.MP4&status=cloud&value=true", 400},
-      {"t=offload&p=100TAVRO/TAVR0001.MP4&status=pc&value=true", 200},
+      {"t=dur&p=100TAVRO/TAVR0001.MP4", DbResult::kOk},
+      {"t=v5info&p=100TAVRO/TAVR0001.360", DbResult::kOk},
+      {"t=bogus&p=100TAVRO/TAVR0001.MP4", DbResult::kNotSupported},
+      {"p=100TAVRO/TAVR0001.MP4", DbResult::kBadRequest},
+      {"t=&p=100TAVRO/TAVR0001.MP4", DbResult::kBadRequest},
+      {"t=dur&t=dur&p=100TAVRO/TAVR0001.MP4", DbResult::kBadRequest},
+      {"t=dur&p=100TAVRO/TAVR0001.TXT", DbResult::kNotFound},
+      {"t=dur&p=100TAVRO/", DbResult::kBadRequest},
+      {"t=dur&p=100TAVRO/A.MP4", DbResult::kNotFound},
+      {"t=dur&p=100TAVROX/TAVR0001.MP4", DbResult::kBadRequest},
+      {"t=dur&p=100TAVRO/TAVR00001.MP4", DbResult::kBadRequest},
+      {"t=dur&p=../TAVR0001.MP4", DbResult::kBadRequest},
+      {"t=dur&p=100TAVRO/TAVR0001.MP4&p=x", DbResult::kBadRequest},
+      {"t=upload&p=100TAVRO/TAVR0001.MP4&status=", DbResult::kBadRequest},
+      {"t=upload&p=100TAVRO/TAVR0001.MP4&status=5x", DbResult::kBadRequest},
+      {"t=upload&p=100TAVRO/TAVR0001.MP4&status=5&status=6", DbResult::kBadRequest},
+      {"t=offload&p=100TAVRO/TAVR0001.MP4&status=pc&value=maybe", DbResult::kBadRequest},
+      {"t=offload&p=100TAVRO/TAVR0001.MP4&status=cloud&value=true", DbResult::kBadRequest},
+      {"t=offload&p=100TAVRO/TAVR0001.MP4&status=pc&value=true", DbResult::kOk},
   };
-  for (const auto& c : cases) EXPECT_EQ(zqdb_metadata_check_query(c.query), c.status) << c.query;
+  for (const auto& c : cases) EXPECT_EQ(zqdb_metadata_check_query(c.query), c.result) << c.query;
 }
 
 TEST(CardId, MadeOnceThenKeptAndRemadeWhenInvalid) {
@@ -388,7 +392,7 @@ TEST(MediaDbPeer, ShortAndFailedReplies) {
       return std::vector<std::string>{ReplyHeader(2, 4, 0, 1, TokenOf(req))};
     });
     DbReply r;
-    EXPECT_EQ(dbGetContentInfo("100TAVRO", "TAVR0001.MP4", &r), 404);
+    EXPECT_EQ(dbGetContentInfo("100TAVRO", "TAVR0001.MP4", &r), DbResult::kNotFound);
     t.join();
   }
   std::vector<DbScanEntry> out;
@@ -467,13 +471,13 @@ TEST_F(SimulatedDb, MetadataAnswersFromTheRecords) {
   zqtest::WriteFile(folder_ + "/TAVR0002.JPG", std::string(50, 'j'));
 
   DbMetadataAnswer a = zqdb_metadata("t=dur&p=100TAVRO/TAVR0001.MP4");
-  EXPECT_EQ(a.status, 200);
+  EXPECT_EQ(a.result, DbResult::kOk);
   EXPECT_EQ(a.body, "{\"dur\":\"3\",\"c\":\"0\",\"profile\":\"1\"}");
-  EXPECT_EQ(zqdb_metadata("t=dur&p=100TAVRO/TAVR0002.JPG").status, 501);
-  EXPECT_EQ(zqdb_metadata("t=dur&p=100TAVRO/TAVR0009.JPG").status, 404);
+  EXPECT_EQ(zqdb_metadata("t=dur&p=100TAVRO/TAVR0002.JPG").result, DbResult::kNotSupported);
+  EXPECT_EQ(zqdb_metadata("t=dur&p=100TAVRO/TAVR0009.JPG").result, DbResult::kNotFound);
 
   a = zqdb_metadata("t=v5info&p=100TAVRO/TAVR0001.MP4");
-  ASSERT_EQ(a.status, 200);
+  ASSERT_EQ(a.result, DbResult::kOk);
   EXPECT_NE(a.body.find("\"cre\":\"1600000000\""), std::string::npos) << a.body;
   EXPECT_NE(a.body.find("\"ls\":\"321\""), std::string::npos) << a.body;
   EXPECT_NE(a.body.find("\"umid\":\""), std::string::npos) << a.body;
@@ -485,22 +489,23 @@ TEST_F(SimulatedDb, MetadataAnswersFromTheRecords) {
   a = zqdb_metadata("t=upload&p=100TAVRO/TAVR0001.MP4&status=5");
   EXPECT_EQ(a.body, "{\"us\":\"5\"}");
   DbReply r;
-  ASSERT_EQ(dbGetContentInfo("100TAVRO", "TAVR0001.MP4", &r), 200);
+  ASSERT_EQ(dbGetContentInfo("100TAVRO", "TAVR0001.MP4", &r), DbResult::kOk);
   EXPECT_EQ(zq_load_le32(r.content + 40), (1u << 17) | 5u);  // marks untouched by the status
-  EXPECT_EQ(zqdb_metadata("t=upload&p=100TAVRO/TAVR0001.MP4&status=32").status, 400);
+  EXPECT_EQ(zqdb_metadata("t=upload&p=100TAVRO/TAVR0001.MP4&status=32").result,
+            DbResult::kBadRequest);
   a = zqdb_metadata("t=offload&p=100TAVRO/TAVR0001.MP4&status=pc&value=false");
   EXPECT_EQ(a.body, "{\"mos\":[]}");
   EXPECT_EQ(zqdb_metadata("t=upload&p=100TAVRO/TAVR0001.MP4").body, "{\"us\":\"5\"}");
 
   uint32_t counts[kDbUploadStatusCount];
-  ASSERT_EQ(dbGetUploadStatusHistogram(counts), 200);
+  ASSERT_EQ(dbGetUploadStatusHistogram(counts), DbResult::kOk);
   EXPECT_EQ(counts[5], 1u);
   EXPECT_EQ(counts[0], 1u);  // the photo
 
   DbReply u;
-  ASSERT_EQ(dbGetUMIDByFileName("100TAVRO", "TAVR0001.MP4", &u), 200);
+  ASSERT_EQ(dbGetUMIDByFileName("100TAVRO", "TAVR0001.MP4", &u), DbResult::kOk);
   std::string dir, file;
-  ASSERT_EQ(dbGetFileNameByUMID(u.extra, &dir, &file), 200);
+  ASSERT_EQ(dbGetFileNameByUMID(u.extra, &dir, &file), DbResult::kOk);
   EXPECT_EQ(dir + "/" + file, "100TAVRO/TAVR0001.MP4");
   EXPECT_EQ(dbGetChapteredVideoDuration("100TAVRO", "TAVR0001.MP4"), 3);
 }
@@ -511,7 +516,7 @@ TEST_F(SimulatedDb, FaultSwitchesReachTheClient) {
   std::vector<DbScanEntry> out;
   ASSERT_TRUE(zqsim::MediaDbSetFault("status", "2", &error));
   DbReply r;
-  EXPECT_EQ(dbGetContentInfo("100TAVRO", "TAVR0001.JPG", &r), 503);
+  EXPECT_EQ(dbGetContentInfo("100TAVRO", "TAVR0001.JPG", &r), DbResult::kBusy);
   ASSERT_TRUE(zqsim::MediaDbSetFault("truncate", "12", &error));
   EXPECT_EQ(scandirRTOSdb("100TAVRO", &out, 10, nullptr), kDbScanShortReply);
   ASSERT_TRUE(zqsim::MediaDbSetFault("silent", "", &error));
@@ -537,7 +542,7 @@ TEST(MediaDbList, PagesAreTruncatedWhenCountsDisagree) {
   std::vector<DbListEntry> out;
   EXPECT_EQ(processQueryResponse(reinterpret_cast<const uint8_t*>(reply.data()), reply.size(), 5, 3,
                                  &total, &out),
-            200);
+            DbResult::kOk);
   EXPECT_EQ(total, 11u);
   ASSERT_EQ(out.size(), 1u);
   EXPECT_EQ(out[0].name, "TAVR0001.JPG");
