@@ -1,6 +1,6 @@
 // Client queries of the media routes and names from the card: the list query, the metadata
-// query, and the grouped list written from records whose names come from the media database.
-// Every document the writer produces must parse.
+// query, the paged list's query, and the grouped list written from records whose names come
+// from the media database. Every document the writer produces must parse.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "zqmediadb/zqMediaDBApp.h"
+#include "zqmediadb/zqMediaDBList.h"
 #include "zqmedialist/zqMediaList.h"
 #include "zqmedialist/zqMediaListWriter.h"
 
@@ -24,6 +25,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const DbResult checked = zqdb_metadata_check_query(query.c_str());
   if (checked != DbResult::kOk && checked != DbResult::kBadRequest &&
       checked != DbResult::kNotFound && checked != DbResult::kNotSupported) {
+    __builtin_trap();
+  }
+  DbMediaListQuery list;
+  const DbResult listed = db_parse_media_list_query(query.c_str(), &list, &message);
+  if (listed != DbResult::kOk && listed != DbResult::kBadRequest &&
+      listed != DbResult::kNotSupported) {
+    __builtin_trap();
+  }
+  if (listed == DbResult::kOk && (list.folder.size() != 8 || list.upload.status > 31)) {
     __builtin_trap();
   }
 

@@ -1,11 +1,13 @@
 // Replies of the media database: folder listings, single-file records with their formatters,
-// and list pages. The first byte picks the command the bytes answer.
+// and list pages (with group records and the names their entries get). The first byte picks
+// the command the bytes answer.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "zqmediadb/zqMediaDBApp.h"
+#include "zqmediadb/zqMediaDBList.h"
 
 namespace {
 
@@ -49,10 +51,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       break;
     }
     default: {
+      // Pages with and without group records (pick 2: plain entries, 3: grouped).
       uint32_t total = 0;
       std::vector<DbListEntry> out;
-      processQueryResponse(data, size, 1, pick, &total, &out);
-      if (out.size() > pick) __builtin_trap();
+      const uint32_t options = (pick % 4) == 3 ? kDbListGrouping : 0;
+      const uint32_t asked = pick >> 2;
+      if (processQueryResponse(data, size, 1, asked, options, &total, &out) != DbResult::kOk) break;
+      if (out.size() > asked) __builtin_trap();
+      for (const DbListEntry& e : out) {
+        if (e.dir.size() > 8 || e.name.size() > 12) __builtin_trap();
+        if (!e.group) continue;
+        if (e.last < e.first || e.last - e.first >= kDbMaxGroupSpan) __builtin_trap();
+        for (size_t i = 0; i < e.missing.size(); ++i) {
+          if (e.missing[i] < e.first || e.missing[i] > e.last) __builtin_trap();
+          if (i > 0 && e.missing[i] <= e.missing[i - 1]) __builtin_trap();
+        }
+        // Every name the list may give an entry is a short text.
+        if (db_list_entry_name(e, pick, (pick & 0x80) != 0).size() > 40) __builtin_trap();
+      }
       break;
     }
   }

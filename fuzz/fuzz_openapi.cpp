@@ -82,7 +82,7 @@ void MediaRequest(const uint8_t* data, size_t size) {
       Check(plan.tag[0] == (action == ZqMediaAction::kTagFile ? 1 : 0));
       Check(plan.tag[1] == 0 && plan.tag[2] == 0 && plan.tag[3] == 0);
       const char* name = reinterpret_cast<const char*>(plan.tag.data() + 4);
-      Check(memchr(name, 0, kZqTagPathSize) != nullptr);
+      Check(memchr(name, 0, kZqTagRecordSize - 8) != nullptr);
       Check(ShapedLikeAName(std::string("path=") + name));
       break;
     }

@@ -251,55 +251,51 @@ TEST(QuickTimeReader, UserDataRules) {
       QTReaderResult(kQTAtomMalformed));
 }
 
+// The encoder item of the user data's metadata.
+std::string EncoderMeta(const std::string& encoder, uint32_t dataType) {
+  std::string hdlr = std::string(4, '\0') + "mdir" + "appl" + std::string(9, '\0');
+  std::string data;
+  mp4test::Put32(data, dataType);
+  mp4test::Put32(data, 0);
+  data += encoder;
+  std::string item = Box(std::string("\xa9too", 4), Box("data", data));
+  return FullBox("meta", 0, 0, FullBox("hdlr", 0, 0, hdlr) + Box("ilst", item));
+}
+
 TEST(QuickTimeReader, SupportedSourceFiles) {
-  auto verdict = [](const std::string& file, bool* supported) {
-    Parsed p = Parse(file);
-    EXPECT_EQ(p.result, 0u);
-    return p.reader->IsSupportedTavroSourceFile(supported);
+  TrackRecipe named = Video();  // "Tavro AVC"
+  TrackRecipe other = Video();
+  other.handlerName = "VideoHandler";
+  TrackRecipe unnamed = Video();
+  unnamed.handlerName = "";
+  const struct {
+    const char* name;
+    TrackRecipe track;
+    std::string udta;
+    uint32_t result;
+    bool supported;
+  } kCases[] = {
+      {"maker's handler name", named, "", 0, true},
+      {"other handler name", other, "", 0, false},
+      {"firmware atom", other, Box("FIRM", "HD9"), 0, true},
+      {"maker's encoder", other, EncoderMeta("Tavro", 1), 0, true},
+      {"encoder not text", other, EncoderMeta("Tavro", 2), 0, false},
+      {"other encoder", other, EncoderMeta("Lavf60", 1), 0, false},
+      {"no handler name", unnamed, "", QTReaderResult(10), false},
+      {"no video track", Audio(), "", QTReaderResult(1), false},
   };
-  bool supported = false;
-  TrackRecipe video = Video();
-  EXPECT_EQ(verdict(mp4test::MovieFile({mp4test::Trak(video)}, "", "x", true), &supported), 0u);
-  EXPECT_TRUE(supported);  // "Tavro AVC" handler name
-
-  video.handlerName = "VideoHandler";
-  EXPECT_EQ(verdict(mp4test::MovieFile({mp4test::Trak(video)}, "", "x", true), &supported), 0u);
-  EXPECT_FALSE(supported);
-  EXPECT_EQ(verdict(mp4test::MovieFile({mp4test::Trak(video)}, Box("FIRM", "HD9"), "x", true),
-                    &supported),
-            0u);
-  EXPECT_TRUE(supported);
-
-  // The encoder item of the user data's metadata.
-  auto meta = [](const std::string& encoder, uint32_t dataType) {
-    std::string hdlr = std::string(4, '\0') + "mdir" + "appl" + std::string(9, '\0');
-    std::string data;
-    mp4test::Put32(data, dataType);
-    mp4test::Put32(data, 0);
-    data += encoder;
-    std::string item = Box(std::string("\xa9too", 4), Box("data", data));
-    return FullBox("meta", 0, 0, FullBox("hdlr", 0, 0, hdlr) + Box("ilst", item));
-  };
-  EXPECT_EQ(
-      verdict(mp4test::MovieFile({mp4test::Trak(video)}, meta("Tavro", 1), "x", true), &supported),
-      0u);
-  EXPECT_TRUE(supported);
-  EXPECT_EQ(
-      verdict(mp4test::MovieFile({mp4test::Trak(video)}, meta("Tavro", 2), "x", true), &supported),
-      0u);
-  EXPECT_FALSE(supported);
-  EXPECT_EQ(
-      verdict(mp4test::MovieFile({mp4test::Trak(video)}, meta("Lavf60", 1), "x", true), &supported),
-      0u);
-  EXPECT_FALSE(supported);
-
-  video.handlerName = "";
-  EXPECT_EQ(verdict(mp4test::MovieFile({mp4test::Trak(video)}, "", "x", true), &supported),
-            QTReaderResult(10));
-  EXPECT_EQ(verdict(mp4test::MovieFile({mp4test::Trak(Audio())}, "", "x", true), &supported),
-            QTReaderResult(1));
-  EXPECT_EQ(verdict(mp4test::MovieFile({mp4test::Trak(Video())}, "", "x", true), nullptr),
-            QTReaderResult(1));
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    Parsed p = Parse(mp4test::MovieFile({mp4test::Trak(c.track)}, c.udta, "x", true));
+    ASSERT_EQ(p.result, 0u);
+    bool supported = !c.supported;
+    EXPECT_EQ(p.reader->IsSupportedTavroSourceFile(&supported), c.result);
+    if (c.result == 0) {
+      EXPECT_EQ(supported, c.supported);
+    }
+  }
+  Parsed p = Parse(mp4test::MovieFile({mp4test::Trak(Video())}, "", "x", true));
+  EXPECT_EQ(p.reader->IsSupportedTavroSourceFile(nullptr), QTReaderResult(1));
 }
 
 TEST(QuickTimeReader, WrittenMovieReadsBackAndSizeIsExact) {
@@ -325,92 +321,57 @@ TEST(QuickTimeReader, WrittenMovieReadsBackAndSizeIsExact) {
   EXPECT_EQ(again.reader->GetMovie().Tracks()[3].HandlerName(), "Tavro MET");
 }
 
-// Named damage to a well-formed movie, each with the result it must give.
+// Named damage to a well-formed movie: the 32-bit `value` written `at` bytes into the box at
+// `path` (its 4CCs joined by '/'). Every case must fail the parse as malformed (code 4).
 struct Damage {
   const char* name;
-  std::vector<std::string> path;  // the box to damage
-  size_t at;                      // byte offset from the box's start
-  uint32_t value;                 // the 32-bit value written there
-  uint32_t expected;              // reader result
+  const char* path;
+  size_t at;
+  uint32_t value;
 };
 
+constexpr const char* kStbl = "moov/trak/mdia/minf/stbl";
 const Damage kDamage[] = {
-    {"atom smaller than its header", {"moov", "trak", "tkhd"}, 0, 4, QTReaderResult(4)},
-    {"moov child past the moov", {"moov", "mvhd"}, 0, 0x00ffffff, QTReaderResult(4)},
-    {"stts count past the atom",
-     {"moov", "trak", "mdia", "minf", "stbl", "stts"},
-     12,
-     0x40000000,
-     QTReaderResult(4)},
-    {"stsz count past the atom",
-     {"moov", "trak", "mdia", "minf", "stbl", "stsz"},
-     16,
-     0xffffffff,
-     QTReaderResult(4)},
-    {"stco count past the atom",
-     {"moov", "trak", "mdia", "minf", "stbl", "stco"},
-     12,
-     0x20000000,
-     QTReaderResult(4)},
-    {"stsc count past the atom",
-     {"moov", "trak", "mdia", "minf", "stbl", "stsc"},
-     12,
-     0x15555556,
-     QTReaderResult(4)},
-    {"stss repeats a number",
-     {"moov", "trak", "mdia", "minf", "stbl", "stss"},
-     20,
-     1,
-     QTReaderResult(4)},
-    {"elst count past the atom",
-     {"moov", "trak", "edts", "elst"},
-     12,
-     0x10000000,
-     QTReaderResult(4)},
-    {"stsd count past the atom",
-     {"moov", "trak", "mdia", "minf", "stbl", "stsd"},
-     12,
-     0x10000000,
-     QTReaderResult(4)},
-    {"dref count past the atom",
-     {"moov", "trak", "mdia", "minf", "dinf", "dref"},
-     12,
-     0x10000000,
-     QTReaderResult(4)},
-    {"sample entry longer than the table",
-     {"moov", "trak", "mdia", "minf", "stbl", "stsd", "avc1"},
-     0,
-     0x7fffffff,
-     QTReaderResult(4)},
-    {"compressor name longer than its field",
-     {"moov", "trak", "mdia", "minf", "stbl", "stsd", "avc1"},
-     50,
-     0x40000000,
-     QTReaderResult(4)},
-    {"required stsz missing",
-     {"moov", "trak", "mdia", "minf", "stbl", "stsz"},
-     4,
-     FourCC("xxxx"),
-     QTReaderResult(4)},
-    {"required mdhd missing",
-     {"moov", "trak", "mdia", "mdhd"},
-     4,
-     FourCC("xxxx"),
-     QTReaderResult(4)},
-    {"zero-size child ends the movie early", {"moov", "trak"}, 0, 0, QTReaderResult(4)},
+    {"atom smaller than its header", "moov/trak/tkhd", 0, 4},
+    {"moov child past the moov", "moov/mvhd", 0, 0x00ffffff},
+    {"stts count past the atom", "/stts", 12, 0x40000000},
+    {"stsz count past the atom", "/stsz", 16, 0xffffffff},
+    {"stco count past the atom", "/stco", 12, 0x20000000},
+    {"stsc count past the atom", "/stsc", 12, 0x15555556},
+    {"stss repeats a number", "/stss", 20, 1},
+    {"elst count past the atom", "moov/trak/edts/elst", 12, 0x10000000},
+    {"stsd count past the atom", "/stsd", 12, 0x10000000},
+    {"dref count past the atom", "moov/trak/mdia/minf/dinf/dref", 12, 0x10000000},
+    {"sample entry longer than the table", "/stsd/avc1", 0, 0x7fffffff},
+    {"compressor name longer than its field", "/stsd/avc1", 50, 0x40000000},
+    {"required stsz missing", "/stsz", 4, FourCC("xxxx")},
+    {"required mdhd missing", "moov/trak/mdia/mdhd", 4, FourCC("xxxx")},
+    {"zero-size child ends the movie early", "moov/trak", 0, 0},
 };
+
+// "a/b/c" as a box path; a leading '/' starts below the first track's sample table.
+std::vector<std::string> BoxPath(const std::string& text) {
+  std::string full = text[0] == '/' ? kStbl + text : text;
+  std::vector<std::string> path;
+  for (size_t at = 0; at <= full.size();) {
+    size_t slash = std::min(full.find('/', at), full.size());
+    path.push_back(full.substr(at, slash - at));
+    at = slash + 1;
+  }
+  return path;
+}
 
 TEST(QuickTimeReader, DamagedMoviesGiveFailureCodes) {
   std::string base = FullMovie(true);
   ASSERT_EQ(Parse(base).result, 0u);
   for (const Damage& d : kDamage) {
     SCOPED_TRACE(d.name);
-    auto box = mp4test::Find(base, d.path);
+    auto box = mp4test::Find(base, BoxPath(d.path));
     ASSERT_TRUE(box);
     std::string bytes = base;
     mp4test::Set32(bytes, box->offset + d.at, d.value);
     Parsed p = Parse(bytes, false, true);
-    EXPECT_EQ(p.result, d.expected);
+    EXPECT_EQ(p.result, QTReaderResult(kQTAtomMalformed));
     EXPECT_LT(g_largestAllocation.load(), bytes.size());
   }
 }

@@ -46,6 +46,13 @@ class MsgBuilder {
   Bytes b_;
 };
 
+// A message of `category` holding `elements` in order, then the end marker.
+Bytes Msg(uint8_t category, std::initializer_list<std::pair<uint8_t, std::string>> elements) {
+  MsgBuilder m(category);
+  for (const auto& [type, value] : elements) m.El(type, value);
+  return m.End().bytes();
+}
+
 void SetLength(Bytes* b, size_t len) {
   (*b)[0] = static_cast<uint8_t>(len >> 8);
   (*b)[1] = static_cast<uint8_t>(len);
@@ -112,12 +119,7 @@ TEST(ZqTlv, AddDatTakesTheValueAsStoredInMemory) {
 }
 
 TEST(ZqTlv, FindReturnsFirstElementWithinTheLength) {
-  Bytes m = MsgBuilder(CAT_CGI_MK_RSP)
-                .El(TLV_CMD, "XY")
-                .El(TLV_RSPARG, "ab")
-                .El(TLV_RSPARG, "second")
-                .End()
-                .bytes();
+  Bytes m = Msg(CAT_CGI_MK_RSP, {{TLV_CMD, "XY"}, {TLV_RSPARG, "ab"}, {TLV_RSPARG, "second"}});
   const uint8_t* first = tlv_find(m.data(), TLV_RSPARG);
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(first - m.data(), 10);
@@ -172,7 +174,7 @@ std::vector<ValidateCase> ValidateCases() {
                         .bytes();
   return {
       {"Valid", good, 0, ""},
-      {"HeaderAndEndOnly", MsgBuilder(CAT_CGI_MK).End().bytes(), kTlvBadFrame,
+      {"HeaderAndEndOnly", Msg(CAT_CGI_MK, {}), kTlvBadFrame,
        "TLV_ERROR: MSG len is too short (8 < 18)"},
       {"TooLong", WithLength(good, 1501), kTlvBadFrame,
        "TLV_ERROR: MSG len is too long (1501 > 1500)"},
@@ -185,50 +187,29 @@ std::vector<ValidateCase> ValidateCases() {
       {"Unterminated", Damaged(good, good.size() - 1, TLV_VOID), kTlvBadFrame,
        "TLV_ERROR: MSG is missing ending TLV: 0xEE"},
       {"LastByteOfAValue", value_end, kTlvBadFrame, "TLV_ERROR: MSG is missing ending TLV: 0xEE"},
-      {"NoCmd",
-       MsgBuilder(CAT_CGI_MK).El(TLV_CMDARG, "").El(TLV_SRC, "/s").El(TLV_DST, "/d").End().bytes(),
+      {"NoCmd", Msg(CAT_CGI_MK, {{TLV_CMDARG, ""}, {TLV_SRC, "/s"}, {TLV_DST, "/d"}}), kTlvMissing,
+       "TLV_ERROR: MSG needs a CMD"},
+      {"NoCmdBeatsUnknownCategory", Msg(240, {{TLV_CMDARG, ""}, {TLV_SRC, "/s"}, {TLV_DST, "/d"}}),
        kTlvMissing, "TLV_ERROR: MSG needs a CMD"},
-      {"NoCmdBeatsUnknownCategory",
-       MsgBuilder(240).El(TLV_CMDARG, "").El(TLV_SRC, "/s").El(TLV_DST, "/d").End().bytes(),
-       kTlvMissing, "TLV_ERROR: MSG needs a CMD"},
-      {"NoDst",
-       MsgBuilder(CAT_CGI_MK).El(TLV_CMD, "XY").El(TLV_CMDARG, "").El(TLV_SRC, "/s").End().bytes(),
-       kTlvMissing, ":XY MSG needs a DST"},
-      {"NoSrc",
-       MsgBuilder(CAT_CGI_MK).El(TLV_CMD, "XY").El(TLV_CMDARG, "").El(TLV_DST, "/d").End().bytes(),
-       kTlvMissing, ":XY MSG needs a SRC"},
+      {"NoDst", Msg(CAT_CGI_MK, {{TLV_CMD, "XY"}, {TLV_CMDARG, ""}, {TLV_SRC, "/s"}}), kTlvMissing,
+       ":XY MSG needs a DST"},
+      {"NoSrc", Msg(CAT_CGI_MK, {{TLV_CMD, "XY"}, {TLV_CMDARG, ""}, {TLV_DST, "/d"}}), kTlvMissing,
+       ":XY MSG needs a SRC"},
       {"TwoEndMarkers",
-       MsgBuilder(CAT_CGI_MK)
-           .El(TLV_CMD, "XY")
-           .End()
-           .El(TLV_SRC, "/s")
-           .El(TLV_DST, "/d")
-           .End()
-           .bytes(),
+       Msg(CAT_CGI_MK, {{TLV_CMD, "XY"}, {TLV_END, ""}, {TLV_SRC, "/s"}, {TLV_DST, "/d"}}),
        kTlvBadFrame, ":XY MSG has too many ending TLV: 0xEE"},
       {"UnknownCategory", MsgBuilder::Command(240), kTlvBadCategory,
        ":XY MSG needs a known CATagory. CAT=0xf0"},
       {"HighestCategory", MsgBuilder::Command(238), 0, ""},
-      {"CommandWithoutCmdarg",
-       MsgBuilder(CAT_CGI_MK).El(TLV_CMD, "XY").El(TLV_SRC, "/s").El(TLV_DST, "/d").End().bytes(),
+      {"CommandWithoutCmdarg", Msg(CAT_CGI_MK, {{TLV_CMD, "XY"}, {TLV_SRC, "/s"}, {TLV_DST, "/d"}}),
        kTlvMissing, ":XY CMD needs a CMDARG"},
       {"ResponseWithoutCmdarg",
-       MsgBuilder(CAT_CGI_MK_RSP)
-           .El(TLV_CMD, "XY")
-           .El(TLV_RSPARG, std::string(1, '\0'))
-           .El(TLV_SRC, "/s")
-           .El(TLV_DST, "/d")
-           .End()
-           .bytes(),
+       Msg(CAT_CGI_MK_RSP,
+           {{TLV_CMD, "XY"}, {TLV_RSPARG, std::string(1, '\0')}, {TLV_SRC, "/s"}, {TLV_DST, "/d"}}),
        kTlvMissing, ":XY RSP needs a CMDARG"},
       {"ResponseWithoutRspargIsOnlyAWarning",
-       MsgBuilder(CAT_CGI_MK_RSP)
-           .El(TLV_CMD, "XY")
-           .El(TLV_CMDARG, "")
-           .El(TLV_SRC, "/to_zqnet")
-           .El(TLV_DST, "/to_mkcgi77")
-           .End()
-           .bytes(),
+       Msg(CAT_CGI_MK_RSP,
+           {{TLV_CMD, "XY"}, {TLV_CMDARG, ""}, {TLV_SRC, "/to_zqnet"}, {TLV_DST, "/to_mkcgi77"}}),
        0, "TLV_WARNING: MSG :XY RSP needs a RSPARG fr_zqnet /to_mkcgi77"},
   };
 }
@@ -255,10 +236,10 @@ TEST(ZqTlv, ValidationLogFollowsVerbosity) {
   const uint32_t saved = g_debug_level;
   std::string log;
   g_debug_level = 15;  // the verbosity byte must exceed 15
-  EXPECT_EQ(ValidateLogged(MsgBuilder(CAT_CGI_MK).End().bytes(), &log), kTlvBadFrame);
+  EXPECT_EQ(ValidateLogged(Msg(CAT_CGI_MK, {}), &log), kTlvBadFrame);
   EXPECT_EQ(log, "");
   g_debug_level = 16;
-  EXPECT_EQ(ValidateLogged(MsgBuilder(CAT_CGI_MK).End().bytes(), &log), kTlvBadFrame);
+  EXPECT_EQ(ValidateLogged(Msg(CAT_CGI_MK, {}), &log), kTlvBadFrame);
   // The debug line shape: time stamp, function, line, then the text.
   EXPECT_TRUE(testing::internal::RE::PartialMatch(
       log, testing::internal::RE("[A-Z][a-z][a-z][0-9][0-9] [0-9:]{8} \\[    tlv_validate: *"

@@ -1,12 +1,12 @@
 #include "zqcontrolapi/zqGenericResult.h"
 
-#include "zqGenericResult.pb-c.h"
+#include "generic/response_generic.pb-c.h"
 
 bool zq_generic_result_decode(std::span<const uint8_t> bytes, int32_t* result) {
-  Zqcontrolapi__ResponseGeneric* message =
-      zqcontrolapi__response_generic__unpack(nullptr, bytes.size(), bytes.data());
+  Generic__ResponseGeneric* message =
+      generic__response_generic__unpack(nullptr, bytes.size(), bytes.data());
   if (message == nullptr) return false;
   *result = message->result;
-  zqcontrolapi__response_generic__free_unpacked(message, nullptr);
+  generic__response_generic__free_unpacked(message, nullptr);
   return true;
 }

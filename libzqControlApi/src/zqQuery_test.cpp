@@ -15,6 +15,9 @@ TEST(ZqQuery, KeysAreFoundAtParameterStartsAndRepeatsAreRefused) {
   EXPECT_EQ(zq_query_find(nullptr, "p=", &raw), ZqQueryValue::kAbsent);
   EXPECT_EQ(zq_query_find("p=", "p=", &raw), ZqQueryValue::kFound);
   EXPECT_EQ(raw, "");
+  EXPECT_EQ(zq_query_find("sub_mode=3", "mode=", &raw), ZqQueryValue::kAbsent);
+  EXPECT_EQ(zq_query_find("p=1&x=p=0", "p=", &raw), ZqQueryValue::kFound);  // "p=" in a value
+  EXPECT_EQ(raw, "1");
   std::string value;
   ASSERT_TRUE(zq_query_get_decoded("ssid=My%20Net+1", "ssid=", &value));
   EXPECT_EQ(value, "My Net+1");

@@ -8,6 +8,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqPaths.h"
@@ -390,10 +391,57 @@ DbResult dbGetUploadStatusHistogram(uint32_t counts[kDbUploadStatusCount]) {
   return DbResult::kOk;
 }
 
+size_t db_put_list_request(uint8_t* out, const DbListRequest& r, uint32_t token, bool with_params) {
+  db_put_request_header(out, DB_CMD_GET_LIST, r.count, token);
+  zq_store_le32(out + 12, r.start);
+  zq_store_le32(out + 16, r.list_options);
+  zq_store_le32(out + 20, r.query_options);
+  if (!with_params) return kDbListRequestSize;
+  zq_store_le32(out + 24, r.param1);
+  zq_store_le32(out + 28, r.param2);
+  return kDbListParamRequestSize;
+}
+
+namespace {
+
+// Reads the group record at `p` (`length` bytes, the record length the entry announced) into
+// `e`. False when its mask size, span or missing count does not add up.
+bool ReadGroupRecord(const uint8_t* p, uint32_t length, DbListEntry* e) {
+  if (length < kDbGroupRecordSize) {
+    ZQ_LOG(ZQ_LOG_ERROR, "Mask size failed sanity check. Size=%d\n", static_cast<int>(length));
+    return false;
+  }
+  e->group = true;
+  e->group_number = zq_load_le32(p);
+  e->first = zq_load_le32(p + 4);
+  e->last = zq_load_le32(p + 8);
+  const uint32_t num_missing = zq_load_le32(p + 12);
+  e->size = zq_load_le64(p + 16);
+  const uint32_t mask_size = zq_load_le32(p + 24);
+  const uint64_t span = e->last >= e->first ? uint64_t{e->last} - e->first + 1 : 0;
+  if (span == 0 || span > kDbMaxGroupSpan || mask_size != (span + 7) / 8 ||
+      length != kDbGroupRecordSize + mask_size) {
+    ZQ_LOG(ZQ_LOG_ERROR, "Mask size failed sanity check. Size=%d\n", static_cast<int>(mask_size));
+    return false;
+  }
+  const uint8_t* mask = p + kDbGroupRecordSize;
+  for (uint32_t i = 0; i < span; ++i) {
+    if (mask[i / 8] & (1u << (i % 8))) e->missing.push_back(e->first + i);
+  }
+  if (e->missing.size() != num_missing) {
+    ZQ_LOG(ZQ_LOG_ERROR, "group %u: %u missing, the mask marks %zu\n", e->group_number, num_missing,
+           e->missing.size());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 DbResult processQueryResponse(const uint8_t* reply, size_t length, uint32_t token, uint32_t asked,
-                              uint32_t* total, std::vector<DbListEntry>* out) {
+                              uint32_t list_options, uint32_t* total,
+                              std::vector<DbListEntry>* out) {
   constexpr size_t kListHeader = kDbResponseHeaderSize + 20;
-  constexpr size_t kEntry = 40;
   db_response_header h;
   if (!db_parse_response_header(reply, length, &h)) {
     ZQ_LOG(ZQ_LOG_ERROR, "Invalid response size (%d), discarding\n", static_cast<int>(length));
@@ -401,41 +449,105 @@ DbResult processQueryResponse(const uint8_t* reply, size_t length, uint32_t toke
   }
   if (h.token != token) ZQ_LOG(ZQ_LOG_WARN, "Tokens don't match %u %u", h.token, token);
   if (h.status != 0) return db_result_of_status(h.status);
-  if (length < kListHeader) return DbResult::kBadReply;
+  if (length < kListHeader) {
+    ZQ_LOG(ZQ_LOG_ERROR, "Invalid response size (%d), discarding\n", static_cast<int>(length));
+    return DbResult::kBadReply;
+  }
   const uint32_t start = zq_load_le32(reply + kDbResponseHeaderSize);
   *total = zq_load_le32(reply + kDbResponseHeaderSize + 12);
   uint32_t n = std::min(h.count_returned, asked);
-  // The page can hold no more than the listing has past its start, nor than the message holds.
+  // The page can hold no more than the listing has past its start.
   const uint32_t left = *total > start ? *total - start : 0;
-  const uint32_t held = static_cast<uint32_t>((length - kListHeader) / kEntry);
-  if (n > left || n > held) {
-    n = std::min(left, held);
+  if (n > left) {
+    n = left;
     ZQ_LOG(ZQ_LOG_WARN, "truncating to %u items in this page\n", n);
   }
+  const bool grouped = (list_options & kDbListGrouping) != 0;
+  std::vector<DbListEntry> page;
+  size_t at = kListHeader;
   for (uint32_t i = 0; i < n; ++i) {
-    const uint8_t* e = reply + kListHeader + i * kEntry;
-    const char* text = reinterpret_cast<const char*>(e);
-    out->push_back({std::string(text, strnlen(text, 8)),
-                    std::string(text + 8, strnlen(text + 8, 12)), zq_load_le32(e + 20),
-                    zq_load_le64(e + 24), zq_load_le32(e + 32), zq_load_le32(e + 36)});
+    const size_t fixed = kDbListEntrySize + (grouped ? 4 : 0);
+    if (length - at < fixed) {
+      // Nor more than the message holds.
+      ZQ_LOG(ZQ_LOG_WARN, "truncating to %u items in this page\n", i);
+      break;
+    }
+    const uint8_t* p = reply + at;
+    const char* text = reinterpret_cast<const char*>(p);
+    DbListEntry e;
+    e.dir.assign(text, strnlen(text, 8));
+    e.name.assign(text + 8, strnlen(text + 8, 12));
+    e.content_type = zq_load_le32(p + 20);
+    e.size = zq_load_le64(p + 24);
+    e.created = zq_load_le32(p + 32);
+    e.modified = zq_load_le32(p + 36);
+    at += fixed;
+    if (grouped) {
+      const uint32_t record = zq_load_le32(p + kDbListEntrySize);
+      if (record > length - at) {
+        ZQ_LOG(ZQ_LOG_ERROR, "Mask size failed sanity check. Size=%d\n", static_cast<int>(record));
+        return DbResult::kBadReply;
+      }
+      if (record != 0 && !ReadGroupRecord(reply + at, record, &e)) return DbResult::kBadReply;
+      at += record;
+    }
+    page.push_back(std::move(e));
   }
+  std::move(page.begin(), page.end(), std::back_inserter(*out));
   return DbResult::kOk;
 }
 
-DbResult dbGetPagedList(uint32_t start, uint32_t count, uint32_t list_options,
-                        uint32_t query_options, uint32_t* total, std::vector<DbListEntry>* out) {
+namespace {
+
+DbResult ListQuery(const DbListRequest& request, bool with_params, uint32_t* total,
+                   std::vector<DbListEntry>* out) {
   IpcEndpoint ep;
   if (!ep.open()) return DbResult::kUnreachable;
   uint8_t reply[kZqIpcMaxMessage];
-  uint8_t request[24];
+  uint8_t bytes[kDbListParamRequestSize];
   const uint32_t token = TokenOf(reply);
-  db_put_request_header(request, DB_CMD_GET_LIST, count, token);
-  zq_store_le32(request + 12, start);
-  zq_store_le32(request + 16, list_options);
-  zq_store_le32(request + 20, query_options);
-  int32_t n = zqdb_exchange(ep.get(), request, sizeof request, reply, 0, 600);
+  const size_t length = db_put_list_request(bytes, request, token, with_params);
+  // A list query is not repeated: the service may take long to build a big list.
+  int32_t n = zqdb_exchange(ep.get(), bytes, static_cast<uint32_t>(length), reply, 0, 600);
   if (n < 0) return DbResult::kUnreachable;
-  return processQueryResponse(reply, static_cast<size_t>(n), token, count, total, out);
+  return processQueryResponse(reply, static_cast<size_t>(n), token, request.count,
+                              request.list_options, total, out);
+}
+
+DbListRequest Selected(DbListRequest r, const DbUploadSelector& selector) {
+  if (selector.by_status) {
+    r.query_options |= kDbQueryUploadStatus;
+    r.param1 = selector.status;
+  }
+  if (selector.not_offloaded != 0) {
+    r.query_options |= kDbQueryNotOffloaded;
+    r.param2 = selector.not_offloaded;
+  }
+  return r;
+}
+
+}  // namespace
+
+DbResult dbGetPagedList(uint32_t start, uint32_t count, uint32_t list_options,
+                        uint32_t query_options, uint32_t* total, std::vector<DbListEntry>* out) {
+  return ListQuery({start, count, list_options, query_options, 0, 0}, false, total, out);
+}
+
+DbResult dbGetCAHList(uint32_t start, uint32_t count, uint32_t list_options, uint32_t query_options,
+                      const DbUploadSelector& selector, uint32_t* total,
+                      std::vector<DbListEntry>* out) {
+  query_options &= ~uint32_t{RTOS_DB_QUERY_METADATA_SESSION_FILES};
+  if ((query_options & (kDbQueryVideos | kDbQueryPhotos)) == 0)
+    query_options |= kDbQueryVideos | kDbQueryPhotos;
+  return ListQuery(Selected({start, count, list_options, query_options, 0, 0}, selector), true,
+                   total, out);
+}
+
+DbResult dbGetCAHSessionFileList(uint32_t start, uint32_t count, const DbUploadSelector& selector,
+                                 uint32_t* total, std::vector<DbListEntry>* out) {
+  return ListQuery(
+      Selected({start, count, 0, RTOS_DB_QUERY_METADATA_SESSION_FILES, 0, 0}, selector), true,
+      total, out);
 }
 
 bool shouldOutput(uint32_t content_type, uint32_t filter) {

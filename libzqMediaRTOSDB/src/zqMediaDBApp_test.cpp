@@ -13,9 +13,12 @@
 #include <thread>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "zqcommon/zqPaths.h"
 #include "zqcommon/zqUniqueFd.h"
 #include "zqmediadb/zqCardId.h"
+#include "zqmediadb/zqMediaDBList.h"
 #include "zqsim/SimMediaDb.h"
 #include "zqtest/TempDir.h"
 
@@ -510,6 +513,50 @@ TEST_F(SimulatedDb, MetadataAnswersFromTheRecords) {
   EXPECT_EQ(dbGetChapteredVideoDuration("100TAVRO", "TAVR0001.MP4"), 3);
 }
 
+TEST_F(SimulatedDb, PagedListOfAFolderOverSeveralPages) {
+  // A video in two chapters of 7 s (tags at 1 s and 4 s of each), 30 photos (more than a
+  // page), a burst lacking its second photo, and a photo in another folder.
+  zqtest::WriteFile(folder_ + "/QH010007.MP4", Mp4(1600000000, 7000));
+  zqtest::WriteFile(folder_ + "/QH020007.MP4", Mp4(1600000007, 7000));
+  for (int i = 100; i < 130; ++i)
+    zqtest::WriteFile(folder_ + "/TAVR0" + std::to_string(i) + ".JPG", "j");
+  zqtest::WriteFile(folder_ + "/Q0030001.JPG", "jj");
+  zqtest::WriteFile(folder_ + "/Q0030003.JPG", "jjj");
+  ASSERT_TRUE(zq_make_dirs(zq_path(kZqSdCardRoot) + "/DCIM/101TAVRO"));
+  zqtest::WriteFile(zq_path(kZqSdCardRoot) + "/DCIM/101TAVRO/TAVR0001.JPG", "j");
+
+  DbMediaListAnswer a = generateMediaList("folder=100TAVRO&fields=ghc,ghi", 58);
+  ASSERT_EQ(a.result, DbResult::kOk) << a.message;
+  const nlohmann::json doc = nlohmann::json::parse(a.body);
+  EXPECT_EQ(doc["d"], "100TAVRO");
+  const auto& fs = doc["fs"];
+  ASSERT_EQ(fs.size(), 32u) << a.body;
+  EXPECT_EQ(fs[0]["n"], "Q0030001.JPG");
+  EXPECT_EQ(fs[0]["s"], "5");
+  EXPECT_EQ(fs[0]["m"], nlohmann::json::array({"2"}));
+  EXPECT_EQ(fs[1]["n"], "QH010007.MP4");
+  EXPECT_EQ(fs[1]["l"], "2");
+  EXPECT_EQ(fs[1]["ghc"], "4");
+  EXPECT_EQ(fs[1]["ghi"], nlohmann::json::array({1000, 4000, 8000, 11000}));
+  EXPECT_EQ(fs[31]["n"], "TAVR0129.JPG");
+  EXPECT_FALSE(fs[2].contains("ghc"));  // a photo
+
+  // Without its first chapter the video is named after the second, and its tags count from
+  // there.
+  unlink((folder_ + "/QH010007.MP4").c_str());
+  zqtest::WriteFile(folder_ + "/QH030007.MP4", Mp4(1600000014, 7000));
+  a = generateMediaList("folder=100TAVRO&files=videogroups&fields=ghi,hc", 58);
+  ASSERT_EQ(a.result, DbResult::kOk) << a.message;
+  EXPECT_EQ(a.body, "{\"d\":\"100TAVRO\",\"fs\":[{\"n\":\"QH020007.MP4\",\"s\":\"" +
+                        std::to_string(2 * Mp4(0, 0).size()) +
+                        "\",\"hc\":\"2\",\"g\":\"7\",\"b\":\"2\",\"l\":\"3\",\"m\":[],"
+                        "\"ghi\":[1000,4000,8000,11000]}]}\n");
+
+  std::string error;
+  ASSERT_TRUE(zqsim::MediaDbSetFault("status", "2", &error));
+  EXPECT_EQ(generateMediaList("folder=100TAVRO", 58).result, DbResult::kBusy);
+}
+
 TEST_F(SimulatedDb, FaultSwitchesReachTheClient) {
   zqtest::WriteFile(folder_ + "/TAVR0001.JPG", "j");
   std::string error;
@@ -527,26 +574,196 @@ TEST_F(SimulatedDb, FaultSwitchesReachTheClient) {
   EXPECT_FALSE(zqsim::MediaDbSetFault("slow", "-5", &error));
 }
 
+// A list entry (40 bytes).
+std::string ListEntry(const std::string& dir_and_name, uint32_t type, uint64_t size) {
+  std::string e = dir_and_name;
+  e.resize(20, '\0');
+  Le32(&e, type);
+  Le64(&e, size);
+  Le32(&e, 1);  // creation
+  Le32(&e, 2);  // modification
+  return e;
+}
+
+// A group record with its length in front: numbers first..last, `missing` of them missing
+// as `mask` says; the fields can be made inconsistent on purpose.
+std::string GroupRecord(uint32_t group, uint32_t first, uint32_t last, uint32_t num_missing,
+                        const std::string& mask, int32_t mask_size = -1, int32_t length = -1) {
+  std::string r;
+  Le32(&r, group);
+  Le32(&r, first);
+  Le32(&r, last);
+  Le32(&r, num_missing);
+  Le64(&r, 5000);
+  Le32(&r, mask_size < 0 ? static_cast<uint32_t>(mask.size()) : static_cast<uint32_t>(mask_size));
+  r += mask;
+  std::string out;
+  Le32(&out, length < 0 ? static_cast<uint32_t>(r.size()) : static_cast<uint32_t>(length));
+  return out + r;
+}
+
+std::string ListReply(uint32_t count, uint32_t start, uint32_t total, const std::string& entries) {
+  std::string reply = ReplyHeader(0, 0, count, 1, 5);
+  for (uint32_t v : {start, 0u, 0u, total, 1u}) Le32(&reply, v);
+  return reply + entries;
+}
+
+DbResult Page(const std::string& reply, uint32_t asked, uint32_t options,
+              std::vector<DbListEntry>* out) {
+  uint32_t total = 0;
+  return processQueryResponse(reinterpret_cast<const uint8_t*>(reply.data()), reply.size(), 5,
+                              asked, options, &total, out);
+}
+
 TEST(MediaDbList, PagesAreTruncatedWhenCountsDisagree) {
-  std::string reply = ReplyHeader(0, 0, 3, 1, 5);
-  for (uint32_t v : {10u, 0u, 0u, 11u, 1u}) Le32(&reply, v);  // start 10 of 11: one entry left
-  for (int i = 0; i < 3; ++i) {
-    std::string e = "100TAVROTAVR0001.JPG";
-    Le32(&e, 4);
-    Le64(&e, 99);
-    Le32(&e, 1);
-    Le32(&e, 2);
-    reply += e;
+  const std::string e = ListEntry("100TAVROTAVR0001.JPG", 4, 99);
+  struct Case {
+    const char* what;
+    uint32_t count, asked, start, total;
+    size_t entries;  // in the message
+    size_t expected;
+  } cases[] = {
+      {"as announced", 3, 3, 0, 3, 3, 3},
+      {"more returned than asked", 3, 2, 0, 3, 3, 2},
+      {"start 10 of 11: one left", 3, 3, 10, 11, 3, 1},
+      {"start past the total", 3, 3, 12, 11, 3, 0},
+      {"message shorter than the count", 3, 3, 0, 3, 2, 2},
+      {"a partial entry is left out", 2, 2, 0, 2, 1, 1},
+  };
+  for (const Case& c : cases) {
+    std::string entries;
+    for (size_t i = 0; i < c.entries; ++i) entries += e;
+    if (std::string(c.what) == "a partial entry is left out") entries += e.substr(0, 39);
+    std::vector<DbListEntry> out;
+    uint32_t total = 0;
+    const std::string reply = ListReply(c.count, c.start, c.total, entries);
+    EXPECT_EQ(processQueryResponse(reinterpret_cast<const uint8_t*>(reply.data()), reply.size(), 5,
+                                   c.asked, 0, &total, &out),
+              DbResult::kOk)
+        << c.what;
+    EXPECT_EQ(total, c.total) << c.what;
+    ASSERT_EQ(out.size(), c.expected) << c.what;
+    if (!out.empty()) {
+      EXPECT_EQ(out[0].dir, "100TAVRO");
+      EXPECT_EQ(out[0].name, "TAVR0001.JPG");
+      EXPECT_EQ(out[0].size, 99u);
+      EXPECT_FALSE(out[0].group);
+    }
   }
+}
+
+TEST(MediaDbList, GroupRecordsAreReadAndTheirMasksChecked) {
+  // Burst 1..30 lacking 12; numbers 31..70 lacking 40, 41 and 55; a file of no group.
+  std::string mask1(4, '\0'), mask2(5, '\0');
+  mask1[11 / 8] = static_cast<char>(1 << (11 % 8));
+  for (uint32_t n : {40u, 41u, 55u}) mask2[(n - 31) / 8] |= static_cast<char>(1 << ((n - 31) % 8));
+  const std::string good =
+      ListEntry("101TAVROQ0010001.JPG", 5, 1) + GroupRecord(1, 1, 30, 1, mask1) +
+      ListEntry("101TAVROQ0020031.JPG", 6, 1) + GroupRecord(2, 31, 70, 3, mask2) +
+      ListEntry("101TAVROTAVR0090.JPG", 4, 7) + GroupRecord(0, 0, 0, 0, "", 0, 0);
+  std::vector<DbListEntry> out;
+  ASSERT_EQ(Page(ListReply(3, 0, 3, good), 3, kDbListGrouping, &out), DbResult::kOk);
+  ASSERT_EQ(out.size(), 3u);
+  EXPECT_TRUE(out[0].group);
+  EXPECT_EQ(out[0].group_number, 1u);
+  EXPECT_EQ(out[0].size, 5000u);  // the group's size, not the entry's
+  EXPECT_EQ(out[0].missing, std::vector<uint32_t>{12});
+  EXPECT_EQ(out[1].missing, (std::vector<uint32_t>{40, 41, 55}));
+  EXPECT_EQ(out[1].last, 70u);
+  EXPECT_FALSE(out[2].group);
+  EXPECT_EQ(out[2].size, 7u);
+  // Without grouping asked, the same bytes are not group records: the page is read as plain
+  // entries and ends where the bytes no longer make one.
+  out.clear();
+  ASSERT_EQ(Page(ListReply(1, 0, 1, good), 1, 0, &out), DbResult::kOk);
+  EXPECT_FALSE(out[0].group);
+
+  // Near misses: each fails the page, since the entries after it cannot be found.
+  const std::string entry = ListEntry("101TAVROQ0010001.JPG", 5, 1);
+  struct Bad {
+    const char* what;
+    std::string record;
+  } bad[] = {
+      {"mask one byte short", GroupRecord(1, 1, 30, 1, mask1.substr(0, 3))},
+      {"mask one byte long", GroupRecord(1, 1, 30, 1, mask1 + '\0')},
+      {"mask size says more than follows", GroupRecord(1, 1, 30, 1, mask1, 5)},
+      {"length beyond the message", GroupRecord(1, 1, 30, 1, mask1, -1, 200)},
+      {"length short of the record", GroupRecord(1, 1, 30, 1, mask1, -1, 20)},
+      {"last before first", GroupRecord(1, 30, 1, 0, "")},
+      {"missing count not the mask's", GroupRecord(1, 1, 30, 2, mask1)},
+      {"span past the limit",
+       GroupRecord(1, 1, kDbMaxGroupSpan + 1, 0, std::string((kDbMaxGroupSpan + 8) / 8, '\0'))},
+  };
+  for (const Bad& b : bad) {
+    out.clear();
+    EXPECT_EQ(Page(ListReply(1, 0, 1, entry + b.record), 1, kDbListGrouping, &out),
+              DbResult::kBadReply)
+        << b.what;
+    EXPECT_TRUE(out.empty()) << b.what;
+  }
+  // The limit itself is a group.
+  out.clear();
+  const std::string widest =
+      GroupRecord(1, 1, kDbMaxGroupSpan, 0, std::string(kDbMaxGroupSpan / 8, '\0'));
+  EXPECT_EQ(Page(ListReply(1, 0, 1, entry + widest), 1, kDbListGrouping, &out), DbResult::kOk);
+}
+
+TEST(MediaDbPeer, ListRequestsCarryTheirOptionsAndSelectors) {
+  struct Case {
+    const char* what;
+    DbResult (*call)(uint32_t* total, std::vector<DbListEntry>* out);
+    std::vector<uint32_t> words;  // after the header's command and count
+  } cases[] = {
+      {"paged list: 24 bytes, options as given",
+       [](uint32_t* t, std::vector<DbListEntry>* o) {
+         return dbGetPagedList(7, 9, 1, 0x200, t, o);
+       },
+       {7, 1, 0x200}},
+      {"cloud list: videos and photos when no class is given, the selectors in the params",
+       [](uint32_t* t, std::vector<DbListEntry>* o) {
+         return dbGetCAHList(3, 9, kDbListGrouping, kDbQueryGroups, {true, 5, kDbOffloadPc}, t, o);
+       },
+       {3, kDbListGrouping, kDbQueryGroups | kDbQueryVideos | kDbQueryPhotos | 0x1000 | 0x2000, 5,
+        kDbOffloadPc}},
+      {"cloud list: status 0 is a selector too; never the session files",
+       [](uint32_t* t, std::vector<DbListEntry>* o) {
+         return dbGetCAHList(0, 9, 0, kDbQueryPhotos | RTOS_DB_QUERY_METADATA_SESSION_FILES,
+                             {true, 0, 0}, t, o);
+       },
+       {0, 0, kDbQueryPhotos | 0x1000, 0, 0}},
+      {"session files: their class and the selectors",
+       [](uint32_t* t, std::vector<DbListEntry>* o) {
+         return dbGetCAHSessionFileList(2, 9, {false, 0, kDbOffloadApp | kDbOffloadOther}, t, o);
+       },
+       {2, 0, 0x400 | 0x2000, 0, kDbOffloadApp | kDbOffloadOther}},
+  };
+  for (const Case& c : cases) {
+    FakePeer peer;
+    std::thread t = peer.Serve([](const std::string& req) {
+      return std::vector<std::string>{ReplyHeader(0, 0, 0, 1, TokenOf(req)) +
+                                      std::string(20, '\0')};
+    });
+    uint32_t total = 0;
+    std::vector<DbListEntry> out;
+    EXPECT_EQ(c.call(&total, &out), DbResult::kOk) << c.what;
+    t.join();
+    ASSERT_EQ(peer.requests_.size(), 1u) << c.what;  // a list query is not repeated
+    std::string expected;
+    Le32(&expected, 0);
+    Le32(&expected, 9);
+    expected += peer.requests_[0].substr(8, 4);
+    for (uint32_t w : c.words) Le32(&expected, w);
+    EXPECT_EQ(peer.requests_[0], expected) << c.what;
+  }
+  // A status of the service maps as for every command.
+  FakePeer peer;
+  std::thread t = peer.Serve([](const std::string& req) {
+    return std::vector<std::string>{ReplyHeader(0, 1, 0, 1, TokenOf(req))};
+  });
   uint32_t total = 0;
   std::vector<DbListEntry> out;
-  EXPECT_EQ(processQueryResponse(reinterpret_cast<const uint8_t*>(reply.data()), reply.size(), 5, 3,
-                                 &total, &out),
-            DbResult::kOk);
-  EXPECT_EQ(total, 11u);
-  ASSERT_EQ(out.size(), 1u);
-  EXPECT_EQ(out[0].name, "TAVR0001.JPG");
-  EXPECT_EQ(out[0].size, 99u);
+  EXPECT_EQ(dbGetCAHSessionFileList(0, 9, {}, &total, &out), DbResult::kBusy);
+  t.join();
 }
 
 TEST(MediaDbTypes, ClassesAndAppTypes) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "zqMediaDBQuery.h"
 #include "zqcommon/zqContainment.h"
 #include "zqcommon/zqJson.h"
 #include "zqcommon/zqLog.h"
@@ -148,22 +149,18 @@ void db_format_more_info(DbJsonEntry* e, const char** sep, const uint8_t* m, uin
 
 #undef DB_KEY
 
-namespace {
-
-constexpr size_t kValueSize = 256;
-
-// Reads `key` of the query: 1 found (value in `out`), 0 absent, -1 empty, -2 too long, and
-// -3 when it occurs twice.
-int QueryValue(const char* query, const char* key, std::string* out) {
+int db_query_value(const char* query, const char* key, std::string* out) {
   std::string value, again;
-  const ZqParam got = zq_query_param(query, key, kValueSize - 1, &value);
+  const ZqParam got = zq_query_param(query, key, kDbQueryValueMax, &value);
   if (got == ZqParam::kMissing) return 0;
   if (got == ZqParam::kTooLong) return -2;
-  if (zq_query_param(query, key, kValueSize - 1, &again, 1) != ZqParam::kMissing) return -3;
+  if (zq_query_param(query, key, kDbQueryValueMax, &again, 1) != ZqParam::kMissing) return -3;
   if (value.empty()) return -1;
   *out = std::move(value);
   return 1;
 }
+
+namespace {
 
 bool IsVideoForInfo(uint32_t t) { return t <= 3 || (t >= 12 && t <= 14); }
 
@@ -187,7 +184,7 @@ DbMetadataAnswer Fail(DbResult result, const char* message, const std::string& d
 // Parses the query into `r`; an answer other than kOk on failure.
 DbMetadataAnswer ParseRequest(const char* query, Request* r) {
   std::string t, p;
-  int got = QueryValue(query, "t", &t);
+  int got = db_query_value(query, "t", &t);
   if (got == 0 || got == -1 || got == -2 || got == -3)
     return Fail(DbResult::kBadRequest, "invalid field 't'%s\n");
   if (t == "videoinfo")
@@ -205,7 +202,7 @@ DbMetadataAnswer ParseRequest(const char* query, Request* r) {
   else
     return Fail(DbResult::kNotSupported, "%s not implemented\n", "t=" + t);
 
-  got = QueryValue(query, "p", &p);
+  got = db_query_value(query, "p", &p);
   if (got != 1) return Fail(DbResult::kBadRequest, "Required field '%s' missing\n", "p");
   const size_t slash = p.find('/');
   if (slash == std::string::npos || slash == 0 || slash + 1 >= p.size())
@@ -224,7 +221,7 @@ DbMetadataAnswer ParseRequest(const char* query, Request* r) {
 
   if (r->action == Action::kUpload || r->action == Action::kOffload) {
     std::string status;
-    got = QueryValue(query, "status", &status);
+    got = db_query_value(query, "status", &status);
     if (got == -1)
       return Fail(DbResult::kBadRequest, "Required field '%s' has no value\n", "status");
     if (got < 0) return Fail(DbResult::kBadRequest, "invalid field '%s'\n", "status");
@@ -239,7 +236,7 @@ DbMetadataAnswer ParseRequest(const char* query, Request* r) {
         r->upload = static_cast<uint32_t>(v);
       } else {
         std::string value;
-        int vgot = QueryValue(query, "value", &value);
+        int vgot = db_query_value(query, "value", &value);
         if (status == "app")
           r->offload_mark = 1;
         else if (status == "pc")

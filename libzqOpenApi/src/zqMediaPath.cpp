@@ -33,11 +33,6 @@ bool EndsWith(std::string_view s, std::string_view tail) {
   return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
 }
 
-uint32_t PutLe32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-  return v;
-}
-
 // Reads the tag query into `path` and `ms` as the patterns "path=%[^&]&ms=%u" (a video tag),
 // "ms=%u&path=%[^&]" (the same) and "path=%s" (a photo tag, ms 0) would; numbers are digits
 // only and fit 32 bits. False when none matches.
@@ -182,15 +177,6 @@ bool zqoa_media_query_valid(std::string_view q, const char** log) {
   return false;
 }
 
-std::array<uint8_t, kZqTagRecordSize> zqoa_tag_record(uint32_t operation, std::string_view path,
-                                                      uint32_t ms) {
-  std::array<uint8_t, kZqTagRecordSize> r = {};
-  PutLe32(r.data(), operation);
-  memcpy(r.data() + 4, path.data(), std::min(path.size(), kZqTagPathSize - 1));
-  PutLe32(r.data() + 4 + kZqTagPathSize, ms);
-  return r;
-}
-
 ZqMediaPlan zqoa_media_plan(ZqMediaAction action, const char* query, const char* path_var) {
   switch (action) {
     case ZqMediaAction::kNone:
@@ -225,13 +211,14 @@ ZqMediaPlan zqoa_media_plan(ZqMediaAction action, const char* query, const char*
         return Refuse(std::string("A ") + (video ? "video" : "photo") +
                       " tag needs a path ending in " + (video ? "MP4" : "JPG") + ", not " + path);
       }
-      if (path.size() >= kZqTagPathSize ||
-          !zqoa_media_query_valid(std::string(kPathKey) + path, nullptr)) {
+      // A valid name is far shorter than the record's path field: it is never cut.
+      if (!zqoa_media_query_valid(std::string(kPathKey) + path, nullptr)) {
         return Refuse("Invalid parameters(" + std::string(query) + ") given for file path:" + path);
       }
       ZqMediaPlan plan;
       plan.status = 0;
-      plan.tag = zqoa_tag_record(action == ZqMediaAction::kTagFile ? 1 : 0, path, ms);
+      plan.tag =
+          zq_tag_record(action == ZqMediaAction::kTagFile ? 1 : 0, path, static_cast<int32_t>(ms));
       return plan;
     }
     default: {

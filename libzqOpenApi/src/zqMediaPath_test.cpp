@@ -225,19 +225,6 @@ TEST(ZqMediaPath, TagQueries) {
   EXPECT_EQ(zqoa_media_plan(ZqMediaAction::kTagFile, query.c_str(), nullptr).status, 400);
 }
 
-TEST(ZqMediaPath, TagRecordIsZeroFilledLittleEndian) {
-  const auto r = zqoa_tag_record(1, "100TAVRO/QH010001.MP4", 0x01020304);
-  EXPECT_EQ(r[0], 1);
-  EXPECT_EQ(r[3], 0);
-  EXPECT_EQ(memcmp(r.data() + 4, "100TAVRO/QH010001.MP4", 21), 0);
-  for (size_t i = 4 + 21; i < 264; ++i) ASSERT_EQ(r[i], 0) << i;
-  EXPECT_EQ(r[264], 4);
-  EXPECT_EQ(r[267], 1);
-  const auto cut = zqoa_tag_record(0, std::string(400, 'x'), 0);
-  EXPECT_EQ(cut[4 + 258], 'x');
-  EXPECT_EQ(cut[4 + 259], 0);  // always terminated
-}
-
 TEST(ZqMediaPath, ResultsToStatus) {
   EXPECT_EQ(zqoa_media_result_status(ZqMediaAction::kTagMoment, 0), 200);
   EXPECT_EQ(zqoa_media_result_status(ZqMediaAction::kTagMoment, ZQ_ERR_INVALID_PARAM), 500);

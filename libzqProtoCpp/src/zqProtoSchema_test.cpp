@@ -5,7 +5,6 @@
 #include <set>
 #include <string>
 
-#include "generic/response_generic.pb-c.h"
 #include "opentavro/preset_status.pb.h"
 #include "zqControlCommands/zqControl_presets.pb.h"
 
@@ -137,31 +136,6 @@ TEST(ZqProtoSchema, EnumNumbers) {
   EXPECT_EQ(open_tavro::PRESET_ICON_STAR_TRAIL, 76);
   EXPECT_EQ(open_tavro::PRESET_ICON_TIMELAPSE_PHOTO, 1000);
   EXPECT_EQ(open_tavro::FLAT_MODE_SLOMO, 27);
-}
-
-TEST(ZqProtoSchema, GenericResultDecodesWithProtobufC) {
-  struct Case {
-    std::string wire;
-    bool decodes;
-    int result;
-  };
-  const Case cases[] = {
-      {Bytes({0x08, 0x01}), true, GENERIC__ENUM_RESULT_GENERIC__RESULT_SUCCESS},
-      {Bytes({0x08, 0x05}), true, GENERIC__ENUM_RESULT_GENERIC__RESULT_ARGUMENT_INVALID},
-      {Bytes({0x08, 0x00}), true, GENERIC__ENUM_RESULT_GENERIC__RESULT_UNKNOWN},
-      {"", false, 0},                         // the required field is missing
-      {Bytes({0x08}), false, 0},              // cut short
-      {Bytes({0x12, 0x01, 0x00}), false, 0},  // an unknown field alone: still no result
-  };
-  for (const Case& c : cases) {
-    Generic__ResponseGeneric* r = generic__response_generic__unpack(
-        nullptr, c.wire.size(), reinterpret_cast<const uint8_t*>(c.wire.data()));
-    EXPECT_EQ(r != nullptr, c.decodes) << c.wire.size();
-    if (r != nullptr) {
-      EXPECT_EQ(static_cast<int>(r->result), c.result);
-      generic__response_generic__free_unpacked(r, nullptr);
-    }
-  }
 }
 
 }  // namespace

@@ -23,7 +23,6 @@ namespace {
 
 using test::FakeStatus;
 using test::FormBody;
-using test::Sha1Hex;
 using test::StringBody;
 
 class UpdaterTest : public testing::Test {
@@ -134,7 +133,7 @@ TEST(UpdateDocuments, AreWrittenByteForByte) {
 
 TEST_F(UpdaterTest, AVerifiedPackageIsKeptAndTheCameraDecides) {
   const std::string package = test::PackageBytes(700000, 1);  // several buffers
-  const UpdateOutcome ok = Post(Upload(Sha1Hex(package), package));
+  const UpdateOutcome ok = Post(Upload(zq_sha1_hex(package), package));
   EXPECT_EQ(ok.kind, UpdateOutcome::Kind::kJson);
   EXPECT_EQ(ok.body, UpdateJson(0));
   EXPECT_EQ(zqtest::ReadFile(Misc("firmware.zqu")), package);
@@ -147,23 +146,23 @@ TEST_F(UpdaterTest, AVerifiedPackageIsKeptAndTheCameraDecides) {
   outcome_ = 3;
   install_reads_ = 0;
   const std::string other = test::PackageBytes(1000, 2);
-  EXPECT_EQ(Post(Upload(test::Upper(Sha1Hex(other)), other)).body, UpdateJson(1));
+  EXPECT_EQ(Post(Upload(test::Upper(zq_sha1_hex(other)), other)).body, UpdateJson(1));
   EXPECT_EQ(zqtest::ReadFile(Misc("firmware.zqu")), other);
 }
 
 TEST_F(UpdaterTest, ACameraThatNeverAnswersEndsTheWait) {
   const std::string package = "package";
   outcome_.reset();
-  EXPECT_EQ(Post(Upload(Sha1Hex(package), package)).body, UpdateJson(1));
+  EXPECT_EQ(Post(Upload(zq_sha1_hex(package), package)).body, UpdateJson(1));
   EXPECT_EQ(Ota().back(), kOtaInstall);  // it may still be installing: left alone
   EXPECT_EQ(zqtest::ReadFile(Misc("firmware.zqu")), package);
 
   // Nor can a camera whose state cannot be read or written any more be waited for.
   status_.fail_read.insert(kCsiOtaState);
-  EXPECT_EQ(Post(Upload(Sha1Hex(package), package)).body, UpdateJson(1));
+  EXPECT_EQ(Post(Upload(zq_sha1_hex(package), package)).body, UpdateJson(1));
   status_.fail_read.clear();
   status_.fail_write.insert(kCsiOtaState);
-  EXPECT_EQ(Post(Upload(Sha1Hex(package), package)).body, UpdateJson(1));
+  EXPECT_EQ(Post(Upload(zq_sha1_hex(package), package)).body, UpdateJson(1));
 }
 
 TEST_F(UpdaterTest, TheCardIsCheckedFirst) {
@@ -193,7 +192,7 @@ TEST_F(UpdaterTest, TheCardIsCheckedFirst) {
   for (const auto& c : cases) {
     NewCard();
     c.arrange(card_);
-    const UpdateOutcome o = Post(Upload(Sha1Hex(package), package));
+    const UpdateOutcome o = Post(Upload(zq_sha1_hex(package), package));
     EXPECT_EQ(o.body, UpdateJson(c.result)) << c.name;
     EXPECT_EQ(Ota(), c.ota) << c.name;
     EXPECT_FALSE(Exists(Misc("firmware.zqu"))) << c.name;
@@ -203,7 +202,7 @@ TEST_F(UpdaterTest, TheCardIsCheckedFirst) {
 
 TEST_F(UpdaterTest, SubmissionsWithoutAUsablePackageAreRefused) {
   const std::string package = test::PackageBytes(5000, 4);
-  const std::string sha1 = Sha1Hex(package);
+  const std::string sha1 = zq_sha1_hex(package);
   const struct {
     const char* name;
     std::string body;
@@ -234,7 +233,7 @@ TEST_F(UpdaterTest, SubmissionsWithoutAUsablePackageAreRefused) {
        kOtaUploadFailed},
       {"DirectToSD 2", Upload(sha1, package, "2"), 8, kOtaUploadFailed},
       {"DirectToSD 1x", Upload(sha1, package, "1x"), 8, kOtaUploadFailed},
-      {"other digest", Upload(Sha1Hex("other"), package), 2, kOtaDigestMismatch},
+      {"other digest", Upload(zq_sha1_hex("other"), package), 2, kOtaDigestMismatch},
       {"digest prefix", Upload(sha1.substr(0, 39), package), 2, kOtaDigestMismatch},
       {"no digest",
        FormBody().Field("DirectToSD", "1").File("file", "f", package).Field("update", "").Build(),
@@ -274,7 +273,7 @@ TEST_F(UpdaterTest, FormsAndMethods) {
 
 TEST_F(UpdaterTest, UnreadableFormsKeepNothing) {
   const std::string package = test::PackageBytes(600000, 5);
-  const std::string body = Upload(Sha1Hex(package), package);
+  const std::string body = Upload(zq_sha1_hex(package), package);
   const size_t close = body.rfind("--" + std::string(FormBody::kBoundary) + "--");
   std::vector<size_t> cuts = {0,         50,        body.size() / 3, 300000,
                               close - 3, close + 5, body.size() - 3};
@@ -315,7 +314,7 @@ TEST_F(UpdaterTest, TheSimulatedCameraAnswersTheInstall) {
   };
   for (const auto& c : cases) {
     ASSERT_EQ(zqsim::OtaCommand(c.mode), 0);
-    EXPECT_EQ(Post(Upload(Sha1Hex(package), package)).body, UpdateJson(c.result)) << c.mode[1];
+    EXPECT_EQ(Post(Upload(zq_sha1_hex(package), package)).body, UpdateJson(c.result)) << c.mode[1];
   }
 }
 

@@ -2,8 +2,6 @@
 #ifndef ZQ_LIBZQFIRMWARE_SRC_ZQFIRMWARETESTSUPPORT_H_
 #define ZQ_LIBZQFIRMWARE_SRC_ZQFIRMWARETESTSUPPORT_H_
 
-#include <openssl/evp.h>
-
 #include <cctype>
 #include <cstdint>
 #include <cstring>
@@ -16,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "zqcommon/zqSha1.h"
 #include "zqfirmware/zqBodySource.h"
 #include "zqfirmware/zqFirmwareStatus.h"
 
@@ -121,19 +120,6 @@ inline std::string UploadPiece(const std::string& sha1, const std::string& offse
       .Field("complete", complete)
       .File("file", "firmware.zip", data)
       .Build();
-}
-
-inline std::string Sha1Hex(const std::string& bytes) {
-  unsigned char md[EVP_MAX_MD_SIZE];
-  unsigned int len = 0;
-  EVP_Digest(bytes.data(), bytes.size(), md, &len, EVP_sha1(), nullptr);
-  static const char kHex[] = "0123456789abcdef";
-  std::string hex;
-  for (unsigned int i = 0; i < len; ++i) {
-    hex += kHex[md[i] >> 4];
-    hex += kHex[md[i] & 15];
-  }
-  return hex;
 }
 
 inline std::string Lower(std::string s) {

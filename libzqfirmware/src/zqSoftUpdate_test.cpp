@@ -24,7 +24,6 @@ namespace {
 
 using test::FakeStatus;
 using test::FormBody;
-using test::Sha1Hex;
 using test::StringBody;
 using test::UploadPiece;
 
@@ -145,7 +144,7 @@ TEST_F(SoftUpdateTest, AGetWithoutRequestAnswersTheForm) {
 
 TEST_F(SoftUpdateTest, PiecesAppendVerifyAndStart) {
   const std::string package = test::PackageBytes(700000, 1);
-  const std::string sha1 = Sha1Hex(package);
+  const std::string sha1 = zq_sha1_hex(package);
   const std::string first = package.substr(0, 300000);
   EXPECT_EQ(Piece(sha1, "0", "false", first), Answer(0, sha1, first.size(), false));
   EXPECT_EQ(zqtest::ReadFile(Folder("fstatus")), sha1 + "\n");
@@ -193,7 +192,7 @@ TEST_F(SoftUpdateTest, RequestsWhileTheCameraInstallsAnswerInProgress) {
 
 TEST_F(SoftUpdateTest, DeleteForgetsEverything) {
   const std::string package = test::PackageBytes(1000, 2);
-  ASSERT_EQ(Piece(Sha1Hex(package), "0", "false", package.substr(0, 600))["status"], 0);
+  ASSERT_EQ(Piece(zq_sha1_hex(package), "0", "false", package.substr(0, 600))["status"], 0);
   status_.writes.clear();
   EXPECT_EQ(Request("delete"), Answer(0, "", 0, false));
   EXPECT_EQ(Request("progress"), Answer(0, "", 0, false));
@@ -202,8 +201,8 @@ TEST_F(SoftUpdateTest, DeleteForgetsEverything) {
   }
   EXPECT_EQ(status_.Written(kCsiFwComplete), std::vector<uint32_t>{0});
   // A new upload starts from nothing.
-  EXPECT_EQ(Piece(Sha1Hex(package), "0", "true", package),
-            Answer(0, Sha1Hex(package), package.size(), true));
+  EXPECT_EQ(Piece(zq_sha1_hex(package), "0", "true", package),
+            Answer(0, zq_sha1_hex(package), package.size(), true));
 }
 
 TEST_F(SoftUpdateTest, WordsAndMethodsTheirAnswers) {
@@ -256,14 +255,14 @@ TEST_F(SoftUpdateTest, FormEncodedPostsCarryTheRequestWord) {
 
 TEST_F(SoftUpdateTest, WithoutRoomOnlyDeleteIsServed) {
   const std::string package = test::PackageBytes(100, 3);
-  ASSERT_EQ(Piece(Sha1Hex(package), "0", "false", package.substr(0, 50))["status"], 0);
+  ASSERT_EQ(Piece(zq_sha1_hex(package), "0", "false", package.substr(0, 50))["status"], 0);
   ASSERT_EQ(zqsim::StorageCommand({"free", "367001599"}), 0);
   EXPECT_EQ(Json(Get(std::nullopt)), DigestLess(12));
   for (const char* word : {"progress", "start", "showui", "canceled"}) {
     EXPECT_EQ(Request(word), DigestLess(12)) << word;
   }
   EXPECT_EQ(Get("progress", "PUT").body, SoftUpdateJson({12, true, "", 0, false}));
-  EXPECT_EQ(Piece(Sha1Hex(package), "50", "true", package.substr(50)), DigestLess(12));
+  EXPECT_EQ(Piece(zq_sha1_hex(package), "50", "true", package.substr(50)), DigestLess(12));
   StringBody progress("request=progress");
   EXPECT_EQ(Post(&progress, "application/x-www-form-urlencoded"), DigestLess(12));
   EXPECT_EQ(Partial(), package.substr(0, 50));
@@ -306,7 +305,7 @@ TEST_F(SoftUpdateTest, DigestsMustBeUsable) {
 
 TEST_F(SoftUpdateTest, AMismatchingPackageIsDeleted) {
   const std::string package = test::PackageBytes(5000, 4);
-  const std::string sha1 = Sha1Hex(package + "x");
+  const std::string sha1 = zq_sha1_hex(package + "x");
   ASSERT_EQ(Piece(sha1, "0", "false", package.substr(0, 2000))["status"], 0);
   EXPECT_EQ(Piece(sha1, "2000", "true", package.substr(2000)), DigestLess(4));
   for (const char* name : {"firmware.partial", "firmware.zip", "fstatus"}) {
@@ -320,7 +319,7 @@ TEST_F(SoftUpdateTest, AMismatchingPackageIsDeleted) {
 // package is whole, so it is verified all the same.
 TEST_F(SoftUpdateTest, ARepeatedLastPieceStillCompletes) {
   const std::string package = test::PackageBytes(4000, 5);
-  const std::string sha1 = Sha1Hex(package);
+  const std::string sha1 = zq_sha1_hex(package);
   ASSERT_EQ(Piece(sha1, "0", "false", package)["status"], 0);
   EXPECT_EQ(Piece(sha1, "1000", "true", package.substr(1000)), Answer(8, sha1, 4000, false));
   EXPECT_EQ(Zip(), package);
@@ -333,9 +332,9 @@ TEST_F(SoftUpdateTest, ARepeatedLastPieceStillCompletes) {
 
 TEST_F(SoftUpdateTest, AnotherDigestNeverTouchesTheUpload) {
   const std::string package = test::PackageBytes(4000, 6);
-  const std::string sha1 = Sha1Hex(package);
+  const std::string sha1 = zq_sha1_hex(package);
   ASSERT_EQ(Piece(sha1, "0", "false", package.substr(0, 1000))["status"], 0);
-  const std::string other = Sha1Hex("other");
+  const std::string other = zq_sha1_hex("other");
   EXPECT_EQ(Piece(other, "1000", "true", package.substr(1000)), Answer(3, sha1, 1000, false));
   EXPECT_EQ(Piece(other, "-1", "true", ""), Answer(3, sha1, 1000, false));
   EXPECT_EQ(Partial(), package.substr(0, 1000));
@@ -346,7 +345,7 @@ TEST_F(SoftUpdateTest, AnotherDigestNeverTouchesTheUpload) {
 
 TEST_F(SoftUpdateTest, BrokenBodiesStoreOnlyRealData) {
   const std::string package = test::PackageBytes(20000, 7);
-  const std::string sha1 = Sha1Hex(package);
+  const std::string sha1 = zq_sha1_hex(package);
   const std::string body = UploadPiece(sha1, "0", "true", package);
   const size_t data_end = body.find(package) + package.size();
   // Cut in the data, right after it, and inside the closing delimiter.
@@ -362,7 +361,7 @@ TEST_F(SoftUpdateTest, BrokenBodiesStoreOnlyRealData) {
 
 TEST_F(SoftUpdateTest, ARestartedDaemonResumesWhereTheFileEnds) {
   const std::string package = test::PackageBytes(600000, 8);
-  const std::string sha1 = Sha1Hex(package);
+  const std::string sha1 = zq_sha1_hex(package);
   ASSERT_EQ(Piece(sha1, "0", "false", package.substr(0, 400000))["status"], 0);
   Restart();
   // The first request finds an upload this process has not seen: its digest is read back
@@ -386,7 +385,7 @@ TEST_F(SoftUpdateTest, ARestartedDaemonResumesWhereTheFileEnds) {
 
 TEST_F(SoftUpdateTest, TheFlagFollowsTheFolderAtStart) {
   const std::string package = test::PackageBytes(3000, 9);
-  const std::string sha1 = Sha1Hex(package);
+  const std::string sha1 = zq_sha1_hex(package);
   ASSERT_EQ(Piece(sha1, "0", "true", package)["status"], 0);
   // The camera restarted: status 44 is 0 again, but the verified package waits.
   status_.values[kCsiFwComplete] = 0;
@@ -409,24 +408,25 @@ TEST_F(SoftUpdateTest, LeftOversMakeWayForANewUpload) {
   zqtest::WriteFile(Folder("fstatus"), "not a digest\n");
   EXPECT_EQ(Request("progress"), Answer(0, "", 13, false));
   const std::string package = test::PackageBytes(500, 10);
-  EXPECT_EQ(Piece(Sha1Hex(package), "0", "true", package), Answer(0, Sha1Hex(package), 500, true));
+  EXPECT_EQ(Piece(zq_sha1_hex(package), "0", "true", package),
+            Answer(0, zq_sha1_hex(package), 500, true));
   EXPECT_EQ(Zip(), package);
 }
 
 TEST_F(SoftUpdateTest, AStartTheCameraMissedCanBeRepeated) {
   const std::string package = test::PackageBytes(300, 11);
-  ASSERT_EQ(Piece(Sha1Hex(package), "0", "true", package)["status"], 0);
+  ASSERT_EQ(Piece(zq_sha1_hex(package), "0", "true", package)["status"], 0);
   status_.fail_write.insert(kCsiOtaState);
   EXPECT_EQ(Request("start")["status"], 0);
   status_.fail_write.clear();
   EXPECT_EQ(Request("progress")["complete"], true);
-  EXPECT_EQ(Request("start"), Answer(0, Sha1Hex(package), 300, true));
+  EXPECT_EQ(Request("start"), Answer(0, zq_sha1_hex(package), 300, true));
   EXPECT_EQ(status_.values[kCsiFwComplete], 0u);
 }
 
 TEST_F(SoftUpdateTest, AFullCardKeepsWhatWasWrittenForALaterResume) {
   const std::string package = test::PackageBytes(900000, 12);
-  const std::string sha1 = Sha1Hex(package);
+  const std::string sha1 = zq_sha1_hex(package);
   fault_->armed = true;
   fault_->budget = 300001;  // inside the second buffer of the piece
   EXPECT_EQ(Piece(sha1, "0", "false", package.substr(0, 600000)), Answer(12, sha1, 300001, false));
@@ -485,7 +485,7 @@ TEST_F(SoftUpdateTest, ConcurrentRequestsAreRefusedButCancelPasses) {
     bool open_ = false;
   };
   const std::string package = test::PackageBytes(100, 13);
-  GatedBody body(UploadPiece(Sha1Hex(package), "0", "false", package));
+  GatedBody body(UploadPiece(zq_sha1_hex(package), "0", "false", package));
   nlohmann::json first;
   std::thread poster([&] { first = Post(&body); });
   body.WaitEntered();
@@ -496,7 +496,7 @@ TEST_F(SoftUpdateTest, ConcurrentRequestsAreRefusedButCancelPasses) {
   EXPECT_EQ(status_.values[kCsiOtaState], kOtaIdle);
   body.Open();
   poster.join();
-  EXPECT_EQ(first, Answer(0, Sha1Hex(package), 100, false));
+  EXPECT_EQ(first, Answer(0, zq_sha1_hex(package), 100, false));
 }
 
 // Uploads in pieces of random sizes, each body read in random pieces and broken off at
@@ -508,7 +508,7 @@ TEST_F(SoftUpdateTest, RandomPiecesAndBreaksEndWithThePackage) {
     Request("delete");
     if (seed % 3 == 0) Restart();
     const std::string package = test::PackageBytes(200000 + rng() % 300000, seed);
-    const std::string sha1 = Sha1Hex(package);
+    const std::string sha1 = zq_sha1_hex(package);
     uint64_t at = 0;
     int rounds = 0;
     while (Request("progress")["complete"] != true) {

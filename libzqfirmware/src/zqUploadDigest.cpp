@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "zqcommon/zqLog.h"
+#include "zqcommon/zqSha1.h"
 #include "zqcommon/zqUniqueFd.h"
 
 namespace zqfw {
@@ -154,12 +155,7 @@ bool UploadDigest::Compute(const std::string& path, std::string* hex) {
       EVP_DigestFinal_ex(copy.get(), md, &len) != 1) {
     return false;
   }
-  static const char kHex[] = "0123456789abcdef";
-  hex->clear();
-  for (unsigned int i = 0; i < len; ++i) {
-    hex->push_back(kHex[md[i] >> 4]);
-    hex->push_back(kHex[md[i] & 15]);
-  }
+  *hex = zq_hex_lower(md, len);
   return true;
 }
 

@@ -14,8 +14,6 @@
 namespace zqfw {
 namespace {
 
-using test::Sha1Hex;
-
 class UploadDigestTest : public testing::Test {
  protected:
   // Appends `bytes` to the file, telling the digest when `tell`.
@@ -43,10 +41,10 @@ class UploadDigestTest : public testing::Test {
 
 TEST_F(UploadDigestTest, AppendsAreHashedWithoutReadingBack) {
   for (int i = 0; i < 5; ++i) Append(test::PackageBytes(70000 + i, i));
-  EXPECT_EQ(Computed(), Sha1Hex(content_));
+  EXPECT_EQ(Computed(), zq_sha1_hex(content_));
   EXPECT_EQ(digest_.bytes_read_back(), 0u);
   Append("tail");
-  EXPECT_EQ(Computed(), Sha1Hex(content_));  // computing does not end the state
+  EXPECT_EQ(Computed(), zq_sha1_hex(content_));  // computing does not end the state
   EXPECT_EQ(digest_.bytes_read_back(), 0u);
 }
 
@@ -54,10 +52,10 @@ TEST_F(UploadDigestTest, OnlyWhatWasNotSeenIsReadBack) {
   Append(test::PackageBytes(1000, 1));
   Append(test::PackageBytes(3000, 2), false);  // written by a process before this one
   Append(test::PackageBytes(500, 3));          // not where the state ends: left for later
-  EXPECT_EQ(Computed(), Sha1Hex(content_));
+  EXPECT_EQ(Computed(), zq_sha1_hex(content_));
   EXPECT_EQ(digest_.bytes_read_back(), 3500u);
   Append(test::PackageBytes(700, 4));  // continues the state again
-  EXPECT_EQ(Computed(), Sha1Hex(content_));
+  EXPECT_EQ(Computed(), zq_sha1_hex(content_));
   EXPECT_EQ(digest_.bytes_read_back(), 3500u);
 }
 
@@ -67,13 +65,13 @@ TEST_F(UploadDigestTest, AChangedFileIsReadAgain) {
   const std::string other = test::PackageBytes(5000, 6);
   zqtest::WriteFile(path_ + ".new", other);
   ASSERT_EQ(rename((path_ + ".new").c_str(), path_.c_str()), 0);
-  EXPECT_EQ(Computed(), Sha1Hex(other));
+  EXPECT_EQ(Computed(), zq_sha1_hex(other));
   // Cut shorter in place.
   ASSERT_EQ(truncate(path_.c_str(), 1234), 0);
-  EXPECT_EQ(Computed(), Sha1Hex(other.substr(0, 1234)));
+  EXPECT_EQ(Computed(), zq_sha1_hex(other.substr(0, 1234)));
   digest_.Forget();
   EXPECT_EQ(digest_.hashed(), 0u);
-  EXPECT_EQ(Computed(), Sha1Hex(other.substr(0, 1234)));
+  EXPECT_EQ(Computed(), zq_sha1_hex(other.substr(0, 1234)));
   std::string hex;
   EXPECT_FALSE(digest_.Compute(dir_.path() + "/missing", &hex));
 }
@@ -84,16 +82,16 @@ TEST_F(UploadDigestTest, ReadingBackInTheBackgroundMeetsTheAppends) {
   // Appends go on while the background reader works; whichever order they meet in, the
   // digest is that of the file.
   for (int i = 0; i < 20; ++i) Append(test::PackageBytes(10000, 100 + i));
-  EXPECT_EQ(Computed(), Sha1Hex(content_));
+  EXPECT_EQ(Computed(), zq_sha1_hex(content_));
   digest_.WaitIdle();
   Append("x");
-  EXPECT_EQ(Computed(), Sha1Hex(content_));
+  EXPECT_EQ(Computed(), zq_sha1_hex(content_));
 
   // Forgotten in the middle of a reading: nothing breaks, the next reading starts afresh.
   digest_.CatchUpLater(path_);
   digest_.Forget();
   digest_.WaitIdle();
-  EXPECT_EQ(Computed(), Sha1Hex(content_));
+  EXPECT_EQ(Computed(), zq_sha1_hex(content_));
 }
 
 TEST_F(UploadDigestTest, ABackgroundReadingSparesTheComputation) {
@@ -103,7 +101,7 @@ TEST_F(UploadDigestTest, ABackgroundReadingSparesTheComputation) {
   EXPECT_EQ(digest_.hashed(), 400000u);
   const uint64_t read = digest_.bytes_read_back();
   Append(test::PackageBytes(1000, 9));
-  EXPECT_EQ(Computed(), Sha1Hex(content_));
+  EXPECT_EQ(Computed(), zq_sha1_hex(content_));
   EXPECT_EQ(digest_.bytes_read_back(), read);
 }
 

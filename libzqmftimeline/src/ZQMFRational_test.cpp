@@ -101,25 +101,20 @@ TEST(ZqmfRational, FromDoubles) {
 }
 
 TEST(ZqmfRational, ReduceFindsTheBestApproximationWithinTheLimit) {
-  uint64_t n = 314159265358979ULL, d = 100000000000000ULL;
-  ZQMFRational::reduce(&n, &d, 1000);
-  EXPECT_EQ(n, 355u);
-  EXPECT_EQ(d, 113u);
-  n = 31415926535ULL;
-  d = 10000000000ULL;
-  ZQMFRational::reduce(&n, &d, 100);
-  EXPECT_EQ(n, 22u);  // the semiconvergent 91/29 is worse
-  EXPECT_EQ(d, 7u);
-  n = 1200;
-  d = 1000;
-  ZQMFRational::reduce(&n, &d, 1000);
-  EXPECT_EQ(n, 6u);
-  EXPECT_EQ(d, 5u);
-  n = 5000;
-  d = 1;
-  ZQMFRational::reduce(&n, &d, 1000);
-  EXPECT_EQ(n, 1000u);
-  EXPECT_EQ(d, 1u);
+  const struct {
+    uint64_t n, d, limit, want_n, want_d;
+  } kCases[] = {
+      {314159265358979ULL, 100000000000000ULL, 1000, 355, 113},
+      {31415926535ULL, 10000000000ULL, 100, 22, 7},  // the semiconvergent 91/29 is worse
+      {1200, 1000, 1000, 6, 5},
+      {5000, 1, 1000, 1000, 1},
+  };
+  for (const auto& c : kCases) {
+    uint64_t n = c.n, d = c.d;
+    ZQMFRational::reduce(&n, &d, c.limit);
+    EXPECT_EQ(n, c.want_n) << c.n << "/" << c.d;
+    EXPECT_EQ(d, c.want_d) << c.n << "/" << c.d;
+  }
   EXPECT_EQ(ZQMFRational::gcd(1071, 462), 21u);
   EXPECT_EQ(ZQMFRational::gcd(0, 9), 9u);
 }

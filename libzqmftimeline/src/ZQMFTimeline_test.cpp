@@ -60,6 +60,19 @@ std::vector<uint8_t> Payload(int second, const Device& device = {}, bool gps = t
   return out;
 }
 
+// How many samples of `key` the timeline holds (a count it does not write shows as 999).
+uint32_t Count(ZQMFTimeline& t, const char* key) {
+  uint32_t n = 999;
+  t.GetSampleCount(key, n);
+  return n;
+}
+
+// A file that starts like a movie but holds none: the fake video source stands in for its reader.
+const std::string kMovieStart = std::string(
+    "\0\0\0\x10"
+    "ftypisom\0\0\0\0",
+    16);
+
 // The user data of a recording: settings only, no time.
 std::vector<uint8_t> Settings() {
   ZQMFWriter w;
@@ -147,13 +160,9 @@ class ZqmfTimeline : public ::testing::Test {
  protected:
   // A timeline over a fake recording at an MP4-looking file.
   std::unique_ptr<ZQMFTimeline> Recording() {
-    zqtest::WriteFile(mp4_, std::string("\0\0\0\x10"
-                                        "ftypisom",
-                                        12) +
-                                std::string(4, '\0'));
-    auto t =
-        std::make_unique<ZQMFTimeline>([this] { return std::make_unique<FakeVideo>(&recording_); });
-    return t;
+    zqtest::WriteFile(mp4_, kMovieStart);
+    return std::make_unique<ZQMFTimeline>(
+        [this] { return std::make_unique<FakeVideo>(&recording_); });
   }
 
   // Every sample of `key` from the cursor on.
@@ -300,33 +309,25 @@ TEST_F(ZqmfTimeline, ParseTypesChooseTrackAndUserData) {
   auto t = Recording();
   ZQMF_LIB_ERROR err;
   ASSERT_EQ(t->OpenURI(mp4_, err), ZQMF_LIB_OK);
-  uint32_t n = 0;
 
   ASSERT_EQ(t->Parse(err, ZQMF_PARSE_TRACK_THEN_UDTA, {"ACCL", "TZON"}, nullptr), ZQMF_LIB_OK);
-  t->GetSampleCount("ACCL", n);
-  EXPECT_EQ(n, 4u);
-  t->GetSampleCount("TZON", n);
-  EXPECT_EQ(n, 1u);
+  EXPECT_EQ(Count(*t, "ACCL"), 4u);
+  EXPECT_EQ(Count(*t, "TZON"), 1u);
 
   EXPECT_EQ(t->Parse(err, ZQMF_PARSE_UDTA, {"ACCL", "TZON"}, nullptr),
             ZQMF_LIB_ERROR_KEY_NOT_FOUND);
-  t->GetSampleCount("ACCL", n);
-  EXPECT_EQ(n, 0u);
-  t->GetSampleCount("TZON", n);
-  EXPECT_EQ(n, 1u);
+  EXPECT_EQ(Count(*t, "ACCL"), 0u);
+  EXPECT_EQ(Count(*t, "TZON"), 1u);
 
   EXPECT_EQ(t->Parse(err, ZQMF_PARSE_TRACK, {"ACCL", "TZON"}, nullptr),
             ZQMF_LIB_ERROR_KEY_NOT_FOUND);
   EXPECT_EQ(err, ZQMF_LIB_ERROR_KEY_NOT_FOUND);
-  t->GetSampleCount("ACCL", n);
-  EXPECT_EQ(n, 4u);
-  t->GetSampleCount("TZON", n);
-  EXPECT_EQ(n, 0u);
+  EXPECT_EQ(Count(*t, "ACCL"), 4u);
+  EXPECT_EQ(Count(*t, "TZON"), 0u);
 
   // Text, complex records and anything without time: one sample each.
   ASSERT_EQ(t->Parse(err, ZQMF_PARSE_UDTA, {"LENS", "CPLX", "DVID"}, nullptr), ZQMF_LIB_OK);
-  t->GetSampleCount("DVID", n);
-  EXPECT_EQ(n, 0u);  // present, but it describes the device: no samples
+  EXPECT_EQ(Count(*t, "DVID"), 0u);  // present, but it describes the device: no samples
   const ZQMFAssetSample* s = t->GetNextSample("CPLX", err);
   ASSERT_NE(s, nullptr);
   EXPECT_EQ(s->typeDescription, "f[2]L");
@@ -353,9 +354,7 @@ TEST_F(ZqmfTimeline, DeviceFiltersKeepTheListedDevices) {
   ZQMF_LIB_ERROR err;
   t.SetZQMFGlobalBuffer(two.data(), two.size(), err);
   ASSERT_EQ(t.Parse(err, ZQMF_PARSE_GLOBAL_BUFFER, {"SFLG"}, nullptr), ZQMF_LIB_OK);
-  uint32_t n = 0;
-  t.GetSampleCount("SFLG", n);
-  EXPECT_EQ(n, 2u);
+  EXPECT_EQ(Count(t, "SFLG"), 2u);
 
   ASSERT_EQ(t.SetDeviceIds({"7"}, err), ZQMF_LIB_OK);
   ASSERT_EQ(t.Parse(err, ZQMF_PARSE_GLOBAL_BUFFER, {"SFLG"}, nullptr), ZQMF_LIB_OK);
@@ -368,8 +367,7 @@ TEST_F(ZqmfTimeline, DeviceFiltersKeepTheListedDevices) {
   ASSERT_EQ(t.SetDeviceIds({}, err), ZQMF_LIB_OK);
   ASSERT_EQ(t.SetDeviceNames({"Camera"}, err), ZQMF_LIB_OK);
   ASSERT_EQ(t.Parse(err, ZQMF_PARSE_GLOBAL_BUFFER, {"SFLG"}, nullptr), ZQMF_LIB_OK);
-  t.GetSampleCount("SFLG", n);
-  EXPECT_EQ(n, 1u);
+  EXPECT_EQ(Count(t, "SFLG"), 1u);
   EXPECT_EQ(t.SetDeviceIds({"x7"}, err), ZQMF_ERROR_MEMORY);
   EXPECT_EQ(t.SetDeviceIds({"-1"}, err), ZQMF_ERROR_MEMORY);
 }
@@ -431,10 +429,7 @@ TEST_F(ZqmfTimeline, JpegAndMissingSources) {
   uint32_t n = 0;
   EXPECT_EQ(t.Parse(err, ZQMF_PARSE_TRACK, {"SFLG"}, nullptr), ZQMF_LIB_ERROR_NO_SAMPLE);
   // A file that starts like a movie but holds none.
-  zqtest::WriteFile(mp4_, std::string("\0\0\0\x10"
-                                      "ftypisom",
-                                      12) +
-                              std::string(4, '\0'));
+  zqtest::WriteFile(mp4_, kMovieStart);
   EXPECT_EQ(t.OpenURI(mp4_, err), ZQMF_LIB_ERROR_NO_SAMPLE);
   EXPECT_EQ(t.GetSampleCount("SFLG", n), ZQMF_ERROR_MEMORY);  // no source
 }
@@ -447,16 +442,12 @@ TEST_F(ZqmfTimeline, DamagedPayloadsKeepWhatCanBeRead) {
   ZQMF_LIB_ERROR err;
   ASSERT_EQ(t->OpenURI(mp4_, err), ZQMF_LIB_OK);
   EXPECT_EQ(t->Parse(err, ZQMF_PARSE_TRACK, {"SFLG", "ACCL"}, nullptr), ZQMF_ERROR_BAD_STRUCTURE);
-  uint32_t n = 0;
-  t->GetSampleCount("SFLG", n);
-  EXPECT_EQ(n, 2u);
-  t->GetSampleCount("ACCL", n);
-  EXPECT_EQ(n, 12u);
+  EXPECT_EQ(Count(*t, "SFLG"), 2u);
+  EXPECT_EQ(Count(*t, "ACCL"), 12u);
 
   recording_.track[1] = {Payload(1), 1, 2};
   EXPECT_EQ(t->Parse(err, ZQMF_PARSE_TRACK, {"ACCL", "TOO LONG"}, nullptr), ZQMF_ERROR_MEMORY);
-  t->GetSampleCount("ACCL", n);
-  EXPECT_EQ(n, 12u);
+  EXPECT_EQ(Count(*t, "ACCL"), 12u);
 }
 
 TEST_F(ZqmfTimeline, CompressedRecordsShareOneCodebook) {
@@ -512,9 +503,7 @@ TEST_F(ZqmfTimeline, GlobalSettingsCanBeRewrittenInAWritableBuffer) {
   ZQMFAssetSample added = *s;
   added.startTime = 5;
   ASSERT_EQ(t.AddSampleToTimeline(err, added), ZQMF_LIB_OK);
-  uint32_t n = 0;
-  t.GetSampleCount("TZON", n);
-  EXPECT_EQ(n, 2u);
+  EXPECT_EQ(Count(t, "TZON"), 2u);
   EXPECT_EQ(t.GetSample("TZON", 1, err)->startTime, 5);
 }
 

@@ -11,6 +11,7 @@ import http.client
 import json
 import os
 import random
+import select
 import signal
 import socket
 import struct
@@ -239,24 +240,12 @@ def test_full_card_answers_and_keeps_the_partial_for_delete(fw_camera):
     assert ask(fw_camera, "delete")["status"] == 0
 
 
-def test_requests_and_refusals(fw_camera):
+def test_who_may_ask_and_how(fw_camera):
+    # The upload's answers are the upload's unit tests; the server decides who and which method.
     cam = fw_camera
     assert ask(cam, "start") == {"status": 10,
                                  "message": "Firmware file was not complete and verified",
                                  "sha1": "", "bytes_complete": 0, "complete": False}
-    data = package(5000, 3)
-    sha1 = hashlib.sha1(data).hexdigest()
-    assert post_piece(cam, piece_body(sha1, "0", "false", data[:1000]))["bytes_complete"] == 1000
-    wrong = post_piece(cam, piece_body(sha1, "999", "false", data[999:]))
-    assert (wrong["status"], wrong["bytes_complete"]) == (8, 1000)
-    other = post_piece(cam, piece_body("0" * 40, "1000", "false", data[1000:]))
-    assert other["status"] == 3
-    cam.zqsim("status", "set", 42, 10)  # the camera is installing
-    assert ask(cam, "progress") == {"status": 11, "message": "Firmware update in progress"}
-    cam.zqsim("status", "set", 42, 0)
-    deleted = ask(cam, "delete")
-    assert (deleted["sha1"], deleted["bytes_complete"], deleted["complete"]) == ("", 0, False)
-    assert not os.path.exists(cam.path("/fwupdate/firmware.partial"))
     # Only the camera's users may upload firmware; the tunnel may not.
     assert cam.get("/zq/zqSoftUpdate?request=progress")[0] == 403
     conn = http.client.HTTPConnection("127.0.0.1", cam.ports[INTERNAL], timeout=10,
@@ -306,27 +295,23 @@ def post_update(cam, body, cut=None):
         s.close()
 
 
-@pytest.mark.parametrize("mode,result", [(["ok"], "0"), (["fail", "3"], "1")])
-def test_update_waits_for_the_cameras_outcome(fw_camera, mode, result):
+def test_update_waits_for_the_cameras_outcome(fw_camera):
+    # The outcomes of the install are the updater's unit test; here the package lands on the
+    # card through the server and the camera's answer comes back.
     cam = fw_camera
-    cam.zqsim("ota", "mode", *mode, 50)
+    cam.zqsim("ota", "mode", "fail", "3", 50)
     data = package(200000, 11)
     status, body = post_update(cam, update_body(data, hashlib.sha1(data).hexdigest()))
-    assert (status, json.loads(body)) == (200, {"status": result})
+    assert (status, json.loads(body)) == (200, {"status": "1"})
     with open(cam.path("/tmp/fuse_d/MISC/firmware.zqu"), "rb") as f:
         assert f.read() == data
 
 
-def test_update_refusals_and_a_broken_post(fw_camera):
+def test_update_broken_post_and_form(fw_camera):
     cam = fw_camera
     data = package(100000, 12)
     sha1 = hashlib.sha1(data).hexdigest()
     misc = cam.path("/tmp/fuse_d/MISC")
-    # A digest that does not match: result 2, nothing kept, OTA state 9.
-    assert post_update(cam, update_body(data, "1" * 40)) == (200, b'{ "status":"2" }')
-    assert cam.zqsim("status", "get", 42).stdout.split()[-1] == "9"
-    assert not os.path.exists(os.path.join(misc, "firmware.zqu"))
-    assert post_update(cam, update_body(data, sha1, direct="0")) == (200, b'{ "status":"8" }')
     # A POST that breaks off: 500, its temporary file gone, OTA state 8.
     body = update_body(data, sha1)
     status, text = post_update(cam, body, cut=len(body) // 2)
@@ -395,13 +380,20 @@ def test_putcert_in_chunks_then_getcert(fw_camera, tmp_path):
 def test_certificate_requests_meet_a_busy_endpoint(fw_camera):
     cam = fw_camera
     cam.zqsim("cert", "slow", 3000)
-    first = cam.connection()
-    first.request("GET", "/zq/zqCert?t=getcert&protocol_version=1&type=cam")
-    # While the first request waits in the store (3 s), others are refused. (A refused query
-    # would be answered at once: it never reaches the store.)
-    deadline = time.monotonic() + 30
-    while cam.get("/zq/zqCert?t=getcert&protocol_version=2")[0] != 503:
-        assert time.monotonic() < deadline, "never refused"
-    r = first.getresponse()
-    assert r.status == 200 and json.loads(r.read())["status"] == "internal error"
-    first.close()
+    # While one request waits in the store (3 s), others are refused at once. A probe can also
+    # hold the endpoint for a moment just as the slow request arrives (then that one is refused),
+    # or, on a loaded machine, miss the slow window: such a round proves nothing and is repeated.
+    for _ in range(5):
+        first = cam.connection()
+        first.request("GET", "/zq/zqCert?t=getcert&protocol_version=1&type=cam")
+        refused = False
+        while not refused and not select.select([first.sock], [], [], 0)[0]:
+            refused = cam.get("/zq/zqCert?t=getcert&protocol_version=2")[0] == 503
+        r = first.getresponse()
+        status, body = r.status, r.read()
+        first.close()
+        if refused:
+            assert status == 200 and json.loads(body)["status"] == "internal error"
+            return
+        assert status in (200, 503), body
+    raise AssertionError("the slow request never made the endpoint refuse another")

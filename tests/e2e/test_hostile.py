@@ -201,8 +201,16 @@ class Dribbler:
     """Connections that send `first` and then, unless `gap` is None, one byte every `gap`
     seconds until stopped."""
 
-    def __init__(self, cam, sources, first, gap=0.1, role=PUBLIC):
-        self.socks = [client(cam, role=role, source=src) for src in sources]
+    def __init__(self, cam, sources, first, gap=0.1, role=PUBLIC, refusable=False):
+        self.socks = []
+        for src in sources:
+            try:
+                self.socks.append(client(cam, role=role, source=src))
+            except ConnectionResetError:
+                # With `refusable`, the daemon may refuse at once (one address past its share of
+                # the workers); on a busy machine that reset can come before connect() returns.
+                if not refusable:
+                    raise
         self.stop = threading.Event()
         for s in self.socks:
             try:
@@ -252,7 +260,8 @@ def test_slow_clients_from_many_addresses_are_cut(cam, first, gap):
 
 
 def test_one_address_cannot_take_every_worker(cam):
-    d = Dribbler(cam, ["127.0.0.2"] * 24, b"GET /zq/version HTTP/1.1\r\nX-Slow: ", gap=0.05)
+    d = Dribbler(cam, ["127.0.0.2"] * 24, b"GET /zq/version HTTP/1.1\r\nX-Slow: ", gap=0.05,
+                refusable=True)
     try:
         assert version_answered(cam)
         assert version_answered(cam, source="127.0.0.3", role=PUBLIC)
@@ -269,6 +278,8 @@ HEAD_TARGETS = [
     b"/zq/zqControl/setting/2/9",
     b"/zq/zqMediaList?f=videophoto",
     b"/zq/zqMediaListEx",
+    b"/zq/zqMediaListRTOSDB?folder=101TAVRO",
+    b"/zq/zqMediaListRTOSDB?folder=1",
     b"/zq/zqMediaMetadata?p=100TAVRO/TAVR0003.JPG",
     b"/zq/zqMediaMetadata?p=100TAVRO/TAVR0003.JPG&t=exif",
     b"/zq/zqMediaMetadata?p=100TAVRO/TAVR0003.JPG&t=scr",
@@ -289,16 +300,15 @@ SAME_HEAD = ("content-type", "content-length", "transfer-encoding", "content-ran
              "last-modified", "etag", "location")
 
 
-@pytest.mark.parametrize("target", HEAD_TARGETS, ids=lambda t: t.decode())
-def test_head_answers_the_head_of_get_without_a_body(cam, target):
-    # HEAD then GET on one connection: a body after the first head would be read as the
-    # start of the second answer.
-    reply = exchange(cam, request(b"HEAD", target) +
-                     request(b"GET", target, CLOSE))
-    head, get = responses(reply, heads=(0,))
-    assert head[0] == get[0]
-    for name in SAME_HEAD:
-        assert head[1].get(name) == get[1].get(name), name
+def test_head_answers_the_head_of_get_without_a_body(cam):
+    for target in HEAD_TARGETS:
+        # HEAD then GET on one connection: a body after the first head would be read as the
+        # start of the second answer.
+        reply = exchange(cam, request(b"HEAD", target) + request(b"GET", target, CLOSE))
+        head, get = responses(reply, heads=(0,))
+        assert head[0] == get[0], target
+        for name in SAME_HEAD:
+            assert head[1].get(name) == get[1].get(name), (target, name)
 
 
 def test_head_of_an_extraction_does_not_extract(cam):
@@ -317,7 +327,7 @@ def test_head_of_an_extraction_does_not_extract(cam):
 
 # 6. Requests the library answers itself must get well-formed answers too.
 
-@pytest.mark.parametrize("raw,statuses", [
+WELL_FORMED = [
     (request(b"GET", b"/zq/version", b"Upgrade: websocket\r\nConnection: Upgrade\r\n"
              b"Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n"),
      {200}),
@@ -333,15 +343,16 @@ def test_head_of_an_extraction_does_not_extract(cam):
     (request(b"HEAD", b"/zq/version", b"Host: evil.example\r\n" + CLOSE), {403}),
     (request(b"HEAD", b"/no/such/file", CLOSE), {404}),
     (b"\x00\x01\x02\x03\r\n\r\n", {400}),
-], ids=["websocket-route", "websocket-file", "lower-case-version", "version-suffix",
-        "version-2", "options-asterisk", "absolute-form", "missing-file", "forbidden",
-        "forbidden-head", "missing-head", "binary"])
-def test_every_answer_is_well_formed(cam, raw, statuses):
-    reply = exchange(cam, raw)
-    heads = (0,) if raw.startswith(b"HEAD") else ()
-    got = responses(reply, heads=heads)
-    assert len(got) == 1 and got[0][0] in statuses, reply[:300]
-    assert re.match(rb"HTTP/1\.1 \d{3} [A-Za-z]{2}", reply), reply[:60]  # with its reason
+]
+
+
+def test_every_answer_is_well_formed(cam):
+    for raw, statuses in WELL_FORMED:
+        reply = exchange(cam, raw)
+        heads = (0,) if raw.startswith(b"HEAD") else ()
+        got = responses(reply, heads=heads)
+        assert len(got) == 1 and got[0][0] in statuses, (raw[:60], reply[:300])
+        assert re.match(rb"HTTP/1\.1 \d{3} [A-Za-z]{2}", reply), reply[:60]  # with its reason
 
 
 def test_absolute_form_for_this_server_is_served(cam):
@@ -351,30 +362,27 @@ def test_absolute_form_for_this_server_is_served(cam):
     assert status == 200 and b"CivetWeb version" in body
 
 
-@pytest.mark.parametrize("raw", [
-    b"\r\n" + request(b"GET", b"/zq/version", CLOSE),
-    b"\r\n\r\n" + request(b"GET", b"/zq/version", CLOSE),
-    request(b"GET", b"/zq/version") + b"\r\n",  # then nothing more
-])
-def test_empty_lines_around_requests_are_ignored(cam, raw):
-    got = responses(exchange(cam, raw))
-    assert [g[0] for g in got] == [200]
+def test_empty_lines_around_requests_are_ignored(cam):
+    for raw in [b"\r\n" + request(b"GET", b"/zq/version", CLOSE),
+                b"\r\n\r\n" + request(b"GET", b"/zq/version", CLOSE),
+                request(b"GET", b"/zq/version") + b"\r\n"]:  # then nothing more
+        assert [g[0] for g in responses(exchange(cam, raw))] == [200], raw
 
 
 # 7 and 8. A NUL in a path, request smuggling: 400 and the connection closed.
 
-@pytest.mark.parametrize("raw", [
-    request(b"GET", b"/videos/DCIM/100TAVRO/TAVR0003.JPG%00.txt"),
-    request(b"GET", b"/zq/version%00"),
-    request(b"POST", b"/zq/version", b"Content-Length: 5\r\nContent-Length: 40\r\n") +
-    b"hello" + request(b"GET", b"/zq/version"),
-    request(b"POST", b"/zq/version", b"Content-Length: 5\r\nTransfer-Encoding: chunked\r\n") +
-    b"0\r\n\r\n" + request(b"GET", b"/zq/version"),
-    request(b"POST", b"/zq/version", b"Transfer-Encoding: gzip, chunked\r\n") + b"0\r\n\r\n",
-], ids=["nul-file", "nul-route", "two-lengths", "length-and-chunked", "unknown-coding"])
-def test_ambiguous_requests_get_400_and_close(cam, raw):
-    # No "Connection: close": the daemon closes by itself, so reading to the end returns.
-    assert [g[0] for g in responses(exchange(cam, raw))] == [400]
+def test_ambiguous_requests_get_400_and_close(cam):
+    for raw in [
+        request(b"GET", b"/videos/DCIM/100TAVRO/TAVR0003.JPG%00.txt"),
+        request(b"GET", b"/zq/version%00"),
+        request(b"POST", b"/zq/version", b"Content-Length: 5\r\nContent-Length: 40\r\n") +
+        b"hello" + request(b"GET", b"/zq/version"),
+        request(b"POST", b"/zq/version", b"Content-Length: 5\r\nTransfer-Encoding: chunked\r\n") +
+        b"0\r\n\r\n" + request(b"GET", b"/zq/version"),
+        request(b"POST", b"/zq/version", b"Transfer-Encoding: gzip, chunked\r\n") + b"0\r\n\r\n",
+    ]:
+        # No "Connection: close": the daemon closes by itself, so reading to the end returns.
+        assert [g[0] for g in responses(exchange(cam, raw))] == [400], raw
 
 
 # 9. One request's state never reaches another's answer.

@@ -66,40 +66,17 @@ def test_commands_reach_the_webcam_process_and_its_replies_come_back(cam):
     assert w.take() == ([], [])
 
 
-def test_settings_restart_a_stream_for_a_field_of_view(cam):
-    w = Witness(cam)
-    cam.zqsim("control", "clear")
-    assert webcam(cam, "START")[0] == 200
-    w.take()
-    assert webcam(cam, "SETTINGS", "bitrate=700000&fov=3") == (500, STATUS.format(2, 6))
-    # status, stop, start again, final status; the bitrate below the limit is not sent.
-    assert w.take()[0] == [7, 6, 2, 7]
-    settings = [json.loads(line)["param"] for line in
-                cam.zqsim("control", "log").stdout.splitlines()
-                if json.loads(line)["command"] == 30]
-    assert settings == ["2b00000003000000"]
-
-
-@pytest.mark.parametrize("mode,code,error", [
-    (("error", "9"), 500, 9),
-    (("silent",), 500, 5),
-    (("slow", "100"), 200, 0),     # 5 ms after scaling: within the wait
-    (("slow", "20000"), 500, 5),   # 1 s after scaling: too late
-])
-def test_every_mode_of_the_webcam_process(cam, mode, code, error):
-    cam.zqsim("webcam", "mode", *mode)
-    status, body = webcam(cam, "STATUS")
-    doc = json.loads(body)
-    assert (status, doc["error"]) == (code, error)
-    if error == 5:
-        assert body == STATUS.format(-1, 5)
-    # A process too slow for the wait still takes the word: once it has (it logs the word when
-    # it finds the reply queue gone), its late reply cannot land in the next command's queue.
+def test_a_process_slower_than_the_wait_cannot_answer_the_next_command(cam):
+    # The process's modes are the webcam library's unit tests; across real processes, what
+    # matters is that a late reply never becomes the answer to a later command.
+    cam.zqsim("webcam", "mode", "slow", "20000")  # 1 s after scaling: too late
+    assert webcam(cam, "STATUS") == (500, STATUS.format(-1, 5))
+    # Once the process has taken the word (it logs it when it finds the reply queue gone),
+    # it is back to normal and the next command gets its own answer.
     deadline = time.monotonic() + 10
     while not cam.zqsim("webcam", "log").stdout.strip():
         assert time.monotonic() < deadline, "the webcam process never took the word"
         time.sleep(0.02)
-    # The process answers again once it is back to normal, and no reply queue is left.
     cam.zqsim("webcam", "mode", "normal")
     assert webcam(cam, "STOP") == (200, STATUS.format(IDLE, 0))
     assert not zqmq.exists("/to_webcam_http", cam.root)

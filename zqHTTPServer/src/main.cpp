@@ -14,6 +14,7 @@
 #include "server/zqStartup.h"
 #include "zqcommon/zqCrash.h"
 #include "zqcommon/zqLog.h"
+#include "zqopenapi/zqOpenTavro.h"
 #include "zqpolicy/zqPolicy.h"
 
 volatile sig_atomic_t exit_flag = 0;
@@ -78,6 +79,8 @@ int main(int /*argc*/, char** /*argv*/) {
   // the daemon waiting longer than this is cut.
   zq_server_drain(kDrainMs);
   zq_server_close(ctx);
+  // A streaming helper started through the Open API would outlive the daemon otherwise.
+  zqOpenTavroStop();
   fflush(stdout);
   fflush(stderr);
   return 0;

@@ -24,9 +24,22 @@
 //   group record at 96 (command 3): group number, first, last, missing count u32, size u64
 //   folder entries (command 12), 28 bytes each: name char[12], time u64, size u64; the first
 //     message holds the header and entries, later messages bare entries
+//   list request options: list_options bit 0 sort order, bit 1 grouping (a chaptered video,
+//     a burst or a time-lapse is one group entry), bit 2 include unique ids, bit 3 include
+//     more information; query_options select entries: 0x100 videos, 0x200 photos, 0x400
+//     session files (none of the three: videos and photos), 0x1 only entries with Spotmark
+//     tags, 0x2 only groups, 0x4 only files of no group, 0x1000 only files whose upload
+//     status is param1, 0x2000 only files that carry none of the offload marks in param2
+//     (1 app, 2 pc, 4 other)
 //   list reply (command 0): reply header, start_index, list_options, query_options,
 //     total_entries, session_id (u32 each), then 40-byte entries: directory char[8], name
-//     char[12], content_type u32, size u64, creation u32, modification u32
+//     char[12], content_type u32, size u64, creation u32, modification u32; with grouping
+//     asked, each entry is followed by a group record length u32 (0 for a file of no group)
+//     and the group record: group_number, first_number, last_number, num_missing u32,
+//     group_size u64, mask size u32, then the mask: bit i (byte i / 8, lowest bit first) set
+//     when number first + i is missing; the mask is (last - first + 8) / 8 bytes. A group
+//     entry's name is its first member's, its size the group's. For a chaptered video the
+//     group number is the file number and the numbers are chapters.
 //   histogram (command 10): reply header, then 32 u32 counts, one per upload status
 //
 // Every operation opens the endpoint, exchanges and closes it: calls are re-entrant, and
@@ -185,22 +198,86 @@ DbResult dbSetCAHUploadStatus(const char* dir, const char* file, uint32_t status
 // Counts per upload status (command 10).
 DbResult dbGetUploadStatusHistogram(uint32_t counts[kDbUploadStatusCount]);
 
+// List options and query options of a list request (the wire format above).
+enum : uint32_t {
+  kDbListSortOrder = 0x1,
+  kDbListGrouping = 0x2,
+  kDbListIncludeUmid = 0x4,
+  kDbListIncludeMoreInfo = 0x8,
+};
+enum : uint32_t {
+  kDbQueryHighlights = 0x1,
+  kDbQueryGroups = 0x2,
+  kDbQuerySingles = 0x4,
+  kDbQueryVideos = 0x100,
+  kDbQueryPhotos = 0x200,
+  RTOS_DB_QUERY_METADATA_SESSION_FILES = 0x400,
+  kDbQueryUploadStatus = 0x1000,
+  kDbQueryNotOffloaded = 0x2000,
+};
+// The offload marks of param2 (and of the upload status word's bits 16 to 18).
+enum : uint32_t { kDbOffloadApp = 1, kDbOffloadPc = 2, kDbOffloadOther = 4 };
+inline constexpr size_t kDbListRequestSize = 24;       // without param1 and param2
+inline constexpr size_t kDbListParamRequestSize = 32;  // with them
+inline constexpr size_t kDbListEntrySize = 40;
+inline constexpr size_t kDbGroupRecordSize = 28;    // before the mask
+inline constexpr uint32_t kDbMaxGroupSpan = 10000;  // numbers a group may span
+
+struct DbListRequest {
+  uint32_t start = 0;
+  uint32_t count = 0;
+  uint32_t list_options = 0;
+  uint32_t query_options = 0;
+  uint32_t param1 = 0;
+  uint32_t param2 = 0;
+};
+// Writes the list request (command 0) into `out`: 24 bytes, or 32 with param1 and param2
+// when `with_params`. Returns the length.
+size_t db_put_list_request(uint8_t* out, const DbListRequest& request, uint32_t token,
+                           bool with_params);
+
 // One entry of a list page.
 struct DbListEntry {
   std::string dir;
   std::string name;
-  uint32_t content_type;
-  uint64_t size;
-  uint32_t created;
-  uint32_t modified;
+  uint32_t content_type = 0;
+  uint64_t size = 0;  // a group's: all its members
+  uint32_t created = 0;
+  uint32_t modified = 0;
+  bool group = false;  // the fields below hold only for a group
+  uint32_t group_number = 0;
+  uint32_t first = 0;
+  uint32_t last = 0;
+  std::vector<uint32_t> missing;  // ascending, from the mask
 };
-// Reads the entries of a list reply, truncating the page when total_entries, starting_index
-// and count_returned disagree.
+// Reads the entries of a list reply to a request for `asked` entries with `list_options`,
+// truncating the page when total_entries, starting_index and count_returned disagree or the
+// message ends early. A group record whose mask size, span or missing count does not add up
+// fails the page (kBadReply): later entries cannot be found.
 DbResult processQueryResponse(const uint8_t* reply, size_t length, uint32_t token, uint32_t asked,
-                              uint32_t* total, std::vector<DbListEntry>* out);
-// One page of the media list from `start`, at most `count` entries.
+                              uint32_t list_options, uint32_t* total,
+                              std::vector<DbListEntry>* out);
+// One page of the media list from `start`, at most `count` entries (24-byte request).
 DbResult dbGetPagedList(uint32_t start, uint32_t count, uint32_t list_options,
                         uint32_t query_options, uint32_t* total, std::vector<DbListEntry>* out);
+
+// What the cloud lists select by upload state: the upload status the files have, and offload
+// marks none of which they may carry.
+struct DbUploadSelector {
+  bool by_status = false;
+  uint32_t status = 0;         // 0 to 31
+  uint32_t not_offloaded = 0;  // kDbOffload* bits
+};
+// One page of the media list (videos and photos, narrowed by the other `query_options`) as
+// the upload selector narrows it: the 32-byte request with param1 the upload status and
+// param2 the offload marks.
+DbResult dbGetCAHList(uint32_t start, uint32_t count, uint32_t list_options, uint32_t query_options,
+                      const DbUploadSelector& selector, uint32_t* total,
+                      std::vector<DbListEntry>* out);
+// One page of the session files (RTOS_DB_QUERY_METADATA_SESSION_FILES) as the upload selector
+// narrows it; 32-byte request.
+DbResult dbGetCAHSessionFileList(uint32_t start, uint32_t count, const DbUploadSelector& selector,
+                                 uint32_t* total, std::vector<DbListEntry>* out);
 
 // The JSON text of one database record: at most kDbJsonEntrySize bytes. A key that would pass
 // the limit is refused (logged), the text stays as it was and the record fails (kFailed).

@@ -18,6 +18,8 @@
 #include <string>
 #include <string_view>
 
+#include "zqcontrolapi/zqStorage.h"  // the tag record (kZqTagRecordSize, zq_tag_record)
+
 enum class ZqMediaAction {
   kNone,        // not a media path this endpoint serves (404)
   kList,        // "media/list"
@@ -40,15 +42,6 @@ ZqMediaAction zqoa_media_action(std::string_view path);
 // Whether `query` is "path=" followed by one valid media name and nothing else. `log`, when
 // not null, receives the line to log for a refusal ("" when the refusal is silent).
 bool zqoa_media_query_valid(std::string_view query, const char** log);
-
-inline constexpr size_t kZqTagRecordSize = 268;
-inline constexpr size_t kZqTagPathSize = 260;
-
-// The tag record of the control service's playback tag command: operation (1 add, 0 remove)
-// as a 32-bit value at 0, the media path NUL-terminated and zero-filled in 260 bytes at 4, the
-// offset into the video in milliseconds (0 for photos) at 264; little-endian.
-std::array<uint8_t, kZqTagRecordSize> zqoa_tag_record(uint32_t operation, std::string_view path,
-                                                      uint32_t ms);
 
 // What a media request comes to before anything is called.
 struct ZqMediaPlan {

@@ -3,7 +3,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <openssl/bio.h>
-#include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,6 +21,7 @@
 #include "zqCertStore.h"
 #include "zqcommon/zqErrors.h"
 #include "zqcommon/zqPaths.h"
+#include "zqcommon/zqSha1.h"
 #include "zqcommon/zqUniqueFd.h"
 #include "zqsim/SimState.h"
 
@@ -87,19 +87,6 @@ bool WriteWhole(const std::string& path, const void* bytes, size_t length) {
   return rename(tmp.c_str(), path.c_str()) == 0;
 }
 
-std::string Sha1Hex(const std::string& bytes) {
-  unsigned char md[EVP_MAX_MD_SIZE];
-  unsigned int len = 0;
-  EVP_Digest(bytes.data(), bytes.size(), md, &len, EVP_sha1(), nullptr);
-  static const char kHex[] = "0123456789abcdef";
-  std::string hex;
-  for (unsigned int i = 0; i < len; ++i) {
-    hex += kHex[md[i] >> 4];
-    hex += kHex[md[i] & 15];
-  }
-  return hex;
-}
-
 // The regular files of the client directory, in name order.
 std::vector<std::string> ClientNames() {
   std::vector<std::string> names;
@@ -146,7 +133,7 @@ int CertCommand(const std::vector<std::string>& a) {
     for (const std::string& name : ClientNames()) {
       std::string bytes;
       if (ReadWhole(zq_path(kCertClientDir) + name, &bytes)) {
-        printf("%s %s\n", name.c_str(), Sha1Hex(bytes).c_str());
+        printf("%s %s\n", name.c_str(), zq_sha1_hex(bytes).c_str());
       }
     }
     return 0;

@@ -1,7 +1,6 @@
 #include "zqsim/SimCertStore.h"
 
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <cstdint>
 #include <string>
@@ -9,6 +8,7 @@
 
 #include "zqCertStore.h"
 #include "zqcommon/zqPaths.h"
+#include "zqcommon/zqSha1.h"
 #include "zqsim/SimState.h"
 #include "zqtest/TempDir.h"
 #include "zqtest/TestCertificate.h"
@@ -16,15 +16,6 @@
 namespace {
 
 const uint8_t* Bytes(const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); }
-
-std::string Sha1(const std::string& bytes) {
-  unsigned char md[EVP_MAX_MD_SIZE];
-  unsigned int len = 0;
-  EVP_Digest(bytes.data(), bytes.size(), md, &len, EVP_sha1(), nullptr);
-  char hex[2 * EVP_MAX_MD_SIZE + 1] = {};
-  for (unsigned int i = 0; i < len; ++i) snprintf(hex + 2 * i, 3, "%02x", md[i]);
-  return hex;
-}
 
 // What `zqsim cert clients` prints.
 std::string Clients() {
@@ -50,8 +41,9 @@ TEST_F(SimCertStore, WritesOnlyCertificatesUnderTheirSubjectHash) {
   ASSERT_EQ(name1.size(), 10u);
   EXPECT_EQ(zqtest::ReadFile(client_dir_ + name1), pem);  // exactly the bytes handed over
   const std::string want =
-      name1 < name2 ? name1 + " " + Sha1(pem) + "\n" + name2 + " " + Sha1(with_text) + "\n"
-                    : name2 + " " + Sha1(with_text) + "\n" + name1 + " " + Sha1(pem) + "\n";
+      name1 < name2
+          ? name1 + " " + zq_sha1_hex(pem) + "\n" + name2 + " " + zq_sha1_hex(with_text) + "\n"
+          : name2 + " " + zq_sha1_hex(with_text) + "\n" + name1 + " " + zq_sha1_hex(pem) + "\n";
   EXPECT_EQ(Clients(), want);
 
   // Anything but a PEM certificate is refused and stores nothing.

@@ -122,6 +122,8 @@ TEST(SimControl, ShutdownRefusesEveryCommand) {
   EXPECT_EQ(Send(ZQCONTROL_SHUTDOWN, ""), ZQ_OK);
   EXPECT_EQ(Send(ZQCONTROL_SHUTTER, std::string(1, '\1')), ZQ_ERR_NAK_OFF);
   EXPECT_EQ(Send(ZQCONTROL_DELETE_ALL, ""), ZQ_ERR_NAK_OFF);
+  uint8_t record[634];
+  EXPECT_EQ(Send(ZQCONTROL_STATUS, "", record, sizeof record), ZQ_ERR_NAK_OFF);
   EXPECT_EQ(Recording(), 0u);
 }
 

@@ -57,7 +57,6 @@ constexpr uint32_t kUnknownType = 0xFFFFFFFF;
 constexpr size_t kReplyHeader = 20;
 constexpr size_t kContentRecord = 76;
 constexpr size_t kScanEntry = 28;
-constexpr size_t kListEntry = 40;
 constexpr size_t kListHeader = 20;
 
 void Put32(std::string* s, uint32_t v) {
@@ -286,6 +285,7 @@ uint32_t ContentType(const std::string& name) {
   const std::string ext = Ext(name);
   if (ext == "MP4") return 0;
   if (ext == "360") return 13;
+  if (ext == "SES") return 7;  // a metadata session file
   if (ext == "JPG") {
     // Members of a burst or time-lapse group: "Q", "L" or "R" and a three-digit group number.
     if ((name[0] == 'Q' || name[0] == 'L' || name[0] == 'R') && isdigit(name[1]) &&
@@ -418,31 +418,194 @@ std::vector<std::pair<std::string, FileEntry>> CardMedia() {
   return out;
 }
 
+// List options and query options of a list request (the daemon's wire format).
+enum : uint32_t {
+  kListGrouping = 0x2,
+  kQueryHighlights = 0x1,
+  kQueryGroups = 0x2,
+  kQuerySingles = 0x4,
+  kQueryVideos = 0x100,
+  kQueryPhotos = 0x200,
+  kQuerySessions = 0x400,
+  kQueryUploadStatus = 0x1000,
+  kQueryNotOffloaded = 0x2000,
+};
+constexpr size_t kGroupRecord = 28;
+
+uint32_t Digits(const std::string& s, size_t at, size_t n) {
+  if (s.size() < at + n) return UINT32_MAX;
+  uint32_t v = 0;
+  for (size_t i = at; i < at + n; ++i) {
+    if (!isdigit(static_cast<unsigned char>(s[i]))) return UINT32_MAX;
+    v = v * 10 + static_cast<uint32_t>(s[i] - '0');
+  }
+  return v;
+}
+
+// One entry of the list: a file, or a group of them (a chaptered video, a burst or a
+// time-lapse) under its first member.
+struct ListItem {
+  std::string dir;
+  std::vector<FileEntry> members;  // in number or chapter order
+  std::vector<uint32_t> numbers;   // of each member
+  uint32_t type = 0;
+  uint32_t group_number = 0;
+  bool in_group = false;
+};
+
+// The group a file belongs to, as "<dir>/<key>", with its number in it; "" for none. A burst
+// or time-lapse photo is "Q", "L" or "R" and a three-digit group number; a chapter of a video
+// two letters, the chapter and the file number (a video of one chapter stays a file).
+std::string GroupKey(const std::string& dir, const FileEntry& f, uint32_t* number,
+                     uint32_t* group) {
+  const uint32_t type = ContentType(f.name);
+  if (type == 5) {
+    *group = Digits(f.name, 1, 3);
+    *number = Digits(f.name, 4, 4);
+    if (*number == UINT32_MAX) return "";
+    return dir + "/" + f.name.substr(0, 4) + "." + Ext(f.name);
+  }
+  if (IsVideoType(type) && isupper(static_cast<unsigned char>(f.name[0])) &&
+      isupper(static_cast<unsigned char>(f.name[1]))) {
+    *number = Digits(f.name, 2, 2);
+    *group = Digits(f.name, 4, 4);
+    if (*number == UINT32_MAX || *group == UINT32_MAX) return "";
+    return dir + "/" + f.name.substr(0, 2) + "**" + f.name.substr(4);
+  }
+  return "";
+}
+
+// The card's media as list entries: grouped when `grouping`, one a file otherwise (each
+// still knowing whether it belongs to a group).
+std::vector<ListItem> ListItems(bool grouping) {
+  std::vector<ListItem> items;
+  std::map<std::string, size_t> groups;  // key -> index in items
+  for (const auto& [dir, f] : CardMedia()) {
+    uint32_t number = 0, group = 0;
+    const std::string key = GroupKey(dir, f, &number, &group);
+    auto it = key.empty() ? groups.end() : groups.find(key);
+    if (it != groups.end()) {
+      items[it->second].members.push_back(f);
+      items[it->second].numbers.push_back(number);
+      continue;
+    }
+    ListItem item;
+    item.dir = dir;
+    item.members = {f};
+    item.numbers = {number};
+    item.type = ContentType(f.name);
+    item.group_number = group;
+    if (!key.empty()) groups[key] = items.size();
+    items.push_back(item);
+  }
+  // A burst is a group whatever its size; a video of one chapter is a file.
+  std::vector<ListItem> out;
+  for (ListItem& item : items) {
+    item.in_group = item.type == 5 || item.members.size() > 1;
+    if (grouping || !item.in_group) {
+      out.push_back(item);
+      continue;
+    }
+    for (size_t i = 0; i < item.members.size(); ++i) {
+      ListItem one = item;
+      one.members = {item.members[i]};
+      one.numbers = {item.numbers[i]};
+      out.push_back(one);
+    }
+  }
+  return out;
+}
+
+bool Selected(const ListItem& item, uint32_t query, uint32_t param1, uint32_t param2,
+              const std::map<std::string, Record>& records) {
+  uint32_t classes = query & (kQueryVideos | kQueryPhotos | kQuerySessions);
+  if (classes == 0) classes = kQueryVideos | kQueryPhotos;
+  const uint32_t t = item.type;
+  const uint32_t cls = IsVideoType(t) ? kQueryVideos : t == 7 ? kQuerySessions : kQueryPhotos;
+  if ((classes & cls) == 0) return false;
+  if ((query & kQueryGroups) && !item.in_group) return false;
+  if ((query & kQuerySingles) && item.in_group) return false;
+  const std::string first_key = item.dir + "/" + item.members[0].name;
+  auto it = records.find(first_key);
+  const uint32_t word = it == records.end() ? 0 : it->second.upload;
+  if ((query & kQueryUploadStatus) && (word & 0xFFFF) != param1) return false;
+  if ((query & kQueryNotOffloaded) && ((word >> 16) & param2) != 0) return false;
+  if (query & kQueryHighlights) {
+    if (!IsVideoType(t)) return false;
+    bool tagged = false;
+    for (const FileEntry& m : item.members) {
+      const std::string key = item.dir + "/" + m.name;
+      const std::string path = zq_path(kZqSdCardRoot) + "/DCIM/" + key;
+      tagged |= !Records::Get().Find(key, path).tags.empty();
+    }
+    if (!tagged) return false;
+  }
+  return true;
+}
+
+std::string ListEntry(const ListItem& item, bool grouping) {
+  const FileEntry& f = item.members[0];
+  const std::string path = zq_path(kZqSdCardRoot) + "/DCIM/" + item.dir + "/" + f.name;
+  uint64_t size = 0;
+  for (const FileEntry& m : item.members) size += m.size;
+  const bool group = grouping && item.in_group;
+  const uint32_t first = item.numbers.front(), last = item.numbers.back();
+  uint32_t type = item.type;
+  if (group && type == 5 && last - first + 1 > 30) type = 6;  // a time-lapse
+  std::string e;
+  PutText(&e, item.dir, 8);
+  PutText(&e, f.name, 12);
+  Put32(&e, type);
+  Put64(&e, size);
+  Put32(&e, static_cast<uint32_t>(CreationTime(path, f.size, f.mtime)));
+  Put32(&e, static_cast<uint32_t>(f.mtime));
+  if (!grouping) return e;
+  if (!group) {
+    Put32(&e, 0);
+    return e;
+  }
+  const uint32_t span = last - first + 1;
+  std::string mask((span + 7) / 8, '\0');
+  for (uint32_t n = first; n <= last; ++n)
+    mask[(n - first) / 8] |= static_cast<char>(1u << ((n - first) % 8));
+  for (uint32_t n : item.numbers)
+    mask[(n - first) / 8] &= static_cast<char>(~(1u << ((n - first) % 8)));
+  Put32(&e, static_cast<uint32_t>(kGroupRecord + mask.size()));
+  Put32(&e, item.group_number);
+  Put32(&e, first);
+  Put32(&e, last);
+  Put32(&e, static_cast<uint32_t>(span - item.numbers.size()));
+  Put64(&e, size);
+  Put32(&e, static_cast<uint32_t>(mask.size()));
+  return e + mask;
+}
+
 std::string ListPage(const uint8_t* req, size_t len, uint32_t token) {
   if (len < 24) return Header(kCmdList, kStatusBadRequest, 0, 0, token);
   const uint32_t asked = zq_load_le32(req + 4);
   const uint32_t start = zq_load_le32(req + 12);
   const uint32_t list_options = zq_load_le32(req + 16);
   const uint32_t query_options = zq_load_le32(req + 20);
-  auto media = CardMedia();
-  const size_t fit = (kZqIpcMaxMessage - kReplyHeader - kListHeader) / kListEntry;
+  const uint32_t param1 = len >= 32 ? zq_load_le32(req + 24) : 0;
+  const uint32_t param2 = len >= 32 ? zq_load_le32(req + 28) : 0;
+  const bool grouping = (list_options & kListGrouping) != 0;
+  const auto records = Records::Get().All();
+  std::vector<ListItem> items;
+  for (ListItem& item : ListItems(grouping)) {
+    if (Selected(item, query_options, param1, param2, records)) items.push_back(std::move(item));
+  }
   std::string body;
   uint32_t n = 0;
-  for (size_t i = start; i < media.size() && n < asked && n < fit; ++i, ++n) {
-    const auto& [dir, f] = media[i];
-    const std::string path = zq_path(kZqSdCardRoot) + "/DCIM/" + dir + "/" + f.name;
-    PutText(&body, dir, 8);
-    PutText(&body, f.name, 12);
-    Put32(&body, ContentType(f.name));
-    Put64(&body, f.size);
-    Put32(&body, static_cast<uint32_t>(CreationTime(path, f.size, f.mtime)));
-    Put32(&body, static_cast<uint32_t>(f.mtime));
+  for (size_t i = start; i < items.size() && n < asked; ++i, ++n) {
+    std::string e = ListEntry(items[i], grouping);
+    if (kReplyHeader + kListHeader + body.size() + e.size() > kZqIpcMaxMessage) break;
+    body += e;
   }
   std::string s = Header(kCmdList, kStatusOk, n, 1, token);
   Put32(&s, start);
   Put32(&s, list_options);
   Put32(&s, query_options);
-  Put32(&s, static_cast<uint32_t>(media.size()));
+  Put32(&s, static_cast<uint32_t>(items.size()));
   Put32(&s, 1);  // session
   return s + body;
 }

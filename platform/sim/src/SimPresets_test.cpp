@@ -51,6 +51,12 @@ void SetModel(uint8_t model) {
   SimState::Get().Write([&](SimStateData& d) { return d.identity.model_number = model; });
 }
 
+// Sets the mode group by its id (or a legacy mode number), two bytes little-endian.
+int32_t SetMode(uint16_t group) {
+  const char bytes[2] = {static_cast<char>(group & 0xff), static_cast<char>(group >> 8)};
+  return zqcontrol_send_command_param_response(ZQCONTROL_SET_MODE, bytes, 2, nullptr, 0);
+}
+
 zp::ZQC_Preset_Load_Req Load(uint32_t id) {
   zp::ZQC_Preset_Load_Req req;
   req.set_preset_id(id);
@@ -120,23 +126,18 @@ TEST(SimPresets, LoadingSwitchesModeAndSettings) {
 
 TEST(SimPresets, GroupsAreSetByIdOrLegacyModeNumber) {
   zqsim::ResetCamera();
-  EXPECT_EQ(zqcontrol_send_command_param_response(ZQCONTROL_SET_MODE, "\xe9\x03", 2, nullptr, 0),
-            ZQ_OK);  // 1001
+  EXPECT_EQ(SetMode(1001), ZQ_OK);
   EXPECT_EQ(Camera().mode, 1u);
   EXPECT_EQ(Camera().mode_group, 1001u);
   // The group's last loaded preset comes back with the group.
   ASSERT_EQ(Send(ZQCONTROL_PRESET_LOAD, Load(65538)).status, ZQ_OK);
-  EXPECT_EQ(zqcontrol_send_command_param_response(ZQCONTROL_SET_MODE, "\xe8\x03", 2, nullptr, 0),
-            ZQ_OK);
-  EXPECT_EQ(zqcontrol_send_command_param_response(ZQCONTROL_SET_MODE, "\xe9\x03", 2, nullptr, 0),
-            ZQ_OK);
+  EXPECT_EQ(SetMode(1000), ZQ_OK);
+  EXPECT_EQ(SetMode(1001), ZQ_OK);
   EXPECT_EQ(Camera().sub_mode, 2u);  // burst
-  EXPECT_EQ(zqcontrol_send_command_param_response(ZQCONTROL_SET_MODE, "\x02\x00", 2, nullptr, 0),
-            ZQ_OK);
+  EXPECT_EQ(SetMode(2), ZQ_OK);
   EXPECT_EQ(Camera().mode_group, 2u);
   // Dual-lens groups are not on a one-lens model.
-  EXPECT_EQ(zqcontrol_send_command_param_response(ZQCONTROL_SET_MODE, "\xeb\x03", 2, nullptr, 0),
-            ZQ_ERR_NAK);
+  EXPECT_EQ(SetMode(1003), ZQ_ERR_NAK);
 }
 
 TEST(SimPresets, CustomPresetsAreCreatedOrderedEditedAndRemoved) {

@@ -132,17 +132,4 @@ TEST(SimControl, JournalRecordsCommandsAndFaultsWin) {
             "{\"command\":3,\"param\":\"00\",\"status\":-101}\n");
 }
 
-TEST(SimControl, ShutdownMakesStatusReportShuttingDown) {
-  zqsim::ResetCamera();
-  uint8_t record[634];
-  EXPECT_EQ(
-      zqcontrol_send_command_param_response(ZQCONTROL_STATUS, nullptr, 0, record, sizeof record),
-      ZQ_OK);
-  EXPECT_EQ(zqcontrol_send_command_param_response(ZQCONTROL_SHUTDOWN, nullptr, 0, nullptr, 0),
-            ZQ_OK);
-  EXPECT_EQ(
-      zqcontrol_send_command_param_response(ZQCONTROL_STATUS, nullptr, 0, record, sizeof record),
-      ZQ_ERR_NAK_OFF);
-}
-
 }  // namespace

@@ -4,6 +4,7 @@ ZqMutex g_openApiMutex;
 ZqMutex g_accessMutex;
 ZqMutex g_webcamMutex;
 ZqMutex g_mediaMetadataMutex;
+ZqMutex g_pagedListMutex;
 ZqMutex g_mediaOpMutex;
 ZqMutex g_relayMutex;
 ZqMutex g_recordingStatusMutex;

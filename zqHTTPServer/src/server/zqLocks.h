@@ -10,6 +10,8 @@
 //   g_webcamMutex         one webcam command at a time, both faces (held through ZqWebcamLock).
 //   g_mediaMetadataMutex  media list and media metadata requests never overlap: each holds it
 //                         for its whole answer, a streamed body included.
+//   g_pagedListMutex      one paged list of the media database at a time (it scans nothing, so
+//                         it does not wait behind the media list and metadata requests).
 //   g_mediaOpMutex        one media operation (delete, chapter removal, ...) at a time.
 //   g_relayMutex          one legacy relay exchange at a time (they share one reply mailbox).
 //   g_recordingStatusMutex  one refresh of the cached recording flag at a time (try-lock).
@@ -28,7 +30,8 @@ extern ZqMutex g_openApiMutex;
 extern ZqMutex g_accessMutex ACQUIRED_AFTER(g_openApiMutex);
 extern ZqMutex g_webcamMutex ACQUIRED_AFTER(g_accessMutex);
 extern ZqMutex g_mediaMetadataMutex ACQUIRED_AFTER(g_webcamMutex);
-extern ZqMutex g_mediaOpMutex ACQUIRED_AFTER(g_mediaMetadataMutex);
+extern ZqMutex g_pagedListMutex ACQUIRED_AFTER(g_mediaMetadataMutex);
+extern ZqMutex g_mediaOpMutex ACQUIRED_AFTER(g_pagedListMutex);
 extern ZqMutex g_relayMutex ACQUIRED_AFTER(g_mediaOpMutex);
 extern ZqMutex g_recordingStatusMutex ACQUIRED_AFTER(g_relayMutex);
 extern ZqMutex g_CSIMutex ACQUIRED_AFTER(g_recordingStatusMutex);

@@ -44,6 +44,8 @@ constexpr ZqRoute kRoutes[] = {
     {"/tavro", zqOpenTavroHandler, kGeneral},
     {"/zq/version", zqVersion, kGeneral},
     {"/zq/zqCert", zqCertHandler, kCertificate},
+    // Ours, after the camera's own routes: the paged list of the media database.
+    {"/zq/zqMediaListRTOSDB", zqMediaListRTOSDB, kGeneral},
 };
 
 // The server library's callback for every route; `cbdata` is the route's row (nullptr for

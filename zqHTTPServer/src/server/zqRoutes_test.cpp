@@ -29,7 +29,7 @@ TEST(ZqRoutes, TableOrderAndPolicyLists) {
       "/modkit",       "/zq/zqModkit",     "/zq/zqCamera",      "/zq/zqControl",
       "/zq/zqMediaOp", "/zq/zqMediaList",  "/zq/zqMediaListEx", "/zq/zqMediaMetadata",
       "/zq/zqUpdate",  "/zq/zqSoftUpdate", "/zq/zqTurbo",       "/zq/zqWebcam",
-      "/tavro",        "/zq/version",      "/zq/zqCert"};
+      "/tavro",        "/zq/version",      "/zq/zqCert",        "/zq/zqMediaListRTOSDB"};
   auto routes = zq_routes();
   ASSERT_EQ(routes.size(), std::size(expected));
   for (size_t i = 0; i < routes.size(); ++i) {

@@ -10,6 +10,7 @@
 #include "zqcommon/zqLog.h"
 #include "zqcontrol/zqControlParams.h"
 #include "zqcontrolapi/zqCommand.h"
+#include "zqcontrolapi/zqQuery.h"
 
 namespace {
 
@@ -26,34 +27,20 @@ int32_t SendBare(uint32_t command, bool marks) {
   return Send(command, nullptr, 0);
 }
 
-// True when `key` is given once; a repeated key is logged and counts as missing.
-bool Lookup(const char* params, const char* key, std::string* text) {
-  switch (zqc_param(params, key, text)) {
-    case ZqcParam::kFound:
-      return true;
-    case ZqcParam::kRepeated:
-      ZQ_LOG(ZQ_LOG_ERROR, "Parameter %s given more than once", key);
-      return false;
-    case ZqcParam::kAbsent:
-      break;
-  }
-  return false;
-}
-
 enum class Read { kOk, kMissing, kBad };
 
 // One decimal parameter of `width` bytes. `*text` keeps the value's text for log lines. With
 // `cuts`, any unsigned 32-bit number is taken and only its low `width` bytes are sent.
 Read ReadNumber(const char* params, const char* key, bool is_signed, int width, int64_t* out,
                 std::string* text, bool cuts = false) {
-  if (!Lookup(params, key, text)) return Read::kMissing;
+  if (!zq_query_get(params, key, text)) return Read::kMissing;
   if (is_signed) {
     int32_t v = 0;
-    if (!zqc_read_signed(*text, &v) || !zqc_fits_signed(v, width)) return Read::kBad;
+    if (!zq_parse_i32(*text, &v) || !zqc_fits_signed(v, width)) return Read::kBad;
     *out = v;
   } else {
     uint32_t v = 0;
-    if (!zqc_read_unsigned(*text, &v) || (!cuts && !zqc_fits_unsigned(v, width))) {
+    if (!zq_parse_u32(*text, &v) || (!cuts && !zqc_fits_unsigned(v, width))) {
       return Read::kBad;
     }
     *out = v;
@@ -160,7 +147,7 @@ constexpr int16_t kNoTimeZone = 32767;
 
 int32_t SendDateTime(const char* params, int field_count) {
   std::string text;
-  if (!Lookup(params, "p=", &text)) return ZQ_ERR_INVALID_PARAM;
+  if (!zq_query_get(params, "p=", &text)) return ZQ_ERR_INVALID_PARAM;
   ZQ_LOG(ZQ_LOG_ERROR, "date_time string p=>%s<", text.c_str());
   if (g_logLevel >= ZQ_LOG_DEBUG) {
     std::string spaced = text;
@@ -323,8 +310,8 @@ int32_t handle_mode_sub_mode(const char* params, char*, uint16_t) {
   std::string mode_text;
   std::string sub_text;
   uint32_t mode = 0;
-  if (!Lookup(params, "mode=", &mode_text) || !Lookup(params, "sub_mode=", &sub_text) ||
-      !zqc_read_unsigned(mode_text, &mode)) {
+  if (!zq_query_get(params, "mode=", &mode_text) || !zq_query_get(params, "sub_mode=", &sub_text) ||
+      !zq_parse_u32(mode_text, &mode)) {
     return ZQ_ERR_INVALID_PARAM;
   }
   uint8_t record[8];
@@ -334,7 +321,7 @@ int32_t handle_mode_sub_mode(const char* params, char*, uint16_t) {
     return Send(ZQCONTROL_MODE, record, 4);
   }
   uint32_t sub = 0;
-  if (!zqc_read_unsigned(sub_text, &sub)) return ZQ_ERR_INVALID_PARAM;
+  if (!zq_parse_u32(sub_text, &sub)) return ZQ_ERR_INVALID_PARAM;
   PutLe(record + 4, sub, 4);
   set_csi_analytics_source_wifi();
   return Send(ZQCONTROL_SUB_MODE, record, sizeof record);
@@ -342,9 +329,9 @@ int32_t handle_mode_sub_mode(const char* params, char*, uint16_t) {
 
 int32_t handle_capture_delay(const char* params, char*, uint16_t) {
   std::string text;
-  if (!Lookup(params, "delay=", &text)) return ZQ_ERR_INVALID_PARAM;
+  if (!zq_query_get(params, "delay=", &text)) return ZQ_ERR_INVALID_PARAM;
   uint32_t delay = 0;
-  if (!zqc_read_unsigned(text, &delay) || (delay != 0 && delay != 3 && delay != 10)) {
+  if (!zq_parse_u32(text, &delay) || (delay != 0 && delay != 3 && delay != 10)) {
     ZQ_LOG(ZQ_LOG_ERROR, "Invalid paramater value for delay, expect [0, 3s or 10s] got [%s]",
            text.c_str());
     return ZQ_ERR_INVALID_PARAM;
@@ -357,9 +344,9 @@ int32_t handle_capture_delay(const char* params, char*, uint16_t) {
 
 int32_t handle_digital_zoom(const char* params, char*, uint16_t) {
   std::string text;
-  if (!Lookup(params, "range_pcnt=", &text)) return ZQ_ERR_INVALID_PARAM;
+  if (!zq_query_get(params, "range_pcnt=", &text)) return ZQ_ERR_INVALID_PARAM;
   uint32_t percent = 0;
-  if (!zqc_read_unsigned(text, &percent)) {
+  if (!zq_parse_u32(text, &percent)) {
     ZQ_LOG(ZQ_LOG_ERROR, "Invalid paramater value for range_pcnt, expect [0..100] got [%s]",
            text.c_str());
     return ZQ_ERR_INVALID_PARAM;

@@ -1,10 +1,6 @@
 #include "zqcontrol/zqControlParams.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-
-#include "zqCtrlD.h"
+#include "zqcontrolapi/zqQuery.h"
 
 namespace {
 
@@ -12,61 +8,7 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 bool IsHex(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
-// strtoll over a copy that ends where the text ends; `text` holds only digits (and a sign).
-bool ReadLong(std::string_view text, long long* out) {
-  char buf[24];
-  if (text.empty() || text.size() >= sizeof buf) return false;
-  memcpy(buf, text.data(), text.size());
-  buf[text.size()] = '\0';
-  char* end = nullptr;
-  errno = 0;
-  const long long v = strtoll(buf, &end, 10);
-  if (errno != 0 || end != buf + text.size()) return false;
-  *out = v;
-  return true;
-}
-
-bool AllDigits(std::string_view text) {
-  if (text.empty()) return false;
-  for (char c : text) {
-    if (!IsDigit(c)) return false;
-  }
-  return true;
-}
-
-// The start of each parameter that begins with `key`, counted (up to 2).
-int CountKey(const char* params, const char* key) {
-  const size_t n = strlen(key);
-  int count = 0;
-  for (const char* p = params; p != nullptr && count < 2;) {
-    if (strncmp(p, key, n) == 0) ++count;
-    p = strchr(p, '&');
-    if (p != nullptr) ++p;
-  }
-  return count;
-}
-
 }  // namespace
-
-ZqcParam zqc_param(const char* params, const char* key, std::string* value) {
-  if (params == nullptr || !parseParam(params, key, *value)) return ZqcParam::kAbsent;
-  return CountKey(params, key) > 1 ? ZqcParam::kRepeated : ZqcParam::kFound;
-}
-
-bool zqc_read_unsigned(std::string_view text, uint32_t* out) {
-  long long v = 0;
-  if (!AllDigits(text) || !ReadLong(text, &v) || v > UINT32_MAX) return false;
-  *out = static_cast<uint32_t>(v);
-  return true;
-}
-
-bool zqc_read_signed(std::string_view text, int32_t* out) {
-  const std::string_view digits = !text.empty() && text[0] == '-' ? text.substr(1) : text;
-  long long v = 0;
-  if (!AllDigits(digits) || !ReadLong(text, &v) || v < INT32_MIN || v > INT32_MAX) return false;
-  *out = static_cast<int32_t>(v);
-  return true;
-}
 
 bool zqc_fits_unsigned(uint32_t value, int width) {
   return width >= 4 || value < (1u << (8 * width));
@@ -104,8 +46,7 @@ bool zqc_read_setting_path(std::string_view text, int32_t* id, int32_t* value) {
   if (slash == std::string_view::npos) return false;
   int32_t a = 0;
   int32_t b = 0;
-  if (!zqc_read_signed(text.substr(1, slash - 1), &a) ||
-      !zqc_read_signed(text.substr(slash + 1), &b)) {
+  if (!zq_parse_i32(text.substr(1, slash - 1), &a) || !zq_parse_i32(text.substr(slash + 1), &b)) {
     return false;
   }
   *id = a;

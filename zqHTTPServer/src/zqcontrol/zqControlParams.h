@@ -1,24 +1,12 @@
 // Reading the parameters of control commands.
 //
-// A command's parameters are the request's query text, undecoded: key=value pairs separated
-// by "&", looked up by their key including its "=" ("p="). Numbers are decimal and written
-// with digits only (a leading "-" for signed values); anything else, an empty value, or a
-// number outside 32 bits is unreadable. A key given twice is refused rather than guessed at.
+// Parameters are looked up and their decimal numbers read through zqcontrolapi/zqQuery.h; what
+// is here is what only the camera commands need: widths, hexadecimal fields, setting paths.
 #ifndef ZQ_ZQHTTPSERVER_SRC_ZQCONTROL_ZQCONTROLPARAMS_H_
 #define ZQ_ZQHTTPSERVER_SRC_ZQCONTROL_ZQCONTROLPARAMS_H_
 
 #include <cstdint>
-#include <string>
 #include <string_view>
-
-enum class ZqcParam : uint8_t { kAbsent, kFound, kRepeated };
-
-// Looks `key` up in `params` (nullptr counts as empty); on kFound `*value` holds its text.
-ZqcParam zqc_param(const char* params, const char* key, std::string* value);
-
-// Decimal readers; false leaves `*out` alone.
-bool zqc_read_unsigned(std::string_view text, uint32_t* out);
-bool zqc_read_signed(std::string_view text, int32_t* out);
 
 // Whether `value` fits a parameter of `width` bytes (1, 2 or 4): unsigned values up to
 // 2^(8 width) - 1; signed values from -2^(8 width - 1) up to the same top, so that both the

@@ -2,61 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 namespace {
-
-TEST(ZqControlParams, KeysMatchWholeParametersOnce) {
-  std::string v;
-  EXPECT_EQ(zqc_param("p=1", "p=", &v), ZqcParam::kFound);
-  EXPECT_EQ(v, "1");
-  EXPECT_EQ(zqc_param("mode=1&sub_mode=", "sub_mode=", &v), ZqcParam::kFound);
-  EXPECT_EQ(v, "");  // present but empty
-  EXPECT_EQ(zqc_param("sub_mode=3", "mode=", &v), ZqcParam::kAbsent);
-  EXPECT_EQ(zqc_param("xp=1&q=2", "p=", &v), ZqcParam::kAbsent);
-  EXPECT_EQ(zqc_param("", "p=", &v), ZqcParam::kAbsent);
-  EXPECT_EQ(zqc_param(nullptr, "p=", &v), ZqcParam::kAbsent);
-  EXPECT_EQ(zqc_param("p=1&p=0", "p=", &v), ZqcParam::kRepeated);
-  EXPECT_EQ(zqc_param("p=1&x=p=0", "p=", &v), ZqcParam::kFound);  // "p=" inside a value
-}
-
-TEST(ZqControlParams, NumbersAreDecimalDigitsWithin32Bits) {
-  struct Case {
-    const char* text;
-    bool unsigned_ok;
-    uint32_t u;
-    bool signed_ok;
-    int32_t s;
-  };
-  const Case cases[] = {
-      {"0", true, 0, true, 0},
-      {"42", true, 42, true, 42},
-      {"4294967295", true, 4294967295u, false, 0},
-      {"4294967296", false, 0, false, 0},
-      {"2147483647", true, 2147483647u, true, 2147483647},
-      {"-2147483648", false, 0, true, INT32_MIN},
-      {"-2147483649", false, 0, false, 0},
-      {"99999999999999999999999", false, 0, false, 0},
-      {"", false, 0, false, 0},
-      {"-", false, 0, false, 0},
-      {"--1", false, 0, false, 0},
-      {"+1", false, 0, false, 0},
-      {" 1", false, 0, false, 0},
-      {"1 ", false, 0, false, 0},
-      {"1a", false, 0, false, 0},
-      {"0x10", false, 0, false, 0},
-      {"%31", false, 0, false, 0},
-      {"\xff", false, 0, false, 0},
-  };
-  for (const Case& c : cases) {
-    uint32_t u = 7;
-    int32_t s = 7;
-    EXPECT_EQ(zqc_read_unsigned(c.text, &u), c.unsigned_ok) << c.text;
-    EXPECT_EQ(u, c.unsigned_ok ? c.u : 7u) << c.text;
-    EXPECT_EQ(zqc_read_signed(c.text, &s), c.signed_ok) << c.text;
-    EXPECT_EQ(s, c.signed_ok ? c.s : 7) << c.text;
-  }
-}
 
 TEST(ZqControlParams, WidthsAcceptSignedAndUnsignedReadings) {
   EXPECT_TRUE(zqc_fits_unsigned(255, 1));

@@ -24,7 +24,9 @@
 #include "zqcommon/zqQuery.h"
 #include "zqmediadb/zqCardId.h"
 #include "zqmediadb/zqMediaDBApp.h"
+#include "zqmediadb/zqMediaDBList.h"
 #include "zqmedialist/zqMediaListWriter.h"
+#include "zqmediametadata/zqDbStatus.h"
 
 namespace {
 
@@ -255,6 +257,19 @@ ZqAnswer ListEx(ZqRequest& request) {
   return Answer(kHttp200, std::move(json));
 }
 
+// The paged list has a lock of its own (g_pagedListMutex): it asks only the media database and
+// never scans the card, so it need not wait behind the scans and metadata requests.
+ZqAnswer ListRTOSDB(ZqRequest& request) {
+  ZqLock lock(g_pagedListMutex);
+  const std::string query(request.Query());
+  DbMediaListAnswer a =
+      generateMediaList(request.HasQuery() ? query.c_str() : nullptr, getModelNumber());
+  if (a.result != DbResult::kOk) {
+    return ZqAnswer::Json(zq_db_http_status(a.result), ErrorBody(a.message, false));
+  }
+  return ZqAnswer::Json(200, std::move(a.body));
+}
+
 // Runs a handler body; an exception that escapes is logged and answered 500.
 ZqAnswer Guarded(ZqRequest& request, ZqAnswer (*body)(ZqRequest&)) {
   try {
@@ -388,3 +403,5 @@ int zqMediaList_ScanDirSES(MediaScanBuffer* buffer, uint32_t* count) {
 ZqAnswer zqMediaList(ZqRequest& request) { return Guarded(request, List); }
 
 ZqAnswer zqMediaListEx(ZqRequest& request) { return Guarded(request, ListEx); }
+
+ZqAnswer zqMediaListRTOSDB(ZqRequest& request) { return Guarded(request, ListRTOSDB); }

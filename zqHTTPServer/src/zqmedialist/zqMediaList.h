@@ -1,8 +1,10 @@
 // The media list routes "/zq/zqMediaList" and "/zq/zqMediaListEx": every photo, video and
-// companion file of the DCIM folders, grouped, as one JSON document.
+// companion file of the DCIM folders, grouped, as one JSON document. And the paged list,
+// "/zq/zqMediaListRTOSDB": one folder's entries as the media database lists them
+// (zqmediadb/zqMediaDBList.h has its query rules), under g_pagedListMutex.
 //
 // Folder names come from the file system; the names, sizes and creation times inside each
-// folder come from the media database (scandirRTOSdb). Both handlers hold
+// folder come from the media database (scandirRTOSdb). The two scanning handlers hold
 // g_mediaMetadataMutex for the whole request.
 #ifndef ZQ_ZQHTTPSERVER_SRC_ZQMEDIALIST_ZQMEDIALIST_H_
 #define ZQ_ZQHTTPSERVER_SRC_ZQMEDIALIST_ZQMEDIALIST_H_
@@ -16,6 +18,7 @@
 
 ZqAnswer zqMediaList(ZqRequest& request);
 ZqAnswer zqMediaListEx(ZqRequest& request);
+ZqAnswer zqMediaListRTOSDB(ZqRequest& request);
 
 // Scan results.
 enum : int {

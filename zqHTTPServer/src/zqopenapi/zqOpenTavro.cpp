@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -22,6 +23,7 @@
 #include "zqcommon/zqPaths.h"
 #include "zqcontrol/zqCameraCommands.h"
 #include "zqcontrol/zqSystemCommands.h"
+#include "zqcontrolapi/zqStorage.h"
 #include "zqmedialist/zqMediaList.h"
 #include "zqmediametadata/zqMediaMetadata.h"
 #include "zqopenapi/zqMediaPath.h"
@@ -51,6 +53,9 @@ struct OpenApi {
   pid_t stream_pid GUARDED_BY(g_openApiMutex) = 0;
 };
 
+// Made by the first request (Shared), read again by the stop at exit.
+std::atomic<OpenApi*> g_api{nullptr};
+
 OpenApi& Shared() {
   static std::once_flag once;
   static OpenApi* api = nullptr;
@@ -65,6 +70,7 @@ OpenApi& Shared() {
     api->filter.storeCameraSettings(getCameraOptions(api->model));
     api->filter.storeCameraOptions(getOptionIds(api->model));
     api->filter.storeCameraFilters(getCameraFilters(api->model));
+    g_api.store(api);
   });
   return *api;
 }
@@ -319,25 +325,6 @@ std::optional<ZqAnswer> GetDateTime(Call& c) {
   return ZqAnswer::Json(200, zqoa_date_time_body(record.data()));
 }
 
-// The control service's storage commands the media endpoint sends, after marking the Wi-Fi
-// client as their source: a delete of one file (its name in a 257-byte request) and a tag
-// update (the 268-byte tag record).
-constexpr size_t kDeleteRequestSize = 257;
-
-int32_t SendDeleteFile(const std::string& path) {
-  std::array<char, kDeleteRequestSize> request = {};
-  path.copy(request.data(), request.size() - 1);
-  set_csi_analytics_source_wifi();
-  return zqcontrol_send_command_param_response(ZQCONTROL_DELETE_FILE, request.data(),
-                                               request.size(), nullptr, 0);
-}
-
-int32_t SendTagPlayback(const std::array<uint8_t, kZqTagRecordSize>& record) {
-  set_csi_analytics_source_wifi();
-  return zqcontrol_send_command_param_response(ZQCONTROL_TAG_PLAYBACK, record.data(), record.size(),
-                                               nullptr, 0);
-}
-
 // "media/...": the media list and turbo endpoints take the request as it is; tags and deletes
 // become storage commands; the metadata family (telemetry, info, zqmf, screennail, thumbnail,
 // metadata) goes to the metadata route with the parameters its plan adds to the query.
@@ -367,11 +354,12 @@ std::optional<ZqAnswer> Media(Call& c) {
     case ZqMediaAction::kTagFile:
     case ZqMediaAction::kTagRemove: {
       ControlLocks locks;
-      return Empty(zqoa_media_result_status(action, SendTagPlayback(plan.tag)));
+      return Empty(zqoa_media_result_status(
+          action, send_tag_playback(plan.tag.data(), static_cast<uint32_t>(plan.tag.size()))));
     }
     case ZqMediaAction::kDelete: {
       ControlLocks locks;
-      return Empty(zqoa_media_result_status(action, SendDeleteFile(plan.delete_path)));
+      return Empty(zqoa_media_result_status(action, send_delete_file(plan.delete_path.c_str())));
     }
     case ZqMediaAction::kTelemetry:
     case ZqMediaAction::kInfo:
@@ -465,4 +453,16 @@ ZqAnswer zqOpenTavroHandler(ZqRequest& request) {
   std::optional<ZqAnswer> answer = kEndpoints[static_cast<size_t>(index)](call);
   if (err == 0) zqcontrol_interface_close();
   return answer ? std::move(*answer) : Empty(404);
+}
+
+void zqOpenTavroStop() {
+  OpenApi* api = g_api.load();
+  if (api == nullptr) return;  // no request came: nothing was started
+  ZqLock lock(g_openApiMutex);
+  if (api->stream_pid == 0) return;
+  if (zq_child_stop(api->stream_pid)) {
+    api->stream_pid = 0;
+  } else {
+    ZQ_LOG(ZQ_LOG_ERROR, "streaming helper %d did not end", static_cast<int>(api->stream_pid));
+  }
 }

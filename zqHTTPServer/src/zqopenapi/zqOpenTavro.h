@@ -17,4 +17,9 @@ inline constexpr char kZqStreamHelperPath[] = "/usr/local/tavro/bin/zqStreamVers
 
 ZqAnswer zqOpenTavroHandler(ZqRequest& request);
 
+// Stops the streaming helper the stream endpoint started, if it still runs, as the stop
+// endpoint does (SIGHUP, then SIGKILL, reaped). Called once at exit, after the server's
+// workers have ended; waits for a request that still holds the Open API mutex.
+void zqOpenTavroStop();
+
 #endif  // ZQ_ZQHTTPSERVER_SRC_ZQOPENAPI_ZQOPENTAVRO_H_

@@ -4,7 +4,6 @@
 
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -19,7 +18,6 @@ namespace {
 
 using zqfw::test::FakeStatus;
 using zqfw::test::FormBody;
-using zqfw::test::Sha1Hex;
 using zqfw::test::UploadPiece;
 
 // A request whose body breaks off after `keep` bytes, as a dropped or stalled connection's.
@@ -54,13 +52,6 @@ std::string Answer(const ZqAnswer& answer, bool head_only = false) {
 }
 
 std::string Body(const std::string& bytes) { return bytes.substr(bytes.find("\r\n\r\n") + 4); }
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 ZqFakeRequest Post(const std::string& body, const std::string& target = "/zq/zqSoftUpdate") {
   ZqFakeRequest r("POST", target);
@@ -132,7 +123,7 @@ TEST_F(SoftUpdateRouteTest, TakesTheRequestWordFromAFormEncodedBody) {
 TEST_F(SoftUpdateRouteTest, UploadBrokenOffKeepsOnlyWhatArrivedAndResumes) {
   std::string package(50000, '\0');
   for (size_t i = 0; i < package.size(); ++i) package[i] = static_cast<char>(i * 131 + 7);
-  const std::string sha1 = Sha1Hex(package);
+  const std::string sha1 = zq_sha1_hex(package);
 
   // The first piece breaks off inside its data: what arrived is kept, nothing more.
   const std::string first = UploadPiece(sha1, "0", "false", package);
@@ -146,14 +137,14 @@ TEST_F(SoftUpdateRouteTest, UploadBrokenOffKeepsOnlyWhatArrivedAndResumes) {
   const nlohmann::json p = Json(progress);
   const uint64_t have = p["bytes_complete"];
   EXPECT_LE(have, 20000u);
-  EXPECT_EQ(ReadFile(dir_.path() + "/fwupdate/firmware.partial"), package.substr(0, have));
+  EXPECT_EQ(zqtest::ReadFile(dir_.path() + "/fwupdate/firmware.partial"), package.substr(0, have));
 
   // The rest, from where the file ends.
   ZqFakeRequest rest = Post(UploadPiece(sha1, std::to_string(have), "true", package.substr(have)));
   const nlohmann::json done = Json(rest);
   EXPECT_EQ(done["status"], 0);
   EXPECT_EQ(done["complete"], true);
-  EXPECT_EQ(ReadFile(dir_.path() + "/fwupdate/firmware.zip"), package);
+  EXPECT_EQ(zqtest::ReadFile(dir_.path() + "/fwupdate/firmware.zip"), package);
 }
 
 class UpdateRouteTest : public testing::Test {
@@ -196,7 +187,7 @@ TEST_F(UpdateRouteTest, AnswersEachOutcomeWithItsStatus) {
   };
   const std::string post = FormBody()
                                .Field("DirectToSD", "1")
-                               .Field("sha1", Sha1Hex(package))
+                               .Field("sha1", zq_sha1_hex(package))
                                .Field("update", "1")
                                .File("file", "fw.zqu", package)
                                .Build();
@@ -208,7 +199,7 @@ TEST_F(UpdateRouteTest, AnswersEachOutcomeWithItsStatus) {
        "{ \"Status\": \"Error reading form data\"}\r\n"},
       {"no DirectToSD", "POST",
        FormBody()
-           .Field("sha1", Sha1Hex(package))
+           .Field("sha1", zq_sha1_hex(package))
            .Field("update", "1")
            .File("file", "fw.zqu", package)
            .Build(),

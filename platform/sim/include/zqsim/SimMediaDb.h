@@ -7,6 +7,12 @@
 // restarts. Creation times come from the media (an MP4's movie header, a JPEG's EXIF capture
 // time) and fall back to the file time, so a database answer differs from a directory listing.
 //
+// Its list pages hold the card's media (and ".SES" session files, content type 7) in folder
+// then name order, narrowed by the request's query options (classes, tagged entries, groups or
+// files of no group, upload status, offload marks). With grouping asked, a chaptered video (two
+// or more chapters of one file number) and a burst or time-lapse ("Q", "L" or "R" and a group
+// number) are one entry each, with their group record.
+//
 // Faults: $ZQ_ROOT/run/zqsim/mediadb-fault holds one switch ("slow MS", "status N",
 // "truncate BYTES", "silent") that applies to every request until cleared.
 #ifndef ZQ_PLATFORM_SIM_INCLUDE_ZQSIM_SIMMEDIADB_H_

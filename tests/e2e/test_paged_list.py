@@ -1,0 +1,169 @@
+"""The paged list of the media database (/zq/zqMediaListRTOSDB) against the sample card: one
+folder's entries with chaptered videos, bursts and time-lapses as groups, what a client selects
+(content, upload state, fields), the cloud list and the session files, and its refusals."""
+
+import json
+import pathlib
+import shutil
+
+import pytest
+
+LIST = "/zq/zqMediaListRTOSDB"
+CLIP_CAPTURE = "1777539600"  # the sample clips' capture time, from their movie header
+
+
+def paged(camera, query):
+    status, headers, body = camera.get(f"{LIST}?{query}")
+    assert status == 200, body
+    assert headers["content-type"] == "application/json"
+    assert body.endswith(b"]}\n")
+    return json.loads(body)
+
+
+def names(doc):
+    return [e["n"] for e in doc["fs"]]
+
+
+def test_a_folder_with_its_groups(camera):
+    doc = paged(camera, "folder=101TAVRO")
+    assert doc["d"] == "101TAVRO"
+    burst, lapse, *lettered = doc["fs"]
+    assert (burst["n"], burst["g"], burst["b"], burst["l"], burst["m"], burst["t"]) == (
+        "Q0010001.JPG", "1", "1", "30", ["12"], "b")
+    assert (lapse["n"], lapse["g"], lapse["b"], lapse["l"], lapse["m"], lapse["t"]) == (
+        "Q0020031.JPG", "2", "31", "70", ["40", "41", "55"], "t")
+    # A group's size is all its photos'.
+    photos = [f"Q001{n:04d}.JPG" for n in range(1, 31) if n != 12]
+    assert int(burst["s"]) == sum(
+        (camera_file(camera, "101TAVRO", p).stat().st_size for p in photos))
+    assert [e["n"] for e in lettered] == ["ZQAA0080.JPG", "ZQAA0081.JPG", "ZQAA0082.JPG"]
+    assert all("g" not in e for e in lettered)
+
+
+def camera_file(camera, folder, name):
+    return pathlib.Path(camera.path(f"/tmp/fuse_d/DCIM/{folder}/{name}"))
+
+
+@pytest.mark.parametrize("model, fields, name", [
+    (58, "", "QH010010.MP4"),           # newer names: the letter, chapter and number
+    (58, "&fields=legacy", "ZQ010010.MP4"),
+    (22, "", "ZQ010010.MP4"),           # a model with the older names
+])
+def test_chaptered_video_names_by_model(camera, model, fields, name):
+    camera.zqsim("identity", "set", "model_number", model)
+    doc = paged(camera, "folder=102TAVRO&files=videogroups" + fields)
+    assert [(e["n"], e["g"], e["b"], e["l"], e["m"]) for e in doc["fs"]] == [
+        (name, "10", "1", "2", [])]
+
+
+def test_content_selections(camera):
+    everything = names(paged(camera, "folder=100TAVRO"))
+    assert everything == ["TAVR0003.JPG", "TAVR0004.JPG", "TAVR0005.MP4", "TAVR0006.JPG",
+                          "ZQ010001.MP4", "ZQ010002.MP4", "ZQ010005.MP4"]
+    assert names(paged(camera, "folder=100TAVRO&files=none")) == everything
+    cases = {
+        "video": ["TAVR0005.MP4", "ZQ010001.MP4", "ZQ010002.MP4", "ZQ010005.MP4"],
+        "photos": ["TAVR0003.JPG", "TAVR0004.JPG", "TAVR0006.JPG"],
+        "clips": ["TAVR0003.JPG", "TAVR0004.JPG", "TAVR0005.MP4", "TAVR0006.JPG",
+                  "ZQ010001.MP4", "ZQ010002.MP4"],
+        "videoclips": ["TAVR0005.MP4", "ZQ010001.MP4", "ZQ010002.MP4"],
+        "groups": ["ZQ010005.MP4"],
+        "photogroups": [],
+        "highlights": ["ZQ010001.MP4", "ZQ010002.MP4"],  # the clips long enough for a tag
+        "photohighlights": [],
+    }
+    for files, expected in cases.items():
+        assert names(paged(camera, f"folder=100TAVRO&files={files}")) == expected, files
+    assert names(paged(camera, "folder=101TAVRO&files=photogroups")) == [
+        "Q0010001.JPG", "Q0020031.JPG"]
+
+
+def test_fields_come_from_the_database_records(camera):
+    doc = paged(camera, "folder=100TAVRO&files=video&fields=cre,mod,ls,dur,hi,hc,umid,ghc,ghi")
+    first = doc["fs"][1]
+    assert list(first) == ["n", "mod", "cre", "s", "umid", "ls", "hc", "hi", "dur"]
+    assert first["cre"].isdigit()
+    assert first["ls"] == "187220" and first["dur"] == "2"
+    assert first["hc"] == str(len(first["hi"])) == "1"
+    assert len(first["umid"]) == 32
+    # The same unique id through the metadata route.
+    status, _, body = camera.get("/zq/zqMediaMetadata?p=100TAVRO/ZQ010001.MP4&t=v5info")
+    assert status == 200 and json.loads(body)["umid"] == first["umid"]
+    group = doc["fs"][3]
+    assert (group["n"], group["ghc"], group["ghi"]) == ("ZQ010005.MP4", "0", [])
+    assert group["cre"] == CLIP_CAPTURE  # its first chapter's, from the movie header
+
+
+def test_cloud_list_by_upload_status_and_offload(camera):
+    meta = "/zq/zqMediaMetadata?p=100TAVRO/"
+    assert camera.get(meta + "ZQ010001.MP4&t=upload&status=5")[0] == 200
+    assert camera.get(meta + "TAVR0004.JPG&t=upload&status=5")[0] == 200
+    assert camera.get(meta + "TAVR0004.JPG&t=offload&status=pc&value=true")[0] == 200
+
+    doc = paged(camera, "folder=100TAVRO&upload=5&fields=us,mos")
+    assert [(e["n"], e["us"], e["mos"]) for e in doc["fs"]] == [
+        ("TAVR0004.JPG", "5", ["pc"]), ("ZQ010001.MP4", "5", [])]
+    assert names(paged(camera, "folder=100TAVRO&upload=5&offload=pc")) == ["ZQ010001.MP4"]
+    assert names(paged(camera, "folder=100TAVRO&upload=5&offload=app")) == [
+        "TAVR0004.JPG", "ZQ010001.MP4"]
+    assert names(paged(camera, "folder=100TAVRO&upload=5&files=photos")) == ["TAVR0004.JPG"]
+    assert "ZQ010001.MP4" not in names(paged(camera, "folder=100TAVRO&upload=0"))
+    assert names(paged(camera, "folder=100TAVRO&upload=6")) == []
+
+
+def test_session_files(camera):
+    for name in ("TAVR0030.SES", "TAVR0031.SES"):
+        shutil.copy(camera_file(camera, "100TAVRO", "TAVR0003.JPG"),
+                    camera_file(camera, "100TAVRO", name))
+    doc = paged(camera, "folder=100TAVRO&files=sessions&fields=us")
+    assert [(e["n"], e["us"]) for e in doc["fs"]] == [("TAVR0030.SES", "0"), ("TAVR0031.SES", "0")]
+    assert names(paged(camera, "folder=100TAVRO&files=sessions&upload=0")) == [
+        "TAVR0030.SES", "TAVR0031.SES"]
+    assert names(paged(camera, "folder=100TAVRO&files=sessions&upload=1")) == []
+    assert names(paged(camera, "folder=101TAVRO&files=sessions")) == []
+    # Session files are not media.
+    assert "TAVR0030.SES" not in names(paged(camera, "folder=100TAVRO"))
+
+
+def test_more_entries_than_a_page(camera):
+    source = camera_file(camera, "100TAVRO", "TAVR0003.JPG")
+    camera_file(camera, "103TAVRO", "").mkdir()
+    expected = [f"TAVR{n:04d}.JPG" for n in range(100, 161)]
+    for name in expected:
+        shutil.copy(source, camera_file(camera, "103TAVRO", name))
+    assert names(paged(camera, "folder=103TAVRO")) == expected
+    assert names(paged(camera, "folder=104TAVRO")) == []
+
+
+@pytest.mark.parametrize("query, status, message", [
+    ("", 400, "Required field 'folder' missing"),
+    ("folder=", 400, "Required field 'folder' has no value"),
+    ("folder=100TAVRO&folder=101TAVRO", 400, "Field 'folder' found multiple times"),
+    ("folder=100TAVR", 400, "invalid directory name: dir:'100TAVR'"),
+    ("folder=..%2F..%2Fetc", 400, "invalid directory name: dir:'../../etc'"),
+    ("folder=100TAVRO&files=everything", 501, "files=everything not implemented"),
+    ("folder=100TAVRO&upload=32", 400, "upload=32 is an invalid value"),
+    ("folder=100TAVRO&upload=x", 400, "upload=x is an invalid value"),
+    ("folder=100TAVRO&offload=cloud", 501, "offload=cloud not implemented"),
+    ("folder=100TAVRO&fields=mod,size,hi,bogus", 501, "fields=size,bogus not implemented"),
+    ("folder=100TAVRO&fields=" + "m" * 300, 400, "Field 'fields' too long"),
+])
+def test_refusals(camera, query, status, message):
+    got, headers, body = camera.get(f"{LIST}?{query}")
+    assert (got, headers["content-type"]) == (status, "application/json")
+    assert json.loads(body) == {"message": message}
+
+
+@pytest.mark.parametrize("fault, status", [
+    (("status", "2"), 503),
+    (("status", "3"), 404),
+    (("status", "7"), 500),
+    (("truncate", "30"), 500),  # shorter than a list reply's header
+])
+def test_media_database_faults(camera, fault, status):
+    camera.zqsim("mediadb", *fault)
+    got, _, body = camera.get(f"{LIST}?folder=100TAVRO")
+    assert got == status
+    assert "message" in json.loads(body)
+    camera.zqsim("mediadb", "ok")
+    assert camera.get(f"{LIST}?folder=100TAVRO")[0] == 200
