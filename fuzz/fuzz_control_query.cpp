@@ -7,10 +7,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
+#include "http/zqWriter.h"
 #include "server/zqLocks.h"
 #include "zqcontrol/zqControl.h"
 #include "zqcontrol/zqControlParams.h"
@@ -64,12 +66,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int32_t value = 0;
   zqc_read_setting_path(path, &id, &value);
 
-  std::string out;
+  std::optional<ZqAnswer> answer;
   {
     const ZqControlLocks locks;
-    zqcontrol_cgi_handler(path.c_str(), params.c_str(), out, nullptr);
+    zqcontrol_cgi_handler(path.c_str(), params.c_str(), &answer, nullptr);
   }
-  CheckAnswer(out);
+  if (!answer) __builtin_trap();
+  ZqCapture out;
+  zq_write_answer(*answer, false, out);
+  CheckAnswer(out.bytes);
 
   // The journal of the simulated control service would grow without end.
   static unsigned runs = 0;

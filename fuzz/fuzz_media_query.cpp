@@ -22,12 +22,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bool clear = false;
   std::string message;
   parseMediaListQuery(query.c_str(), &selection, &clear, &message);
-  const int status = zqdb_metadata_check_query(query.c_str());
-  if (status != 200 && status != 400 && status != 404 && status != 501) __builtin_trap();
+  const DbResult checked = zqdb_metadata_check_query(query.c_str());
+  if (checked != DbResult::kOk && checked != DbResult::kBadRequest &&
+      checked != DbResult::kNotFound && checked != DbResult::kNotSupported) {
+    __builtin_trap();
+  }
   DbMediaListQuery list;
-  const int list_status = db_parse_media_list_query(query.c_str(), &list, &message);
-  if (list_status != 200 && list_status != 400 && list_status != 501) __builtin_trap();
-  if (list_status == 200 && (list.folder.size() != 8 || list.upload.status > 31)) __builtin_trap();
+  const DbResult listed = db_parse_media_list_query(query.c_str(), &list, &message);
+  if (listed != DbResult::kOk && listed != DbResult::kBadRequest &&
+      listed != DbResult::kNotSupported) {
+    __builtin_trap();
+  }
+  if (listed == DbResult::kOk && (list.folder.size() != 8 || list.upload.status > 31)) {
+    __builtin_trap();
+  }
 
   // Each 14 bytes: folder (1 byte), type (1), name (12); sizes and times follow the position.
   std::vector<MediaListRecord> records;

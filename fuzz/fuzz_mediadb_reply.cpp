@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       DbReply r;
       memcpy(r.bytes, data, size < sizeof r.bytes ? size : sizeof r.bytes);
       r.length = static_cast<int>(size < sizeof r.bytes ? size : sizeof r.bytes);
-      if (db_check_single_reply(command, 1, 1, &r) != 200) break;
+      if (db_check_single_reply(command, 1, 1, &r) != DbResult::kOk) break;
       DbJsonEntry e;
       const char* sep = "";
       if (r.content != nullptr)
@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       std::vector<DbListEntry> out;
       const uint32_t options = (pick % 4) == 3 ? kDbListGrouping : 0;
       const uint32_t asked = pick >> 2;
-      if (processQueryResponse(data, size, 1, asked, options, &total, &out) != 200) break;
+      if (processQueryResponse(data, size, 1, asked, options, &total, &out) != DbResult::kOk) break;
       if (out.size() > asked) __builtin_trap();
       for (const DbListEntry& e : out) {
         if (e.dir.size() > 8 || e.name.size() > 12) __builtin_trap();

@@ -206,26 +206,27 @@ int scandirRTOSdb(const char* folder, DbScanEntry* out, uint32_t* count, DbNameF
   return result;
 }
 
-int db_status_to_http(int32_t status) {
+DbResult db_result_of_status(int32_t status) {
   switch (status) {
     case 0:
-      return 200;
+      return DbResult::kOk;
     case 1:
     case 2:
-      return 503;
+      return DbResult::kBusy;
     case 3:
     case 4:
-      return 404;
+      return DbResult::kNotFound;
     default:
-      return 500;
+      return DbResult::kFailed;
   }
 }
 
-int db_check_single_reply(uint32_t command, uint32_t token, uint32_t request_count, DbReply* r) {
+DbResult db_check_single_reply(uint32_t command, uint32_t token, uint32_t request_count,
+                               DbReply* r) {
   db_response_header h;
   if (r->length < 0 || !db_parse_response_header(r->bytes, static_cast<size_t>(r->length), &h)) {
     ZQ_LOG(ZQ_LOG_ERROR, "Invalid response size (%d), discarding\n", r->length);
-    return 500;
+    return DbResult::kBadReply;
   }
   const size_t len = static_cast<size_t>(r->length);
   if (h.token != token) ZQ_LOG(ZQ_LOG_WARN, "Tokens don't match %u %u", h.token, token);
@@ -235,27 +236,29 @@ int db_check_single_reply(uint32_t command, uint32_t token, uint32_t request_cou
            command, request_count, h.count_returned, request_count);
   }
   if (h.status != 0) {
-    const int http = db_status_to_http(h.status);
-    if (http == 500) ZQ_LOG(ZQ_LOG_ERROR, "error on IPC received, exiting, status %d\n", h.status);
-    return http;
+    const DbResult result = db_result_of_status(h.status);
+    if (result == DbResult::kFailed) {
+      ZQ_LOG(ZQ_LOG_ERROR, "error on IPC received, exiting, status %d\n", h.status);
+    }
+    return result;
   }
   if (command == DB_CMD_GET_MORE_INFO) {
     if (len < kDbMoreInfoMinReply) {
       ZQ_LOG(ZQ_LOG_ERROR, "Invalid response size (%d), discarding\n", r->length);
-      return 500;
+      return DbResult::kBadReply;
     }
     r->extra = r->bytes + kDbResponseHeaderSize;
-    return 200;
+    return DbResult::kOk;
   }
   if (len < kDbResponseHeaderSize + 4) {
     ZQ_LOG(ZQ_LOG_ERROR, "Invalid response size (%d), discarding\n", r->length);
-    return 500;
+    return DbResult::kBadReply;
   }
   const uint8_t* content = r->bytes + kDbResponseHeaderSize;
   const uint32_t type = zq_load_le32(content);
   if (type == kDbUnknownContentType) {
     ZQ_LOG(ZQ_LOG_WARN, "Invalid content type (-1), inferring FILE NOT_FOUND\n");
-    return 404;
+    return DbResult::kNotFound;
   }
   // Every record past the type must be whole before anything reads it. The size needed is
   // reckoned in 64 bits: a tag count from the reply can ask for more than a 32-bit size holds.
@@ -275,19 +278,19 @@ int db_check_single_reply(uint32_t command, uint32_t token, uint32_t request_cou
   }
   if (len < need) {
     ZQ_LOG(ZQ_LOG_ERROR, "Invalid response size (%d), discarding\n", r->length);
-    return 500;
+    return DbResult::kBadReply;
   }
   r->content = content;
   if (command == DB_CMD_GET_VIDEO_SPECIFIC_INFO) r->video = r->bytes + kDbVideoInfoOffset;
   if (command == DB_CMD_GET_UMID_BY_FILENAME || command == DB_CMD_GET_GROUP_CONTENT_INFO)
     r->extra = r->bytes + kDbVideoInfoOffset;
-  return 200;
+  return DbResult::kOk;
 }
 
-int db_single_file_query(uint32_t command, const char* dir, const char* file, DbReply* reply,
-                         const uint8_t* extra, size_t extra_len) {
+DbResult db_single_file_query(uint32_t command, const char* dir, const char* file, DbReply* reply,
+                              const uint8_t* extra, size_t extra_len) {
   IpcEndpoint ep;
-  if (!ep.open()) return 500;
+  if (!ep.open()) return DbResult::kUnreachable;
   uint8_t request[kDbSingleFileRequestSize + 4] = {};
   extra_len = std::min(extra_len, size_t{4});
   const uint32_t token = TokenOf(reply->bytes);
@@ -304,38 +307,38 @@ int db_single_file_query(uint32_t command, const char* dir, const char* file, Db
     if (!db_parse_response_header(reply->bytes,
                                   reply->length < 0 ? 0 : static_cast<size_t>(reply->length), &h)) {
       ZQ_LOG(ZQ_LOG_ERROR, "Invalid response size (%d), discarding\n", reply->length);
-      return 500;
+      return DbResult::kBadReply;
     }
-    return db_status_to_http(h.status);
+    return db_result_of_status(h.status);
   }
   return db_check_single_reply(command, token, 1, reply);
 }
 
-int dbGetContentInfo(const char* dir, const char* file, DbReply* reply) {
+DbResult dbGetContentInfo(const char* dir, const char* file, DbReply* reply) {
   return db_single_file_query(DB_CMD_GET_CONTENT_INFO, dir, file, reply);
 }
-int dbGetGroupContentInfo(const char* dir, const char* file, DbReply* reply) {
+DbResult dbGetGroupContentInfo(const char* dir, const char* file, DbReply* reply) {
   return db_single_file_query(DB_CMD_GET_GROUP_CONTENT_INFO, dir, file, reply);
 }
-int dbGetVideoSpecificInfo(const char* dir, const char* file, DbReply* reply) {
+DbResult dbGetVideoSpecificInfo(const char* dir, const char* file, DbReply* reply) {
   return db_single_file_query(DB_CMD_GET_VIDEO_SPECIFIC_INFO, dir, file, reply);
 }
-int dbGetUMIDByFileName(const char* dir, const char* file, DbReply* reply) {
+DbResult dbGetUMIDByFileName(const char* dir, const char* file, DbReply* reply) {
   return db_single_file_query(DB_CMD_GET_UMID_BY_FILENAME, dir, file, reply);
 }
-int dbGetMoreInfo(const char* dir, const char* file, DbReply* reply) {
+DbResult dbGetMoreInfo(const char* dir, const char* file, DbReply* reply) {
   return db_single_file_query(DB_CMD_GET_MORE_INFO, dir, file, reply);
 }
 
 int dbGetChapteredVideoDuration(const char* dir, const char* file) {
   DbReply r;
-  if (dbGetVideoSpecificInfo(dir, file, &r) != 200 || r.video == nullptr) return -1;
+  if (dbGetVideoSpecificInfo(dir, file, &r) != DbResult::kOk || r.video == nullptr) return -1;
   return static_cast<int>((uint64_t{zq_load_le32(r.video + 4)} + 500) / 1000);
 }
 
-int dbGetFileNameByUMID(const uint8_t* umid, std::string* dir, std::string* file) {
+DbResult dbGetFileNameByUMID(const uint8_t* umid, std::string* dir, std::string* file) {
   IpcEndpoint ep;
-  if (!ep.open()) return 500;
+  if (!ep.open()) return DbResult::kUnreachable;
   uint8_t reply[kZqIpcMaxMessage];
   uint8_t request[28];
   const uint32_t token = TokenOf(reply);
@@ -343,46 +346,49 @@ int dbGetFileNameByUMID(const uint8_t* umid, std::string* dir, std::string* file
   memcpy(request + 12, umid, 16);
   int32_t n = zqdb_exchange(ep.get(), request, sizeof request, reply, 10, 0);
   db_response_header h;
-  if (n < 0 || !db_parse_response_header(reply, static_cast<size_t>(n), &h)) return 500;
-  if (h.status != 0) return db_status_to_http(h.status);
-  if (static_cast<size_t>(n) < kDbResponseHeaderSize + 20) return 500;
+  if (n < 0) return DbResult::kUnreachable;
+  if (!db_parse_response_header(reply, static_cast<size_t>(n), &h)) return DbResult::kBadReply;
+  if (h.status != 0) return db_result_of_status(h.status);
+  if (static_cast<size_t>(n) < kDbResponseHeaderSize + 20) return DbResult::kBadReply;
   const char* p = reinterpret_cast<const char*>(reply + kDbResponseHeaderSize);
   dir->assign(p, strnlen(p, 8));
   file->assign(p + 8, strnlen(p + 8, 12));
-  return 200;
+  return DbResult::kOk;
 }
 
-int dbSetUploadStatusRawBits(const char* dir, const char* file, uint32_t word) {
+DbResult dbSetUploadStatusRawBits(const char* dir, const char* file, uint32_t word) {
   DbReply r;
   uint8_t extra[4];
   zq_store_le32(extra, word);
   return db_single_file_query(DB_CMD_SET_UPLOAD_STATUS, dir, file, &r, extra, sizeof extra);
 }
 
-int dbSetCAHUploadStatus(const char* dir, const char* file, uint32_t status) {
-  if (status >= kDbUploadStatusCount) return 400;
+DbResult dbSetCAHUploadStatus(const char* dir, const char* file, uint32_t status) {
+  if (status >= kDbUploadStatusCount) return DbResult::kBadRequest;
   DbReply r;
-  int http = dbGetContentInfo(dir, file, &r);
-  if (http != 200) return http;
+  const DbResult got = dbGetContentInfo(dir, file, &r);
+  if (got != DbResult::kOk) return got;
   const uint32_t word = (zq_load_le32(r.content + 40) & 0xFFFF0000u) | status;
   return dbSetUploadStatusRawBits(dir, file, word);
 }
 
-int dbGetUploadStatusHistogram(uint32_t counts[kDbUploadStatusCount]) {
+DbResult dbGetUploadStatusHistogram(uint32_t counts[kDbUploadStatusCount]) {
   IpcEndpoint ep;
-  if (!ep.open()) return 500;
+  if (!ep.open()) return DbResult::kUnreachable;
   uint8_t reply[kZqIpcMaxMessage];
   uint8_t request[kDbRequestHeaderSize];
   const uint32_t token = TokenOf(reply);
   db_put_request_header(request, DB_CMD_GET_UPLOAD_STATUS_HISTOGRAM, kDbUploadStatusCount, token);
   int32_t n = zqdb_exchange(ep.get(), request, sizeof request, reply, 10, 0);
   db_response_header h;
-  if (n < 0 || !db_parse_response_header(reply, static_cast<size_t>(n), &h)) return 500;
-  if (h.status != 0) return db_status_to_http(h.status);
-  if (static_cast<size_t>(n) < kDbResponseHeaderSize + 4 * kDbUploadStatusCount) return 500;
+  if (n < 0) return DbResult::kUnreachable;
+  if (!db_parse_response_header(reply, static_cast<size_t>(n), &h)) return DbResult::kBadReply;
+  if (h.status != 0) return db_result_of_status(h.status);
+  if (static_cast<size_t>(n) < kDbResponseHeaderSize + 4 * kDbUploadStatusCount)
+    return DbResult::kBadReply;
   for (uint32_t i = 0; i < kDbUploadStatusCount; ++i)
     counts[i] = zq_load_le32(reply + kDbResponseHeaderSize + 4 * i);
-  return 200;
+  return DbResult::kOk;
 }
 
 size_t db_put_list_request(uint8_t* out, const DbListRequest& r, uint32_t token, bool with_params) {
@@ -432,19 +438,20 @@ bool ReadGroupRecord(const uint8_t* p, uint32_t length, DbListEntry* e) {
 
 }  // namespace
 
-int processQueryResponse(const uint8_t* reply, size_t length, uint32_t token, uint32_t asked,
-                         uint32_t list_options, uint32_t* total, std::vector<DbListEntry>* out) {
+DbResult processQueryResponse(const uint8_t* reply, size_t length, uint32_t token, uint32_t asked,
+                              uint32_t list_options, uint32_t* total,
+                              std::vector<DbListEntry>* out) {
   constexpr size_t kListHeader = kDbResponseHeaderSize + 20;
   db_response_header h;
   if (!db_parse_response_header(reply, length, &h)) {
     ZQ_LOG(ZQ_LOG_ERROR, "Invalid response size (%d), discarding\n", static_cast<int>(length));
-    return 500;
+    return DbResult::kBadReply;
   }
   if (h.token != token) ZQ_LOG(ZQ_LOG_WARN, "Tokens don't match %u %u", h.token, token);
-  if (h.status != 0) return db_status_to_http(h.status);
+  if (h.status != 0) return db_result_of_status(h.status);
   if (length < kListHeader) {
     ZQ_LOG(ZQ_LOG_ERROR, "Invalid response size (%d), discarding\n", static_cast<int>(length));
-    return 500;
+    return DbResult::kBadReply;
   }
   const uint32_t start = zq_load_le32(reply + kDbResponseHeaderSize);
   *total = zq_load_le32(reply + kDbResponseHeaderSize + 12);
@@ -479,30 +486,30 @@ int processQueryResponse(const uint8_t* reply, size_t length, uint32_t token, ui
       const uint32_t record = zq_load_le32(p + kDbListEntrySize);
       if (record > length - at) {
         ZQ_LOG(ZQ_LOG_ERROR, "Mask size failed sanity check. Size=%d\n", static_cast<int>(record));
-        return 500;
+        return DbResult::kBadReply;
       }
-      if (record != 0 && !ReadGroupRecord(reply + at, record, &e)) return 500;
+      if (record != 0 && !ReadGroupRecord(reply + at, record, &e)) return DbResult::kBadReply;
       at += record;
     }
     page.push_back(std::move(e));
   }
   std::move(page.begin(), page.end(), std::back_inserter(*out));
-  return 200;
+  return DbResult::kOk;
 }
 
 namespace {
 
-int ListQuery(const DbListRequest& request, bool with_params, uint32_t* total,
-              std::vector<DbListEntry>* out) {
+DbResult ListQuery(const DbListRequest& request, bool with_params, uint32_t* total,
+                   std::vector<DbListEntry>* out) {
   IpcEndpoint ep;
-  if (!ep.open()) return 500;
+  if (!ep.open()) return DbResult::kUnreachable;
   uint8_t reply[kZqIpcMaxMessage];
   uint8_t bytes[kDbListParamRequestSize];
   const uint32_t token = TokenOf(reply);
   const size_t length = db_put_list_request(bytes, request, token, with_params);
   // A list query is not repeated: the service may take long to build a big list.
   int32_t n = zqdb_exchange(ep.get(), bytes, static_cast<uint32_t>(length), reply, 0, 600);
-  if (n < 0) return 500;
+  if (n < 0) return DbResult::kUnreachable;
   return processQueryResponse(reply, static_cast<size_t>(n), token, request.count,
                               request.list_options, total, out);
 }
@@ -521,13 +528,14 @@ DbListRequest Selected(DbListRequest r, const DbUploadSelector& selector) {
 
 }  // namespace
 
-int dbGetPagedList(uint32_t start, uint32_t count, uint32_t list_options, uint32_t query_options,
-                   uint32_t* total, std::vector<DbListEntry>* out) {
+DbResult dbGetPagedList(uint32_t start, uint32_t count, uint32_t list_options,
+                        uint32_t query_options, uint32_t* total, std::vector<DbListEntry>* out) {
   return ListQuery({start, count, list_options, query_options, 0, 0}, false, total, out);
 }
 
-int dbGetCAHList(uint32_t start, uint32_t count, uint32_t list_options, uint32_t query_options,
-                 const DbUploadSelector& selector, uint32_t* total, std::vector<DbListEntry>* out) {
+DbResult dbGetCAHList(uint32_t start, uint32_t count, uint32_t list_options, uint32_t query_options,
+                      const DbUploadSelector& selector, uint32_t* total,
+                      std::vector<DbListEntry>* out) {
   query_options &= ~uint32_t{RTOS_DB_QUERY_METADATA_SESSION_FILES};
   if ((query_options & (kDbQueryVideos | kDbQueryPhotos)) == 0)
     query_options |= kDbQueryVideos | kDbQueryPhotos;
@@ -535,8 +543,8 @@ int dbGetCAHList(uint32_t start, uint32_t count, uint32_t list_options, uint32_t
                    total, out);
 }
 
-int dbGetCAHSessionFileList(uint32_t start, uint32_t count, const DbUploadSelector& selector,
-                            uint32_t* total, std::vector<DbListEntry>* out) {
+DbResult dbGetCAHSessionFileList(uint32_t start, uint32_t count, const DbUploadSelector& selector,
+                                 uint32_t* total, std::vector<DbListEntry>* out) {
   return ListQuery(
       Selected({start, count, 0, RTOS_DB_QUERY_METADATA_SESSION_FILES, 0, 0}, selector), true,
       total, out);

@@ -176,38 +176,42 @@ TEST(MediaDbReplies, StatusAndSizeChecksMapToHttp) {
     const char* what;
     uint32_t command;
     std::string reply;
-    int http;
+    DbResult result;
   };
   const Case cases[] = {
-      {"ok", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 0, 1, 1, 7) + ContentRecord(4, 0, 0, 0), 200},
+      {"ok", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 0, 1, 1, 7) + ContentRecord(4, 0, 0, 0),
+       DbResult::kOk},
       {"token mismatch accepted", DB_CMD_GET_CONTENT_INFO,
-       ReplyHeader(2, 0, 1, 1, 8) + ContentRecord(4, 0, 0, 0), 200},
+       ReplyHeader(2, 0, 1, 1, 8) + ContentRecord(4, 0, 0, 0), DbResult::kOk},
       {"three returned for one", DB_CMD_GET_CONTENT_INFO,
-       ReplyHeader(2, 0, 3, 1, 7) + ContentRecord(4, 0, 0, 0), 200},
-      {"short", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 0, 1, 1, 7).substr(0, 12), 500},
-      {"status 1", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 1, 0, 1, 7), 503},
-      {"status 2", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 2, 0, 1, 7), 503},
-      {"status 3", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 3, 0, 1, 7), 404},
-      {"status 4", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 4, 0, 1, 7), 404},
-      {"status 7", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 7, 0, 1, 7), 500},
+       ReplyHeader(2, 0, 3, 1, 7) + ContentRecord(4, 0, 0, 0), DbResult::kOk},
+      {"short", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 0, 1, 1, 7).substr(0, 12),
+       DbResult::kBadReply},
+      {"status 1", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 1, 0, 1, 7), DbResult::kBusy},
+      {"status 2", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 2, 0, 1, 7), DbResult::kBusy},
+      {"status 3", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 3, 0, 1, 7), DbResult::kNotFound},
+      {"status 4", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 4, 0, 1, 7), DbResult::kNotFound},
+      {"status 7", DB_CMD_GET_CONTENT_INFO, ReplyHeader(2, 7, 0, 1, 7), DbResult::kFailed},
       {"unknown file", DB_CMD_GET_CONTENT_INFO,
-       ReplyHeader(2, 0, 1, 1, 7) + ContentRecord(0xFFFFFFFF, 0, 0, 0), 404},
+       ReplyHeader(2, 0, 1, 1, 7) + ContentRecord(0xFFFFFFFF, 0, 0, 0), DbResult::kNotFound},
       {"record cut", DB_CMD_GET_CONTENT_INFO,
-       ReplyHeader(2, 0, 1, 1, 7) + ContentRecord(4, 0, 0, 0).substr(0, 40), 500},
-      {"video ok", DB_CMD_GET_VIDEO_SPECIFIC_INFO, ReplyHeader(4, 0, 1, 1, 7) + video, 200},
+       ReplyHeader(2, 0, 1, 1, 7) + ContentRecord(4, 0, 0, 0).substr(0, 40), DbResult::kBadReply},
+      {"video ok", DB_CMD_GET_VIDEO_SPECIFIC_INFO, ReplyHeader(4, 0, 1, 1, 7) + video,
+       DbResult::kOk},
       {"video tags cut", DB_CMD_GET_VIDEO_SPECIFIC_INFO,
-       ReplyHeader(4, 0, 1, 1, 7) + video.substr(0, video.size() - 4), 500},
+       ReplyHeader(4, 0, 1, 1, 7) + video.substr(0, video.size() - 4), DbResult::kBadReply},
       {"video huge tag count", DB_CMD_GET_VIDEO_SPECIFIC_INFO,
        ReplyHeader(4, 0, 1, 1, 7) + ContentRecord(0, 0, 0, 0) + VideoInfo(1, 1, 0).substr(0, 16) +
            "\xff\xff\xff\xff" + std::string(4, '\0'),
-       500},
+       DbResult::kBadReply},
       {"more info short", DB_CMD_GET_MORE_INFO, ReplyHeader(8, 0, 1, 1, 7) + std::string(27, '\0'),
-       500},
-      {"more info", DB_CMD_GET_MORE_INFO, ReplyHeader(8, 0, 1, 1, 7) + std::string(28, '\0'), 200},
+       DbResult::kBadReply},
+      {"more info", DB_CMD_GET_MORE_INFO, ReplyHeader(8, 0, 1, 1, 7) + std::string(28, '\0'),
+       DbResult::kOk},
   };
   for (const Case& c : cases) {
     DbReply r = ReplyOf(c.reply);
-    EXPECT_EQ(db_check_single_reply(c.command, 7, 1, &r), c.http) << c.what;
+    EXPECT_EQ(db_check_single_reply(c.command, 7, 1, &r), c.result) << c.what;
   }
 }
 
@@ -262,29 +266,29 @@ TEST(MediaDbJson, AKeyPastTheLimitIsRefusedAndTheTextKept) {
 TEST(MediaDbQuery, MetadataQueryChecks) {
   const struct {
     const char* query;
-    int status;
+    DbResult result;
   } cases[] = {
-      {"t=dur&p=100TAVRO/TAVR0001.MP4", 200},
-      {"t=v5info&p=100TAVRO/TAVR0001.360", 200},
-      {"t=bogus&p=100TAVRO/TAVR0001.MP4", 501},
-      {"p=100TAVRO/TAVR0001.MP4", 400},
-      {"t=&p=100TAVRO/TAVR0001.MP4", 400},
-      {"t=dur&t=dur&p=100TAVRO/TAVR0001.MP4", 400},
-      {"t=dur&p=100TAVRO/TAVR0001.TXT", 404},
-      {"t=dur&p=100TAVRO/", 400},
-      {"t=dur&p=100TAVRO/A.MP4", 404},
-      {"t=dur&p=100TAVROX/TAVR0001.MP4", 400},
-      {"t=dur&p=100TAVRO/TAVR00001.MP4", 400},
-      {"t=dur&p=../TAVR0001.MP4", 400},
-      {"t=dur&p=100TAVRO/TAVR0001.MP4&p=x", 400},
-      {"t=upload&p=100TAVRO/TAVR0001.MP4&status=", 400},
-      {"t=upload&p=100TAVRO/TAVR0001.MP4&status=5x", 400},
-      {"t=upload&p=100TAVRO/TAVR0001.MP4&status=5&status=6", 400},
-      {"t=offload&p=100TAVRO/TAVR0001.MP4&status=pc&value=maybe", 400},
-      {"t=offload&p=100TAVRO/TAVR0001.MP4&status=cloud&value=true", 400},
-      {"t=offload&p=100TAVRO/TAVR0001.MP4&status=pc&value=true", 200},
+      {"t=dur&p=100TAVRO/TAVR0001.MP4", DbResult::kOk},
+      {"t=v5info&p=100TAVRO/TAVR0001.360", DbResult::kOk},
+      {"t=bogus&p=100TAVRO/TAVR0001.MP4", DbResult::kNotSupported},
+      {"p=100TAVRO/TAVR0001.MP4", DbResult::kBadRequest},
+      {"t=&p=100TAVRO/TAVR0001.MP4", DbResult::kBadRequest},
+      {"t=dur&t=dur&p=100TAVRO/TAVR0001.MP4", DbResult::kBadRequest},
+      {"t=dur&p=100TAVRO/TAVR0001.TXT", DbResult::kNotFound},
+      {"t=dur&p=100TAVRO/", DbResult::kBadRequest},
+      {"t=dur&p=100TAVRO/A.MP4", DbResult::kNotFound},
+      {"t=dur&p=100TAVROX/TAVR0001.MP4", DbResult::kBadRequest},
+      {"t=dur&p=100TAVRO/TAVR00001.MP4", DbResult::kBadRequest},
+      {"t=dur&p=../TAVR0001.MP4", DbResult::kBadRequest},
+      {"t=dur&p=100TAVRO/TAVR0001.MP4&p=x", DbResult::kBadRequest},
+      {"t=upload&p=100TAVRO/TAVR0001.MP4&status=", DbResult::kBadRequest},
+      {"t=upload&p=100TAVRO/TAVR0001.MP4&status=5x", DbResult::kBadRequest},
+      {"t=upload&p=100TAVRO/TAVR0001.MP4&status=5&status=6", DbResult::kBadRequest},
+      {"t=offload&p=100TAVRO/TAVR0001.MP4&status=pc&value=maybe", DbResult::kBadRequest},
+      {"t=offload&p=100TAVRO/TAVR0001.MP4&status=cloud&value=true", DbResult::kBadRequest},
+      {"t=offload&p=100TAVRO/TAVR0001.MP4&status=pc&value=true", DbResult::kOk},
   };
-  for (const auto& c : cases) EXPECT_EQ(zqdb_metadata_check_query(c.query), c.status) << c.query;
+  for (const auto& c : cases) EXPECT_EQ(zqdb_metadata_check_query(c.query), c.result) << c.query;
 }
 
 TEST(CardId, MadeOnceThenKeptAndRemadeWhenInvalid) {
@@ -391,7 +395,7 @@ TEST(MediaDbPeer, ShortAndFailedReplies) {
       return std::vector<std::string>{ReplyHeader(2, 4, 0, 1, TokenOf(req))};
     });
     DbReply r;
-    EXPECT_EQ(dbGetContentInfo("100TAVRO", "TAVR0001.MP4", &r), 404);
+    EXPECT_EQ(dbGetContentInfo("100TAVRO", "TAVR0001.MP4", &r), DbResult::kNotFound);
     t.join();
   }
   std::vector<DbScanEntry> out;
@@ -470,13 +474,13 @@ TEST_F(SimulatedDb, MetadataAnswersFromTheRecords) {
   zqtest::WriteFile(folder_ + "/TAVR0002.JPG", std::string(50, 'j'));
 
   DbMetadataAnswer a = zqdb_metadata("t=dur&p=100TAVRO/TAVR0001.MP4");
-  EXPECT_EQ(a.status, 200);
+  EXPECT_EQ(a.result, DbResult::kOk);
   EXPECT_EQ(a.body, "{\"dur\":\"3\",\"c\":\"0\",\"profile\":\"1\"}");
-  EXPECT_EQ(zqdb_metadata("t=dur&p=100TAVRO/TAVR0002.JPG").status, 501);
-  EXPECT_EQ(zqdb_metadata("t=dur&p=100TAVRO/TAVR0009.JPG").status, 404);
+  EXPECT_EQ(zqdb_metadata("t=dur&p=100TAVRO/TAVR0002.JPG").result, DbResult::kNotSupported);
+  EXPECT_EQ(zqdb_metadata("t=dur&p=100TAVRO/TAVR0009.JPG").result, DbResult::kNotFound);
 
   a = zqdb_metadata("t=v5info&p=100TAVRO/TAVR0001.MP4");
-  ASSERT_EQ(a.status, 200);
+  ASSERT_EQ(a.result, DbResult::kOk);
   EXPECT_NE(a.body.find("\"cre\":\"1600000000\""), std::string::npos) << a.body;
   EXPECT_NE(a.body.find("\"ls\":\"321\""), std::string::npos) << a.body;
   EXPECT_NE(a.body.find("\"umid\":\""), std::string::npos) << a.body;
@@ -488,22 +492,23 @@ TEST_F(SimulatedDb, MetadataAnswersFromTheRecords) {
   a = zqdb_metadata("t=upload&p=100TAVRO/TAVR0001.MP4&status=5");
   EXPECT_EQ(a.body, "{\"us\":\"5\"}");
   DbReply r;
-  ASSERT_EQ(dbGetContentInfo("100TAVRO", "TAVR0001.MP4", &r), 200);
+  ASSERT_EQ(dbGetContentInfo("100TAVRO", "TAVR0001.MP4", &r), DbResult::kOk);
   EXPECT_EQ(zq_load_le32(r.content + 40), (1u << 17) | 5u);  // marks untouched by the status
-  EXPECT_EQ(zqdb_metadata("t=upload&p=100TAVRO/TAVR0001.MP4&status=32").status, 400);
+  EXPECT_EQ(zqdb_metadata("t=upload&p=100TAVRO/TAVR0001.MP4&status=32").result,
+            DbResult::kBadRequest);
   a = zqdb_metadata("t=offload&p=100TAVRO/TAVR0001.MP4&status=pc&value=false");
   EXPECT_EQ(a.body, "{\"mos\":[]}");
   EXPECT_EQ(zqdb_metadata("t=upload&p=100TAVRO/TAVR0001.MP4").body, "{\"us\":\"5\"}");
 
   uint32_t counts[kDbUploadStatusCount];
-  ASSERT_EQ(dbGetUploadStatusHistogram(counts), 200);
+  ASSERT_EQ(dbGetUploadStatusHistogram(counts), DbResult::kOk);
   EXPECT_EQ(counts[5], 1u);
   EXPECT_EQ(counts[0], 1u);  // the photo
 
   DbReply u;
-  ASSERT_EQ(dbGetUMIDByFileName("100TAVRO", "TAVR0001.MP4", &u), 200);
+  ASSERT_EQ(dbGetUMIDByFileName("100TAVRO", "TAVR0001.MP4", &u), DbResult::kOk);
   std::string dir, file;
-  ASSERT_EQ(dbGetFileNameByUMID(u.extra, &dir, &file), 200);
+  ASSERT_EQ(dbGetFileNameByUMID(u.extra, &dir, &file), DbResult::kOk);
   EXPECT_EQ(dir + "/" + file, "100TAVRO/TAVR0001.MP4");
   EXPECT_EQ(dbGetChapteredVideoDuration("100TAVRO", "TAVR0001.MP4"), 3);
 }
@@ -521,7 +526,7 @@ TEST_F(SimulatedDb, PagedListOfAFolderOverSeveralPages) {
   zqtest::WriteFile(zq_path(kZqSdCardRoot) + "/DCIM/101TAVRO/TAVR0001.JPG", "j");
 
   DbMediaListAnswer a = generateMediaList("folder=100TAVRO&fields=ghc,ghi", 58);
-  ASSERT_EQ(a.status, 200) << a.message;
+  ASSERT_EQ(a.result, DbResult::kOk) << a.message;
   const nlohmann::json doc = nlohmann::json::parse(a.body);
   EXPECT_EQ(doc["d"], "100TAVRO");
   const auto& fs = doc["fs"];
@@ -541,7 +546,7 @@ TEST_F(SimulatedDb, PagedListOfAFolderOverSeveralPages) {
   unlink((folder_ + "/QH010007.MP4").c_str());
   zqtest::WriteFile(folder_ + "/QH030007.MP4", Mp4(1600000014, 7000));
   a = generateMediaList("folder=100TAVRO&files=videogroups&fields=ghi,hc", 58);
-  ASSERT_EQ(a.status, 200) << a.message;
+  ASSERT_EQ(a.result, DbResult::kOk) << a.message;
   EXPECT_EQ(a.body, "{\"d\":\"100TAVRO\",\"fs\":[{\"n\":\"QH020007.MP4\",\"s\":\"" +
                         std::to_string(2 * Mp4(0, 0).size()) +
                         "\",\"hc\":\"2\",\"g\":\"7\",\"b\":\"2\",\"l\":\"3\",\"m\":[],"
@@ -549,7 +554,7 @@ TEST_F(SimulatedDb, PagedListOfAFolderOverSeveralPages) {
 
   std::string error;
   ASSERT_TRUE(zqsim::MediaDbSetFault("status", "2", &error));
-  EXPECT_EQ(generateMediaList("folder=100TAVRO", 58).status, 503);
+  EXPECT_EQ(generateMediaList("folder=100TAVRO", 58).result, DbResult::kBusy);
 }
 
 TEST_F(SimulatedDb, FaultSwitchesReachTheClient) {
@@ -558,7 +563,7 @@ TEST_F(SimulatedDb, FaultSwitchesReachTheClient) {
   std::vector<DbScanEntry> out;
   ASSERT_TRUE(zqsim::MediaDbSetFault("status", "2", &error));
   DbReply r;
-  EXPECT_EQ(dbGetContentInfo("100TAVRO", "TAVR0001.JPG", &r), 503);
+  EXPECT_EQ(dbGetContentInfo("100TAVRO", "TAVR0001.JPG", &r), DbResult::kBusy);
   ASSERT_TRUE(zqsim::MediaDbSetFault("truncate", "12", &error));
   EXPECT_EQ(scandirRTOSdb("100TAVRO", &out, 10, nullptr), kDbScanShortReply);
   ASSERT_TRUE(zqsim::MediaDbSetFault("silent", "", &error));
@@ -603,8 +608,8 @@ std::string ListReply(uint32_t count, uint32_t start, uint32_t total, const std:
   return reply + entries;
 }
 
-int Page(const std::string& reply, uint32_t asked, uint32_t options,
-         std::vector<DbListEntry>* out) {
+DbResult Page(const std::string& reply, uint32_t asked, uint32_t options,
+              std::vector<DbListEntry>* out) {
   uint32_t total = 0;
   return processQueryResponse(reinterpret_cast<const uint8_t*>(reply.data()), reply.size(), 5,
                               asked, options, &total, out);
@@ -634,7 +639,7 @@ TEST(MediaDbList, PagesAreTruncatedWhenCountsDisagree) {
     const std::string reply = ListReply(c.count, c.start, c.total, entries);
     EXPECT_EQ(processQueryResponse(reinterpret_cast<const uint8_t*>(reply.data()), reply.size(), 5,
                                    c.asked, 0, &total, &out),
-              200)
+              DbResult::kOk)
         << c.what;
     EXPECT_EQ(total, c.total) << c.what;
     ASSERT_EQ(out.size(), c.expected) << c.what;
@@ -657,7 +662,7 @@ TEST(MediaDbList, GroupRecordsAreReadAndTheirMasksChecked) {
       ListEntry("101TAVROQ0020031.JPG", 6, 1) + GroupRecord(2, 31, 70, 3, mask2) +
       ListEntry("101TAVROTAVR0090.JPG", 4, 7) + GroupRecord(0, 0, 0, 0, "", 0, 0);
   std::vector<DbListEntry> out;
-  ASSERT_EQ(Page(ListReply(3, 0, 3, good), 3, kDbListGrouping, &out), 200);
+  ASSERT_EQ(Page(ListReply(3, 0, 3, good), 3, kDbListGrouping, &out), DbResult::kOk);
   ASSERT_EQ(out.size(), 3u);
   EXPECT_TRUE(out[0].group);
   EXPECT_EQ(out[0].group_number, 1u);
@@ -670,7 +675,7 @@ TEST(MediaDbList, GroupRecordsAreReadAndTheirMasksChecked) {
   // Without grouping asked, the same bytes are not group records: the page is read as plain
   // entries and ends where the bytes no longer make one.
   out.clear();
-  ASSERT_EQ(Page(ListReply(1, 0, 1, good), 1, 0, &out), 200);
+  ASSERT_EQ(Page(ListReply(1, 0, 1, good), 1, 0, &out), DbResult::kOk);
   EXPECT_FALSE(out[0].group);
 
   // Near misses: each fails the page, since the entries after it cannot be found.
@@ -691,20 +696,22 @@ TEST(MediaDbList, GroupRecordsAreReadAndTheirMasksChecked) {
   };
   for (const Bad& b : bad) {
     out.clear();
-    EXPECT_EQ(Page(ListReply(1, 0, 1, entry + b.record), 1, kDbListGrouping, &out), 500) << b.what;
+    EXPECT_EQ(Page(ListReply(1, 0, 1, entry + b.record), 1, kDbListGrouping, &out),
+              DbResult::kBadReply)
+        << b.what;
     EXPECT_TRUE(out.empty()) << b.what;
   }
   // The limit itself is a group.
   out.clear();
   const std::string widest =
       GroupRecord(1, 1, kDbMaxGroupSpan, 0, std::string(kDbMaxGroupSpan / 8, '\0'));
-  EXPECT_EQ(Page(ListReply(1, 0, 1, entry + widest), 1, kDbListGrouping, &out), 200);
+  EXPECT_EQ(Page(ListReply(1, 0, 1, entry + widest), 1, kDbListGrouping, &out), DbResult::kOk);
 }
 
 TEST(MediaDbPeer, ListRequestsCarryTheirOptionsAndSelectors) {
   struct Case {
     const char* what;
-    int (*call)(uint32_t* total, std::vector<DbListEntry>* out);
+    DbResult (*call)(uint32_t* total, std::vector<DbListEntry>* out);
     std::vector<uint32_t> words;  // after the header's command and count
   } cases[] = {
       {"paged list: 24 bytes, options as given",
@@ -738,7 +745,7 @@ TEST(MediaDbPeer, ListRequestsCarryTheirOptionsAndSelectors) {
     });
     uint32_t total = 0;
     std::vector<DbListEntry> out;
-    EXPECT_EQ(c.call(&total, &out), 200) << c.what;
+    EXPECT_EQ(c.call(&total, &out), DbResult::kOk) << c.what;
     t.join();
     ASSERT_EQ(peer.requests_.size(), 1u) << c.what;  // a list query is not repeated
     std::string expected;
@@ -755,7 +762,7 @@ TEST(MediaDbPeer, ListRequestsCarryTheirOptionsAndSelectors) {
   });
   uint32_t total = 0;
   std::vector<DbListEntry> out;
-  EXPECT_EQ(dbGetCAHSessionFileList(0, 9, {}, &total, &out), 503);
+  EXPECT_EQ(dbGetCAHSessionFileList(0, 9, {}, &total, &out), DbResult::kBusy);
   t.join();
 }
 

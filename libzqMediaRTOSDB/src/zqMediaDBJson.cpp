@@ -176,16 +176,17 @@ struct Request {
   bool offload_set = true;
 };
 
-DbMetadataAnswer Fail(int status, const char* message, const std::string& detail = "") {
+DbMetadataAnswer Fail(DbResult result, const char* message, const std::string& detail = "") {
   ZQ_LOG(ZQ_LOG_ERROR, message, detail.c_str());
-  return {status, ""};
+  return {result, ""};
 }
 
-// Parses the query into `r`; a non-200 answer on failure.
+// Parses the query into `r`; an answer other than kOk on failure.
 DbMetadataAnswer ParseRequest(const char* query, Request* r) {
   std::string t, p;
   int got = db_query_value(query, "t", &t);
-  if (got == 0 || got == -1 || got == -2 || got == -3) return Fail(400, "invalid field 't'%s\n");
+  if (got == 0 || got == -1 || got == -2 || got == -3)
+    return Fail(DbResult::kBadRequest, "invalid field 't'%s\n");
   if (t == "videoinfo")
     r->action = Action::kVideoInfo;
   else if (t == "dur")
@@ -199,29 +200,31 @@ DbMetadataAnswer ParseRequest(const char* query, Request* r) {
   else if (t == "offload")
     r->action = Action::kOffload;
   else
-    return Fail(501, "%s not implemented\n", "t=" + t);
+    return Fail(DbResult::kNotSupported, "%s not implemented\n", "t=" + t);
 
   got = db_query_value(query, "p", &p);
-  if (got != 1) return Fail(400, "Required field '%s' missing\n", "p");
+  if (got != 1) return Fail(DbResult::kBadRequest, "Required field '%s' missing\n", "p");
   const size_t slash = p.find('/');
   if (slash == std::string::npos || slash == 0 || slash + 1 >= p.size())
-    return Fail(400, "invalid path: '%s'\n", p);
+    return Fail(DbResult::kBadRequest, "invalid path: '%s'\n", p);
   r->dir = p.substr(0, slash);
   r->file = p.substr(slash + 1);
   // Each part is one name below the card's DCIM folder: the containment rule applies.
   if (r->dir.size() > 8 || !zq_contain_name_ok(r->dir))
-    return Fail(400, "invalid directory name: dir:'%s'\n", r->dir);
+    return Fail(DbResult::kBadRequest, "invalid directory name: dir:'%s'\n", r->dir);
   if (r->file.size() > 12 || r->file.find('/') != std::string::npos || !zq_contain_name_ok(r->file))
-    return Fail(400, "invalid filename: file:'%s'\n", r->file);
+    return Fail(DbResult::kBadRequest, "invalid filename: file:'%s'\n", r->file);
   const std::string_view ext = zq_media_extension(r->file);
   if (ext != "JPG" && ext != "MP4" && ext != "360")
-    return Fail(404, "Not a JPG or MP4 file name '%s', inferring FILE NOT_FOUND\n", r->file);
+    return Fail(DbResult::kNotFound, "Not a JPG or MP4 file name '%s', inferring FILE NOT_FOUND\n",
+                r->file);
 
   if (r->action == Action::kUpload || r->action == Action::kOffload) {
     std::string status;
     got = db_query_value(query, "status", &status);
-    if (got == -1) return Fail(400, "Required field '%s' has no value\n", "status");
-    if (got < 0) return Fail(400, "invalid field '%s'\n", "status");
+    if (got == -1)
+      return Fail(DbResult::kBadRequest, "Required field '%s' has no value\n", "status");
+    if (got < 0) return Fail(DbResult::kBadRequest, "invalid field '%s'\n", "status");
     if (got == 1) {
       r->change = true;
       if (r->action == Action::kUpload) {
@@ -229,7 +232,7 @@ DbMetadataAnswer ParseRequest(const char* query, Request* r) {
         errno = 0;
         unsigned long v = strtoul(status.c_str(), &end, 10);
         if (errno != 0 || *end != '\0' || status[0] == '-' || v > UINT32_MAX)
-          return Fail(400, "%s is an invalid value\n", "status=" + status);
+          return Fail(DbResult::kBadRequest, "%s is an invalid value\n", "status=" + status);
         r->upload = static_cast<uint32_t>(v);
       } else {
         std::string value;
@@ -241,12 +244,13 @@ DbMetadataAnswer ParseRequest(const char* query, Request* r) {
         else if (status == "other")
           r->offload_mark = 4;
         if (r->offload_mark == 0 || vgot != 1 || (value != "true" && value != "false"))
-          return Fail(400, "%s is an invalid offload set request\n", "status=" + status);
+          return Fail(DbResult::kBadRequest, "%s is an invalid offload set request\n",
+                      "status=" + status);
         r->offload_set = value == "true";
       }
     }
   }
-  return {200, ""};
+  return {DbResult::kOk, ""};
 }
 
 // v4info and v5info: masks by content type.
@@ -264,8 +268,8 @@ uint64_t InfoMask(Action a, uint32_t type) {
 
 DbMetadataAnswer Info(const Request& r) {
   DbReply content;
-  int http = dbGetUMIDByFileName(r.dir.c_str(), r.file.c_str(), &content);
-  if (http != 200) return {http, ""};
+  DbResult got = dbGetUMIDByFileName(r.dir.c_str(), r.file.c_str(), &content);
+  if (got != DbResult::kOk) return {got, ""};
   const uint32_t type = zq_load_le32(content.content);
   const uint64_t mask = InfoMask(r.action, type);
   const bool video = r.action == Action::kV4 ? db_is_video_type(type) : IsVideoForInfo(type);
@@ -276,29 +280,29 @@ DbMetadataAnswer Info(const Request& r) {
   db_format_umid(&e, &sep, content.extra, record_mask);
   if (video) {
     DbReply v;
-    http = dbGetVideoSpecificInfo(r.dir.c_str(), r.file.c_str(), &v);
-    if (http != 200) return {http, ""};
+    got = dbGetVideoSpecificInfo(r.dir.c_str(), r.file.c_str(), &v);
+    if (got != DbResult::kOk) return {got, ""};
     if (v.video != nullptr) db_format_video_info(&e, &sep, v.video, mask);
   }
   if ((type & ~8u) < 7) {
     DbReply m;
-    http = dbGetMoreInfo(r.dir.c_str(), r.file.c_str(), &m);
-    if (http != 200) return {http, ""};
+    got = dbGetMoreInfo(r.dir.c_str(), r.file.c_str(), &m);
+    if (got != DbResult::kOk) return {got, ""};
     db_format_more_info(&e, &sep, m.extra, mask);
   }
-  if (e.failed()) return {500, ""};
-  return {200, "{" + e.text() + "}"};
+  if (e.failed()) return {DbResult::kFailed, ""};
+  return {DbResult::kOk, "{" + e.text() + "}"};
 }
 
 DbMetadataAnswer VideoInfo(const Request& r, bool dur_only) {
   DbReply v;
-  int http = dbGetVideoSpecificInfo(r.dir.c_str(), r.file.c_str(), &v);
-  if (http != 200) return {http, ""};
+  DbResult got = dbGetVideoSpecificInfo(r.dir.c_str(), r.file.c_str(), &v);
+  if (got != DbResult::kOk) return {got, ""};
   const uint32_t type = zq_load_le32(v.content);
   const bool video = dur_only ? db_is_video_type(type) || type == 12 : IsVideoForInfo(type);
   if (!video || v.video == nullptr) {
     ZQ_LOG(ZQ_LOG_WARN, "not implemented for content_type %u\n", type);
-    return {501, ""};
+    return {DbResult::kNotSupported, ""};
   }
   DbJsonEntry e;
   const uint8_t* p = v.video;
@@ -309,28 +313,28 @@ DbMetadataAnswer VideoInfo(const Request& r, bool dur_only) {
     e.Add(",", "\"tag_count\":%u,\"tags\":[%s]", zq_load_le32(p + 16), TagTimes(p).c_str());
     if ((type & ~8u) < 7) {
       DbReply m;
-      http = dbGetMoreInfo(r.dir.c_str(), r.file.c_str(), &m);
-      if (http != 200) return {http, ""};
+      got = dbGetMoreInfo(r.dir.c_str(), r.file.c_str(), &m);
+      if (got != DbResult::kOk) return {got, ""};
       const char* sep = ",";
       db_format_more_info(&e, &sep, m.extra, Bit(24) | Bit(25) | Bit(26) | Bit(27));
     }
   }
-  if (e.failed()) return {500, ""};
-  return {200, "{" + e.text() + "}"};
+  if (e.failed()) return {DbResult::kFailed, ""};
+  return {DbResult::kOk, "{" + e.text() + "}"};
 }
 
 DbMetadataAnswer Upload(const Request& r) {
   const bool upload = r.action == Action::kUpload;
   DbReply c;
-  int http = dbGetContentInfo(r.dir.c_str(), r.file.c_str(), &c);
-  if (http != 200) return {http, ""};
+  DbResult got = dbGetContentInfo(r.dir.c_str(), r.file.c_str(), &c);
+  if (got != DbResult::kOk) return {got, ""};
   if (r.change) {
     uint32_t word = zq_load_le32(c.content + 40);
     const uint32_t value = upload ? r.upload : r.offload_mark;
     if ((upload && value >= 32) || (!upload && value >= 0x10000)) {
       ZQ_LOG(ZQ_LOG_ERROR, "Out of Bounds upload / offload status value = %08x, isUpload = %s\n",
              value, upload ? "true" : "false");
-      return {400, ""};
+      return {DbResult::kBadRequest, ""};
     }
     if (upload)
       word = (word & 0xFFFF0000u) | value;
@@ -338,16 +342,16 @@ DbMetadataAnswer Upload(const Request& r) {
       word |= value << 16;
     else
       word &= ~(value << 16);
-    http = dbSetUploadStatusRawBits(r.dir.c_str(), r.file.c_str(), word);
-    if (http != 200) return {http, ""};
-    http = dbGetContentInfo(r.dir.c_str(), r.file.c_str(), &c);
-    if (http != 200) return {http, ""};
+    got = dbSetUploadStatusRawBits(r.dir.c_str(), r.file.c_str(), word);
+    if (got != DbResult::kOk) return {got, ""};
+    got = dbGetContentInfo(r.dir.c_str(), r.file.c_str(), &c);
+    if (got != DbResult::kOk) return {got, ""};
   }
   DbJsonEntry e;
   const char* sep = "";
   db_format_content_record(&e, &sep, c.content, upload ? 0x8000 : Bit(34), r.file.c_str());
-  if (e.failed()) return {500, ""};
-  return {200, "{" + e.text() + "}"};
+  if (e.failed()) return {DbResult::kFailed, ""};
+  return {DbResult::kOk, "{" + e.text() + "}"};
 }
 
 }  // namespace
@@ -355,9 +359,9 @@ DbMetadataAnswer Upload(const Request& r) {
 DbMetadataAnswer zqdb_metadata(const char* query) {
   Request r;
   DbMetadataAnswer parsed = ParseRequest(query != nullptr ? query : "", &r);
-  if (parsed.status != 200) return parsed;
+  if (parsed.result != DbResult::kOk) return parsed;
   std::string id;
-  if (getCardIDStr(&id) < 0) return {404, ""};
+  if (getCardIDStr(&id) < 0) return {DbResult::kNotFound, ""};
   switch (r.action) {
     case Action::kDur:
       return VideoInfo(r, true);
@@ -370,10 +374,10 @@ DbMetadataAnswer zqdb_metadata(const char* query) {
     case Action::kOffload:
       return Upload(r);
   }
-  return {500, ""};
+  return {DbResult::kFailed, ""};
 }
 
-int zqdb_metadata_check_query(const char* query) {
+DbResult zqdb_metadata_check_query(const char* query) {
   Request r;
-  return ParseRequest(query != nullptr ? query : "", &r).status;
+  return ParseRequest(query != nullptr ? query : "", &r).result;
 }

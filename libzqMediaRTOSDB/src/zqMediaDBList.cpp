@@ -69,13 +69,13 @@ bool IsMediaFolderName(const std::string& f) {
          suffix == "QBACK";
 }
 
-int Refuse(int status, std::string* message, std::string text) {
+DbResult Refuse(DbResult result, std::string* message, std::string text) {
   ZQ_LOG(ZQ_LOG_ERROR, "%s\n", text.c_str());
   *message = std::move(text);
-  return status;
+  return result;
 }
 
-// Reads `key`; 1 found, 0 absent, or the refusal's status (with the message).
+// Reads `key`; 1 found, 0 absent, -1 refused (with the message).
 int Value(const char* query, const char* key, std::string* value, std::string* message) {
   switch (db_query_value(query, key, value)) {
     case 1:
@@ -83,15 +83,20 @@ int Value(const char* query, const char* key, std::string* value, std::string* m
     case 0:
       return 0;
     case -1:
-      return Refuse(400, message, std::string("Required field '") + key + "' has no value");
+      Refuse(DbResult::kBadRequest, message,
+             std::string("Required field '") + key + "' has no value");
+      return -1;
     case -2:
-      return Refuse(400, message, std::string("Field '") + key + "' too long");
+      Refuse(DbResult::kBadRequest, message, std::string("Field '") + key + "' too long");
+      return -1;
     default:
-      return Refuse(400, message, std::string("Field '") + key + "' found multiple times");
+      Refuse(DbResult::kBadRequest, message,
+             std::string("Field '") + key + "' found multiple times");
+      return -1;
   }
 }
 
-int ParseFields(const std::string& list, DbMediaListQuery* q, std::string* message) {
+DbResult ParseFields(const std::string& list, DbMediaListQuery* q, std::string* message) {
   std::string unsupported;  // the names not supported, "," between them (an empty one too)
   bool any_unsupported = false;
   size_t from = 0;
@@ -116,54 +121,55 @@ int ParseFields(const std::string& list, DbMediaListQuery* q, std::string* messa
     if (comma == std::string::npos) break;
     from = comma + 1;
   }
-  if (!any_unsupported) return 200;
+  if (!any_unsupported) return DbResult::kOk;
   ZQ_LOG(ZQ_LOG_ERROR, "fieldMask = 0x%08llX, unsupported %s\n",
          static_cast<unsigned long long>(q->field_mask), unsupported.c_str());
   *message = "fields=" + unsupported + " not implemented";
-  return 501;
+  return DbResult::kNotSupported;
 }
 
 }  // namespace
 
-int db_parse_media_list_query(const char* query, DbMediaListQuery* out, std::string* message) {
+DbResult db_parse_media_list_query(const char* query, DbMediaListQuery* out, std::string* message) {
   DbMediaListQuery q;
   const char* text = query != nullptr ? query : "";
   std::string value;
   int got = Value(text, "folder", &value, message);
-  if (got > 1) return got;
-  if (got == 0) return Refuse(400, message, "Required field 'folder' missing");
+  if (got < 0) return DbResult::kBadRequest;
+  if (got == 0) return Refuse(DbResult::kBadRequest, message, "Required field 'folder' missing");
   if (!IsMediaFolderName(value))
-    return Refuse(400, message, "invalid directory name: dir:'" + value + "'");
+    return Refuse(DbResult::kBadRequest, message, "invalid directory name: dir:'" + value + "'");
   q.folder = value;
 
   q.query_options = kMedia;
   got = Value(text, "files", &value, message);
-  if (got > 1) return got;
+  if (got < 0) return DbResult::kBadRequest;
   if (got == 1) {
     const FilesValue* found = nullptr;
     for (const FilesValue& f : kFiles) {
       if (value == f.name) found = &f;
     }
-    if (found == nullptr) return Refuse(501, message, "files=" + value + " not implemented");
+    if (found == nullptr)
+      return Refuse(DbResult::kNotSupported, message, "files=" + value + " not implemented");
     q.query_options = found->options;
     q.sessions = found->options == RTOS_DB_QUERY_METADATA_SESSION_FILES;
   }
 
   got = Value(text, "upload", &value, message);
-  if (got > 1) return got;
+  if (got < 0) return DbResult::kBadRequest;
   if (got == 1) {
     char* end = nullptr;
     errno = 0;
     const unsigned long status = strtoul(value.c_str(), &end, 10);
     if (errno != 0 || *end != '\0' || !isdigit(static_cast<unsigned char>(value[0])) ||
         status >= kDbUploadStatusCount)
-      return Refuse(400, message, "upload=" + value + " is an invalid value");
+      return Refuse(DbResult::kBadRequest, message, "upload=" + value + " is an invalid value");
     q.upload.by_status = true;
     q.upload.status = static_cast<uint32_t>(status);
   }
 
   got = Value(text, "offload", &value, message);
-  if (got > 1) return got;
+  if (got < 0) return DbResult::kBadRequest;
   if (got == 1) {
     if (value == "app") {
       q.upload.not_offloaded = kDbOffloadApp;
@@ -172,18 +178,18 @@ int db_parse_media_list_query(const char* query, DbMediaListQuery* out, std::str
     } else if (value == "other") {
       q.upload.not_offloaded = kDbOffloadOther;
     } else {
-      return Refuse(501, message, "offload=" + value + " not implemented");
+      return Refuse(DbResult::kNotSupported, message, "offload=" + value + " not implemented");
     }
   }
 
   got = Value(text, "fields", &value, message);
-  if (got > 1) return got;
+  if (got < 0) return DbResult::kBadRequest;
   if (got == 1) {
-    const int status = ParseFields(value, &q, message);
-    if (status != 200) return status;
+    const DbResult parsed = ParseFields(value, &q, message);
+    if (parsed != DbResult::kOk) return parsed;
   }
   *out = std::move(q);
-  return 200;
+  return DbResult::kOk;
 }
 
 std::string db_list_entry_name(const DbListEntry& e, int model_number, bool legacy) {
@@ -227,8 +233,8 @@ std::string ChapterName(const std::string& first, uint32_t chapter) {
 }
 
 // Writes "ghc" and/or "ghi" of a chaptered video: the tags of every chapter it has, their
-// times counted from the start of the first chapter. HTTP status.
-int GroupTags(const DbListEntry& e, const DbMediaListQuery& q, DbJsonEntry* json) {
+// times counted from the start of the first chapter.
+DbResult GroupTags(const DbListEntry& e, const DbMediaListQuery& q, DbJsonEntry* json) {
   uint32_t count = 0;
   uint64_t offset_ms = 0;
   std::string times;
@@ -239,9 +245,9 @@ int GroupTags(const DbListEntry& e, const DbMediaListQuery& q, DbJsonEntry* json
       continue;
     }
     DbReply v;
-    const int http =
+    const DbResult got =
         dbGetVideoSpecificInfo(e.dir.c_str(), ChapterName(e.name, chapter).c_str(), &v);
-    if (http != 200) return http;
+    if (got != DbResult::kOk) return got;
     if (v.video == nullptr) continue;
     const uint32_t tags = zq_load_le32(v.video + 16);
     for (uint32_t i = 0; i < tags; ++i, ++count) {
@@ -253,21 +259,21 @@ int GroupTags(const DbListEntry& e, const DbMediaListQuery& q, DbJsonEntry* json
   }
   if (q.group_tags) json->Add(",", "\"ghc\":\"%u\"", count);
   if (q.group_times) json->Add(",", "\"ghi\":[%s]", times.c_str());
-  return 200;
+  return DbResult::kOk;
 }
 
-// Appends the JSON object of entry `e` to `*out`. HTTP status: 404 when the entry's file went
-// away between the list and its records (the caller leaves it out).
-int WriteEntry(const DbListEntry& e, const DbMediaListQuery& q, int model_number,
-               std::string* out) {
+// Appends the JSON object of entry `e` to `*out`. kNotFound when the entry's file went away
+// between the list and its records (the caller leaves it out).
+DbResult WriteEntry(const DbListEntry& e, const DbMediaListQuery& q, int model_number,
+                    std::string* out) {
   const uint64_t mask = q.field_mask;
   const bool video = db_is_video_type(e.content_type);
   std::vector<uint8_t> record = RecordOf(e);
   DbReply ids;
   const bool need_record = (mask & kRecordBits) != 0;
   if (need_record) {
-    const int http = dbGetUMIDByFileName(e.dir.c_str(), e.name.c_str(), &ids);
-    if (http != 200) return http;
+    const DbResult got = dbGetUMIDByFileName(e.dir.c_str(), e.name.c_str(), &ids);
+    if (got != DbResult::kOk) return got;
     record.assign(ids.content, ids.content + kDbContentRecordSize);
   }
   zq_store_le64(record.data() + 44, e.size);  // a group's size is all its members'
@@ -281,8 +287,8 @@ int WriteEntry(const DbListEntry& e, const DbMediaListQuery& q, int model_number
   if (need_record && (mask & kUmidBits) != 0) db_format_umid(&json, &sep, ids.extra, mask);
   if (video && (mask & kVideoBits) != 0) {
     DbReply v;
-    const int http = dbGetVideoSpecificInfo(e.dir.c_str(), e.name.c_str(), &v);
-    if (http != 200) return http;
+    const DbResult got = dbGetVideoSpecificInfo(e.dir.c_str(), e.name.c_str(), &v);
+    if (got != DbResult::kOk) return got;
     if (v.video != nullptr) db_format_video_info(&json, &sep, v.video, mask & kVideoBits);
   }
   if (e.group) {
@@ -295,13 +301,13 @@ int WriteEntry(const DbListEntry& e, const DbMediaListQuery& q, int model_number
              e.last, missing.c_str());
     if (!video) json.Add(",", "\"t\":\"%s\"", e.last - e.first + 1 > 30 ? "t" : "b");
     if (video && (q.group_tags || q.group_times)) {
-      const int http = GroupTags(e, q, &json);
-      if (http != 200) return http;
+      const DbResult got = GroupTags(e, q, &json);
+      if (got != DbResult::kOk) return got;
     }
   }
-  if (json.failed()) return 500;
+  if (json.failed()) return DbResult::kFailed;
   *out += "{" + json.text() + "}";
-  return 200;
+  return DbResult::kOk;
 }
 
 // Entries asked of the service at a time: as many as one reply message can hold.
@@ -314,8 +320,8 @@ constexpr uint32_t kMaxPages = 99999 / kPageEntries + 1;
 DbMediaListAnswer generateMediaList(const char* query, int model_number) {
   DbMediaListAnswer a;
   DbMediaListQuery q;
-  a.status = db_parse_media_list_query(query, &q, &a.message);
-  if (a.status != 200) return a;
+  a.result = db_parse_media_list_query(query, &q, &a.message);
+  if (a.result != DbResult::kOk) return a;
 
   const uint32_t classes = q.query_options & (kMedia | RTOS_DB_QUERY_METADATA_SESSION_FILES);
   std::string body = "{\"d\":\"" + q.folder + "\",\"fs\":[";
@@ -324,22 +330,22 @@ DbMediaListAnswer generateMediaList(const char* query, int model_number) {
   for (uint32_t page = 0; page < kMaxPages; ++page) {
     uint32_t total = 0;
     std::vector<DbListEntry> entries;
-    const int http = q.sessions
-                         ? dbGetCAHSessionFileList(start, kPageEntries, q.upload, &total, &entries)
-                         : dbGetCAHList(start, kPageEntries, kDbListGrouping, q.query_options,
-                                        q.upload, &total, &entries);
-    if (http != 200) {
-      a.status = http;
+    const DbResult got =
+        q.sessions ? dbGetCAHSessionFileList(start, kPageEntries, q.upload, &total, &entries)
+                   : dbGetCAHList(start, kPageEntries, kDbListGrouping, q.query_options, q.upload,
+                                  &total, &entries);
+    if (got != DbResult::kOk) {
+      a.result = got;
       a.message = "The media database could not list the media";
       return a;
     }
     for (const DbListEntry& e : entries) {
       if (e.dir != q.folder || !shouldOutput(e.content_type, classes)) continue;
       std::string object = first ? "" : ",";
-      const int status = WriteEntry(e, q, model_number, &object);
-      if (status == 404) continue;  // deleted meanwhile
-      if (status != 200) {
-        a.status = status;
+      const DbResult written = WriteEntry(e, q, model_number, &object);
+      if (written == DbResult::kNotFound) continue;  // deleted meanwhile
+      if (written != DbResult::kOk) {
+        a.result = written;
         a.message = "The media database could not describe " + e.name;
         return a;
       }
@@ -350,6 +356,6 @@ DbMediaListAnswer generateMediaList(const char* query, int model_number) {
     if (entries.empty() || start >= total) break;
   }
   a.body = body + "]}\n";
-  a.status = 200;
+  a.result = DbResult::kOk;
   return a;
 }

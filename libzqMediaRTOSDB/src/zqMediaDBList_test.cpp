@@ -8,75 +8,77 @@ namespace {
 
 TEST(MediaDbListQuery, RulesNearMissesAndBadValues) {
   constexpr uint32_t kMedia = kDbQueryVideos | kDbQueryPhotos;
+  constexpr DbResult kOk = DbResult::kOk, kBad = DbResult::kBadRequest,
+                     kNo = DbResult::kNotSupported;
   struct Case {
     const char* query;
-    int status;
+    DbResult result;
     const char* message;  // for a refusal
-    uint32_t options;     // for 200
-    uint64_t mask = 0;    // for 200
+    uint32_t options;     // for kOk
+    uint64_t mask = 0;    // for kOk
   } cases[] = {
       // The folder.
-      {nullptr, 400, "Required field 'folder' missing", 0},
-      {"", 400, "Required field 'folder' missing", 0},
-      {"folders=100TAVRO", 400, "Required field 'folder' missing", 0},
-      {"folder=", 400, "Required field 'folder' has no value", 0},
-      {"folder=100TAVRO&folder=100TAVRO", 400, "Field 'folder' found multiple times", 0},
-      {"folder=100TAVRO", 200, "", kMedia},
-      {"folder=%31%30%30TAVRO", 200, "", kMedia},  // decoded first
-      {"folder=999QBACK", 200, "", kMedia},
-      {"folder=100QFRNT", 200, "", kMedia},
-      {"folder=100Q3D_L", 200, "", kMedia},
-      {"folder=100tavro", 400, "invalid directory name: dir:'100tavro'", 0},
-      {"folder=099TAVRO", 400, "invalid directory name: dir:'099TAVRO'", 0},
-      {"folder=1000TAVRO", 400, "invalid directory name: dir:'1000TAVRO'", 0},
-      {"folder=100TAVR", 400, "invalid directory name: dir:'100TAVR'", 0},
-      {"folder=../TAVRO", 400, "invalid directory name: dir:'../TAVRO'", 0},
-      {"folder=100TAVRO/", 400, "invalid directory name: dir:'100TAVRO/'", 0},
+      {nullptr, kBad, "Required field 'folder' missing", 0},
+      {"", kBad, "Required field 'folder' missing", 0},
+      {"folders=100TAVRO", kBad, "Required field 'folder' missing", 0},
+      {"folder=", kBad, "Required field 'folder' has no value", 0},
+      {"folder=100TAVRO&folder=100TAVRO", kBad, "Field 'folder' found multiple times", 0},
+      {"folder=100TAVRO", kOk, "", kMedia},
+      {"folder=%31%30%30TAVRO", kOk, "", kMedia},  // decoded first
+      {"folder=999QBACK", kOk, "", kMedia},
+      {"folder=100QFRNT", kOk, "", kMedia},
+      {"folder=100Q3D_L", kOk, "", kMedia},
+      {"folder=100tavro", kBad, "invalid directory name: dir:'100tavro'", 0},
+      {"folder=099TAVRO", kBad, "invalid directory name: dir:'099TAVRO'", 0},
+      {"folder=1000TAVRO", kBad, "invalid directory name: dir:'1000TAVRO'", 0},
+      {"folder=100TAVR", kBad, "invalid directory name: dir:'100TAVR'", 0},
+      {"folder=../TAVRO", kBad, "invalid directory name: dir:'../TAVRO'", 0},
+      {"folder=100TAVRO/", kBad, "invalid directory name: dir:'100TAVRO/'", 0},
       // What to list.
-      {"folder=100TAVRO&files=none", 200, "", kMedia},
-      {"folder=100TAVRO&files=clips", 200, "", kMedia | kDbQuerySingles},
-      {"folder=100TAVRO&files=photoclips", 200, "", kDbQueryPhotos | kDbQuerySingles},
-      {"folder=100TAVRO&files=videohighlights", 200, "", kDbQueryVideos | kDbQueryHighlights},
-      {"folder=100TAVRO&files=groups", 200, "", kMedia | kDbQueryGroups},
-      {"folder=100TAVRO&files=photos", 200, "", kDbQueryPhotos},
-      {"folder=100TAVRO&files=video", 200, "", kDbQueryVideos},
-      {"folder=100TAVRO&files=sessions", 200, "", RTOS_DB_QUERY_METADATA_SESSION_FILES},
-      {"folder=100TAVRO&files=videos", 501, "files=videos not implemented", 0},
-      {"folder=100TAVRO&files=Clips", 501, "files=Clips not implemented", 0},
-      {"folder=100TAVRO&files=", 400, "Required field 'files' has no value", 0},
-      {"folder=100TAVRO&files=clips&files=groups", 400, "Field 'files' found multiple times", 0},
+      {"folder=100TAVRO&files=none", kOk, "", kMedia},
+      {"folder=100TAVRO&files=clips", kOk, "", kMedia | kDbQuerySingles},
+      {"folder=100TAVRO&files=photoclips", kOk, "", kDbQueryPhotos | kDbQuerySingles},
+      {"folder=100TAVRO&files=videohighlights", kOk, "", kDbQueryVideos | kDbQueryHighlights},
+      {"folder=100TAVRO&files=groups", kOk, "", kMedia | kDbQueryGroups},
+      {"folder=100TAVRO&files=photos", kOk, "", kDbQueryPhotos},
+      {"folder=100TAVRO&files=video", kOk, "", kDbQueryVideos},
+      {"folder=100TAVRO&files=sessions", kOk, "", RTOS_DB_QUERY_METADATA_SESSION_FILES},
+      {"folder=100TAVRO&files=videos", kNo, "files=videos not implemented", 0},
+      {"folder=100TAVRO&files=Clips", kNo, "files=Clips not implemented", 0},
+      {"folder=100TAVRO&files=", kBad, "Required field 'files' has no value", 0},
+      {"folder=100TAVRO&files=clips&files=groups", kBad, "Field 'files' found multiple times", 0},
       // Upload selectors.
-      {"folder=100TAVRO&upload=31", 200, "", kMedia},
-      {"folder=100TAVRO&upload=32", 400, "upload=32 is an invalid value", 0},
-      {"folder=100TAVRO&upload=-1", 400, "upload=-1 is an invalid value", 0},
-      {"folder=100TAVRO&upload=%2B1", 400, "upload=+1 is an invalid value", 0},
-      {"folder=100TAVRO&upload=+1", 400, "upload= 1 is an invalid value", 0},
-      {"folder=100TAVRO&upload=1x", 400, "upload=1x is an invalid value", 0},
-      {"folder=100TAVRO&upload=99999999999999999999", 400,
+      {"folder=100TAVRO&upload=31", kOk, "", kMedia},
+      {"folder=100TAVRO&upload=32", kBad, "upload=32 is an invalid value", 0},
+      {"folder=100TAVRO&upload=-1", kBad, "upload=-1 is an invalid value", 0},
+      {"folder=100TAVRO&upload=%2B1", kBad, "upload=+1 is an invalid value", 0},
+      {"folder=100TAVRO&upload=+1", kBad, "upload= 1 is an invalid value", 0},
+      {"folder=100TAVRO&upload=1x", kBad, "upload=1x is an invalid value", 0},
+      {"folder=100TAVRO&upload=99999999999999999999", kBad,
        "upload=99999999999999999999 is an invalid value", 0},
-      {"folder=100TAVRO&offload=pc", 200, "", kMedia},
-      {"folder=100TAVRO&offload=PC", 501, "offload=PC not implemented", 0},
-      {"folder=100TAVRO&offload=app,pc", 501, "offload=app,pc not implemented", 0},
+      {"folder=100TAVRO&offload=pc", kOk, "", kMedia},
+      {"folder=100TAVRO&offload=PC", kNo, "offload=PC not implemented", 0},
+      {"folder=100TAVRO&offload=app,pc", kNo, "offload=app,pc not implemented", 0},
       // Fields.
-      {"folder=100TAVRO&fields=mod,cre", 200, "", kMedia, 0x6},
-      {"folder=100TAVRO&fields=us,mos,umid,pumid", 200, "", kMedia,
+      {"folder=100TAVRO&fields=mod,cre", kOk, "", kMedia, 0x6},
+      {"folder=100TAVRO&fields=us,mos,umid,pumid", kOk, "", kMedia,
        0x8000 | (uint64_t{1} << 34) | 0x1000 | 0x2000},
-      {"folder=100TAVRO&fields=ghc,ghi,legacy", 200, "", kMedia, 0},
-      {"folder=100TAVRO&fields=mod,size,cre,s", 501, "fields=size,s not implemented", 0},
-      {"folder=100TAVRO&fields=mod,", 501, "fields= not implemented", 0},
-      {"folder=100TAVRO&fields=,,mod", 501, "fields=, not implemented", 0},
-      {"folder=100TAVRO&fields=MOD", 501, "fields=MOD not implemented", 0},
-      {"folder=100TAVRO&fields=", 400, "Required field 'fields' has no value", 0},
+      {"folder=100TAVRO&fields=ghc,ghi,legacy", kOk, "", kMedia, 0},
+      {"folder=100TAVRO&fields=mod,size,cre,s", kNo, "fields=size,s not implemented", 0},
+      {"folder=100TAVRO&fields=mod,", kNo, "fields= not implemented", 0},
+      {"folder=100TAVRO&fields=,,mod", kNo, "fields=, not implemented", 0},
+      {"folder=100TAVRO&fields=MOD", kNo, "fields=MOD not implemented", 0},
+      {"folder=100TAVRO&fields=", kBad, "Required field 'fields' has no value", 0},
       // The folder is checked first; other keys are ignored.
-      {"files=bogus", 400, "Required field 'folder' missing", 0},
-      {"folder=100TAVRO&x=1&page=2", 200, "", kMedia},
+      {"files=bogus", kBad, "Required field 'folder' missing", 0},
+      {"folder=100TAVRO&x=1&page=2", kOk, "", kMedia},
   };
   for (const Case& c : cases) {
     const std::string what = c.query != nullptr ? c.query : "(none)";
     DbMediaListQuery q;
     std::string message;
-    ASSERT_EQ(db_parse_media_list_query(c.query, &q, &message), c.status) << what;
-    if (c.status != 200) {
+    ASSERT_EQ(db_parse_media_list_query(c.query, &q, &message), c.result) << what;
+    if (c.result != kOk) {
       EXPECT_EQ(message, c.message) << what;
       continue;
     }
@@ -88,7 +90,7 @@ TEST(MediaDbListQuery, RulesNearMissesAndBadValues) {
   std::string message;
   ASSERT_EQ(db_parse_media_list_query("offload=other&upload=0&folder=101Q3D_R&fields=ghi,legacy",
                                       &q, &message),
-            200);
+            DbResult::kOk);
   EXPECT_EQ(q.folder, "101Q3D_R");
   EXPECT_TRUE(q.upload.by_status);
   EXPECT_EQ(q.upload.status, 0u);

@@ -183,25 +183,11 @@ void camera_settings_serialize_to_json(std::string& stream, const camera_setting
                                        const system_settings_t* system_settings,
                                        uint8_t model_number);
 
-// HTTP text helpers: each appends to `stream`.
-void http_output_success_header(std::string& stream);            // 200 head, JSON type
-void http_output_content_length(std::string& stream, size_t n);  // length and blank line
-void http_output_empty_json(std::string& stream);                // whole 200 answer "{}"
-// A whole error answer with status line `http_status` (e.g. "400 Bad Request\r\n") and a
-// JSON body naming the path, parameters, error code, detail, function and line (a 204 answer
-// carries no body).
-void http_print_error_response_ex(std::string& stream, const char* path, const char* params,
-                                  const char* http_status, int32_t err, const char* detail,
-                                  const char* function, int line);
-
 // Finds `key` (including its "=", e.g. "p=") at the start of a parameter of the query text
 // `params` and stores the raw, undecoded text up to the next "&". False when absent.
 bool parseParam(const char* params, const char* key, std::string& value);
 
 // Percent-decodes `text` ("+" stays "+").
 std::string urlDecode(const char* text);
-
-// Appends printf-formatted text to `s`.
-void ss_printf(std::string& s, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 #endif  // ZQ_PLATFORM_INCLUDE_ZQCTRLD_H_

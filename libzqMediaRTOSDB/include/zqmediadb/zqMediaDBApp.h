@@ -146,8 +146,21 @@ int db_scan_first_reply(const uint8_t* reply, size_t length, uint32_t token, uin
 int db_scan_next_reply(const uint8_t* reply, size_t length, uint32_t capacity, DbNameFilter filter,
                        std::vector<DbScanEntry>* out, uint32_t* taken, uint32_t announced);
 
-// HTTP status for a service status: 0 200, 1 and 2 503, 3 and 4 404, anything else 500.
-int db_status_to_http(int32_t status);
+// What a request to the service came to.
+enum class DbResult : uint8_t {
+  kOk,
+  kBusy,          // the service is busy (statuses 1 and 2)
+  kNotFound,      // no such file (statuses 3 and 4, an unknown content type, no card)
+  kBadRequest,    // the request cannot be asked as it stands (a malformed query or value)
+  kNotSupported,  // no such request, or not for this kind of file
+  kUnreachable,   // the service could not be reached, or did not answer
+  kBadReply,      // its reply is too short or does not hold together
+  kFailed,        // it reported another error, or its answer does not fit the record
+};
+
+// The result of a service status: 0 kOk, 1 and 2 kBusy, 3 and 4 kNotFound, anything else
+// kFailed.
+DbResult db_result_of_status(int32_t status);
 
 // A checked single-file reply (commands 2, 3, 4, 7, 8).
 struct DbReply {
@@ -159,31 +172,31 @@ struct DbReply {
 };
 
 // Checks reply `r` (its bytes and length filled) to `command`, in the order: size, token
-// (logged only), count, status, content type, record sizes. Returns the HTTP status and sets
-// the pointers on 200.
-int db_check_single_reply(uint32_t command, uint32_t token, uint32_t request_count, DbReply* r);
+// (logged only), count, status, content type, record sizes. Sets the pointers on kOk.
+DbResult db_check_single_reply(uint32_t command, uint32_t token, uint32_t request_count,
+                               DbReply* r);
 
 // Asks `command` about `dir`/`file` (at most 8 and 12 characters). `extra` (4 bytes or nullptr)
-// follows the request for command 9. Returns the HTTP status of db_check_single_reply (500
-// when the endpoint cannot be opened or the exchange fails).
-int db_single_file_query(uint32_t command, const char* dir, const char* file, DbReply* reply,
-                         const uint8_t* extra = nullptr, size_t extra_len = 0);
+// follows the request for command 9. The result of db_check_single_reply, or kUnreachable.
+DbResult db_single_file_query(uint32_t command, const char* dir, const char* file, DbReply* reply,
+                              const uint8_t* extra = nullptr, size_t extra_len = 0);
 
-int dbGetContentInfo(const char* dir, const char* file, DbReply* reply);
-int dbGetGroupContentInfo(const char* dir, const char* file, DbReply* reply);
-int dbGetVideoSpecificInfo(const char* dir, const char* file, DbReply* reply);
-int dbGetUMIDByFileName(const char* dir, const char* file, DbReply* reply);
-int dbGetMoreInfo(const char* dir, const char* file, DbReply* reply);
+DbResult dbGetContentInfo(const char* dir, const char* file, DbReply* reply);
+DbResult dbGetGroupContentInfo(const char* dir, const char* file, DbReply* reply);
+DbResult dbGetVideoSpecificInfo(const char* dir, const char* file, DbReply* reply);
+DbResult dbGetUMIDByFileName(const char* dir, const char* file, DbReply* reply);
+DbResult dbGetMoreInfo(const char* dir, const char* file, DbReply* reply);
 // The duration of a chaptered video in seconds, rounded; -1 when it cannot be had.
 int dbGetChapteredVideoDuration(const char* dir, const char* file);
-// Directory and file name of the file with unique id `umid` (16 bytes). HTTP status.
-int dbGetFileNameByUMID(const uint8_t* umid, std::string* dir, std::string* file);
-// Writes the upload status word of a file (command 9). HTTP status.
-int dbSetUploadStatusRawBits(const char* dir, const char* file, uint32_t word);
-// Reads the word (command 2), sets the upload status (< 32) in its low 16 bits, writes it.
-int dbSetCAHUploadStatus(const char* dir, const char* file, uint32_t status);
-// Counts per upload status (command 10). HTTP status.
-int dbGetUploadStatusHistogram(uint32_t counts[kDbUploadStatusCount]);
+// Directory and file name of the file with unique id `umid` (16 bytes).
+DbResult dbGetFileNameByUMID(const uint8_t* umid, std::string* dir, std::string* file);
+// Writes the upload status word of a file (command 9).
+DbResult dbSetUploadStatusRawBits(const char* dir, const char* file, uint32_t word);
+// Reads the word (command 2), sets the upload status (< 32, else kBadRequest) in its low 16
+// bits, writes it.
+DbResult dbSetCAHUploadStatus(const char* dir, const char* file, uint32_t status);
+// Counts per upload status (command 10).
+DbResult dbGetUploadStatusHistogram(uint32_t counts[kDbUploadStatusCount]);
 
 // List options and query options of a list request (the wire format above).
 enum : uint32_t {
@@ -240,13 +253,13 @@ struct DbListEntry {
 // Reads the entries of a list reply to a request for `asked` entries with `list_options`,
 // truncating the page when total_entries, starting_index and count_returned disagree or the
 // message ends early. A group record whose mask size, span or missing count does not add up
-// fails the page (500): later entries cannot be found. HTTP status.
-int processQueryResponse(const uint8_t* reply, size_t length, uint32_t token, uint32_t asked,
-                         uint32_t list_options, uint32_t* total, std::vector<DbListEntry>* out);
-// One page of the media list from `start`, at most `count` entries (24-byte request). HTTP
-// status.
-int dbGetPagedList(uint32_t start, uint32_t count, uint32_t list_options, uint32_t query_options,
-                   uint32_t* total, std::vector<DbListEntry>* out);
+// fails the page (kBadReply): later entries cannot be found.
+DbResult processQueryResponse(const uint8_t* reply, size_t length, uint32_t token, uint32_t asked,
+                              uint32_t list_options, uint32_t* total,
+                              std::vector<DbListEntry>* out);
+// One page of the media list from `start`, at most `count` entries (24-byte request).
+DbResult dbGetPagedList(uint32_t start, uint32_t count, uint32_t list_options,
+                        uint32_t query_options, uint32_t* total, std::vector<DbListEntry>* out);
 
 // What the cloud lists select by upload state: the upload status the files have, and offload
 // marks none of which they may carry.
@@ -257,16 +270,17 @@ struct DbUploadSelector {
 };
 // One page of the media list (videos and photos, narrowed by the other `query_options`) as
 // the upload selector narrows it: the 32-byte request with param1 the upload status and
-// param2 the offload marks. HTTP status.
-int dbGetCAHList(uint32_t start, uint32_t count, uint32_t list_options, uint32_t query_options,
-                 const DbUploadSelector& selector, uint32_t* total, std::vector<DbListEntry>* out);
+// param2 the offload marks.
+DbResult dbGetCAHList(uint32_t start, uint32_t count, uint32_t list_options, uint32_t query_options,
+                      const DbUploadSelector& selector, uint32_t* total,
+                      std::vector<DbListEntry>* out);
 // One page of the session files (RTOS_DB_QUERY_METADATA_SESSION_FILES) as the upload selector
-// narrows it; 32-byte request. HTTP status.
-int dbGetCAHSessionFileList(uint32_t start, uint32_t count, const DbUploadSelector& selector,
-                            uint32_t* total, std::vector<DbListEntry>* out);
+// narrows it; 32-byte request.
+DbResult dbGetCAHSessionFileList(uint32_t start, uint32_t count, const DbUploadSelector& selector,
+                                 uint32_t* total, std::vector<DbListEntry>* out);
 
 // The JSON text of one database record: at most kDbJsonEntrySize bytes. A key that would pass
-// the limit is refused (logged), the text stays as it was and the result becomes 500.
+// the limit is refused (logged), the text stays as it was and the record fails (kFailed).
 class DbJsonEntry {
  public:
   // Appends `sep` then the formatted text; false (and failed()) when it would not fit.
@@ -297,14 +311,15 @@ bool db_is_video_type(uint32_t content_type);  // 0-3, 13, 14
 // Model numbers whose files use the newer names.
 bool is_new_media_name_format_for(int model_number);
 
-// The answer of a metadata query ("t" and "p" and friends): HTTP status and the JSON object
-// (empty unless 200).
+// The answer of a metadata query ("t" and "p" and friends): its result and the JSON object
+// (empty unless kOk).
 struct DbMetadataAnswer {
-  int status = 500;
+  DbResult result = DbResult::kFailed;
   std::string body;
 };
 DbMetadataAnswer zqdb_metadata(const char* query);
-// Only the query check of zqdb_metadata: 200 when the query is well-formed, else its status.
-int zqdb_metadata_check_query(const char* query);
+// Only the query check of zqdb_metadata: kOk when the query is well-formed, else kBadRequest,
+// kNotSupported (an unknown "t") or kNotFound (a name that is no JPG or MP4 file).
+DbResult zqdb_metadata_check_query(const char* query);
 
 #endif  // ZQ_LIBZQMEDIARTOSDB_INCLUDE_ZQMEDIADB_ZQMEDIADBAPP_H_

@@ -1,7 +1,7 @@
 // The paged media list: one DCIM folder's entries as the media database lists them, chaptered
 // videos, bursts and time-lapses as one group entry each, with the fields a client selects.
 //
-// Query keys (each at most once, else 400 "Field '<key>' found multiple times"):
+// Query keys (each at most once, else a bad request, "Field '<key>' found multiple times"):
 //   folder   required: the DCIM folder, three digits 100-999 and TAVRO, Q3D_R, Q3D_L, QFRNT
 //            or QBACK
 //   files    which entries: "none" (all, the default), "clips" (files of no group), "groups",
@@ -12,9 +12,9 @@
 //   offload  only files not yet offloaded to "app", "pc" or "other"
 //   fields   keys to add, separated by ",": mod cre ls cl avc prof mahs hc hi ghc ghi legacy
 //            pumid us mos eis hdr wdr pta ao tr mp dur raw umid
-// Other keys are ignored. An empty value, or one too long, is 400; a value outside the lists
-// is 501 "<key>=<value> not implemented" (for "fields", the names not supported); a bad
-// upload status is 400.
+// Other keys are ignored. An empty value, or one too long, is a bad request; a value outside
+// the lists is not supported, "<key>=<value> not implemented" (for "fields", the names not
+// supported); a bad upload status is a bad request.
 //
 // The answer is one folder object, {"d":"<folder>","fs":[...]}, and a newline. Every entry
 // holds "n" (its name) and "s" (its size; a group's is all its members'), then the selected
@@ -44,12 +44,12 @@ struct DbMediaListQuery {
   bool legacy = false;
 };
 
-// Parses `query` (null: none). 200, or the status to answer with and its message.
-int db_parse_media_list_query(const char* query, DbMediaListQuery* out, std::string* message);
+// Parses `query` (null: none). kOk, or why not (kBadRequest, kNotSupported) and a message.
+DbResult db_parse_media_list_query(const char* query, DbMediaListQuery* out, std::string* message);
 
 struct DbMediaListAnswer {
-  int status = 500;
-  std::string body;     // 200: the document
+  DbResult result = DbResult::kFailed;
+  std::string body;     // kOk: the document
   std::string message;  // otherwise: why
 };
 

@@ -36,9 +36,11 @@ void camera_status_serialize_status_to_json(std::string& stream,
     if (f.type == zqsim::StatusType::kDateTime) {
       // The camera's clock in the form the date-time command takes: hexadecimal fields.
       const uint8_t* t = record->system_settings.data + f.offset;
-      ss_printf(stream, "%c\"%d\":\"%%%02x%%%02x%%%02x%%%02x%%%02x%%%02x\"", first ? '{' : ',',
-                f.id, static_cast<unsigned>(Get(t, 2) - 2000) & 0xFFFF, t[2], t[3], t[4], t[5],
-                t[6]);
+      char text[64];
+      snprintf(text, sizeof text, "%c\"%d\":\"%%%02x%%%02x%%%02x%%%02x%%%02x%%%02x\"",
+               first ? '{' : ',', f.id, static_cast<unsigned>(Get(t, 2) - 2000) & 0xFFFF, t[2],
+               t[3], t[4], t[5], t[6]);
+      stream += text;
     } else {
       Member(stream, first, f.id, Get(record->status.data + f.offset, f.width));
     }

@@ -2,6 +2,7 @@
 
 #include <civetweb.h>
 #include <strings.h>
+#include <sys/socket.h>
 
 #include <cstring>
 #include <string>
@@ -22,6 +23,7 @@ class ConnOut final : public ZqOut {
   }
   void Close() override { mg_disable_connection_keep_alive(conn_); }
   bool SendFile(const std::string& path, const std::string& type) override {
+    if (send_file_ == nullptr) return false;
     send_file_(conn_, path.c_str(), type.empty() ? nullptr : type.c_str());
     return true;
   }
@@ -29,6 +31,19 @@ class ConnOut final : public ZqOut {
  private:
   mg_connection* conn_;
   ZqFileSend send_file_;
+};
+
+class SocketOut final : public ZqOut {
+ public:
+  explicit SocketOut(int fd) : fd_(fd) {}
+  bool Write(const void* bytes, size_t n) override {
+    return send(fd_, bytes, n, MSG_NOSIGNAL | MSG_DONTWAIT) == static_cast<ssize_t>(n);
+  }
+  void Close() override {}  // the caller ends the connection
+  bool SendFile(const std::string&, const std::string&) override { return false; }
+
+ private:
+  int fd_;
 };
 
 }  // namespace
@@ -73,4 +88,10 @@ long ZqConnRequest::Read(void* buf, size_t n) {
 void zq_send_answer(mg_connection* conn, const ZqAnswer& answer, ZqFileSend send_file) {
   ConnOut out(conn, send_file);
   zq_write_answer(answer, zq_conn_head_only(conn), out);
+}
+
+bool zq_send_answer_to_socket(int fd, const ZqAnswer& answer) {
+  if (fd < 0) return false;
+  SocketOut out(fd);
+  return zq_write_answer(answer, false, out);
 }

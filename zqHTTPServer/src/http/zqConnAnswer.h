@@ -40,7 +40,13 @@ class ZqConnRequest final : public ZqRequest {
 using ZqFileSend = void (*)(mg_connection* conn, const char* path, const char* type);
 
 // Sends `answer` as the answer to the connection's current request (the head alone for HEAD).
-// A stream that fails midway ends the connection after it.
-void zq_send_answer(mg_connection* conn, const ZqAnswer& answer, ZqFileSend send_file);
+// A stream that fails midway ends the connection after it. Without `send_file` a file answer
+// is not sent.
+void zq_send_answer(mg_connection* conn, const ZqAnswer& answer, ZqFileSend send_file = nullptr);
+
+// Sends `answer` straight to the socket `fd`, for a connection the library has not read a
+// request from: without waiting, and without SIGPIPE. True when it went out whole; a client
+// whose socket is full misses it. File answers are not sent this way.
+bool zq_send_answer_to_socket(int fd, const ZqAnswer& answer);
 
 #endif  // ZQ_ZQHTTPSERVER_SRC_HTTP_ZQCONNANSWER_H_

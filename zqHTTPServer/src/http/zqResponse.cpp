@@ -1,21 +1,15 @@
 #include "http/zqResponse.h"
 
-#include <civetweb.h>
-
 #include <cstring>
 #include <ctime>
 #include <string>
 
-#include "http/zqConnection.h"
+#include "http/zqWriter.h"
 #include "zqcommon/zqJson.h"
 
 namespace {
 
 constexpr size_t kInternalErrorBuffer = 1024;
-
-void WriteText(mg_connection* conn, const std::string& text) {
-  zq_conn_write(conn, text.data(), text.size());
-}
 
 }  // namespace
 
@@ -47,8 +41,8 @@ std::string zq_internal_error_body(const char* url, const char* query, int32_t e
   return body;
 }
 
-void http_error_page(mg_connection* conn, int status, const char* text, bool keep_alive) {
-  const char* reason = mg_get_response_code_text(conn, status);
+ZqAnswer zq_error_page(int status, const char* text, bool keep_alive) {
+  const char* reason = zq_reason(status);
   char date[64];
   struct tm tm_utc = {};
   const time_t now = time(nullptr);
@@ -62,5 +56,5 @@ void http_error_page(mg_connection* conn, int status, const char* text, bool kee
       "Expires: 0\r\nPragma: no-cache\r\nContent-Type: text/plain; charset=utf-8\r\nDate: " +
       date + "\r\nContent-Length: " + std::to_string(body.size()) +
       "\r\nConnection: " + (keep_alive ? "keep-alive" : "close") + "\r\n\r\n" + body;
-  WriteText(conn, page);
+  return ZqAnswer::Raw(page);
 }

@@ -1,6 +1,6 @@
 // What is left of the old response helpers: the status texts and content types the control
 // interface and the media list still build their answers from, the server's own error page
-// (written by the server's error hook), and the body of a route's internal error.
+// (answered by the server's error hook), and the body of a route's internal error.
 //
 // Status texts are the whole text after "HTTP/1.1 ", line end included ("200 OK\r\n").
 #ifndef ZQ_ZQHTTPSERVER_SRC_HTTP_ZQRESPONSE_H_
@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-struct mg_connection;
+#include "http/zqAnswer.h"
 
 inline constexpr const char kHttp200[] = "200 OK\r\n";
 inline constexpr const char kHttp204[] = "204 No Content\r\n";
@@ -27,9 +27,10 @@ inline constexpr const char kMimeHtml[] = "text/html";
 
 // The server's error page: "HTTP/1.1 <status> <reason>", no-cache headers, a text/plain body
 // "Error <status>: <reason>\n<text>" with its Content-Length, and "Connection: close" unless
-// `keep_alive`. Answers every error the server itself raises, including requests it could
-// not parse.
-void http_error_page(mg_connection* conn, int status, const char* text, bool keep_alive);
+// `keep_alive` (then "Connection: keep-alive"). Answers every error the server itself raises,
+// including requests it could not parse. A raw answer: its headers keep the order clients
+// have always seen.
+ZqAnswer zq_error_page(int status, const char* text, bool keep_alive);
 
 // The JSON body of a route's internal error (at most 1,023 bytes; the url and query
 // are shortened, never the structure, when they would not fit).

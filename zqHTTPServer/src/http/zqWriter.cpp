@@ -85,6 +85,9 @@ bool zq_write_answer(const ZqAnswer& a, bool head_only, ZqOut& out) {
       return out.Write(raw.data(), end == std::string::npos ? raw.size() : end + 4);
     }
     case ZqBody::kFixed: {
+      // An answer that never has a body (1xx, 204) has no length either.
+      if ((a.status() >= 100 && a.status() < 200) || a.status() == 204)
+        return WriteAll(out, Head(a) + "\r\n");
       std::string text =
           Head(a) + "Content-Length: " + std::to_string(a.body().size()) + "\r\n\r\n";
       if (!head_only) text += a.body();

@@ -4,8 +4,8 @@
 //
 // The head is "HTTP/1.1 <status> <reason>", "Content-Type" (when the answer has a type), the
 // extra headers in order, then the body's framing ("Content-Length", or "Transfer-Encoding:
-// chunked") and the blank line. A fixed answer goes out in one write, so that it does not
-// wait for the client's delayed acknowledgement.
+// chunked"; none for a 1xx or 204 answer, which never has a body) and the blank line. A fixed
+// answer goes out in one write, so that it does not wait for the client's delayed acknowledgement.
 #ifndef ZQ_ZQHTTPSERVER_SRC_HTTP_ZQWRITER_H_
 #define ZQ_ZQHTTPSERVER_SRC_HTTP_ZQWRITER_H_
 

@@ -43,6 +43,8 @@ TEST(Writer, EveryBodyKindForGetAndHead) {
        ZqAnswer::Bytes(207, "", "x").Reason("").Header("B", "2").Header("A", "1"),
        "HTTP/1.1 207 \r\nB: 2\r\nA: 1\r\nContent-Length: 1\r\n\r\nx",
        "HTTP/1.1 207 \r\nB: 2\r\nA: 1\r\nContent-Length: 1\r\n\r\n", false},
+      {"no content: neither length nor body", ZqAnswer::Bytes(204, "", ""),
+       "HTTP/1.1 204 No Content\r\n\r\n", "HTTP/1.1 204 No Content\r\n\r\n", false},
       {"raw, cut after its head for HEAD", ZqAnswer::Raw(kRelay), kRelay,
        "HTTP/1.1 200 OK\r\nX: y\r\n\r\n", false},
       {"raw without a head end", ZqAnswer::Raw("HTTP/1.1 200 OK\r\n"), "HTTP/1.1 200 OK\r\n",

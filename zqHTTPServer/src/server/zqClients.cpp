@@ -20,6 +20,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "http/zqConnAnswer.h"
 #include "http/zqConnection.h"
 #include "server/zqLocks.h"
 #include "zqcommon/zqLog.h"
@@ -225,16 +226,11 @@ void CutWaiting(Client* c, long long now) {
   c->cut = true;
 }
 
-// The answer of a connection refused for its address's share: written straight to the
-// socket, since the library has not read a request yet.
+// Refuses a connection for its address's share: the answer goes straight to the socket,
+// since the library has not read a request yet.
 void Refuse(int fd) {
-  static const char kBody[] =
-      "Error 503: Service Unavailable\nToo many connections from this address\n";
-  static const std::string kAnswer =
-      "HTTP/1.1 503 Service Unavailable\r\nRetry-After: 1\r\n"
-      "Content-Type: text/plain; charset=utf-8\r\nContent-Length: " +
-      std::to_string(sizeof kBody - 1) + "\r\nConnection: close\r\n\r\n" + kBody;
-  if (fd >= 0) send(fd, kAnswer.data(), kAnswer.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+  static const ZqAnswer kRefusal = zq_clients_refusal();
+  zq_send_answer_to_socket(fd, kRefusal);
   Disconnect(fd);
 }
 
@@ -389,6 +385,15 @@ void SetState(const mg_connection* conn, State state) {
 }
 
 }  // namespace
+
+ZqAnswer zq_clients_refusal() {
+  static const char kBody[] =
+      "Error 503: Service Unavailable\nToo many connections from this address\n";
+  return ZqAnswer::Raw(
+      "HTTP/1.1 503 Service Unavailable\r\nRetry-After: 1\r\n"
+      "Content-Type: text/plain; charset=utf-8\r\nContent-Length: " +
+      std::to_string(sizeof kBody - 1) + "\r\nConnection: close\r\n\r\n" + kBody);
+}
 
 ZqClientLimits zq_clients_limits(int workers, long keep_alive_ms) {
   ZqClientLimits l;

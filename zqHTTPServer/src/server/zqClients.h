@@ -38,6 +38,8 @@
 #ifndef ZQ_ZQHTTPSERVER_SRC_SERVER_ZQCLIENTS_H_
 #define ZQ_ZQHTTPSERVER_SRC_SERVER_ZQCLIENTS_H_
 
+#include "http/zqAnswer.h"
+
 struct mg_connection;
 struct ZqConnData;
 
@@ -55,6 +57,10 @@ struct ZqClientLimits {
 // wait: every other address keeps at least two of the workers, and the daemon's own times are
 // scaled by ZQ_TIME_SCALE (idle_ms only lengthened, never shortened).
 ZqClientLimits zq_clients_limits(int workers, long keep_alive_ms);
+
+// The answer of a connection refused for its address's share: 503 with "Retry-After: 1", and
+// the connection closed.
+ZqAnswer zq_clients_refusal();
 
 // Starts and stops the watchdog; stop it before the server stops (it looks at the server's
 // connections).

@@ -29,23 +29,23 @@ constexpr uint32_t kUpdate[] = {4, kZqPolicyListEnd};
 constexpr uint32_t kCertificate[] = {1, kZqPolicyListEnd};
 
 constexpr ZqRoute kRoutes[] = {
-    {"/modkit", zqModkit, nullptr, kGeneral},
-    {"/zq/zqModkit", zqModkit, nullptr, kGeneral},
-    {"/zq/zqCamera", zqCamera, nullptr, kGeneral},
-    {"/zq/zqControl", zqControl, nullptr, kGeneral},
-    {"/zq/zqMediaOp", zqMediaOp, nullptr, kGeneral},
-    {"/zq/zqMediaList", zqMediaList, nullptr, kGeneral},
-    {"/zq/zqMediaListEx", zqMediaListEx, nullptr, kGeneral},
-    {"/zq/zqMediaMetadata", zqMediaMetadata, nullptr, kGeneral},
-    {"/zq/zqUpdate", zqUpdateHandler, nullptr, kUpdate},
-    {"/zq/zqSoftUpdate", zqSoftUpdateHandler, nullptr, kUpdate},
-    {"/zq/zqTurbo", zqTurbo, nullptr, kGeneral},
-    {"/zq/zqWebcam", zqWebcam, nullptr, kGeneral},
-    {"/tavro", zqOpenTavroHandler, nullptr, kGeneral},
-    {"/zq/version", zqVersion, nullptr, kGeneral},
-    {"/zq/zqCert", zqCertHandler, nullptr, kCertificate},
+    {"/modkit", zqModkit, kGeneral},
+    {"/zq/zqModkit", zqModkit, kGeneral},
+    {"/zq/zqCamera", zqCamera, kGeneral},
+    {"/zq/zqControl", zqControl, kGeneral},
+    {"/zq/zqMediaOp", zqMediaOp, kGeneral},
+    {"/zq/zqMediaList", zqMediaList, kGeneral},
+    {"/zq/zqMediaListEx", zqMediaListEx, kGeneral},
+    {"/zq/zqMediaMetadata", zqMediaMetadata, kGeneral},
+    {"/zq/zqUpdate", zqUpdateHandler, kUpdate},
+    {"/zq/zqSoftUpdate", zqSoftUpdateHandler, kUpdate},
+    {"/zq/zqTurbo", zqTurbo, kGeneral},
+    {"/zq/zqWebcam", zqWebcam, kGeneral},
+    {"/tavro", zqOpenTavroHandler, kGeneral},
+    {"/zq/version", zqVersion, kGeneral},
+    {"/zq/zqCert", zqCertHandler, kCertificate},
     // Ours, after the camera's own routes: the paged list of the media database.
-    {"/zq/zqMediaListRTOSDB", zqMediaListRTOSDB, nullptr, kGeneral},
+    {"/zq/zqMediaListRTOSDB", zqMediaListRTOSDB, kGeneral},
 };
 
 // The server library's callback for every route; `cbdata` is the route's row (nullptr for
@@ -76,12 +76,10 @@ void zq_route_serve(mg_connection* conn, const ZqRoute* route) {
   }
   if (route == nullptr) {
     zqfs_serve_request(conn);
-  } else if (route->handler != nullptr) {
-    ZqConnRequest request(conn);
-    zq_send_answer(conn, route->handler(request), zqfs_send_file);
-  } else {
-    route->conn_handler(conn, const_cast<uint32_t*>(route->policies));
+    return;
   }
+  ZqConnRequest request(conn);
+  zq_send_answer(conn, route->handler(request), zqfs_send_file);
 }
 
 const ZqRoute* zq_route_for_upgrade(const char* uri) {

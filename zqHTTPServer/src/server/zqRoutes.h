@@ -20,18 +20,13 @@
 struct mg_connection;
 struct mg_context;
 
-// A handler that writes its answer to the connection itself, for the routes not yet written
-// as a ZqHandler: non-zero when it answered.
-using ZqConnHandler = int (*)(mg_connection* conn, void* cbdata);
-
 // Ends an allowed-policy list; it is no policy.
 inline constexpr uint32_t kZqPolicyListEnd = 5;
 
 struct ZqRoute {
   const char* prefix;
-  ZqHandler handler;           // answers the request, or nullptr for...
-  ZqConnHandler conn_handler;  // ...a handler that writes to the connection
-  const uint32_t* policies;    // allowed policy ids ending with kZqPolicyListEnd; static storage
+  ZqHandler handler;         // answers the request
+  const uint32_t* policies;  // allowed policy ids ending with kZqPolicyListEnd; static storage
 };
 
 // The routes, in registration order.

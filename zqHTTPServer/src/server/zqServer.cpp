@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "http/zqConnAnswer.h"
 #include "http/zqConnection.h"
 #include "http/zqResponse.h"
 #include "http/zqServerStop.h"
@@ -57,7 +58,7 @@ void ErrorAnswer(mg_connection* conn, int status, const char* text, bool close) 
   }
   const bool keep = !close && zq_conn_keep_alive(conn);
   if (!keep) mg_disable_connection_keep_alive(conn);
-  http_error_page(conn, status, text, keep);
+  zq_send_answer(conn, zq_error_page(status, text, keep));
 }
 
 bool AllDigits(const char* s) {
@@ -140,13 +141,11 @@ void AnswerUnhandled(mg_connection* conn, ZqConnData* data) {
   }
   zq_conn_begin_answer(data, IsMethod(ri, "HEAD"));
   if (IsMethod(ri, "OPTIONS") && strcmp(ri->request_uri, "*") == 0) {
-    static const char kAllow[] =
-        "HTTP/1.1 200 OK\r\nAllow: GET, HEAD, POST\r\nContent-Length: 0\r\nConnection: close"
-        "\r\n\r\n";
-    zq_conn_write(conn, kAllow, sizeof kAllow - 1);
+    zq_send_answer(conn, ZqAnswer::Raw("HTTP/1.1 200 OK\r\nAllow: GET, HEAD, POST\r\n"
+                                       "Content-Length: 0\r\nConnection: close\r\n\r\n"));
     return;
   }
-  http_error_page(conn, 400, "The request names no resource of this server", false);
+  zq_send_answer(conn, zq_error_page(400, "The request names no resource of this server", false));
 }
 
 void ConnectionClose(const mg_connection* conn) {
@@ -179,7 +178,7 @@ int BeginRequest(mg_connection* conn) {
   zq_clients_request_started(conn);
   g_activeRequests.fetch_add(1);
   if (g_draining.load()) {
-    mg_send_http_error(conn, 503, "%s", "Server is stopping");
+    ErrorAnswer(conn, 503, "Server is stopping", false);
     return 1;
   }
 

@@ -14,6 +14,7 @@
 #include "zqcommon/zqJson.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqPaths.h"
+#include "zqcontrol/zqControl.h"
 
 namespace {
 
@@ -32,14 +33,14 @@ bool DualLens(uint8_t model) { return model == 51 || model == 22; }
 
 constexpr char kDocumentPath[] = "get_settings_json";
 
-void AppendError(std::string& out, int32_t status, const char* detail) {
-  http_print_error_response_ex(out, kDocumentPath, "", "500 Internal Server Error\r\n", status,
-                               detail, "camera_description_output_json", __LINE__);
+ZqAnswer Error(int32_t status, const char* detail) {
+  return zqcontrol_error_answer(kDocumentPath, "", 500, status, detail,
+                                "camera_description_output_json", __LINE__);
 }
 
 // The identity texts and values, read in their fixed order; stops at the first failure, which
 // it logs and answers.
-int32_t ReadIdentity(std::string& out, ZqcCameraInfo* info) {
+int32_t ReadIdentity(std::optional<ZqAnswer>* answer, ZqcCameraInfo* info) {
   using TextGetter = int32_t (*)(char*, size_t);
   struct Text {
     const char* name;
@@ -59,7 +60,7 @@ int32_t ReadIdentity(std::string& out, ZqcCameraInfo* info) {
     const int32_t err = t.get(buf, sizeof buf);
     if (err != 0) {
       ZQ_LOG(ZQ_LOG_ERROR, "%s err, %d\n", t.name, err);
-      AppendError(out, err, t.name);
+      *answer = Error(err, t.name);
       return err;
     }
     buf[sizeof buf - 1] = '\0';
@@ -77,7 +78,7 @@ int32_t ReadIdentity(std::string& out, ZqcCameraInfo* info) {
   }
   if (err != 0) {
     ZQ_LOG(ZQ_LOG_ERROR, "%s err, %d\n", failed, err);
-    AppendError(out, err, failed);
+    *answer = Error(err, failed);
   }
   return err;
 }
@@ -131,13 +132,13 @@ void zqc_append_info_members(std::string& out, const ZqcCameraInfo& info, const 
   out += ",\"required_networks\":[],\"http_keepalive\":1";
 }
 
-int32_t camera_description_output_json(std::string& out) {
+int32_t camera_description_output_json(std::optional<ZqAnswer>* answer) {
   ZqcCameraInfo info;
   info.model_number = kZqcDefaultModel;
   int32_t err = zqc_state_get_model_number(&info.model_number);
   if (err != 0) {
     ZQ_LOG(ZQ_LOG_ERROR, "zqc_state_get_model_number err, %d\n", err);
-    AppendError(out, err, "zqc_state_get_model_number");
+    *answer = Error(err, "zqc_state_get_model_number");
     return err;
   }
   const char* dir = zqc_model_directory(info.model_number);
@@ -145,7 +146,7 @@ int32_t camera_description_output_json(std::string& out) {
     ZQ_LOG(ZQ_LOG_WARN, "invalid model_number, %d\n", info.model_number);
     dir = zqc_model_directory(kZqcDefaultModel);
   }
-  err = ReadIdentity(out, &info);
+  err = ReadIdentity(answer, &info);
   if (err != 0) return err;
 
   std::string path = SettingsPath(dir);
@@ -157,7 +158,7 @@ int32_t camera_description_output_json(std::string& out) {
   }
   FILE* f = fopen(path.c_str(), "re");
   if (f == nullptr) {
-    AppendError(out, ZQ_ERR_FILE_OPEN, path.c_str());
+    *answer = Error(ZQ_ERR_FILE_OPEN, path.c_str());
     return ZQ_ERR_FILE_OPEN;
   }
   std::string doc;
@@ -168,7 +169,7 @@ int32_t camera_description_output_json(std::string& out) {
   const size_t first = doc.find_first_not_of(" \t");
   if (!read || first == std::string::npos || doc[first] != '{' || !nlohmann::json::accept(doc)) {
     ZQ_LOG(ZQ_LOG_ERROR, "settings document %s is not a JSON object", path.c_str());
-    AppendError(out, ZQ_ERR_FILE_READ, path.c_str());
+    *answer = Error(ZQ_ERR_FILE_READ, path.c_str());
     return ZQ_ERR_FILE_READ;
   }
   doc.erase(doc.rfind('}'));
@@ -177,9 +178,7 @@ int32_t camera_description_output_json(std::string& out) {
   zqc_append_info_members(doc, info, ZQ_GIT_SHA1);
   doc += "}}";
 
-  http_output_success_header(out);
-  http_output_content_length(out, doc.size());
-  out += doc;
+  *answer = ZqAnswer::Json(200, std::move(doc));
   return ZQ_OK;
 }
 

@@ -4,7 +4,10 @@
 #define ZQ_ZQHTTPSERVER_SRC_ZQCONTROL_ZQCAMERAINFO_H_
 
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "http/zqAnswer.h"
 
 // The camera's identity as both answers report it.
 struct ZqcCameraInfo {
@@ -31,11 +34,11 @@ const char* zqc_model_directory(uint8_t model_number);
 // `git_sha1` (40 hexadecimal digits) is written after the credentials flag when given.
 void zqc_append_info_members(std::string& out, const ZqcCameraInfo& info, const char* git_sha1);
 
-// Appends the whole answer for the settings document to `out`: the model's settings file with
-// an "info" object added as its last member (200), or an error answer (500). Returns 0 or the
+// The answer for the settings document, into `*answer`: the model's settings file with an
+// "info" object added as its last member (200), or an error answer (500). Returns 0 or the
 // failure status. The document is always valid JSON: a settings file that is not a JSON object
 // is reported as ZQ_ERR_FILE_READ rather than sent.
-int32_t camera_description_output_json(std::string& out);
+int32_t camera_description_output_json(std::optional<ZqAnswer>* answer);
 
 // The "info" command: {"info":{...}} into `response`. -1 when it does not fit, the camera
 // information's status when that cannot be read.

@@ -4,12 +4,14 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "csi.h"
+#include "http/zqWriter.h"
 #include "zqcommon/zqErrors.h"
 #include "zqcommon/zqPaths.h"
 #include "zqcontrol/zqControlTestSupport.h"
@@ -29,6 +31,17 @@ void SetIdentity(uint8_t model, uint32_t features, const char* name = "TAVRO T11
     snprintf(d.identity.model_name, sizeof d.identity.model_name, "%s", name);
     return 0;
   });
+}
+
+// The settings document's answer as the writer sends it, into `out`; its status returned.
+int32_t Describe(std::string& out) {
+  std::optional<ZqAnswer> answer;
+  const int32_t status = camera_description_output_json(&answer);
+  EXPECT_TRUE(answer.has_value());
+  ZqCapture capture;
+  if (answer) zq_write_answer(*answer, false, capture);
+  out = capture.bytes;
+  return status;
 }
 
 // Splits a whole answer into its status line and body, checking the length header.
@@ -61,7 +74,7 @@ TEST_F(ZqCameraInfo, SettingsDocumentIsTheFileWithInfoLast) {
   zqtest::WriteFile(SettingsFile("T11"),
                     "{\r\n  \"modes\": [\n    {\"id\": 0}\n  ],\n  \"name\": \"}\"\n}\n\n");
   std::string out;
-  ASSERT_EQ(camera_description_output_json(out), 0);
+  ASSERT_EQ(Describe(out), 0);
   const auto [status, body] = Split(out);
   EXPECT_EQ(status, "HTTP/1.1 200 OK");
   EXPECT_NE(out.find("Content-Type: application/json\r\n"), std::string::npos);
@@ -93,14 +106,14 @@ TEST_F(ZqCameraInfo, UnknownModelsAndMissingFilesUseModel57) {
   for (uint8_t model : {58, 99, 0}) {  // 58: its file is missing
     SetIdentity(model, 1);
     std::string out;
-    ASSERT_EQ(camera_description_output_json(out), 0) << int(model);
+    ASSERT_EQ(Describe(out), 0) << int(model);
     const Json doc = Json::parse(Split(out).second);
     EXPECT_EQ(doc["model"], 57);
     EXPECT_EQ(doc["info"]["model_number"], model);
   }
   unlink(SettingsFile("T10").c_str());
   std::string out;
-  EXPECT_EQ(camera_description_output_json(out), ZQ_ERR_FILE_OPEN);
+  EXPECT_EQ(Describe(out), ZQ_ERR_FILE_OPEN);
   const auto [status, body] = Split(out);
   EXPECT_EQ(status, "HTTP/1.1 500 Internal Server Error");
   EXPECT_EQ(Json::parse(body)["error"], ZQ_ERR_FILE_OPEN);
@@ -121,7 +134,7 @@ TEST_F(ZqCameraInfo, DocumentIsAlwaysValidJson) {
   for (const auto& [text, expected] : files) {
     zqtest::WriteFile(SettingsFile("T11"), text);
     std::string out;
-    EXPECT_EQ(camera_description_output_json(out), expected) << text;
+    EXPECT_EQ(Describe(out), expected) << text;
     const Json doc = Json::parse(Split(out).second);
     if (expected == 0) {
       EXPECT_TRUE(doc.contains("info")) << text;

@@ -6,9 +6,12 @@
 #include <cstring>
 #include <exception>
 #include <memory>
-#include <mutex>
+#include <string>
+
+#include <nlohmann/json.hpp>
 
 #include "http/zqResponse.h"
+#include "http/zqWriter.h"
 #include "server/zqCsi.h"
 #include "zqCtrlD.h"
 #include "zqcommon/zqErrors.h"
@@ -42,11 +45,8 @@ ZqAnswer GeoCal() {
   }
   if (status == 0 && len != 0)
     return ZqAnswer::Bytes(200, kMimeOctetStream, std::string(blob, len));
-  std::string body = "\n";
-  ss_printf(body,
-            "{ \"message\": \"ZQCONTROL_SYSTEM_GET_GEOCAL return size:%d, failed with err %d\" }",
-            len, status);
-  return Failure(body);
+  return Failure("\n{ \"message\": \"ZQCONTROL_SYSTEM_GET_GEOCAL return size:" +
+                 std::to_string(len) + ", failed with err " + std::to_string(status) + "\" }");
 }
 
 // "getCalData": the shading calibration file the camera names, read as it is sent.
@@ -80,12 +80,8 @@ ZqAnswer CalData() {
     }
     status = kNoContent;
   }
-  std::string body = "\n";
-  ss_printf(
-      body,
-      "{ \"message\": \"ZQCONTROL_SYSTEM_GET_SHADINGDATA_FILE path:%s, failed with err %d\" }",
-      zq_json_escape(path).c_str(), status);
-  return Failure(body);
+  return Failure("\n{ \"message\": \"ZQCONTROL_SYSTEM_GET_SHADINGDATA_FILE path:" +
+                 zq_json_escape(path) + ", failed with err " + std::to_string(status) + "\" }");
 }
 
 // "preset/<name>".
@@ -98,85 +94,83 @@ ZqAnswer Preset(const char* name, const char* query) {
     zqcontrol_interface_close();
   }
   if (result == 0 && answer) return std::move(*answer);
-  std::string body = "\r\n";
-  ss_printf(body, "{ \"message\": \"ZQCONTROL_PRESETS failed with err %d\" }", result);
-  return Failure(body);
+  return Failure("\r\n{ \"message\": \"ZQCONTROL_PRESETS failed with err " +
+                 std::to_string(result) + "\" }");
 }
 
-void AppendError(std::string& out, const char* path, const char* params, const char* http_status,
-                 int32_t err, int line) {
-  http_print_error_response_ex(out, path, params, http_status, err, zqErrno2Str(err),
-                               "zqcontrol_cgi_handler", line);
+ZqAnswer Error(const char* path, const char* params, int http_status, int32_t err, int line) {
+  return zqcontrol_error_answer(path, params, http_status, err, zqErrno2Str(err),
+                                "zqcontrol_cgi_handler", line);
 }
 
 // The answer to a handler's status.
-void AppendAnswer(std::string& out, int32_t status, std::string_view body, const char* path,
-                  const char* params) {
-  const char* http_status = nullptr;
+ZqAnswer StatusAnswer(int32_t status, std::string_view body, const char* path, const char* params) {
+  int http_status = 500;
   int32_t err = status;
   switch (status) {
     case ZQ_OK:
-      if (body.empty()) {
-        http_output_empty_json(out);
-      } else {
-        http_output_success_header(out);
-        http_output_content_length(out, body.size());
-        out.append(body);
-      }
-      return;
+      if (body.empty()) return ZqAnswer::EmptyJson(200);
+      return ZqAnswer::Json(200, std::string(body));
     case ZQ_ERR_RESPONSE_ALREADY_SENT:
       // An ordinary handler never answers itself: this is a service status passed on, and
       // the client still needs an answer.
-      http_status = kHttp500;
       break;
     case kNoContent:
-      AppendError(out, path, params, kHttp204, status, __LINE__);
-      return;
+      return Error(path, params, 204, status, __LINE__);
     case ZQ_ERR_NOT_SUPPORTED:
-      AppendError(out, path, params, kHttp400, ZQ_ERR_INVALID_PARAM, __LINE__);
-      return;
+      return Error(path, params, 400, ZQ_ERR_INVALID_PARAM, __LINE__);
     case ZQ_ERR_ACCESS_DENIED:
-      AppendError(out, path, params, kHttp403, status, __LINE__);
-      return;
+      return Error(path, params, 403, status, __LINE__);
     case kZqStatusNotFound:
-      AppendError(out, path, params, kHttp404, status, __LINE__);
-      return;
+      return Error(path, params, 404, status, __LINE__);
     case ZQ_ERR_INCOMPLETE_CGI_PARAM:
-      http_status = kHttp400;
+      http_status = 400;
       break;
     default:
-      http_status = kHttp500;
       break;
   }
-  AppendError(out, path, params, http_status, err, __LINE__);
-  // The status text without its line end.
-  ZQ_LOG(ZQ_LOG_ERROR, "err %d, pPath %s, pParams %s, http_status %.*s", status, path, params,
-         static_cast<int>(strlen(http_status) - 2), http_status);
+  ZQ_LOG(ZQ_LOG_ERROR, "err %d, pPath %s, pParams %s, http_status %d %s", status, path, params,
+         http_status, zq_reason(http_status));
+  return Error(path, params, http_status, err, __LINE__);
 }
 
 }  // namespace
 
-ZqAnswer zqcontrol_status_answer(const char* path, const char* params, int32_t status,
-                                 std::string_view body) {
-  std::string out;
-  AppendAnswer(out, status, body, path, params);
-  return ZqAnswer::Raw(std::move(out));
+ZqAnswer zqcontrol_error_answer(const char* path, const char* params, int http_status, int32_t err,
+                                const char* detail, const char* function, int line) {
+  if (http_status == 204) return ZqAnswer::Bytes(204, "", "");
+  auto text = [](const char* s) { return std::string(s != nullptr ? s : ""); };
+  const nlohmann::ordered_json body = {{"path", text(path)},
+                                       {"params", text(params)},
+                                       {"error", err},
+                                       {"error_name", zqErrno2Str(err)},
+                                       {"detail", text(detail)},
+                                       {"function", text(function)},
+                                       {"line", line}};
+  return ZqAnswer::Json(
+      http_status,
+      body.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n");
 }
 
-int32_t zqcontrol_cgi_handler(const char* path, const char* params, std::string& out,
-                              ZqRequest* request, std::optional<ZqAnswer>* own) {
+ZqAnswer zqcontrol_status_answer(const char* path, const char* params, int32_t status,
+                                 std::string_view body) {
+  return StatusAnswer(status, body, path, params);
+}
+
+int32_t zqcontrol_cgi_handler(const char* path, const char* params, std::optional<ZqAnswer>* answer,
+                              ZqRequest* request) {
   ZQ_LOG(ZQ_LOG_INFO, "Executing zqControl-CIVETWEB-cgi-bin path[%s] params[%s]", path, params);
 
   if (path[0] == '\0') {
     ZQ_LOG(ZQ_LOG_DEBUG, "Sending settings.json file");
-    camera_description_output_json(out);
+    camera_description_output_json(answer);
     return ZQ_OK;
   }
 
   int32_t err = zqcontrol_uri_interface_open();
   if (err != 0) {
     ZQ_LOG(ZQ_LOG_ERROR, "Error[%d] opening the daemon interface", err);
-    AppendError(out, path, params, kHttp500, err, __LINE__);
+    *answer = Error(path, params, 500, err, __LINE__);
     return err;
   }
   int row = 0;
@@ -184,20 +178,20 @@ int32_t zqcontrol_cgi_handler(const char* path, const char* params, std::string&
   if (err != 0) {
     ZQ_LOG(ZQ_LOG_ERROR, "Unable to add custom handlers err:%d at line:%d", err, row);
     zqcontrol_uri_interface_close();
-    AppendError(out, path, params, kHttp500, err, __LINE__);
+    *answer = Error(path, params, 500, err, __LINE__);
     return err;
   }
 
   int32_t status = ZQ_OK;
-  const bool answers = request != nullptr && own != nullptr &&
-                       zqcontrol_uri_answer(path, params, *request, own, &status);
-  if (!answers || !*own) {
+  const bool answers =
+      request != nullptr && zqcontrol_uri_answer(path, params, *request, answer, &status);
+  if (!answers || !*answer) {
     // The handlers' response buffer, zeroed for each request. (A command that answers itself
     // gets here only when its pre-step failed: its status is answered.)
     char response[kZqcResponseSize] = {};
     if (!answers) status = zqcontrol_uri_handle_uri_param(path, params, response, kZqcResponseSize);
-    AppendAnswer(out, status, std::string_view(response, strnlen(response, kZqcResponseSize)), path,
-                 params);
+    *answer = StatusAnswer(status, std::string_view(response, strnlen(response, kZqcResponseSize)),
+                           path, params);
   }
 
   err = zqcontrol_uri_interface_close();
@@ -217,11 +211,9 @@ ZqAnswer zqControl(ZqRequest& request) {
     if (strcmp(path, "getGeoCal") == 0) return GeoCal();
     if (strcmp(path, "getCalData") == 0) return CalData();
     if (strncmp(path, "preset/", 7) == 0) return Preset(path + 7, query.c_str());
-    std::string out;
-    std::optional<ZqAnswer> own;
-    zqcontrol_cgi_handler(path, query.c_str(), out, &request, &own);
-    if (own) return std::move(*own);
-    if (!out.empty()) return ZqAnswer::Raw(std::move(out));
+    std::optional<ZqAnswer> answer;
+    zqcontrol_cgi_handler(path, query.c_str(), &answer, &request);
+    if (answer) return std::move(*answer);
   } catch (const std::exception& e) {
     ZQ_LOG(ZQ_LOG_ERROR, "zqControl - Caught exception %s - discarding", e.what());
   } catch (...) {

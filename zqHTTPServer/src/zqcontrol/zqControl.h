@@ -38,11 +38,16 @@ ZqAnswer zqControl(ZqRequest& request);
 ZqAnswer zqcontrol_status_answer(const char* path, const char* params, int32_t status,
                                  std::string_view body);
 
-// Runs the command `path` with `params`. An ordinary command's whole HTTP answer is appended
-// to `out`; a command that answers itself (given a `request`) sets `*own` instead. Returns the
-// handler's status. The caller holds the control locks (ZqControlLocks).
-int32_t zqcontrol_cgi_handler(const char* path, const char* params, std::string& out,
-                              ZqRequest* request = nullptr, std::optional<ZqAnswer>* own = nullptr)
-    REQUIRES(g_accessMutex, g_CSIMutex);
+// A control error answer: `http_status` with a JSON document naming the path, the
+// parameters, the error code and its name, the detail, the function and the line (texts from
+// clients escaped, so that it always parses). A 204 answer has no body.
+ZqAnswer zqcontrol_error_answer(const char* path, const char* params, int http_status, int32_t err,
+                                const char* detail, const char* function, int line);
+
+// Runs the command `path` with `params` into `*answer`: an ordinary command's answer through
+// the table above, or the answer of a command that answers itself (given a `request`).
+// Returns the handler's status. The caller holds the control locks (ZqControlLocks).
+int32_t zqcontrol_cgi_handler(const char* path, const char* params, std::optional<ZqAnswer>* answer,
+                              ZqRequest* request = nullptr) REQUIRES(g_accessMutex, g_CSIMutex);
 
 #endif  // ZQ_ZQHTTPSERVER_SRC_ZQCONTROL_ZQCONTROL_H_

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -28,12 +29,16 @@ struct Answer {
 };
 
 Answer Dispatch(const char* path, const char* params) {
-  std::string out;
+  std::optional<ZqAnswer> answer;
   Answer a;
   {
     const ZqControlLocks locks;
-    a.result = zqcontrol_cgi_handler(path, params, out, nullptr);
+    a.result = zqcontrol_cgi_handler(path, params, &answer, nullptr);
   }
+  EXPECT_TRUE(answer.has_value()) << path;
+  ZqCapture capture;
+  if (answer) zq_write_answer(*answer, false, capture);
+  const std::string& out = capture.bytes;
   a.status_line = out.substr(0, out.find("\r\n"));
   const size_t end = out.find("\r\n\r\n");
   a.body = end == std::string::npos ? "" : out.substr(end + 4);
@@ -176,6 +181,34 @@ TEST_F(ZqControlDispatch, RegistryTablesStepsAndDuplicates) {
   EXPECT_EQ(Dispatch("status", "").status_line, "HTTP/1.1 200 OK");
   EXPECT_EQ(Dispatch("test/probe", "").result, ZQ_ERR_NOT_SUPPORTED);
   EXPECT_FALSE(is_zqcontrol_interface_open());  // every open was closed
+}
+
+// Error documents carry the client's texts escaped, so that they always parse; a 204 has
+// neither length nor body.
+TEST(ZqControlErrors, ErrorDocumentsAlwaysParse) {
+  ZqCapture out;
+  zq_write_answer(zqcontrol_error_answer("command/x", "a=\"q\"\x01\xff", 400, ZQ_ERR_INVALID_PARAM,
+                                         "detail", "zqcontrol_cgi_handler", 12),
+                  false, out);
+  const std::string head = "HTTP/1.1 400 Bad Request\r\nContent-Type: application/json\r\n";
+  ASSERT_EQ(out.bytes.rfind(head, 0), 0u) << out.bytes;
+  const std::string body = out.bytes.substr(out.bytes.find("\r\n\r\n") + 4);
+  EXPECT_NE(out.bytes.find("Content-Length: " + std::to_string(body.size()) + "\r\n"),
+            std::string::npos);
+  const auto doc = nlohmann::ordered_json::parse(body);
+  std::vector<std::string> keys;
+  for (const auto& item : doc.items()) keys.push_back(item.key());
+  EXPECT_EQ(keys, (std::vector<std::string>{"path", "params", "error", "error_name", "detail",
+                                            "function", "line"}));
+  EXPECT_EQ(doc["params"], "a=\"q\"\x01\xef\xbf\xbd");  // the stray byte replaced
+  EXPECT_EQ(doc["error"], ZQ_ERR_INVALID_PARAM);
+  EXPECT_EQ(doc["error_name"], zqErrno2Str(ZQ_ERR_INVALID_PARAM));
+  EXPECT_EQ(doc["line"], 12);
+  EXPECT_EQ(body.back(), '\n');
+
+  ZqCapture none;
+  zq_write_answer(zqcontrol_error_answer("getCalData", "", 204, -18, "", "f", 1), false, none);
+  EXPECT_EQ(none.bytes, "HTTP/1.1 204 No Content\r\n\r\n");
 }
 
 TEST_F(ZqControlDispatch, EmptyPathIsTheSettingsDocument) {

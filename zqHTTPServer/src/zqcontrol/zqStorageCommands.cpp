@@ -74,10 +74,8 @@ ZqAnswer Transcode(const char* path, const char* name, TranscodeRequest send, co
   bool refused = false;
   const int32_t status = send(params, &body, &refused);
   if (refused) {
-    std::string out;
-    http_print_error_response_ex(out, name, params, kHttp400, status, "transcode request failed",
-                                 name, __LINE__);
-    return ZqAnswer::Raw(std::move(out));
+    return zqcontrol_error_answer(name, params, 400, status, "transcode request failed", name,
+                                  __LINE__);
   }
   return zqcontrol_status_answer(path, params, status, body);
 }

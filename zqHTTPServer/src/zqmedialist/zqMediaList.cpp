@@ -26,6 +26,7 @@
 #include "zqmediadb/zqMediaDBApp.h"
 #include "zqmediadb/zqMediaDBList.h"
 #include "zqmedialist/zqMediaListWriter.h"
+#include "zqmediametadata/zqDbStatus.h"
 
 namespace {
 
@@ -263,7 +264,9 @@ ZqAnswer ListRTOSDB(ZqRequest& request) {
   const std::string query(request.Query());
   DbMediaListAnswer a =
       generateMediaList(request.HasQuery() ? query.c_str() : nullptr, getModelNumber());
-  if (a.status != 200) return ZqAnswer::Json(a.status, ErrorBody(a.message, false));
+  if (a.result != DbResult::kOk) {
+    return ZqAnswer::Json(zq_db_http_status(a.result), ErrorBody(a.message, false));
+  }
   return ZqAnswer::Json(200, std::move(a.body));
 }
 

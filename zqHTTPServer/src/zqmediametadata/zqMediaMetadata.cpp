@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <string_view>
 #include <utility>
 
@@ -21,6 +20,7 @@
 #include "zqcommon/zqMediaNames.h"
 #include "zqcommon/zqPaths.h"
 #include "zqmediadb/zqMediaDBApp.h"
+#include "zqmediametadata/zqDbStatus.h"
 #include "zqmf/ZQMediaFileReaderJPEG.h"
 #include "zqmf/zqExifLoader.h"
 
@@ -385,9 +385,10 @@ int zqmediametadata_parse_query(const std::string& query, MetadataQuery* out) {
 }
 
 ZqAnswer generateMetadata(const char* query) {
-  DbMetadataAnswer a = zqdb_metadata(query);
-  if (a.status != 200) return ZqAnswer::Json(a.status, "").Reason("");
-  return ZqAnswer::Json(a.status, a.body + "\r\n").Reason("");
+  const DbMetadataAnswer a = zqdb_metadata(query);
+  const int status = zq_db_http_status(a.result);
+  if (a.result != DbResult::kOk) return ZqAnswer::Json(status, "").Reason("");
+  return ZqAnswer::Json(status, a.body + "\r\n").Reason("");
 }
 
 void zqmediametadata_drop_caches() {

@@ -12,6 +12,7 @@
 #include "mp4boxes/BoxBuilder.h"
 #include "zqcommon/zqPaths.h"
 #include "zqmftest/JpegBytes.h"
+#include "zqsim/SimMediaDb.h"
 #include "zqtest/TempDir.h"
 #include "zqtest/TestServer.h"
 
@@ -169,6 +170,45 @@ TEST_F(MetadataRoute, ClipAnswers) {
   a = Get("?p=100TAVRO/ZQ019999.MP4&t=tracks&trackNames=video");
   EXPECT_EQ(StatusLine(a), "HTTP/1.1 404 Not Found");
   EXPECT_EQ(zqtest::BodyOf(a), "{ \"message\": \"Unknown Error.\" }\n");
+}
+
+// The database's results reach the client through the one mapping: each kind of failure of
+// the simulated database, and each kind of query it refuses, as its status.
+TEST_F(MetadataRoute, DatabaseResultsBecomeStatuses) {
+  std::string error;
+  ASSERT_TRUE(zqsim::MediaDbStart(&error)) << error;
+  const struct {
+    const char* fault;
+    const char* value;
+    const char* query;
+    const char* status_line;
+  } cases[] = {
+      {"ok", "", "t=dur&p=100TAVRO/ZQ010006.MP4", "HTTP/1.1 200 "},
+      {"ok", "", "t=dur&p=100TAVRO/TAVR0001.JPG", "HTTP/1.1 501 "},    // no duration
+      {"ok", "", "t=bogus&p=100TAVRO/ZQ010006.MP4", "HTTP/1.1 501 "},  // no such action
+      {"ok", "", "t=dur", "HTTP/1.1 400 "},
+      {"ok", "", "t=dur&p=100TAVRO/ZQ019999.MP4", "HTTP/1.1 404 "},
+      {"status", "1", "t=dur&p=100TAVRO/ZQ010006.MP4", "HTTP/1.1 503 "},
+      {"status", "4", "t=dur&p=100TAVRO/ZQ010006.MP4", "HTTP/1.1 404 "},
+      {"status", "7", "t=dur&p=100TAVRO/ZQ010006.MP4", "HTTP/1.1 500 "},
+      {"truncate", "12", "t=dur&p=100TAVRO/ZQ010006.MP4", "HTTP/1.1 500 "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.fault) + " " + c.value + " " + c.query);
+    ASSERT_TRUE(zqsim::MediaDbSetFault(c.fault, c.value, &error)) << error;
+    ZqCapture out;
+    zq_write_answer(generateMetadata(c.query), false, out);
+    EXPECT_EQ(StatusLine(out.bytes), c.status_line);
+    const std::string body = zqtest::BodyOf(out.bytes);
+    if (std::string(c.status_line) == "HTTP/1.1 200 ") {
+      EXPECT_TRUE(nlohmann::json::accept(body)) << body;
+      EXPECT_NE(body.find("\"dur\""), std::string::npos) << body;
+    } else {
+      EXPECT_EQ(body, "");
+    }
+  }
+  zqsim::MediaDbSetFault("ok", "", &error);
+  zqsim::MediaDbStop();
 }
 
 TEST_F(MetadataRoute, TrackCopiesStreamInChunksAndACutStreamHasNoLastChunk) {
