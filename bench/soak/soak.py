@@ -394,22 +394,29 @@ class Remote(threading.Thread):
         self.run_.results.add(SHUTTER, status, ok)
 
 
-def client_sockets(pid, ports):
-    """The socket inodes of the daemon's client connections: TCP connections whose local port
-    is one of `ports`."""
-    inodes = set()
+def socket_tables(pid, ports):
+    """(the socket inodes of the daemon's client connections: TCP connections whose local port
+    is one of `ports`; the inodes of every socket the kernel lists in its TCP and Unix tables)."""
+    clients, listed = set(), set()
     for table in ("tcp", "tcp6"):
         try:
             with open(f"/proc/{pid}/net/{table}") as f:
                 next(f)
                 for line in f:
                     cols = line.split()
+                    listed.add(cols[9])
                     port = int(cols[1].rsplit(":", 1)[1], 16)
                     if port in ports and cols[3] != "0A":  # 0A: listening
-                        inodes.add(cols[9])
+                        clients.add(cols[9])
         except OSError:
             pass
-    return inodes
+    try:
+        with open(f"/proc/{pid}/net/unix") as f:
+            next(f)
+            listed.update(line.split()[6] for line in f)
+    except OSError:
+        pass
+    return clients, listed
 
 
 def usage(pid, suffix, ports):
@@ -417,7 +424,7 @@ def usage(pid, suffix, ports):
     follows the load, not a leak), threads and the camera root's message queues."""
     with open(f"/proc/{pid}/status") as f:
         fields = dict(line.split(":", 1) for line in f)
-    clients = client_sockets(pid, ports)
+    clients, listed = socket_tables(pid, ports)
     fds = conns = 0
     for fd in os.listdir(f"/proc/{pid}/fd"):
         try:
@@ -425,7 +432,10 @@ def usage(pid, suffix, ports):
         except OSError:
             continue
         fds += 1
-        conns += link.startswith("socket:[") and link[8:-1] in clients
+        # A client's connection, or one the daemon has reset and the library not yet closed
+        # (no longer in the kernel's tables).
+        inode = link[8:-1] if link.startswith("socket:[") else None
+        conns += inode is not None and (inode in clients or inode not in listed)
     return {
         "rss": int(fields["VmRSS"].split()[0]),
         "fds": fds,
