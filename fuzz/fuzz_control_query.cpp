@@ -12,8 +12,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/zqLocks.h"
 #include "http/zqWriter.h"
-#include "server/zqLocks.h"
 #include "zqcontrol/zqControl.h"
 #include "zqcontrol/zqControlParams.h"
 

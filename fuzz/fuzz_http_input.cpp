@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "server/zqHttpRange.h"
+#include "core/zqHttpRange.h"
 #include "server/zqRoutes.h"
 #include "zqcommon/zqContainment.h"
 #include "zqpolicy/zqPolicy.h"

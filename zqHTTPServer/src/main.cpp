@@ -7,8 +7,8 @@
 
 #include <cstdio>
 
+#include "core/zqCsi.h"
 #include "csi.h"
-#include "server/zqCsi.h"
 #include "server/zqRoutes.h"
 #include "server/zqServer.h"
 #include "server/zqStartup.h"

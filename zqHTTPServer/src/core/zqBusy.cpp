@@ -1,6 +1,6 @@
-#include "server/zqBusy.h"
+#include "core/zqBusy.h"
 
-#include "server/zqCsi.h"
+#include "core/zqCsi.h"
 
 bool zq_busy(const ZqBusyInputs& in) {
   if (in.recording == 1) return true;

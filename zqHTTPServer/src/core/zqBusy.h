@@ -1,6 +1,6 @@
 // Whether file transfers must not run now.
-#ifndef ZQ_ZQHTTPSERVER_SRC_SERVER_ZQBUSY_H_
-#define ZQ_ZQHTTPSERVER_SRC_SERVER_ZQBUSY_H_
+#ifndef ZQ_ZQHTTPSERVER_SRC_CORE_ZQBUSY_H_
+#define ZQ_ZQHTTPSERVER_SRC_CORE_ZQBUSY_H_
 
 #include <cstdint>
 
@@ -20,4 +20,4 @@ bool zq_busy(const ZqBusyInputs& in);
 // The busy test on the camera's current values (read from the status listener).
 bool should_stop_download();
 
-#endif  // ZQ_ZQHTTPSERVER_SRC_SERVER_ZQBUSY_H_
+#endif  // ZQ_ZQHTTPSERVER_SRC_CORE_ZQBUSY_H_

@@ -1,4 +1,4 @@
-#include "server/zqBusy.h"
+#include "core/zqBusy.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "server/zqClients.h"
+#include "core/zqClients.h"
 
 #include <arpa/inet.h>
 #include <civetweb.h>
@@ -20,9 +20,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/zqLocks.h"
 #include "http/zqConnAnswer.h"
 #include "http/zqConnection.h"
-#include "server/zqLocks.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqPaths.h"
 

@@ -35,8 +35,8 @@
 //
 // The library's callbacks drive the registry (all from the worker holding the connection);
 // a watchdog thread enforces the times. Thread safe.
-#ifndef ZQ_ZQHTTPSERVER_SRC_SERVER_ZQCLIENTS_H_
-#define ZQ_ZQHTTPSERVER_SRC_SERVER_ZQCLIENTS_H_
+#ifndef ZQ_ZQHTTPSERVER_SRC_CORE_ZQCLIENTS_H_
+#define ZQ_ZQHTTPSERVER_SRC_CORE_ZQCLIENTS_H_
 
 #include "http/zqAnswer.h"
 
@@ -90,4 +90,4 @@ bool zq_clients_cut(const mg_connection* conn);
 // Works for connections of any server, registered or not.
 void zq_conn_abort(const mg_connection* conn);
 
-#endif  // ZQ_ZQHTTPSERVER_SRC_SERVER_ZQCLIENTS_H_
+#endif  // ZQ_ZQHTTPSERVER_SRC_CORE_ZQCLIENTS_H_

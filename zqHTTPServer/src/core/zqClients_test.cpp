@@ -1,4 +1,4 @@
-#include "server/zqClients.h"
+#include "core/zqClients.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "server/zqCsi.h"
+#include "core/zqCsi.h"
 
 #include <unistd.h>
 

@@ -1,11 +1,11 @@
 // The daemon's side of the camera-status library: the status ids it uses and the listener.
-// Status reads and writes that must agree hold g_CSIMutex (server/zqLocks.h).
-#ifndef ZQ_ZQHTTPSERVER_SRC_SERVER_ZQCSI_H_
-#define ZQ_ZQHTTPSERVER_SRC_SERVER_ZQCSI_H_
+// Status reads and writes that must agree hold g_CSIMutex (core/zqLocks.h).
+#ifndef ZQ_ZQHTTPSERVER_SRC_CORE_ZQCSI_H_
+#define ZQ_ZQHTTPSERVER_SRC_CORE_ZQCSI_H_
 
 #include <cstdint>
 
-#include "server/zqLocks.h"
+#include "core/zqLocks.h"
 
 // Status ids the daemon reads or writes.
 enum ZqCsiId : int32_t {
@@ -32,4 +32,4 @@ void init_csi_monitor() EXCLUDES(g_CSIMutex);
 // The listener's latest value of `id` (0..255), or `preset` when there is none.
 uint32_t zq_csi_value(uint32_t id, uint32_t preset);
 
-#endif  // ZQ_ZQHTTPSERVER_SRC_SERVER_ZQCSI_H_
+#endif  // ZQ_ZQHTTPSERVER_SRC_CORE_ZQCSI_H_

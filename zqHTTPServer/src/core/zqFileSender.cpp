@@ -1,4 +1,4 @@
-#include "server/zqFileSender.h"
+#include "core/zqFileSender.h"
 
 #include <civetweb.h>
 #include <dirent.h>
@@ -20,11 +20,11 @@
 #include <thread>
 #include <vector>
 
+#include "core/zqBusy.h"
+#include "core/zqClients.h"
+#include "core/zqHttpRange.h"
+#include "core/zqLocks.h"
 #include "http/zqConnection.h"
-#include "server/zqBusy.h"
-#include "server/zqClients.h"
-#include "server/zqHttpRange.h"
-#include "server/zqLocks.h"
 #include "zqcommon/zqContainment.h"
 #include "zqcommon/zqHtml.h"
 #include "zqcommon/zqLog.h"

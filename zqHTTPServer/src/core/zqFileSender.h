@@ -17,8 +17,8 @@
 // Content-Range, resumed downloads, If-Range), Last-Modified/ETag with 304, MIME types with
 // the configured extras, directory listings, hidden files, URL rewrites, and no access
 // outside the served trees ("..", symlinks leading out).
-#ifndef ZQ_ZQHTTPSERVER_SRC_SERVER_ZQFILESENDER_H_
-#define ZQ_ZQHTTPSERVER_SRC_SERVER_ZQFILESENDER_H_
+#ifndef ZQ_ZQHTTPSERVER_SRC_CORE_ZQFILESENDER_H_
+#define ZQ_ZQHTTPSERVER_SRC_CORE_ZQFILESENDER_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -76,4 +76,4 @@ enum class ZqTransfer {
 // returns, the reader thread has ended and the buffers are freed, whatever the outcome.
 ZqTransfer zqfs_transfer(const ZqChunkIo& io, int64_t first, int64_t last);
 
-#endif  // ZQ_ZQHTTPSERVER_SRC_SERVER_ZQFILESENDER_H_
+#endif  // ZQ_ZQHTTPSERVER_SRC_CORE_ZQFILESENDER_H_

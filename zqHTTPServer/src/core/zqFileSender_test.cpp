@@ -1,6 +1,6 @@
 // The file sender's transfer loop without a connection: the chunks it reads and sends, how it
 // ends, and that reading the next chunk overlaps sending this one.
-#include "server/zqFileSender.h"
+#include "core/zqFileSender.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The byte range of a download request ("Range: bytes=...").
-#ifndef ZQ_ZQHTTPSERVER_SRC_SERVER_ZQHTTPRANGE_H_
-#define ZQ_ZQHTTPSERVER_SRC_SERVER_ZQHTTPRANGE_H_
+#ifndef ZQ_ZQHTTPSERVER_SRC_CORE_ZQHTTPRANGE_H_
+#define ZQ_ZQHTTPSERVER_SRC_CORE_ZQHTTPRANGE_H_
 
 #include <cstdint>
 
@@ -21,4 +21,4 @@ enum class ZqRangeResult {
 // suffix, is unsatisfiable. The end is clipped to the file.
 ZqRangeResult zq_parse_range(const char* header, int64_t size, ZqByteRange* out);
 
-#endif  // ZQ_ZQHTTPSERVER_SRC_SERVER_ZQHTTPRANGE_H_
+#endif  // ZQ_ZQHTTPSERVER_SRC_CORE_ZQHTTPRANGE_H_

@@ -1,4 +1,4 @@
-#include "server/zqHttpRange.h"
+#include "core/zqHttpRange.h"
 
 #include <gtest/gtest.h>
 

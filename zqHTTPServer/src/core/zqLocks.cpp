@@ -1,4 +1,4 @@
-#include "server/zqLocks.h"
+#include "core/zqLocks.h"
 
 ZqMutex g_openApiMutex;
 ZqMutex g_accessMutex;

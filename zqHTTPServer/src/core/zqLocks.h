@@ -21,8 +21,8 @@
 //   g_cardReadMutex       one read of the card at a time by the file sender (downloads).
 //   g_clientsMutex        the registry of connections the workers hold, and its watchdog.
 //   g_clientsLogMutex     the registry's log throttle (one error line a second).
-#ifndef ZQ_ZQHTTPSERVER_SRC_SERVER_ZQLOCKS_H_
-#define ZQ_ZQHTTPSERVER_SRC_SERVER_ZQLOCKS_H_
+#ifndef ZQ_ZQHTTPSERVER_SRC_CORE_ZQLOCKS_H_
+#define ZQ_ZQHTTPSERVER_SRC_CORE_ZQLOCKS_H_
 
 #include "zqcommon/zqMutex.h"
 
@@ -55,4 +55,4 @@ class SCOPED_CAPABILITY ZqControlLocks {
   ZqControlLocks& operator=(const ZqControlLocks&) = delete;
 };
 
-#endif  // ZQ_ZQHTTPSERVER_SRC_SERVER_ZQLOCKS_H_
+#endif  // ZQ_ZQHTTPSERVER_SRC_CORE_ZQLOCKS_H_

@@ -1,10 +1,10 @@
-#include "server/zqRecordingStatus.h"
+#include "core/zqRecordingStatus.h"
 
 #include <atomic>
 #include <chrono>
 
+#include "core/zqCsi.h"
 #include "csi.h"
-#include "server/zqCsi.h"
 #include "zqcommon/zqLog.h"
 
 namespace {

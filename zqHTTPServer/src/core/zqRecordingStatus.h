@@ -1,7 +1,7 @@
 // A cached view of whether the camera is recording, for code that asks often (the media list
 // asks before every folder it scans).
-#ifndef ZQ_ZQHTTPSERVER_SRC_SERVER_ZQRECORDINGSTATUS_H_
-#define ZQ_ZQHTTPSERVER_SRC_SERVER_ZQRECORDINGSTATUS_H_
+#ifndef ZQ_ZQHTTPSERVER_SRC_CORE_ZQRECORDINGSTATUS_H_
+#define ZQ_ZQHTTPSERVER_SRC_CORE_ZQRECORDINGSTATUS_H_
 
 #include <cstdint>
 
@@ -14,4 +14,4 @@ uint8_t UTILS_UpdateRecordingStatus(bool force);
 // The cached flag: 1 while the camera records, else 0.
 uint8_t UTILS_GetRecordingStatus();
 
-#endif  // ZQ_ZQHTTPSERVER_SRC_SERVER_ZQRECORDINGSTATUS_H_
+#endif  // ZQ_ZQHTTPSERVER_SRC_CORE_ZQRECORDINGSTATUS_H_

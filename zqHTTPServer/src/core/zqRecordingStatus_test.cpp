@@ -1,4 +1,4 @@
-#include "server/zqRecordingStatus.h"
+#include "core/zqRecordingStatus.h"
 
 #include <gtest/gtest.h>
 

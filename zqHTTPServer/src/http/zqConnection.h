@@ -26,7 +26,7 @@ struct ZqConnData {
   bool head_only = false;   // a HEAD request: its answer's body is dropped
   uint8_t head_end = 0;     // bytes of the blank line ending the head seen so far (4: all)
 
-  // The client (server/zqClients): its address and the daemon's own descriptor of its socket
+  // The client (core/zqClients): its address and the daemon's own descriptor of its socket
   // (-1 when it could not be found). Guarded by the clients' registry.
   std::string address;
   int fd = -1;

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
+#include "core/zqFileSender.h"
 #include "http/zqConnAnswer.h"
-#include "server/zqFileSender.h"
 #include "zqcamera/zqCamera.h"
 #include "zqcerthandler/zqCertHandler.h"
 #include "zqcontrol/zqControl.h"

@@ -9,12 +9,12 @@
 #include <cstring>
 #include <string>
 
+#include "core/zqClients.h"
+#include "core/zqFileSender.h"
 #include "http/zqConnAnswer.h"
 #include "http/zqConnection.h"
 #include "http/zqResponse.h"
 #include "http/zqServerStop.h"
-#include "server/zqClients.h"
-#include "server/zqFileSender.h"
 #include "server/zqRoutes.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqPaths.h"

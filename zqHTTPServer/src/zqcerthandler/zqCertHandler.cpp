@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "server/zqCsi.h"
+#include "core/zqCsi.h"
 
 ZqAnswer zq_cert_serve(zqcert::CertEndpoint& endpoint, ZqRequest& request) {
   const std::string client(request.Client());

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
+#include "core/zqCsi.h"
 #include "csi.h"
-#include "server/zqCsi.h"
 #include "zqCtrlD.h"
 #include "zqcommon/zqErrors.h"
 #include "zqcommon/zqLog.h"

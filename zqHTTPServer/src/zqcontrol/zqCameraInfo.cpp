@@ -7,8 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/zqCsi.h"
 #include "csi.h"
-#include "server/zqCsi.h"
 #include "zqCtrlD.h"
 #include "zqcommon/zqErrors.h"
 #include "zqcommon/zqJson.h"

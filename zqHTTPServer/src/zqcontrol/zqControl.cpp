@@ -10,9 +10,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/zqCsi.h"
 #include "http/zqResponse.h"
 #include "http/zqWriter.h"
-#include "server/zqCsi.h"
 #include "zqCtrlD.h"
 #include "zqcommon/zqErrors.h"
 #include "zqcommon/zqJson.h"

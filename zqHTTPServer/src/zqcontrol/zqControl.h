@@ -22,9 +22,9 @@
 #include <string>
 #include <string_view>
 
+#include "core/zqLocks.h"
 #include "http/zqAnswer.h"
 #include "http/zqRequest.h"
-#include "server/zqLocks.h"
 
 // Size of the response buffer that command handlers write their body into.
 inline constexpr uint16_t kZqcResponseSize = 4096;

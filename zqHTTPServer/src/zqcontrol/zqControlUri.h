@@ -4,7 +4,7 @@
 //
 // The tables are fixed in the program, so the registry is filled once, at the first control
 // request, and kept: a request then costs one lookup, not a rebuild. All calls run under
-// g_accessMutex (server/zqLocks.h), which the dispatcher holds for the whole request.
+// g_accessMutex (core/zqLocks.h), which the dispatcher holds for the whole request.
 #ifndef ZQ_ZQHTTPSERVER_SRC_ZQCONTROL_ZQCONTROLURI_H_
 #define ZQ_ZQHTTPSERVER_SRC_ZQCONTROL_ZQCONTROLURI_H_
 
@@ -13,9 +13,9 @@
 #include <span>
 #include <string_view>
 
+#include "core/zqLocks.h"
 #include "http/zqAnswer.h"
 #include "http/zqRequest.h"
-#include "server/zqLocks.h"
 
 // A command handler: the parameter text, the response buffer and its size; 0 or a negative
 // ZQ_ERR_* code (zqCameraCommands.h).

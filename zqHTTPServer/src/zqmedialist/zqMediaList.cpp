@@ -11,11 +11,11 @@
 #include <optional>
 #include <vector>
 
+#include "core/zqCsi.h"
+#include "core/zqLocks.h"
+#include "core/zqRecordingStatus.h"
 #include "csi.h"
 #include "http/zqResponse.h"
-#include "server/zqCsi.h"
-#include "server/zqLocks.h"
-#include "server/zqRecordingStatus.h"
 #include "zqCtrlD.h"
 #include "zqcommon/zqJson.h"
 #include "zqcommon/zqLog.h"

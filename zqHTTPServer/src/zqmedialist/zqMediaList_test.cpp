@@ -7,10 +7,10 @@
 #include <filesystem>
 #include <string>
 
+#include "core/zqCsi.h"
 #include "csi.h"
 #include "http/zqFakeRequest.h"
 #include "http/zqWriter.h"
-#include "server/zqCsi.h"
 #include "zqcommon/zqPaths.h"
 #include "zqsim/SimMediaDb.h"
 #include "zqsim/SimState.h"

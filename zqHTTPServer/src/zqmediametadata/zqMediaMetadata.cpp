@@ -8,12 +8,12 @@
 #include <string_view>
 #include <utility>
 
+#include "core/zqLocks.h"
 #include "quicktime64/CachedAlignedOdirectFileIO.h"
 #include "quicktime64/QuickTime64FileUtilities.h"
 #include "quicktime64/QuickTimeReader.h"
 #include "quicktime64/SyncFileReader.h"
 #include "quicktime64/ZQSinkFileIO.h"
-#include "server/zqLocks.h"
 #include "server/zqStartup.h"
 #include "zqcommon/zqContainment.h"
 #include "zqcommon/zqLog.h"

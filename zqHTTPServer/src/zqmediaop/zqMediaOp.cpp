@@ -14,7 +14,7 @@
 #include <exception>
 #include <vector>
 
-#include "server/zqLocks.h"
+#include "core/zqLocks.h"
 #include "zqcommon/zqContainment.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqMediaNames.h"

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/zqLocks.h"
 #include "http/zqConnection.h"
 #include "http/zqResponse.h"
-#include "server/zqLocks.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqMsg.h"
 #include "zqcommon/zqMsgDebug.h"

@@ -13,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/zqCsi.h"
 #include "csi.h"
-#include "server/zqCsi.h"
 #include "zqBlacklistHandler.h"
 #include "zqCtrlD.h"
 #include "zqcommon/zqChild.h"

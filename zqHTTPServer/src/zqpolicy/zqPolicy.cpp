@@ -7,9 +7,9 @@
 #include <cstring>
 #include <mutex>
 
+#include "core/zqCsi.h"
 #include "csi.h"
 #include "http/zqConnection.h"
-#include "server/zqCsi.h"
 #include "server/zqRoutes.h"
 #include "zqNetConfig.h"
 #include "zqcommon/zqLog.h"

@@ -3,9 +3,9 @@
 #include <mutex>
 #include <string>
 
+#include "core/zqCsi.h"
 #include "csi.h"
 #include "http/zqResponse.h"
-#include "server/zqCsi.h"
 #include "zqcommon/zqLog.h"
 
 ZqAnswer zqTurbo(ZqRequest& request) {

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <optional>
 
-#include "server/zqCsi.h"
+#include "core/zqCsi.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <optional>
 #include <string>
 
+#include "core/zqCsi.h"
+#include "core/zqLocks.h"
 #include "csi.h"
-#include "server/zqCsi.h"
-#include "server/zqLocks.h"
 #include "zqCtrlD.h"
 #include "zqcommon/zqLog.h"
 #include "zqcontrol/zqCameraCommands.h"
