@@ -1,10 +1,10 @@
-#include "quicktime64/BlockFileIO.h"
+#include "zqfileio/BlockFileIO.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "quicktime64/QuickTime64Results.h"
+#include "zqfileio/FileIOResults.h"
 
 uint32_t BlockFileIO::getFileSystemBlockSize(const char* path, uint32_t* blockSize) {
   if (path == nullptr) return kFIOFailure;

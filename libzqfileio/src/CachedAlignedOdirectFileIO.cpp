@@ -1,4 +1,4 @@
-#include "quicktime64/CachedAlignedOdirectFileIO.h"
+#include "zqfileio/CachedAlignedOdirectFileIO.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "quicktime64/QuickTime64Results.h"
+#include "zqfileio/FileIOResults.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "quicktime64/CachedAlignedReadFileIO.h"
+#include "zqfileio/CachedAlignedReadFileIO.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
-#include "quicktime64/QuickTime64Results.h"
+#include "zqfileio/FileIOResults.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "quicktime64/FileBuffer.h"
+#include "zqfileio/FileBuffer.h"
 
 #include <algorithm>
 

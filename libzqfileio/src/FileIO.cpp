@@ -1,4 +1,4 @@
-#include "quicktime64/FileIO.h"
+#include "zqfileio/FileIO.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "quicktime64/QuickTime64Results.h"
+#include "zqfileio/FileIOResults.h"
 
 // Offsets pass 4 GiB in long recordings; a 32-bit build must ask for 64-bit off_t
 // (_FILE_OFFSET_BITS=64, which the build sets for every target).

@@ -1,6 +1,6 @@
 // The file access layer: plain, block-aware, O_DIRECT cached and in-memory FileIOs, buffers,
 // the synchronous and asynchronous readers, and the writers.
-#include "quicktime64/FileIO.h"
+#include "zqfileio/FileIO.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -15,17 +15,17 @@
 #include <string>
 #include <thread>
 
-#include "quicktime64/AsyncFileReader.h"
-#include "quicktime64/BlockFileIO.h"
-#include "quicktime64/CachedAlignedOdirectFileIO.h"
-#include "quicktime64/FileBuffer.h"
-#include "quicktime64/FopenODIR.h"
-#include "quicktime64/MemoryFileIO.h"
-#include "quicktime64/QuickTime64IAllocator.h"
-#include "quicktime64/StdOutFileWriter.h"
-#include "quicktime64/SyncBlockIOFileWriter.h"
-#include "quicktime64/SyncFileReader.h"
-#include "quicktime64/SyncFileWriter.h"
+#include "zqfileio/AsyncFileReader.h"
+#include "zqfileio/BlockFileIO.h"
+#include "zqfileio/CachedAlignedOdirectFileIO.h"
+#include "zqfileio/FileBuffer.h"
+#include "zqfileio/FileIOAllocator.h"
+#include "zqfileio/FopenODIR.h"
+#include "zqfileio/MemoryFileIO.h"
+#include "zqfileio/StdOutFileWriter.h"
+#include "zqfileio/SyncBlockIOFileWriter.h"
+#include "zqfileio/SyncFileReader.h"
+#include "zqfileio/SyncFileWriter.h"
 #include "zqtest/TempDir.h"
 
 namespace {
@@ -238,7 +238,7 @@ TEST(MemoryFileIO, ReadsSeeksAndRefusesWrites) {
 }
 
 // Counts its calls and hands out aligned memory.
-class CountingAllocator : public QuickTime64IAllocator {
+class CountingAllocator : public FileIOAllocator {
  public:
   void* Alloc(size_t size) override {
     ++allocs;

@@ -1,8 +1,8 @@
-#include "quicktime64/FileReader.h"
+#include "zqfileio/FileReader.h"
 
-#include "quicktime64/BlockFileIO.h"
-#include "quicktime64/FileBuffer.h"
-#include "quicktime64/QuickTime64Results.h"
+#include "zqfileio/BlockFileIO.h"
+#include "zqfileio/FileBuffer.h"
+#include "zqfileio/FileIOResults.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "quicktime64/FileWriter.h"
+#include "zqfileio/FileWriter.h"
 
 FileWriter::~FileWriter() = default;
 

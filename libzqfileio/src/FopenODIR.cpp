@@ -1,4 +1,4 @@
-#include "quicktime64/FopenODIR.h"
+#include "zqfileio/FopenODIR.h"
 
 #include <fcntl.h>
 #include <unistd.h>

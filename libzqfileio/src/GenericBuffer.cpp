@@ -1,8 +1,8 @@
-#include "quicktime64/GenericBuffer.h"
+#include "zqfileio/GenericBuffer.h"
 
 #include <cstdlib>
 
-#include "quicktime64/QuickTime64IAllocator.h"
+#include "zqfileio/FileIOAllocator.h"
 
 GenericBuffer::~GenericBuffer() { Release(); }
 

@@ -1,8 +1,8 @@
-#include "quicktime64/MemoryFileIO.h"
+#include "zqfileio/MemoryFileIO.h"
 
 #include <cstring>
 
-#include "quicktime64/QuickTime64Results.h"
+#include "zqfileio/FileIOResults.h"
 
 MemoryFileIO::MemoryFileIO(const void* data, size_t size)
     : data_(static_cast<const uint8_t*>(data)), size_(data != nullptr ? size : 0) {

@@ -1,12 +1,12 @@
-#include "quicktime64/StdOutFileWriter.h"
+#include "zqfileio/StdOutFileWriter.h"
 
 #include <unistd.h>
 
 #include <cerrno>
 
-#include "quicktime64/FileBuffer.h"
-#include "quicktime64/FileIO.h"
-#include "quicktime64/QuickTime64Results.h"
+#include "zqfileio/FileBuffer.h"
+#include "zqfileio/FileIO.h"
+#include "zqfileio/FileIOResults.h"
 
 uint32_t StdOutFileWriter::Create(const char*) { return 0; }
 

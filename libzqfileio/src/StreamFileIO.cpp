@@ -1,10 +1,10 @@
-#include "quicktime64/StreamFileIO.h"
+#include "zqfileio/StreamFileIO.h"
 
 #include <unistd.h>
 
 #include <cerrno>
 
-#include "quicktime64/QuickTime64Results.h"
+#include "zqfileio/FileIOResults.h"
 
 StreamFileIO::StreamFileIO(int descriptor) {
   fd_ = descriptor;

@@ -1,11 +1,11 @@
-#include "quicktime64/SyncBlockIOFileWriter.h"
+#include "zqfileio/SyncBlockIOFileWriter.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "quicktime64/QuickTime64Results.h"
+#include "zqfileio/FileIOResults.h"
 
-SyncBlockIOFileWriter::SyncBlockIOFileWriter(const char*, QuickTime64IAllocator* allocator)
+SyncBlockIOFileWriter::SyncBlockIOFileWriter(const char*, FileIOAllocator* allocator)
     : staging_(allocator) {}
 
 SyncBlockIOFileWriter::~SyncBlockIOFileWriter() { Close(); }

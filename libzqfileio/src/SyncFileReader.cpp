@@ -1,8 +1,8 @@
-#include "quicktime64/SyncFileReader.h"
+#include "zqfileio/SyncFileReader.h"
 
-#include "quicktime64/FileBuffer.h"
-#include "quicktime64/FileIO.h"
-#include "quicktime64/QuickTime64Results.h"
+#include "zqfileio/FileBuffer.h"
+#include "zqfileio/FileIO.h"
+#include "zqfileio/FileIOResults.h"
 
 SyncFileReader::SyncFileReader(const char* path) {
   if (path != nullptr) Open(path);

@@ -1,7 +1,7 @@
-#include "quicktime64/SyncFileWriter.h"
+#include "zqfileio/SyncFileWriter.h"
 
-#include "quicktime64/FileBuffer.h"
-#include "quicktime64/QuickTime64Results.h"
+#include "zqfileio/FileBuffer.h"
+#include "zqfileio/FileIOResults.h"
 
 uint32_t SyncFileWriter::Create(const char* path) {
   return file_.openWrite(path, kFIOWriteTruncate) == 0 ? 0 : kFileWriterCreateFailed;

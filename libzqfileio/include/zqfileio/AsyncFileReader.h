@@ -3,15 +3,15 @@
 //
 // Read, Wait and Close are called from one owner thread; the worker touches only the queued
 // messages. One read may be pending per buffer.
-#ifndef ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_ASYNCFILEREADER_H_
-#define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_ASYNCFILEREADER_H_
+#ifndef ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_ASYNCFILEREADER_H_
+#define ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_ASYNCFILEREADER_H_
 
 #include <cstdint>
 #include <map>
 
-#include "quicktime64/FileReader.h"
 #include "threadpool/ThreadPoolLibThreadPool.h"
 #include "zqcommon/zqMutex.h"
+#include "zqfileio/FileReader.h"
 
 class FileBuffer;
 
@@ -83,4 +83,4 @@ class AsyncFileReader final : public FileReader, public ThreadPoolLibThreadPool 
   std::map<FileBuffer*, AsyncFileReaderMessage*> pending_ GUARDED_BY(pendingMutex_);  // owned
 };
 
-#endif  // ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_ASYNCFILEREADER_H_
+#endif  // ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_ASYNCFILEREADER_H_

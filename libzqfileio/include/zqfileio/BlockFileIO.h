@@ -1,10 +1,10 @@
 // A plain FileIO that knows the file-system block size of its file, and forgives a read
 // that stops short of the requested length by less than one block (the end of the file
 // inside the last block a block-rounded read asked for).
-#ifndef ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_BLOCKFILEIO_H_
-#define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_BLOCKFILEIO_H_
+#ifndef ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_BLOCKFILEIO_H_
+#define ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_BLOCKFILEIO_H_
 
-#include "quicktime64/FileIO.h"
+#include "zqfileio/FileIO.h"
 
 inline constexpr uint32_t kDefaultFileSystemBlockSize = 512;
 
@@ -30,4 +30,4 @@ class BlockFileIO : public FileIO {
   uint32_t blockSize_ = kDefaultFileSystemBlockSize;
 };
 
-#endif  // ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_BLOCKFILEIO_H_
+#endif  // ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_BLOCKFILEIO_H_

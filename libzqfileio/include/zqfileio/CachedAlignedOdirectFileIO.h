@@ -4,10 +4,10 @@
 // O_DIRECT wants the memory, the offset and the length aligned to the device's logical
 // block. Requests that are not aligned go through an aligned bounce buffer; when the file
 // system refuses O_DIRECT altogether (tmpfs, for one) the file is read without it.
-#ifndef ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_CACHEDALIGNEDODIRECTFILEIO_H_
-#define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_CACHEDALIGNEDODIRECTFILEIO_H_
+#ifndef ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_CACHEDALIGNEDODIRECTFILEIO_H_
+#define ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_CACHEDALIGNEDODIRECTFILEIO_H_
 
-#include "quicktime64/CachedAlignedReadFileIO.h"
+#include "zqfileio/CachedAlignedReadFileIO.h"
 
 class CachedAlignedOdirectFileIO final : public CachedAlignedReadFileIO {
  public:
@@ -33,4 +33,4 @@ class CachedAlignedOdirectFileIO final : public CachedAlignedReadFileIO {
   bool direct_ = false;
 };
 
-#endif  // ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_CACHEDALIGNEDODIRECTFILEIO_H_
+#endif  // ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_CACHEDALIGNEDODIRECTFILEIO_H_

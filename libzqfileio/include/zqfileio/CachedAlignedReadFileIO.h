@@ -4,12 +4,12 @@
 // callers read into their own (aligned) buffers.
 //
 // Call initCache before openRead: deinitCache (run by close) also forgets the file size.
-#ifndef ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_CACHEDALIGNEDREADFILEIO_H_
-#define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_CACHEDALIGNEDREADFILEIO_H_
+#ifndef ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_CACHEDALIGNEDREADFILEIO_H_
+#define ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_CACHEDALIGNEDREADFILEIO_H_
 
 #include <cstdint>
 
-#include "quicktime64/FileIO.h"
+#include "zqfileio/FileIO.h"
 
 class CachedAlignedReadFileIO : public FileIO {
  public:
@@ -60,4 +60,4 @@ class CachedAlignedReadFileIO : public FileIO {
   uint64_t alignment_ = 0;
 };
 
-#endif  // ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_CACHEDALIGNEDREADFILEIO_H_
+#endif  // ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_CACHEDALIGNEDREADFILEIO_H_

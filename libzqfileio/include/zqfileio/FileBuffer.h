@@ -5,17 +5,17 @@
 //                            ^ cursor counts from here; cursor + remaining == dataSize
 //
 // Readers fill it through a FileReader; atoms read and write at Current(). Not thread safe.
-#ifndef ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_FILEBUFFER_H_
-#define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_FILEBUFFER_H_
+#ifndef ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_FILEBUFFER_H_
+#define ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_FILEBUFFER_H_
 
 #include <cstddef>
 #include <cstdint>
 
-#include "quicktime64/GenericBuffer.h"
+#include "zqfileio/GenericBuffer.h"
 
 class FileBuffer : public GenericBuffer {
  public:
-  explicit FileBuffer(QuickTime64IAllocator* allocator = nullptr) : GenericBuffer(allocator) {}
+  explicit FileBuffer(FileIOAllocator* allocator = nullptr) : GenericBuffer(allocator) {}
 
   // Allocates `size` bytes (alignment as given) and makes them the data: offset 0, cursor 0,
   // data size `size`. Returns GenericBuffer::Alloc's code.
@@ -52,4 +52,4 @@ class FileBuffer : public GenericBuffer {
   size_t dataSize_ = 0;
 };
 
-#endif  // ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_FILEBUFFER_H_
+#endif  // ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_FILEBUFFER_H_

@@ -6,12 +6,12 @@
 // returns kFIOSuccess (0), kFIOIncomplete (1: fewer bytes moved than asked) or kFIOFailure (3:
 // not open in the needed direction, open or seek failed, unsupported, bad argument).
 // An object is used by one thread at a time. It owns its descriptor (closed on destruction).
-#ifndef ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_FILEIO_H_
-#define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_FILEIO_H_
+#ifndef ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_FILEIO_H_
+#define ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_FILEIO_H_
 
 #include <cstdint>
 
-#include "quicktime64/QuickTime64Results.h"
+#include "zqfileio/FileIOResults.h"
 
 // How openWrite opens (mode 0777 before the umask in every case).
 enum FIO_OpenWriteStyle : uint32_t {
@@ -69,4 +69,4 @@ class FileIO {
   int32_t fd_ = 0;  // 0 while closed, as callers of this interface expect
 };
 
-#endif  // ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_FILEIO_H_
+#endif  // ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_FILEIO_H_

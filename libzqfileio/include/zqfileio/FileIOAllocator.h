@@ -1,14 +1,14 @@
 // Memory provider that a user of the library may hand to buffers and writers instead of the
 // C library's allocator (for example a pool reserved at start-up). The daemon itself always
 // passes none.
-#ifndef ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_QUICKTIME64IALLOCATOR_H_
-#define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_QUICKTIME64IALLOCATOR_H_
+#ifndef ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_FILEIOALLOCATOR_H_
+#define ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_FILEIOALLOCATOR_H_
 
 #include <cstddef>
 
-class QuickTime64IAllocator {
+class FileIOAllocator {
  public:
-  virtual ~QuickTime64IAllocator() = default;
+  virtual ~FileIOAllocator() = default;
   // Each returns null on failure.
   virtual void* Alloc(size_t size) = 0;
   virtual void Free(void* pointer) = 0;
@@ -17,4 +17,4 @@ class QuickTime64IAllocator {
   virtual void FreeAligned(void* pointer) = 0;
 };
 
-#endif  // ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_QUICKTIME64IALLOCATOR_H_
+#endif  // ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_FILEIOALLOCATOR_H_

@@ -1,8 +1,8 @@
 // Fills FileBuffers from a FileIO. Read places the requested bytes in a block-aligned window
 // (so that O_DIRECT sources can serve it); Wait completes a read that may still be running.
 // Results are the kFileReader* codes of QuickTime64Results.h.
-#ifndef ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_FILEREADER_H_
-#define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_FILEREADER_H_
+#ifndef ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_FILEREADER_H_
+#define ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_FILEREADER_H_
 
 #include <cstdint>
 
@@ -56,4 +56,4 @@ class FileReader {
   uint32_t blockSize_ = 512;
 };
 
-#endif  // ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_FILEREADER_H_
+#endif  // ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_FILEREADER_H_

@@ -1,8 +1,8 @@
 // Drains FileBuffers into a file. Results are the kFileWriter* codes of QuickTime64Results.h:
 // 0, 1 create failed, 2 not open for writing, 4 write error or a size larger than the
 // buffer's data, 6 allocation failed.
-#ifndef ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_FILEWRITER_H_
-#define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_FILEWRITER_H_
+#ifndef ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_FILEWRITER_H_
+#define ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_FILEWRITER_H_
 
 #include <cstdint>
 
@@ -24,4 +24,4 @@ class FileWriter {
   virtual int64_t GetFilePos() = 0;
 };
 
-#endif  // ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_FILEWRITER_H_
+#endif  // ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_FILEWRITER_H_

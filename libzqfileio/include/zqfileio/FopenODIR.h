@@ -1,6 +1,6 @@
 // fopen with O_DIRECT added, for writers that must not fill the page cache.
-#ifndef ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_FOPENODIR_H_
-#define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_FOPENODIR_H_
+#ifndef ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_FOPENODIR_H_
+#define ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_FOPENODIR_H_
 
 #include <cstdio>
 
@@ -9,4 +9,4 @@
 // other first letter sets errno to EINVAL and returns null. The caller fcloses the result.
 FILE* fopen_ODIR(const char* path, const char* mode);
 
-#endif  // ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_FOPENODIR_H_
+#endif  // ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_FOPENODIR_H_

@@ -1,17 +1,17 @@
 // A block of memory, owned or borrowed, optionally aligned and optionally obtained from a
 // caller's allocator. Not thread safe. Move-only: the memory has one owner.
-#ifndef ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_GENERICBUFFER_H_
-#define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_GENERICBUFFER_H_
+#ifndef ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_GENERICBUFFER_H_
+#define ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_GENERICBUFFER_H_
 
 #include <cstddef>
 #include <cstdint>
 
-class QuickTime64IAllocator;
+class FileIOAllocator;
 
 class GenericBuffer {
  public:
   // `allocator` (may be null) is not owned and must outlive the buffer.
-  explicit GenericBuffer(QuickTime64IAllocator* allocator = nullptr) : allocator_(allocator) {}
+  explicit GenericBuffer(FileIOAllocator* allocator = nullptr) : allocator_(allocator) {}
   virtual ~GenericBuffer();
   GenericBuffer(const GenericBuffer&) = delete;
   GenericBuffer& operator=(const GenericBuffer&) = delete;
@@ -29,14 +29,14 @@ class GenericBuffer {
   size_t MemorySize() const { return size_; }
   size_t Alignment() const { return alignment_; }
   bool IsExternal() const { return external_; }
-  QuickTime64IAllocator* Allocator() const { return allocator_; }
+  FileIOAllocator* Allocator() const { return allocator_; }
 
  private:
   uint8_t* memory_ = nullptr;
   size_t size_ = 0;
   size_t alignment_ = 0;
   bool external_ = false;
-  QuickTime64IAllocator* allocator_;
+  FileIOAllocator* allocator_;
 };
 
-#endif  // ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_GENERICBUFFER_H_
+#endif  // ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_GENERICBUFFER_H_

@@ -1,12 +1,12 @@
 // A read-only FileIO over bytes in memory, for parsing a recording that is already loaded
 // (and for tests and fuzzing). The bytes are borrowed and must outlive the object.
-#ifndef ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_MEMORYFILEIO_H_
-#define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_MEMORYFILEIO_H_
+#ifndef ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_MEMORYFILEIO_H_
+#define ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_MEMORYFILEIO_H_
 
 #include <cstddef>
 #include <cstdint>
 
-#include "quicktime64/FileIO.h"
+#include "zqfileio/FileIO.h"
 
 class MemoryFileIO final : public FileIO {
  public:
@@ -31,4 +31,4 @@ class MemoryFileIO final : public FileIO {
   int64_t position_ = 0;
 };
 
-#endif  // ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_MEMORYFILEIO_H_
+#endif  // ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_MEMORYFILEIO_H_

@@ -1,10 +1,10 @@
 // The writer of streamed output: bytes go to an explicit target FileIO (an HTTP chunked
 // response, for one) or, without one, to standard output. Strictly sequential: its position
 // is the count of bytes written, and it offers no positioned write.
-#ifndef ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_STDOUTFILEWRITER_H_
-#define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_STDOUTFILEWRITER_H_
+#ifndef ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_STDOUTFILEWRITER_H_
+#define ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_STDOUTFILEWRITER_H_
 
-#include "quicktime64/FileWriter.h"
+#include "zqfileio/FileWriter.h"
 
 class FileIO;
 
@@ -23,4 +23,4 @@ class StdOutFileWriter final : public FileWriter {
   FileIO* target_ = nullptr;
 };
 
-#endif  // ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_STDOUTFILEWRITER_H_
+#endif  // ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_STDOUTFILEWRITER_H_

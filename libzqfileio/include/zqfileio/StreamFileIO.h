@@ -3,12 +3,12 @@
 // library's streaming writers can be run and measured from the command line. A positioned
 // write is accepted only at the current offset (the bytes written so far); reads, sizes and
 // other seeks are refused with 3. The descriptor is borrowed: never closed here.
-#ifndef ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_STREAMFILEIO_H_
-#define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_STREAMFILEIO_H_
+#ifndef ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_STREAMFILEIO_H_
+#define ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_STREAMFILEIO_H_
 
 #include <cstdint>
 
-#include "quicktime64/FileIO.h"
+#include "zqfileio/FileIO.h"
 
 class StreamFileIO final : public FileIO {
  public:
@@ -35,4 +35,4 @@ class StreamFileIO final : public FileIO {
   uint64_t written_ = 0;
 };
 
-#endif  // ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_STREAMFILEIO_H_
+#endif  // ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_STREAMFILEIO_H_

@@ -1,19 +1,19 @@
 // A writer that hands the file whole file-system blocks only: bytes are staged until a block
 // is full, whole blocks of the caller's data are written straight through, and Close writes
 // the last partial block.
-#ifndef ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_SYNCBLOCKIOFILEWRITER_H_
-#define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_SYNCBLOCKIOFILEWRITER_H_
+#ifndef ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_SYNCBLOCKIOFILEWRITER_H_
+#define ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_SYNCBLOCKIOFILEWRITER_H_
 
-#include "quicktime64/BlockFileIO.h"
-#include "quicktime64/FileBuffer.h"
-#include "quicktime64/FileWriter.h"
+#include "zqfileio/BlockFileIO.h"
+#include "zqfileio/FileBuffer.h"
+#include "zqfileio/FileWriter.h"
 
-class QuickTime64IAllocator;
+class FileIOAllocator;
 
 class SyncBlockIOFileWriter final : public FileWriter {
  public:
   // `path` is remembered for information only; Create opens. `allocator` may be null.
-  SyncBlockIOFileWriter(const char* path, QuickTime64IAllocator* allocator);
+  SyncBlockIOFileWriter(const char* path, FileIOAllocator* allocator);
   ~SyncBlockIOFileWriter() override;
 
   uint32_t Create(const char* path) override;
@@ -34,4 +34,4 @@ class SyncBlockIOFileWriter final : public FileWriter {
   uint32_t blockSize_ = 512;
 };
 
-#endif  // ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_SYNCBLOCKIOFILEWRITER_H_
+#endif  // ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_SYNCBLOCKIOFILEWRITER_H_

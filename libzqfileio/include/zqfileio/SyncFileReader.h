@@ -1,8 +1,8 @@
 // The FileReader that reads on the calling thread: Read has finished when it returns.
-#ifndef ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_SYNCFILEREADER_H_
-#define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_SYNCFILEREADER_H_
+#ifndef ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_SYNCFILEREADER_H_
+#define ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_SYNCFILEREADER_H_
 
-#include "quicktime64/FileReader.h"
+#include "zqfileio/FileReader.h"
 
 class SyncFileReader final : public FileReader {
  public:
@@ -19,4 +19,4 @@ class SyncFileReader final : public FileReader {
   uint32_t Wait(FileBuffer& buffer) override;  // 0
 };
 
-#endif  // ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_SYNCFILEREADER_H_
+#endif  // ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_SYNCFILEREADER_H_

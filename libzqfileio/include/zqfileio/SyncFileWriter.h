@@ -1,9 +1,9 @@
 // A writer over a plain FileIO that it owns.
-#ifndef ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_SYNCFILEWRITER_H_
-#define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_SYNCFILEWRITER_H_
+#ifndef ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_SYNCFILEWRITER_H_
+#define ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_SYNCFILEWRITER_H_
 
-#include "quicktime64/FileIO.h"
-#include "quicktime64/FileWriter.h"
+#include "zqfileio/FileIO.h"
+#include "zqfileio/FileWriter.h"
 
 class SyncFileWriter final : public FileWriter {
  public:
@@ -19,4 +19,4 @@ class SyncFileWriter final : public FileWriter {
   FileIO file_;
 };
 
-#endif  // ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_SYNCFILEWRITER_H_
+#endif  // ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_SYNCFILEWRITER_H_

@@ -1,4 +1,4 @@
-#include "quicktime64/ZQSinkFileIO.h"
+#include "zqfileio/ZQSinkFileIO.h"
 
 #include <gtest/gtest.h>
 

@@ -8,17 +8,17 @@
 #include <string_view>
 #include <utility>
 
-#include "quicktime64/CachedAlignedOdirectFileIO.h"
 #include "quicktime64/QuickTime64FileUtilities.h"
 #include "quicktime64/QuickTimeReader.h"
-#include "quicktime64/SyncFileReader.h"
-#include "quicktime64/ZQSinkFileIO.h"
 #include "server/zqLocks.h"
 #include "server/zqStartup.h"
 #include "zqcommon/zqContainment.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqMediaNames.h"
 #include "zqcommon/zqPaths.h"
+#include "zqfileio/CachedAlignedOdirectFileIO.h"
+#include "zqfileio/SyncFileReader.h"
+#include "zqfileio/ZQSinkFileIO.h"
 #include "zqmediadb/zqMediaDBApp.h"
 #include "zqmediametadata/zqDbStatus.h"
 #include "zqmf/ZQMediaFileReaderJPEG.h"

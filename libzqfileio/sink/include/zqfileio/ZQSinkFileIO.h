@@ -8,13 +8,13 @@
 // logged and returns kFIOFailure. A write the sink refuses fails, and so does every later
 // write: part of the stream may be out, so it can never be completed (failed() tells). Not
 // thread safe; the sink is borrowed and must outlive the object.
-#ifndef ZQ_LIB_QUICKTIME64_SINK_INCLUDE_QUICKTIME64_ZQSINKFILEIO_H_
-#define ZQ_LIB_QUICKTIME64_SINK_INCLUDE_QUICKTIME64_ZQSINKFILEIO_H_
+#ifndef ZQ_LIBZQFILEIO_SINK_INCLUDE_ZQFILEIO_ZQSINKFILEIO_H_
+#define ZQ_LIBZQFILEIO_SINK_INCLUDE_ZQFILEIO_ZQSINKFILEIO_H_
 
 #include <cstdint>
 
-#include "quicktime64/FileIO.h"
 #include "zqcommon/zqSink.h"
+#include "zqfileio/FileIO.h"
 
 class ZQSinkFileIO final : public FileIO {
  public:
@@ -43,4 +43,4 @@ class ZQSinkFileIO final : public FileIO {
   bool failed_ = false;
 };
 
-#endif  // ZQ_LIB_QUICKTIME64_SINK_INCLUDE_QUICKTIME64_ZQSINKFILEIO_H_
+#endif  // ZQ_LIBZQFILEIO_SINK_INCLUDE_ZQFILEIO_ZQSINKFILEIO_H_
