@@ -1,10 +1,10 @@
 // A read (or write) window over a file: block-aligned memory whose data begins `dataOffset`
-// bytes in, with a cursor that atom readers and writers advance.
+// bytes in, with a cursor that format readers and writers (the MP4 atoms) advance.
 //
 //   memory: [ ..dataOffset.. | data (dataSize bytes) ......... | padding to fullSize ]
 //                            ^ cursor counts from here; cursor + remaining == dataSize
 //
-// Readers fill it through a FileReader; atoms read and write at Current(). Not thread safe.
+// Readers fill it through a FileReader; parsers read and write at Current(). Not thread safe.
 #ifndef ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_FILEBUFFER_H_
 #define ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_FILEBUFFER_H_
 

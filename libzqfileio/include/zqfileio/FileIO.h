@@ -1,6 +1,6 @@
-// The byte-level file interface of the MP4 library: every byte the library reads or writes
-// passes through a FileIO, so that readers and writers work the same over a plain file, an
-// O_DIRECT file, memory, or an HTTP chunked response.
+// The byte-level file interface of the media libraries: every byte the MP4 library or the JPEG
+// reader reads or writes passes through a FileIO, so that readers and writers work the same
+// over a plain file, an O_DIRECT file, memory, or an HTTP chunked response.
 //
 // This class is also the plain implementation over a POSIX descriptor. Every operation
 // returns kFIOSuccess (0), kFIOIncomplete (1: fewer bytes moved than asked) or kFIOFailure (3:

@@ -1,6 +1,6 @@
 // Fills FileBuffers from a FileIO. Read places the requested bytes in a block-aligned window
 // (so that O_DIRECT sources can serve it); Wait completes a read that may still be running.
-// Results are the kFileReader* codes of QuickTime64Results.h.
+// Results are the kFileReader* codes of FileIOResults.h.
 #ifndef ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_FILEREADER_H_
 #define ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_FILEREADER_H_
 

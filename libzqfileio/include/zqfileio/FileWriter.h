@@ -1,4 +1,4 @@
-// Drains FileBuffers into a file. Results are the kFileWriter* codes of QuickTime64Results.h:
+// Drains FileBuffers into a file. Results are the kFileWriter* codes of FileIOResults.h:
 // 0, 1 create failed, 2 not open for writing, 4 write error or a size larger than the
 // buffer's data, 6 allocation failed.
 #ifndef ZQ_LIBZQFILEIO_INCLUDE_ZQFILEIO_FILEWRITER_H_
