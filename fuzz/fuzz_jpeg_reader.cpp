@@ -8,8 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "quicktime64/MemoryFileIO.h"
 #include "zqcommon/zqLog.h"
+#include "zqfileio/MemoryFileIO.h"
 #include "zqmf/ZQJpegMpf.h"
 #include "zqmf/ZQMediaFileReaderJPEG.h"
 #include "zqmf/zqExifLoader.h"

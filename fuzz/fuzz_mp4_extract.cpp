@@ -7,9 +7,9 @@
 #include <cstdlib>
 
 #include "mp4test/MemorySink.h"
-#include "quicktime64/MemoryFileIO.h"
 #include "quicktime64/QuickTime64FileUtilities.h"
 #include "quicktime64/QuickTimeReader.h"
+#include "zqfileio/MemoryFileIO.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint32_t flags = 1 + static_cast<uint32_t>(size % 7);

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "mp4test/ReaderExercise.h"
-#include "quicktime64/MemoryFileIO.h"
 #include "quicktime64/QuickTimeReader.h"
+#include "zqfileio/MemoryFileIO.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "quicktime64/MemoryFileIO.h"
+#include "zqfileio/MemoryFileIO.h"
 #include "zqmf/zqmfParser.h"
 #include "zqmftimeline/ZQMFAssetSourceMP4Reader.h"
 

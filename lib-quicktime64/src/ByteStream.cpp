@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "quicktime64/FileBuffer.h"
+#include "zqfileio/FileBuffer.h"
 
 namespace MavrelQuickTime64Atom {
 

@@ -62,7 +62,7 @@ uint32_t SetSingleEdit(TrackAtom& track, uint64_t duration, int64_t mediaTime) {
 }  // namespace
 
 template <class StreamWriter>
-CGIBinWriter<StreamWriter>::CGIBinWriter(QuickTime64IAllocator* allocator, FileIO* destination)
+CGIBinWriter<StreamWriter>::CGIBinWriter(FileIOAllocator* allocator, FileIO* destination)
     : allocator_(allocator) {
   stream_.SetExplicitFilePointer(destination);
   uint64_t now = Now1904();

@@ -10,8 +10,8 @@
 
 #include "mp4test/BoxBuilder.h"
 #include "mp4test/MemorySink.h"
-#include "quicktime64/MemoryFileIO.h"
 #include "quicktime64/QuickTimeReader.h"
+#include "zqfileio/MemoryFileIO.h"
 
 using MavrelQuickTime64Atom::TrackAtom;
 using Writer = CGIBinWriter<StdOutFileWriter>;

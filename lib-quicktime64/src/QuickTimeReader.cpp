@@ -4,9 +4,9 @@
 #include <string>
 
 #include "quicktime64/ByteStream.h"
-#include "quicktime64/FileIO.h"
 #include "quicktime64/QuickTime64FileUtilities.h"
 #include "quicktime64/QuickTime64Results.h"
+#include "zqfileio/FileIO.h"
 
 using MavrelQuickTime64Atom::ByteReader;
 using MavrelQuickTime64Atom::MediaInformationAtom;

@@ -13,7 +13,7 @@
 #include "mp4test/BoxBuilder.h"
 #include "mp4test/ReaderExercise.h"
 #include "mp4test/TestClips.h"
-#include "quicktime64/MemoryFileIO.h"
+#include "zqfileio/MemoryFileIO.h"
 
 // The largest single allocation while `g_trackAllocations` is set.
 static std::atomic<bool> g_trackAllocations{false};

@@ -7,12 +7,12 @@
 
 #include "mp4test/BoxBuilder.h"
 #include "quicktime64/ByteStream.h"
-#include "quicktime64/MemoryFileIO.h"
 #include "quicktime64/QuickTime64TimeCodeUtilities.h"
 #include "quicktime64/QuickTimeReader.h"
 #include "quicktime64/SampleDependenciesAtom.h"
 #include "quicktime64/SampleToChunkAtom.h"
 #include "quicktime64/TimeToSampleAtom.h"
+#include "zqfileio/MemoryFileIO.h"
 
 namespace {
 

@@ -18,9 +18,9 @@
 #include <set>
 
 #include "quicktime64/CGIBinWriter.h"
-#include "quicktime64/FileIO.h"
 #include "quicktime64/QuickTime64FileUtilities.h"
 #include "quicktime64/QuickTimeReader.h"
+#include "zqfileio/FileIO.h"
 
 using MavrelQuickTime64Atom::MediaInformationAtom;
 using MavrelQuickTime64Atom::TimeToSampleAtom;

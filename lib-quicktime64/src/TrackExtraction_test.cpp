@@ -21,9 +21,9 @@
 #include "mp4test/Ffprobe.h"
 #include "mp4test/MemorySink.h"
 #include "mp4test/TestClips.h"
-#include "quicktime64/MemoryFileIO.h"
 #include "quicktime64/QuickTime64FileUtilities.h"
 #include "quicktime64/QuickTimeReader.h"
+#include "zqfileio/MemoryFileIO.h"
 #include "zqtest/TempDir.h"
 
 using MavrelQuickTime64Atom::MediaInformationAtom;

@@ -25,8 +25,8 @@
 
 #include "quicktime64/QuickTime64FileUtilities.h"
 #include "quicktime64/QuickTimeReader.h"
-#include "quicktime64/StreamFileIO.h"
 #include "quicktime64/Uint128.h"
+#include "zqfileio/StreamFileIO.h"
 
 using MavrelQuickTime64Atom::MediaInformationAtom;
 using MavrelQuickTime64Atom::MulDiv64;

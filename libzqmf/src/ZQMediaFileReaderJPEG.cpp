@@ -4,10 +4,10 @@
 #include <cctype>
 #include <cstring>
 
-#include "quicktime64/FileIO.h"
-#include "quicktime64/MemoryFileIO.h"
 #include "zqcommon/zqByteOrder.h"
 #include "zqcommon/zqLog.h"
+#include "zqfileio/FileIO.h"
+#include "zqfileio/MemoryFileIO.h"
 #include "zqmf/ZQCameraModels.h"
 #include "zqmf/ZQJpegMpf.h"
 #include "zqmf/ZQMFParsers.h"

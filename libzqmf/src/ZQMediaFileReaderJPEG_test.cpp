@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "quicktime64/MemoryFileIO.h"
+#include "zqfileio/MemoryFileIO.h"
 #include "zqmf/ZQCameraModels.h"
 #include "zqmf/zqmfWriter.h"
 #include "zqmftest/JpegBytes.h"

@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "quicktime64/FileIO.h"
 #include "quicktime64/QuickTime64Results.h"
 #include "quicktime64/QuickTimeFile.h"
 #include "quicktime64/QuickTimeReader.h"
+#include "zqfileio/FileIO.h"
 #include "zqmf/zqmfParser.h"
 
 using MavrelQuickTime64Atom::EditAtom;

@@ -8,7 +8,7 @@
 
 #include "mp4boxes/BoxBuilder.h"
 #include "mp4boxes/TelemetryTrack.h"
-#include "quicktime64/MemoryFileIO.h"
+#include "zqfileio/MemoryFileIO.h"
 #include "zqmf/zqmfWriter.h"
 #include "zqmftimeline/ZQMFTimeline.h"
 #include "zqtest/TempDir.h"

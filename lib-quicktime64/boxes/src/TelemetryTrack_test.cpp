@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "mp4boxes/BoxBuilder.h"
-#include "quicktime64/MemoryFileIO.h"
 #include "quicktime64/QuickTimeReader.h"
+#include "zqfileio/MemoryFileIO.h"
 
 namespace {
 

@@ -36,20 +36,20 @@
 #include <string>
 #include <vector>
 
-#include "quicktime64/FileBuffer.h"
 #include "quicktime64/QuickTime64TimeCodeRecord.h"
 #include "quicktime64/QuickTimeFile.h"
-#include "quicktime64/StdOutFileWriter.h"
+#include "zqfileio/FileBuffer.h"
+#include "zqfileio/StdOutFileWriter.h"
 
 class FileIO;
-class QuickTime64IAllocator;
+class FileIOAllocator;
 
 template <class StreamWriter>
 class CGIBinWriter : public QuickTimeFile {
  public:
   // A new movie (creation time now) bound to `destination` (borrowed; it stays open and the
   // caller's, and must outlive the writer). `allocator` may be null.
-  CGIBinWriter(QuickTime64IAllocator* allocator, FileIO* destination);
+  CGIBinWriter(FileIOAllocator* allocator, FileIO* destination);
   ~CGIBinWriter() override;
 
   // Track creation. Each copies `model` (a track of a parsed movie) without its sample
@@ -154,7 +154,7 @@ class CGIBinWriter : public QuickTimeFile {
   uint32_t WriteData(FileBuffer& buffer, bool trackCreated);
 
   StreamWriter stream_;
-  QuickTime64IAllocator* allocator_;
+  FileIOAllocator* allocator_;
   bool initialised_ = true;
   bool finalized_ = false;
   bool placed_ = false;

@@ -1,7 +1,6 @@
 // Result codes of the MP4 library, all unsigned. Each layer has its own small set:
 //
-//   FileIO (file access):      0 success, 1 incomplete transfer, 3 failure.
-//   FileReader / FileWriter:   the kFileReader* / kFileWriter* codes below.
+//   FileIO, FileReader / FileWriter: zqfileio/FileIOResults.h (included here).
 //   Atoms:                     the kQTAtom* codes below.
 //   Sample-table lookups:      the kQTLookup* codes below.
 //
@@ -13,26 +12,7 @@
 
 #include <cstdint>
 
-inline constexpr uint32_t kFIOSuccess = 0;
-inline constexpr uint32_t kFIOIncomplete = 1;
-inline constexpr uint32_t kFIOFailure = 3;
-
-inline constexpr uint32_t kFileReaderSuccess = 0;
-inline constexpr uint32_t kFileReaderNoFile = 1;
-inline constexpr uint32_t kFileReaderNotReadable = 2;  // also read-ahead or async read failed
-inline constexpr uint32_t kFileReaderReadError = 4;
-inline constexpr uint32_t kFileReaderAllocFailed = 6;
-inline constexpr uint32_t kFileReaderNoPendingRead = 8;
-inline constexpr uint32_t kFileReaderReadPending = 9;
-inline constexpr uint32_t kFileReaderShortRead = 10;
-inline constexpr uint32_t kFileReaderWorkerWaitFailed = 11;
-inline constexpr uint32_t kFileReaderForeignMessage = 12;
-
-inline constexpr uint32_t kFileWriterSuccess = 0;
-inline constexpr uint32_t kFileWriterCreateFailed = 1;
-inline constexpr uint32_t kFileWriterNotWritable = 2;
-inline constexpr uint32_t kFileWriterWriteError = 4;
-inline constexpr uint32_t kFileWriterAllocFailed = 6;
+#include "zqfileio/FileIOResults.h"
 
 inline constexpr uint32_t kQTAtomSuccess = 0;
 inline constexpr uint32_t kQTAtomNotFound = 3;

@@ -26,9 +26,9 @@
 #include <memory>
 #include <string>
 
-#include "quicktime64/FileBuffer.h"
 #include "quicktime64/FourCC.h"
 #include "quicktime64/QuickTime64Results.h"
+#include "zqfileio/FileBuffer.h"
 
 namespace MavrelQuickTime64Atom {
 

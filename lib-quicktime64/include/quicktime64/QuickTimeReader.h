@@ -18,11 +18,11 @@
 
 #include <cstdint>
 
-#include "quicktime64/AsyncFileReader.h"
-#include "quicktime64/FileBuffer.h"
 #include "quicktime64/QuickTime64TimeCodeRecord.h"
 #include "quicktime64/QuickTimeFile.h"
-#include "quicktime64/SyncFileReader.h"
+#include "zqfileio/AsyncFileReader.h"
+#include "zqfileio/FileBuffer.h"
+#include "zqfileio/SyncFileReader.h"
 
 class FileIO;
 

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "quicktime64/FileBuffer.h"
 #include "quicktime64/OwnedAtom.h"
 #include "quicktime64/QuickTimeAtom.h"
+#include "zqfileio/FileBuffer.h"
 
 namespace MavrelQuickTime64Atom {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "quicktime64/FileIO.h"
+#include "zqfileio/FileIO.h"
 
 namespace mp4test {
 

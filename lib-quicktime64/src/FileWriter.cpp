@@ -1,5 +1,0 @@
-#include "quicktime64/FileWriter.h"
-
-FileWriter::~FileWriter() = default;
-
-uint32_t FileWriter::Wait(FileBuffer&) { return 0; }
