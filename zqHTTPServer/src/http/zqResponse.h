@@ -1,8 +1,5 @@
-// What is left of the old response helpers: the status texts and content types the control
-// interface and the media list still build their answers from, the server's own error page
-// (answered by the server's error hook), and the body of a route's internal error.
-//
-// Status texts are the whole text after "HTTP/1.1 ", line end included ("200 OK\r\n").
+// Content types the routes answer with, the server's own error page (answered by the server's
+// error hook) and the body of a route's internal error.
 #ifndef ZQ_ZQHTTPSERVER_SRC_HTTP_ZQRESPONSE_H_
 #define ZQ_ZQHTTPSERVER_SRC_HTTP_ZQRESPONSE_H_
 
@@ -10,15 +7,6 @@
 #include <string>
 
 #include "http/zqAnswer.h"
-
-inline constexpr const char kHttp200[] = "200 OK\r\n";
-inline constexpr const char kHttp204[] = "204 No Content\r\n";
-inline constexpr const char kHttp400[] = "400 Bad Request\r\n";
-inline constexpr const char kHttp403[] = "403 Forbidden\r\n";
-inline constexpr const char kHttp404[] = "404 Not Found\r\n";
-inline constexpr const char kHttp500[] = "500 Internal Server Error\r\n";
-inline constexpr const char kHttp501[] = "501 Not Implemented\r\n";
-inline constexpr const char kHttp503[] = "503 Service Unavailable\r\n";
 
 inline constexpr const char kMimeJson[] = "application/json";
 inline constexpr const char kMimeOctetStream[] = "application/octet-stream";

@@ -132,11 +132,6 @@ int Scan(const char* root, DbNameFilter filter, MediaScanBuffer* buffer, uint32_
 bool MediaFileFilter(const char* name, int length) { return isMediaFile(name, length); }
 bool SesFileFilter(const char* name, int length) { return isSesFile(name, length); }
 
-// A whole JSON answer; `status` is a status line's text ("404 Not Found\r\n").
-ZqAnswer Answer(const char* status, std::string body) {
-  return ZqAnswer::Json(static_cast<int>(strtol(status, nullptr, 10)), std::move(body));
-}
-
 void ClearNewMedia() {
   const uint32_t zero = 0;
   int32_t ret;
@@ -181,8 +176,8 @@ void WriteMedia(std::string* json, ScanResult* r) {
 
 // The answer to a failed scan (`code` not 0).
 ZqAnswer ScanError(int code, bool ex) {
-  if (mediaScanBusy(code)) return Answer(kHttp503, ErrorBody("Camera is busy", ex));
-  return Answer(kHttp404, ErrorBody("Unknown Error.", ex));
+  if (mediaScanBusy(code)) return ZqAnswer::Json(503, ErrorBody("Camera is busy", ex));
+  return ZqAnswer::Json(404, ErrorBody("Unknown Error.", ex));
 }
 
 bool SystemReady() {
@@ -200,10 +195,10 @@ std::optional<ZqAnswer> ParseRequest(const ZqRequest& request, bool ex,
                                      MediaListSelection* selection, bool* clear) {
   std::string message;
   const std::string query(request.Query());
-  const char* status =
+  const int status =
       parseMediaListQuery(request.HasQuery() ? query.c_str() : nullptr, selection, clear, &message);
-  if (status == nullptr) return std::nullopt;
-  return Answer(status, ErrorBody(message, ex));
+  if (status == 0) return std::nullopt;
+  return ZqAnswer::Json(status, ErrorBody(message, ex));
 }
 
 ZqAnswer List(ZqRequest& request) {
@@ -217,18 +212,18 @@ ZqAnswer List(ZqRequest& request) {
   } else if (selection == MediaListSelection::kSes) {
     scan.code = zqMediaList_ScanDirSES(&scan.buffer, &scan.count);
   } else {
-    return Answer(kHttp501, ErrorBody("Unrecognized request", false));
+    return ZqAnswer::Json(501, ErrorBody("Unrecognized request", false));
   }
   if (scan.code != 0) return ScanError(scan.code, false);
   std::string json = "{\"id\":\"" + zq_json_escape(StorageId(0)) + "\",\"media\":[";
   WriteMedia(&json, &scan);
   json += "]}\n";
   if (clear) ClearNewMedia();
-  return Answer(kHttp200, std::move(json));
+  return ZqAnswer::Json(200, std::move(json));
 }
 
 ZqAnswer ListEx(ZqRequest& request) {
-  if (!SystemReady()) return Answer(kHttp503, ErrorBody("System not ready", true));
+  if (!SystemReady()) return ZqAnswer::Json(503, ErrorBody("System not ready", true));
   MediaListSelection selection;
   bool clear = false;
   if (auto refused = ParseRequest(request, true, &selection, &clear)) return std::move(*refused);
@@ -240,7 +235,7 @@ ZqAnswer ListEx(ZqRequest& request) {
   } else if (selection == MediaListSelection::kSes) {
     sd.code = zqMediaList_ScanDirSES(&sd.buffer, &sd.count);
   } else {
-    return Answer(kHttp501, ErrorBody("Unrecognized request", true));
+    return ZqAnswer::Json(501, ErrorBody("Unrecognized request", true));
   }
   if (sd.code != 0 || internal.code != 0) {
     return ScanError(sd.code != 0 ? sd.code : internal.code, true);
@@ -254,7 +249,7 @@ ZqAnswer ListEx(ZqRequest& request) {
     if (sd.buffer.empty() || sd.listed()) ClearNewMedia();
     if (internal.listed()) ClearNewMedia();
   }
-  return Answer(kHttp200, std::move(json));
+  return ZqAnswer::Json(200, std::move(json));
 }
 
 // The paged list has a lock of its own (g_pagedListMutex): it asks only the media database and
@@ -334,13 +329,13 @@ bool isSesFile(const char* name, int length) {
   return length == 12 && strnlen(name, 12) == 12 && zq_media_name_is({name, 12}, "SES");
 }
 
-const char* parseMediaListQuery(const char* query, MediaListSelection* selection,
-                                bool* clear_new_media, std::string* message) {
+int parseMediaListQuery(const char* query, MediaListSelection* selection, bool* clear_new_media,
+                        std::string* message) {
   *selection = MediaListSelection::kUnknown;
   *clear_new_media = false;
   if (query == nullptr || *query == '\0') {
     *selection = MediaListSelection::kVideoPhoto;
-    return nullptr;
+    return 0;
   }
   std::string cnmf;
   switch (zq_query_param(query, "cnmf", kQueryValueSize - 1, &cnmf)) {
@@ -362,24 +357,24 @@ const char* parseMediaListQuery(const char* query, MediaListSelection* selection
   switch (zq_query_param(query, "f", kQueryValueSize - 1, &f)) {
     case ZqParam::kMissing:
       *message = "Required field not supported";
-      return kHttp400;
+      return 400;
     case ZqParam::kTooLong:
       *message = "Field value string too long";
-      return kHttp400;
+      return 400;
     case ZqParam::kFound:
       break;
   }
   if (f.empty()) {
     *message = "Empty value of field not supported";
-    return kHttp400;
+    return 400;
   }
   if (zq_query_param(query, "f", kQueryValueSize - 1, &again, 1) != ZqParam::kMissing) {
     *message = "Multiple copies of field not supported";
-    return kHttp400;
+    return 400;
   }
   if (f == "videophoto") *selection = MediaListSelection::kVideoPhoto;
   if (f == "ses") *selection = MediaListSelection::kSes;
-  return nullptr;
+  return 0;
 }
 
 int zqMediaList_ScanDir(MediaScanBuffer* buffer, uint32_t* count) {

@@ -37,9 +37,9 @@ int zqMediaList_ScanDirSES(MediaScanBuffer* buffer, uint32_t* count);
 
 enum class MediaListSelection { kUnknown, kVideoPhoto, kSes };
 
-// Parses the list query. Returns nullptr on success, else the status line to answer with and
-// the message in `*message`.
-const char* parseMediaListQuery(const char* query, MediaListSelection* selection,
+// Parses the list query. Returns 0 on success, else the HTTP status to answer with and the
+// message in `*message`.
+int parseMediaListQuery(const char* query, MediaListSelection* selection,
                                 bool* clear_new_media, std::string* message);
 
 // Filters, as the scans apply them.
