@@ -7,13 +7,13 @@
 #include <cstring>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <random>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "zqcommon/zqMutex.h"
 #include "zqcommon/zqSha1.h"
 #include "zqfirmware/zqBodySource.h"
 #include "zqfirmware/zqFirmwareStatus.h"
@@ -24,14 +24,14 @@ namespace zqfw::test {
 class FakeStatus final : public CameraStatusPort {
  public:
   int32_t Read(int32_t id, uint32_t* value) override {
-    std::lock_guard<std::mutex> lock(mu_);
+    ZqLock lock(mu_);
     if (fail_read.count(id)) return -1;
     *value = values[id];
     if (on_read) on_read(id, value);
     return 0;
   }
   int32_t Write(int32_t id, uint32_t value, uint32_t width) override {
-    std::lock_guard<std::mutex> lock(mu_);
+    ZqLock lock(mu_);
     if (fail_write.count(id)) return -1;
     values[id] = value;
     writes.push_back({id, value, width});
@@ -58,7 +58,7 @@ class FakeStatus final : public CameraStatusPort {
   std::function<void(int32_t, uint32_t*)> on_read;
 
  private:
-  std::mutex mu_;
+  ZqMutex mu_;
 };
 
 // A body from a string, read in pieces of the given sizes (cycled; all of it when empty). With

@@ -1,11 +1,11 @@
 // Camera status values and the status listener, served from the shared simulator state.
 #include <cstring>
-#include <mutex>
 #include <set>
 
 #include "ZQCSIListener.h"
 #include "csi.h"
 #include "zqcommon/zqErrors.h"
+#include "zqcommon/zqMutex.h"
 #include "zqsim/SimFirmware.h"
 #include "zqsim/SimState.h"
 #include "zqsim/SimWebcam.h"
@@ -79,14 +79,14 @@ class SimCSIListener final : public ZQCSIListener {
   bool Init(bool /*start_thread*/, const char* /*name*/) override { return true; }
 
   void RegisterForCSINotifications(const std::vector<uint32_t>& ids) override {
-    std::lock_guard<std::mutex> lock(mu_);
+    ZqLock lock(mu_);
     for (uint32_t id : ids) ids_.insert(id & 0xFF);
   }
 
   bool AllValuesReceived() override {
     std::set<uint32_t> ids;
     {
-      std::lock_guard<std::mutex> lock(mu_);
+      ZqLock lock(mu_);
       ids = ids_;
     }
     return SimState::Get().Read([&](const SimStateData& d) {
@@ -106,8 +106,8 @@ class SimCSIListener final : public ZQCSIListener {
   }
 
  private:
-  std::mutex mu_;
-  std::set<uint32_t> ids_;  // guarded by mu_
+  ZqMutex mu_;
+  std::set<uint32_t> ids_ GUARDED_BY(mu_);
 };
 
 }  // namespace

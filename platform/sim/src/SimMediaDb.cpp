@@ -16,13 +16,11 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <random>
 #include <sstream>
 #include <thread>
@@ -31,6 +29,7 @@
 
 #include "SimMediaProbe.h"
 #include "zqcommon/zqByteOrder.h"
+#include "zqcommon/zqMutex.h"
 #include "zqcommon/zqPaths.h"
 #include "zqcommon/zqUniqueFd.h"
 #include "zqipc.h"
@@ -138,8 +137,9 @@ bool ListFolder(const std::string& path, std::vector<FileEntry>* out) {
 
 // Capture times are read once per file version (path, size, time): folders are listed often.
 struct TimeCache {
-  std::mutex mu;
-  std::map<std::string, std::pair<uint64_t, uint64_t>> entries;  // path -> (size^mtime, time)
+  ZqMutex mu;
+  std::map<std::string, std::pair<uint64_t, uint64_t>> entries
+      GUARDED_BY(mu);  // path -> (size^mtime, time)
 };
 TimeCache& Times() {
   static TimeCache* cache = new TimeCache();  // lives for the process
@@ -149,13 +149,13 @@ TimeCache& Times() {
 uint64_t CreationTime(const std::string& path, uint64_t size, uint64_t mtime) {
   const uint64_t stamp = size * 1000003u ^ mtime;
   {
-    std::lock_guard<std::mutex> lock(Times().mu);
+    ZqLock lock(Times().mu);
     auto it = Times().entries.find(path);
     if (it != Times().entries.end() && it->second.first == stamp) return it->second.second;
   }
   uint64_t t = ProbeMedia(path).capture_time;
   if (t == 0) t = mtime;
-  std::lock_guard<std::mutex> lock(Times().mu);
+  ZqLock lock(Times().mu);
   Times().entries[path] = {stamp, t};
   return t;
 }
@@ -179,7 +179,7 @@ class Records {
   }
   // The record of the file at `path` called `key`, made now if it has none.
   Record Find(const std::string& key, const std::string& path) {
-    std::lock_guard<std::mutex> lock(mu_);
+    ZqLock lock(mu_);
     LoadLocked();
     auto it = records_.find(key);
     if (it != records_.end()) return it->second;
@@ -189,7 +189,7 @@ class Records {
     return r;
   }
   void SetUpload(const std::string& key, const std::string& path, uint32_t word) {
-    std::lock_guard<std::mutex> lock(mu_);
+    ZqLock lock(mu_);
     LoadLocked();
     if (records_.find(key) == records_.end()) records_[key] = Make(key, path);
     records_[key].upload = word;
@@ -197,7 +197,7 @@ class Records {
   }
   // (key, record) pairs, for the histogram and unique-id lookups.
   std::map<std::string, Record> All() {
-    std::lock_guard<std::mutex> lock(mu_);
+    ZqLock lock(mu_);
     LoadLocked();
     return records_;
   }
@@ -235,7 +235,7 @@ class Records {
     return r;
   }
 
-  void LoadLocked() {
+  void LoadLocked() REQUIRES(mu_) {
     if (loaded_) return;
     loaded_ = true;
     std::ifstream in(FilePath());
@@ -259,7 +259,7 @@ class Records {
     }
   }
 
-  void SaveLocked() {
+  void SaveLocked() REQUIRES(mu_) {
     nlohmann::json j = nlohmann::json::object();
     for (const auto& [key, r] : records_) {
       j[key] = {{"umid", r.umid},         {"tags", r.tags},   {"duration_ms", r.duration_ms},
@@ -276,9 +276,9 @@ class Records {
     rename(tmp.c_str(), FilePath().c_str());
   }
 
-  std::mutex mu_;
-  bool loaded_ = false;
-  std::map<std::string, Record> records_;  // guarded by mu_
+  ZqMutex mu_;
+  bool loaded_ GUARDED_BY(mu_) = false;
+  std::map<std::string, Record> records_ GUARDED_BY(mu_);
 };
 
 uint32_t ContentType(const std::string& name) {
@@ -723,7 +723,7 @@ Fault ReadFault() {
 class Server {
  public:
   bool Start(std::string* error) {
-    std::lock_guard<std::mutex> lock(mu_);
+    ZqLock lock(mu_);
     if (listen_.valid()) return true;
     zq_make_dirs(zq_path(kZqSimStateDir));
     const std::string path = IpcSocketPath(kMediaDbEndpoint);
@@ -751,23 +751,23 @@ class Server {
 
   void Stop() {
     {
-      std::lock_guard<std::mutex> lock(mu_);
+      ZqLock lock(mu_);
       if (!listen_.valid()) return;
       stopping_ = true;
       for (int fd : clients_) shutdown(fd, SHUT_RDWR);
     }
-    cv_.notify_all();
+    cv_.NotifyAll();
     char b = 0;
     ssize_t n = write(wake_[1], &b, 1);
     (void)n;
     acceptor_.join();
     std::vector<Worker> workers;
     {
-      std::lock_guard<std::mutex> lock(mu_);
+      ZqLock lock(mu_);
       workers.swap(workers_);
     }
     for (Worker& w : workers) w.thread.join();
-    std::lock_guard<std::mutex> lock(mu_);
+    ZqLock lock(mu_);
     unlink(IpcSocketPath(kMediaDbEndpoint).c_str());
     listen_.reset();
     close(wake_[0]);
@@ -783,7 +783,7 @@ class Server {
       if ((fds[0].revents & POLLIN) == 0) continue;
       int fd = accept4(listen_.get(), nullptr, nullptr, SOCK_CLOEXEC);
       if (fd < 0) continue;
-      std::lock_guard<std::mutex> lock(mu_);
+      ZqLock lock(mu_);
       if (stopping_) {
         close(fd);
         return;
@@ -808,9 +808,11 @@ class Server {
       const Fault fault = ReadFault();
       if (fault.mode == "silent") continue;
       if (fault.mode == "slow") {
-        std::unique_lock<std::mutex> lock(mu_);
-        cv_.wait_for(lock, std::chrono::milliseconds(zq_scaled_ms(fault.value)),
-                     [this] { return stopping_; });
+        ZqLock lock(mu_);
+        const auto until =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(zq_scaled_ms(fault.value));
+        while (!stopping_ && cv_.WaitUntil(mu_, until)) {
+        }
         if (stopping_) break;
       }
       std::vector<std::string> replies;
@@ -826,23 +828,23 @@ class Server {
         if (send(fd, r.data(), r.size(), MSG_NOSIGNAL) < 0) break;
       }
     }
-    std::lock_guard<std::mutex> lock(mu_);
+    ZqLock lock(mu_);
     clients_.erase(std::remove(clients_.begin(), clients_.end(), fd), clients_.end());
     close(fd);
   }
 
-  std::mutex mu_;
-  std::condition_variable cv_;
+  ZqMutex mu_;
+  ZqCondVar cv_;
   UniqueFd listen_;
   int wake_[2] = {-1, -1};
-  bool stopping_ = false;     // guarded by mu_
-  std::vector<int> clients_;  // guarded by mu_
+  bool stopping_ GUARDED_BY(mu_) = false;
+  std::vector<int> clients_ GUARDED_BY(mu_);
   // One per connection; finished ones are joined when the next connection comes.
   struct Worker {
     std::thread thread;
     std::shared_ptr<std::atomic<bool>> done;
   };
-  void ReapLocked() {
+  void ReapLocked() REQUIRES(mu_) {
     for (auto it = workers_.begin(); it != workers_.end();) {
       if (it->done->load()) {
         it->thread.join();
@@ -852,7 +854,7 @@ class Server {
       }
     }
   }
-  std::vector<Worker> workers_;  // guarded by mu_
+  std::vector<Worker> workers_ GUARDED_BY(mu_);
   std::thread acceptor_;
 };
 

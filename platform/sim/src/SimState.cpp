@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "zqcommon/zqMutex.h"
 #include "zqcommon/zqPaths.h"
 #include "zqsim/SimCamera.h"
 
@@ -175,24 +176,24 @@ void SimState::OpenLocked() {
 }
 
 SimState::Guard::Guard(SimState* s, bool exclusive) : s_(s) {
-  s_->mu_.lock();
-  s_->OpenLocked();
-  flock(s_->fd_.get(), exclusive ? LOCK_EX : LOCK_SH);
-  if (!s_->Valid()) {
+  s->mu_.Lock();
+  s->OpenLocked();
+  flock(s->fd_.get(), exclusive ? LOCK_EX : LOCK_SH);
+  if (!s->Valid()) {
     // Another process damaged the file while we had it mapped.
-    flock(s_->fd_.get(), LOCK_EX);
-    if (!s_->Valid()) {
+    flock(s->fd_.get(), LOCK_EX);
+    if (!s->Valid()) {
       fprintf(stderr, "zqsim: camera state %s was corrupt; recreated with defaults\n",
-              s_->path_.c_str());
-      SetDefaults(s_->data_);
+              s->path_.c_str());
+      SetDefaults(s->data_);
     }
-    if (!exclusive) flock(s_->fd_.get(), LOCK_SH);
+    if (!exclusive) flock(s->fd_.get(), LOCK_SH);
   }
 }
 
 SimState::Guard::~Guard() {
   flock(s_->fd_.get(), LOCK_UN);
-  s_->mu_.unlock();
+  s_->mu_.Unlock();
 }
 
 bool JournalClear() {
@@ -253,9 +254,9 @@ void JournalAppend(uint32_t command, const void* param, uint32_t param_len, int3
 
   // The journal stays open for appending; it is opened again when it was removed. Clearing
   // truncates it in place, which appending follows.
-  static std::mutex mu;
-  static int fd = -1;  // guarded by mu; lives for the process
-  std::lock_guard<std::mutex> lock(mu);
+  static ZqMutex mu;
+  static int fd GUARDED_BY(mu) = -1;  // lives for the process
+  ZqLock lock(mu);
   struct stat st = {};
   if (fd >= 0 && (fstat(fd, &st) != 0 || st.st_nlink == 0)) {
     close(fd);

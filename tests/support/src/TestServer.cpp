@@ -34,15 +34,19 @@ TestServer::~TestServer() { zq_server_stop(ctx_); }
 int TestServer::Dispatch(mg_connection* conn, void* self) {
   TestServer* server = static_cast<TestServer*>(self);
   server->handler_(conn);
-  std::lock_guard<std::mutex> lock(server->mutex_);
+  ZqLock lock(server->mutex_);
   ++server->handled_;
-  server->handled_changed_.notify_all();
+  server->handled_changed_.NotifyAll();
   return 1;
 }
 
 bool TestServer::WaitHandled(int n) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  return handled_changed_.wait_for(lock, std::chrono::seconds(10), [&] { return handled_ >= n; });
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  ZqLock lock(mutex_);
+  while (handled_ < n) {
+    if (!handled_changed_.WaitUntil(mutex_, until) && handled_ < n) return false;
+  }
+  return true;
 }
 
 std::string RawRequest(int port, const std::string& request, int timeout_ms) {

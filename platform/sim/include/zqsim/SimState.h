@@ -12,9 +12,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
 #include <string>
 
+#include "zqcommon/zqMutex.h"
 #include "zqcommon/zqUniqueFd.h"
 
 namespace zqsim {
@@ -258,10 +258,11 @@ class SimState {
   const std::string& dir() const { return dir_; }
 
  private:
-  class Guard {
+  // Holds the process's mutex and the file's lock (shared or exclusive) for its scope.
+  class SCOPED_CAPABILITY Guard {
    public:
-    Guard(SimState* s, bool exclusive);
-    ~Guard();
+    Guard(SimState* s, bool exclusive) ACQUIRE(s->mu_);
+    ~Guard() RELEASE();
     Guard(const Guard&) = delete;
     Guard& operator=(const Guard&) = delete;
 
@@ -270,14 +271,14 @@ class SimState {
   };
 
   explicit SimState(std::string dir);
-  void OpenLocked();  // (re)maps the file; called with mu_ held
-  bool Valid() const;
+  void OpenLocked() REQUIRES(mu_);  // (re)maps the file
+  bool Valid() const REQUIRES(mu_);
 
-  std::mutex mu_;  // guards fd_ and data_ within this process
+  ZqMutex mu_;  // within this process; the file's lock is between processes
   std::string dir_;
   std::string path_;
-  UniqueFd fd_;
-  SimStateData* data_ = nullptr;
+  UniqueFd fd_ GUARDED_BY(mu_);
+  SimStateData* data_ GUARDED_BY(mu_) = nullptr;
 };
 
 // Empties the control-service journal; false when it cannot be written.

@@ -3,11 +3,11 @@
 #ifndef ZQ_TESTS_SUPPORT_INCLUDE_ZQTEST_TESTSERVER_H_
 #define ZQ_TESTS_SUPPORT_INCLUDE_ZQTEST_TESTSERVER_H_
 
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
+
+#include "zqcommon/zqMutex.h"
 
 struct mg_connection;
 struct mg_context;
@@ -37,9 +37,9 @@ class TestServer {
   static int Dispatch(mg_connection* conn, void* self);
 
   Handler handler_;
-  std::mutex mutex_;
-  std::condition_variable handled_changed_;
-  int handled_ = 0;  // guarded by mutex_
+  ZqMutex mutex_;
+  ZqCondVar handled_changed_;
+  int handled_ GUARDED_BY(mutex_) = 0;
   mg_context* ctx_ = nullptr;
   int port_ = 0;
 };
