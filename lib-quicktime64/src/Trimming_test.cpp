@@ -82,4 +82,11 @@ TEST(Trimming, TrimmedTables) {
   EXPECT_EQ(U::createTrimmedSyncSampleTable({1}, &sync, 3, 2), 4u);
 }
 
+TEST(FileAccessLock, ReadyFromStartAndRefusesNoLock) {
+  EXPECT_TRUE(U::haveFileAccessLock);
+  EXPECT_EQ(pthread_mutex_trylock(&U::fileAccessLock), 0);
+  pthread_mutex_unlock(&U::fileAccessLock);
+  EXPECT_FALSE(U::InitializeQuickTime64FileUtilitiesLock(nullptr));
+}
+
 }  // namespace
