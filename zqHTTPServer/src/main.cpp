@@ -1,6 +1,5 @@
 // zqHTTPServer: the camera's HTTP daemon. Takes no arguments and reads no configuration; runs
 // until SIGTERM or SIGINT.
-#include <civetweb.h>
 #include <signal.h>
 #include <syslog.h>
 #include <unistd.h>

@@ -1,12 +1,9 @@
 #include "zqmodkit/zqRelay.h"
 
-#include <civetweb.h>
-
 #include <cstdio>
 #include <cstring>
 
 #include "core/zqLocks.h"
-#include "http/zqConnection.h"
 #include "http/zqResponse.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqMsg.h"
