@@ -66,16 +66,12 @@ TEST(ZqmfWriter, WritesTheBytesOfTheFormat) {
   EXPECT_EQ(w.size(), 0u);  // ready for the next stream
 }
 
-TEST(ZqmfWriter, EveryTypeRoundTrips) {
-  const int8_t sb[] = {-128, 0, 127};
+// One record per element width and swap unit; signedness changes only the type letter.
+TEST(ZqmfWriter, EveryWidthRoundTrips) {
   const uint8_t ub[] = {0, 1, 255};
   const int16_t ss[] = {-32768, -1, 32767};
-  const uint16_t us[] = {0, 1000, 65535};
-  const int32_t sl[] = {INT32_MIN, -7, INT32_MAX};
   const uint32_t ul[] = {0, 123456789, UINT32_MAX};
-  const int64_t sj[] = {INT64_MIN, -3, INT64_MAX};
   const uint64_t uj[] = {0, 1ULL << 40, UINT64_MAX};
-  const float f[] = {-1.5f, 0.0f, 3.4e38f};
   const double d[] = {-2.25, 1e-300, 6.02e23};
   const uint32_t q[] = {0x00018000, 0xFFFF0000};
   const uint64_t bigq[] = {0x0000000180000000ULL};
@@ -87,15 +83,10 @@ TEST(ZqmfWriter, EveryTypeRoundTrips) {
   w.AddValue("DVID", uint32_t{42});
   w.AddString("DVNM", "Camera");
   w.BeginNest("STRM");
-  w.AddValues("SB08", sb, 3, 1);
   w.AddValues("UB08", ub, 1, 3);
   w.AddValues("SS16", ss, 3, 1);
-  w.AddValues("US16", us, 1, 3);
-  w.AddValues("SL32", sl, 3, 1);
   w.AddValues("UL32", ul, 3, 1);
-  w.AddValues("SJ64", sj, 1, 3);
   w.AddValues("UJ64", uj, 1, 3);
-  w.AddValues("FL32", f, 3, 1);
   w.AddValues("FL64", d, 3, 1);
   w.Add("QQ32", 'q', 4, 2, q);
   w.Add("QQ64", 'Q', 8, 1, bigq);
@@ -110,15 +101,10 @@ TEST(ZqmfWriter, EveryTypeRoundTrips) {
 
   Reader r(out);
   EXPECT_EQ(ZQMF_Validate(r.state(), ZQMF_RECURSE_LEVELS), ZQMF_OK);
-  EXPECT_EQ(r.Values<int8_t>("SB08"), std::vector<int8_t>(sb, sb + 3));
   EXPECT_EQ(r.Values<uint8_t>("UB08"), std::vector<uint8_t>(ub, ub + 3));
   EXPECT_EQ(r.Values<int16_t>("SS16"), std::vector<int16_t>(ss, ss + 3));
-  EXPECT_EQ(r.Values<uint16_t>("US16"), std::vector<uint16_t>(us, us + 3));
-  EXPECT_EQ(r.Values<int32_t>("SL32"), std::vector<int32_t>(sl, sl + 3));
   EXPECT_EQ(r.Values<uint32_t>("UL32"), std::vector<uint32_t>(ul, ul + 3));
-  EXPECT_EQ(r.Values<int64_t>("SJ64"), std::vector<int64_t>(sj, sj + 3));
   EXPECT_EQ(r.Values<uint64_t>("UJ64"), std::vector<uint64_t>(uj, uj + 3));
-  EXPECT_EQ(r.Values<float>("FL32"), std::vector<float>(f, f + 3));
   EXPECT_EQ(r.Values<double>("FL64"), std::vector<double>(d, d + 3));
   EXPECT_EQ(r.Values<uint32_t>("QQ32"), std::vector<uint32_t>(q, q + 2));
   EXPECT_EQ(r.Values<uint64_t>("QQ64"), std::vector<uint64_t>(bigq, bigq + 1));
