@@ -164,36 +164,6 @@ TEST_P(ClipOracle, TimeCodeOfTheRecording) {
   EXPECT_EQ(text, expected);
 }
 
-TEST_P(ClipOracle, WrittenTreeReadsBackTheSameAndSizeIsExact) {
-  QuickTimeReader<SyncFileReader> reader;
-  ASSERT_EQ(reader.Open(clip().path.c_str(), false), 0u);
-  const auto& movie = reader.GetMovie();
-  uint64_t size = movie.Size();
-  FileBuffer out;
-  ASSERT_EQ(out.AllocData(size), 0u);
-  ASSERT_EQ(movie.Write(out), 0u);
-  EXPECT_EQ(out.Cursor(), size);
-
-  MavrelQuickTime64Atom::MovieAtom again;
-  out.SetCursor(0);
-  ASSERT_EQ(again.Read(out, false), 0u);
-  std::string first, second;
-  movie.Cat(&first, 0);
-  again.Cat(&second, 0);
-  EXPECT_EQ(first, second);
-  EXPECT_EQ(again.Size(), size);
-
-  // A copy is deep: changing it leaves the original alone.
-  MavrelQuickTime64Atom::MovieAtom copy = movie;
-  copy.Tracks()[0].GetTrackHeader().SetTrackID(77);
-  EXPECT_NE(movie.Tracks()[0].GetTrackHeader().TrackID(), 77u);
-  std::string copied;
-  copy.Tracks()[1].Cat(&copied, 0);
-  std::string original;
-  movie.Tracks()[1].Cat(&original, 0);
-  EXPECT_EQ(copied, original);
-}
-
 std::string ClipName(const testing::TestParamInfo<size_t>& info) {
   static const char* kNames[] = {"H264BFramesMoovLast", "H264MoovFirstQuickTime",
                                  "HevcBFramesMoovFirst", "HevcMoovLastQuickTime"};

@@ -100,33 +100,4 @@ TEST_P(AddTelemetry, InterleavesSamplesAndMovesEveryChunk) {
 
 INSTANTIATE_TEST_SUITE_P(MovieFirstAndLast, AddTelemetry, ::testing::Bool());
 
-TEST(AddTelemetryRefuses, FilesItCannotRebuild) {
-  const std::string movie = Movie(false);
-  const std::string mdat = mp4boxes::Box("mdat", "x");
-  std::string outside = Movie(false);
-  for (const mp4boxes::BoxRef& box : mp4boxes::ListBoxes(outside, 0, outside.size())) {
-    if (box.type != "moov") continue;
-    std::string moov = outside.substr(box.offset, static_cast<size_t>(box.size));
-    mp4boxes::ShiftChunkOffsets(moov, 100000);
-    outside.replace(box.offset, moov.size(), moov);
-  }
-  const struct {
-    const char* name;
-    std::string file;
-    int samples;
-  } kCases[] = {
-      {"no samples", movie, 0},
-      {"two media data boxes", movie + mdat, 2},
-      {"trailing bytes", movie + "xyz", 2},
-      {"chunks outside the media data", outside, 2},
-      {"no movie", mp4boxes::Box("ftyp", "isom") + mdat, 2},
-  };
-  for (const auto& c : kCases) {
-    std::string error;
-    EXPECT_TRUE(mp4boxes::AddTelemetryTrack(c.file, Telemetry(c.samples), nullptr, &error).empty())
-        << c.name;
-    EXPECT_FALSE(error.empty()) << c.name;
-  }
-}
-
 }  // namespace
