@@ -366,19 +366,6 @@ TEST(ExtractTracks, DestinationFailingMidwayReturnsItsFailure) {
   }
 }
 
-TEST(ExtractTracks, BetweenFiles) {
-  const auto& clips = mp4test::GeneratedClips();
-  ASSERT_FALSE(clips.empty());
-  zqtest::TempDir dir;
-  std::string out = dir.path() + "/out.mp4";
-  ASSERT_EQ(Utilities::ExtractTracks(clips[1].path, out, kVideo | kAudio, nullptr), 0u);
-  EXPECT_TRUE(mp4test::Find(mp4test::ReadAll(out), {"moov", "trak"}));
-  EXPECT_EQ(Utilities::ExtractTracks(dir.path() + "/missing.mp4", out, kVideo, nullptr), 0x10000u);
-  EXPECT_EQ(
-      Utilities::ExtractTracks(clips[1].path, dir.path() + "/no/such/dir/out.mp4", kVideo, nullptr),
-      0x20000u);
-}
-
 // Streams the whole output without keeping it: the first write (the header region, always
 // one piece) is kept, every later byte is checked as it arrives. The source's samples are
 // holes with a marker at their start, so the only non-zero bytes after the header region
