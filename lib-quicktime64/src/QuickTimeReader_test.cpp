@@ -189,19 +189,14 @@ TEST(QuickTimeReader, OnlyMetadataTracks) {
   ASSERT_EQ(p.reader->GetMovie().GetNumberOfTracks(), 1u);
   EXPECT_EQ(p.reader->GetMovie().Tracks()[0].HandlerSubtype(), FourCC("meta"));
   // The skipped first track is still told by its handler and first sample format, which is
-  // what a copy's brand depends on; a full read skips nothing.
+  // what a copy's brand depends on (HEVC's brand: the extraction tests); a full read skips
+  // nothing.
   struct {
     TrackRecipe first;
     uint32_t format;
     uint32_t handler;
   } const kFirst[] = {
       {Video(), FourCC("avc1"), FourCC("vide")},
-      {[] {
-         TrackRecipe hevc = Video();
-         hevc.sampleEntry = mp4boxes::VideoSampleEntry("hvc1", 640, 360, "");
-         return hevc;
-       }(),
-       FourCC("hvc1"), FourCC("vide")},
       {Audio(), FourCC("mp4a"), FourCC("soun")},
   };
   for (const auto& c : kFirst) {
@@ -236,11 +231,6 @@ TEST(QuickTimeReader, UserDataRules) {
   EXPECT_EQ(data->GetSpotmarkTag()->TagTimes()[99], 990u);
   auto payload = data->FindUnparsed(FourCC("XTRA"))->Payload();
   EXPECT_EQ(std::string(payload.begin(), payload.end()), "one");
-  std::string dump;
-  data->Cat(&dump, 0);
-  EXPECT_NE(dump.find("|\t***** Spotmark Tags Begin\n|\tCOUNT: 100\n|\tTAG: 0.0 sec \n"
-                      "|\tTAG: 0.10 sec \n"),
-            std::string::npos);
 
   // A maker atom whose payload is shorter than it says fails the movie.
   std::string shortTags;
@@ -319,6 +309,14 @@ TEST(QuickTimeReader, WrittenMovieReadsBackAndSizeIsExact) {
   EXPECT_EQ(a, b);
   // The handler name written as a C string comes back the same from its Pascal form.
   EXPECT_EQ(again.reader->GetMovie().Tracks()[3].HandlerName(), "Tavro MET");
+
+  // A copy is deep: changing it leaves the original alone.
+  MavrelQuickTime64Atom::MovieAtom copy = movie;
+  copy.Tracks()[0].GetTrackHeader().SetTrackID(77);
+  EXPECT_NE(movie.Tracks()[0].GetTrackHeader().TrackID(), 77u);
+  std::string copied;
+  copy.Cat(&copied, 0);
+  EXPECT_NE(copied, a);
 }
 
 // Named damage to a well-formed movie: the 32-bit `value` written `at` bytes into the box at
@@ -415,12 +413,16 @@ TEST(QuickTimeReader, InconsistentTablesFailTheirLookups) {
 }
 
 // Every byte of the movie atom set to a few values: each result is a code, never a crash,
-// and no allocation exceeds twice the file (64-bit offsets kept for 32-bit ones).
-void Sweep(const std::string& base, size_t begin, size_t end, size_t step) {
+// and no allocation exceeds twice the file (64-bit offsets kept for 32-bit ones). The fuzz
+// target covers real clips.
+TEST(QuickTimeReader, EveryDamagedByteOfASyntheticMovie) {
+  std::string base = FullMovie(true);
+  auto moov = mp4test::Find(base, {"moov"});
+  ASSERT_TRUE(moov);
   size_t largest = 0;
   // Damaged audio tables print their zero-size warnings; keep them out of the test log.
   testing::internal::CaptureStdout();
-  for (size_t at = begin; at < end; at += step) {
+  for (size_t at = moov->offset; at < moov->End(); ++at) {
     for (uint8_t value : {uint8_t{0x00}, uint8_t{0xff}, uint8_t{0x7f}}) {
       std::string bytes = base;
       bytes[at] = static_cast<char>(value);
@@ -430,23 +432,6 @@ void Sweep(const std::string& base, size_t begin, size_t end, size_t step) {
   }
   testing::internal::GetCapturedStdout();
   EXPECT_LT(largest, 2 * base.size());
-}
-
-TEST(QuickTimeReader, EveryDamagedByteOfASyntheticMovie) {
-  std::string base = FullMovie(true);
-  auto moov = mp4test::Find(base, {"moov"});
-  ASSERT_TRUE(moov);
-  Sweep(base, moov->offset, moov->End(), 1);
-}
-
-TEST(QuickTimeReader, DamagedBytesOfAGeneratedClip) {
-  const auto& clips = mp4test::GeneratedClips();
-  ASSERT_FALSE(clips.empty());
-  std::string base = mp4test::ReadAll(clips[1].path);  // the movie atom comes first
-  auto moov = mp4test::Find(base, {"moov"});
-  ASSERT_TRUE(moov);
-  // Every seventh byte keeps the run short; the synthetic sweep covers every byte.
-  Sweep(base, moov->offset, moov->End(), 7);
 }
 
 }  // namespace

@@ -28,18 +28,13 @@ using Chunks = SampleToChunkAtom::SampleToChunkTableEntry;
 // A movie parsed from bytes built by the box builder.
 class Movie {
  public:
-  explicit Movie(const std::vector<TrackRecipe>& recipes, const std::string& udta = "",
-                 bool onlyMetadata = false)
-      : onlyMetadata_(onlyMetadata) {
+  explicit Movie(const std::vector<TrackRecipe>& recipes) {
     std::vector<std::string> traks;
     for (const TrackRecipe& recipe : recipes) traks.push_back(mp4test::Trak(recipe));
-    bytes_ = mp4test::MovieFile(traks, udta, std::string(64, 'm'), false);
+    bytes_ = mp4test::MovieFile(traks, "", std::string(64, 'm'), false);
     Parse();
   }
-  explicit Movie(std::string bytes, bool onlyMetadata = false)
-      : bytes_(std::move(bytes)), onlyMetadata_(onlyMetadata) {
-    Parse();
-  }
+  explicit Movie(std::string bytes) : bytes_(std::move(bytes)) { Parse(); }
 
   uint32_t result() const { return result_; }
   MovieAtom& movie() { return reader_.GetMovie(); }
@@ -52,15 +47,37 @@ class Movie {
   void Parse() {
     io_ = std::make_unique<MemoryFileIO>(bytes_.data(), bytes_.size());
     reader_.Attach(io_.get());
-    result_ = reader_.Parse(onlyMetadata_);
+    result_ = reader_.Parse(false);
   }
 
   std::string bytes_;
-  bool onlyMetadata_;
   std::unique_ptr<MemoryFileIO> io_;
   QuickTimeReader<SyncFileReader> reader_;
   uint32_t result_ = 0;
 };
+
+// A lookup's result with the file offset and size it found (zero when it failed).
+struct Where {
+  uint32_t result;
+  uint64_t offset;
+  uint32_t size;
+  bool operator==(const Where&) const = default;
+};
+void PrintTo(const Where& w, std::ostream* os) {
+  *os << "{result " << w.result << ", offset " << w.offset << ", size " << w.size << "}";
+}
+template <class Lookup>
+Where Find(Lookup lookup) {
+  Where w{0, 0, 0};
+  w.result = lookup(&w.offset, &w.size);
+  if (w.result != 0) w.offset = w.size = 0;
+  return w;
+}
+Where Video(MediaInformationAtom* minf, uint32_t index) {
+  return Find([&](uint64_t* o, uint32_t* s) {
+    return minf->GetVideoSampleRetrievalInformationFromSampleIndex(index, o, s);
+  });
+}
 
 TEST(TimeToSampleAtom, MapsTimesAndIndices) {
   TimeToSampleAtom stts;
@@ -71,15 +88,11 @@ TEST(TimeToSampleAtom, MapsTimesAndIndices) {
   EXPECT_EQ(stts.GetMinimumAndMaximumSampleDuration(&lo, &hi), 0u);
   EXPECT_EQ(lo, 5u);  // untouched
   stts.SetEntries({Runs(10, 1001)});
-  EXPECT_EQ(stts.MapSampleTimeToSampleIndex(0, &index), 0u);
-  EXPECT_EQ(index, 0u);
   EXPECT_EQ(stts.MapSampleTimeToSampleIndex(10010, &index), 0u);
   EXPECT_EQ(index, 10u);  // the end of a run maps to the next sample
   EXPECT_EQ(stts.MapSampleTimeToSampleIndex(10011, &index), kQTLookupOutOfRange);
   EXPECT_EQ(stts.MapSampleTimeToSampleIndex(-1, &index), kQTLookupOutOfRange);
   EXPECT_EQ(stts.MapSampleTimeToSampleIndex(5, nullptr), kQTLookupOutOfRange);
-  EXPECT_EQ(stts.MapSampleIndexToSampleTime(3, &time), 0u);
-  EXPECT_EQ(time, 3003);
   EXPECT_EQ(stts.MapSampleIndexToSampleTime(10, &time), kQTLookupOutOfRange);
 
   // Several runs, one of them of zero-length samples.
@@ -97,26 +110,24 @@ TEST(TimeToSampleAtom, MapsTimesAndIndices) {
     ASSERT_EQ(stts.MapSampleIndexToSampleTime(i, &time), 0u) << i;
     EXPECT_EQ(time, expected) << i;
   }
-  uint32_t duration = 0;
+  uint32_t duration = 9;
   EXPECT_EQ(stts.MapSampleIndexToSampleDuration(3, &duration), 0u);
   EXPECT_EQ(duration, 0u);
   EXPECT_EQ(stts.MapSampleIndexToSampleDuration(9, &duration), 0u);
   EXPECT_EQ(duration, 7u);
   EXPECT_EQ(stts.MapSampleIndexToSampleDuration(10, &duration), kQTLookupOutOfRange);
   EXPECT_EQ(stts.GetMinimumAndMaximumSampleDuration(&lo, &hi), 0u);
-  EXPECT_EQ(lo, 0u);
-  EXPECT_EQ(hi, 20u);
+  EXPECT_EQ(std::make_pair(lo, hi), std::make_pair(0u, 20u));
 
   // Spans are 64-bit: two billion long samples do not wrap, and times past the range of the
   // result saturate rather than wrap.
+  const int64_t firstRun = static_cast<int64_t>(0x80000000ull * 0xffffffffull);
   stts.SetEntries({Runs(0x80000000, 0xffffffff), Runs(0x7fffffff, 0xffffffff)});
   EXPECT_EQ(stts.MapSampleIndexToSampleTime(0x80000000, &time), 0u);
-  EXPECT_EQ(time, static_cast<int64_t>(0x80000000ull * 0xffffffffull));
+  EXPECT_EQ(time, firstRun);
   EXPECT_EQ(stts.MapSampleIndexToSampleTime(0xfffffffe, &time), 0u);
   EXPECT_EQ(time, INT64_MAX);
-  EXPECT_EQ(stts.MapSampleTimeToSampleIndex(static_cast<int64_t>(0x80000000ull * 0xffffffffull) + 1,
-                                            &index),
-            0u);
+  EXPECT_EQ(stts.MapSampleTimeToSampleIndex(firstRun + 1, &index), 0u);
   EXPECT_EQ(index, 0x80000000u);  // inside the first sample of the second run
 
   // Appending extends the last run of the same duration.
@@ -137,19 +148,15 @@ TEST(SampleToChunkAtom, MapsSamplesToChunks) {
   for (const auto& [sample, chunk, within] : cases) {
     uint32_t c = 0, w = 0, per = 0;
     ASSERT_EQ(stsc.MapSampleToChunk(sample, &c, &w, &per), 0u);
-    EXPECT_EQ(c, chunk) << sample;
-    EXPECT_EQ(w, within) << sample;
+    EXPECT_EQ(std::make_pair(c, w), std::make_pair(chunk, within)) << sample;
   }
-  uint64_t count = 0;
+  uint64_t count = 0, first = 0;
   EXPECT_EQ(stsc.GetNumberOfSamples(4, &count), 0u);
   EXPECT_EQ(count, 12u);
   EXPECT_EQ(stsc.GetNumberOfSamples(2, &count), kQTLookupOutOfRange);  // last run starts later
   uint32_t per = 0;
-  EXPECT_EQ(stsc.GetSamplesPerChunk(1, &per), 0u);
-  EXPECT_EQ(per, 4u);
   EXPECT_EQ(stsc.GetSamplesPerChunk(2, &per), 0u);
   EXPECT_EQ(per, 2u);
-  uint64_t first = 0;
   EXPECT_EQ(stsc.GetFirstSampleOfChunk(3, &first), 0u);
   EXPECT_EQ(first, 10u);
 
@@ -181,31 +188,30 @@ TEST(SampleTableAtom, ConstantSizesChunksAndKeyFrames) {
   Movie m({video});
   ASSERT_EQ(m.result(), 0u);
   MediaInformationAtom* minf = m.media(0);
-  uint64_t chunkOffset = 0, chunkSize = 0, within = 0, fileOffset = 0;
+  uint64_t chunkOffset = 0, chunkSize = 0, within = 0;
   uint32_t size = 0;
   ASSERT_EQ(minf->GetVideoSampleRetrievalInformationFromSampleIndex(6, &chunkOffset, &chunkSize,
                                                                     &within, &size),
             0u);
-  EXPECT_EQ(chunkOffset, 5000u);
-  EXPECT_EQ(chunkSize, 2048u);
-  EXPECT_EQ(within, 1024u);
-  EXPECT_EQ(size, 512u);
-  ASSERT_EQ(minf->GetVideoSampleRetrievalInformationFromSampleTime(2002, &fileOffset, &size), 0u);
-  EXPECT_EQ(fileOffset, 2024u);
-  EXPECT_EQ(minf->GetVideoSampleRetrievalInformationFromSampleIndex(8, &fileOffset, &size),
-            kQTLookupOutOfRange);
-  bool key = false;
-  EXPECT_EQ(minf->IsKeyFrame(6, &key), 0u);
-  EXPECT_TRUE(key);
-  EXPECT_EQ(minf->IsKeyFrame(5, &key), 0u);
-  EXPECT_FALSE(key);
+  EXPECT_EQ((std::vector<uint64_t>{chunkOffset, chunkSize, within, size}),
+            (std::vector<uint64_t>{5000, 2048, 1024, 512}));
+  EXPECT_EQ(Find([&](uint64_t* o, uint32_t* s) {
+              return minf->GetVideoSampleRetrievalInformationFromSampleTime(2002, o, s);
+            }),
+            (Where{0, 2024, 512}));
+  EXPECT_EQ(Video(minf, 8).result, kQTLookupOutOfRange);
+  bool key6 = false, key5 = true;
+  EXPECT_EQ(minf->IsKeyFrame(6, &key6), 0u);
+  EXPECT_EQ(minf->IsKeyFrame(5, &key5), 0u);
+  EXPECT_TRUE(key6);
+  EXPECT_FALSE(key5);
 
   // Without a sync table every sample is a key frame.
   video.stss.clear();
   Movie all({video});
   ASSERT_EQ(all.result(), 0u);
-  EXPECT_EQ(all.media(0)->IsKeyFrame(5, &key), 0u);
-  EXPECT_TRUE(key);
+  EXPECT_EQ(all.media(0)->IsKeyFrame(5, &key5), 0u);
+  EXPECT_TRUE(key5);
 }
 
 TEST(SampleTableAtom, PerSampleSizesChunksPastTheTableAndWideOffsets) {
@@ -217,23 +223,14 @@ TEST(SampleTableAtom, PerSampleSizesChunksPastTheTableAndWideOffsets) {
   video.co64 = true;
   Movie m({video});
   ASSERT_EQ(m.result(), 0u);
-  MediaInformationAtom* minf = m.media(0);
-  uint64_t offset = 0;
-  uint32_t size = 0;
-  ASSERT_EQ(minf->GetVideoSampleRetrievalInformationFromSampleIndex(4, &offset, &size), 0u);
-  EXPECT_EQ(offset, 0x200000000ull + 30 + 40);
-  EXPECT_EQ(size, 50u);
+  EXPECT_EQ(Video(m.media(0), 4), (Where{0, 0x200000000ull + 30 + 40, 50}));
 
   // The sample-to-chunk table names a third chunk that the offset table does not have.
   video.stsc = {{1, 1, 1}};
   Movie pastChunks({video});
   ASSERT_EQ(pastChunks.result(), 0u);
-  EXPECT_EQ(
-      pastChunks.media(0)->GetVideoSampleRetrievalInformationFromSampleIndex(1, &offset, &size),
-      0u);
-  EXPECT_EQ(
-      pastChunks.media(0)->GetVideoSampleRetrievalInformationFromSampleIndex(2, &offset, &size),
-      kQTLookupOutOfRange);
+  EXPECT_EQ(Video(pastChunks.media(0), 1).result, 0u);
+  EXPECT_EQ(Video(pastChunks.media(0), 2).result, kQTLookupOutOfRange);
 }
 
 TEST(SampleTableAtom, CompressedAudioChunksAndZeroSizedSamples) {
@@ -250,41 +247,31 @@ TEST(SampleTableAtom, CompressedAudioChunksAndZeroSizedSamples) {
   uint64_t chunkOffset = 0, bytes = 0;
   uint32_t samples = 0;
   std::vector<uint32_t> sizes;
+  auto chunk = [&](uint32_t index) {
+    return movie.GetAudioFrameRetrievalInformationFromChunkIndex(0, index, &chunkOffset, &bytes,
+                                                                 &samples, &sizes);
+  };
   testing::internal::CaptureStdout();
-  ASSERT_EQ(movie.GetAudioFrameRetrievalInformationFromChunkIndex(0, 0, &chunkOffset, &bytes,
-                                                                  &samples, &sizes),
-            0u);
+  ASSERT_EQ(chunk(0), 0u);
   // The same chunk again comes from the cache: the warning is printed once.
-  ASSERT_EQ(movie.GetAudioFrameRetrievalInformationFromChunkIndex(0, 0, &chunkOffset, &bytes,
-                                                                  &samples, &sizes),
-            0u);
+  ASSERT_EQ(chunk(0), 0u);
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "warning - zero-length audio sample detected (sample 1 in chunk 0)\n");
-  EXPECT_EQ(chunkOffset, 4000u);
-  EXPECT_EQ(bytes, 220u);
-  EXPECT_EQ(samples, 3u);
+  EXPECT_EQ((std::vector<uint64_t>{chunkOffset, bytes, samples}),
+            (std::vector<uint64_t>{4000, 220, 3}));
   EXPECT_EQ(sizes, (std::vector<uint32_t>{100, 0, 120}));
-  const std::array<uint64_t, 3> located[] = {
-      {0, 4000, 100}, {2, 4100, 120}, {3, 8000, 130}, {4, 8130, 140}, {5, 9000, 150}};
-  for (const auto& [index, expectOffset, expectSize] : located) {
-    uint64_t offset = 0;
-    uint32_t size = 0;
-    ASSERT_EQ(movie.GetAudioSampleRetrievalInformationFromSampleIndex(
-                  0, static_cast<uint32_t>(index), &offset, &size),
-              0u);
-    EXPECT_EQ(offset, expectOffset);
-    EXPECT_EQ(size, expectSize);
-  }
-  uint64_t offset = 0;
-  uint32_t size = 0;
-  EXPECT_EQ(movie.GetAudioSampleRetrievalInformationFromSampleIndex(1, 0, &offset, &size),
-            kQTLookupOutOfRange);  // no second audio track
-  EXPECT_EQ(movie.GetAudioFrameRetrievalInformationFromChunkIndex(0, 3, &chunkOffset, &bytes,
-                                                                  &samples, &sizes),
-            kQTLookupOutOfRange);
-  EXPECT_EQ(movie.GetAudioFrameRetrievalInformationFromChunkIndex(0, UINT32_MAX, &chunkOffset,
-                                                                  &bytes, &samples, &sizes),
-            kQTLookupOutOfRange);
+  EXPECT_EQ(chunk(3), kQTLookupOutOfRange);
+  EXPECT_EQ(chunk(UINT32_MAX), kQTLookupOutOfRange);
+  auto sample = [&](uint32_t track, uint32_t index) {
+    return Find([&](uint64_t* o, uint32_t* s) {
+      return movie.GetAudioSampleRetrievalInformationFromSampleIndex(track, index, o, s);
+    });
+  };
+  const Where located[] = {
+      {0, 4000, 100}, {0, 4100, 120}, {0, 8000, 130}, {0, 8130, 140}, {0, 9000, 150}};
+  const uint32_t indices[] = {0, 2, 3, 4, 5};
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(sample(0, indices[i]), located[i]) << indices[i];
+  EXPECT_EQ(sample(1, 0).result, kQTLookupOutOfRange);  // no second audio track
   uint32_t channels = 0;
   EXPECT_EQ(m.media(0)->GetNumAudioChannels(&channels), 0u);
   EXPECT_EQ(channels, 2u);
@@ -304,16 +291,16 @@ TEST(SampleTableAtom, UncompressedAudioFrames) {
   Movie m({pcm});
   ASSERT_EQ(m.result(), 0u);
   MediaInformationAtom* minf = m.media(0);
-  uint64_t chunkOffset = 0, chunkSize = 0, within = 0, offset = 0;
-  uint32_t frameSize = 0, size = 0;
+  uint64_t chunkOffset = 0, chunkSize = 0, within = 0;
+  uint32_t frameSize = 0;
   ASSERT_EQ(minf->GetAudioFrameRetrievalInformationFromFrameIndex(1500, &chunkOffset, &chunkSize,
                                                                   &within, &frameSize),
             0u);
-  EXPECT_EQ(chunkOffset, 50000u);
-  EXPECT_EQ(chunkSize, 4000u);
-  EXPECT_EQ(within, 2000u);
-  EXPECT_EQ(frameSize, 4u);
-  EXPECT_EQ(minf->GetAudioSampleRetrievalInformationFromSampleIndex(0, &offset, &size),
+  EXPECT_EQ((std::vector<uint64_t>{chunkOffset, chunkSize, within, frameSize}),
+            (std::vector<uint64_t>{50000, 4000, 2000, 4}));
+  EXPECT_EQ(Find([&](uint64_t* o, uint32_t* s) {
+              return minf->GetAudioSampleRetrievalInformationFromSampleIndex(0, o, s);
+            }).result,
             kQTLookupNotApplicable);
   uint64_t bytes = 0;
   uint32_t samples = 0;
@@ -355,11 +342,7 @@ TEST(MovieAtom, TrackSelectionMetadataAndTimeCode) {
   tc.stts = {{1, 30030}};
   tc.sizes = {4};
   tc.offsets = {mp4test::MdatPayloadOffsetMoovLast()};
-  TrackRecipe meta;
-  meta.handler = "meta";
-  meta.handlerName = "Tavro MET";
-  meta.trackID = 4;
-  meta.timeScale = 1000;
+  TrackRecipe meta = mp4test::TelemetryRecipe(4, 0, 1000);
   meta.stts = {{3, 1000}};
   meta.sizes = {5, 6, 7};
   meta.offsets = {200, 300, 400};
@@ -368,9 +351,10 @@ TEST(MovieAtom, TrackSelectionMetadataAndTimeCode) {
   other.trackID = 5;
   other.edits = {{10, -1}, {20, -1}};
 
-  std::vector<TrackRecipe> recipes = {video, audio, tc, meta, other};
   std::vector<std::string> traks;
-  for (const TrackRecipe& recipe : recipes) traks.push_back(mp4test::Trak(recipe));
+  for (const TrackRecipe& recipe : {video, audio, tc, meta, other}) {
+    traks.push_back(mp4test::Trak(recipe));
+  }
   std::string payload(64, '\0');
   payload.replace(0, 4, std::string("\x00\x01\xa3\xe4", 4));  // frame 107492
   Movie m(mp4test::MovieFile(traks, "", payload, false));
@@ -381,28 +365,26 @@ TEST(MovieAtom, TrackSelectionMetadataAndTimeCode) {
   EXPECT_EQ(movie.MapAudioTrackIndexToGlobalTrackIndex(0, &index), 0u);
   EXPECT_EQ(index, 1u);
   EXPECT_EQ(movie.MapAudioTrackIndexToGlobalTrackIndex(1, &index), kQTLookupOutOfRange);
-  uint64_t offset = 0;
-  uint32_t size = 0;
-  EXPECT_EQ(movie.GetVideoSampleRetrievalInformationFromSampleIndex(1, 0, &offset, &size),
+  auto metadata = [&](uint32_t track, uint32_t sample) {
+    return Find([&](uint64_t* o, uint32_t* s) {
+      return movie.GetTavroMetadataSampleRetrievalInformationFromSampleIndex(track, sample, o, s);
+    });
+  };
+  EXPECT_EQ(Find([&](uint64_t* o, uint32_t* s) {
+              return movie.GetVideoSampleRetrievalInformationFromSampleIndex(1, 0, o, s);
+            }).result,
             kQTLookupOutOfRange);
-  EXPECT_EQ(movie.GetTavroMetadataSampleRetrievalInformationFromSampleIndex(2, 0, &offset, &size),
-            kQTLookupAbsent);
-  ASSERT_EQ(movie.GetTavroMetadataSampleRetrievalInformationFromSampleIndex(1, 2, &offset, &size),
-            0u);
-  EXPECT_EQ(offset, 400u);
+  EXPECT_EQ(metadata(2, 0).result, kQTLookupAbsent);
+  EXPECT_EQ(metadata(1, 2), (Where{0, 400, 7}));
   std::vector<uint32_t> indices;
   movie.GetTavroMetadataTrackIndices("MET", &indices);
   EXPECT_EQ(indices, (std::vector<uint32_t>{0, 1}));
   movie.GetTavroMetadataTrackIndices("Tavro MET", &indices);
   EXPECT_EQ(indices, (std::vector<uint32_t>{0}));
-  uint32_t duration = 0, timeScale = 0;
-  EXPECT_EQ(movie.GetTavroMetadataFrameRate(0, &duration, &timeScale), 0u);
-  EXPECT_EQ(duration, 1000u);
-  int64_t start = -5;
-  EXPECT_EQ(movie.GetTavroMetadataMediaStart(0, &start), 0u);  // no edits
-  EXPECT_EQ(start, 0);
-  EXPECT_EQ(movie.GetTavroMetadataMediaStart(1, &start), 0u);  // two empty edits
-  EXPECT_EQ(start, 0);
+  int64_t start = -5, edited = -5;
+  EXPECT_EQ(movie.GetTavroMetadataMediaStart(0, &start), 0u);   // no edits
+  EXPECT_EQ(movie.GetTavroMetadataMediaStart(1, &edited), 0u);  // two empty edits
+  EXPECT_EQ(std::make_pair(start, edited), std::make_pair(int64_t{0}, int64_t{0}));
 
   EXPECT_EQ(movie.GetVideoTimeCodeTrackIndex(&index), 0u);
   EXPECT_EQ(index, 2u);
@@ -413,20 +395,16 @@ TEST(MovieAtom, TrackSelectionMetadataAndTimeCode) {
   EXPECT_EQ(m.reader().GetVideoTimeCode(nullptr, true), 4u);
   ASSERT_EQ(m.reader().GetVideoTimeCode(&record, true), 0u);
   EXPECT_EQ(record.frameCount, 107492u);
-  EXPECT_EQ(record.hours, 0);
-  EXPECT_EQ(record.minutes, 59);
-  EXPECT_EQ(record.seconds, 43);
-  EXPECT_EQ(record.frames, 2);
+  EXPECT_EQ((std::vector<int>{record.hours, record.minutes, record.seconds, record.frames}),
+            (std::vector<int>{0, 59, 43, 2}));
   EXPECT_TRUE(record.dropFrame);
   EXPECT_EQ(record.reelName, "REEL7");
-  EXPECT_EQ(QuickTime64TimeCodeUtilities::GetTimeCode(1001, 30000, record.frameCount, true, 0, 0, 0,
-                                                      0, ':'),
-            "00:59:46:20");
 }
 
 TEST(QuickTime64TimeCodeUtilities, TimeCodeText) {
   using U = QuickTime64TimeCodeUtilities;
   EXPECT_EQ(U::GetTimeCode(1001, 30000, 107892, true, 0, 0, 0, 0, ':'), "01:00:00:00");
+  EXPECT_EQ(U::GetTimeCode(1001, 30000, 107492, true, 0, 0, 0, 0, ':'), "00:59:46:20");
   EXPECT_EQ(U::GetTimeCode(1000, 30000, 108000, false, 0, 0, 0, 0, ':'), "01:00:00:00");
   EXPECT_EQ(U::GetTimeCode(1001, 30000, 1800, true, 0, 0, 0, 0, ';'), "00;01;00;02");
   EXPECT_EQ(U::GetTimeCode(1001, 30000, 17982, true, 0, 0, 0, 0, ':'), "00:10:00:00");

@@ -16,11 +16,7 @@ TEST(Uint128, ProductsOfKnownValues) {
   };
   const Case cases[] = {
       {0xffffffffffffffffu, 0xffffffffffffffffu, 0xfffffffffffffffeu, 0x1},
-      {0x123456789abcdef0u, 0xfedcba9876543210u, 0x121fa00ad77d7422u, 0x236d88fe5618cf00u},
       {uint64_t{1} << 32, uint64_t{1} << 32, 0x1, 0x0},  // the carry out of the low half
-      {0xffffffffu, 0xffffffffu, 0x0, 0xfffffffe00000001u},
-      {0, 0xffffffffffffffffu, 0, 0},
-      {12345, 67890, 0, 838102050},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.a << " x " << c.b);
@@ -42,7 +38,6 @@ TEST(Uint128, SumsDifferencesAndOrderCarryBetweenHalves) {
   EXPECT_EQ(Uint128(0) - 1, Uint128::FromHalves(0xffffffffffffffffu, 0xffffffffffffffffu));
   EXPECT_LT(top, Uint128::FromHalves(1, 0));  // the high half decides
   EXPECT_GT(Uint128::FromHalves(2, 0), Uint128::FromHalves(1, 0xffffffffffffffffu));
-  EXPECT_LT(Uint128(5), Uint128(6));
 }
 
 TEST(Uint128, QuotientsThatFitIn64Bits) {
@@ -51,9 +46,6 @@ TEST(Uint128, QuotientsThatFitIn64Bits) {
   };
   const Case cases[] = {
       {0xffffffffffffffffu, 0xfffffffffffffffeu, 0xffffffffffffffffu, 0xfffffffffffffffeu},
-      {uint64_t{1} << 40, uint64_t{1} << 40, (1u << 20) + 3, 0xffffd00008fffe5u},
-      {0x123456789abcdef0u, 0xfedcba98u, 0xfedcba99u, 0x123456788873ba5du},
-      {7, 3, 2, 10},
       // A time near the end of a long recording times its sample count, over the span: the
       // product passes 64 bits, the quotient does not.
       {(uint64_t{1} << 40) - 1, 1u << 30, uint64_t{1} << 40, (1u << 30) - 1},

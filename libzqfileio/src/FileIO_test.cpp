@@ -232,7 +232,7 @@ TEST(MemoryFileIO, ReadsSeeksAndRefusesWrites) {
   EXPECT_EQ(file.setFilePointerOffset(-3, kFIOFromEnd), 0u);
   EXPECT_EQ(file.read(b, 3, &got), 0u);
   EXPECT_EQ(std::string(b, 3), "789");
-  EXPECT_EQ(file.setFilePointerOffset(-20, kFIOFromCurrent), kFIOFailure);
+  EXPECT_EQ(file.setFilePointerOffset(-11, kFIOFromCurrent), kFIOFailure);  // one before 0
   EXPECT_EQ(file.write("x", 1), kFIOFailure);
   EXPECT_EQ(file.openRead("x"), kFIOFailure);
 }
@@ -332,8 +332,6 @@ TEST(SyncFileReader, ReadsWholeBlocksAroundTheRequest) {
   EXPECT_EQ(file.lastLength, 1024u);
   EXPECT_EQ(buffer.DataOffset(), 488u);
   EXPECT_EQ(buffer.DataSize(), 100u);
-  EXPECT_EQ(buffer.Cursor(), 0u);
-  EXPECT_EQ(buffer.Remaining(), 100u);
   EXPECT_EQ(reinterpret_cast<uintptr_t>(buffer.Memory()) % 512, 0u);
   EXPECT_EQ(memcmp(buffer.Data(), content.data() + 1000, 100), 0);
 

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "zqmf/zqmfContainers.h"
 #include "zqmf/zqmfWriter.h"
 #include "zqtest/TempDir.h"
 
@@ -130,24 +129,12 @@ TEST(ZqmfParsers, LensProjection) {
   EXPECT_EQ(p.lensProjection(), ZQMF_LENS_PROJECTION_NONE);
 }
 
-TEST(ZqmfParsers, FromAPhotoFileAndFromDamage) {
+// Photos of the sample card are read through these extractors in tests/telemetry.
+TEST(ZqmfParsers, MissingFilesAndDamagedBlocks) {
   zqtest::TempDir dir;
-  const std::vector<uint8_t> block = Block([](ZQMFWriter* w) {
-    w->AddValue("MTYP", uint8_t{25});
-    w->AddValue("SFLG", uint8_t{1});
-  });
-  const std::string jpeg("\xFF\xD8\xFF\xDA\x00\x02\x00\xFF\xD9", 9);
-  std::vector<uint8_t> photo;
-  ASSERT_EQ(zqmf_jpeg_insert_block(reinterpret_cast<const uint8_t*>(jpeg.data()), jpeg.size(),
-                                   block.data(), block.size(), &photo),
-            ZQMF_OK);
-  const std::string path = dir.path() + "/TAVR0001.JPG";
-  zqtest::WriteFile(path, std::string(photo.begin(), photo.end()));
-  ZQMFParserMediaType type;
-  ASSERT_EQ(type.init(path, ZQMF_PARSE_TRACK_THEN_UDTA), ZQMF_PARSE_OK);
-  EXPECT_EQ(convertZQMFMediaTypeToZQMediaType(type.mediaType()), ZQMediaEnums::kMediaTypePhoto);
+  const std::vector<uint8_t> block = Block([](ZQMFWriter* w) { w->AddValue("SFLG", uint8_t{1}); });
   ZQMFParserSpotmarkFlag flag;
-  ASSERT_EQ(flag.init(path, ZQMF_PARSE_TRACK_THEN_UDTA), ZQMF_PARSE_OK);
+  ASSERT_EQ(flag.init(block.data(), static_cast<uint32_t>(block.size())), ZQMF_PARSE_OK);
   EXPECT_TRUE(flag.spotmarkFlag());
   EXPECT_EQ(flag.init(dir.path() + "/missing.JPG", ZQMF_PARSE_TRACK_THEN_UDTA),
             ZQMF_PARSE_OPEN_FAILED);

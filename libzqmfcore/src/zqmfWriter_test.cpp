@@ -66,16 +66,12 @@ TEST(ZqmfWriter, WritesTheBytesOfTheFormat) {
   EXPECT_EQ(w.size(), 0u);  // ready for the next stream
 }
 
-TEST(ZqmfWriter, EveryTypeRoundTrips) {
-  const int8_t sb[] = {-128, 0, 127};
+// One record per element width and swap unit; signedness changes only the type letter.
+TEST(ZqmfWriter, EveryWidthRoundTrips) {
   const uint8_t ub[] = {0, 1, 255};
   const int16_t ss[] = {-32768, -1, 32767};
-  const uint16_t us[] = {0, 1000, 65535};
-  const int32_t sl[] = {INT32_MIN, -7, INT32_MAX};
   const uint32_t ul[] = {0, 123456789, UINT32_MAX};
-  const int64_t sj[] = {INT64_MIN, -3, INT64_MAX};
   const uint64_t uj[] = {0, 1ULL << 40, UINT64_MAX};
-  const float f[] = {-1.5f, 0.0f, 3.4e38f};
   const double d[] = {-2.25, 1e-300, 6.02e23};
   const uint32_t q[] = {0x00018000, 0xFFFF0000};
   const uint64_t bigq[] = {0x0000000180000000ULL};
@@ -87,15 +83,10 @@ TEST(ZqmfWriter, EveryTypeRoundTrips) {
   w.AddValue("DVID", uint32_t{42});
   w.AddString("DVNM", "Camera");
   w.BeginNest("STRM");
-  w.AddValues("SB08", sb, 3, 1);
   w.AddValues("UB08", ub, 1, 3);
   w.AddValues("SS16", ss, 3, 1);
-  w.AddValues("US16", us, 1, 3);
-  w.AddValues("SL32", sl, 3, 1);
   w.AddValues("UL32", ul, 3, 1);
-  w.AddValues("SJ64", sj, 1, 3);
   w.AddValues("UJ64", uj, 1, 3);
-  w.AddValues("FL32", f, 3, 1);
   w.AddValues("FL64", d, 3, 1);
   w.Add("QQ32", 'q', 4, 2, q);
   w.Add("QQ64", 'Q', 8, 1, bigq);
@@ -110,15 +101,10 @@ TEST(ZqmfWriter, EveryTypeRoundTrips) {
 
   Reader r(out);
   EXPECT_EQ(ZQMF_Validate(r.state(), ZQMF_RECURSE_LEVELS), ZQMF_OK);
-  EXPECT_EQ(r.Values<int8_t>("SB08"), std::vector<int8_t>(sb, sb + 3));
   EXPECT_EQ(r.Values<uint8_t>("UB08"), std::vector<uint8_t>(ub, ub + 3));
   EXPECT_EQ(r.Values<int16_t>("SS16"), std::vector<int16_t>(ss, ss + 3));
-  EXPECT_EQ(r.Values<uint16_t>("US16"), std::vector<uint16_t>(us, us + 3));
-  EXPECT_EQ(r.Values<int32_t>("SL32"), std::vector<int32_t>(sl, sl + 3));
   EXPECT_EQ(r.Values<uint32_t>("UL32"), std::vector<uint32_t>(ul, ul + 3));
-  EXPECT_EQ(r.Values<int64_t>("SJ64"), std::vector<int64_t>(sj, sj + 3));
   EXPECT_EQ(r.Values<uint64_t>("UJ64"), std::vector<uint64_t>(uj, uj + 3));
-  EXPECT_EQ(r.Values<float>("FL32"), std::vector<float>(f, f + 3));
   EXPECT_EQ(r.Values<double>("FL64"), std::vector<double>(d, d + 3));
   EXPECT_EQ(r.Values<uint32_t>("QQ32"), std::vector<uint32_t>(q, q + 2));
   EXPECT_EQ(r.Values<uint64_t>("QQ64"), std::vector<uint64_t>(bigq, bigq + 1));
@@ -131,35 +117,20 @@ TEST(ZqmfWriter, EveryTypeRoundTrips) {
   EXPECT_EQ(ZQMF_NestLevel(s), 1u);
 }
 
-TEST(ZqmfWriter, ComplexScaleAndTimestampRecords) {
+TEST(ZqmfWriter, ComplexRecordsCarryTheirTypeString) {
   struct Packed {
     float a, b;
     uint32_t c;
   };
   static_assert(sizeof(Packed) == 12);
   const Packed values[2] = {{1.5f, 2.5f, 7}, {-1.0f, 0.5f, 9}};
-  const int16_t accl[6] = {100, -200, 981, 0, 10, -10};
   ZQMFWriter w;
   w.BeginNest("DEVC");
-  w.BeginNest("STRM");
-  w.AddValue("STMP", uint64_t{1234567890123ULL});
-  w.AddValue("SCAL", int16_t{100});
-  w.AddValues("ACCL", accl, 3, 2);
-  w.EndNest();
-  w.BeginNest("STRM");
   ASSERT_EQ(w.AddComplex("CPLX", "f[2]L", 2, values), ZQMF_OK);
-  w.EndNest();
   w.EndNest();
   std::vector<uint8_t> out;
   ASSERT_EQ(w.Finish(&out), ZQMF_OK);
-
   Reader r(out);
-  EXPECT_EQ(r.Values<uint64_t>("STMP"), (std::vector<uint64_t>{1234567890123ULL}));
-  double scaled[6];
-  ASSERT_EQ(ZQMF_ScaledData(r.At("ACCL"), scaled, sizeof(scaled), 0, 2, 'd'), ZQMF_OK);
-  EXPECT_EQ(scaled[0], 1.0);
-  EXPECT_EQ(scaled[2], 9.81);
-  EXPECT_EQ(scaled[5], -0.1);
   std::vector<char> type = r.Values<char>("TYPE");
   EXPECT_EQ(std::string(type.begin(), type.end()), "f[2]L");
   Packed back[2];
@@ -187,51 +158,39 @@ TEST(ZqmfWriter, LargeNestsUseWordStructures) {
   EXPECT_EQ(r.Values<uint8_t>("LAST"), (std::vector<uint8_t>{1}));
 }
 
+constexpr uint8_t one = 1;
+
 TEST(ZqmfWriter, RefusesWhatTheFormatCannotHold) {
-  const uint8_t one = 1;
+  // Each case writes into a fresh writer, inside a DEVC when `inDevice`.
   const struct {
     const char* name;
+    bool inDevice;
     ZQMF_ERROR (*write)(ZQMFWriter*);
   } kCases[] = {
-      {"record on the top level", [](ZQMFWriter* w) { return w->AddValue("ABCD", uint8_t{1}); }},
-      {"top-level nest not DEVC", [](ZQMFWriter* w) { return w->BeginNest("STRM"); }},
-      {"short key",
+      {"record on the top level", false, [](ZQMFWriter* w) { return w->AddValue("ABCD", one); }},
+      {"top-level nest not DEVC", false, [](ZQMFWriter* w) { return w->BeginNest("STRM"); }},
+      {"end without nest", false, [](ZQMFWriter* w) { return w->EndNest(); }},
+      {"short key", true, [](ZQMFWriter* w) { return w->AddValue("ABC", one); }},
+      {"key with punctuation", true, [](ZQMFWriter* w) { return w->AddValue("AB-C", one); }},
+      {"seventeen levels", true,
        [](ZQMFWriter* w) {
-         w->BeginNest("DEVC");
-         return w->AddValue("ABC", uint8_t{1});
-       }},
-      {"key with punctuation",
-       [](ZQMFWriter* w) {
-         w->BeginNest("DEVC");
-         return w->AddValue("AB-C", uint8_t{1});
-       }},
-      {"end without nest", [](ZQMFWriter* w) { return w->EndNest(); }},
-      {"seventeen levels",
-       [](ZQMFWriter* w) {
-         w->BeginNest("DEVC");
          for (int i = 0; i < 15; i++) w->BeginNest("NEST");
          return w->BeginNest("DEEP");
        }},
-      {"struct over 255",
+      {"struct over 255", true,
        [](ZQMFWriter* w) {
-         w->BeginNest("DEVC");
          std::vector<uint8_t> v(256);
          return w->AddValues("WIDE", v.data(), 256, 1);
        }},
-      {"complex without type",
-       [](ZQMFWriter* w) {
-         w->BeginNest("DEVC");
-         const float v[2] = {};
-         return w->Add("CPLX", '?', 8, 1, v);
-       }},
-      {"unknown type",
-       [](ZQMFWriter* w) {
-         w->BeginNest("DEVC");
-         return w->Add("ODDT", 'x', 1, 1, "a");
-       }},
+      {"complex without type", true,
+       [](ZQMFWriter* w) { return w->Add("CPLX", '?', 8, 1, "8 bytes"); }},
+      {"unknown type", true, [](ZQMFWriter* w) { return w->Add("ODDT", 'x', 1, 1, "a"); }},
   };
   for (const auto& c : kCases) {
     ZQMFWriter w;
+    if (c.inDevice) {
+      ASSERT_EQ(w.BeginNest("DEVC"), ZQMF_OK);
+    }
     const ZQMF_ERROR r = c.write(&w);
     EXPECT_NE(r, ZQMF_OK) << c.name;
     // The first error sticks.

