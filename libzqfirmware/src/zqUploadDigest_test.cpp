@@ -94,16 +94,5 @@ TEST_F(UploadDigestTest, ReadingBackInTheBackgroundMeetsTheAppends) {
   EXPECT_EQ(Computed(), zq_sha1_hex(content_));
 }
 
-TEST_F(UploadDigestTest, ABackgroundReadingSparesTheComputation) {
-  Append(test::PackageBytes(400000, 8), false);
-  digest_.CatchUpLater(path_);
-  digest_.WaitIdle();
-  EXPECT_EQ(digest_.hashed(), 400000u);
-  const uint64_t read = digest_.bytes_read_back();
-  Append(test::PackageBytes(1000, 9));
-  EXPECT_EQ(Computed(), zq_sha1_hex(content_));
-  EXPECT_EQ(digest_.bytes_read_back(), read);
-}
-
 }  // namespace
 }  // namespace zqfw
