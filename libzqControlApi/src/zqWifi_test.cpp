@@ -133,22 +133,6 @@ std::vector<ZqNetworkEntry> Networks(int n) {
   return out;
 }
 
-std::vector<std::string> Names(const ZqNetworkList& list) {
-  std::vector<std::string> out;
-  for (const auto& e : list.entries) out.push_back(e.ssid);
-  return out;
-}
-
-TEST(ZqWifi, ListIsAssembledFromPages) {
-  FakeCamera cam(Networks(23));
-  ZqNetworkList list;
-  ASSERT_EQ(zq_network_list_fetch(cam.fetch(), &list), ZQ_OK);
-  EXPECT_EQ(cam.asked, (std::vector<int>{0, 10, 20}));
-  std::vector<std::string> want;
-  for (const auto& e : Networks(23)) want.push_back(e.ssid);
-  EXPECT_EQ(Names(list), want);
-}
-
 TEST(ZqWifi, ListRestartsFromTheStartWhenTheCameraScansAgain) {
   FakeCamera cam(Networks(23));
   cam.rescan_before = 2;  // the second page comes from a new scan
