@@ -246,23 +246,6 @@ TEST_F(SoftUpdateTest, FormEncodedPostsCarryTheRequestWord) {
   }
 }
 
-TEST_F(SoftUpdateTest, WithoutRoomOnlyDeleteIsServed) {
-  const std::string package = test::PackageBytes(100, 3);
-  ASSERT_EQ(Piece(zq_sha1_hex(package), "0", "false", package.substr(0, 50))["status"], 0);
-  ASSERT_EQ(zqsim::StorageCommand({"free", "367001599"}), 0);
-  EXPECT_EQ(Json(Get(std::nullopt)), DigestLess(12));
-  for (const char* word : {"start", "showui", "canceled"}) {
-    EXPECT_EQ(Request(word), DigestLess(12)) << word;
-  }
-  EXPECT_EQ(Piece(zq_sha1_hex(package), "50", "true", package.substr(50)), DigestLess(12));
-  EXPECT_EQ(Partial(), package.substr(0, 50));
-
-  StringBody del("request=delete");
-  EXPECT_EQ(Post(&del, "application/x-www-form-urlencoded"), Answer(0, "", 0, false));
-  EXPECT_FALSE(Exists("firmware.partial"));
-  EXPECT_EQ(Request("delete"), Answer(0, "", 0, false));
-}
-
 TEST_F(SoftUpdateTest, DigestsMustBeUsable) {
   // A new upload needs a digest it can be checked against; nothing is stored without one.
   const std::string data = "0123456789";
