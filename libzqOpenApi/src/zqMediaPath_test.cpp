@@ -64,15 +64,6 @@ TEST(ZqMediaPath, NamesAndTheirNearMisses) {
       zqoa_media_query_valid(std::string_view("path=100TAVRO/TAVR0001.JPG\0", 27), nullptr));
 }
 
-TEST(ZqMediaPath, ActionsByExactPath) {
-  EXPECT_EQ(zqoa_media_action("media/list"), ZqMediaAction::kList);
-  EXPECT_EQ(zqoa_media_action("media/spotmark/remove"), ZqMediaAction::kTagRemove);
-  EXPECT_EQ(zqoa_media_action("media/metadata"), ZqMediaAction::kMetadata);
-  for (const char* other : {"media", "media/", "media/list/", "media/spotmark", "Media/list"}) {
-    EXPECT_EQ(zqoa_media_action(other), ZqMediaAction::kNone) << other;
-  }
-}
-
 TEST(ZqMediaPath, MetadataHandOffText) {
   struct Case {
     ZqMediaAction action;
