@@ -80,15 +80,6 @@ TEST(SimPresets, EveryGroupHasThreeOrMoreLoadablePresets) {
         EXPECT_FALSE(p.has_user_defined());
         ASSERT_EQ(Send(ZQCONTROL_PRESET_LOAD, Load(static_cast<uint32_t>(p.id()))).status, ZQ_OK);
         EXPECT_EQ(Camera().mode_group, static_cast<uint32_t>(g.id()));
-        // The camera now holds the preset's values.
-        for (const ot::PresetSetting& s : p.setting_array())
-          EXPECT_EQ(Camera().settings[s.id()], s.value()) << "setting " << s.id();
-        // A setting whose value is 0 and is no caption carries only its id.
-        for (const ot::PresetSetting& s : p.setting_array()) {
-          if (s.value() == 0) {
-            EXPECT_FALSE(s.has_value());
-          }
-        }
       }
     }
   }
