@@ -101,23 +101,6 @@ bool AcceptMp4(const char* name, int length) {
   return length == 12 && strncmp(name + 8, ".MP4", 4) == 0;
 }
 
-TEST(MediaDbFraming, HeadersAreLittleEndianWhateverTheHost) {
-  uint8_t req[12];
-  db_put_request_header(req, 12, 1, 0x11223344);
-  const uint8_t expected[12] = {12, 0, 0, 0, 1, 0, 0, 0, 0x44, 0x33, 0x22, 0x11};
-  EXPECT_EQ(memcmp(req, expected, 12), 0);
-
-  const std::string h = ReplyHeader(4, -7, 3, 9, 0xA1B2C3D4);
-  db_response_header out;
-  ASSERT_TRUE(db_parse_response_header(reinterpret_cast<const uint8_t*>(h.data()), h.size(), &out));
-  EXPECT_EQ(out.command_type, 4u);
-  EXPECT_EQ(out.status, -7);
-  EXPECT_EQ(out.count_returned, 3u);
-  EXPECT_EQ(out.rtos_db_version, 9u);
-  EXPECT_EQ(out.token, 0xA1B2C3D4u);
-  EXPECT_FALSE(db_parse_response_header(reinterpret_cast<const uint8_t*>(h.data()), 19, &out));
-}
-
 TEST(MediaDbFraming, FolderListingRepliesAreCheckedInOrder) {
   struct Case {
     const char* what;
