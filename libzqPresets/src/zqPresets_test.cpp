@@ -101,11 +101,9 @@ TEST_F(ZqPresets, RequestsCarryExactlyTheirFields) {
       {"list_presets", {{"group_id", "1001"}}, 71, "08e907"},
       {"get_info", {{"id", "0"}}, 72, "0800"},
       {"switch_flatmode", {{"fmode", "24"}}, 82, "0818"},
+      {"reset", {{"id", "1"}}, 80, "0801"},
       {"list_groups", {}, 70, ""},
       {"get_presets", {{"id", "junk"}}, 81, ""},
-      {"edit_cancel", {}, 78, ""},
-      {"edit_store", {}, 79, ""},
-      {"reset", {{"id", "1"}}, 80, "0801"},
       {"remove", {{"id", "4096"}}, 74, "088020"},
       {"edit_start", {{"id", "2"}}, 77, "0802"},
   };
