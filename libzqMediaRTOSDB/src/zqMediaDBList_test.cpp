@@ -32,11 +32,7 @@ TEST(MediaDbListQuery, RulesNearMissesAndBadValues) {
       // What to list.
       {"folder=100TAVRO&files=none", kOk, "", kMedia},
       {"folder=100TAVRO&files=clips", kOk, "", kMedia | kDbQuerySingles},
-      {"folder=100TAVRO&files=photoclips", kOk, "", kDbQueryPhotos | kDbQuerySingles},
-      {"folder=100TAVRO&files=videohighlights", kOk, "", kDbQueryVideos | kDbQueryHighlights},
       {"folder=100TAVRO&files=groups", kOk, "", kMedia | kDbQueryGroups},
-      {"folder=100TAVRO&files=photos", kOk, "", kDbQueryPhotos},
-      {"folder=100TAVRO&files=video", kOk, "", kDbQueryVideos},
       {"folder=100TAVRO&files=sessions", kOk, "", RTOS_DB_QUERY_METADATA_SESSION_FILES},
       {"folder=100TAVRO&files=videos", kNo, "files=videos not implemented", 0},
       {"folder=100TAVRO&files=Clips", kNo, "files=Clips not implemented", 0},
