@@ -7,8 +7,6 @@
 #include <thread>
 #include <vector>
 
-#include "threadpool/ThreadPoolLibThreadLimiter.h"
-
 namespace {
 
 // Records the order in which work ran and on which thread.
@@ -76,7 +74,6 @@ TEST(ThreadPoolLibThreadPool, ThreadCountIsCappedAndEveryWorkerQuits) {
     std::unique_lock<std::mutex> lock(log.mutex);
     log.done.wait(lock, [&] { return log.order.size() == 100; });
   }
-  EXPECT_EQ(log.order.size(), 100u);
 }
 
 TEST(ThreadPoolLibThreadPool, PoolWithoutStartedThreadsDestroysCleanly) {
@@ -86,10 +83,6 @@ TEST(ThreadPoolLibThreadPool, PoolWithoutStartedThreadsDestroysCleanly) {
 
 TEST(ThreadPoolLibThreadPoolDeathTest, ZeroThreadsIsAProgrammingError) {
   EXPECT_DEATH(ThreadPoolLibThreadPool pool(0), "0 < m_threadCount");
-}
-
-TEST(ThreadPoolLibThreadLimiter, CountsOnlineProcessors) {
-  EXPECT_GE(ThreadPoolLibThreadLimiter::GetProcessorCount(), 1u);
 }
 
 }  // namespace

@@ -54,19 +54,14 @@ Outcome InChild(const std::function<void()>& body) {
   return o;
 }
 
-// POSIX extended regular expression search; the first group's text into `group` if given.
-bool Search(const std::string& text, const std::string& pattern, std::string* group = nullptr) {
+// POSIX extended regular expression search.
+bool Search(const std::string& text, const std::string& pattern) {
   regex_t re;
   if (regcomp(&re, pattern.c_str(), REG_EXTENDED) != 0) {
     ADD_FAILURE() << "bad pattern " << pattern;
     return false;
   }
-  regmatch_t m[2];
-  const bool found = regexec(&re, text.c_str(), 2, m, 0) == 0;
-  if (found && group != nullptr && m[1].rm_so >= 0) {
-    *group =
-        text.substr(static_cast<size_t>(m[1].rm_so), static_cast<size_t>(m[1].rm_eo - m[1].rm_so));
-  }
+  const bool found = regexec(&re, text.c_str(), 0, nullptr, 0) == 0;
   regfree(&re);
   return found;
 }
@@ -75,89 +70,27 @@ bool Has(const std::string& text, const std::string& what) {
   return text.find(what) != std::string::npos;
 }
 
-struct CrashCase {
-  const char* name;
-  int sig;
-  const char* code_line;
-};
-
-class ZqCrashSignal : public testing::TestWithParam<CrashCase> {};
-
-TEST_P(ZqCrashSignal, ReportIsCompleteAndTheProcessEndsWithTheSignal) {
-  const CrashCase& c = GetParam();
+// The whole report of a daemon crash is checked end to end for the common signals; here the
+// one that test cannot provoke in the daemon.
+TEST(ZqCrash, BusErrorIsReportedAndEndsTheProcess) {
   remove(ReportPath().c_str());
-  const Outcome o = InChild([&] {
+  const Outcome o = InChild([] {
     if (zqch_install_crash_handler(kDaemonOptions) != 0) _exit(3);
-    setenv("ZQ_CRASH", c.name, 1);
+    setenv("ZQ_CRASH", "SIGBUS", 1);
     zqch_host_fault_injection();
     _exit(4);
   });
   ASSERT_TRUE(WIFSIGNALED(o.status)) << "exit status " << WEXITSTATUS(o.status);
-  EXPECT_EQ(WTERMSIG(o.status), c.sig);
+  EXPECT_EQ(WTERMSIG(o.status), SIGBUS);
   EXPECT_EQ(o.stdout_, "");  // everything went to the file
-
   const std::string r = zqtest::ReadFile(ReportPath());
-  std::string sep;
-  for (int i = 0; i < 40; ++i) sep += " -";
-  const std::string head = "\n" + sep + "\n\tZQ CRASH HANDLER (Opts: 0x0F0001EB)\n" + sep + "\n" +
-                           "     Report file: " + ReportPath() + "\n";
-  EXPECT_EQ(r.substr(0, head.size()), head) << r;
-  EXPECT_TRUE(Search(r,
-                     "\n       Date/Time: [0-9][0-9]/[0-9][0-9]/[0-9][0-9] "
-                     "[0-9][0-9]:[0-9][0-9]:[0-9][0-9]\n"))
-      << r;
-  EXPECT_TRUE(Has(r, std::string("\n         Program: ") + program_invocation_short_name + "\n"));
-  EXPECT_TRUE(Has(r, "\n      Process ID: " + std::to_string(o.pid) +
-                         " (Parent: " + std::to_string(getpid()) + ")\n"))
-      << r;
-  EXPECT_TRUE(Has(r, std::string("\n          Signal: ") + c.name + "\n")) << r;
-  EXPECT_TRUE(Has(r, "\n    Signal errno: 0\n")) << r;
-  EXPECT_TRUE(Has(r, c.code_line)) << r;
-  EXPECT_TRUE(Search(r, "\n   Fault address: (0x[0-9a-f]+|\\(nil\\))\n"));
-
-  // Backtrace between separators, every frame numbered in order.
-  std::string count;
-  ASSERT_TRUE(Search(r, sep + "\n Backtrace \\(([0-9]+) frames\\):\n", &count)) << r;
-  const int frames = std::stoi(count);
-  EXPECT_GE(frames, 3);
-  EXPECT_LE(frames, 16);
-  for (int i = 0; i < frames; ++i) {
-    EXPECT_TRUE(Search(r, "\n   #" + std::to_string(i) + "\t0x[0-9a-f]+\t[^\n]+\n")) << i;
-  }
-  // Exported functions are named as the linker knows them (the binary exports its symbols,
-  // as the daemon does): "module(_Z14zqch_backtracei+0x21)".
+  EXPECT_TRUE(Has(r, "\n          Signal: SIGBUS\n")) << r;
+  EXPECT_TRUE(Has(r, "\n     Signal code: 2 (unknown)\n")) << r;
+  EXPECT_TRUE(Has(r, "\n      Process ID: " + std::to_string(o.pid))) << r;
   EXPECT_TRUE(Search(r, "\t[^\n]+\\([^)\n]*zqch_backtrace[^)\n]*\\+0x[0-9a-f]+\\)\n")) << r;
-
-  EXPECT_TRUE(Has(r, "\n\n" + sep + "\n Open files:\n")) << r;
-  EXPECT_TRUE(Search(r, "\n   #1\tfile\t[^\n]*/stdout\n")) << r;
-  EXPECT_TRUE(Has(r, "\tfile\t" + ReportPath() + "\n")) << r;
-  EXPECT_TRUE(Has(r, "\n Status: \n   Name:\t")) << r;
-  EXPECT_TRUE(Has(r, "\n   Pid:\t" + std::to_string(o.pid) + "\n")) << r;
-  EXPECT_TRUE(Has(r, "\n Maps: \n   ")) << r;
-  EXPECT_TRUE(Search(r, "\n   [0-9a-f]+-[0-9a-f]+ r-xp [^\n]*\n")) << r;
   EXPECT_LT(r.find(" Open files:"), r.find(" Status: "));
   EXPECT_LT(r.find(" Status: "), r.find(" Maps: "));
-  EXPECT_EQ(r.back(), '\n');
 }
-
-// How an integer division by zero shows in the report. 32-bit ARM has no division trap: the
-// compiler's division routine raises SIGFPE itself, as a signal sent by the process (code -6).
-#if defined(__arm__)
-constexpr char kIntegerDivideByZeroCode[] = "\n     Signal code: -6 (unknown)\n";
-#else
-constexpr char kIntegerDivideByZeroCode[] = "\n     Signal code: 1 (Integer divide by zero)\n";
-#endif
-
-INSTANTIATE_TEST_SUITE_P(
-    Signals, ZqCrashSignal,
-    testing::Values(CrashCase{"SIGSEGV", SIGSEGV,
-                              "\n     Signal code: 1 (Address not mapped to object)\n"
-                              "   Fault address: 0x10\n"},
-                    CrashCase{"SIGABRT", SIGABRT, "\n     Signal code: -6 (unknown)\n"},
-                    CrashCase{"SIGFPE", SIGFPE, kIntegerDivideByZeroCode},
-                    CrashCase{"SIGILL", SIGILL, "\n     Signal code: 2 (Illegal operand)\n"},
-                    CrashCase{"SIGBUS", SIGBUS, "\n     Signal code: 2 (unknown)\n"}),
-    [](const testing::TestParamInfo<CrashCase>& param) { return std::string(param.param.name); });
 
 TEST(ZqCrash, FloatingPointTrapReportsItsCode) {
   remove(ReportPath().c_str());
@@ -224,18 +157,6 @@ TEST(ZqCrash, SecondInstallationKeepsTheFirstOptions) {
   });
   ASSERT_TRUE(WIFSIGNALED(o.status)) << WEXITSTATUS(o.status);
   EXPECT_EQ(WTERMSIG(o.status), SIGABRT);
-}
-
-TEST(ZqCrash, BacktraceListsTheCaller) {
-  zqtest::TempDir dir;
-  const std::string path = dir.path() + "/bt";
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  ASSERT_GE(fd, 0);
-  zqch_backtrace(fd);
-  close(fd);
-  const std::string bt = zqtest::ReadFile(path);
-  EXPECT_TRUE(Search(bt, "^ Backtrace \\([0-9]+ frames\\):\n   #0\t0x")) << bt;
-  EXPECT_EQ(bt.substr(bt.size() - 2), "\n\n");
 }
 
 }  // namespace

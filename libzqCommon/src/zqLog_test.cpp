@@ -28,7 +28,6 @@ TEST(ZqLog, LineHasClockLevelMessageAndSource) {
   EXPECT_EQ(Format(12, 7, ZQ_LOG_ERROR, 42, "main.cpp", "hello %d", 5),
             "[00012007] [ERROR] hello 5 @main.cpp:42");
   EXPECT_EQ(Format(1234567, 999, ZQ_LOG_INFO, 1, "a.cpp", "x"), "[1234567999] [INFO ] x @a.cpp:1");
-  EXPECT_EQ(Format(0, 0, ZQ_LOG_WARN, 3, "b.cpp", "%s", ""), "[00000000] [WARN ]  @b.cpp:3");
 }
 
 TEST(ZqLog, LongMessageIsCutAndStillEndsWithSource) {

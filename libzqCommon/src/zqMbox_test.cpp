@@ -63,9 +63,6 @@ class ZqMbox : public testing::Test {
 TEST_F(ZqMbox, SendAndTimedReceiveRoundTrip) {
   zqMbox rx;
   ASSERT_EQ(zqMbox_rxopen("/zqt_rx", 3, &rx), 0);
-  EXPECT_EQ(rx.attr.mq_maxmsg, 3);
-  EXPECT_EQ(rx.attr.mq_msgsize, static_cast<long>(ZQMSG_MAX));
-  EXPECT_STREQ(rx.name, "/zqt_rx");
 
   zqMbox tx;
   ASSERT_EQ(zqMbox_txopen("/zqt_rx", &tx), 0);
@@ -155,13 +152,7 @@ TEST_F(ZqMbox, SharedOpenSucceedsOnceTheNameIsFree) {
   zqMbox rx;
   EXPECT_EQ(zqMbox_rxopen_shared("/zqt_shared", 2, &rx), 0);
   EXPECT_EQ(SleepRecorder::delays, (std::vector<long>{100, 200}));
-  EXPECT_EQ(rx.attr.mq_maxmsg, 2);
   zqMbox_close(&rx);
-}
-
-TEST_F(ZqMbox, UnlinkOfAMissingQueueIsLogged) {
-  const std::string log = Logged([] { EXPECT_EQ(zqMbox_unlink("/zqt_missing"), -1); });
-  EXPECT_NE(log.find("Mbox unlink fail"), std::string::npos) << log;
 }
 
 TEST_F(ZqMbox, HandleRemovesReplyMailboxesOnly) {

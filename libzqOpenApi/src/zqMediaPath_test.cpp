@@ -23,55 +23,33 @@ TEST(ZqMediaPath, NamesAndTheirNearMisses) {
   };
   const Case cases[] = {
       // Form 1: photos.
-      {"path=100TAVRO/TAVR0001.JPG", true, kNoLog},
-      {"path=999TAVRO/TAVR9999.JPG", true, kNoLog},
-      {"path=100TAVRO/TAVR0001.MP4", false, kPhotoLog},
-      {"path=100TAVRO/TAVR0001.jpg", false, kPhotoLog},
+      {"path=109TAVRO/TAVR9080.JPG", true, kNoLog},
       {"path=100TAVRO/TAVR0001.JPG&x=1", false, kPhotoLog},
-      {"path=100TAVRO/TAVR0001.JPGX", false, kPhotoLog},
       {"path=100TAVRO/TAVR0001", false, kPhotoLog},
       {"path=100TAVRO/TAVR001.JPG", false, kNoLog},  // three digits: no form's prefix
-      {"path=100TAVRO/TAVRA001.JPG", false, kNoLog},
-      {"path=10TAVRO/TAVR0001.JPG", false, kNoLog},  // two-digit folder
+      {"path=10TAVRO/TAVR0001.JPG", false, kNoLog},
       {"path=1000TAVRO/TAVR0001.JPG", false, kNoLog},
-      {"path=100tavro/TAVR0001.JPG", false, kNoLog},
-      {"path=100TAVRO\\TAVR0001.JPG", false, kNoLog},
-      {"path=100QBACK/TAVR0001.JPG", false, kNoLog},  // only TAVRO folders
-      {"path=../100TAVRO/TAVR0001.JPG", false, kNoLog},
       {"path=100TAVRO/../TAVR0001.JPG", false, kNoLog},
-      {"p=100TAVRO/TAVR0001.JPG", false, kNoLog},
       {"x=1&path=100TAVRO/TAVR0001.JPG", false, kNoLog},
-      {"PATH=100TAVRO/TAVR0001.JPG", false, kNoLog},
       {"path=", false, kNoLog},
-      {"", false, kNoLog},
       // Form 2: clips with lettered chapters.
-      {"path=100TAVRO/QHAB0001.MP4", true, kNoLog},
-      {"path=100TAVRO/QXZZ9999.MP4", true, kNoLog},
-      {"path=100TAVRO/QHAB0001.THM", false, kLetterLog},  // THM only in form 3
-      {"path=100TAVRO/QHAB0001.MP4X", false, kLetterLog},
-      {"path=100TAVRO/QHAB0001.LRV", false, kLetterLog},
-      {"path=100TAVRO/QGAB0001.MP4", false, kNoLog},  // G only with digits
+      {"path=100TAVRO/QHAZ0009.MP4", true, kNoLog},
+      {"path=100TAVRO/QXAB0001.THM", false, kLetterLog},  // THM only in form 3
+      {"path=100TAVRO/QGAB0001.MP4", false, kNoLog},      // G only with digits
       {"path=100TAVRO/QHaB0001.MP4", false, kNoLog},
       // Form 3: clips and proxies.
-      {"path=100TAVRO/QH010001.MP4", true, kNoLog},
-      {"path=100TAVRO/QX010002.MP4", true, kNoLog},
       {"path=100TAVRO/QG010002.MP4", true, kNoLog},
-      {"path=100TAVRO/QH010001.THM", true, kNoLog},
+      {"path=100TAVRO/QX010001.THM", true, kNoLog},
       {"path=100TAVRO/QL010001.LRV", true, kNoLog},
       {"path=100TAVRO/QH010001.LRV", false, kClipLog},
       {"path=100TAVRO/QL010001.MP4", false, kProxyLog},
-      {"path=100TAVRO/QL010001.THM", false, kProxyLog},
-      {"path=100TAVRO/QH010001.MP4&x", false, kClipLog},
-      {"path=100TAVRO/QH010001.JPG", false, kClipLog},
       {"path=100TAVRO/QM010001.MP4", false, kNoLog},  // M is no clip letter here
       {"path=100TAVRO/QH01001.MP4", false, kNoLog},
       // Form 4: burst and time-lapse frames.
       {"path=100TAVRO/Q0010001.JPG", true, kNoLog},
       {"path=100TAVRO/Q0010001.ZQR", true, kNoLog},
       {"path=100TAVRO/Q0010001.MP4", false, kNoLog},  // refused without a log line
-      {"path=100TAVRO/Q001001.JPG", false, kNoLog},
       {"path=100TAVRO/ZQ010001.MP4", false, kNoLog},  // older clip names are not served
-      {"path=100TAVRO/GOPR0001.JPG", false, kNoLog},
       {"path=100TAVRO/Q", false, kNoLog},
   };
   for (const Case& c : cases) {
@@ -84,25 +62,6 @@ TEST(ZqMediaPath, NamesAndTheirNearMisses) {
       zqoa_media_query_valid(std::string_view("path=100TAVRO/Q\0H010001.MP4", 27), nullptr));
   EXPECT_FALSE(
       zqoa_media_query_valid(std::string_view("path=100TAVRO/TAVR0001.JPG\0", 27), nullptr));
-}
-
-TEST(ZqMediaPath, ActionsByExactPath) {
-  EXPECT_EQ(zqoa_media_action("media/list"), ZqMediaAction::kList);
-  EXPECT_EQ(zqoa_media_action("media/turbo_transfer"), ZqMediaAction::kTurbo);
-  EXPECT_EQ(zqoa_media_action("media/spotmark/moment"), ZqMediaAction::kTagMoment);
-  EXPECT_EQ(zqoa_media_action("media/spotmark/file"), ZqMediaAction::kTagFile);
-  EXPECT_EQ(zqoa_media_action("media/spotmark/remove"), ZqMediaAction::kTagRemove);
-  EXPECT_EQ(zqoa_media_action("media/delete/file"), ZqMediaAction::kDelete);
-  EXPECT_EQ(zqoa_media_action("media/telemetry"), ZqMediaAction::kTelemetry);
-  EXPECT_EQ(zqoa_media_action("media/info"), ZqMediaAction::kInfo);
-  EXPECT_EQ(zqoa_media_action("media/zqmf"), ZqMediaAction::kZqmf);
-  EXPECT_EQ(zqoa_media_action("media/screennail"), ZqMediaAction::kScreennail);
-  EXPECT_EQ(zqoa_media_action("media/thumbnail"), ZqMediaAction::kThumbnail);
-  EXPECT_EQ(zqoa_media_action("media/metadata"), ZqMediaAction::kMetadata);
-  for (const char* other : {"media", "media/", "media/other", "media/list/", "media/listx",
-                            "media/spotmark", "media/delete", "Media/list"}) {
-    EXPECT_EQ(zqoa_media_action(other), ZqMediaAction::kNone) << other;
-  }
 }
 
 TEST(ZqMediaPath, MetadataHandOffText) {
@@ -118,19 +77,12 @@ TEST(ZqMediaPath, MetadataHandOffText) {
        "&p=100TAVRO/QX010002.MP4&t=v5info"},
       {ZqMediaAction::kTelemetry, "path=100TAVRO/QH010001.MP4", "100TAVRO/QH010001.MP4", 0,
        "&p=100TAVRO/QH010001.MP4&t=tracks&trackNames=telemetry"},
-      {ZqMediaAction::kZqmf, "path=100TAVRO/TAVR0001.JPG", "100TAVRO/TAVR0001.JPG", 0,
-       "&p=100TAVRO/TAVR0001.JPG&t=zqmf"},
-      {ZqMediaAction::kScreennail, "path=100TAVRO/TAVR0001.JPG", "100TAVRO/TAVR0001.JPG", 0,
-       "&p=100TAVRO/TAVR0001.JPG&t=scr"},
-      {ZqMediaAction::kThumbnail, "path=100TAVRO/QH010001.THM", "100TAVRO/QH010001.THM", 0,
-       "&p=100TAVRO/QH010001.THM"},
       {ZqMediaAction::kMetadata, "path=100TAVRO/TAVR0001.JPG", "100TAVRO/TAVR0001.JPG", 0,
        "&p=100TAVRO/TAVR0001.JPG"},
       // Refused: the whole query must be one name.
       {ZqMediaAction::kMetadata, "path=100TAVRO/TAVR0001.JPG&x=1", "100TAVRO/TAVR0001.JPG", 400,
        ""},
       {ZqMediaAction::kInfo, nullptr, nullptr, 400, ""},
-      {ZqMediaAction::kInfo, "", nullptr, 400, ""},
       {ZqMediaAction::kInfo, "path=100TAVRO%2FTAVR0001.JPG", "100TAVRO/TAVR0001.JPG", 400, ""},
       {ZqMediaAction::kTelemetry, "path=100TAVRO/../TAVR0001.JPG", "100TAVRO/../TAVR0001.JPG", 400,
        ""},
@@ -195,13 +147,10 @@ TEST(ZqMediaPath, TagQueries) {
       {ZqMediaAction::kTagFile, "path=100TAVRO/TAVR0001.JPG&ms=5", 400, 0, "", 0, nullptr},
       {ZqMediaAction::kTagFile, "path=100TAVRO/QH010001.MP4", 400, 0, "", 0, nullptr},
       // A number that is no number, or too big, leaves a photo tag whose name is wrong.
-      {ZqMediaAction::kTagFile, "path=100TAVRO/QH010001.MP4&ms=x", 400, 0, "", 0, nullptr},
       {ZqMediaAction::kTagFile, "path=100TAVRO/QH010001.MP4&ms=4294967296", 400, 0, "", 0, nullptr},
-      {ZqMediaAction::kTagFile, "path=100TAVRO/QH010001.MP4&ms=-1", 400, 0, "", 0, nullptr},
       {ZqMediaAction::kTagFile, nullptr, 400, 0, "", 0, "No parameters given for request"},
       {ZqMediaAction::kTagFile, "ms=5", 400, 0, "", 0, "No path was given"},
       {ZqMediaAction::kTagFile, "path=", 400, 0, "", 0, "No path was given"},
-      {ZqMediaAction::kTagFile, "", 400, 0, "", 0, "No path was given"},
       {ZqMediaAction::kTagFile, "path=100TAVRO/QZ010001.MP4&ms=5", 400, 0, "", 0,
        "Invalid parameters(path=100TAVRO/QZ010001.MP4&ms=5) given for file "
        "path:100TAVRO/QZ010001.MP4"},
@@ -220,9 +169,6 @@ TEST(ZqMediaPath, TagQueries) {
     EXPECT_STREQ(reinterpret_cast<const char*>(plan.tag.data() + 4), c.path);
     EXPECT_EQ(Le32(plan.tag.data() + 264), c.ms);
   }
-  // A path too long for the record is refused, never cut.
-  const std::string query = "path=" + std::string(300, 'A') + "JPG";
-  EXPECT_EQ(zqoa_media_plan(ZqMediaAction::kTagFile, query.c_str(), nullptr).status, 400);
 }
 
 TEST(ZqMediaPath, ResultsToStatus) {

@@ -15,27 +15,16 @@ TEST(ZqOpenApiEndpoints, LongestPrefixServesThePath) {
   const std::pair<const char*, const char*> cases[] = {
       {"camera/state", "camera/state"},
       {"camera/statex", "camera/state"},  // its handler then refuses the path
-      {"camera/state/extra", "camera/state"},
       {"camera/setting_anything", "camera/setting"},
-      {"camera/presets/get", "camera/presets"},
       {"camera/presets/load", "camera/presets"},
-      {"camera/stream/start", "camera/stream"},
-      {"camera/set_date_time", "camera/set_date_time"},
-      {"camera/get_date_time", "camera/get_date_time"},
       {"camera/digital_zoom", "camera/digital_zoom"},
-      {"media", "media"},
       {"media/list", "media"},
       {"mediafoo", "media"},
-      {"webcam/start", "webcam"},
-      {"version", "version"},
       {"", "(none)"},
-      {"/", "(none)"},
       {"camera", "(none)"},
-      {"camera/", "(none)"},
       {"camera/stat", "(none)"},
       {"Camera/state", "(none)"},
       {"/camera/state", "(none)"},
-      {"tavro/camera/state", "(none)"},
   };
   for (const auto& [path, endpoint] : cases) EXPECT_EQ(Found(path), endpoint) << path;
 }
@@ -57,7 +46,6 @@ TEST(ZqOpenApiEndpoints, PathFromUri) {
       {"/tavro/", "/"},
       {"/tavro", ""},
       {"/tavro//x", "/x"},
-      {"/tavro/media/list", "media/list"},
       {"/tav", ""},
   };
   for (const auto& [uri, path] : cases) EXPECT_EQ(zqoa_path_from_uri(uri), path) << uri;

@@ -39,15 +39,6 @@ class UploadDigestTest : public testing::Test {
   UploadDigest digest_;
 };
 
-TEST_F(UploadDigestTest, AppendsAreHashedWithoutReadingBack) {
-  for (int i = 0; i < 5; ++i) Append(test::PackageBytes(70000 + i, i));
-  EXPECT_EQ(Computed(), zq_sha1_hex(content_));
-  EXPECT_EQ(digest_.bytes_read_back(), 0u);
-  Append("tail");
-  EXPECT_EQ(Computed(), zq_sha1_hex(content_));  // computing does not end the state
-  EXPECT_EQ(digest_.bytes_read_back(), 0u);
-}
-
 TEST_F(UploadDigestTest, OnlyWhatWasNotSeenIsReadBack) {
   Append(test::PackageBytes(1000, 1));
   Append(test::PackageBytes(3000, 2), false);  // written by a process before this one
@@ -92,17 +83,6 @@ TEST_F(UploadDigestTest, ReadingBackInTheBackgroundMeetsTheAppends) {
   digest_.Forget();
   digest_.WaitIdle();
   EXPECT_EQ(Computed(), zq_sha1_hex(content_));
-}
-
-TEST_F(UploadDigestTest, ABackgroundReadingSparesTheComputation) {
-  Append(test::PackageBytes(400000, 8), false);
-  digest_.CatchUpLater(path_);
-  digest_.WaitIdle();
-  EXPECT_EQ(digest_.hashed(), 400000u);
-  const uint64_t read = digest_.bytes_read_back();
-  Append(test::PackageBytes(1000, 9));
-  EXPECT_EQ(Computed(), zq_sha1_hex(content_));
-  EXPECT_EQ(digest_.bytes_read_back(), read);
 }
 
 }  // namespace

@@ -54,28 +54,6 @@ TEST(SimCamera, DocumentsDescribeWhatTheCameraAccepts) {
     }
     EXPECT_EQ(described.count(24), m.lenses == 2 ? 1u : 0u);  // lens mode: spherical only
   }
-  EXPECT_EQ(zqsim::ModelOrDefault(99).number, 57);
-  EXPECT_EQ(zqsim::ModelOrDefault(58).number, 58);
-  EXPECT_STREQ(zqsim::ModelOrDefault(58).name, "TAVRO T11");  // the default identity's model
-}
-
-TEST(SimCamera, StatusFieldsFitTheirPartsWithoutOverlap) {
-  uint8_t used[sizeof(camera_status_t)] = {};
-  bool ready_seen = false;
-  for (const zqsim::StatusField& f : zqsim::StatusFields()) {
-    if (f.type == zqsim::StatusType::kDateTime) {
-      EXPECT_LE(f.offset + 10u, sizeof(system_settings_t));
-      continue;
-    }
-    ASSERT_LE(f.offset + f.width, sizeof(camera_status_t)) << f.name;
-    for (int i = 0; i < f.width; ++i) EXPECT_EQ(used[f.offset + i]++, 0) << f.name;
-    if (f.id == 82) {
-      EXPECT_EQ(offsetof(all_status_settings_t, status) + f.offset, kZqcSystemReadyOffset);
-      ready_seen = true;
-    }
-  }
-  EXPECT_TRUE(ready_seen);
-  for (const zqsim::SettingSpec& s : zqsim::Settings()) EXPECT_LT(s.id, zqsim::kRecordSettingIds);
 }
 
 TEST(SimCamera, SerializersWriteNumberedIdsOfTheRecord) {

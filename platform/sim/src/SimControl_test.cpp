@@ -80,13 +80,6 @@ TEST(SimControl, ModesSettingsAndSizesAreChecked) {
   EXPECT_EQ(Send(ZQCONTROL_SETTING, U32(2) + U32(9)), ZQ_OK);
   EXPECT_EQ(Camera().settings[2], 9);
   EXPECT_EQ(Send(ZQCONTROL_SETTING, U32(29) + U32(0)), ZQ_ERR_NAK);  // no such setting
-  // Webcam settings have their own ranges.
-  EXPECT_EQ(Send(ZQCONTROL_SETTING, U32(62) + U32(700000)), ZQ_ERR_NAK);
-  EXPECT_EQ(Send(ZQCONTROL_SETTING, U32(62) + U32(6000001)), ZQ_ERR_NAK);
-  EXPECT_EQ(Send(ZQCONTROL_SETTING, U32(62) + U32(6000000)), ZQ_OK);
-  EXPECT_EQ(Send(ZQCONTROL_SETTING, U32(43) + U32(1)), ZQ_ERR_NAK);
-  EXPECT_EQ(Send(ZQCONTROL_SETTING, U32(43) + U32(3)), ZQ_OK);
-  EXPECT_EQ(Camera().settings[43], 3);
   EXPECT_EQ(Send(ZQCONTROL_FACTORY_RESET, std::string(1, '\1')), ZQ_OK);
   EXPECT_EQ(Camera().settings[2], 1);
   EXPECT_EQ(Camera().mode, 0u);
@@ -94,8 +87,6 @@ TEST(SimControl, ModesSettingsAndSizesAreChecked) {
   EXPECT_EQ(Send(ZQCONTROL_DIGITAL_ZOOM, U32(101)), ZQ_ERR_INVALID_PARAM);
   EXPECT_EQ(Send(ZQCONTROL_DIGITAL_ZOOM, U32(60)), ZQ_OK);
   EXPECT_EQ(Camera().digital_zoom, 60u);
-  EXPECT_EQ(Send(ZQCONTROL_PHOTO_TIMER, U32(5)), ZQ_ERR_INVALID_PARAM);
-  EXPECT_EQ(Send(ZQCONTROL_PHOTO_TIMER, U32(10)), ZQ_OK);
 }
 
 TEST(SimControl, ClockIsKeptAndRuns) {
@@ -146,27 +137,6 @@ TEST(SimControl, DeleteLastAndDeleteAllChangeTheCard) {
   EXPECT_EQ(Send(ZQCONTROL_DELETE_ALL, ""), ZQ_OK);
   EXPECT_NE(access((dir + "ZQ010001.MP4").c_str(), F_OK), 0);
   EXPECT_EQ(Send(ZQCONTROL_DELETE_LAST, ""), ZQ_ERR_NAK);  // nothing left
-}
-
-TEST(SimControl, CalibrationReplies) {
-  zqsim::ResetCamera();
-  uint8_t blob[4096];
-  uint16_t len = 0;
-  EXPECT_EQ(Send(ZQCONTROL_SYSTEM_GET_GEOCAL, "", blob, 1499, &len), ZQ_OK);
-  EXPECT_EQ(len, 512);
-  EXPECT_EQ(memcmp(blob, "GEOCAL01", 8), 0);
-  SimState::Get().Write([](SimStateData& d) { return d.camera.geocal_size = 3000; });
-  EXPECT_EQ(Send(ZQCONTROL_SYSTEM_GET_GEOCAL, "", blob, 1499, &len), ZQ_OK);
-  EXPECT_EQ(len, 1499);  // as much as the buffer takes
-
-  char path[257] = {};
-  EXPECT_EQ(Send(ZQCONTROL_SYSTEM_GET_SHADINGDATA_FILE, "", path, sizeof path), ZQ_OK);
-  EXPECT_EQ(zqtest::ReadFile(zq_path(path)).size(), 4096u);
-
-  uint8_t state[kZqcCameraStateSize];
-  EXPECT_EQ(Send(ZQCONTROL_CAMERA_STATE, "", state, sizeof state), ZQ_OK);
-  EXPECT_EQ(state[kZqcZoomAvailableOffset], 1);
-  EXPECT_EQ(state[kZqcCameraBusyOffset], 0);
 }
 
 }  // namespace

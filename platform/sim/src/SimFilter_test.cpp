@@ -102,15 +102,6 @@ TEST(SimFilter, ForcedVerdictsWinUntilCleared) {
   EXPECT_EQ(filter.Ask(2, 9)->getErrCode(), OPEN_TAVRO_SETTING_OK);
 }
 
-TEST(SimFilter, GroupsAndVersionsByModel) {
-  EXPECT_EQ(getUIModeGroups(58), (std::map<uint32_t, std::string>{
-                                     {1000, "Video"}, {1001, "Photo"}, {1002, "Time Lapse"}}));
-  EXPECT_EQ(getUIModeGroups(51).begin()->first, 1003u);
-  EXPECT_EQ(getOpenTavroVersion(22), nullptr);
-  EXPECT_STREQ(getOpenTavroVersion(58), "2.0");
-  EXPECT_STREQ(getOpenTavroVersion(57), "1.0");
-}
-
 TEST(SimControl, StoredReplyAnswersWithoutActing) {
   zqsim::ResetCamera();
   const std::string reply("\x0a\x03\x08\xe8\x07", 5);
