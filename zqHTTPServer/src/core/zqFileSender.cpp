@@ -650,7 +650,3 @@ ZqTransfer zqfs_transfer(const ZqChunkIo& io, int64_t first, int64_t last) {
   ReadAhead transfer(io, first, last);
   return transfer.Run();
 }
-
-void zqfs_send_file(mg_connection* conn, const char* path, const char* mime) {
-  SendFile(conn, ReadConfig(conn), path, mime);
-}

@@ -37,10 +37,6 @@ inline constexpr size_t kZqFileChunk = 655360;
 // Only GET and HEAD are served (405 otherwise). Always answers.
 void zqfs_serve_request(mg_connection* conn);
 
-// Answers the current request with the file at `path` (a filesystem path the caller has
-// checked), typed `mime`, or by its name when `mime` is nullptr.
-void zqfs_send_file(mg_connection* conn, const char* path, const char* mime);
-
 // One transfer's reads, writes and checks, apart from the connection: the sender's own, or a
 // test's.
 struct ZqChunkIo {

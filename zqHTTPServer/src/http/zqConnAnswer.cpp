@@ -17,20 +17,19 @@ std::string_view View(const char* s) { return s != nullptr ? std::string_view(s)
 
 class ConnOut final : public ZqOut {
  public:
-  ConnOut(mg_connection* conn, ZqFileSend send_file) : conn_(conn), send_file_(send_file) {}
+  ConnOut(mg_connection* conn, ZqConnCut cut) : conn_(conn), cut_(cut) {}
   bool Write(const void* bytes, size_t n) override {
     return zq_conn_write(conn_, bytes, n) == static_cast<int>(n);
   }
   void Close() override { mg_disable_connection_keep_alive(conn_); }
-  bool SendFile(const std::string& path, const std::string& type) override {
-    if (send_file_ == nullptr) return false;
-    send_file_(conn_, path.c_str(), type.empty() ? nullptr : type.c_str());
-    return true;
+  void Cut() override {
+    Close();
+    if (cut_ != nullptr) cut_(conn_);
   }
 
  private:
   mg_connection* conn_;
-  ZqFileSend send_file_;
+  ZqConnCut cut_;
 };
 
 class SocketOut final : public ZqOut {
@@ -39,8 +38,9 @@ class SocketOut final : public ZqOut {
   bool Write(const void* bytes, size_t n) override {
     return send(fd_, bytes, n, MSG_NOSIGNAL | MSG_DONTWAIT) == static_cast<ssize_t>(n);
   }
-  void Close() override {}  // the caller ends the connection
-  bool SendFile(const std::string&, const std::string&) override { return false; }
+  // The caller ends the connection.
+  void Close() override {}
+  void Cut() override {}
 
  private:
   int fd_;
@@ -85,8 +85,8 @@ long ZqConnRequest::Read(void* buf, size_t n) {
   return 0;
 }
 
-void zq_send_answer(mg_connection* conn, const ZqAnswer& answer, ZqFileSend send_file) {
-  ConnOut out(conn, send_file);
+void zq_send_answer(mg_connection* conn, const ZqAnswer& answer, ZqConnCut cut) {
+  ConnOut out(conn, cut);
   zq_write_answer(answer, zq_conn_head_only(conn), out);
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "core/zqClients.h"
 #include "core/zqFileSender.h"
 #include "http/zqConnAnswer.h"
 #include "zqcamera/zqCamera.h"
@@ -79,7 +80,7 @@ void zq_route_serve(mg_connection* conn, const ZqRoute* route) {
     return;
   }
   ZqConnRequest request(conn);
-  zq_send_answer(conn, route->handler(request), zqfs_send_file);
+  zq_send_answer(conn, route->handler(request), zq_conn_abort);
 }
 
 const ZqRoute* zq_route_for_upgrade(const char* uri) {

@@ -56,9 +56,7 @@ void ErrorAnswer(mg_connection* conn, int status, const char* text, bool close) 
     if (!data->in_request) zq_conn_begin_answer(data, IsMethod(ri, "HEAD"));
     data->error_sent = true;
   }
-  const bool keep = !close && zq_conn_keep_alive(conn);
-  if (!keep) mg_disable_connection_keep_alive(conn);
-  zq_send_answer(conn, zq_error_page(status, text, keep));
+  zq_send_answer(conn, zq_error_page(status, text, !close && zq_conn_keep_alive(conn)));
 }
 
 bool AllDigits(const char* s) {
