@@ -52,6 +52,7 @@ ZqConnRequest::ZqConnRequest(mg_connection* conn) : conn_(conn), info_(mg_get_re
 
 std::string_view ZqConnRequest::Method() const { return View(info_->request_method); }
 std::string_view ZqConnRequest::Uri() const { return View(info_->local_uri); }
+std::string_view ZqConnRequest::UriAsSent() const { return View(info_->local_uri_raw); }
 std::string_view ZqConnRequest::Query() const { return View(info_->query_string); }
 bool ZqConnRequest::HasQuery() const { return info_->query_string != nullptr; }
 
@@ -68,6 +69,7 @@ std::string_view ZqConnRequest::Client() const { return info_->remote_addr; }
 int ZqConnRequest::ClientPort() const { return info_->remote_port; }
 int ZqConnRequest::PortRole() const { return zq_port_role(info_->server_port); }
 bool ZqConnRequest::Tls() const { return info_->is_ssl != 0; }
+bool ZqConnRequest::KeepAlive() const { return zq_conn_keep_alive(conn_); }
 int64_t ZqConnRequest::ContentLength() const { return info_->content_length; }
 
 // The library's read gives up when nothing arrives within its request time-out (set by the

@@ -16,6 +16,7 @@ class ZqConnRequest final : public ZqRequest {
 
   std::string_view Method() const override;
   std::string_view Uri() const override;
+  std::string_view UriAsSent() const override;
   std::string_view Query() const override;
   bool HasQuery() const override;
   const char* Header(std::string_view name) const override;
@@ -23,6 +24,7 @@ class ZqConnRequest final : public ZqRequest {
   int ClientPort() const override;
   int PortRole() const override;
   bool Tls() const override;
+  bool KeepAlive() const override;
   int64_t ContentLength() const override;
   long Read(void* buf, size_t n) override;
 

@@ -1,5 +1,7 @@
 #include "http/zqResponse.h"
 
+#include <civetweb.h>
+
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -40,6 +42,8 @@ std::string zq_internal_error_body(const char* url, const char* query, int32_t e
   }
   return body;
 }
+
+const char* zq_mime_type(const char* path) { return mg_get_builtin_mime_type(path); }
 
 std::string zq_http_date(time_t t) {
   char date[64];

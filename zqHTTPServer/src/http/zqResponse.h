@@ -33,6 +33,10 @@ inline constexpr const char kMimeHtml[] = "text/html";
 // have always seen. Without `keep_alive` the answer ends the connection.
 ZqAnswer zq_error_page(int status, const char* text, bool keep_alive);
 
+// The content type of a file named `path`, by its extension, as the server library types
+// files ("video/mp4", "text/html", ...; "text/plain" when unknown).
+const char* zq_mime_type(const char* path);
+
 // `t` as an HTTP date ("Sun, 06 Nov 1994 08:49:37 GMT").
 std::string zq_http_date(time_t t);
 
