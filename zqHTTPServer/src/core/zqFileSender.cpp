@@ -96,7 +96,7 @@ ZqAnswer Error(const ZqRequest& request, int status, const char* text) {
 }
 
 // A fixed answer whose head the sender writes in the order clients know: `headers` as they
-// come, "Content-Length" among them when it has a body.
+// come, "Content-Length" among them (none for a 304, which has no body).
 ZqAnswer Fixed(int status, std::vector<ZqHeader> headers, std::string body = {}) {
   ZqAnswer answer = ZqAnswer::Bytes(status, "", std::move(body));
   for (ZqHeader& h : headers) answer.Header(std::move(h.name), std::move(h.value));

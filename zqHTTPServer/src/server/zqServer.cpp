@@ -212,9 +212,9 @@ void EndRequest(const mg_connection* conn, int /*status*/) {
   malloc_trim(0);
 }
 
-// Every error the library raises (and mg_send_http_error) is answered here, so that each gets
-// a well-formed answer: the library's own page would echo a malformed request version into
-// its status line, and has no body framing.
+// Every error the library raises is answered here, so that each gets a well-formed answer:
+// the library's own page would echo a malformed request version into its status line, and
+// has no body framing.
 int HttpError(mg_connection* conn, int status, const char* message) {
   ZqConnData* data = zq_conn_data(conn);
   const bool parsed = data != nullptr && data->in_request;
