@@ -1,5 +1,6 @@
 """The daemon as a server: start-up, stop, routes, downloads, the busy rule, bad requests."""
 
+import email.utils
 import os
 import re
 import signal
@@ -173,6 +174,106 @@ def test_listing_redirect_hidden_and_rewrites(camera):
     assert camera.get("/logs/camera.log")[2] == b"log line\n"
     # A name that only begins like a rewrite is not rewritten.
     assert camera.get("/videos/DCIMx/100TAVRO/ZQ010001.MP4")[0] == 404
+
+
+def file_exchange(camera, method, target, extra=b"", role=INTERNAL):
+    """The file sender's answers to `method target` asked twice on one connection, first kept
+    alive, then with "Connection: close"; the dates (which vary) masked as "Date: D"."""
+    ask = b"%s %s HTTP/1.1\r\nHost: localhost\r\n%s" % (method, target.encode(), extra)
+    reply = camera.raw(ask + b"\r\n" + ask + b"Connection: close\r\n\r\n", role=role)
+    return re.sub(rb"\r\nDate: [^\r]*\r\n", b"\r\nDate: D\r\n", reply)
+
+
+def both(answer):
+    """`answer(connection)` for a kept-alive connection, then for one that closes."""
+    return answer(b"keep-alive") + answer(b"close")
+
+
+def test_file_answers_keep_their_bytes(camera):
+    """Every head the file sender writes, byte for byte, for GET and HEAD, kept alive or not."""
+    name = "TAVR0003.JPG"
+    path = "/videos/DCIM/100TAVRO/" + name
+    body = card_bytes(camera, name)
+    st = os.stat(camera.path("/tmp/fuse_d/DCIM/100TAVRO/" + name))
+    n = len(body)
+    etag = b'"%x.%d"' % (int(st.st_mtime), n)
+    modified = email.utils.formatdate(int(st.st_mtime), usegmt=True).encode()
+    validators = b"Date: D\r\nLast-Modified: %s\r\nEtag: %s\r\n" % (modified, etag)
+
+    def whole(conn):
+        return (b"HTTP/1.1 200 OK\r\n" + validators + b"Content-Type: image/jpeg\r\n"
+                b"Content-Length: %d\r\nAccept-Ranges: bytes\r\nCache-Control: max-age=3600"
+                b"\r\nConnection: %s\r\n\r\n" % (n, conn))
+
+    def part(conn):
+        return (b"HTTP/1.1 206 Partial Content\r\n" + validators + b"Content-Type: image/jpeg\r\n"
+                b"Content-Length: 100\r\nAccept-Ranges: bytes\r\nCache-Control: max-age=3600"
+                b"\r\nContent-Range: bytes 100-199/%d\r\nConnection: %s\r\n\r\n" % (n, conn))
+
+    def not_modified(conn):
+        return b"HTTP/1.1 304 Not Modified\r\n" + validators + b"Connection: %s\r\n\r\n" % conn
+
+    def unsatisfiable(conn):
+        return (b"HTTP/1.1 416 Range Not Satisfiable\r\nDate: D\r\nContent-Range: bytes */%d"
+                b"\r\nContent-Length: 0\r\nConnection: %s\r\n\r\n" % (n, conn))
+
+    def moved(conn):
+        return (b"HTTP/1.1 301 Moved Permanently\r\nLocation: /videos/DCIM/100TAVRO/?x=1&y\r\n"
+                b"Content-Length: 0\r\nConnection: %s\r\n\r\n" % conn)
+
+    for method in [b"GET", b"HEAD"]:
+        get = method == b"GET"
+        assert file_exchange(camera, method, path) == both(
+            lambda c: whole(c) + (body if get else b"")), method
+        assert file_exchange(camera, method, path, b"Range: bytes=100-199\r\n") == both(
+            lambda c: part(c) + (body[100:200] if get else b"")), method
+        for condition in [b"If-None-Match: " + etag, b"If-Modified-Since: " + modified]:
+            assert file_exchange(camera, method, path, condition + b"\r\n") == both(
+                not_modified), (method, condition)
+        assert file_exchange(camera, method, path, b"Range: bytes=%d-\r\n" % n) == both(
+            unsatisfiable), method
+        assert file_exchange(camera, method, "/videos/DCIM/100TAVRO?x=1&y") == both(moved), method
+
+        # A listing: its head, and a body of the announced length.
+        reply = file_exchange(camera, method, "/videos/DCIM/100TAVRO/")
+        for conn in [b"keep-alive", b"close"]:
+            m = re.match(rb"HTTP/1\.1 200 OK\r\nDate: D\r\nContent-Type: text/html; "
+                         rb"charset=utf-8\r\nContent-Length: (\d+)\r\nCache-Control: no-cache, "
+                         rb"no-store, must-revalidate, private, max-age=0\r\nConnection: "
+                         + conn + rb"\r\n\r\n", reply)
+            assert m, (method, reply[:400])
+            size = int(m.group(1)) if get else 0
+            listing = reply[m.end():m.end() + size]
+            if get:
+                assert listing.startswith(b"<!DOCTYPE html>") and b"ZQ010001.MP4" in listing
+            reply = reply[m.end() + size:]
+        assert reply == b""
+
+    # Error pages: the server's own, kept alive as any answer.
+    os.symlink("/etc/hostname", camera.path("/tmp/fuse_d/DCIM/100TAVRO/LINK0001.JPG"))
+    for target, status, reason, text, role in [
+            ("/videos/DCIM/100TAVRO/NONE0001.JPG", 404, b"Not Found", b"Not found", INTERNAL),
+            (path, 403, b"Forbidden", b"Connection forbidden", PUBLIC),  # the access policy's
+            ("/videos/DCIM/100TAVRO/ZQ010001.THM", 404, b"Not Found", b"Not found", INTERNAL),
+            ("/videos/DCIM/100TAVRO/LINK0001.JPG", 403, b"Forbidden",
+             b"Access outside the served tree", INTERNAL),
+            ("/videos/DCIM/../DCIM/100TAVRO/" + name, 400, b"Bad Request", b"Bad request",
+             INTERNAL)]:
+        for method in [b"GET", b"HEAD"]:
+            page = b"Error %d: %s\n%s" % (status, reason, text)
+
+            def error(conn):
+                return (b"HTTP/1.1 %d %s\r\nCache-Control: no-cache, no-store, must-revalidate, "
+                        b"private, max-age=0\r\nExpires: 0\r\nPragma: no-cache\r\nContent-Type: "
+                        b"text/plain; charset=utf-8\r\nDate: D\r\nContent-Length: %d\r\n"
+                        b"Connection: %s\r\n\r\n%s" % (status, reason, len(page), conn,
+                                                      page if method == b"GET" else b""))
+            assert file_exchange(camera, method, target, role=role) == both(error), (method, target)
+    camera.zqsim("status", "set", 3, 1)
+    page = b"Error 503: Service Unavailable\n" + BUSY_TEXT
+    assert file_exchange(camera, b"GET", path).endswith(
+        b"Content-Length: %d\r\nConnection: close\r\n\r\n%s" % (len(page), page))
+    camera.zqsim("status", "set", 3, 0)
 
 
 def test_nothing_outside_the_served_trees(camera):

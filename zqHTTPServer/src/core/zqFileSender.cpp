@@ -1,6 +1,5 @@
 #include "core/zqFileSender.h"
 
-#include <civetweb.h>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -21,10 +20,9 @@
 #include <vector>
 
 #include "core/zqBusy.h"
-#include "core/zqClients.h"
 #include "core/zqHttpRange.h"
 #include "core/zqLocks.h"
-#include "http/zqConnection.h"
+#include "http/zqResponse.h"
 #include "zqcommon/zqContainment.h"
 #include "zqcommon/zqHtml.h"
 #include "zqcommon/zqLog.h"
@@ -49,22 +47,6 @@ AlignedBuffer NewChunkBuffer() {
   return AlignedBuffer(static_cast<char*>(p));
 }
 
-struct Rewrite {
-  std::string prefix;
-  std::string dir;
-};
-
-// The server options the sender follows, read from the running server.
-struct Config {
-  std::string root;
-  std::vector<Rewrite> rewrites;
-  std::string hide;
-  std::vector<std::pair<std::string, std::string>> extra_mime;
-  bool listing = false;
-  std::vector<std::string> index_files;
-  std::string max_age = "3600";
-};
-
 std::vector<std::string> Split(std::string_view text, char sep) {
   std::vector<std::string> out;
   while (!text.empty()) {
@@ -77,47 +59,22 @@ std::vector<std::string> Split(std::string_view text, char sep) {
   return out;
 }
 
-std::string Option(const mg_connection* conn, const char* name) {
-  const char* v = mg_get_option(mg_get_context(conn), name);
-  return v != nullptr ? v : "";
-}
-
-Config ReadConfig(const mg_connection* conn) {
-  Config c;
-  c.root = Option(conn, "document_root");
-  for (const std::string& pair : Split(Option(conn, "url_rewrite_patterns"), ',')) {
-    size_t eq = pair.find('=');
-    if (eq == std::string::npos || eq == 0) continue;
-    c.rewrites.push_back({pair.substr(0, eq), pair.substr(eq + 1)});
-  }
-  c.hide = Option(conn, "hide_files_patterns");
-  for (const std::string& pair : Split(Option(conn, "extra_mime_types"), ',')) {
-    size_t eq = pair.find('=');
-    if (eq != std::string::npos) c.extra_mime.emplace_back(pair.substr(0, eq), pair.substr(eq + 1));
-  }
-  c.listing = Option(conn, "enable_directory_listing") == "yes";
-  c.index_files = Split(Option(conn, "index_files"), ',');
-  std::string age = Option(conn, "static_file_max_age");
-  if (!age.empty()) c.max_age = age;
-  return c;
-}
-
 bool EndsWithNoCase(std::string_view s, std::string_view suffix) {
   if (suffix.size() > s.size()) return false;
   return strncasecmp(s.data() + s.size() - suffix.size(), suffix.data(), suffix.size()) == 0;
 }
 
-std::string MimeType(const Config& c, const std::string& path) {
+std::string MimeType(const ZqFileConfig& c, const std::string& path) {
   for (const auto& [ext, type] : c.extra_mime) {
     if (EndsWithNoCase(path, ext)) return type;
   }
-  return mg_get_builtin_mime_type(path.c_str());
+  return zq_mime_type(path.c_str());
 }
 
 // A name (one path component) is hidden when it ends in a suffix of the hide option, in any
 // case. The daemon's option lists them as "*" + suffix, several separated by "|" ("*.thm"
 // hides "ZQ010001.THM" but not "x.thm.bak"); other forms hide nothing.
-bool Hidden(const Config& c, std::string_view name) {
+bool Hidden(const ZqFileConfig& c, std::string_view name) {
   std::string_view rest = c.hide;
   while (!rest.empty()) {
     const size_t bar = rest.find('|');
@@ -128,25 +85,22 @@ bool Hidden(const Config& c, std::string_view name) {
   return false;
 }
 
-std::string HttpDate(time_t t) {
-  char buf[64];
-  struct tm tm_utc = {};
-  gmtime_r(&t, &tm_utc);
-  strftime(buf, sizeof buf, "%a, %d %b %Y %H:%M:%S GMT", &tm_utc);
-  return buf;
+// The value of the answer's "Connection" header: what the server does after it.
+const char* ConnectionValue(const ZqRequest& request) {
+  return request.KeepAlive() ? "keep-alive" : "close";
 }
 
-// The value the server uses to decide keep-alive, so the header agrees with what happens.
-const char* ConnectionValue(const mg_connection* conn) {
-  return zq_conn_keep_alive(conn) ? "keep-alive" : "close";
+// The server's error page, kept alive as the server would keep the connection.
+ZqAnswer Error(const ZqRequest& request, int status, const char* text) {
+  return zq_error_page(status, text, request.KeepAlive());
 }
 
-bool IsHead(const mg_connection* conn) {
-  return strcmp(mg_get_request_info(conn)->request_method, "HEAD") == 0;
-}
-
-void SendError(mg_connection* conn, int status, const char* text) {
-  mg_send_http_error(conn, status, "%s", text);
+// A fixed answer whose head the sender writes in the order clients know: `headers` as they
+// come, "Content-Length" among them (none for a 304, which has no body).
+ZqAnswer Fixed(int status, std::vector<ZqHeader> headers, std::string body = {}) {
+  ZqAnswer answer = ZqAnswer::Bytes(status, "", std::move(body));
+  for (ZqHeader& h : headers) answer.Header(std::move(h.name), std::move(h.value));
+  return answer;
 }
 
 // Where the chunks of a range come from: the aligned offset and length of each read, and which
@@ -330,127 +284,133 @@ class ReadAhead {
   std::thread reader_;
 };
 
-// Reads and sends [first, last] of the open file, printing the progress lines. Returns false
-// when the transfer had to be cut (busy camera, read or write failure).
-bool SendBody(mg_connection* conn, UniqueFd& fd, bool direct, const std::string& path,
-              const char* uri, int64_t size, int64_t first, int64_t last) {
-  const int64_t span = size - first;
-  int last_percent = -1;
-  ZqChunkIo io;
-  io.read = [&fd, &direct, &path](char* buf, size_t n, int64_t offset) -> long {
-    // The card is read by one download at a time; the client gets its chunk after the lock
-    // is released, so a slow or stalled client holds up nobody but itself.
-    ZqLock lock(g_cardReadMutex);
-    ssize_t got = pread(fd.get(), buf, n, offset);
-    if (got < 0 && errno == EINVAL && direct) {
-      // The filesystem accepted O_DIRECT at open but not this read: go on buffered.
-      fd.reset(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-      direct = false;
-      got = fd.valid() ? pread(fd.get(), buf, n, offset) : -1;
+// An open file's body: the bytes [first, last] of it, read and sent by the transfer with the
+// progress lines. Shared by the answer's producer, so the file stays open until the answer
+// is gone.
+struct FileBody {
+  UniqueFd fd;
+  bool direct = true;  // opened with O_DIRECT
+  std::string path;
+  std::string uri;  // as the progress lines name it
+  int64_t size = 0;
+  int64_t first = 0;
+  int64_t last = 0;
+
+  // False when the transfer had to be cut (busy camera, read or write failure).
+  bool Send(ZqSink& sink) {
+    const int64_t span = size - first;
+    int last_percent = -1;
+    ZqChunkIo io;
+    io.read = [this](char* buf, size_t n, int64_t offset) -> long {
+      // The card is read by one download at a time; the client gets its chunk after the lock
+      // is released, so a slow or stalled client holds up nobody but itself.
+      ZqLock lock(g_cardReadMutex);
+      ssize_t got = pread(fd.get(), buf, n, offset);
+      if (got < 0 && errno == EINVAL && direct) {
+        // The filesystem accepted O_DIRECT at open but not this read: go on buffered.
+        fd.reset(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        direct = false;
+        got = fd.valid() ? pread(fd.get(), buf, n, offset) : -1;
+      }
+      return got;
+    };
+    io.write = [&sink](const char* bytes, size_t n) { return sink.Write(bytes, n); };
+    io.busy = [] { return should_stop_download(); };
+    io.sent = [&](int64_t pos) {
+      const int64_t remaining = last + 1 - pos;  // still to send
+      const int percent = span == 0 ? 100 : static_cast<int>(100 * (span - remaining) / span);
+      if (percent == last_percent) return;
+      printf("\nUploading %s: %i%%, %" PRId64 "/%" PRIu64 " bytes, start offset:%" PRId64 "\n",
+             uri.c_str(), percent, pos, static_cast<uint64_t>(size), first);
+      fflush(stdout);
+      last_percent = percent;
+    };
+    const ZqTransfer end = zqfs_transfer(io, first, last);
+    if (end == ZqTransfer::kBusy) {
+      ZQ_LOG(ZQ_LOG_WARN, "download of %s stopped: camera busy", uri.c_str());
     }
-    return got;
-  };
-  io.write = [conn](const char* bytes, size_t n) {
-    return zq_conn_write(conn, bytes, n) == static_cast<int>(n);
-  };
-  io.busy = [] { return should_stop_download(); };
-  io.sent = [&](int64_t pos) {
-    const int64_t remaining = last + 1 - pos;  // still to send
-    const int percent = span == 0 ? 100 : static_cast<int>(100 * (span - remaining) / span);
-    if (percent == last_percent) return;
-    printf("\nUploading %s: %i%%, %" PRId64 "/%" PRIu64 " bytes, start offset:%" PRId64 "\n", uri,
-           percent, pos, static_cast<uint64_t>(size), first);
-    fflush(stdout);
-    last_percent = percent;
-  };
-  const ZqTransfer end = zqfs_transfer(io, first, last);
-  if (end == ZqTransfer::kBusy) ZQ_LOG(ZQ_LOG_WARN, "download of %s stopped: camera busy", uri);
-  return end == ZqTransfer::kDone;
+    return end == ZqTransfer::kDone;
+  }
+};
+
+// True when the client's copy (If-None-Match, else If-Modified-Since) is the file's.
+bool NotModified(const ZqRequest& request, const char* etag, const std::string& modified) {
+  if (const char* inm = request.Header("If-None-Match")) {
+    return strstr(inm, etag) != nullptr || strcmp(inm, "*") == 0;
+  }
+  const char* ims = request.Header("If-Modified-Since");
+  return ims != nullptr && ims == modified;
 }
 
-void SendFile(mg_connection* conn, const Config& cfg, const std::string& path, const char* mime) {
-  const mg_request_info* ri = mg_get_request_info(conn);
-  const char* uri = ri->local_uri != nullptr ? ri->local_uri : "";
-
-  bool direct = true;
-  UniqueFd fd(open(path.c_str(), O_RDONLY | O_DIRECT | O_CLOEXEC));
-  if (!fd.valid() && errno == EINVAL) {
-    direct = false;  // e.g. tmpfs
-    fd.reset(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+// The answer of the file at `path`: its body (whole or a range) or a 304/416 head, the busy
+// test done before either.
+ZqAnswer FileAnswer(const ZqRequest& request, const ZqFileConfig& cfg, const std::string& path) {
+  auto body = std::make_shared<FileBody>();
+  body->path = path;
+  body->uri = std::string(request.Uri());
+  body->fd.reset(open(path.c_str(), O_RDONLY | O_DIRECT | O_CLOEXEC));
+  if (!body->fd.valid() && errno == EINVAL) {
+    body->direct = false;  // e.g. tmpfs
+    body->fd.reset(open(path.c_str(), O_RDONLY | O_CLOEXEC));
   }
   struct stat st = {};
-  if (!fd.valid() || fstat(fd.get(), &st) != 0) {
-    SendError(conn, errno == EACCES ? 403 : 404, "File not found");
-    return;
+  if (!body->fd.valid() || fstat(body->fd.get(), &st) != 0) {
+    return Error(request, errno == EACCES ? 403 : 404, "File not found");
   }
-  if (!S_ISREG(st.st_mode)) {
-    SendError(conn, 403, "Not a regular file");
-    return;
-  }
-  if (should_stop_download()) {
-    SendError(conn, 503, kZqBusyText);
-    return;
-  }
+  if (!S_ISREG(st.st_mode)) return Error(request, 403, "Not a regular file");
+  if (should_stop_download()) return Error(request, 503, kZqBusyText);
 
   const int64_t size = st.st_size;
   char etag[64];
   snprintf(etag, sizeof etag, "\"%lx.%" PRId64 "\"", static_cast<unsigned long>(st.st_mtime), size);
-  const std::string modified = HttpDate(st.st_mtime);
-  const std::string now = HttpDate(time(nullptr));
-  const char* connection = ConnectionValue(conn);
+  const std::string modified = zq_http_date(st.st_mtime);
+  const std::string now = zq_http_date(time(nullptr));
+  const char* connection = ConnectionValue(request);
 
   // Conditional requests: an unchanged file is answered 304 without a body.
-  const char* inm = mg_get_header(conn, "If-None-Match");
-  const char* ims = mg_get_header(conn, "If-Modified-Since");
-  bool not_modified = false;
-  if (inm != nullptr) {
-    not_modified = strstr(inm, etag) != nullptr || strcmp(inm, "*") == 0;
-  } else if (ims != nullptr) {
-    not_modified = strcmp(ims, modified.c_str()) == 0;
-  }
-  if (not_modified) {
-    zq_conn_printf(conn,
-                   "HTTP/1.1 304 Not Modified\r\nDate: %s\r\nLast-Modified: %s\r\nEtag: %s\r\n"
-                   "Connection: %s\r\n\r\n",
-                   now.c_str(), modified.c_str(), etag, connection);
-    return;
+  if (NotModified(request, etag, modified)) {
+    return Fixed(
+        304,
+        {{"Date", now}, {"Last-Modified", modified}, {"Etag", etag}, {"Connection", connection}});
   }
 
   ZqByteRange range = {0, size - 1};
-  ZqRangeResult rr = zq_parse_range(mg_get_header(conn, "Range"), size, &range);
-  const char* if_range = mg_get_header(conn, "If-Range");
+  ZqRangeResult rr = zq_parse_range(request.Header("Range"), size, &range);
+  const char* if_range = request.Header("If-Range");
   if (rr != ZqRangeResult::kNone && if_range != nullptr && strcmp(if_range, etag) != 0 &&
-      strcmp(if_range, modified.c_str()) != 0) {
+      if_range != modified) {
     rr = ZqRangeResult::kNone;  // the client's copy is stale: it gets the whole file
     range = {0, size - 1};
   }
   if (rr == ZqRangeResult::kUnsatisfiable) {
-    zq_conn_printf(
-        conn,
-        "HTTP/1.1 416 Range Not Satisfiable\r\nDate: %s\r\nContent-Range: bytes */%" PRId64
-        "\r\nContent-Length: 0\r\nConnection: %s\r\n\r\n",
-        now.c_str(), size, connection);
-    return;
+    // With the reason text this answer has always had, not the library's longer one.
+    return Fixed(416, {{"Date", now},
+                       {"Content-Range", "bytes */" + std::to_string(size)},
+                       {"Content-Length", "0"},
+                       {"Connection", connection}})
+        .Reason("Range Not Satisfiable");
   }
 
-  const std::string type = mime != nullptr ? mime : MimeType(cfg, path);
   const int64_t length = size == 0 ? 0 : range.last - range.first + 1;
-  std::string head =
-      rr == ZqRangeResult::kOk ? "HTTP/1.1 206 Partial Content\r\n" : "HTTP/1.1 200 OK\r\n";
-  head += "Date: " + now + "\r\nLast-Modified: " + modified + "\r\nEtag: " + etag +
-          "\r\nContent-Type: " + type + "\r\nContent-Length: " + std::to_string(length) +
-          "\r\nAccept-Ranges: bytes\r\nCache-Control: max-age=" + cfg.max_age + "\r\n";
+  body->size = size;
+  body->first = range.first;
+  body->last = range.last;
+  ZqAnswer answer =
+      ZqAnswer::Sized(rr == ZqRangeResult::kOk ? 206 : 200, "", static_cast<uint64_t>(length),
+                      [body](ZqSink& sink) { return body->Send(sink); });
+  answer.Header("Date", now)
+      .Header("Last-Modified", modified)
+      .Header("Etag", etag)
+      .Header("Content-Type", MimeType(cfg, path))
+      .Header("Content-Length", std::to_string(length))
+      .Header("Accept-Ranges", "bytes")
+      .Header("Cache-Control", "max-age=" + cfg.max_age);
   if (rr == ZqRangeResult::kOk) {
-    head += "Content-Range: bytes " + std::to_string(range.first) + "-" +
-            std::to_string(range.last) + "/" + std::to_string(size) + "\r\n";
+    answer.Header("Content-Range", "bytes " + std::to_string(range.first) + "-" +
+                                       std::to_string(range.last) + "/" + std::to_string(size));
   }
-  head += std::string("Connection: ") + connection + "\r\n\r\n";
-  if (zq_conn_write(conn, head.data(), head.size()) != static_cast<int>(head.size())) return;
-  if (IsHead(conn) || length == 0) return;
-
-  if (!SendBody(conn, fd, direct, path, uri, size, range.first, range.last)) {
-    zq_conn_abort(conn);
-  }
+  answer.Header("Connection", connection);
+  return answer;
 }
 
 std::string UrlEncode(std::string_view s) {
@@ -485,8 +445,8 @@ std::string HumanSize(int64_t n) {
 // Lists the folder `dir`, named `name` below the served `tree`. Entries that could not be
 // fetched are left out: names the containment rule refuses, and links that lead out of the
 // tree (whose size and time belong to something off the card).
-void SendListing(mg_connection* conn, const Config& cfg, const std::string& tree,
-                 const std::string& name, const std::string& dir, const char* uri) {
+ZqAnswer Listing(const ZqRequest& request, const ZqFileConfig& cfg, const std::string& tree,
+                 const std::string& name, const std::string& dir) {
   struct Entry {
     std::string name;
     bool is_dir;
@@ -495,10 +455,7 @@ void SendListing(mg_connection* conn, const Config& cfg, const std::string& tree
   };
   std::vector<Entry> entries;
   DIR* d = opendir(dir.c_str());
-  if (d == nullptr) {
-    SendError(conn, 403, "Cannot list directory");
-    return;
-  }
+  if (d == nullptr) return Error(request, 403, "Cannot list directory");
   const std::string prefix = name.empty() || name.back() == '/' ? name : name + "/";
   while (dirent* e = readdir(d)) {
     const std::string entry = e->d_name;
@@ -520,7 +477,7 @@ void SendListing(mg_connection* conn, const Config& cfg, const std::string& tree
   std::sort(entries.begin(), entries.end(),
             [](const Entry& a, const Entry& b) { return a.name < b.name; });
 
-  const std::string title = zq_html_escape(uri);
+  const std::string title = zq_html_escape(request.Uri());
   std::string html = "<!DOCTYPE html>\n<html><head><meta charset=\"UTF-8\"><title>Index of " +
                      title +
                      "</title>\n<style>th{text-align:left}td{padding-right:2em}</style></head>\n"
@@ -540,55 +497,62 @@ void SendListing(mg_connection* conn, const Config& cfg, const std::string& tree
   }
   html += "</table></body></html>\n";
 
-  std::string head = "HTTP/1.1 200 OK\r\nDate: " + HttpDate(time(nullptr)) +
-                     "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
-                     std::to_string(html.size()) +
-                     "\r\nCache-Control: no-cache, no-store, must-revalidate, private, "
-                     "max-age=0\r\nConnection: " +
-                     ConnectionValue(conn) + "\r\n\r\n";
-  if (!IsHead(conn)) head += html;
-  zq_conn_write(conn, head.data(), head.size());
-}
-
-void Redirect(mg_connection* conn, const std::string& location) {
-  zq_conn_printf(conn,
-                 "HTTP/1.1 301 Moved Permanently\r\nLocation: %s\r\nContent-Length: 0\r\n"
-                 "Connection: %s\r\n\r\n",
-                 location.c_str(), ConnectionValue(conn));
+  const std::string length = std::to_string(html.size());
+  return Fixed(200,
+               {{"Date", zq_http_date(time(nullptr))},
+                {"Content-Type", "text/html; charset=utf-8"},
+                {"Content-Length", length},
+                {"Cache-Control", "no-cache, no-store, must-revalidate, private, max-age=0"},
+                {"Connection", ConnectionValue(request)}},
+               std::move(html));
 }
 
 }  // namespace
 
-void zqfs_serve_request(mg_connection* conn) {
-  const mg_request_info* ri = mg_get_request_info(conn);
-  if (strcmp(ri->request_method, "GET") != 0 && strcmp(ri->request_method, "HEAD") != 0) {
-    SendError(conn, 405, "Method not allowed");
-    return;
+ZqFileConfig zqfs_config(const std::function<std::string(const char* name)>& option) {
+  ZqFileConfig c;
+  c.root = option("document_root");
+  for (const std::string& pair : Split(option("url_rewrite_patterns"), ',')) {
+    size_t eq = pair.find('=');
+    if (eq == std::string::npos || eq == 0) continue;
+    c.rewrites.push_back({pair.substr(0, eq), pair.substr(eq + 1)});
+  }
+  c.hide = option("hide_files_patterns");
+  for (const std::string& pair : Split(option("extra_mime_types"), ',')) {
+    size_t eq = pair.find('=');
+    if (eq != std::string::npos) c.extra_mime.emplace_back(pair.substr(0, eq), pair.substr(eq + 1));
+  }
+  c.listing = option("enable_directory_listing") == "yes";
+  c.index_files = Split(option("index_files"), ',');
+  std::string age = option("static_file_max_age");
+  if (!age.empty()) c.max_age = age;
+  return c;
+}
+
+ZqAnswer zqfs_answer(ZqRequest& request, const ZqFileConfig& cfg) {
+  if (request.Method() != "GET" && request.Method() != "HEAD") {
+    return Error(request, 405, "Method not allowed");
   }
   // The path as the client sent it (decoded, but before the server removed dot segments): a
   // request that tried to climb is refused outright, not quietly mapped somewhere else.
-  const char* uri = ri->local_uri;
-  const char* sent = ri->local_uri_raw != nullptr ? ri->local_uri_raw : "";
-  if (uri == nullptr || uri[0] != '/' || sent[0] != '/' || !zq_contain_name_ok(sent + 1)) {
-    SendError(conn, 400, "Bad request");
-    return;
+  const std::string_view uri = request.Uri();
+  const std::string_view sent = request.UriAsSent();
+  if (uri.empty() || uri[0] != '/' || sent.empty() || sent[0] != '/' ||
+      !zq_contain_name_ok(sent.substr(1))) {
+    return Error(request, 400, "Bad request");
   }
 
-  const Config cfg = ReadConfig(conn);
   std::string base = cfg.root;
   std::string_view rest = uri;
-  for (const Rewrite& r : cfg.rewrites) {
+  for (const ZqFileRewrite& r : cfg.rewrites) {
     const size_t n = r.prefix.size();
-    if (strncmp(uri, r.prefix.c_str(), n) == 0 && (uri[n] == '/' || uri[n] == '\0')) {
+    if (uri.substr(0, n) == r.prefix && (uri.size() == n || uri[n] == '/')) {
       base = r.dir;
-      rest = std::string_view(uri + n);
+      rest = uri.substr(n);
       break;
     }
   }
-  if (base.empty()) {
-    SendError(conn, 404, "Not found");
-    return;
-  }
+  if (base.empty()) return Error(request, 404, "Not found");
 
   // The target with every link resolved: a link that leads out of the tree is refused. A
   // hidden name is not found, whether the client names it or a link leads to it.
@@ -596,61 +560,42 @@ void zqfs_serve_request(mg_connection* conn) {
   ZqContainedPath found;
   switch (zq_contain_resolve(base, name, &found)) {
     case ZqContain::kBadName:
-      SendError(conn, 400, "Bad request");
-      return;
+      return Error(request, 400, "Bad request");
     case ZqContain::kOutside:
-      SendError(conn, 403, "Access outside the served tree");
-      return;
+      return Error(request, 403, "Access outside the served tree");
     case ZqContain::kMissing:
-      SendError(conn, 404, "Not found");
-      return;
+      return Error(request, 404, "Not found");
     case ZqContain::kInside:
       break;
   }
   const std::string& path = found.target;
   bool hidden = Hidden(cfg, path.substr(path.rfind('/') + 1));
   for (const std::string& part : Split(name, '/')) hidden = hidden || Hidden(cfg, part);
-  if (hidden) {
-    SendError(conn, 404, "Not found");
-    return;
-  }
+  if (hidden) return Error(request, 404, "Not found");
 
   struct stat st = {};
-  if (stat(path.c_str(), &st) != 0) {
-    SendError(conn, 404, "Not found");
-    return;
-  }
-  if (!S_ISDIR(st.st_mode)) {
-    SendFile(conn, cfg, path, nullptr);
-    return;
-  }
-  if (uri[strlen(uri) - 1] != '/') {
+  if (stat(path.c_str(), &st) != 0) return Error(request, 404, "Not found");
+  if (!S_ISDIR(st.st_mode)) return FileAnswer(request, cfg, path);
+  if (uri.back() != '/') {
     std::string location = std::string(uri) + "/";
-    if (ri->query_string != nullptr) location += std::string("?") + ri->query_string;
-    Redirect(conn, location);
-    return;
+    if (request.HasQuery()) location += "?" + std::string(request.Query());
+    return Fixed(301, {{"Location", location},
+                       {"Content-Length", "0"},
+                       {"Connection", ConnectionValue(request)}});
   }
   for (const std::string& index : cfg.index_files) {
     struct stat ist = {};
     const std::string index_path = path + "/" + index;
     if (stat(index_path.c_str(), &ist) == 0 && S_ISREG(ist.st_mode)) {
-      SendFile(conn, cfg, index_path, nullptr);
-      return;
+      return FileAnswer(request, cfg, index_path);
     }
   }
-  if (!cfg.listing) {
-    SendError(conn, 403, "Directory listing denied");
-    return;
-  }
-  SendListing(conn, cfg, base, name, path, uri);
+  if (!cfg.listing) return Error(request, 403, "Directory listing denied");
+  return Listing(request, cfg, base, name, path);
 }
 
 ZqTransfer zqfs_transfer(const ZqChunkIo& io, int64_t first, int64_t last) {
   if (ChunkPlan(first, last).OneRead()) return TransferOne(io, first, last);
   ReadAhead transfer(io, first, last);
   return transfer.Run();
-}
-
-void zqfs_send_file(mg_connection* conn, const char* path, const char* mime) {
-  SendFile(conn, ReadConfig(conn), path, mime);
 }

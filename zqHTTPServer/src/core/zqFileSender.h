@@ -1,10 +1,11 @@
-// The daemon's own file sender, used for every file the server sends: the document root, the
-// URL rewrite targets (the card's media paths) and files that handlers send.
+// The daemon's own file sender, the handler of every request no route takes: files from the
+// document root and the URL rewrite targets (the card's media paths). It decides the answer;
+// the HTTP layer's writer (http/zqWriter.h) writes it.
 //
 // What it adds to ordinary static serving:
-//  - the camera busy test runs once the file is open and before its first byte (refused with
-//    503 and kZqBusyText), and again before every chunk (the transfer is cut, and the
-//    connection closed, when the camera becomes busy);
+//  - the camera busy test runs once the file is open and before the answer is made (refused
+//    with 503 and kZqBusyText), and again before every chunk (the transfer is cut, and the
+//    connection with it, when the camera becomes busy);
 //  - files are read with O_DIRECT (no page cache; plain reads where the filesystem refuses
 //    it) in chunks of at most 640 KiB into aligned buffers;
 //  - each chunk's read from the card happens under one process-wide mutex, so the card sees
@@ -23,8 +24,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <utility>
+#include <vector>
 
-struct mg_connection;
+#include "http/zqAnswer.h"
+#include "http/zqRequest.h"
 
 inline constexpr char kZqBusyText[] =
     "File temporarily unavailable while recording or download paused";
@@ -32,14 +37,33 @@ inline constexpr char kZqBusyText[] =
 // Largest chunk read and written at once (a multiple of the O_DIRECT block size).
 inline constexpr size_t kZqFileChunk = 655360;
 
-// Answers a request that no route handler takes, from the document root or a rewrite target:
-// a file, a redirect to the directory's "/" form, an index file or a listing, or an error.
-// Only GET and HEAD are served (405 otherwise). Always answers.
-void zqfs_serve_request(mg_connection* conn);
+// A URL rewrite: paths below `prefix` ("/videos/DCIM") are served from the folder `dir`.
+struct ZqFileRewrite {
+  std::string prefix;
+  std::string dir;
+};
 
-// Answers the current request with the file at `path` (a filesystem path the caller has
-// checked), typed `mime`, or by its name when `mime` is nullptr.
-void zqfs_send_file(mg_connection* conn, const char* path, const char* mime);
+// The server options the sender follows, read once when the server starts.
+struct ZqFileConfig {
+  std::string root;                     // document_root ("": only the rewrites are served)
+  std::vector<ZqFileRewrite> rewrites;  // url_rewrite_patterns, in order
+  std::string hide;                     // hide_files_patterns ("*.thm|*.tmp")
+  std::vector<std::pair<std::string, std::string>> extra_mime;  // extra_mime_types
+  bool listing = false;                                         // enable_directory_listing is "yes"
+  std::vector<std::string> index_files;                         // index_files, in order
+  std::string max_age = "3600";                                 // static_file_max_age
+};
+
+// The sender's settings from the server's options: `option(name)` gives an option's value as
+// the server runs with it ("" when unset).
+ZqFileConfig zqfs_config(const std::function<std::string(const char* name)>& option);
+
+// Answers a request that no route handler takes, from the document root or a rewrite target:
+// a file (200, or 206 for a range; 304 when the client's copy is current, 416 for a range
+// beyond its end), a redirect to the directory's "/" form, an index file or a listing, or the
+// server's error page. Only GET and HEAD are served (405 otherwise). A file's body is a sized
+// answer whose producer is the transfer below; the file stays open until the answer is gone.
+ZqAnswer zqfs_answer(ZqRequest& request, const ZqFileConfig& config);
 
 // One transfer's reads, writes and checks, apart from the connection: the sender's own, or a
 // test's.

@@ -31,12 +31,6 @@ ZqAnswer ZqAnswer::Sized(int status, std::string type, uint64_t length, ZqProduc
   return a;
 }
 
-ZqAnswer ZqAnswer::File(std::string path, std::string type) {
-  ZqAnswer a(200, ZqBody::kFile, std::move(type));
-  a.body_ = std::move(path);
-  return a;
-}
-
 ZqAnswer& ZqAnswer::Reason(std::string reason) {
   has_reason_ = true;
   reason_ = std::move(reason);
@@ -50,5 +44,10 @@ ZqAnswer& ZqAnswer::Header(std::string name, std::string value) {
 
 ZqAnswer& ZqAnswer::InsteadOfNothing(std::function<ZqAnswer()> instead) {
   instead_ = std::move(instead);
+  return *this;
+}
+
+ZqAnswer& ZqAnswer::EndsConnection() {
+  ends_connection_ = true;
   return *this;
 }

@@ -17,20 +17,19 @@ std::string_view View(const char* s) { return s != nullptr ? std::string_view(s)
 
 class ConnOut final : public ZqOut {
  public:
-  ConnOut(mg_connection* conn, ZqFileSend send_file) : conn_(conn), send_file_(send_file) {}
+  ConnOut(mg_connection* conn, ZqConnCut cut) : conn_(conn), cut_(cut) {}
   bool Write(const void* bytes, size_t n) override {
     return zq_conn_write(conn_, bytes, n) == static_cast<int>(n);
   }
   void Close() override { mg_disable_connection_keep_alive(conn_); }
-  bool SendFile(const std::string& path, const std::string& type) override {
-    if (send_file_ == nullptr) return false;
-    send_file_(conn_, path.c_str(), type.empty() ? nullptr : type.c_str());
-    return true;
+  void Cut() override {
+    Close();
+    if (cut_ != nullptr) cut_(conn_);
   }
 
  private:
   mg_connection* conn_;
-  ZqFileSend send_file_;
+  ZqConnCut cut_;
 };
 
 class SocketOut final : public ZqOut {
@@ -39,8 +38,9 @@ class SocketOut final : public ZqOut {
   bool Write(const void* bytes, size_t n) override {
     return send(fd_, bytes, n, MSG_NOSIGNAL | MSG_DONTWAIT) == static_cast<ssize_t>(n);
   }
-  void Close() override {}  // the caller ends the connection
-  bool SendFile(const std::string&, const std::string&) override { return false; }
+  // The caller ends the connection.
+  void Close() override {}
+  void Cut() override {}
 
  private:
   int fd_;
@@ -52,6 +52,7 @@ ZqConnRequest::ZqConnRequest(mg_connection* conn) : conn_(conn), info_(mg_get_re
 
 std::string_view ZqConnRequest::Method() const { return View(info_->request_method); }
 std::string_view ZqConnRequest::Uri() const { return View(info_->local_uri); }
+std::string_view ZqConnRequest::UriAsSent() const { return View(info_->local_uri_raw); }
 std::string_view ZqConnRequest::Query() const { return View(info_->query_string); }
 bool ZqConnRequest::HasQuery() const { return info_->query_string != nullptr; }
 
@@ -68,6 +69,7 @@ std::string_view ZqConnRequest::Client() const { return info_->remote_addr; }
 int ZqConnRequest::ClientPort() const { return info_->remote_port; }
 int ZqConnRequest::PortRole() const { return zq_port_role(info_->server_port); }
 bool ZqConnRequest::Tls() const { return info_->is_ssl != 0; }
+bool ZqConnRequest::KeepAlive() const { return zq_conn_keep_alive(conn_); }
 int64_t ZqConnRequest::ContentLength() const { return info_->content_length; }
 
 // The library's read gives up when nothing arrives within its request time-out (set by the
@@ -85,8 +87,8 @@ long ZqConnRequest::Read(void* buf, size_t n) {
   return 0;
 }
 
-void zq_send_answer(mg_connection* conn, const ZqAnswer& answer, ZqFileSend send_file) {
-  ConnOut out(conn, send_file);
+void zq_send_answer(mg_connection* conn, const ZqAnswer& answer, ZqConnCut cut) {
+  ConnOut out(conn, cut);
   zq_write_answer(answer, zq_conn_head_only(conn), out);
 }
 

@@ -16,6 +16,7 @@ class ZqConnRequest final : public ZqRequest {
 
   std::string_view Method() const override;
   std::string_view Uri() const override;
+  std::string_view UriAsSent() const override;
   std::string_view Query() const override;
   bool HasQuery() const override;
   const char* Header(std::string_view name) const override;
@@ -23,6 +24,7 @@ class ZqConnRequest final : public ZqRequest {
   int ClientPort() const override;
   int PortRole() const override;
   bool Tls() const override;
+  bool KeepAlive() const override;
   int64_t ContentLength() const override;
   long Read(void* buf, size_t n) override;
 
@@ -35,18 +37,18 @@ class ZqConnRequest final : public ZqRequest {
   int64_t read_ = 0;  // body bytes read so far
 };
 
-// How file answers are served: the file sender, given the connection, the path and the type
-// (nullptr: by the file's name).
-using ZqFileSend = void (*)(mg_connection* conn, const char* path, const char* type);
+// Ends a connection at once (shuts its socket down), for a body that broke off: the server's
+// clients registry knows the socket.
+using ZqConnCut = void (*)(const mg_connection* conn);
 
 // Sends `answer` as the answer to the connection's current request (the head alone for HEAD).
-// A stream that fails midway ends the connection after it. Without `send_file` a file answer
-// is not sent.
-void zq_send_answer(mg_connection* conn, const ZqAnswer& answer, ZqFileSend send_file = nullptr);
+// An answer that ends the connection turns its keep-alive off. A stream that fails midway
+// ends the connection: at once through `cut` when given, else after the answer.
+void zq_send_answer(mg_connection* conn, const ZqAnswer& answer, ZqConnCut cut = nullptr);
 
 // Sends `answer` straight to the socket `fd`, for a connection the library has not read a
 // request from: without waiting, and without SIGPIPE. True when it went out whole; a client
-// whose socket is full misses it. File answers are not sent this way.
+// whose socket is full misses it. The caller ends the connection.
 bool zq_send_answer_to_socket(int fd, const ZqAnswer& answer);
 
 #endif  // ZQ_ZQHTTPSERVER_SRC_HTTP_ZQCONNANSWER_H_

@@ -4,7 +4,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <string>
+
+#include "zqtest/TestServer.h"
 
 namespace {
 
@@ -48,8 +51,32 @@ TEST(ZqConnAnswer, ASocketThatTakesNothingFailsWithoutBlockingOrSignal) {
   SocketPair full;
   const std::string big(1 << 22, 'x');
   EXPECT_FALSE(zq_send_answer_to_socket(full.fds[0], ZqAnswer::Bytes(200, "text/plain", big)));
-  // No file answers: they need the library's connection.
-  EXPECT_FALSE(zq_send_answer_to_socket(full.fds[0], ZqAnswer::File("/etc/hostname")));
+}
+
+std::atomic<int> g_cuts{0};
+void CountCut(const mg_connection*) { ++g_cuts; }
+
+// A body that breaks off asks the server to cut the connection at once (the server's cut
+// shuts the socket down), and the kept-alive client sees the short body and the end.
+TEST(ZqConnAnswer, ABodyThatBreaksOffCutsTheConnection) {
+  g_cuts = 0;
+  zqtest::TestServer server([](mg_connection* conn) {
+    const bool whole = g_cuts > 0;  // the second request's body is whole
+    ZqAnswer answer = ZqAnswer::Sized(200, "text/plain", 5, [whole](ZqSink& sink) {
+      return sink.Write("abc", 3) && (!whole || sink.Write("de", 2));
+    });
+    zq_send_answer(conn, answer, CountCut);
+  });
+  const std::string head =
+      "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 5\r\n\r\n";
+  EXPECT_EQ(zqtest::RawRequest(server.port(), "GET / HTTP/1.1\r\nHost: x\r\n\r\n"), head + "abc");
+  ASSERT_TRUE(server.WaitHandled(1));
+  EXPECT_EQ(g_cuts, 1);
+  EXPECT_EQ(
+      zqtest::RawRequest(server.port(), "GET / HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n"),
+      head + "abcde");
+  ASSERT_TRUE(server.WaitHandled(2));
+  EXPECT_EQ(g_cuts, 1);
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 
 #include <civetweb.h>
 
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -55,19 +53,4 @@ int zq_conn_write(mg_connection* conn, const void* bytes, size_t n) {
   if (pass == 0) return static_cast<int>(n);
   const int sent = mg_write(conn, bytes, pass);
   return sent == static_cast<int>(pass) ? static_cast<int>(n) : sent;
-}
-
-int zq_conn_printf(mg_connection* conn, const char* format, ...) {
-  char small[512];
-  va_list args;
-  va_start(args, format);
-  const int len = vsnprintf(small, sizeof small, format, args);
-  va_end(args);
-  if (len < 0) return -1;
-  if (static_cast<size_t>(len) < sizeof small) return zq_conn_write(conn, small, len);
-  std::string text(static_cast<size_t>(len) + 1, '\0');
-  va_start(args, format);
-  vsnprintf(text.data(), text.size(), format, args);
-  va_end(args);
-  return zq_conn_write(conn, text.data(), static_cast<size_t>(len));
 }

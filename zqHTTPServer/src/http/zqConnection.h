@@ -1,10 +1,10 @@
 // What the daemon keeps per client connection (the server's connection user data), and the
 // one way the daemon writes to a connection.
 //
-// Every byte of an answer goes out through zq_conn_write (or zq_conn_printf): for a HEAD
-// request it passes the head, up to the blank line that ends it, and drops the body, so each
-// route answers HEAD with exactly the head of its GET without knowing about HEAD. Routes
-// whose body is costly to make ask zq_conn_head_only and skip making it.
+// Every byte of an answer goes out through zq_conn_write, called by the writer of answers
+// (http/zqConnAnswer.h): for a HEAD request it passes the head, up to the blank line that
+// ends it, and drops the body, so that no HEAD answer carries a body. The writer asks
+// zq_conn_head_only and does not make a body at all.
 #ifndef ZQ_ZQHTTPSERVER_SRC_HTTP_ZQCONNECTION_H_
 #define ZQ_ZQHTTPSERVER_SRC_HTTP_ZQCONNECTION_H_
 
@@ -57,7 +57,5 @@ bool zq_conn_head_only(const mg_connection* conn);
 // Writes the next `n` bytes of the answer. Returns `n` when they were delivered or dropped
 // (the body of a HEAD answer), else what the library's write returned (fewer, or negative).
 int zq_conn_write(mg_connection* conn, const void* bytes, size_t n);
-int zq_conn_printf(mg_connection* conn, const char* format, ...)
-    __attribute__((format(printf, 2, 3)));
 
 #endif  // ZQ_ZQHTTPSERVER_SRC_HTTP_ZQCONNECTION_H_

@@ -42,9 +42,21 @@ class ZqFakeRequest final : public ZqRequest {
     port_role_ = port_role;
     return *this;
   }
+  // The path as sent, when it differs from the one given ("/a/../b" for "/b").
+  ZqFakeRequest& SentAs(std::string path) {
+    sent_ = std::move(path);
+    has_sent_ = true;
+    return *this;
+  }
+  // The connection closes after this request (kept alive otherwise).
+  ZqFakeRequest& Closing() {
+    keep_alive_ = false;
+    return *this;
+  }
 
   std::string_view Method() const override { return method_; }
   std::string_view Uri() const override { return uri_; }
+  std::string_view UriAsSent() const override { return has_sent_ ? sent_ : uri_; }
   std::string_view Query() const override { return query_; }
   bool HasQuery() const override { return has_query_; }
   const char* Header(std::string_view name) const override {
@@ -57,6 +69,7 @@ class ZqFakeRequest final : public ZqRequest {
   std::string_view Client() const override { return client_; }
   int PortRole() const override { return port_role_; }
   bool Tls() const override { return false; }
+  bool KeepAlive() const override { return keep_alive_; }
   int64_t ContentLength() const override {
     return body_.empty() ? -1 : static_cast<int64_t>(body_.size());
   }
@@ -68,8 +81,10 @@ class ZqFakeRequest final : public ZqRequest {
   }
 
  private:
-  std::string method_, uri_, query_;
+  std::string method_, uri_, query_, sent_;
   bool has_query_ = false;
+  bool has_sent_ = false;
+  bool keep_alive_ = true;
   std::vector<std::pair<std::string, std::string>> headers_;
   std::string client_ = "127.0.0.1";
   int port_role_ = 0;

@@ -19,8 +19,11 @@ class ZqRequest {
 
   // "GET", "HEAD", "POST", ...
   virtual std::string_view Method() const = 0;
-  // The path, decoded ("/zq/zqControl/status").
+  // The path, decoded ("/zq/zqControl/status"), its dot segments removed.
   virtual std::string_view Uri() const = 0;
+  // The path as the client sent it: decoded, but with its dot segments ("/a/../b") as they
+  // came. Uri() unless the request has a connection.
+  virtual std::string_view UriAsSent() const { return Uri(); }
   // The query as sent, without its "?"; "" when there is none.
   virtual std::string_view Query() const = 0;
   // True when the request has a query ("?" sent, even with nothing after it).
@@ -36,6 +39,9 @@ class ZqRequest {
   virtual int PortRole() const = 0;
   // True when the request came over TLS.
   virtual bool Tls() const = 0;
+  // True when the connection stays open after this request (zq_conn_keep_alive): what its
+  // answer's "Connection" header says.
+  virtual bool KeepAlive() const = 0;
   // The body's announced length, or -1 when none was announced (no body, or chunked).
   virtual int64_t ContentLength() const = 0;
   // Reads the next bytes of the body into `buf` (at most `n`). Returns the count, 0 at the

@@ -1,5 +1,7 @@
 #include "http/zqResponse.h"
 
+#include <civetweb.h>
+
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -41,20 +43,27 @@ std::string zq_internal_error_body(const char* url, const char* query, int32_t e
   return body;
 }
 
-ZqAnswer zq_error_page(int status, const char* text, bool keep_alive) {
-  const char* reason = zq_reason(status);
+const char* zq_mime_type(const char* path) { return mg_get_builtin_mime_type(path); }
+
+std::string zq_http_date(time_t t) {
   char date[64];
   struct tm tm_utc = {};
-  const time_t now = time(nullptr);
-  gmtime_r(&now, &tm_utc);
+  gmtime_r(&t, &tm_utc);
   strftime(date, sizeof date, "%a, %d %b %Y %H:%M:%S GMT", &tm_utc);
+  return date;
+}
+
+ZqAnswer zq_error_page(int status, const char* text, bool keep_alive) {
+  const char* reason = zq_reason(status);
   const std::string body =
       "Error " + std::to_string(status) + ": " + reason + "\n" + (text != nullptr ? text : "");
   const std::string page =
       "HTTP/1.1 " + std::to_string(status) + " " + reason +
       "\r\nCache-Control: no-cache, no-store, must-revalidate, private, max-age=0\r\n"
       "Expires: 0\r\nPragma: no-cache\r\nContent-Type: text/plain; charset=utf-8\r\nDate: " +
-      date + "\r\nContent-Length: " + std::to_string(body.size()) +
+      zq_http_date(time(nullptr)) + "\r\nContent-Length: " + std::to_string(body.size()) +
       "\r\nConnection: " + (keep_alive ? "keep-alive" : "close") + "\r\n\r\n" + body;
-  return ZqAnswer::Raw(page);
+  ZqAnswer answer = ZqAnswer::Raw(page);
+  if (!keep_alive) answer.EndsConnection();
+  return answer;
 }

@@ -14,6 +14,7 @@ namespace {
 std::string PageBytes(int status, const char* text, bool keep, bool head_only) {
   ZqCapture out;
   EXPECT_TRUE(zq_write_answer(zq_error_page(status, text, keep), head_only, out));
+  EXPECT_EQ(out.closed, !keep);  // "Connection: close" is what happens
   static const std::regex kDate(
       "\r\nDate: [A-Z][a-z]{2}, \\d{2} [A-Z][a-z]{2} \\d{4} "
       "\\d{2}:\\d{2}:\\d{2} GMT\r\n");

@@ -1,6 +1,7 @@
 #include "http/zqWriter.h"
 
 #include <civetweb.h>
+#include <strings.h>
 
 #include <cinttypes>
 #include <cstdio>
@@ -12,13 +13,43 @@ namespace {
 // packet rather than three.
 constexpr size_t kCoalesceChunk = 16 * 1024;
 
+bool SameName(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
+
+// The value of the extra header `name` the answer names itself, or nullptr.
+const std::string* Named(const ZqAnswer& a, const char* name) {
+  for (const ZqHeader& h : a.headers()) {
+    if (SameName(h.name, name)) return &h.value;
+  }
+  return nullptr;
+}
+
+// An answer that never has a body, and so no length either.
+bool Bodiless(int status) {
+  return (status >= 100 && status < 200) || status == 204 || status == 304;
+}
+
+// The head up to its framing: the status line, the type unless the answer names it among its
+// headers, and the headers.
 std::string Head(const ZqAnswer& a) {
   std::string head = "HTTP/1.1 " + std::to_string(a.status()) + " ";
   head += a.reason() != nullptr ? *a.reason() : zq_reason(a.status());
   head += "\r\n";
-  if (!a.type().empty()) head += "Content-Type: " + a.type() + "\r\n";
+  if (!a.type().empty() && Named(a, "Content-Type") == nullptr) {
+    head += "Content-Type: " + a.type() + "\r\n";
+  }
   for (const ZqHeader& h : a.headers()) head += h.name + ": " + h.value + "\r\n";
   return head;
+}
+
+// The whole head of a body framed by `name: value`: the framing comes last unless the answer
+// named it. False when the answer named it with another value.
+bool FramedHead(const ZqAnswer& a, const char* name, const std::string& value, std::string* head) {
+  const std::string* named = Named(a, name);
+  if (named != nullptr && *named != value) return false;
+  *head = Head(a);
+  if (named == nullptr) *head += std::string(name) + ": " + value + "\r\n";
+  *head += "\r\n";
+  return true;
 }
 
 bool WriteAll(ZqOut& out, const std::string& s) { return out.Write(s.data(), s.size()); }
@@ -77,6 +108,8 @@ const char* zq_reason(int status) {
 }
 
 bool zq_write_answer(const ZqAnswer& a, bool head_only, ZqOut& out) {
+  if (a.ends_connection()) out.Close();
+  std::string head;
   switch (a.body_kind()) {
     case ZqBody::kRaw: {
       const std::string& raw = a.body();
@@ -85,48 +118,41 @@ bool zq_write_answer(const ZqAnswer& a, bool head_only, ZqOut& out) {
       return out.Write(raw.data(), end == std::string::npos ? raw.size() : end + 4);
     }
     case ZqBody::kFixed: {
-      // An answer that never has a body (1xx, 204) has no length either.
-      if ((a.status() >= 100 && a.status() < 200) || a.status() == 204)
-        return WriteAll(out, Head(a) + "\r\n");
-      std::string text =
-          Head(a) + "Content-Length: " + std::to_string(a.body().size()) + "\r\n\r\n";
-      if (!head_only) text += a.body();
-      return WriteAll(out, text);
+      if (Bodiless(a.status())) return WriteAll(out, Head(a) + "\r\n");
+      if (!FramedHead(a, "Content-Length", std::to_string(a.body().size()), &head)) break;
+      if (!head_only) head += a.body();
+      return WriteAll(out, head);
     }
     case ZqBody::kSized: {
-      if (!WriteAll(out, Head(a) + "Content-Length: " + std::to_string(a.length()) + "\r\n\r\n"))
-        return false;
+      if (!FramedHead(a, "Content-Length", std::to_string(a.length()), &head)) break;
+      if (!WriteAll(out, head)) return false;
       if (head_only) return true;
       CountingSink sink(out);
-      if (a.Produce(sink) && sink.written == a.length()) return true;
-      out.Close();  // the client cannot tell a short body from a slow one otherwise
+      // An empty body needs no producer run.
+      if ((a.length() == 0 || a.Produce(sink)) && sink.written == a.length()) return true;
+      out.Cut();  // the client cannot tell a short body from a slow one otherwise
       return false;
     }
     case ZqBody::kChunked: {
-      ChunkSink sink(out, Head(a) + "Transfer-Encoding: chunked\r\n\r\n");
+      if (!FramedHead(a, "Transfer-Encoding", "chunked", &head)) break;
+      ChunkSink sink(out, std::move(head));
       if (head_only) return sink.Start();
       if (!a.instead() && !sink.Start()) return false;
       const bool ok = a.Produce(sink);
       if (!ok && !sink.started() && a.instead()) return zq_write_answer(a.instead()(), false, out);
       if (ok) return sink.Start() && out.Write("0\r\n\r\n", 5);
       // Without the last chunk the client sees the body as cut, not complete.
-      out.Close();
+      out.Cut();
       return false;
     }
-    case ZqBody::kFile:
-      return out.SendFile(a.body(), a.type());
   }
+  // Framing that disagrees with the body: nothing the client could read right goes out.
+  out.Cut();
   return false;
 }
 
 bool ZqCapture::Write(const void* b, size_t n) {
   if (limit != std::string::npos && bytes.size() + n > limit) return false;
   bytes.append(static_cast<const char*>(b), n);
-  return true;
-}
-
-bool ZqCapture::SendFile(const std::string& path, const std::string& type) {
-  file = path;
-  file_type = type;
   return true;
 }

@@ -25,7 +25,7 @@ struct Case {
   ZqAnswer answer;
   std::string get;   // the bytes of the answer to a GET
   std::string head;  // ... to a HEAD
-  bool closes;       // the connection ends after a GET
+  bool cut;          // the connection is cut during a GET
 };
 
 TEST(Writer, EveryBodyKindForGetAndHead) {
@@ -87,6 +87,47 @@ TEST(Writer, EveryBodyKindForGetAndHead) {
       {"sized, short of its length", ZqAnswer::Sized(200, "text/plain", 5, Pieces({"ab"})),
        "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 5\r\n\r\nab",
        "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 5\r\n\r\n", true},
+      {"sized and empty: no producer needed", ZqAnswer::Sized(200, "text/plain", 0, nullptr),
+       "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 0\r\n\r\n",
+       "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 0\r\n\r\n", false},
+      {"sized, type and length named among the headers",
+       ZqAnswer::Sized(206, "", 3, Pieces({"abc"}))
+           .Header("Date", "D")
+           .Header("Content-Type", "video/mp4")
+           .Header("content-length", "3")
+           .Header("Connection", "close"),
+       "HTTP/1.1 206 Partial Content\r\nDate: D\r\nContent-Type: video/mp4\r\ncontent-length: "
+       "3\r\nConnection: close\r\n\r\nabc",
+       "HTTP/1.1 206 Partial Content\r\nDate: D\r\nContent-Type: video/mp4\r\ncontent-length: "
+       "3\r\nConnection: close\r\n\r\n",
+       false},
+      {"fixed, a named type wins over the answer's",
+       ZqAnswer::Bytes(200, "text/plain", "<p>")
+           .Header("Content-Type", "text/html")
+           .Header("X", "1"),
+       "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nX: 1\r\nContent-Length: 3\r\n\r\n<p>",
+       "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nX: 1\r\nContent-Length: 3\r\n\r\n", false},
+      {"fixed and empty, its length named before another header",
+       ZqAnswer::Bytes(301, "", "")
+           .Header("Location", "/d/")
+           .Header("Content-Length", "0")
+           .Header("Connection", "keep-alive"),
+       "HTTP/1.1 301 Moved Permanently\r\nLocation: /d/\r\nContent-Length: 0\r\nConnection: "
+       "keep-alive\r\n\r\n",
+       "HTTP/1.1 301 Moved Permanently\r\nLocation: /d/\r\nContent-Length: 0\r\nConnection: "
+       "keep-alive\r\n\r\n",
+       false},
+      {"not modified: neither length nor body",
+       ZqAnswer::Bytes(304, "", "").Header("Etag", "\"1\""),
+       "HTTP/1.1 304 Not Modified\r\nEtag: \"1\"\r\n\r\n",
+       "HTTP/1.1 304 Not Modified\r\nEtag: \"1\"\r\n\r\n", false},
+      {"fixed, a named length that is not the body's: nothing sent",
+       ZqAnswer::Bytes(200, "", "abc").Header("Content-Length", "4"), "", "", true},
+      {"sized, a named length that is not the announced one: nothing sent",
+       ZqAnswer::Sized(200, "", 3, Pieces({"abc"})).Header("Content-Length", "30"), "", "", true},
+      {"chunked, named framing that is not chunked: nothing sent",
+       ZqAnswer::Chunked(200, "", Pieces({"abc"})).Header("Transfer-Encoding", "gzip"), "", "",
+       true},
   };
   for (const Case& c : cases) {
     for (const bool head : {false, true}) {
@@ -94,8 +135,11 @@ TEST(Writer, EveryBodyKindForGetAndHead) {
       ZqCapture out;
       const bool whole = zq_write_answer(c.answer, head, out);
       EXPECT_EQ(out.bytes, head ? c.head : c.get);
-      EXPECT_EQ(out.closed, !head && c.closes);
-      EXPECT_EQ(whole, head || !c.closes);
+      // A framing error shows without a body too.
+      const bool cut = c.cut && (!head || c.head.empty());
+      EXPECT_EQ(out.cut, cut);
+      EXPECT_EQ(whole, !cut);
+      EXPECT_FALSE(out.closed);
     }
   }
 }
@@ -117,17 +161,22 @@ TEST(Writer, LargeChunksAndAClientThatGoesAway) {
     return false;
   };
   EXPECT_FALSE(zq_write_answer(ZqAnswer::Chunked(200, "", endless), false, gone));
-  EXPECT_TRUE(gone.closed);
+  EXPECT_TRUE(gone.cut);
   EXPECT_EQ(calls, 0);  // the head (47 bytes) left room for no 15-byte chunk
 }
 
-TEST(Writer, FileAnswersGoToTheFileSender) {
-  ZqCapture out;
-  EXPECT_TRUE(
-      zq_write_answer(ZqAnswer::File("/card/DCIM/100TAVRO/TAVR0001.MP4", "video/mp4"), false, out));
-  EXPECT_EQ(out.file, "/card/DCIM/100TAVRO/TAVR0001.MP4");
-  EXPECT_EQ(out.file_type, "video/mp4");
-  EXPECT_EQ(out.bytes, "");
+TEST(Writer, AnAnswerThatEndsTheConnectionClosesItAfterwards) {
+  for (ZqAnswer answer :
+       {ZqAnswer::Bytes(200, "", "x"), ZqAnswer::Raw("HTTP/1.1 200 OK\r\n\r\n"),
+        ZqAnswer::Sized(200, "", 1, Pieces({"x"})), ZqAnswer::Chunked(200, "", Pieces({"x"}))}) {
+    for (const bool ends : {false, true}) {
+      ZqCapture out;
+      if (ends) answer.EndsConnection();
+      EXPECT_TRUE(zq_write_answer(answer, false, out));
+      EXPECT_EQ(out.closed, ends);
+      EXPECT_FALSE(out.cut);
+    }
+  }
 }
 
 // The query rule is the server library's own: both read every query alike.

@@ -4,8 +4,11 @@
 
 #include <cstring>
 
+#include "core/zqClients.h"
 #include "core/zqFileSender.h"
 #include "http/zqConnAnswer.h"
+#include "http/zqResponse.h"
+#include "server/zqServer.h"
 #include "zqcamera/zqCamera.h"
 #include "zqcerthandler/zqCertHandler.h"
 #include "zqcontrol/zqControl.h"
@@ -55,6 +58,15 @@ int Trampoline(mg_connection* conn, void* cbdata) {
   return 1;
 }
 
+ZqAnswer Answer(mg_connection* conn, const ZqRoute* route, ZqRequest& request) {
+  // Refused: the server's own error page, kept alive as any error of a request read whole.
+  if (!zqpolicy_admits_request(conn, route)) {
+    return zq_error_page(403, "Connection forbidden", request.KeepAlive());
+  }
+  if (route != nullptr) return route->handler(request);
+  return zqfs_answer(request, zq_server_files(conn));
+}
+
 }  // namespace
 
 std::span<const ZqRoute> zq_routes() { return kRoutes; }
@@ -69,17 +81,8 @@ void zq_routes_register(mg_context* ctx) {
 }
 
 void zq_route_serve(mg_connection* conn, const ZqRoute* route) {
-  if (!zqpolicy_admits_request(conn, route)) {
-    // The server's own error page (its error hook writes it).
-    mg_send_http_error(conn, 403, "%s", "Connection forbidden");
-    return;
-  }
-  if (route == nullptr) {
-    zqfs_serve_request(conn);
-    return;
-  }
   ZqConnRequest request(conn);
-  zq_send_answer(conn, route->handler(request), zqfs_send_file);
+  zq_send_answer(conn, Answer(conn, route, request), zq_conn_abort);
 }
 
 const ZqRoute* zq_route_for_upgrade(const char* uri) {

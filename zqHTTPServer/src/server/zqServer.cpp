@@ -56,9 +56,7 @@ void ErrorAnswer(mg_connection* conn, int status, const char* text, bool close) 
     if (!data->in_request) zq_conn_begin_answer(data, IsMethod(ri, "HEAD"));
     data->error_sent = true;
   }
-  const bool keep = !close && zq_conn_keep_alive(conn);
-  if (!keep) mg_disable_connection_keep_alive(conn);
-  zq_send_answer(conn, zq_error_page(status, text, keep));
+  zq_send_answer(conn, zq_error_page(status, text, !close && zq_conn_keep_alive(conn)));
 }
 
 bool AllDigits(const char* s) {
@@ -214,9 +212,9 @@ void EndRequest(const mg_connection* conn, int /*status*/) {
   malloc_trim(0);
 }
 
-// Every error the library raises (and mg_send_http_error) is answered here, so that each gets
-// a well-formed answer: the library's own page would echo a malformed request version into
-// its status line, and has no body framing.
+// Every error the library raises is answered here, so that each gets a well-formed answer:
+// the library's own page would echo a malformed request version into its status line, and
+// has no body framing.
 int HttpError(mg_connection* conn, int status, const char* message) {
   ZqConnData* data = zq_conn_data(conn);
   const bool parsed = data != nullptr && data->in_request;
@@ -299,8 +297,27 @@ std::vector<std::string> zq_server_options(int worker_threads) {
   };
 }
 
+namespace {
+
+// The value the server runs with for the option `name`: the one in `options`, else the
+// library's default.
+std::string OptionValue(const std::vector<std::string>& options, const char* name) {
+  for (size_t i = 0; i + 1 < options.size(); i += 2) {
+    if (options[i] == name) return options[i + 1];
+  }
+  for (const mg_option* o = mg_get_valid_options(); o->name != nullptr; ++o) {
+    if (strcmp(o->name, name) == 0) return o->default_value != nullptr ? o->default_value : "";
+  }
+  return "";
+}
+
+}  // namespace
+
 mg_context* zq_server_start(int worker_threads) {
   static const std::vector<std::string> options = zq_server_options(worker_threads);
+  // The server's user data: read by every request for a file, never written once it runs.
+  static const ZqFileConfig files =
+      zqfs_config([](const char* name) { return OptionValue(options, name); });
   std::vector<const char*> argv;
   for (const std::string& o : options) argv.push_back(o.c_str());
   argv.push_back(nullptr);
@@ -315,9 +332,15 @@ mg_context* zq_server_start(int worker_threads) {
   callbacks.connection_close = ConnectionClose;
   callbacks.connection_closed = ConnectionClosed;
   zq_clients_start(zq_clients_limits(worker_threads, kKeepAliveMs));
-  mg_context* ctx = mg_start(&callbacks, nullptr, argv.data());
+  mg_context* ctx = mg_start(&callbacks, const_cast<ZqFileConfig*>(&files), argv.data());
   if (ctx == nullptr) zq_clients_stop();
   return ctx;
+}
+
+const ZqFileConfig& zq_server_files(const mg_connection* conn) {
+  static const ZqFileConfig kNone;
+  const void* files = mg_get_user_data(mg_get_context(conn));
+  return files != nullptr ? *static_cast<const ZqFileConfig*>(files) : kNone;
 }
 
 void zq_server_close(mg_context* ctx) {

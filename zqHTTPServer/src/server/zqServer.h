@@ -13,6 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "core/zqFileSender.h"
+
+struct mg_connection;
 struct mg_context;
 
 // The option table passed at start, as name/value pairs in order. Paths and ports follow
@@ -21,6 +24,10 @@ std::vector<std::string> zq_server_options(int worker_threads);
 
 // Starts the server with the option table and callbacks; nullptr when it cannot start.
 mg_context* zq_server_start(int worker_threads);
+
+// The file sender's settings of the server that holds `conn`, read from its options when it
+// started (a server not started here: the settings of no options, which serve nothing).
+const ZqFileConfig& zq_server_files(const mg_connection* conn);
 
 // Stops the watchdog of the server's clients, then the server (running requests finish).
 void zq_server_close(mg_context* ctx);

@@ -230,7 +230,7 @@ TEST_F(MetadataRoute, TrackCopiesStreamInChunksAndACutStreamHasNoLastChunk) {
   ZqCapture gone;
   gone.limit = head.size() + 200;
   EXPECT_FALSE(zq_write_answer(zqMediaMetadata(r), false, gone));
-  EXPECT_TRUE(gone.closed);
+  EXPECT_TRUE(gone.cut);
   EXPECT_EQ(gone.bytes.find("0\r\n\r\n"), std::string::npos);
   EXPECT_EQ(Get(query), a);
 }
@@ -297,7 +297,7 @@ TEST_F(MetadataRoute, ClientLeavingMidStreamReleasesTheRoute) {
     ZqCapture gone;
     gone.limit = 4096;
     EXPECT_FALSE(zq_write_answer(zqMediaMetadata(r), false, gone));
-    EXPECT_TRUE(gone.closed);
+    EXPECT_TRUE(gone.cut);
   }
   // The next requests are served (the lock was released each time).
   EXPECT_EQ(zqtest::BodyOf(Get("?p=100TAVRO/TAVR0001.JPG&t=scr")), kScreennail);

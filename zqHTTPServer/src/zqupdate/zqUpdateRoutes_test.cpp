@@ -32,6 +32,7 @@ class BrokenRequest final : public ZqRequest {
   std::string_view Client() const override { return inner_.Client(); }
   int PortRole() const override { return inner_.PortRole(); }
   bool Tls() const override { return false; }
+  bool KeepAlive() const override { return inner_.KeepAlive(); }
   int64_t ContentLength() const override { return inner_.ContentLength(); }
   long Read(void* buf, size_t n) override {
     if (keep_ == 0) return -1;
