@@ -7,7 +7,7 @@
 #include "EntryTable.h"
 #include "TableDump.h"
 #include "quicktime64/ByteStream.h"
-#include "quicktime64/Uint128.h"
+#include "zqcommon/zqUint128.h"
 
 namespace MavrelQuickTime64Atom {
 

@@ -25,11 +25,10 @@
 
 #include "quicktime64/QuickTime64FileUtilities.h"
 #include "quicktime64/QuickTimeReader.h"
-#include "quicktime64/Uint128.h"
+#include "zqcommon/zqUint128.h"
 #include "zqfileio/StreamFileIO.h"
 
 using MavrelQuickTime64Atom::MediaInformationAtom;
-using MavrelQuickTime64Atom::MulDiv64;
 using MavrelQuickTime64Atom::SampleTableAtom;
 using MavrelQuickTime64Atom::TrackAtom;
 

@@ -2,10 +2,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "zqmftimeline/ZQMFTimeline.h"
 
-ZQMFParserBaseClass::ZQMFParserBaseClass() = default;
+ZQMFParserBaseClass::ZQMFParserBaseClass(ZQMFVideoSourceFactory videoFactory)
+    : videoFactory_(std::move(videoFactory)) {}
 ZQMFParserBaseClass::~ZQMFParserBaseClass() = default;
 
 int32_t ZQMFParserBaseClass::init(const void* buffer, uint32_t size) {
@@ -14,7 +16,7 @@ int32_t ZQMFParserBaseClass::init(const void* buffer, uint32_t size) {
   size_ = size;
   path_.clear();
   parseType_ = ZQMF_PARSE_GLOBAL_BUFFER;
-  timeline_ = std::make_unique<ZQMFTimeline>();
+  timeline_ = std::make_unique<ZQMFTimeline>(videoFactory_);
   ZQMF_LIB_ERROR error = ZQMF_LIB_OK;
   timeline_->SetZQMFGlobalBuffer(buffer_, size_, error);
   initialized_ = true;
@@ -32,7 +34,7 @@ int32_t ZQMFParserBaseClass::init(const std::string& path, ZQMF_PARSE_TYPE parse
   size_ = 0;
   path_ = path;
   parseType_ = parseType;
-  timeline_ = std::make_unique<ZQMFTimeline>();
+  timeline_ = std::make_unique<ZQMFTimeline>(videoFactory_);
   initialized_ = true;
   ZQMF_LIB_ERROR error = ZQMF_LIB_OK;
   timeline_->source().SetParseType(parseType);

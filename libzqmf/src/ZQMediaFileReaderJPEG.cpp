@@ -561,10 +561,11 @@ int32_t ZQMediaFileReaderJPEG::ParseZQMFData() {
   zqmfParsed_ = true;
   if (zqmf_.empty()) return okay;
   const auto size = static_cast<uint32_t>(zqmf_.size());
-  ZQMFParserMediaType type;
-  ZQMFParserLensProjection lens;
-  ZQMFParserSpotmarkFlag spotmark;
-  ZQMFTimeZoneOffsetParser zone;
+  // The block is in memory: the extractors need no MP4 source.
+  ZQMFParserMediaType type(nullptr);
+  ZQMFParserLensProjection lens(nullptr);
+  ZQMFParserSpotmarkFlag spotmark(nullptr);
+  ZQMFTimeZoneOffsetParser zone(nullptr);
   int32_t r = type.init(zqmf_.data(), size);
   if (r == 0) r = lens.init(zqmf_.data(), size);
   if (r == 0) {

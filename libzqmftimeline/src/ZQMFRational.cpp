@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "quicktime64/Uint128.h"
+#include "zqcommon/zqUint128.h"
 
 namespace {
 
@@ -57,7 +57,6 @@ void ZQMFRational::reduce(uint64_t* n, uint64_t* d, uint64_t limit) {
     return;
   }
   // Convergents p/q of the continued fraction of n/d, while both terms stay within the limit.
-  using MavrelQuickTime64Atom::Uint128;
   uint64_t p0 = 0, q0 = 1, p1 = 1, q1 = 0;
   uint64_t x = *n, y = *d;
   while (y != 0) {

@@ -74,8 +74,6 @@ void AppendKeyJson(std::string* out, ZQMFAssetTrackTimeline& timeline, uint32_t 
 
 }  // namespace
 
-ZQMFTimeline::ZQMFTimeline() : ZQMFTimeline(ZQMFDefaultVideoSource) {}
-
 ZQMFTimeline::ZQMFTimeline(ZQMFVideoSourceFactory videoFactory)
     : source_(std::make_unique<ZQMFAssetSource>(std::move(videoFactory))) {}
 

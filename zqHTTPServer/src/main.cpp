@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "core/zqCsi.h"
+#include "core/zqExtendedMemory.h"
 #include "csi.h"
 #include "server/zqRoutes.h"
 #include "server/zqServer.h"
@@ -68,7 +69,7 @@ int main(int /*argc*/, char** /*argv*/) {
   sigaction(SIGINT, &sa, nullptr);
 
   zq_routes_register(ctx);
-  zqpolicy_table_print(ctx);
+  zqpolicy_table_print(zq_routes());
   fflush(stdout);
   zqch_host_fault_injection();  // host builds: lets tests crash the running daemon on purpose
 

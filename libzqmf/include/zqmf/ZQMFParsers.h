@@ -15,6 +15,7 @@
 #include <string>
 
 #include "zqmf/ZQMediaEnums.h"
+#include "zqmftimeline/ZQMFAssetSourceVideo.h"
 #include "zqmftimeline/ZQMFTimelineTypes.h"
 
 class ZQMFTimeline;
@@ -35,7 +36,9 @@ inline constexpr int16_t kZQMFTimeZoneUnknown = 32767;
 
 class ZQMFParserBaseClass {
  public:
-  ZQMFParserBaseClass();
+  // init(path) reads MP4 files through `videoFactory`; null when only blocks in memory and
+  // photos are read, which keeps the MP4 library out of the program (see ZQMFTimeline).
+  explicit ZQMFParserBaseClass(ZQMFVideoSourceFactory videoFactory = ZQMFDefaultVideoSource);
   virtual ~ZQMFParserBaseClass();
   ZQMFParserBaseClass(const ZQMFParserBaseClass&) = delete;
   ZQMFParserBaseClass& operator=(const ZQMFParserBaseClass&) = delete;
@@ -59,6 +62,7 @@ class ZQMFParserBaseClass {
  private:
   int32_t Extract();
 
+  ZQMFVideoSourceFactory videoFactory_;
   const void* buffer_ = nullptr;  // borrowed
   uint32_t size_ = 0;
   std::string path_;
@@ -70,6 +74,7 @@ class ZQMFParserBaseClass {
 
 class ZQMFParserSpotmarkFlag final : public ZQMFParserBaseClass {
  public:
+  using ZQMFParserBaseClass::ZQMFParserBaseClass;
   bool spotmarkFlag() const { return flag_; }  // the first value equals 1
 
  protected:
@@ -83,6 +88,7 @@ class ZQMFParserSpotmarkFlag final : public ZQMFParserBaseClass {
 
 class ZQMFTimeZoneOffsetParser final : public ZQMFParserBaseClass {
  public:
+  using ZQMFParserBaseClass::ZQMFParserBaseClass;
   // Minutes east of UTC, kept only within -720..840; kZQMFTimeZoneUnknown otherwise.
   int16_t timeZoneOffset() const { return offset_; }
   // "+05:30" for 330, "" while unknown.
@@ -99,6 +105,7 @@ class ZQMFTimeZoneOffsetParser final : public ZQMFParserBaseClass {
 
 class ZQMFParserMediaType final : public ZQMFParserBaseClass {
  public:
+  using ZQMFParserBaseClass::ZQMFParserBaseClass;
   ZQMFMediaType mediaType() const { return type_; }
 
  protected:
@@ -112,6 +119,7 @@ class ZQMFParserMediaType final : public ZQMFParserBaseClass {
 
 class ZQMFParserLensProjection final : public ZQMFParserBaseClass {
  public:
+  using ZQMFParserBaseClass::ZQMFParserBaseClass;
   ZQMFLensProjection lensProjection() const { return projection_; }
   // The four-character code as recorded ("" when none was found).
   const std::string& lensProjectionCode() const { return code_; }

@@ -40,7 +40,7 @@ class ZQMFAssetSourceVideo {
 using ZQMFVideoSourceFactory = std::function<std::unique_ptr<ZQMFAssetSourceVideo>()>;
 
 // The factory a timeline uses unless given another: a ZQMFAssetSourceMP4Reader over the MP4
-// library's reader.
+// library's reader. Defined with that reader, in the zqmftimeline_mp4 library.
 std::unique_ptr<ZQMFAssetSourceVideo> ZQMFDefaultVideoSource();
 
 #endif  // ZQ_LIBZQMFTIMELINE_INCLUDE_ZQMFTIMELINE_ZQMFASSETSOURCEVIDEO_H_

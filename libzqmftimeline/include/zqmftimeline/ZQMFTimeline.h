@@ -29,8 +29,11 @@
 
 class ZQMFTimeline {
  public:
-  // Reads MP4 files through ZQMFDefaultVideoSource(), or through `videoFactory`.
-  ZQMFTimeline();
+  // Reads MP4 files through ZQMFDefaultVideoSource(), or through `videoFactory` (null: MP4
+  // files cannot be opened; a buffer or a photo needs no video source). The default is defined
+  // here so that only code that asks for it references the MP4 source, and links it
+  // (zqmftimeline_mp4).
+  ZQMFTimeline() : ZQMFTimeline(ZQMFDefaultVideoSource) {}
   explicit ZQMFTimeline(ZQMFVideoSourceFactory videoFactory);
   ~ZQMFTimeline();
   ZQMFTimeline(const ZQMFTimeline&) = delete;

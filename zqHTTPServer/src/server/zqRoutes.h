@@ -14,20 +14,12 @@
 #include <cstdint>
 #include <span>
 
+#include "core/zqRoute.h"
 #include "http/zqAnswer.h"
 #include "http/zqRequest.h"
 
 struct mg_connection;
 struct mg_context;
-
-// Ends an allowed-policy list; it is no policy.
-inline constexpr uint32_t kZqPolicyListEnd = 5;
-
-struct ZqRoute {
-  const char* prefix;
-  ZqHandler handler;         // answers the request
-  const uint32_t* policies;  // allowed policy ids ending with kZqPolicyListEnd; static storage
-};
 
 // The routes, in registration order.
 std::span<const ZqRoute> zq_routes();

@@ -4,10 +4,6 @@
 
 #include <cstdint>
 
-// 1 when the camera model supports extended memory, else 0. Read by the server start and by
-// the MP4 file I/O choice of the media handlers.
-extern uint32_t g_extendedMemory;
-
 // The log level for the camera's logging flags (status 123): DEBUG with extended logging
 // (bit 0x800), ERROR otherwise.
 uint32_t zq_log_level_for_flags(uint32_t flags);

@@ -8,10 +8,10 @@
 #include <string_view>
 #include <utility>
 
+#include "core/zqExtendedMemory.h"
 #include "core/zqLocks.h"
 #include "quicktime64/QuickTime64FileUtilities.h"
 #include "quicktime64/QuickTimeReader.h"
-#include "server/zqStartup.h"
 #include "zqcommon/zqContainment.h"
 #include "zqcommon/zqLog.h"
 #include "zqcommon/zqMediaNames.h"

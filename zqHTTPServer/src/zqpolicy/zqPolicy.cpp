@@ -10,7 +10,6 @@
 #include "core/zqCsi.h"
 #include "csi.h"
 #include "http/zqConnection.h"
-#include "server/zqRoutes.h"
 #include "zqNetConfig.h"
 #include "zqcommon/zqLog.h"
 
@@ -212,9 +211,9 @@ bool zqpolicy_admits_request(mg_connection* conn, const ZqRoute* route) {
   return false;
 }
 
-void zqpolicy_subscriber_list(mg_context* /*server*/, uint32_t id) {
+void zqpolicy_subscriber_list(std::span<const ZqRoute> routes, uint32_t id) {
   printf("Subscribers: ");
-  for (const ZqRoute& r : zq_routes()) {
+  for (const ZqRoute& r : routes) {
     for (const uint32_t* p = r.policies; *p != kZqPolicyListEnd; ++p) {
       if (*p == id) {
         printf(" %s", r.prefix);
@@ -224,12 +223,12 @@ void zqpolicy_subscriber_list(mg_context* /*server*/, uint32_t id) {
   }
 }
 
-void zqpolicy_table_print(mg_context* server) {
+void zqpolicy_table_print(std::span<const ZqRoute> routes) {
   printf("\nPOLICIES\n");
   for (uint32_t id = 0; id < kPolicyCount; ++id) {
     printf("\n== %s ==\n", kPolicies[id].name);
     if (!kPolicies[id].handlers) printf("All handlers blocked\n");
-    zqpolicy_subscriber_list(server, id);
+    zqpolicy_subscriber_list(routes, id);
     printf("\nFile download %s\n", kPolicies[id].downloads ? "permitted" : "forbidden");
   }
   printf("\n%-25s", "POLICY TABLE");

@@ -8,11 +8,12 @@
 #define ZQ_ZQHTTPSERVER_SRC_ZQPOLICY_ZQPOLICY_H_
 
 #include <cstdint>
+#include <span>
 #include <string>
 
+#include "core/zqRoute.h"
+
 struct mg_connection;
-struct mg_context;
-struct ZqRoute;
 
 enum ZqSourceClass : uint32_t {
   UNKNOWN_SELF_SIGNED = 0,
@@ -84,9 +85,10 @@ const char* zqpolicy_name(uint32_t id);
 const char* zqpolicy_class_name(uint32_t source_class);
 const char* zqpolicy_mode_name(uint32_t mode);
 
-// Start-up print of the policies, their subscribers and the table, on standard output.
-void zqpolicy_table_print(mg_context* server);
-void zqpolicy_subscriber_list(mg_context* server, uint32_t id);
+// Start-up print of the policies, the `routes` that subscribe to each and the table, on
+// standard output.
+void zqpolicy_table_print(std::span<const ZqRoute> routes);
+void zqpolicy_subscriber_list(std::span<const ZqRoute> routes, uint32_t id);
 
 // The current access mode from the status listener (0 when unknown).
 uint32_t get_csi_access_mode();

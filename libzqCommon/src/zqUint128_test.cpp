@@ -1,13 +1,12 @@
 // 128-bit products and quotients: known values, and on processors whose compiler has a 128-bit
 // type, agreement with it over many random operands. The same code serves 32-bit processors,
 // where no such type exists.
-#include "quicktime64/Uint128.h"
+#include "zqcommon/zqUint128.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-namespace MavrelQuickTime64Atom {
 namespace {
 
 TEST(Uint128, ProductsOfKnownValues) {
@@ -92,4 +91,3 @@ TEST(Uint128, AgreesWithTheCompilersType) {
 #endif
 
 }  // namespace
-}  // namespace MavrelQuickTime64Atom

@@ -2,13 +2,11 @@
 // count divided by a span, a ratio's cross products. Written with two 64-bit halves so that the
 // same code runs on every processor: the compiler's own 128-bit type does not exist on 32-bit
 // ones such as the camera's ARM.
-#ifndef ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_UINT128_H_
-#define ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_UINT128_H_
+#ifndef ZQ_LIBZQCOMMON_INCLUDE_ZQCOMMON_ZQUINT128_H_
+#define ZQ_LIBZQCOMMON_INCLUDE_ZQCOMMON_ZQUINT128_H_
 
 #include <compare>
 #include <cstdint>
-
-namespace MavrelQuickTime64Atom {
 
 class Uint128 {
  public:
@@ -81,6 +79,4 @@ constexpr uint64_t MulDiv64(uint64_t a, uint64_t b, uint64_t divisor) {
   return Uint128::Product(a, b).DivideFitting(divisor);
 }
 
-}  // namespace MavrelQuickTime64Atom
-
-#endif  // ZQ_LIB_QUICKTIME64_INCLUDE_QUICKTIME64_UINT128_H_
+#endif  // ZQ_LIBZQCOMMON_INCLUDE_ZQCOMMON_ZQUINT128_H_
