@@ -14,7 +14,7 @@
 #include "server/zqStartup.h"
 #include "zqcommon/zqCrash.h"
 #include "zqcommon/zqLog.h"
-#include "zqopenapi/zqOpenTavro.h"
+#include "zqtavro/zqOpenTavro.h"
 #include "zqpolicy/zqPolicy.h"
 
 volatile sig_atomic_t exit_flag = 0;

@@ -16,12 +16,12 @@
 #include "zqmediametadata/zqMediaMetadata.h"
 #include "zqmediaop/zqMediaOp.h"
 #include "zqmodkit/zqModkit.h"
-#include "zqopenapi/zqOpenTavro.h"
+#include "zqtavro/zqOpenTavro.h"
 #include "zqpolicy/zqPolicy.h"
 #include "zqturbo/zqTurbo.h"
 #include "zqupdate/zqUpdateRoutes.h"
 #include "zqversion/zqVersion.h"
-#include "zqwebcam/zqWebcamRoute.h"
+#include "zqwebcamroute/zqWebcamRoute.h"
 
 namespace {
 

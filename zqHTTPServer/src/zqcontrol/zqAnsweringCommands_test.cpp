@@ -17,7 +17,7 @@
 #include "zqcontrol/zqControlTestSupport.h"
 #include "zqsim/SimState.h"
 #include "zqtest/TempDir.h"
-#include "zqwebcam/zqWebcamRoute.h"
+#include "zqwebcamroute/zqWebcamRoute.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "zqopenapi/zqOpenTavro.h"
+#include "zqtavro/zqOpenTavro.h"
 
 #include <sys/types.h>
 
@@ -32,7 +32,7 @@
 #include "zqopenapi/zqOpenApiQuery.h"
 #include "zqpresets/zqPresets.h"
 #include "zqturbo/zqTurbo.h"
-#include "zqwebcam/zqWebcamRoute.h"
+#include "zqwebcamroute/zqWebcamRoute.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 // open around the endpoint. The endpoints' shared state (the camera model, its settings
 // filter, the streaming helper's process id) is made on the first request, not before: the
 // camera must be up first.
-#ifndef ZQ_ZQHTTPSERVER_SRC_ZQOPENAPI_ZQOPENTAVRO_H_
-#define ZQ_ZQHTTPSERVER_SRC_ZQOPENAPI_ZQOPENTAVRO_H_
+#ifndef ZQ_ZQHTTPSERVER_SRC_ZQTAVRO_ZQOPENTAVRO_H_
+#define ZQ_ZQHTTPSERVER_SRC_ZQTAVRO_ZQOPENTAVRO_H_
 
 #include "http/zqAnswer.h"
 #include "http/zqRequest.h"
@@ -22,4 +22,4 @@ ZqAnswer zqOpenTavroHandler(ZqRequest& request);
 // workers have ended; waits for a request that still holds the Open API mutex.
 void zqOpenTavroStop();
 
-#endif  // ZQ_ZQHTTPSERVER_SRC_ZQOPENAPI_ZQOPENTAVRO_H_
+#endif  // ZQ_ZQHTTPSERVER_SRC_ZQTAVRO_ZQOPENTAVRO_H_

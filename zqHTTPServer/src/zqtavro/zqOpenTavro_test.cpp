@@ -1,4 +1,4 @@
-#include "zqopenapi/zqOpenTavro.h"
+#include "zqtavro/zqOpenTavro.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "zqwebcam/zqWebcamRoute.h"
+#include "zqwebcamroute/zqWebcamRoute.h"
 
 #include <algorithm>
 #include <optional>

@@ -7,8 +7,8 @@
 // under the Open API mutex). Nothing below those entries locks it again, so the Open API's
 // checked start runs the plain start inside the same lock. A camera status write holds
 // g_CSIMutex only around csi_set. Lock order: Open API mutex, webcam mutex, g_CSIMutex.
-#ifndef ZQ_ZQHTTPSERVER_SRC_ZQWEBCAM_ZQWEBCAMROUTE_H_
-#define ZQ_ZQHTTPSERVER_SRC_ZQWEBCAM_ZQWEBCAMROUTE_H_
+#ifndef ZQ_ZQHTTPSERVER_SRC_ZQWEBCAMROUTE_ZQWEBCAMROUTE_H_
+#define ZQ_ZQHTTPSERVER_SRC_ZQWEBCAMROUTE_ZQWEBCAMROUTE_H_
 
 #include <string_view>
 
@@ -28,4 +28,4 @@ ZqAnswer zqWebcam(ZqRequest& request);
 ZqAnswer zqwebcam_openapi(std::string_view sub_path, ZqRequest& request,
                           const ZqWebcamFilter* filter);
 
-#endif  // ZQ_ZQHTTPSERVER_SRC_ZQWEBCAM_ZQWEBCAMROUTE_H_
+#endif  // ZQ_ZQHTTPSERVER_SRC_ZQWEBCAMROUTE_ZQWEBCAMROUTE_H_
