@@ -351,6 +351,9 @@ def confirm_delete(page, button_css):
 
 def test_delete_photo_chapter_and_group(page, camera):
     photo = camera.path(f"{SD}/100TAVRO/TAVR0003.JPG")
+    # On a loaded machine the viewer may still be asking for the photo's screennail when the
+    # photo goes: that request is then rightly refused.
+    page.allow(404, r"^/zq/zqMediaMetadata\?p=100TAVRO/TAVR0003\.JPG&t=scr")
     page.open("#/view/sd/100TAVRO/TAVR0003.JPG")
     page.wait("document.querySelector('#delete-item')")
     # Escape in the confirmation keeps the file.
