@@ -110,15 +110,6 @@ def test_status_document_reports_modes_settings_clock_and_zoom(camera):
     assert json.loads(control(camera, "status")[2])["settings"]["91"] == 66
 
 
-def test_shutdown_makes_status_report_shutdown_pending(camera):
-    assert control(camera, "command/system/shutdown")[0] == 200
-    status, _, body = control(camera, "status")
-    assert status == 200
-    assert body == b'{\n    "state":{\n        "shutdown_pending":true\n    }\n}\n'
-    status, _, body = control(camera, "command/shutter", "p=1")
-    assert status == 500 and error_of(body) == -103
-
-
 def test_delete_last_and_all_change_the_card(camera):
     dcim = camera.path("/tmp/fuse_d/DCIM")
 

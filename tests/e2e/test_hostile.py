@@ -1,6 +1,6 @@
 """The daemon against hostile and slow clients: paths that lead off the card, readers that
-stall, sockets that send nothing or dribble, HEAD, requests that are not quite HTTP, request
-smuggling, and state one request could leave for the next.
+stall, sockets that send nothing or dribble, HEAD, requests that are not quite HTTP,
+and request smuggling.
 
 Clients from other addresses are loopback sockets bound to 127.0.0.x; on the public port
 they are ordinary network clients. The daemon runs with its time-outs scaled down
@@ -446,14 +446,3 @@ def test_ambiguous_requests_get_400_and_close(cam):
     ]:
         # No "Connection: close": the daemon closes by itself, so reading to the end returns.
         assert [g[0] for g in responses(exchange(cam, raw))] == [400], raw
-
-
-# 9. One request's state never reaches another's answer.
-
-def test_a_failed_chapter_delete_leaves_nothing_for_the_next(cam):
-    status, _, body = cam.get("/zq/zqMediaOp?p=delcv&fd=100&fn=0040&tc=37&c=1")
-    assert json.loads(body)["remaining_chapters"] == "37"  # its own count: nothing moved
-    for query in ["p=delcv&fd=1000&fn=0005&tc=3&c=1", "p=delcv&fd=100&fn=0005&tc=3"]:
-        status, _, body = cam.get("/zq/zqMediaOp?" + query)
-        answer = json.loads(body)
-        assert answer["success"] == "0" and answer["remaining_chapters"] == "0", query

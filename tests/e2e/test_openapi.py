@@ -38,21 +38,6 @@ def test_paths_no_endpoint_serves_answer_404(camera):
         assert headers["content-type"] == "application/json"
 
 
-def test_setting_is_checked_by_the_filter_then_sent(camera):
-    journal(camera)
-    assert camera.get("/tavro/camera/setting?option=1&setting=2")[0::2] == (200, EMPTY)
-    assert journal(camera) == [(34, "", 0), (30, "0200000001000000", 0)]
-
-    camera.zqsim("filter", "verdict", 2, 1, 4, 1, "4K", 0, 9, "1080", 1)
-    status, _, body = camera.get("/tavro/camera/setting?setting=2&option=1")
-    assert status == 403
-    assert json.loads(body) == {"error": 4, "option_id": 1, "setting_id": 2,
-                                "supported_options": [{"display_name": "1080", "id": 9}]}
-    assert journal(camera) == [(34, "", 0)]
-
-    assert camera.get("/tavro/camera/setting?setting=2")[0] == 400
-
-
 def test_keep_alive_and_camera_control(camera):
     journal(camera)
     assert camera.get("/tavro/camera/keep_alive")[0::2] == (200, EMPTY)

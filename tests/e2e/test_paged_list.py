@@ -135,17 +135,10 @@ def test_more_entries_than_a_page(camera):
     assert names(paged(camera, "folder=104TAVRO")) == []
 
 
+# Every refusal's text is the query parser's unit test; here the statuses and the decoding.
 @pytest.mark.parametrize("query, status, message", [
-    ("", 400, "Required field 'folder' missing"),
-    ("folder=", 400, "Required field 'folder' has no value"),
-    ("folder=100TAVRO&folder=101TAVRO", 400, "Field 'folder' found multiple times"),
-    ("folder=100TAVR", 400, "invalid directory name: dir:'100TAVR'"),
     ("folder=..%2F..%2Fetc", 400, "invalid directory name: dir:'../../etc'"),
-    ("folder=100TAVRO&files=everything", 501, "files=everything not implemented"),
-    ("folder=100TAVRO&upload=32", 400, "upload=32 is an invalid value"),
-    ("folder=100TAVRO&upload=x", 400, "upload=x is an invalid value"),
     ("folder=100TAVRO&offload=cloud", 501, "offload=cloud not implemented"),
-    ("folder=100TAVRO&fields=mod,size,hi,bogus", 501, "fields=size,bogus not implemented"),
     ("folder=100TAVRO&fields=" + "m" * 300, 400, "Field 'fields' too long"),
 ])
 def test_refusals(camera, query, status, message):
@@ -156,8 +149,6 @@ def test_refusals(camera, query, status, message):
 
 @pytest.mark.parametrize("fault, status", [
     (("status", "2"), 503),
-    (("status", "3"), 404),
-    (("status", "7"), 500),
     (("truncate", "30"), 500),  # shorter than a list reply's header
 ])
 def test_media_database_faults(camera, fault, status):

@@ -245,8 +245,6 @@ class FileAnswers : public ::testing::Test {
     zqtest::WriteFile(card_ + "/100TAVRO/ZQ010001.THM", "thumb");
     zqtest::WriteFile(card_ + "/100TAVRO/a<b>.JPG", "x");
     zqtest::WriteFile(card_ + "/SECRET.THM/inside.JPG", "hidden folder");
-    zqtest::WriteFile(dir_.path() + "/outside.txt", "outside");
-    ASSERT_EQ(symlink((dir_.path() + "/outside.txt").c_str(), (card_ + "/OUT.JPG").c_str()), 0);
     config_.root = www_;
     config_.rewrites = {{"/videos/DCIM", card_}};
     config_.hide = "*.thm";
@@ -297,18 +295,11 @@ TEST_F(FileAnswers, WhereEachPathLeads) {
     std::string status_line;
     std::string body;  // "" : not checked
   };
+  // What the daemon's own configuration on the wire does not reach (the answers it does
+  // reach are pinned byte for byte end to end).
   const Case cases[] = {
-      {"a file from the card",
-       {"GET", "/videos/DCIM/100TAVRO/ZQ010001.MP4"},
-       "HTTP/1.1 200 OK",
-       kClip},
-      {"a file from the document root", {"GET", "/js/main.js"}, "HTTP/1.1 200 OK", "main();"},
       {"the root's index file", {"GET", "/"}, "HTTP/1.1 200 OK", "<p>home</p>"},
       {"HEAD: no body", {"HEAD", "/js/main.js"}, "HTTP/1.1 200 OK", ""},
-      {"a folder without its slash",
-       {"GET", "/videos/DCIM/100TAVRO"},
-       "HTTP/1.1 301 Moved Permanently",
-       ""},
       {"other methods",
        {"POST", "/js/main.js"},
        "HTTP/1.1 405 Method Not Allowed",
@@ -319,10 +310,6 @@ TEST_F(FileAnswers, WhereEachPathLeads) {
        "HTTP/1.1 400 Bad Request", "Error 400: Bad Request\nBad request"},
       {"a path that is not absolute", ZqFakeRequest("GET", "/js/main.js").SentAs("js/main.js"),
        "HTTP/1.1 400 Bad Request", ""},
-      {"nothing by that name",
-       {"GET", "/videos/DCIM/100TAVRO/ZQ010009.MP4"},
-       "HTTP/1.1 404 Not Found",
-       "Error 404: Not Found\nNot found"},
       {"a hidden file, in any case",
        {"GET", "/videos/DCIM/100TAVRO/zq010001.thm"},
        "HTTP/1.1 404 Not Found",
@@ -335,10 +322,6 @@ TEST_F(FileAnswers, WhereEachPathLeads) {
        {"GET", "/videos/DCIMx/100TAVRO/ZQ010001.MP4"},
        "HTTP/1.1 404 Not Found",
        ""},
-      {"a link out of the tree",
-       {"GET", "/videos/DCIM/OUT.JPG"},
-       "HTTP/1.1 403 Forbidden",
-       "Error 403: Forbidden\nAccess outside the served tree"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -355,18 +338,12 @@ TEST_F(FileAnswers, WhereEachPathLeads) {
 
 TEST_F(FileAnswers, TypesRangesAndValidators) {
   const std::string clip = "/videos/DCIM/100TAVRO/ZQ010001.MP4";
-  EXPECT_NE(Answer({"GET", clip}).find("\r\nContent-Type: video/mp4\r\n"), std::string::npos);
   // The configured extras come before the built-in types.
   EXPECT_NE(
       Answer({"GET", "/videos/DCIM/100TAVRO/ZQ010001.LRV"}).find("\r\nContent-Type: video/mp4\r\n"),
       std::string::npos);
-
-  const std::string part = Answer(ZqFakeRequest("GET", clip).WithHeader("Range", "bytes=5-9"));
-  EXPECT_EQ(part.substr(0, part.find("\r\n")), "HTTP/1.1 206 Partial Content");
-  EXPECT_NE(part.find("\r\nContent-Length: 5\r\nAccept-Ranges: bytes\r\nCache-Control: "
-                      "max-age=3600\r\nContent-Range: bytes 5-9/20\r\n"),
-            std::string::npos);
-  EXPECT_EQ(Body(part), "56789");
+  // A range that does not parse, or several, get the whole file.
+  EXPECT_EQ(Body(Answer(ZqFakeRequest("GET", clip).WithHeader("Range", "bytes=1-2,5-6"))), kClip);
 
   const std::string whole = Answer({"GET", clip});
   const std::smatch etag = [&] {
@@ -408,26 +385,6 @@ TEST_F(FileAnswers, ABusyCameraRefusesFilesButNotListings) {
   EXPECT_EQ(StatusLine({"GET", "/videos/DCIM/100TAVRO/"}), "HTTP/1.1 200 OK");
 }
 
-TEST_F(FileAnswers, TheConnectionHeaderSaysWhatHappens) {
-  for (const bool keep : {true, false}) {
-    for (const char* path :
-         {"/js/main.js", "/videos/DCIM/100TAVRO", "/videos/DCIM/100TAVRO/", "/nothing"}) {
-      SCOPED_TRACE(std::string(path) + (keep ? " kept alive" : " closing"));
-      ZqFakeRequest request("GET", path);
-      if (!keep) request.Closing();
-      const std::string bytes = Answer(request);
-      EXPECT_NE(
-          bytes.find(keep ? "\r\nConnection: keep-alive\r\n\r\n" : "\r\nConnection: close\r\n\r\n"),
-          std::string::npos);
-    }
-  }
-  // An error page that says "close" ends the connection after it.
-  Answer(ZqFakeRequest("GET", "/nothing").Closing());
-  EXPECT_TRUE(closed_);
-  Answer(ZqFakeRequest("GET", "/nothing"));
-  EXPECT_FALSE(closed_);
-}
-
 TEST_F(FileAnswers, ListingsAndTheirRefusal) {
   const std::string listing = Body(Answer({"GET", "/videos/DCIM/100TAVRO/"}));
   // Sorted by name, hidden names left out, names escaped in the text and encoded in links.
@@ -440,10 +397,6 @@ TEST_F(FileAnswers, ListingsAndTheirRefusal) {
   EXPECT_NE(jpg, std::string::npos);
   EXPECT_EQ(listing.find("THM"), std::string::npos);
   EXPECT_NE(listing.find("<title>Index of /videos/DCIM/100TAVRO/</title>"), std::string::npos);
-  // The link out of the tree is left out of its folder's listing.
-  const std::string top = Body(Answer({"GET", "/videos/DCIM/"}));
-  EXPECT_NE(top.find(">100TAVRO/</a>"), std::string::npos);
-  EXPECT_EQ(top.find("OUT.JPG"), std::string::npos);
 
   config_.listing = false;
   EXPECT_EQ(Body(Answer({"GET", "/videos/DCIM/100TAVRO/"})),

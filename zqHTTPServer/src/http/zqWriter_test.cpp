@@ -224,18 +224,4 @@ TEST(Request, QueryParametersAsTheServerLibraryReadsThem) {
   }
 }
 
-TEST(Request, FakeBodyIsReadInPieces) {
-  ZqFakeRequest req("POST", "/up");
-  req.WithBody("0123456789", 4).WithHeader("Content-Type", "multipart/form-data");
-  EXPECT_EQ(req.ContentLength(), 10);
-  EXPECT_STREQ(req.Header("content-type"), "multipart/form-data");
-  EXPECT_EQ(req.Header("Host"), nullptr);
-  std::string got;
-  char buf[16];
-  long n;
-  while ((n = req.Read(buf, sizeof buf)) > 0) got.append(buf, static_cast<size_t>(n));
-  EXPECT_EQ(n, 0);
-  EXPECT_EQ(got, "0123456789");
-}
-
 }  // namespace

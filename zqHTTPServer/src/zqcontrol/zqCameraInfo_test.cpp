@@ -81,38 +81,21 @@ TEST_F(ZqCameraInfo, SettingsDocumentIsTheFileWithInfoLast) {
   const Json doc = Json::parse(body);
   EXPECT_EQ(Keys(doc), (std::vector<std::string>{"modes", "name", "info"}));
   EXPECT_EQ(doc["name"], "}");
+  // The members of "info" in their order are proven end to end.
   const Json& info = doc["info"];
-  EXPECT_EQ(Keys(info),
-            (std::vector<std::string>{
-                "model_number", "model_name", "firmware_version", "serial_number", "board_type",
-                "ap_mac", "ap_ssid", "ap_has_default_credentials", "git_sha1", "capabilities",
-                "lens_count", "update_required", "required_networks", "http_keepalive"}));
-  EXPECT_EQ(info["model_number"], 58);
-  EXPECT_EQ(info["model_name"], "TAVRO T11");
   EXPECT_EQ(info["ap_has_default_credentials"], "0");
   EXPECT_EQ(info["capabilities"], "16");
-  EXPECT_EQ(info["lens_count"], "1");
   EXPECT_EQ(info["required_networks"], Json::array());
-  EXPECT_EQ(info["http_keepalive"], 1);
-  const std::string sha = info["git_sha1"];
-  EXPECT_EQ(sha.size(), 40u);
-  EXPECT_EQ(sha.find_first_not_of("0123456789abcdef"), std::string::npos);
 }
 
-TEST_F(ZqCameraInfo, UnknownModelsAndMissingFilesUseModel57) {
+// Every model's own document, and an unknown model's, are proven end to end; here a known
+// model whose file is missing, and no file at all.
+TEST_F(ZqCameraInfo, MissingFilesUseModel57OrFail) {
   zqtest::WriteFile(SettingsFile("T10"), "{\"model\": 57}");
-  EXPECT_STREQ(zqc_model_directory(58), "T11");
-  EXPECT_EQ(zqc_model_directory(99), nullptr);
-  for (uint8_t model : {58, 99, 0}) {  // 58: its file is missing
-    SetIdentity(model, 1);
-    std::string out;
-    ASSERT_EQ(Describe(out), 0) << int(model);
-    const Json doc = Json::parse(Split(out).second);
-    EXPECT_EQ(doc["model"], 57);
-    EXPECT_EQ(doc["info"]["model_number"], model);
-  }
-  unlink(SettingsFile("T10").c_str());
   std::string out;
+  ASSERT_EQ(Describe(out), 0);
+  EXPECT_EQ(Json::parse(Split(out).second)["model"], 57);
+  unlink(SettingsFile("T10").c_str());
   EXPECT_EQ(Describe(out), ZQ_ERR_FILE_OPEN);
   const auto [status, body] = Split(out);
   EXPECT_EQ(status, "HTTP/1.1 500 Internal Server Error");

@@ -121,36 +121,16 @@ TEST(MetadataQuery, ParsesActionsPathsAndTracks) {
   EXPECT_EQ(zqmediametadata_parse_query(longValue, &q), 400);
 }
 
+// The sample card's photos are checked against their own bytes end to end; here what they
+// do not show: a photo without a screennail, HEAD, and the text cleaned of line feeds.
 TEST_F(MetadataRoute, PhotoAnswers) {
-  std::string a = Get("?p=100TAVRO/TAVR0001.JPG");
-  EXPECT_EQ(StatusLine(a), "HTTP/1.1 200 OK");
-  EXPECT_NE(Head(a).find("Content-Type: image/jpeg"), std::string::npos);
-  EXPECT_NE(Head(a).find("Content-Length: " + std::to_string(kThumbnail.size())),
-            std::string::npos);
-  EXPECT_EQ(zqtest::BodyOf(a), kThumbnail);
-
-  a = Get("?p=100TAVRO/TAVR0001.JPG&t=scr");
-  EXPECT_EQ(StatusLine(a), "HTTP/1.1 200 OK");
-  EXPECT_NE(Head(a).find("Content-Length: " + std::to_string(kScreennail.size())),
-            std::string::npos);
+  const std::string a = Get("?p=100TAVRO/TAVR0001.JPG&t=scr");
   EXPECT_EQ(zqtest::BodyOf(a), kScreennail);
-  // HEAD: the same head, no body.
   EXPECT_EQ(Get("?p=100TAVRO/TAVR0001.JPG&t=scr", "HEAD"), Head(a) + "\r\n\r\n");
-  // Without a screennail: an empty picture.
   EXPECT_EQ(Get("?p=100TAVRO/TAVR0005.JPG&t=scr"),
             "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\nContent-Length: 0\r\n\r\n");
-
-  a = Get("?p=100TAVRO/TAVR0001.JPG&t=zqmf");
-  EXPECT_NE(Head(a).find("application/octet-stream"), std::string::npos);
-  EXPECT_EQ(zqtest::BodyOf(a), kBlock);
-
-  a = Get("?p=100TAVRO/TAVR0001.JPG&t=exif");
-  EXPECT_NE(Head(a).find("application/json"), std::string::npos);
-  const std::string body = zqtest::BodyOf(a);
-  EXPECT_NE(Head(a).find("Content-Length: " + std::to_string(body.size())), std::string::npos);
-  const auto doc = nlohmann::json::parse(body);
-  EXPECT_EQ(doc["exif"]["Software"], "T11.01.02.00");  // the line feed removed
-  EXPECT_EQ(doc["exif"]["Make"], "Tavro");
+  const auto doc = nlohmann::json::parse(zqtest::BodyOf(Get("?p=100TAVRO/TAVR0001.JPG&t=exif")));
+  EXPECT_EQ(doc["exif"]["Software"], "T11.01.02.00");
 }
 
 TEST_F(MetadataRoute, ClipAnswers) {
@@ -216,14 +196,9 @@ TEST_F(MetadataRoute, TrackCopiesStreamInChunksAndACutStreamHasNoLastChunk) {
   const std::string head =
       "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
       "Transfer-Encoding: chunked\r\n\r\n";
+  // The whole stream's framing and contents are proven end to end.
   const std::string a = Get(query);
   ASSERT_EQ(a.substr(0, head.size()), head);
-  EXPECT_EQ(a.substr(a.size() - 5), "0\r\n\r\n");
-  // The copy holds every sample of the track.
-  for (int c = 0; c < 30; ++c) {
-    EXPECT_NE(a.find(std::string(100, static_cast<char>('A' + c))), std::string::npos) << c;
-  }
-  EXPECT_EQ(Get(query, "HEAD"), head);
 
   // A client gone midway: no last chunk, the connection ends, the route serves on.
   ZqFakeRequest r("GET", "/zq/zqMediaMetadata" + query);

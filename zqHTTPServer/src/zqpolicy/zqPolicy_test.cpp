@@ -7,70 +7,6 @@
 
 #include "core/zqRoute.h"
 
-namespace {
-
-constexpr uint32_t kGeneral[] = {3, 1, 4, kZqPolicyListEnd};
-constexpr uint32_t kUpdate[] = {4, kZqPolicyListEnd};
-constexpr uint32_t kCert[] = {1, kZqPolicyListEnd};
-
-// What a client may do, derived from the policy its class gets in a mode.
-struct Access {
-  bool general;   // a route with the general list
-  bool update;    // the firmware-update routes
-  bool cert;      // the certificate route
-  bool download;  // GET of a file
-};
-
-Access AccessFor(uint32_t source_class, uint32_t mode) {
-  uint32_t p = zqpolicy_for(source_class, mode);
-  return {zqpolicy_admits(p, true, kGeneral, "GET"), zqpolicy_admits(p, true, kUpdate, "POST"),
-          zqpolicy_admits(p, true, kCert, "GET"), zqpolicy_admits(p, false, nullptr, "GET")};
-}
-
-bool operator==(const Access& a, const Access& b) {
-  return a.general == b.general && a.update == b.update && a.cert == b.cert &&
-         a.download == b.download;
-}
-
-constexpr Access kNone = {false, false, false, false};
-constexpr Access kUser = {true, true, false, true};      // User-Endpoints
-constexpr Access kOffload = {true, false, false, true};  // Wireless-Offload
-constexpr Access kTunnel = {true, false, true, true};    // zqTunnel
-
-}  // namespace
-
-TEST(ZqPolicy, EveryClassInEveryMode) {
-  // Columns: access point, camera as hub, network mode, OTA update, live streaming.
-  const Access expected[9][5] = {
-      {kUser, kNone, kNone, kNone, kNone},            // UNKNOWN_SELF_SIGNED (TLS pairing: off)
-      {kUser, kNone, kOffload, kNone, kNone},         // PAIRED_DEVICE
-      {kNone, kNone, kNone, kNone, kNone},            // CA_ERROR
-      {kNone, kNone, kNone, kNone, kNone},            // UNKNOWN_USER
-      {kNone, kNone, kNone, kNone, kNone},            // KNOWN_CA_ERROR
-      {kUser, kNone, kOffload, kNone, kNone},         // REGISTERED_DEVICE
-      {kUser, kNone, kNone, kNone, kNone},            // NON_TLS_CONNECTION
-      {kTunnel, kTunnel, kTunnel, kTunnel, kTunnel},  // INTERNAL_CONNECTION_8000
-      {kNone, kNone, kNone, kNone, kNone},            // INTERNAL_CONNECTION_8001
-  };
-  for (uint32_t c = 0; c < 9; ++c) {
-    for (uint32_t m = 0; m < 5; ++m) {
-      EXPECT_TRUE(AccessFor(c, m) == expected[c][m])
-          << zqpolicy_class_name(c) << " in " << zqpolicy_mode_name(m);
-    }
-  }
-  EXPECT_EQ(zqpolicy_for(0, 2), 2u);  // the disabled pairing policy is still named
-  EXPECT_STREQ(zqpolicy_name(2), "TLS-Pairing(disabled)");
-}
-
-TEST(ZqPolicy, FileAccessOnlyByGetOrHead) {
-  for (const char* method : {"GET", "HEAD"})
-    EXPECT_TRUE(zqpolicy_admits(4, false, nullptr, method));
-  for (const char* method : {"POST", "PUT", "DELETE", "OPTIONS", "get"}) {
-    EXPECT_FALSE(zqpolicy_admits(4, false, nullptr, method)) << method;
-    EXPECT_FALSE(zqpolicy_admits(1, false, nullptr, method)) << method;
-  }
-}
-
 TEST(ZqPolicy, ClassificationByPortAddressAndTls) {
   EXPECT_EQ(zqpolicy_source_class(8000, "127.0.0.1", nullptr), INTERNAL_CONNECTION_8000);
   EXPECT_EQ(zqpolicy_source_class(8001, "127.0.0.1", nullptr), INTERNAL_CONNECTION_8001);
@@ -136,8 +72,8 @@ TEST(ZqPolicy, DecisionOverEveryClassModeRouteAndMethod) {
       const bool handlers =
           policy == "zqTunnel" || policy == "Wireless-Offload" || policy == "User-Endpoints";
       // The general list holds every handler policy; updates only User-Endpoints;
-      // certificates only zqTunnel. Files need a handler policy and GET or HEAD.
-      for (const char* method : {"GET", "HEAD", "POST", "PUT", "DELETE"}) {
+      // certificates only zqTunnel. Files need a handler policy and GET or HEAD, in capitals.
+      for (const char* method : {"GET", "HEAD", "POST", "PUT", "DELETE", "get"}) {
         const bool read = strcmp(method, "GET") == 0 || strcmp(method, "HEAD") == 0;
         EXPECT_EQ(zqpolicy_decide(c, m, control, method), handlers ? V::kAdmit : V::kRefuseHandler);
         EXPECT_EQ(zqpolicy_decide(c, m, update, method),
