@@ -181,7 +181,8 @@ TEST_F(ZqCameraCommands, UnsupportedAndLaterCommands) {
     Run({path, "", ZQ_ERR, {}, false});
   }
   // Commands that need the request itself (method, body, TLS) or answer with bodies of their
-  // own are not built yet: they answer "not supported" through the registry.
+  // own are answering commands: asked without a request, through the plain command call, they
+  // answer "not supported" and send nothing.
   for (const char* path : {"command/storage/delete/list", "command/transcode/video_to_video",
                            "command/transcode/photo_to_video", "execute", "analytics/get",
                            "command/wirelessOffload/start"}) {
