@@ -7,6 +7,16 @@
 
 #include "core/zqRoute.h"
 
+namespace {
+
+// The daemon's three allowed lists: Wireless-Offload, zqTunnel, User-Endpoints; User-Endpoints
+// alone for firmware updates; zqTunnel alone for certificates.
+constexpr uint32_t kGeneral[] = {3, 1, 4, kZqPolicyListEnd};
+constexpr uint32_t kUpdate[] = {4, kZqPolicyListEnd};
+constexpr uint32_t kCert[] = {1, kZqPolicyListEnd};
+
+}  // namespace
+
 TEST(ZqPolicy, ClassificationByPortAddressAndTls) {
   EXPECT_EQ(zqpolicy_source_class(8000, "127.0.0.1", nullptr), INTERNAL_CONNECTION_8000);
   EXPECT_EQ(zqpolicy_source_class(8001, "127.0.0.1", nullptr), INTERNAL_CONNECTION_8001);
