@@ -201,6 +201,24 @@ int BeginRequest(mg_connection* conn) {
   return 1;
 }
 
+// Under a sanitizer its own allocator owns the heap, and glibc's arenas stay unused.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define ZQ_SANITIZER_HEAP 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define ZQ_SANITIZER_HEAP 1
+#endif
+#endif
+
+// Gives the heap's free memory back to the system. Not under a sanitizer: there glibc's trim
+// would set up glibc's unused arenas from a worker thread without counting the thread in, and
+// glibc then aborts when that worker exits.
+void TrimHeap() {
+#ifndef ZQ_SANITIZER_HEAP
+  malloc_trim(0);
+#endif
+}
+
 void EndRequest(const mg_connection* conn, int /*status*/) {
   ZqConnData* data = zq_conn_data(conn);
   if (data != nullptr) {
@@ -209,7 +227,7 @@ void EndRequest(const mg_connection* conn, int /*status*/) {
   }
   zq_clients_request_ended(conn);
   g_activeRequests.fetch_sub(1);
-  malloc_trim(0);
+  TrimHeap();
 }
 
 // Every error the library raises is answered here, so that each gets a well-formed answer:
