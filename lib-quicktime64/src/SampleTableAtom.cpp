@@ -258,6 +258,11 @@ uint32_t SampleTableAtom::GetChunkSamples(uint32_t chunkIndex,
   // A chunk cannot hold more samples than the table has; a larger count is a damaged table
   // (and must not size the lists below).
   if (first + count > stsz_.NumberOfSamples()) return kQTLookupOutOfRange;
+  // With a constant sample size the table above can claim billions of samples without holding
+  // them, so it does not bound the chunk. A chunk of compressed audio holds a second or so of
+  // frames; tens of thousands are already minutes, and more would make the lists gigabytes.
+  constexpr uint32_t kMaxSamplesPerChunk = 1u << 16;
+  if (count > kMaxSamplesPerChunk) return kQTLookupOutOfRange;
   value.sampleSizes.reserve(count);
   value.sampleOffsets.reserve(count);
   for (uint32_t k = 0; k < count; ++k) {

@@ -278,6 +278,41 @@ TEST(SampleTableAtom, CompressedAudioChunksAndZeroSizedSamples) {
   EXPECT_EQ(m.media(0)->GetAudioFrameSize(&channels), kQTLookupAbsent);  // version 0
 }
 
+// A constant-size table claims its samples without holding them, so only the chunk's own count
+// bounds the per-sample lists of a compressed-audio chunk: a damaged count is refused, not
+// allocated.
+TEST(SampleTableAtom, CompressedAudioChunkCountIsBounded) {
+  TrackRecipe audio;
+  audio.handler = "soun";
+  audio.stts = {{70000, 1024}};
+  audio.sizes = std::vector<uint32_t>(70000, 0);
+  audio.constantSize = 300;
+  audio.stsc = {{1, 4, 1}, {2, 69996, 1}};
+  audio.offsets = {1000, 5000};
+  Movie m({audio});
+  ASSERT_EQ(m.result(), 0u);
+  uint64_t chunkOffset = 0, bytes = 0;
+  uint32_t samples = 0;
+  std::vector<uint32_t> sizes;
+  MediaInformationAtom* minf = m.media(0);
+  ASSERT_EQ(minf->GetAudioFrameRetrievalInformationFromChunkIndex(0, &chunkOffset, &bytes, &samples,
+                                                                  &sizes),
+            0u);
+  EXPECT_EQ(bytes, 1200u);
+  EXPECT_EQ(sizes, std::vector<uint32_t>(4, 300));
+  EXPECT_EQ(Find([&](uint64_t* o, uint32_t* s) {
+              return minf->GetAudioSampleRetrievalInformationFromSampleIndex(3, o, s);
+            }),
+            (Where{0, 1900, 300}));
+  EXPECT_EQ(minf->GetAudioFrameRetrievalInformationFromChunkIndex(1, &chunkOffset, &bytes, &samples,
+                                                                  &sizes),
+            kQTLookupOutOfRange);
+  EXPECT_EQ(Find([&](uint64_t* o, uint32_t* s) {
+              return minf->GetAudioSampleRetrievalInformationFromSampleIndex(4, o, s);
+            }).result,
+            kQTLookupInconsistentChunk);
+}
+
 TEST(SampleTableAtom, UncompressedAudioFrames) {
   TrackRecipe pcm;
   pcm.handler = "soun";
