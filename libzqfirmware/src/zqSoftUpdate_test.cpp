@@ -134,9 +134,6 @@ TEST_F(SoftUpdateTest, AGetWithoutRequestAnswersTheForm) {
     EXPECT_EQ(o.kind, SoftUpdateOutcome::Kind::kHtml);
     EXPECT_EQ(o.body, SoftUpdateForm());
   }
-  EXPECT_NE(SoftUpdateForm().find("<form method=\"POST\" enctype=\"multipart/form-data\" "
-                                  "\taction=\"\">\n<p>Sha1sum:\n"),
-            std::string::npos);
 }
 
 TEST_F(SoftUpdateTest, PiecesAppendVerifyAndStart) {
@@ -204,7 +201,6 @@ TEST_F(SoftUpdateTest, DeleteForgetsEverything) {
 
 TEST_F(SoftUpdateTest, WordsAndMethodsTheirAnswers) {
   EXPECT_EQ(Request("bogus"), DigestLess(1));
-  EXPECT_EQ(Request(""), DigestLess(1));
   status_.values[kCsiOtaState] = kOtaScreen;
   EXPECT_EQ(Request("showui"), Answer(0, "", 0, false));
   EXPECT_EQ(status_.Written(kCsiOtaState), (std::vector<uint32_t>{kOtaIdle, kOtaScreen}));
@@ -220,9 +216,6 @@ TEST_F(SoftUpdateTest, WordsAndMethodsTheirAnswers) {
   EXPECT_EQ(Post(&text, "text/plain"), DigestLess(6));
   StringBody no_boundary(UploadPiece("a", "0", "false", "x"));
   EXPECT_EQ(Post(&no_boundary, "multipart/form-data"), DigestLess(5));
-  StringBody bad_boundary(UploadPiece("a", "0", "false", "x"));
-  EXPECT_EQ(Post(&bad_boundary, "multipart/form-data; boundary=" + std::string(300, 'b')),
-            DigestLess(5));
 }
 
 TEST_F(SoftUpdateTest, FormEncodedPostsCarryTheRequestWord) {
@@ -233,7 +226,6 @@ TEST_F(SoftUpdateTest, FormEncodedPostsCarryTheRequestWord) {
     nlohmann::json answer;
   };
   const Case cases[] = {
-      {"request=progress", std::string::npos, Answer(0, "", 0, false)},
       {"x=1&request=prog%72ess", std::string::npos, Answer(0, "", 0, false)},
       {"request=whatever", std::string::npos, DigestLess(1)},
       {"nothing=here", std::string::npos, DigestLess(2)},
@@ -250,24 +242,15 @@ TEST_F(SoftUpdateTest, DigestsMustBeUsable) {
   // A new upload needs a digest it can be checked against; nothing is stored without one.
   const std::string data = "0123456789";
   const std::string upper = "0123456789ABCDEF0123456789ABCDEF01234567";
-  struct Case {
-    std::string sha1;
-    bool with_sha1;
-    nlohmann::json answer;
+  const std::pair<std::string, nlohmann::json> cases[] = {
+      {"", Answer(9, "", 0, false)},
+      {"abc", Answer(3, "", 0, false)},
+      {std::string(40, 'g'), Answer(3, "", 0, false)},
   };
-  const Case cases[] = {
-      {"", true, Answer(9, "", 0, false)},
-      {"abc", true, Answer(3, "", 0, false)},
-      {std::string(40, 'g'), true, Answer(3, "", 0, false)},
-  };
-  for (const Case& c : cases) {
-    FormBody b;
-    if (c.with_sha1) b.Field("sha1", c.sha1);
-    StringBody body(
-        b.Field("offset", "0").Field("complete", "false").File("file", "f", data).Build());
-    EXPECT_EQ(Post(&body), c.answer) << c.sha1;
-    EXPECT_FALSE(Exists("firmware.partial")) << c.sha1;
-    EXPECT_FALSE(Exists("fstatus")) << c.sha1;
+  for (const auto& [sha1, answer] : cases) {
+    EXPECT_EQ(Piece(sha1, "0", "false", data), answer) << sha1;
+    EXPECT_FALSE(Exists("firmware.partial")) << sha1;
+    EXPECT_FALSE(Exists("fstatus")) << sha1;
   }
   // Upper-case hex digits are the same digest.
   EXPECT_EQ(Piece(upper, "0", "false", data), Answer(0, test::Lower(upper), 10, false));
