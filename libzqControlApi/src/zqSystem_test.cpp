@@ -200,7 +200,6 @@ TEST(ZqSystemStatus, NotifyEventClearsThePauseOnlyForAWakeUp) {
     bool clears;
   };
   const Case cases[] = {
-      {"p=1", ZQ_OK, true},
       {"p=3", ZQ_OK, false},
       {"p=x", ZQ_ERR_INVALID_PARAM, false},
   };
