@@ -152,16 +152,6 @@ TEST_F(ZqMsg, BuildWritesCommandAndArgument) {
   EXPECT_EQ(std::string(reply_), "/to_kxpair" + std::to_string(getpid()));
 }
 
-TEST(ZqMsgResponse, WithoutRspargLeavesTheOutputsAlone) {
-  zqmsg rec;
-  zqmsg_build(&rec, "XY", "\x01", 1, CAT_CGI_MK);
-  const uint8_t* value = reinterpret_cast<const uint8_t*>("untouched");
-  size_t len = 99;
-  EXPECT_FALSE(zqmsg_response(&rec, &value, &len));
-  EXPECT_STREQ(reinterpret_cast<const char*>(value), "untouched");
-  EXPECT_EQ(len, 99u);
-}
-
 // The validation errors themselves are the TLV tests'; here one broken reply: the length field
 // claims more than arrived.
 TEST_F(ZqMsg, BadReplyFailsTheExchangeWithoutAborting) {
