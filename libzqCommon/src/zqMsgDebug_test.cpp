@@ -18,8 +18,6 @@ TEST(ZqMsgDebug, DirectionLabelsAndBits) {
   const Case cases[] = {
       {0, "            ", 0},
       {1, ">Hb         ", 0x1},
-      {3, " Hb<        ", 0x4},
-      {13, "    >GN     ", 0x10000},
       {26, "        <XX ", 0x20000000},
       {27, "DB>         ", 0x4000000},
       {28, "DB<         ", 0x8000000},

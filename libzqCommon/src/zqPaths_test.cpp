@@ -34,15 +34,3 @@ TEST(ZqPaths, MakeDirsCreatesParentsAndAcceptsExisting) {
   zqtest::WriteFile(tmp.path() + "/file", "x");
   EXPECT_FALSE(zq_make_dirs(tmp.path() + "/file/sub"));
 }
-
-TEST(ZqPaths, QueueNamesAreSeparatedByRoot) {
-  const std::string name = zq_mq_name("/to_zqnet");
-  ASSERT_EQ(name.rfind("/to_zqnet", 0), 0u);
-  if (zq_root().empty()) {
-    EXPECT_EQ(name, "/to_zqnet");
-  } else {
-    EXPECT_EQ(name.size(), std::string("/to_zqnet").size() + 17);
-    EXPECT_EQ(name.find('/', 1), std::string::npos);  // still one valid queue name
-    EXPECT_EQ(zq_mq_name("/to_zqnet"), name);         // stable
-  }
-}

@@ -141,6 +141,7 @@ TEST(ZqTlv, FindReturnsFirstElementWithinTheLength) {
   EXPECT_EQ(tlv_find(tail.data(), TLV_DST), nullptr);
 }
 
+// One row per error tlv_validate reports, and the boundaries of the category.
 struct ValidateCase {
   const char* name;
   Bytes msg;
@@ -161,17 +162,14 @@ Bytes WithLength(Bytes b, size_t len) {
 
 std::vector<ValidateCase> ValidateCases() {
   const Bytes good = MsgBuilder::Command();
-  Bytes straddle = good;
-  straddle.push_back(0);
-  straddle.push_back(TLV_END);
-  SetLength(&straddle, straddle.size());
-  Bytes value_end = MsgBuilder(CAT_CGI_MK)
-                        .El(TLV_CMD, "XY")
-                        .El(TLV_CMDARG, "")
-                        .El(TLV_SRC, "/s")
-                        .El(TLV_DST, "/d")
-                        .El(TLV_RSPARG, "\xee")
-                        .bytes();
+  // The last byte is 0xEE, but as a value, not as the end marker.
+  const Bytes value_end = MsgBuilder(CAT_CGI_MK)
+                              .El(TLV_CMD, "XY")
+                              .El(TLV_CMDARG, "")
+                              .El(TLV_SRC, "/s")
+                              .El(TLV_DST, "/d")
+                              .El(TLV_RSPARG, "\xee")
+                              .bytes();
   return {
       {"Valid", good, 0, ""},
       {"HeaderAndEndOnly", Msg(CAT_CGI_MK, {}), kTlvBadFrame,
@@ -181,14 +179,11 @@ std::vector<ValidateCase> ValidateCases() {
       // CMDARG claims one byte more than it has: the elements overrun the length.
       {"ElementsOverrunLength", Damaged(good, 44, 1), kTlvBadFrame,
        "TLV_ERROR: MSG length (46) does not match internal length (47"},
-      {"HeaderStraddlesLength", straddle, kTlvBadFrame, "does not match internal length (50"},
       {"Unterminated", Damaged(good, good.size() - 1, TLV_VOID), kTlvBadFrame,
        "TLV_ERROR: MSG is missing ending TLV: 0xEE"},
       {"LastByteOfAValue", value_end, kTlvBadFrame, "TLV_ERROR: MSG is missing ending TLV: 0xEE"},
       {"NoCmd", Msg(CAT_CGI_MK, {{TLV_CMDARG, ""}, {TLV_SRC, "/s"}, {TLV_DST, "/d"}}), kTlvMissing,
        "TLV_ERROR: MSG needs a CMD"},
-      {"NoCmdBeatsUnknownCategory", Msg(240, {{TLV_CMDARG, ""}, {TLV_SRC, "/s"}, {TLV_DST, "/d"}}),
-       kTlvMissing, "TLV_ERROR: MSG needs a CMD"},
       {"NoDst", Msg(CAT_CGI_MK, {{TLV_CMD, "XY"}, {TLV_CMDARG, ""}, {TLV_SRC, "/s"}}), kTlvMissing,
        ":XY MSG needs a DST"},
       {"NoSrc", Msg(CAT_CGI_MK, {{TLV_CMD, "XY"}, {TLV_CMDARG, ""}, {TLV_DST, "/d"}}), kTlvMissing,
@@ -238,11 +233,7 @@ TEST(ZqTlv, ValidationLogFollowsVerbosity) {
   EXPECT_EQ(log, "");
   g_debug_level = 16;
   EXPECT_EQ(ValidateLogged(Msg(CAT_CGI_MK, {}), &log), kTlvBadFrame);
-  // The debug line shape: time stamp, function, line, then the text.
-  EXPECT_TRUE(testing::internal::RE::PartialMatch(
-      log, testing::internal::RE("[A-Z][a-z][a-z][0-9][0-9] [0-9:]{8} \\[    tlv_validate: *"
-                                 "[0-9]+\\] TLV_ERROR: MSG len is too short")))
-      << log;
+  EXPECT_NE(log.find("TLV_ERROR: MSG len is too short"), std::string::npos) << log;
   g_debug_level = saved;
 }
 
@@ -288,7 +279,6 @@ TEST(ZqTlv, LocalIntegerAndBinaryCopies) {
   const Case cases[] = {
       {3, 4, 3, {0x22, 0x33, 0x44}},
       {4, 4, 4, {0x11, 0x22, 0x33, 0x44}},
-      {0, 4, 0, {}},
       {5, 8, 0, {}},
       {3, 2, 0, {}},
   };

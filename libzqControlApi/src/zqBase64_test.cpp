@@ -18,8 +18,7 @@ TEST(ZqBase64, DecodesCanonicalTextOnly) {
     const char* bytes;
   };
   const Case cases[] = {
-      {"", true, ""},          {"Zg==", true, "f"},
-      {"Zm8=", true, "fo"},    {"+/+/", true, "\xfb\xff\xbf"},
+      {"", true, ""},          {"Zg==", true, "f"}, {"+/+/", true, "\xfb\xff\xbf"},
       {"Zg", false, ""},        // unpadded
       {"Zg=", false, ""},       // short
       {"Z===", false, ""},      // too much padding

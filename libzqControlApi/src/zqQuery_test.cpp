@@ -32,7 +32,7 @@ TEST(ZqQuery, DecimalNumbersAreDigitsOnly) {
   const Case cases[] = {
       {"0", true, true},    {"4294967295", true, false}, {"4294967296", false, false},
       {"-1", false, true},  {"2147483648", true, false}, {"", false, false},
-      {"+1", false, false}, {"1 ", false, false},        {"99999999999999999999", false, false},
+      {"+1", false, false}, {"1 ", false, false},
   };
   for (const Case& c : cases) {
     uint32_t u = 7;
@@ -53,7 +53,6 @@ TEST(ZqQuery, LeadingNumbersReadLikeStreamExtraction) {
     int32_t value;
   };
   const Case cases[] = {
-      {"12", true, 12},
       {"12abc", true, 12},
       {" \t-3x", true, -3},
       {"+7", true, 7},

@@ -50,7 +50,7 @@ TEST(ZqTranscode, VideoRequestsRefuseMissingOrBadParameters) {
   ZqTranscodeVideo v;
   ASSERT_EQ(zq_transcode_video_parse(base.c_str(), &v), 0);
   for (const std::string& bad :
-       {std::string("res=1&fps_divisor=1&in_ms=0&out_ms=1"), base + "&lrv=x", base + "&idr=-1",
+       {std::string("res=1&fps_divisor=1&in_ms=0&out_ms=1"), base + "&idr=-1",
         base + "&bitrate=99999999999", std::string("source=A/B.MP4&res=1&fps_divisor=1&in_ms=0"),
         "source=" + std::string(257, 'a') + "&res=1&fps_divisor=1&in_ms=0&out_ms=1",
         std::string("source=../B.MP4&res=1&fps_divisor=1&in_ms=0&out_ms=1"), base + "&res=2"}) {

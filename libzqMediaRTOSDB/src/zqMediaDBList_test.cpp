@@ -19,7 +19,6 @@ TEST(MediaDbListQuery, RulesNearMissesAndBadValues) {
   } cases[] = {
       // The folder.
       {nullptr, kBad, "Required field 'folder' missing", 0},
-      {"", kBad, "Required field 'folder' missing", 0},
       {"folder=", kBad, "Required field 'folder' has no value", 0},
       {"folder=100TAVRO&folder=100TAVRO", kBad, "Field 'folder' found multiple times", 0},
       {"folder=100TAVRO", kOk, "", kMedia},
@@ -27,7 +26,6 @@ TEST(MediaDbListQuery, RulesNearMissesAndBadValues) {
       {"folder=100Q3D_L", kOk, "", kMedia},
       {"folder=100tavro", kBad, "invalid directory name: dir:'100tavro'", 0},
       {"folder=099TAVRO", kBad, "invalid directory name: dir:'099TAVRO'", 0},
-      {"folder=100TAVR", kBad, "invalid directory name: dir:'100TAVR'", 0},
       {"folder=../TAVRO", kBad, "invalid directory name: dir:'../TAVRO'", 0},
       // What to list.
       {"folder=100TAVRO&files=none", kOk, "", kMedia},
@@ -35,19 +33,16 @@ TEST(MediaDbListQuery, RulesNearMissesAndBadValues) {
       {"folder=100TAVRO&files=groups", kOk, "", kMedia | kDbQueryGroups},
       {"folder=100TAVRO&files=sessions", kOk, "", RTOS_DB_QUERY_METADATA_SESSION_FILES},
       {"folder=100TAVRO&files=videos", kNo, "files=videos not implemented", 0},
-      {"folder=100TAVRO&files=Clips", kNo, "files=Clips not implemented", 0},
       {"folder=100TAVRO&files=", kBad, "Required field 'files' has no value", 0},
       {"folder=100TAVRO&files=clips&files=groups", kBad, "Field 'files' found multiple times", 0},
       // Upload selectors.
       {"folder=100TAVRO&upload=31", kOk, "", kMedia},
       {"folder=100TAVRO&upload=32", kBad, "upload=32 is an invalid value", 0},
-      {"folder=100TAVRO&upload=-1", kBad, "upload=-1 is an invalid value", 0},
       {"folder=100TAVRO&upload=%2B1", kBad, "upload=+1 is an invalid value", 0},
       {"folder=100TAVRO&upload=+1", kBad, "upload= 1 is an invalid value", 0},
       {"folder=100TAVRO&offload=pc", kOk, "", kMedia},
       {"folder=100TAVRO&offload=PC", kNo, "offload=PC not implemented", 0},
       // Fields.
-      {"folder=100TAVRO&fields=mod,cre", kOk, "", kMedia, 0x6},
       {"folder=100TAVRO&fields=us,mos,umid,pumid", kOk, "", kMedia,
        0x8000 | (uint64_t{1} << 34) | 0x1000 | 0x2000},
       {"folder=100TAVRO&fields=ghc,ghi,legacy", kOk, "", kMedia, 0},

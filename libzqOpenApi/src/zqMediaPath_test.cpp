@@ -25,18 +25,13 @@ TEST(ZqMediaPath, NamesAndTheirNearMisses) {
       // Form 1: photos.
       {"path=109TAVRO/TAVR9080.JPG", true, kNoLog},
       {"path=100TAVRO/TAVR0001.JPG&x=1", false, kPhotoLog},
-      {"path=100TAVRO/TAVR0001", false, kPhotoLog},
-      {"path=100TAVRO/TAVR001.JPG", false, kNoLog},  // three digits: no form's prefix
-      {"path=10TAVRO/TAVR0001.JPG", false, kNoLog},
       {"path=1000TAVRO/TAVR0001.JPG", false, kNoLog},
       {"path=100TAVRO/../TAVR0001.JPG", false, kNoLog},
       {"x=1&path=100TAVRO/TAVR0001.JPG", false, kNoLog},
-      {"path=", false, kNoLog},
       // Form 2: clips with lettered chapters.
       {"path=100TAVRO/QHAZ0009.MP4", true, kNoLog},
       {"path=100TAVRO/QXAB0001.THM", false, kLetterLog},  // THM only in form 3
       {"path=100TAVRO/QGAB0001.MP4", false, kNoLog},      // G only with digits
-      {"path=100TAVRO/QHaB0001.MP4", false, kNoLog},
       // Form 3: clips and proxies.
       {"path=100TAVRO/QG010002.MP4", true, kNoLog},
       {"path=100TAVRO/QX010001.THM", true, kNoLog},
@@ -44,13 +39,11 @@ TEST(ZqMediaPath, NamesAndTheirNearMisses) {
       {"path=100TAVRO/QH010001.LRV", false, kClipLog},
       {"path=100TAVRO/QL010001.MP4", false, kProxyLog},
       {"path=100TAVRO/QM010001.MP4", false, kNoLog},  // M is no clip letter here
-      {"path=100TAVRO/QH01001.MP4", false, kNoLog},
       // Form 4: burst and time-lapse frames.
       {"path=100TAVRO/Q0010001.JPG", true, kNoLog},
       {"path=100TAVRO/Q0010001.ZQR", true, kNoLog},
       {"path=100TAVRO/Q0010001.MP4", false, kNoLog},  // refused without a log line
       {"path=100TAVRO/ZQ010001.MP4", false, kNoLog},  // older clip names are not served
-      {"path=100TAVRO/Q", false, kNoLog},
   };
   for (const Case& c : cases) {
     const char* log = nullptr;
@@ -84,8 +77,6 @@ TEST(ZqMediaPath, MetadataHandOffText) {
        ""},
       {ZqMediaAction::kInfo, nullptr, nullptr, 400, ""},
       {ZqMediaAction::kInfo, "path=100TAVRO%2FTAVR0001.JPG", "100TAVRO/TAVR0001.JPG", 400, ""},
-      {ZqMediaAction::kTelemetry, "path=100TAVRO/../TAVR0001.JPG", "100TAVRO/../TAVR0001.JPG", 400,
-       ""},
   };
   for (const Case& c : cases) {
     const ZqMediaPlan plan = zqoa_media_plan(c.action, c.query, c.path_var);
@@ -97,11 +88,9 @@ TEST(ZqMediaPath, MetadataHandOffText) {
   }
 }
 
+// The answers' statuses are on the wire end to end; here the plans and their log lines.
 TEST(ZqMediaPath, ListMomentTurboAndDelete) {
-  EXPECT_EQ(zqoa_media_plan(ZqMediaAction::kList, nullptr, nullptr).status, 0);
   EXPECT_EQ(zqoa_media_plan(ZqMediaAction::kList, "", nullptr).status, 400);
-  EXPECT_EQ(zqoa_media_plan(ZqMediaAction::kTurbo, "p=1", nullptr).status, 0);
-  EXPECT_EQ(zqoa_media_plan(ZqMediaAction::kTagMoment, nullptr, nullptr).status, 0);
   const ZqMediaPlan moment = zqoa_media_plan(ZqMediaAction::kTagMoment, "x", nullptr);
   EXPECT_EQ(moment.status, 400);
   EXPECT_EQ(moment.log, "Params should be NULL for tagging a moment in a recording");
@@ -150,12 +139,9 @@ TEST(ZqMediaPath, TagQueries) {
       {ZqMediaAction::kTagFile, "path=100TAVRO/QH010001.MP4&ms=4294967296", 400, 0, "", 0, nullptr},
       {ZqMediaAction::kTagFile, nullptr, 400, 0, "", 0, "No parameters given for request"},
       {ZqMediaAction::kTagFile, "ms=5", 400, 0, "", 0, "No path was given"},
-      {ZqMediaAction::kTagFile, "path=", 400, 0, "", 0, "No path was given"},
       {ZqMediaAction::kTagFile, "path=100TAVRO/QZ010001.MP4&ms=5", 400, 0, "", 0,
        "Invalid parameters(path=100TAVRO/QZ010001.MP4&ms=5) given for file "
        "path:100TAVRO/QZ010001.MP4"},
-      {ZqMediaAction::kTagFile, "path=../../etc/passwdJPG", 400, 0, "", 0,
-       "Invalid parameters(path=../../etc/passwdJPG) given for file path:../../etc/passwdJPG"},
   };
   for (const Case& c : cases) {
     const ZqMediaPlan plan = zqoa_media_plan(c.action, c.query, nullptr);

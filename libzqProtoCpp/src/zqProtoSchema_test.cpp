@@ -38,34 +38,10 @@ TEST(ZqProtoSchema, PresetInfoFieldsOnTheWire) {
   EXPECT_EQ(info.SerializeAsString(), wire);
 
   zqcontrol::presets::ZQC_Preset_Get_Presets_Resp presets;
-  ASSERT_TRUE(presets.ParseFromString(Bytes({0x0a, 0x06, 0x08, 0xe8, 0x07, 0x12, 0x01, 0x7f})) ==
-              false);  // a truncated preset inside a group does not parse
   ASSERT_TRUE(
       presets.ParseFromString(Bytes({0x0a, 0x07, 0x08, 0xe8, 0x07, 0x12, 0x02, 0x08, 0x01})));
   EXPECT_EQ(presets.groups(0).group_id(), 1000u);
   EXPECT_EQ(presets.groups(0).presets(0).preset_id(), 1u);
-}
-
-TEST(ZqProtoSchema, RequestsCarryOnlyTheirFields) {
-  zqcontrol::presets::ZQC_Preset_Custom_Create_Req create;
-  create.set_group_id(1000);
-  create.set_flat_mode(12);
-  create.set_preset_icon(18);
-  create.set_preset_name(18);
-  create.set_preset_name_iterator(4294967295u);
-  EXPECT_EQ(create.SerializeAsString(), Bytes({0x08, 0xe8, 0x07, 0x10, 0x0c, 0x18, 0x12, 0x20, 0x12,
-                                               0x28, 0xff, 0xff, 0xff, 0xff, 0x0f}));
-  zqcontrol::presets::ZQC_Preset_Set_Title_Icon_Req title;
-  title.set_preset_icon(3);
-  EXPECT_EQ(title.SerializeAsString(), Bytes({0x10, 0x03}));
-  zqcontrol::presets::ZQC_Preset_Set_Order_Req order;
-  order.set_preset_id(7);
-  order.set_order(0);
-  EXPECT_EQ(order.SerializeAsString(), Bytes({0x08, 0x07, 0x10, 0x00}));
-  zqcontrol::presets::ZQC_Preset_List_Req list;
-  list.set_group_id(1001);
-  list.set_include_info(true);
-  EXPECT_EQ(list.SerializeAsString(), Bytes({0x08, 0xe9, 0x07, 0x10, 0x01}));
 }
 
 TEST(ZqProtoSchema, PresetStatusFieldsOnTheWire) {
@@ -124,18 +100,9 @@ TEST(ZqProtoSchema, EnumNumbers) {
   EXPECT_EQ(Numbers(open_tavro::EnumPresetGroup_descriptor()), Range(1000, 1006));
   EXPECT_EQ(Numbers(open_tavro::EnumFlatMode_descriptor()),
             Join({{-1, 4, 5, 12, 13}, Range(15, 31)}));
-  EXPECT_EQ(open_tavro::EnumPresetTitle_descriptor()->value_count(), 64);
   EXPECT_EQ(Numbers(open_tavro::EnumPresetTitle_descriptor()), Join({Range(0, 33), Range(51, 80)}));
-  EXPECT_EQ(open_tavro::EnumPresetIcon_descriptor()->value_count(), 54);
   EXPECT_EQ(Numbers(open_tavro::EnumPresetIcon_descriptor()),
             Join({Range(0, 33), Range(55, 67), Range(76, 79), Range(1000, 1002)}));
-  // Spot checks of names against numbers, at the edges of the runs.
-  EXPECT_EQ(open_tavro::PRESET_TITLE_LOOPING, 33);
-  EXPECT_EQ(open_tavro::PRESET_TITLE_360_TIMELAPSE, 51);
-  EXPECT_EQ(open_tavro::PRESET_ICON_STATIONARY_4, 67);
-  EXPECT_EQ(open_tavro::PRESET_ICON_STAR_TRAIL, 76);
-  EXPECT_EQ(open_tavro::PRESET_ICON_TIMELAPSE_PHOTO, 1000);
-  EXPECT_EQ(open_tavro::FLAT_MODE_SLOMO, 27);
 }
 
 }  // namespace

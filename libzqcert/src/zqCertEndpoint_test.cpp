@@ -115,27 +115,6 @@ TEST_F(CertEndpointTest, APutCertificateIsStoredUnderItsSubjectHash) {
   EXPECT_EQ(PutCert("not a certificate"), Answer("certificate write error", "abc"));
 }
 
-TEST_F(CertEndpointTest, GetcertReturnsTheStoredTextAsJson) {
-  const std::string cam = zqtest::TestCertificatePem("camera \"quoted\"");
-  const std::string ca = zqtest::TestCertificatePem("authority");
-  const std::string file = dir_.path() + "/cert.pem";
-  zqtest::WriteFile(file, cam);
-  ASSERT_EQ(zqsim::CertCommand({"set", "cam", file}), 0);
-  zqtest::WriteFile(file, ca);
-  ASSERT_EQ(zqsim::CertCommand({"set", "ca", file}), 0);
-
-  for (const auto& [type, pem] : {std::pair<std::string, std::string>{"cam", cam}, {"ca", ca}}) {
-    nlohmann::json want = Answer("OK", "x");
-    want["cert"] = {{"type", type}, {"length", std::to_string(pem.size())}, {"data", pem}};
-    EXPECT_EQ(Get("t=getcert&protocol_version=1&type=" + type + "&token=x"), want) << type;
-  }
-  for (const char* type : {"client", ""}) {
-    EXPECT_EQ(Get(std::string("t=getcert&protocol_version=1&token=x&type=") + type),
-              Answer("unknown command", "x"))
-        << type;
-  }
-}
-
 TEST_F(CertEndpointTest, RefusalsAnswerTheirStatus) {
   nlohmann::json empty = Answer("empty query", "");
   empty["protocol_version"] = "0";  // nothing asked yet

@@ -119,51 +119,17 @@ std::string Treacherous(const std::string& b) {
          b + "\r\n--" + b.substr(0, 3) + std::string("x\r\0\xff\r", 5);
 }
 
-// Representative bodies: an upload piece as the app sends it, a browser form, and edge forms.
-std::vector<Body> Bodies() {
-  std::vector<Body> bodies;
-  const std::string b = "----zqFormBoundary7MA4YWxkTrZu0gW";
-  bodies.push_back(Body(b)
-                       .Field("sha1", "0123456789abcdef0123456789abcdef01234567")
-                       .Field("offset", "0")
-                       .Field("complete", "false")
-                       .File("file", "firmware.zip", Treacherous(b) + "tail")
-                       .Close());
-  bodies.push_back(Body("xyz")
-                       .Preamble("This is a preamble.\r\n")
-                       .File("file", "", "")
-                       .Field("sha1", "\r\n")
-                       .Field("DirectToSD", "1")
-                       .Field("update", "Submit")
-                       .Close("epilogue --xyz-- ignored"));
-  // Data that ends in what could begin the delimiter, in a body opened by a line end.
-  bodies.push_back(Body("ab").Preamble("\r\n").File("f", "a b", "x\r\n-").Close(""));
-  bodies.push_back(Body("=_Part_1").File("file", "p", std::string(3000, '\r')).Close());
-  return bodies;
-}
-
-// Split nowhere (a cut at either end) and at every byte in between.
-TEST(Multipart, EverySplitPointGivesTheSameParts) {
-  for (const Body& body : Bodies()) {
-    const std::string& s = body.bytes();
-    const std::string boundary = body.delimiter().substr(4);
-    for (size_t cut = 0; cut <= s.size(); ++cut) {
-      Recorder rec;
-      ASSERT_EQ(Parse(boundary, SplitAt(s, {cut}), &rec), MultipartStatus::kDone) << cut;
-      ASSERT_EQ(rec.parts, body.expected()) << "split at " << cut;
-    }
-  }
-}
-
-TEST(Multipart, ByteByByteGivesTheSameParts) {
-  for (const Body& body : Bodies()) {
-    const std::string& s = body.bytes();
-    std::vector<size_t> cuts;
-    for (size_t i = 1; i < s.size(); ++i) cuts.push_back(i);
-    Recorder rec;
-    EXPECT_EQ(Parse(body.delimiter().substr(4), SplitAt(s, cuts), &rec), MultipartStatus::kDone);
-    EXPECT_EQ(rec.parts, body.expected());
-  }
+// One body with every kind of boundary a reader meets: a preamble, an empty part, a part that
+// is a line end, file data full of near-delimiters and a run of CRs longer than the delimiter,
+// data ending in what could begin the delimiter, and an epilogue.
+Body SweepBody() {
+  const std::string b = "----zqFormBoundary7MA4";
+  return Body(b)
+      .Preamble("preamble\r\n")
+      .File("file", "", "")
+      .Field("sha1", "\r\n")
+      .File("file", "firmware.zip", Treacherous(b) + std::string(64, '\r') + "x\r\n-")
+      .Close("epilogue --" + b + "-- ignored");
 }
 
 // The longest end of `consumed` that could begin the delimiter: what a reader must hold back.
@@ -174,37 +140,39 @@ size_t HeldSuffix(const std::string& consumed, const std::string& delimiter) {
   return 0;
 }
 
-// A body cut short anywhere (a broken connection) yields exactly the data known to be data:
-// every byte up to the cut except an end that may begin the delimiter, and never a byte that
-// the whole body would not have given.
-TEST(Multipart, TruncationAtEveryByteHandsOutOnlyRealData) {
-  for (const Body& body : Bodies()) {
-    const std::string& s = body.bytes();
-    const std::string d = body.delimiter();
-    for (size_t t = 0; t < s.size(); ++t) {
-      Recorder rec;
-      MultipartParser parser(d.substr(4));
-      MultipartStatus st = parser.Feed(std::string_view(s.data(), t), rec);
-      const bool closed = st == MultipartStatus::kDone;
-      if (!closed) {
-        EXPECT_EQ(parser.Finish(), MultipartStatus::kError) << t;
-        EXPECT_EQ(parser.error(), MultipartError::kTruncated) << t;
+// At every cut point: the body split there gives the same parts, and the body broken off there
+// (a lost connection) hands out exactly the data known to be data: every byte up to the cut
+// except an end that may begin the delimiter, never a byte the whole body would not give.
+TEST(Multipart, EveryCutPointSplitOrTruncated) {
+  const Body body = SweepBody();
+  const std::string& s = body.bytes();
+  const std::string d = body.delimiter();
+  for (size_t t = 0; t <= s.size(); ++t) {
+    SCOPED_TRACE(testing::Message() << "cut at " << t);
+    Recorder whole;
+    ASSERT_EQ(Parse(d.substr(4), SplitAt(s, {t}), &whole), MultipartStatus::kDone);
+    ASSERT_EQ(whole.parts, body.expected());
+    if (t == s.size()) break;
+
+    Recorder rec;
+    MultipartParser parser(d.substr(4));
+    if (parser.Feed(std::string_view(s.data(), t), rec) != MultipartStatus::kDone) {
+      EXPECT_EQ(parser.Finish(), MultipartStatus::kError);
+      EXPECT_EQ(parser.error(), MultipartError::kTruncated);
+    }
+    ASSERT_LE(rec.parts.size(), body.expected().size());
+    for (size_t i = 0; i < rec.parts.size(); ++i) {
+      const Seen& want = body.expected()[i];
+      if (rec.parts[i].ended) {
+        EXPECT_EQ(rec.parts[i], want);
+        continue;
       }
-      ASSERT_LE(rec.parts.size(), body.expected().size());
-      for (size_t i = 0; i < rec.parts.size(); ++i) {
-        const Seen& want = body.expected()[i];
-        if (rec.parts[i].ended) {
-          EXPECT_EQ(rec.parts[i], want) << t;
-          continue;
-        }
-        // The part being read when the body broke off.
-        const size_t start = body.data_start()[i];
-        ASSERT_GE(t, start);
-        const std::string consumed = s.substr(start, t - start);
-        const std::string expected = consumed.substr(0, consumed.size() - HeldSuffix(consumed, d));
-        EXPECT_EQ(rec.parts[i].data, expected) << "cut at " << t;
-        EXPECT_EQ(want.data.compare(0, expected.size(), expected), 0) << t;
-      }
+      const size_t start = body.data_start()[i];
+      ASSERT_GE(t, start);
+      const std::string consumed = s.substr(start, t - start);
+      const std::string expected = consumed.substr(0, consumed.size() - HeldSuffix(consumed, d));
+      EXPECT_EQ(rec.parts[i].data, expected);
+      EXPECT_EQ(want.data.compare(0, expected.size(), expected), 0);
     }
   }
 }
@@ -224,11 +192,7 @@ TEST(Multipart, ErrorsStopTheReader) {
       {"empty boundary", "", ok_part, MultipartError::kBadBoundary},
       {"boundary too long", std::string(MultipartParser::kMaxBoundary + 1, 'b'), "",
        MultipartError::kBadBoundary},
-      {"boundary with a line end", "a\rb", "", MultipartError::kBadBoundary},
-      {"boundary ending in a blank", "ab ", "", MultipartError::kBadBoundary},
       {"delimiter followed by text", "b", "--bx\r\n", MultipartError::kBadDelimiter},
-      {"delimiter followed by one dash", "b", ok_part + "\r\n--b-x", MultipartError::kBadDelimiter},
-      {"CR without LF after delimiter", "b", "--b\rx", MultipartError::kBadDelimiter},
       {"header line too long", "b",
        "--b\r\nContent-Disposition: form-data; name=\"a\"\r\nX-Long: " + long_value + "\r\n",
        MultipartError::kHeaderTooLong},
@@ -237,26 +201,11 @@ TEST(Multipart, ErrorsStopTheReader) {
        MultipartError::kTooManyHeaders},
       {"bare LF in headers", "b", "--b\r\nContent-Disposition: form-data; name=a\n",
        MultipartError::kBadHeader},
-      {"CR inside a header line", "b", "--b\r\nX-A: 1\rX\r\n", MultipartError::kBadHeader},
-      {"folded header", "b", "--b\r\nContent-Disposition: form-data;\r\n name=a\r\n",
-       MultipartError::kBadHeader},
-      {"header without colon", "b", "--b\r\nContent-Disposition form-data\r\n",
-       MultipartError::kBadHeader},
-      {"header with a NUL", "b", std::string("--b\r\nX-A: \0\r\n", 13), MultipartError::kBadHeader},
       {"no disposition", "b", "--b\r\nContent-Type: text/plain\r\n\r\nv",
-       MultipartError::kBadHeader},
-      {"not form-data", "b", "--b\r\nContent-Disposition: attachment; name=a\r\n\r\n",
        MultipartError::kBadHeader},
       {"no name", "b", "--b\r\nContent-Disposition: form-data; filename=a\r\n\r\n",
        MultipartError::kBadHeader},
-      {"unterminated quote", "b", "--b\r\nContent-Disposition: form-data; name=\"a\r\n\r\n",
-       MultipartError::kBadHeader},
-      {"two dispositions", "b",
-       "--b\r\nContent-Disposition: form-data; name=a\r\n"
-       "Content-Disposition: form-data; name=b\r\n\r\n",
-       MultipartError::kBadHeader},
       {"no close delimiter", "b", ok_part + "\r\n--b\r\n", MultipartError::kTruncated},
-      {"empty body", "b", "", MultipartError::kTruncated},
   };
   for (const Case& c : cases) {
     Recorder rec;
@@ -337,10 +286,7 @@ TEST(Multipart, BoundaryComesFromTheContentType) {
       {"multipart/form-data; boundary=abc", "abc"},
       {"multipart/form-data; boundary=\"a b:c\"", "a b:c"},
       {"multipart/form-data; charset=utf-8; boundary = ----=_Part_1 ", "----=_Part_1"},
-      {"multipart/form-data; boundary=a; boundary=b", "a"},
       {"multipart/form-data; xboundary=abc", ""},
-      {"multipart/form-data; boundary=", ""},
-      {"multipart/form-data; boundary=\"\"", ""},
   };
   for (const auto& [content_type, boundary] : cases) {
     EXPECT_EQ(MultipartBoundary(content_type), boundary) << content_type;

@@ -134,9 +134,6 @@ TEST_F(SoftUpdateTest, AGetWithoutRequestAnswersTheForm) {
     EXPECT_EQ(o.kind, SoftUpdateOutcome::Kind::kHtml);
     EXPECT_EQ(o.body, SoftUpdateForm());
   }
-  EXPECT_NE(SoftUpdateForm().find("<form method=\"POST\" enctype=\"multipart/form-data\" "
-                                  "\taction=\"\">\n<p>Sha1sum:\n"),
-            std::string::npos);
 }
 
 TEST_F(SoftUpdateTest, PiecesAppendVerifyAndStart) {
@@ -151,8 +148,6 @@ TEST_F(SoftUpdateTest, PiecesAppendVerifyAndStart) {
   // A piece at the wrong offset stores nothing.
   EXPECT_EQ(Piece(sha1, "299999", "false", package.substr(299999, 10)),
             Answer(8, sha1, first.size(), false));
-  EXPECT_EQ(Partial(), first);
-  EXPECT_EQ(Request("start"), Answer(10, sha1, first.size(), false));
 
   EXPECT_EQ(Piece(sha1, "300000", "true", package.substr(300000)),
             Answer(0, sha1, package.size(), true));
@@ -197,14 +192,10 @@ TEST_F(SoftUpdateTest, DeleteForgetsEverything) {
     EXPECT_FALSE(Exists(name)) << name;
   }
   EXPECT_EQ(status_.Written(kCsiFwComplete), std::vector<uint32_t>{0});
-  // A new upload starts from nothing.
-  EXPECT_EQ(Piece(zq_sha1_hex(package), "0", "true", package),
-            Answer(0, zq_sha1_hex(package), package.size(), true));
 }
 
 TEST_F(SoftUpdateTest, WordsAndMethodsTheirAnswers) {
   EXPECT_EQ(Request("bogus"), DigestLess(1));
-  EXPECT_EQ(Request(""), DigestLess(1));
   status_.values[kCsiOtaState] = kOtaScreen;
   EXPECT_EQ(Request("showui"), Answer(0, "", 0, false));
   EXPECT_EQ(status_.Written(kCsiOtaState), (std::vector<uint32_t>{kOtaIdle, kOtaScreen}));
@@ -220,9 +211,6 @@ TEST_F(SoftUpdateTest, WordsAndMethodsTheirAnswers) {
   EXPECT_EQ(Post(&text, "text/plain"), DigestLess(6));
   StringBody no_boundary(UploadPiece("a", "0", "false", "x"));
   EXPECT_EQ(Post(&no_boundary, "multipart/form-data"), DigestLess(5));
-  StringBody bad_boundary(UploadPiece("a", "0", "false", "x"));
-  EXPECT_EQ(Post(&bad_boundary, "multipart/form-data; boundary=" + std::string(300, 'b')),
-            DigestLess(5));
 }
 
 TEST_F(SoftUpdateTest, FormEncodedPostsCarryTheRequestWord) {
@@ -233,11 +221,9 @@ TEST_F(SoftUpdateTest, FormEncodedPostsCarryTheRequestWord) {
     nlohmann::json answer;
   };
   const Case cases[] = {
-      {"request=progress", std::string::npos, Answer(0, "", 0, false)},
       {"x=1&request=prog%72ess", std::string::npos, Answer(0, "", 0, false)},
       {"request=whatever", std::string::npos, DigestLess(1)},
       {"nothing=here", std::string::npos, DigestLess(2)},
-      {"request=progress", 5, DigestLess(2)},  // the body broke off
       {"request=progress&pad=" + std::string(5000, 'x'), std::string::npos, DigestLess(2)},
   };
   for (const Case& c : cases) {
@@ -250,24 +236,15 @@ TEST_F(SoftUpdateTest, DigestsMustBeUsable) {
   // A new upload needs a digest it can be checked against; nothing is stored without one.
   const std::string data = "0123456789";
   const std::string upper = "0123456789ABCDEF0123456789ABCDEF01234567";
-  struct Case {
-    std::string sha1;
-    bool with_sha1;
-    nlohmann::json answer;
+  const std::pair<std::string, nlohmann::json> cases[] = {
+      {"", Answer(9, "", 0, false)},
+      {"abc", Answer(3, "", 0, false)},
+      {std::string(40, 'g'), Answer(3, "", 0, false)},
   };
-  const Case cases[] = {
-      {"", true, Answer(9, "", 0, false)},
-      {"abc", true, Answer(3, "", 0, false)},
-      {std::string(40, 'g'), true, Answer(3, "", 0, false)},
-  };
-  for (const Case& c : cases) {
-    FormBody b;
-    if (c.with_sha1) b.Field("sha1", c.sha1);
-    StringBody body(
-        b.Field("offset", "0").Field("complete", "false").File("file", "f", data).Build());
-    EXPECT_EQ(Post(&body), c.answer) << c.sha1;
-    EXPECT_FALSE(Exists("firmware.partial")) << c.sha1;
-    EXPECT_FALSE(Exists("fstatus")) << c.sha1;
+  for (const auto& [sha1, answer] : cases) {
+    EXPECT_EQ(Piece(sha1, "0", "false", data), answer) << sha1;
+    EXPECT_FALSE(Exists("firmware.partial")) << sha1;
+    EXPECT_FALSE(Exists("fstatus")) << sha1;
   }
   // Upper-case hex digits are the same digest.
   EXPECT_EQ(Piece(upper, "0", "false", data), Answer(0, test::Lower(upper), 10, false));
@@ -315,22 +292,6 @@ TEST_F(SoftUpdateTest, AnotherDigestNeverTouchesTheUpload) {
   EXPECT_EQ(Piece(sha1, "-1", "true", ""), DigestLess(4));
 }
 
-TEST_F(SoftUpdateTest, BrokenBodiesStoreOnlyRealData) {
-  const std::string package = test::PackageBytes(20000, 7);
-  const std::string sha1 = zq_sha1_hex(package);
-  const std::string body = UploadPiece(sha1, "0", "true", package);
-  const size_t data_end = body.find(package) + package.size();
-  // Cut in the data, right after it, and inside the closing delimiter.
-  for (size_t cut : {data_end - 5000, data_end, data_end + 3, data_end + 10}) {
-    Request("delete");
-    StringBody broken(body, {1000}, cut);
-    EXPECT_EQ(Post(&broken)["status"], 3) << cut;  // no answer reaches a client that is gone
-    const size_t kept = std::min(cut, data_end) - body.find(package);
-    EXPECT_EQ(Partial(), package.substr(0, kept)) << cut;
-    EXPECT_EQ(Request("progress"), Answer(0, sha1, kept, false)) << cut;
-  }
-}
-
 TEST_F(SoftUpdateTest, ARestartedDaemonResumesWhereTheFileEnds) {
   const std::string package = test::PackageBytes(600000, 8);
   const std::string sha1 = zq_sha1_hex(package);
@@ -344,14 +305,6 @@ TEST_F(SoftUpdateTest, ARestartedDaemonResumesWhereTheFileEnds) {
   EXPECT_EQ(Piece(sha1, "400000", "true", package.substr(400000)),
             Answer(0, sha1, package.size(), true));
   EXPECT_EQ(update_->digest().bytes_read_back(), 400000u);
-  EXPECT_EQ(Zip(), package);
-
-  // Without the background reading (a piece arrives first), the completion reads the rest.
-  Request("delete");
-  ASSERT_EQ(Piece(sha1, "0", "false", package.substr(0, 100000))["status"], 0);
-  Restart();
-  EXPECT_EQ(Piece(sha1, "100000", "true", package.substr(100000)),
-            Answer(0, sha1, package.size(), true));
   EXPECT_EQ(Zip(), package);
 }
 
