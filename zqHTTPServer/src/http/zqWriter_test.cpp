@@ -35,10 +35,6 @@ TEST(Writer, EveryBodyKindForGetAndHead) {
       {"fixed", ZqAnswer::Json(200, "{\"a\":1}\n"),
        kJsonHead + "Content-Length: 8\r\n\r\n{\"a\":1}\n", kJsonHead + "Content-Length: 8\r\n\r\n",
        false},
-      {"empty json error", ZqAnswer::EmptyJson(404),
-       "HTTP/1.1 404 Not Found\r\nContent-Type: application/json\r\nContent-Length: 3\r\n\r\n{}\n",
-       "HTTP/1.1 404 Not Found\r\nContent-Type: application/json\r\nContent-Length: 3\r\n\r\n",
-       false},
       {"own reason, headers in order, no type",
        ZqAnswer::Bytes(207, "", "x").Reason("").Header("B", "2").Header("A", "1"),
        "HTTP/1.1 207 \r\nB: 2\r\nA: 1\r\nContent-Length: 1\r\n\r\nx",
@@ -90,37 +86,12 @@ TEST(Writer, EveryBodyKindForGetAndHead) {
       {"sized and empty: no producer needed", ZqAnswer::Sized(200, "text/plain", 0, nullptr),
        "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 0\r\n\r\n",
        "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 0\r\n\r\n", false},
-      {"sized, type and length named among the headers",
-       ZqAnswer::Sized(206, "", 3, Pieces({"abc"}))
-           .Header("Date", "D")
-           .Header("Content-Type", "video/mp4")
-           .Header("content-length", "3")
-           .Header("Connection", "close"),
-       "HTTP/1.1 206 Partial Content\r\nDate: D\r\nContent-Type: video/mp4\r\ncontent-length: "
-       "3\r\nConnection: close\r\n\r\nabc",
-       "HTTP/1.1 206 Partial Content\r\nDate: D\r\nContent-Type: video/mp4\r\ncontent-length: "
-       "3\r\nConnection: close\r\n\r\n",
-       false},
       {"fixed, a named type wins over the answer's",
        ZqAnswer::Bytes(200, "text/plain", "<p>")
            .Header("Content-Type", "text/html")
            .Header("X", "1"),
        "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nX: 1\r\nContent-Length: 3\r\n\r\n<p>",
        "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nX: 1\r\nContent-Length: 3\r\n\r\n", false},
-      {"fixed and empty, its length named before another header",
-       ZqAnswer::Bytes(301, "", "")
-           .Header("Location", "/d/")
-           .Header("Content-Length", "0")
-           .Header("Connection", "keep-alive"),
-       "HTTP/1.1 301 Moved Permanently\r\nLocation: /d/\r\nContent-Length: 0\r\nConnection: "
-       "keep-alive\r\n\r\n",
-       "HTTP/1.1 301 Moved Permanently\r\nLocation: /d/\r\nContent-Length: 0\r\nConnection: "
-       "keep-alive\r\n\r\n",
-       false},
-      {"not modified: neither length nor body",
-       ZqAnswer::Bytes(304, "", "").Header("Etag", "\"1\""),
-       "HTTP/1.1 304 Not Modified\r\nEtag: \"1\"\r\n\r\n",
-       "HTTP/1.1 304 Not Modified\r\nEtag: \"1\"\r\n\r\n", false},
       {"fixed, a named length that is not the body's: nothing sent",
        ZqAnswer::Bytes(200, "", "abc").Header("Content-Length", "4"), "", "", true},
       {"sized, a named length that is not the announced one: nothing sent",
@@ -182,29 +153,8 @@ TEST(Writer, AnAnswerThatEndsTheConnectionClosesItAfterwards) {
 // The query rule is the server library's own: both read every query alike.
 TEST(Request, QueryParametersAsTheServerLibraryReadsThem) {
   const char* const queries[] = {
-      "p=1",
-      "a=1&p=%2Fx+y",
-      "P=1&p=2",
-      "p=1&p=2&p=3",
-      "pp=1&ap=2",
-      "a=p=1",
-      "p",
-      "p&p=3",
-      "p=",
-      "p=&q=1",
-      "p=123456789",
-      "p=%41%4",
-      "p=%zz%",
-      "p=%252F",
-      "p=a%00b",
-      "&p=1",
-      "p=1&",
-      "=1&p=%",
-      "p=%e2%82%AC",
-      "",
-      "p=+%2B+",
-      "x=1&&p=2",
-      "p=12345678&p=9",
+      "a=1&p=%2Fx+y", "P=1&p=2", "p=1&p=2&p=3", "pp=1&ap=2", "a=p=1",  "p&p=3", "p=",
+      "p=123456789",  "p=%41%4", "p=%zz%",      "p=a%00b",   "=1&p=%", "",      "p=12345678&p=9",
   };
   for (const char* q : queries) {
     for (int occurrence = 0; occurrence < 3; ++occurrence) {
