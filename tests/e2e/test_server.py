@@ -99,8 +99,8 @@ def test_whole_download_head_and_types(camera):
     assert status == 200 and headers["content-type"] == "application/javascript"
 
 
-def test_rewrites(camera):
-    # The daemon's own configuration: which trees it serves where.
+def test_rewrites_listings_and_hidden_names(camera):
+    # The daemon's own configuration: which trees it serves where, which names it hides.
     os.makedirs(camera.path("/tmp/fuse_i/DCIM/100TAVRO"))
     with open(camera.path("/tmp/fuse_i/DCIM/100TAVRO/TAVR0001.JPG"), "wb") as f:
         f.write(b"internal")
@@ -109,6 +109,19 @@ def test_rewrites(camera):
         f.write(b"log line\n")
     assert camera.get("/videos2/DCIM/100TAVRO/TAVR0001.JPG")[2] == b"internal"
     assert camera.get("/logs/camera.log")[2] == b"log line\n"
+    assert camera.get("/videos/DCIMx/100TAVRO/ZQ010001.MP4")[0] == 404  # only begins like one
+
+    folder = camera.path("/tmp/fuse_d/DCIM/100TAVRO")
+    os.makedirs(folder + "/SECRET.THM")
+    for name in ["SECRET.THM/inside.JPG", "a<b>.JPG"]:
+        with open(f"{folder}/{name}", "wb") as f:
+            f.write(b"x")
+    assert camera.get("/videos/DCIM/100TAVRO/SECRET.THM/inside.JPG")[0] == 404
+    # Sorted by name, hidden names left out, names escaped in the text and encoded in links.
+    listing = camera.get("/videos/DCIM/100TAVRO/")[2]
+    assert b"<title>Index of /videos/DCIM/100TAVRO/</title>" in listing and b"THM" not in listing
+    assert listing.index(b">ZQ010001.LRV</a>") < listing.index(b">ZQ010001.MP4</a>") < \
+        listing.index(b'<a href="a%3Cb%3E.JPG">a&lt;b&gt;.JPG</a>')
 
 
 def file_exchange(camera, method, target, extra=b"", role=INTERNAL):
@@ -184,6 +197,14 @@ def test_file_answers_keep_their_bytes(camera):
             reply = reply[m.end() + size:]
         assert reply == b""
 
+    # A range list, a stale or any tag, a stale If-Range: what each gets.
+    for headers, status, sent in [
+            ({"Range": "bytes=1-2,5-6"}, 200, body), ({"If-None-Match": "*"}, 304, b""),
+            ({"If-None-Match": '"0.0"'}, 200, body),
+            ({"Range": "bytes=100-199", "If-Range": etag.decode()}, 206, body[100:200]),
+            ({"Range": "bytes=100-199", "If-Range": '"0.0"'}, 200, body)]:
+        assert camera.get(path, headers=headers)[::2] == (status, sent), headers
+
     # Error pages: the server's own, kept alive as any answer.
     os.symlink("/etc/hostname", camera.path("/tmp/fuse_d/DCIM/100TAVRO/LINK0001.JPG"))
     for target, status, reason, text, role in [
@@ -209,6 +230,7 @@ def test_file_answers_keep_their_bytes(camera):
     page = b"Error 503: Service Unavailable\n" + BUSY_TEXT
     assert file_exchange(camera, b"GET", path).endswith(
         b"Content-Length: %d\r\nConnection: close\r\n\r\n%s" % (len(page), page))
+    assert camera.get("/videos/DCIM/100TAVRO/")[0] == 200  # listings are still given
     camera.zqsim("status", "set", 3, 0)
 
 
