@@ -262,8 +262,16 @@ def test_who_may_ask_and_how(fw_camera):
                                  "sha1": "", "bytes_complete": 0, "complete": False}
     # Only the camera's users may upload firmware; the tunnel may not.
     assert cam.get("/zq/zqSoftUpdate?request=progress")[0] == 403
-    status, headers, _ = user_get(cam, "/zq/zqSoftUpdate?request=delete", "PUT")
-    assert (status, headers["allow"]) == (405, "GET, HEAD, POST")
+    for target in ["/zq/zqSoftUpdate?request=delete", "/zq/zqUpdate"]:
+        status, headers, _ = user_get(cam, target, "PUT")
+        assert (status, headers["allow"]) == (405, "GET, HEAD, POST"), target
+    # The word is read URL-decoded; an empty or overlong one is unknown, a missing one asks
+    # for the form.
+    assert ask(cam, "pro%67ress")["status"] == 0
+    for word in ["", "p" * 100]:
+        assert ask(cam, word)["status"] == 1, word
+    status, headers, _ = user_get(cam, "/zq/zqSoftUpdate?other=1")
+    assert (status, headers["content-type"]) == (200, "text/html")
 
 
 def test_a_form_request_cut_short_is_not_obeyed(quick_camera):
