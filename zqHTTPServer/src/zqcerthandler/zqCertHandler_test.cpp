@@ -2,10 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
+#include <atomic>
+#include <future>
 #include <string>
-#include <thread>
 
 #include <nlohmann/json.hpp>
 
@@ -30,34 +29,25 @@ nlohmann::json Json(const std::string& answer) {
 TEST(CertRoute, RefusesARequestWhileAnotherIsServed) {
   // The first request is held inside the endpoint (reading the camera's identity) while the
   // second arrives.
-  std::mutex mu;
-  std::condition_variable cv;
-  bool inside = false;
-  bool release = false;
+  std::promise<void> inside;
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  std::atomic<int> calls{0};
   zqcert::CertEndpoint::Options o;
   o.camera_identity = [&] {
-    std::unique_lock<std::mutex> lock(mu);
-    inside = true;
-    cv.notify_all();
-    cv.wait(lock, [&] { return release; });
+    if (calls++ == 0) inside.set_value();
+    released.wait();
     return std::string("C3");
   };
   zqcert::CertEndpoint endpoint(o);
-  std::string first;
-  std::thread t([&] { first = Serve(endpoint, "/zq/zqCert?t=getcert&protocol_version=1&type=x"); });
-  {
-    std::unique_lock<std::mutex> lock(mu);
-    cv.wait(lock, [&] { return inside; });
-  }
+  std::future<std::string> first = std::async(std::launch::async, [&] {
+    return Serve(endpoint, "/zq/zqCert?t=getcert&protocol_version=1&type=x");
+  });
+  inside.get_future().wait();
   const std::string second = Serve(endpoint, "/zq/zqCert?t=getcert&protocol_version=1&type=cam");
-  {
-    std::lock_guard<std::mutex> lock(mu);
-    release = true;
-  }
-  cv.notify_all();
-  t.join();
+  release.set_value();
   EXPECT_EQ(second.substr(0, 34), "HTTP/1.1 503 Service Unavailable\r\n");
-  EXPECT_EQ(Json(first)["status"], "unknown command");
+  EXPECT_EQ(Json(first.get())["status"], "unknown command");
 }
 
 }  // namespace
