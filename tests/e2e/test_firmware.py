@@ -8,7 +8,6 @@ the full-size package:
 """
 
 import hashlib
-import http.client
 import json
 import os
 import random
@@ -108,14 +107,7 @@ def post_piece(camera, body, cut=None, reset=False):
 
 def user_get(camera, target, method="GET"):
     """(status, headers, body) of a request from the camera's user."""
-    conn = http.client.HTTPConnection("127.0.0.1", camera.ports[INTERNAL], timeout=30,
-                                      source_address=(USER, 0))
-    try:
-        conn.request(method, target)
-        r = conn.getresponse()
-        return r.status, {k.lower(): v for k, v in r.getheaders()}, r.read()
-    finally:
-        conn.close()
+    return camera.request(method, target, source=USER)
 
 
 def ask(camera, word):
