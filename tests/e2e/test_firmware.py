@@ -8,6 +8,7 @@ the full-size package:
 """
 
 import hashlib
+import http.client
 import json
 import os
 import random
@@ -53,25 +54,12 @@ def head(path, length, content_type=f"multipart/form-data; boundary={BOUNDARY}")
 
 def read_answer(sock):
     """(status, body) of the answer on `sock`, or None when the connection ends without one."""
-    data = b""
+    r = http.client.HTTPResponse(sock)
     try:
-        while True:
-            chunk = sock.recv(65536)
-            if not chunk:
-                break
-            data += chunk
-            end = data.find(b"\r\n\r\n")
-            if end >= 0:
-                length = int(dict(line.split(b": ", 1) for line in data[:end].split(b"\r\n")[1:])
-                             .get(b"Content-Length", b"-1"))
-                if length >= 0 and len(data) >= end + 4 + length:
-                    break
-    except ConnectionError:
-        pass
-    end = data.find(b"\r\n\r\n")
-    if end < 0:
+        r.begin()
+    except (OSError, http.client.HTTPException):
         return None
-    return int(data.split(b" ", 2)[1]), data[end + 4:]
+    return r.status, r.read()
 
 
 def connect(camera):
