@@ -377,13 +377,6 @@ def test_remote_shutter_busy_and_settings(page, camera):
     assert not page.js("return document.querySelector('.notice.error')")
     camera.zqsim("status", "set", 3, 0)
 
-    # Another model: its own settings from its own document, with no change to the page.
-    camera.zqsim("identity", "set", "model_number", 22)
-    page.open("#/remote")
-    page.wait("document.querySelector('#setting-24')", what="the lens setting of the S1")
-    assert "5.6K 360" in page.js("return [...document.querySelectorAll('#setting-2 option')]"
-                                 ".map(o => o.textContent)")
-
 
 def test_viewer_waits_while_the_camera_records(page, camera):
     page.open("#/view/sd/100TAVRO/ZQ010001.MP4")
