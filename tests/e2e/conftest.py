@@ -238,12 +238,15 @@ class Camera:
         with open(self.stderr_path, "rb") as f:
             return f.read().decode("utf-8", "replace")
 
-    def connection(self, role=INTERNAL, timeout=10):
-        return http.client.HTTPConnection("127.0.0.1", self.ports[role], timeout=timeout)
+    def connection(self, role=INTERNAL, timeout=10, source=None):
+        """A connection to the daemon, from the loopback address `source` when given (127.0.0.1
+        is the tunnel; other loopback addresses are network clients)."""
+        return http.client.HTTPConnection("127.0.0.1", self.ports[role], timeout=timeout,
+                                          source_address=(source, 0) if source else None)
 
-    def request(self, method, path, role=INTERNAL, headers=None, body=None):
+    def request(self, method, path, role=INTERNAL, headers=None, body=None, source=None):
         """(status, headers dict with lower-case names, body bytes)."""
-        conn = self.connection(role)
+        conn = self.connection(role, source=source)
         try:
             conn.request(method, path, body=body, headers=headers or {})
             r = conn.getresponse()

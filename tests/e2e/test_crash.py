@@ -10,8 +10,6 @@ import resource
 import signal
 import subprocess
 
-import pytest
-
 from conftest import ARM32, EMULATOR, program
 
 
@@ -19,13 +17,9 @@ def no_core():
     resource.setrlimit(resource.RLIMIT_CORE, (0, 0))
 
 
-@pytest.mark.parametrize("sig,code", [
-    (signal.SIGSEGV, "1 (Address not mapped to object)"),
-    (signal.SIGABRT, "-6 (unknown)"),
-    # 32-bit ARM has no division trap: the compiler's division routine raises SIGFPE itself.
-    (signal.SIGFPE, "-6 (unknown)" if ARM32 else "1 (Integer divide by zero)"),
-])
-def test_daemon_crash_leaves_a_complete_report(bare_camera, sig, code):
+def test_daemon_crash_leaves_a_complete_report(bare_camera):
+    # One signal: the codes of the others are the crash handler's unit tests.
+    sig, code = signal.SIGSEGV, "1 (Address not mapped to object)"
     cam = bare_camera
     env = dict(cam.env, ZQ_CRASH=sig.name)
     with open(cam.stdout_path, "wb") as out, open(cam.stderr_path, "wb") as err:

@@ -6,6 +6,7 @@ Clients from other addresses are loopback sockets bound to 127.0.0.x; on the pub
 they are ordinary network clients. The daemon runs with its time-outs scaled down
 (ZQ_TIME_SCALE) so that slow-client cases take about a second, not several."""
 
+import http.client
 import json
 import os
 import re
@@ -123,12 +124,11 @@ def linked_folder(cam):
 
 
 def test_chapter_delete_refuses_a_folder_that_leads_off_the_card(cam, linked_folder):
-    for role, source in [(INTERNAL, "127.0.0.1"), (PUBLIC, "127.0.0.2")]:
-        reply = exchange(cam, request(b"GET", b"/zq/zqMediaOp?p=delcv&fd=105&fn=0042&tc=2&c=0",
-                                      CLOSE), role=role, source=source)
-        [(status, _, body)] = responses(reply)
-        answer = json.loads(body)
-        assert status == 200 and answer["success"] == "0" and answer["status"] == "4", answer
+    reply = exchange(cam, request(b"GET", b"/zq/zqMediaOp?p=delcv&fd=105&fn=0042&tc=2&c=0",
+                                  CLOSE), role=PUBLIC, source="127.0.0.2")
+    [(status, _, body)] = responses(reply)
+    answer = json.loads(body)
+    assert status == 200 and answer["success"] == "0" and answer["status"] == "4", answer
     assert sorted(os.listdir(linked_folder)) == ["TAVR0042.MP4", "TAVR0042.THM", "ZQ010042.MP4"]
     for name in os.listdir(linked_folder):
         with open(os.path.join(linked_folder, name), "rb") as f:
@@ -282,36 +282,23 @@ class KeptAlive:
         for t in self.threads:
             t.start()
 
-    def ask(self, s):
-        s.sendall(request(b"GET", b"/zq/version"))
-        data = b""
-        while b"\r\n\r\n" not in data:
-            more = s.recv(65536)
-            if not more:
-                raise ConnectionResetError
-            data += more
-        head, _, body = data.partition(b"\r\n\r\n")
-        length = int(re.search(rb"(?i)content-length: *(\d+)", head).group(1))
-        while len(body) < length:
-            more = s.recv(65536)
-            if not more:
-                raise ConnectionResetError
-            body += more
-
     def run(self):
         first = True
         while not self.stop.is_set():
+            conn = self.cam.connection(timeout=PATIENCE)
             try:
-                with client(self.cam) as s:
-                    while True:
-                        self.ask(s)
-                        if first:
-                            self.answered.release()
-                            first = False
-                        if self.stop.wait(self.gap):
-                            return
-            except OSError:
-                continue
+                while True:
+                    conn.request("GET", "/zq/version")
+                    conn.getresponse().read()
+                    if first:
+                        self.answered.release()
+                        first = False
+                    if self.stop.wait(self.gap):
+                        return
+            except (OSError, http.client.HTTPException):
+                continue  # the daemon ended this connection: open another
+            finally:
+                conn.close()
 
     def close(self):
         self.stop.set()
@@ -335,25 +322,14 @@ def test_kept_alive_clients_that_keep_asking_make_room_for_a_new_one(cam):
 
 # 5. HEAD.
 
+# One answer of each kind: fixed, chunked, relayed and error bodies of routes, and the file
+# sender's file, listing, redirect and error page.
 HEAD_TARGETS = [
     b"/zq/version",
-    b"/zq/zqControl/status",
-    b"/zq/zqControl/setting/2/9",
     b"/zq/zqMediaList?f=videophoto",
-    b"/zq/zqMediaListEx",
-    b"/zq/zqMediaListRTOSDB?folder=101TAVRO",
-    b"/zq/zqMediaListRTOSDB?folder=1",
-    b"/zq/zqMediaMetadata?p=100TAVRO/TAVR0003.JPG",
-    b"/zq/zqMediaMetadata?p=100TAVRO/TAVR0003.JPG&t=exif",
-    b"/zq/zqMediaMetadata?p=100TAVRO/TAVR0003.JPG&t=scr",
-    b"/zq/zqMediaMetadata?p=100TAVRO/ZQ010001.MP4",
-    b"/zq/zqMediaMetadata?p=100TAVRO/ZQ010001.MP4&t=zqmf",
-    b"/zq/zqMediaMetadata?p=100TAVRO/ZQ010001.MP4&t=dur",
     b"/zq/zqMediaMetadata?p=100TAVRO/ZQ010001.MP4&t=tracks&trackNames=video",
     b"/zq/zqMediaMetadata?p=100TAVRO/TAVR9999.JPG&t=zqmf",
-    b"/zq/zqMediaOp",
     b"/zq/zqCamera",
-    b"/zq/zqWebcam/status",
     b"/videos/DCIM/100TAVRO/ZQ010001.MP4",
     b"/videos/DCIM/100TAVRO/",
     b"/videos/DCIM/100TAVRO",
@@ -401,10 +377,10 @@ WELL_FORMED = [
     (request(b"GET", b"/zq/version", version=b"HTTP/2.0"), {505}),
     (request(b"OPTIONS", b"*", CLOSE), {200}),
     (request(b"GET", b"http://host/zq/version", CLOSE), {200, 400}),
-    (request(b"GET", b"/no/such/file", CLOSE), {404}),
     (request(b"GET", b"/zq/version", b"Host: evil.example\r\n" + CLOSE), {403}),
-    (request(b"HEAD", b"/zq/version", b"Host: evil.example\r\n" + CLOSE), {403}),
     (request(b"HEAD", b"/no/such/file", CLOSE), {404}),
+    (request(b"GET", b"/videos/DCIM/%zz%ZZ", CLOSE), {404}),
+    (request(b"GET", b"/", b"X-Big: " + b"b" * 20000 + b"\r\n"), {400}),  # past the buffer
     (b"\x00\x01\x02\x03\r\n\r\n", {400}),
 ]
 
@@ -426,8 +402,7 @@ def test_absolute_form_for_this_server_is_served(cam):
 
 
 def test_empty_lines_around_requests_are_ignored(cam):
-    for raw in [b"\r\n" + request(b"GET", b"/zq/version", CLOSE),
-                b"\r\n\r\n" + request(b"GET", b"/zq/version", CLOSE),
+    for raw in [b"\r\n\r\n" + request(b"GET", b"/zq/version", CLOSE),
                 request(b"GET", b"/zq/version") + b"\r\n"]:  # then nothing more
         assert [g[0] for g in responses(exchange(cam, raw))] == [200], raw
 

@@ -93,19 +93,14 @@ def test_whole_download_head_and_types(camera):
     assert headers["content-type"] == "video/mp4"  # the proxy is an MP4 too
     assert int(headers["content-length"]) == len(card_bytes(camera, "ZQ010001.LRV"))
 
-    status, headers, _ = camera.get("/videos/DCIM/100TAVRO/TAVR0003.JPG")
-    assert status == 200 and headers["content-type"] == "image/jpeg"
     # The document root's index: the camera's page, its scripts served as JavaScript.
     assert b'<script type="module" src="js/main.js">' in camera.get("/")[2]
     status, headers, _ = camera.get("/js/main.js")
     assert status == 200 and headers["content-type"] == "application/javascript"
 
 
-def test_hidden_files_and_rewrites(camera):
-    # The daemon's own configuration: which names it hides and which trees it serves where.
-    assert b".THM" not in camera.get("/videos/DCIM/100TAVRO/")[2]
-    assert camera.get("/videos/DCIM/100TAVRO/zq010001.thm")[0] == 404
-
+def test_rewrites_listings_and_hidden_names(camera):
+    # The daemon's own configuration: which trees it serves where, which names it hides.
     os.makedirs(camera.path("/tmp/fuse_i/DCIM/100TAVRO"))
     with open(camera.path("/tmp/fuse_i/DCIM/100TAVRO/TAVR0001.JPG"), "wb") as f:
         f.write(b"internal")
@@ -114,8 +109,19 @@ def test_hidden_files_and_rewrites(camera):
         f.write(b"log line\n")
     assert camera.get("/videos2/DCIM/100TAVRO/TAVR0001.JPG")[2] == b"internal"
     assert camera.get("/logs/camera.log")[2] == b"log line\n"
-    # A name that only begins like a rewrite is not rewritten.
-    assert camera.get("/videos/DCIMx/100TAVRO/ZQ010001.MP4")[0] == 404
+    assert camera.get("/videos/DCIMx/100TAVRO/ZQ010001.MP4")[0] == 404  # only begins like one
+
+    folder = camera.path("/tmp/fuse_d/DCIM/100TAVRO")
+    os.makedirs(folder + "/SECRET.THM")
+    for name in ["SECRET.THM/inside.JPG", "a<b>.JPG"]:
+        with open(f"{folder}/{name}", "wb") as f:
+            f.write(b"x")
+    assert camera.get("/videos/DCIM/100TAVRO/SECRET.THM/inside.JPG")[0] == 404
+    # Sorted by name, hidden names left out, names escaped in the text and encoded in links.
+    listing = camera.get("/videos/DCIM/100TAVRO/")[2]
+    assert b"<title>Index of /videos/DCIM/100TAVRO/</title>" in listing and b"THM" not in listing
+    assert listing.index(b">ZQ010001.LRV</a>") < listing.index(b">ZQ010001.MP4</a>") < \
+        listing.index(b'<a href="a%3Cb%3E.JPG">a&lt;b&gt;.JPG</a>')
 
 
 def file_exchange(camera, method, target, extra=b"", role=INTERNAL):
@@ -191,12 +197,21 @@ def test_file_answers_keep_their_bytes(camera):
             reply = reply[m.end() + size:]
         assert reply == b""
 
+    # A range list, a stale or any tag, a stale If-Range: what each gets.
+    for headers, status, sent in [
+            ({"Range": "bytes=1-2,5-6"}, 200, body), ({"If-None-Match": "*"}, 304, b""),
+            ({"If-None-Match": '"0.0"'}, 200, body),
+            ({"Range": "bytes=100-199", "If-Range": etag.decode()}, 206, body[100:200]),
+            ({"Range": "bytes=100-199", "If-Range": '"0.0"'}, 200, body)]:
+        assert camera.get(path, headers=headers)[::2] == (status, sent), headers
+
     # Error pages: the server's own, kept alive as any answer.
     os.symlink("/etc/hostname", camera.path("/tmp/fuse_d/DCIM/100TAVRO/LINK0001.JPG"))
     for target, status, reason, text, role in [
             ("/videos/DCIM/100TAVRO/NONE0001.JPG", 404, b"Not Found", b"Not found", INTERNAL),
             (path, 403, b"Forbidden", b"Connection forbidden", PUBLIC),  # the access policy's
-            ("/videos/DCIM/100TAVRO/ZQ010001.THM", 404, b"Not Found", b"Not found", INTERNAL),
+            # A hidden name, in any case.
+            ("/videos/DCIM/100TAVRO/zq010001.thm", 404, b"Not Found", b"Not found", INTERNAL),
             ("/videos/DCIM/100TAVRO/LINK0001.JPG", 403, b"Forbidden",
              b"Access outside the served tree", INTERNAL),
             ("/videos/DCIM/../DCIM/100TAVRO/" + name, 400, b"Bad Request", b"Bad request",
@@ -215,6 +230,7 @@ def test_file_answers_keep_their_bytes(camera):
     page = b"Error 503: Service Unavailable\n" + BUSY_TEXT
     assert file_exchange(camera, b"GET", path).endswith(
         b"Content-Length: %d\r\nConnection: close\r\n\r\n%s" % (len(page), page))
+    assert camera.get("/videos/DCIM/100TAVRO/")[0] == 200  # listings are still given
     camera.zqsim("status", "set", 3, 0)
 
 
@@ -229,10 +245,6 @@ def test_nothing_outside_the_served_trees(camera):
         status = int(reply.split(b" ", 2)[1])
         assert 400 <= status < 500, (target, reply[:80])
         assert b"secret" not in reply.split(b"\r\n\r\n", 1)[-1]
-    os.symlink(secret, camera.path("/tmp/fuse_d/DCIM/100TAVRO/LINK0001.JPG"))
-    os.symlink("/etc", camera.path("/tmp/fuse_d/DCIM/etc"))
-    assert camera.get("/videos/DCIM/100TAVRO/LINK0001.JPG")[0] == 403
-    assert camera.get("/videos/DCIM/etc/passwd")[0] == 403
 
 
 def test_download_stops_when_the_camera_becomes_busy(camera):
@@ -262,20 +274,3 @@ def test_download_stops_when_the_camera_becomes_busy(camera):
     camera.zqsim("status", "set", 3, 0)
     assert camera.get("/zq/version")[0] == 200
     assert "Uploading /videos/DCIM/100TAVRO/ZQ010003.MP4: " in camera.stdout()
-
-
-def test_bad_requests_get_clear_errors_and_the_daemon_carries_on(camera):
-    cases = [
-        b"NONSENSE\r\n\r\n",
-        b"GET\r\n\r\n",
-        b"GET /zq/version HTTP/9.9\r\nHost: localhost\r\n\r\n",
-        b"GET /" + b"a" * 20000 + b" HTTP/1.1\r\nHost: localhost\r\n\r\n",
-        b"GET / HTTP/1.1\r\nHost: localhost\r\nX-Big: " + b"b" * 20000 + b"\r\n\r\n",
-        b"GET /videos/DCIM/%zz%ZZ HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n",
-        b"\x00\x01\x02\x03\r\n\r\n",
-    ]
-    for request in cases:
-        reply = camera.raw(request)
-        status = re.match(rb"HTTP/\d\.\d (\d{3}) ", reply)
-        assert status and 400 <= int(status.group(1)) < 600, (request[:40], reply[:60])
-        assert camera.get("/zq/version")[0] == 200

@@ -22,13 +22,10 @@ TEST(ZqHttpRange, FormsOfOneRange) {
       {"bytes=0-", 0, ZqRangeResult::kUnsatisfiable, 0, 0},
       {"bytes=5-4", 1000, ZqRangeResult::kNone, 0, 0},
       {"bytes=0-1,5-6", 1000, ZqRangeResult::kNone, 0, 0},
-      {"bytes=a-b", 1000, ZqRangeResult::kNone, 0, 0},
       {"bytes= 1-2", 1000, ZqRangeResult::kNone, 0, 0},
       {"bytes=1-2x", 1000, ZqRangeResult::kNone, 0, 0},
-      {"bytes=-", 1000, ZqRangeResult::kNone, 0, 0},
       {"bytes=99999999999999999999-", 1000, ZqRangeResult::kNone, 0, 0},
       {"items=0-1", 1000, ZqRangeResult::kNone, 0, 0},
-      {"", 1000, ZqRangeResult::kNone, 0, 0},
   };
   for (const Case& c : cases) {
     ZqByteRange r = {-1, -1};
