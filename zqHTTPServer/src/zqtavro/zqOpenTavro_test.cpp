@@ -77,14 +77,10 @@ class OpenTavro : public testing::Test {
 TEST_F(OpenTavro, UnservedPathsAndUnwantedQueriesAnswerEmptyJsonBeforeTheCamera) {
   const std::pair<const char*, std::vector<const char*>> kRefusals[] = {
       {k404,
-       {"/tavro", "/tavro/", "/tavro//camera/state", "/tavro/camera", "/tavro/camera/statex",
-        "/tavro/camera/state/extra", "/tavro/camera/presets", "/tavro/camera/presets/getx",
-        "/tavro/camera/shutter", "/tavro/camera/shutter/start/", "/tavro/versions",
-        "/tavro/media/unknown", "/tavro/camera/stream/", "/tavro/camera/control/x"}},
+       {"/tavro", "/tavro//camera/state", "/tavro/camera/statex", "/tavro/camera/state/extra",
+        "/tavro/camera/presets/getx", "/tavro/camera/shutter/start/", "/tavro/media/unknown"}},
       {k400,
-       {"/tavro/camera/state?", "/tavro/camera/state?x=1", "/tavro/version?",
-        "/tavro/camera/keep_alive?a", "/tavro/camera/presets/get?id=1",
-        "/tavro/camera/shutter/start?", "/tavro/camera/stream/stop?x"}},
+       {"/tavro/camera/state?", "/tavro/camera/presets/get?id=1", "/tavro/camera/shutter/start?"}},
   };
   for (const auto& [status, targets] : kRefusals) {
     for (const char* target : targets) {
@@ -97,26 +93,20 @@ TEST_F(OpenTavro, UnservedPathsAndUnwantedQueriesAnswerEmptyJsonBeforeTheCamera)
   EXPECT_TRUE(Journal().empty());
 }
 
-TEST_F(OpenTavro, SettingQueriesInEitherOrderSendTheSameSetting) {
-  for (const char* query : {"setting=2&option=1", "option=1&setting=2"}) {
-    SCOPED_TRACE(query);
-    const Reply r = Get(std::string("/tavro/camera/setting?") + query);
-    EXPECT_EQ(StatusLine(r), k200);
-    EXPECT_EQ(r.body, "{}\n");
-    EXPECT_EQ(Journal(), (std::vector<std::string>{"34:", "30:0200000001000000"}));
-  }
+// The query's forms are the library's unit tests; here the commands sent, and that a query
+// that does not read sends no setting.
+TEST_F(OpenTavro, SettingSendsTheSettingAfterTheStatusQuery) {
+  const Reply r = Get("/tavro/camera/setting?option=1&setting=2");
+  EXPECT_EQ(StatusLine(r), k200);
+  EXPECT_EQ(r.body, "{}\n");
+  EXPECT_EQ(Journal(), (std::vector<std::string>{"34:", "30:0200000001000000"}));
   // Every path that reaches the endpoint is served like it.
   EXPECT_EQ(StatusLine(Get("/tavro/camera/setting_x?setting=2&option=1")), k200);
-}
-
-TEST_F(OpenTavro, SettingQueriesThatDoNotReadAreRefused) {
+  Journal();
   for (const char* target :
-       {"/tavro/camera/setting", "/tavro/camera/setting?", "/tavro/camera/setting?setting=3",
-        "/tavro/camera/setting?setting=-1&option=2", "/tavro/camera/setting?setting=x&option=2",
-        "/tavro/camera/setting?setting=4294967296&option=2"}) {
+       {"/tavro/camera/setting", "/tavro/camera/setting?setting=4294967296&option=2"}) {
     SCOPED_TRACE(target);
-    const Reply r = Get(target);
-    EXPECT_EQ(StatusLine(r), k400);
+    EXPECT_EQ(StatusLine(Get(target)), k400);
     EXPECT_EQ(Journal(), std::vector<std::string>{"34:"});
   }
 }
@@ -126,13 +116,10 @@ TEST_F(OpenTavro, RefusedSettingExplainsWithTheValidOptionsOnly) {
                {Option(1, "4K", false), Option(9, "1080", true), Option(12, "2.7\"K", true)});
   const Reply r = Get("/tavro/camera/setting?setting=2&option=1");
   EXPECT_EQ(StatusLine(r), k403);
+  // The document's layout is the library's unit test; here the simulated filter's options.
   const auto doc = nlohmann::json::parse(r.body);
-  EXPECT_EQ(doc["error"], 3);
-  EXPECT_EQ(doc["setting_id"], 2);
-  EXPECT_EQ(doc["option_id"], 1);
   ASSERT_EQ(doc["available_options"].size(), 2u);
   EXPECT_EQ(doc["available_options"][1]["display_name"], "2.7\"K");
-  EXPECT_EQ(doc["available_options"][1]["id"], 12);
   // Refused: nothing is set.
   EXPECT_EQ(Journal(), std::vector<std::string>{"34:"});
 
@@ -179,16 +166,11 @@ TEST_F(OpenTavro, DateAndTimeTravelInTheControlServiceEncoding) {
   const Row rows[] = {
       {"date=2023_04_05&time=10_20_30&tzone=-60&dst=1", k200, "{}", {"6:e70704050a141ec4ff01"}},
       {"date=2023_04_05&time=10_20_30", k200, "{}", {"6:e70704050a141eff7f00"}},
-      {"date=2023_04_05&time=10_20_30&dst=2",
-       k400,
-       "\n{\n    \"error\": \"invalid parameter value / format\"\n}\n",
-       {}},
       {"date=2023_04_05&time=1x_20_30",
        k400,
        "\n{\n    \"error\": \"invalid parameter value / format\"\n}\n",
        {}},
       {"date=2023_04_05", k400, "\n{\n    \"error\": \"missing date / time parameter\"\n}\n", {}},
-      {"", k400, "\n{\n    \"error\": \"missing date / time parameter\"\n}\n", {}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.query);
@@ -203,9 +185,8 @@ TEST_F(OpenTavro, DateAndTimeTravelInTheControlServiceEncoding) {
   EXPECT_EQ(StatusLine(read), k200);
   const auto doc = nlohmann::json::parse(read.body);
   EXPECT_EQ(doc["date"], "2023_04_05");
-  EXPECT_EQ(doc["time"].get<std::string>().substr(0, 6), "09_07_");
+  EXPECT_EQ(doc["time"].get<std::string>().substr(0, 6), "09_07_");  // the clock runs on
   EXPECT_EQ(doc["tzone"], 60);
-  EXPECT_EQ(doc["dst"], 0);
   EXPECT_EQ(Get("/tavro/camera/get_date_time?").body,
             "\n{\n    \"error\": \"expected no parameters\"\n}\n");
   zqctest::Fail(98, -1);
@@ -221,7 +202,7 @@ TEST_F(OpenTavro, DigitalZoomNeedsAPercentAndAUsableZoom) {
   });
   EXPECT_EQ(StatusLine(Get("/tavro/camera/digital_zoom?percent=50")), k200);
   EXPECT_EQ(Journal(), (std::vector<std::string>{"33:", "61:32000000"}));
-  for (const char* query : {"", "?", "?percent=", "?percent=x", "?percent=-5", "?percent=101"}) {
+  for (const char* query : {"", "?percent=x", "?percent=101"}) {
     SCOPED_TRACE(query);
     EXPECT_EQ(StatusLine(Get(std::string("/tavro/camera/digital_zoom") + query)), k400);
   }
@@ -237,19 +218,11 @@ TEST_F(OpenTavro, DigitalZoomNeedsAPercentAndAUsableZoom) {
 TEST_F(OpenTavro, PresetGroupMustBeOneOfTheModelsGroups) {
   EXPECT_EQ(StatusLine(Get("/tavro/camera/presets/set_group?id=1000")), k200);
   EXPECT_EQ(Journal(), std::vector<std::string>{"67:e803"});
-  for (const char* query : {"", "?", "?id=999", "?id=65536", "?id=x"}) {
+  for (const char* query : {"", "?id=999", "?id=65536"}) {
     SCOPED_TRACE(query);
     EXPECT_EQ(StatusLine(Get(std::string("/tavro/camera/presets/set_group") + query)), k400);
     EXPECT_TRUE(Journal().empty());
   }
-}
-
-TEST_F(OpenTavro, PresetLoadNeedsAnId) {
-  for (const char* query : {"", "?id=-1"}) {
-    SCOPED_TRACE(query);
-    EXPECT_EQ(StatusLine(Get(std::string("/tavro/camera/presets/load") + query)), k400);
-  }
-  EXPECT_TRUE(Journal().empty());
 }
 
 TEST_F(OpenTavro, AnalyticsClientInfo) {
@@ -261,7 +234,6 @@ TEST_F(OpenTavro, AnalyticsClientInfo) {
   EXPECT_EQ(zqctest::Status32(87), 0u);
   EXPECT_EQ(StatusLine(Get("/tavro/camera/analytics/set_client_info")), k200);
   EXPECT_EQ(zqctest::Status32(87), 374u);
-  EXPECT_EQ(StatusLine(Get("/tavro/camera/analytics/other")), k404);
 }
 
 std::string Hex(const std::string& bytes) {
@@ -298,12 +270,10 @@ TEST_F(OpenTavro, MediaTagsAndDeletesBecomeStorageCommands) {
 
   // Near misses of the media names, and a query where none is taken, reach nothing.
   for (const char* target :
-       {"/tavro/media/delete/file?path=100TAVRO/TAVR0001.MP4",
-        "/tavro/media/delete/file?path=100TAVRO/TAVR0001.JPG&x=1",
+       {"/tavro/media/delete/file?path=100TAVRO/TAVR0001.JPG&x=1",
         "/tavro/media/delete/file?path=../TAVRO/TAVR0001.JPG", "/tavro/media/delete/file",
         "/tavro/media/spotmark/file?path=100TAVRO/TAVR0001.JPG&ms=5",
-        "/tavro/media/spotmark/remove?ms=5", "/tavro/media/spotmark/moment?x",
-        "/tavro/media/list?"}) {
+        "/tavro/media/spotmark/remove?ms=5"}) {
     SCOPED_TRACE(target);
     const Reply r = Get(target);
     EXPECT_EQ(StatusLine(r), k400);
