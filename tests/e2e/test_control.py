@@ -152,7 +152,7 @@ def test_service_statuses_on_the_wire_keep_the_connection(camera):
 
 def test_paths_outside_the_registry_and_later_families(camera):
     for path in ["/zq/zqControl/", "/zq/zqControl/nope", "/zq/zqControl/command",
-                 "/zq/zqControlX"]:
+                 "/zq/zqControl/command/shutter/", "/zq/zqControl/getGeoCalX", "/zq/zqControlX"]:
         status, _, body = camera.get(path)
         assert status == 400 and error_of(body) == -3, path
     status, _, body = control(camera, "command/set_preset", "p=1")
@@ -239,8 +239,9 @@ def test_every_model_gets_its_document(camera):
 
 def test_bad_input_gets_clear_errors(camera):
     long_value = "1" * 12000
-    for query in [f"p={long_value}", "p=" + "&" * 3000 + "p=1", "x=y&" * 2000 + "p=", "p=",
-                  "p=%ff%fe", "p=%31", "p=1&p=1", "=1", "&&&", "p", "p=+1", "p=0x1"]:
+    # One query per refusal: too long, many empty pairs, escapes left undecoded, a key alone,
+    # a sign or base the number does not take (the rest is the query fuzz target's).
+    for query in [f"p={long_value}", "p=" + "&" * 3000 + "p=1", "p=%31", "p", "p=+1", "p=0x1"]:
         status, headers, body = control(camera, "command/shutter", query)
         assert status == 500 and error_of(body) == -3, query[:40]
     # Bytes that are not UTF-8 or are control characters: the server refuses them raw in the

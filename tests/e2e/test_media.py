@@ -88,15 +88,6 @@ def test_database_faults(camera):
     assert [f["d"] for f in media_list(camera)["media"]] == FOLDERS
 
 
-def test_silent_database_gives_an_empty_list(bare_camera):
-    bare_camera.env["ZQ_TIME_SCALE"] = "0.005"
-    bare_camera.start()
-    bare_camera.zqsim("mediadb", "silent")
-    assert media_list(bare_camera)["media"] == []
-    bare_camera.zqsim("mediadb", "ok")
-    assert len(media_list(bare_camera)["media"]) == len(FOLDERS)
-
-
 def test_front_back_camera_lists_only_its_lens_files(bare_camera):
     bare_camera.zqsim("identity", "set", "model_number", "22")
     bare_camera.start()
@@ -121,7 +112,6 @@ def test_delete_a_file_and_chapters(camera):
         assert f.read() == last
     listed = names(folder(media_list(camera), "100TAVRO"))
     assert "ZQ020005.MP4" not in listed and "ZQ010005.MP4" in listed
-
 
 
 def test_back_lens_delete_takes_the_front_twin(camera):

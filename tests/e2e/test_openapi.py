@@ -38,21 +38,6 @@ def test_paths_no_endpoint_serves_answer_404(camera):
         assert headers["content-type"] == "application/json"
 
 
-def test_keep_alive_and_camera_control(camera):
-    journal(camera)
-    assert camera.get("/tavro/camera/keep_alive")[0::2] == (200, EMPTY)
-    assert journal(camera) == [(30, "5b00000042000000", 0)]
-    camera.zqsim("control", "fail", 30, -1)
-    assert camera.get("/tavro/camera/keep_alive")[0::2] == (500, EMPTY)
-    journal(camera)
-
-    assert camera.get("/tavro/camera/control/set_ui_controller?p=2")[0::2] == (200, EMPTY)
-    assert journal(camera) == [(92, "02", 0)]
-    assert camera.get("/tavro/camera/control/set_ui_controller?p=5")[0::2] == (400, EMPTY)
-    assert camera.get("/tavro/camera/control/wired_usb?p=1")[0::2] == (200, EMPTY)
-    assert journal(camera) == [(96, "01", 0)]
-
-
 def test_presets_read_load_and_group(camera):
     # The answers' schemas are checked against the published document in its own test.
     groups = json.loads(camera.get("/tavro/camera/presets/get")[2])["presetGroupArray"]

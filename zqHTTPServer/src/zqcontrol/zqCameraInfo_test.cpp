@@ -104,11 +104,8 @@ TEST_F(ZqCameraInfo, MissingFilesUseModel57OrFail) {
 
 TEST_F(ZqCameraInfo, DocumentIsAlwaysValidJson) {
   const std::pair<const char*, int32_t> files[] = {
-      {"{}", 0},
       {"  {\n}\n", 0},
-      {"{\"a\": [1, 2]}", 0},
       {"", ZQ_ERR_FILE_READ},
-      {"not json", ZQ_ERR_FILE_READ},
       {"[1, {}]", ZQ_ERR_FILE_READ},
       {"{\"a\": 1", ZQ_ERR_FILE_READ},
       {"{\"a\": 1} }", ZQ_ERR_FILE_READ},
