@@ -201,16 +201,6 @@ def test_modkit_and_camera_requests_never_share_the_mailbox(relay, start):
     assert "Shared Mbox" not in relay.stderr()
 
 
-def test_keep_alive_connection_carries_several_relayed_requests(relay, start):
-    start(ok(b"\x00\x01"))
-    conn = relay.connection()
-    for _ in range(3):
-        conn.request("GET", "/modkit/XY")
-        r = conn.getresponse()
-        assert (r.status, r.read()) == (200, b"\x00\x01")
-    conn.close()
-
-
 # Against the simulated camera processes of `zqsim serve`.
 
 def test_simulated_camera_answers_through_the_network_service(camera):

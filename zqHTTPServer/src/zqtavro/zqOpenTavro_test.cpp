@@ -11,6 +11,8 @@
 #include "http/zqFakeRequest.h"
 #include "http/zqWriter.h"
 #include "zqcontrol/zqControlTestSupport.h"
+#include "zqcontrolapi/zqRecord.h"
+#include "zqcontrolapi/zqStorage.h"
 #include "zqsim/SimState.h"
 
 namespace {
@@ -225,27 +227,6 @@ TEST_F(OpenTavro, PresetGroupMustBeOneOfTheModelsGroups) {
   }
 }
 
-TEST_F(OpenTavro, AnalyticsClientInfo) {
-  zqsim::SimState::Get().Write([](zqsim::SimStateData& d) {
-    d.status[87] = {};
-    return 0;
-  });
-  EXPECT_EQ(StatusLine(Get("/tavro/camera/analytics/set_client_info?")), k400);
-  EXPECT_EQ(zqctest::Status32(87), 0u);
-  EXPECT_EQ(StatusLine(Get("/tavro/camera/analytics/set_client_info")), k200);
-  EXPECT_EQ(zqctest::Status32(87), 374u);
-}
-
-std::string Hex(const std::string& bytes) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char b : bytes) {
-    out += kDigits[b >> 4];
-    out += kDigits[b & 15];
-  }
-  return out;
-}
-
 // The journal's one entry, without the status the simulated camera may add after the bytes
 // (it refuses tags and deletes of files its card does not hold).
 std::string OnlyCommand(const std::vector<std::string>& journal) {
@@ -253,20 +234,17 @@ std::string OnlyCommand(const std::vector<std::string>& journal) {
   return journal[0].substr(0, journal[0].find(':', journal[0].find(':') + 1));
 }
 
+// The records' layouts are the storage library's unit tests; here that the media paths send
+// them with the client's values, and that near misses send nothing.
 TEST_F(OpenTavro, MediaTagsAndDeletesBecomeStorageCommands) {
   const std::string clip = "100TAVRO/QH010001.MP4";
   Get("/tavro/media/spotmark/file?ms=1500&path=" + clip);
-  std::string record("\x01\0\0\0", 4);
-  record += clip;
-  record.resize(264, '\0');
-  record += std::string("\xdc\x05\0\0", 4);
-  EXPECT_EQ(OnlyCommand(Journal()), "8:" + Hex(record));
-
-  const std::string photo = "100TAVRO/TAVR0001.JPG";
+  EXPECT_EQ(OnlyCommand(Journal()), "8:" + zq_hex(zq_tag_record(1, clip, 1500)));
+  std::string photo = "100TAVRO/TAVR0001.JPG";
   Get("/tavro/media/delete/file?path=" + photo);
-  std::string request = photo;
-  request.resize(257, '\0');
-  EXPECT_EQ(OnlyCommand(Journal()), "9:" + Hex(request));
+  photo.resize(257, '\0');
+  EXPECT_EQ(OnlyCommand(Journal()),
+            "9:" + zq_hex({reinterpret_cast<const uint8_t*>(photo.data()), photo.size()}));
 
   // Near misses of the media names, and a query where none is taken, reach nothing.
   for (const char* target :
