@@ -2,7 +2,6 @@
 ffprobe and the bytes of the files themselves."""
 
 import json
-import os
 import struct
 import subprocess
 
@@ -47,17 +46,6 @@ def split_screennail(data):
             if collected.endswith(b"\xff\xd9"):
                 return collected
     return None
-
-
-def image_size(camera, data):
-    path = os.path.join(camera.root, "probe.jpg")
-    with open(path, "wb") as f:
-        f.write(data)
-    out = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
-                          "stream=width,height", "-of", "json", path], check=True,
-                         capture_output=True).stdout
-    stream = json.loads(out)["streams"][0]
-    return stream["width"], stream["height"]
 
 
 # libexif's text forms of the sample photos' enumerated values, as numbers.
@@ -162,14 +150,12 @@ def test_thumbnail_and_screennail_are_the_embedded_images(camera, photo):
     status, headers, thumb = camera.get(f"{ROUTE}?p={photo}")
     assert status == 200 and headers["content-type"] == "image/jpeg"
     assert thumb == exiftool(path, "-b", "-ThumbnailImage")
-    assert image_size(camera, thumb) == (160, 90)
 
     status, headers, scr = camera.get(f"{ROUTE}?p={photo}&t=scr")
     assert status == 200 and headers["content-type"] == "image/jpeg"
     assert int(headers["content-length"]) == len(scr)
     expected = split_screennail(data) or exiftool(path, "-b", "-PreviewImage")
     assert scr == expected
-    assert image_size(camera, scr) == (640, 360)
 
 
 def test_camera_blocks_of_photos_and_clips(camera):
