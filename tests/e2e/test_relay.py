@@ -65,20 +65,11 @@ def ok(rsparg):
     return lambda req: [zqmq.response(req, rsparg)]
 
 
-def test_modkit_path_command_and_double_encoded_argument(relay, start):
-    service = start(ok(b"\x00\xab\xcd"))
-    reply = get_raw(relay, "/modkit/XY?p=%2501&t=7")
-    assert reply == legacy(b"200 OK", b"application/octet-stream", b"\x00\xab\xcd")
-    category, elements = zqmq.parse(service.requests[0])
-    assert category == 2
-    assert elements == [(CMD, b"XY"), (CMDARG, b"\x01"),
-                        (SRC, f"/to_mkcgi{relay.proc.pid}".encode()),
-                        (DST, b"/to_zqnet"), (END, b"")]
-
-
 def test_message_sent_for_each_form(relay, start):
-    service = start(ok(b"\x00"))
+    service = start(ok(b"\x00\xab"))
+    src = f"/to_mkcgi{relay.proc.pid}".encode()
     for target, cmd, arg, dst in [
+        ("/modkit/XY?p=%2501&t=7", b"XY", b"\x01", b"/to_zqnet"),
         ("/zq/zqModkit/AB", b"AB", b"", b"/to_zqnet"),
         ("/zq/zqCamera?cmd=XY&p=%2501", b"XY", b"\x01", b"/to_camera"),
         ("/zq/zqCamera?cmd=X", b"X\x00", b"", b"/to_camera"),     # one letter and a zero byte
@@ -86,12 +77,11 @@ def test_message_sent_for_each_form(relay, start):
         ("/modkit/XY?p=a%2520b", b"XY", b"a b", b"/to_zqnet"),
     ]:
         service.requests.clear()
-        status, _, body = relay.get(target)
-        assert (status, body) == (200, b"\x00"), target
-        assert len(service.requests) == 1, target
-        _, elements = zqmq.parse(service.requests[0])
-        assert (zqmq.first(elements, CMD), zqmq.first(elements, CMDARG),
-                zqmq.first(elements, DST)) == (cmd, arg, dst), target
+        reply = get_raw(relay, target)
+        assert reply == legacy(b"200 OK", b"application/octet-stream", b"\x00\xab"), target
+        [request] = service.requests
+        assert zqmq.parse(request) == (2, [(CMD, cmd), (CMDARG, arg), (SRC, src), (DST, dst),
+                                           (END, b"")]), target
 
 
 def test_failed_or_empty_result_answers_404_with_the_result_bytes(relay, start):
@@ -211,16 +201,6 @@ def test_simulated_camera_answers_through_the_network_service(camera):
     log = camera.zqsim("net", "log").stdout.splitlines()
     assert log == ['{"cat":2,"cmd":"XY","cmdarg":"01","src":"/to_mkcgi%d","dst":"/to_camera"}'
                    % camera.proc.pid]
-
-
-def test_simulated_network_service_pairing_and_failures(camera):
-    # Pairing: the answer begins with 0 and 4, then a 32-bit value and a status byte.
-    status, _, body = camera.get("/modkit/KX?p=%2501%2500")
-    assert status == 200 and body[:2] == b"\x00\x04" and len(body) == 7
-    camera.zqsim("net", "fail", "XY", "3")
-    assert camera.get("/modkit/XY")[:3:2] == (404, b"\x03")
-    camera.zqsim("net", "ok", "XY")
-    assert camera.get("/modkit/XY")[0] == 200
 
 
 def test_zqsim_serve_owns_its_mailboxes_alone_and_removes_them(camera):

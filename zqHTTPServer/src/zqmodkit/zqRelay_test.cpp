@@ -74,8 +74,6 @@ TEST(ZqRelay, AnswersWithoutAnExchange) {
   } const cases[] = {
       {"/modkit", zqModkit,
        "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 34\r\n\r\n" + kVersionBody},
-      {"/zq/zqModkit", zqModkit,
-       "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 34\r\n\r\n" + kVersionBody},
       {"/zq/zqCamera", zqCamera,
        "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 34\r\n\r\n" +
            kVersionBody},
