@@ -1,6 +1,6 @@
 """The paged list of the media database (/zq/zqMediaListRTOSDB) against the sample card: one
 folder's entries with chaptered videos, bursts and time-lapses as groups, what a client selects
-(content, upload state, fields), the cloud list and the session files, and its refusals."""
+(content, upload state, fields), the cloud list, and its refusals."""
 
 import json
 import pathlib
@@ -83,16 +83,6 @@ def test_cloud_list_by_upload_status_and_offload(camera):
     assert [(e["n"], e["us"], e["mos"]) for e in doc["fs"]] == [
         ("TAVR0004.JPG", "5", ["pc"]), ("ZQ010001.MP4", "5", [])]
     assert names(paged(camera, "folder=100TAVRO&upload=5&offload=pc")) == ["ZQ010001.MP4"]
-
-
-def test_session_files(camera):
-    for name in ("TAVR0030.SES", "TAVR0031.SES"):
-        shutil.copy(camera_file(camera, "100TAVRO", "TAVR0003.JPG"),
-                    camera_file(camera, "100TAVRO", name))
-    doc = paged(camera, "folder=100TAVRO&files=sessions&fields=us")
-    assert [(e["n"], e["us"]) for e in doc["fs"]] == [("TAVR0030.SES", "0"), ("TAVR0031.SES", "0")]
-    # Session files are not media.
-    assert "TAVR0030.SES" not in names(paged(camera, "folder=100TAVRO"))
 
 
 def test_more_entries_than_a_page(camera):

@@ -162,7 +162,6 @@ TEST_F(MetadataRoute, DatabaseResultsBecomeStatuses) {
       {"ok", "", "t=dur", "HTTP/1.1 400 "},
       {"ok", "", "t=dur&p=100TAVRO/ZQ019999.MP4", "HTTP/1.1 404 "},
       {"status", "1", "t=dur&p=100TAVRO/ZQ010006.MP4", "HTTP/1.1 503 "},
-      {"status", "4", "t=dur&p=100TAVRO/ZQ010006.MP4", "HTTP/1.1 404 "},
       {"status", "7", "t=dur&p=100TAVRO/ZQ010006.MP4", "HTTP/1.1 500 "},
       {"truncate", "12", "t=dur&p=100TAVRO/ZQ010006.MP4", "HTTP/1.1 500 "},
   };
