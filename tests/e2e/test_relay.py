@@ -1,7 +1,8 @@
 """The legacy command relay ("/modkit", "/zq/zqModkit", "/zq/zqCamera") end to end.
 
 Most tests play the network service themselves (zqmq.NetService owns "/to_zqnet"); the last
-group runs against `zqsim serve`.
+group runs against `zqsim serve`. The exchange itself (stale and shared mailboxes, late, bad
+and undeliverable replies) is the message library's unit tests; here the relay's answers.
 """
 
 import threading
@@ -9,7 +10,7 @@ import threading
 import pytest
 
 import zqmq
-from zqmq import CMD, CMDARG, DST, END, RSPARG, SRC
+from zqmq import CMD, CMDARG, DST, END, SRC
 
 HEAD = (b"HTTP/1.1 %s\r\n"
         b"Allow: GET \r\n"
@@ -109,60 +110,22 @@ def test_missing_network_service_answers_tx_error(relay, start):
         b"500 Internal Server Error", b"text/plain", b"Server error: TX mbox will not open.")
 
 
-def test_full_queue_ends_in_the_timeout(relay, start):
-    zqmq.unlink("/to_zqnet", relay.root)
-    queue = zqmq.Queue("/to_zqnet", relay.root, create=True, maxmsg=1)
-    try:
-        queue.send(b"occupied")
-        start(None, scale=0.02)
-        assert get_raw(relay, "/modkit/XY") == legacy(
-            b"500 Internal Server Error", b"text/plain", b"Server error: RX timeout.")
-        assert queue.count() == 1
-        assert 'Mailbox Full: mbox="/to_zqnet" >= 1 messages' in relay.stderr()
-    finally:
-        queue.close()
-        zqmq.unlink("/to_zqnet", relay.root)
-
-
 def _truncated(req):
     return zqmq.response(req, b"\x00")[:-3]
 
 
-def _no_cmd(req):
-    _, elements = zqmq.parse(req)
-    return zqmq.message(3, (CMDARG, b""), (RSPARG, b"\x00"), (SRC, b"/to_zqnet"),
-                        (DST, zqmq.first(elements, SRC)), (END, b""))
-
-
 def test_invalid_reply_is_an_error_answer_not_a_crash(relay, start):
     service = start(ok(b"\x00"))
-    for damage in [_truncated, _no_cmd, lambda req: b"\x00\x04\x00\x03", lambda req: b"x"]:
+    # Each way a reply can be malformed is the message library's unit test; here what the
+    # client gets, and that the daemon serves on.
+    for damage in [_truncated, lambda req: b"x"]:
         service.answer = lambda req, damage=damage: [damage(req)]
         assert get_raw(relay, "/modkit/XY") == legacy(
             b"500 Internal Server Error", b"text/plain", b"Server error: RX message invalid.")
         service.answer = ok(b"\x00")
         assert relay.get("/modkit/XY")[0] == 200
-    assert relay.stderr().count("DMSGERR") >= 4
+    assert relay.stderr().count("DMSGERR") >= 2
     assert relay.stop()[0] == 0
-
-
-def test_late_answer_to_another_command_is_not_taken(relay, start):
-    start(lambda req: [zqmq.response(req, b"\x00late", cmd=b"ZZ"),
-                       zqmq.response(req, b"\x00right")])
-    assert relay.get("/modkit/XY")[2] == b"\x00right"
-
-
-def test_stale_reply_mailbox_from_an_earlier_process_is_replaced(relay, start):
-    start(ok(b"\x00fresh"))
-    # As if a killed daemon with the same process id had left its mailbox with an answer.
-    name = f"/to_mkcgi{relay.proc.pid}"
-    stale = zqmq.Queue(name, relay.root, create=True, maxmsg=2)
-    stale.close()
-    w = zqmq.Queue(name, relay.root, write=True)
-    w.send(zqmq.message(3, (CMD, b"XY"), (CMDARG, b""), (RSPARG, b"\x00stale"),
-                        (SRC, b"/to_zqnet"), (DST, name.encode()), (END, b"")))
-    w.close()
-    assert relay.get("/modkit/XY")[2] == b"\x00fresh"
 
 
 def test_modkit_and_camera_requests_never_share_the_mailbox(relay, start):
