@@ -65,19 +65,17 @@ def test_stream_helper_that_dies_on_its_own_does_not_block_a_start(camera):
     assert camera.get("/tavro/camera/stream/stop")[0] == 200
 
 
-@pytest.mark.parametrize("mode, events", [
-    ("exit", ["start", "hangup", "exit"]),  # ends on the hang-up
-    ("ignore", ["start", "hangup"]),        # ignores it and is killed
-])
-def test_stream_helper_is_stopped_when_the_daemon_exits(camera, mode, events):
+def test_stream_helper_is_stopped_when_the_daemon_exits(camera):
+    # A helper that ignores the hang-up: hung up, then killed (the schedule is the child
+    # library's unit test).
     camera.zqsim("stream", "install")
-    camera.zqsim("stream", "mode", mode)
+    camera.zqsim("stream", "mode", "ignore")
     camera.zqsim("stream", "clear")
     assert camera.get("/tavro/camera/stream/start")[0] == 200
     wait_for_event(camera, "start")
     assert camera.stop()[0] == 0
     log = stream_events(camera)
-    assert [e["event"] for e in log] == events
+    assert [e["event"] for e in log] == ["start", "hangup"]
     # Gone, not left running nor left to be reaped by someone else.
     with pytest.raises(ProcessLookupError):
         os.kill(log[0]["pid"], 0)
