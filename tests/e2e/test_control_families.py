@@ -1,27 +1,15 @@
-"""The wireless, BLE, storage and system rows of the control interface end to end: the daemon
-against `zqsim serve`, with the control-service journal, the camera-status write journal and
-the network service's message log as witnesses."""
+"""The wireless, storage and system rows of the control interface end to end: the daemon
+against `zqsim serve`, with the control-service journal as witness. What each command sends and
+reads is the control library's unit tests (against the same simulated services); here what
+only the whole daemon shows: lists assembled from the camera's pages, a program started with
+the client's address, files streamed, a form body read, a job's status."""
 
 import json
 import os
 import time
 import urllib.parse
 
-from test_control import control, error_of, journal
-
-
-def status_writes(camera):
-    """The daemon's camera-status writes since the last call: (id, value hex, status)."""
-    out = camera.zqsim("status", "log").stdout
-    camera.zqsim("status", "clear")
-    return [(e["id"], e["value"], e["status"])
-            for e in (json.loads(line) for line in out.splitlines())]
-
-
-def net_log(camera):
-    out = camera.zqsim("net", "log").stdout
-    camera.zqsim("net", "clear")
-    return [json.loads(line) for line in out.splitlines()]
+from test_control import control, journal
 
 
 def test_network_list_of_23_is_assembled_from_pages(camera):
@@ -39,63 +27,6 @@ def test_network_list_of_23_is_assembled_from_pages(camera):
     assert status == 200 and json.loads(body)["index_count"] == 3
     status, _, body = control(camera, "command/wireless/ssid/scan", "p=1")
     assert status == 200 and json.loads(body) == {"scan_id": 7}
-
-
-def test_bad_network_parameters_send_nothing(camera):
-    journal(camera)
-    for path, query in [("command/wireless/ssid/save", "ssid=" + "n" * 33),
-                        ("command/wireless/ssid/select", "ssid=home&pw=secret"),
-                        ("command/wireless/ap/ssid", "pw=x"),
-                        ("command/system/suspend_resume_state", "suspend=" + "A" * 64),
-                        ("command/system/suspend_resume_state", "suspend=CAE")]:
-        status, _, body = control(camera, path, query)
-        assert status == 500 and error_of(body) == -3, (path, query)
-    assert journal(camera) == []
-    assert net_log(camera) == []
-
-
-def test_pair_complete_names_the_phone_and_tells_the_network_service(camera):
-    status_writes(camera)
-    net_log(camera)
-    status, _, _ = control(camera, "command/wireless/pair/complete", "success=0")
-    assert status == 200
-    assert (86, b"Unknown".hex(), 0) in status_writes(camera)
-    [kx] = net_log(camera)
-    assert (kx["cmd"], kx["cmdarg"], kx["dst"]) == ("KX", "0200", "/to_zqnet")
-
-
-def test_ble_scan_list_and_pairing_through_the_ble_service(camera):
-    status, _, body = control(camera, "command/ble/pair/start", "address_type=1")
-    assert status == 500 and error_of(body) == -3
-    assert control(camera, "command/ble/scan", "p=1")[0] == 200
-    status, _, body = control(camera, "command/ble/scan/list")
-    assert status == 200
-    doc = json.loads(body)
-    assert (doc["total"], doc["index_count"]) == (20, 20)
-    address = doc["device_array"][3]["address"]
-    assert control(camera, "command/ble/pair/start", f"device={address}")[0] == 200
-    status, _, body = control(camera, "command/ble/whitelist/list")
-    assert status == 200
-    [device] = json.loads(body)["device_array"]
-    assert device["address"] == address and device["auto_connect"] == 1
-    status, _, body = control(camera, "command/ble/pair/status")
-    assert status == 200 and json.loads(body) == {"pairing_status": 2}
-    # Every BLE message came back to the daemon's own reply queue.
-    sources = {m["src"] for m in net_log(camera)}
-    assert len(sources) == 1 and sources.pop().startswith("/to_ZQCC")
-
-
-def test_beacon_and_wake_up_values(camera):
-    status_writes(camera)
-    assert control(camera, "command/system/set_beacon", "uuid=abc&major=2&minor=3")[0] == 200
-    status, _, body = control(camera, "command/system/get_beacon")
-    assert status == 200 and json.loads(body) == {"uuid": "abc", "major": 2, "minor": 3}
-    camera.zqsim("status", "set", 38, 1)
-    assert control(camera, "command/system/notify_event", "p=1")[0] == 200
-    writes = status_writes(camera)
-    assert (30, "01000000", 0) in writes and (38, "00000000", 0) in writes
-    status, _, body = control(camera, "command/mobile_offload/get_state")
-    assert status == 200 and json.loads(body)["st_activity"] == 1
 
 
 def test_execute_starts_and_stops_a_streaming_program_below_the_root(camera):
@@ -117,10 +48,6 @@ def test_execute_starts_and_stops_a_streaming_program_below_the_root(camera):
         assert f.read() == "127.0.0.1 -p 8554\n"
     status, _, body = control(camera, "execute", "p1=zqStream&c1=stop")
     assert (status, body) == (200, b'{"status":"0" }\n')
-    # Refused before anything runs: outside the argument set, off the whitelist.
-    for query in ("p1=zqStream&a1=1%3Breboot&c1=start", "p1=../zqStream&c1=start"):
-        status, _, body = control(camera, "execute", query)
-        assert status == 500 and error_of(body) == -3, query
 
 
 def test_analytics_download_and_clear(camera):
@@ -137,8 +64,6 @@ def test_analytics_download_and_clear(camera):
     assert body == b"older" * 300 + current
     assert control(camera, "analytics/clear")[0] == 200
     assert os.listdir(save) == []
-    assert control(camera, "command/shutter", "p=1")[0] == 200
-    assert control(camera, "analytics/get")[0] == 403
 
 
 def test_delete_list_posted_as_a_form(camera):
@@ -150,11 +75,9 @@ def test_delete_list_posted_as_a_form(camera):
         "POST", "/zq/zqControl/command/storage/delete/list", body=form,
         headers={"Content-Type": "application/x-www-form-urlencoded"})
     assert (status, body) == (200, b"{}\n")
+    # The entries' bytes are the storage library's unit test; here both lines reached them.
     [(command, param, _)] = journal(camera)
-    entries = bytes.fromhex(param)
-    assert command == 93 and len(entries) == 46
-    assert (entries[0], entries[1:23].rstrip(b"\0")) == (1, b"100TAVRO/ZQ010001.MP4")
-    assert (entries[23], entries[24:46].rstrip(b"\0")) == (0, b"100TAVRO/NONE0001.JPG")
+    assert command == 93 and len(bytes.fromhex(param)) == 46
     assert not os.path.exists(clip)
     status, _, body = control(camera, "command/storage/delete/list")
     assert status == 200 and json.loads(body) == {"result": 1}  # one name was not there

@@ -1,16 +1,16 @@
 """The legacy command relay ("/modkit", "/zq/zqModkit", "/zq/zqCamera") end to end.
 
 Most tests play the network service themselves (zqmq.NetService owns "/to_zqnet"); the last
-group runs against `zqsim serve`.
+group runs against `zqsim serve`. The exchange itself (stale and shared mailboxes, late, bad
+and undeliverable replies) is the message library's unit tests; here the relay's answers.
 """
 
-import struct
 import threading
 
 import pytest
 
 import zqmq
-from zqmq import CMD, CMDARG, DST, END, RSPARG, SRC
+from zqmq import CMD, CMDARG, DST, END, SRC
 
 HEAD = (b"HTTP/1.1 %s\r\n"
         b"Allow: GET \r\n"
@@ -66,55 +66,32 @@ def ok(rsparg):
     return lambda req: [zqmq.response(req, rsparg)]
 
 
-def test_modkit_path_command_and_double_encoded_argument(relay, start):
-    service = start(ok(b"\x00\xab\xcd"))
-    reply = get_raw(relay, "/modkit/XY?p=%2501&t=7")
-    assert reply == legacy(b"200 OK", b"application/octet-stream", b"\x00\xab\xcd")
-    category, elements = zqmq.parse(service.requests[0])
-    assert category == 2
-    assert elements == [(CMD, b"XY"), (CMDARG, b"\x01"),
-                        (SRC, f"/to_mkcgi{relay.proc.pid}".encode()),
-                        (DST, b"/to_zqnet"), (END, b"")]
-
-
 def test_message_sent_for_each_form(relay, start):
-    service = start(ok(b"\x00"))
+    result = b"\x00" + bytes(range(256)) * 5  # comes back whole, 1281 bytes
+    service = start(ok(result))
+    src = f"/to_mkcgi{relay.proc.pid}".encode()
     for target, cmd, arg, dst in [
+        ("/modkit/XY?p=%2501&t=7", b"XY", b"\x01", b"/to_zqnet"),
         ("/zq/zqModkit/AB", b"AB", b"", b"/to_zqnet"),
-        ("/modkit?cmd=AB&p=%2541%2542", b"AB", b"AB", b"/to_zqnet"),
-        ("/zq/zqCamera?cmd=XY", b"XY", b"", b"/to_camera"),
         ("/zq/zqCamera?cmd=XY&p=%2501", b"XY", b"\x01", b"/to_camera"),
-        ("/zq/zqCamera/camera/QQ", b"QQ", b"", b"/to_camera"),
         ("/zq/zqCamera?cmd=X", b"X\x00", b"", b"/to_camera"),     # one letter and a zero byte
         ("/modkit?p=%2501", b"\x00\x00", b"\x01", b"/to_zqnet"),  # no command: two zero bytes
         ("/modkit/XY?p=a%2520b", b"XY", b"a b", b"/to_zqnet"),
     ]:
         service.requests.clear()
-        status, _, body = relay.get(target)
-        assert (status, body) == (200, b"\x00"), target
-        assert len(service.requests) == 1, target
-        _, elements = zqmq.parse(service.requests[0])
-        assert (zqmq.first(elements, CMD), zqmq.first(elements, CMDARG),
-                zqmq.first(elements, DST)) == (cmd, arg, dst), target
+        reply = get_raw(relay, target)
+        assert reply == legacy(b"200 OK", b"application/octet-stream", result), target
+        [request] = service.requests
+        assert zqmq.parse(request) == (2, [(CMD, cmd), (CMDARG, arg), (SRC, src), (DST, dst),
+                                           (END, b"")]), target
 
 
-def test_failed_command_answers_404_with_the_result_bytes(relay, start):
-    start(ok(b"\x02oops"))
-    assert get_raw(relay, "/modkit/XY") == legacy(b"404 Not Found", b"text/plain", b"\x02oops")
-
-
-def test_reply_without_result_bytes_answers_404_empty(relay, start):
-    service = start(lambda req: [zqmq.response(req, None)])
-    assert get_raw(relay, "/modkit/XY") == legacy(b"404 Not Found", b"text/plain", b"")
-    service.answer = lambda req: [zqmq.response(req, b"")]
-    assert get_raw(relay, "/modkit/XY") == legacy(b"404 Not Found", b"text/plain", b"")
-
-
-def test_large_result_is_returned_whole(relay, start):
-    result = b"\x00" + bytes(range(256)) * 5
-    start(ok(result))
-    status, headers, body = relay.get("/modkit/XY")
-    assert (status, headers["content-type"], body) == (200, "application/octet-stream", result)
+def test_failed_or_empty_result_answers_404_with_the_result_bytes(relay, start):
+    service = start(ok(b"\x00"))
+    for rsparg in [b"\x02oops", None, b""]:
+        service.answer = lambda req, rsparg=rsparg: [zqmq.response(req, rsparg)]
+        assert get_raw(relay, "/modkit/XY") == legacy(
+            b"404 Not Found", b"text/plain", rsparg or b""), rsparg
 
 
 def test_silent_network_service_times_out(relay, start):
@@ -133,77 +110,22 @@ def test_missing_network_service_answers_tx_error(relay, start):
         b"500 Internal Server Error", b"text/plain", b"Server error: TX mbox will not open.")
 
 
-def test_full_queue_ends_in_the_timeout(relay, start):
-    zqmq.unlink("/to_zqnet", relay.root)
-    queue = zqmq.Queue("/to_zqnet", relay.root, create=True, maxmsg=1)
-    try:
-        queue.send(b"occupied")
-        start(None, scale=0.02)
-        assert get_raw(relay, "/modkit/XY") == legacy(
-            b"500 Internal Server Error", b"text/plain", b"Server error: RX timeout.")
-        assert queue.count() == 1
-        assert 'Mailbox Full: mbox="/to_zqnet" >= 1 messages' in relay.stderr()
-    finally:
-        queue.close()
-        zqmq.unlink("/to_zqnet", relay.root)
-
-
 def _truncated(req):
     return zqmq.response(req, b"\x00")[:-3]
 
 
-def _overlong_length(req):
-    reply = bytearray(zqmq.response(req, b"\x00"))
-    reply[0:2] = struct.pack(">H", 1400)
-    return bytes(reply)
-
-
-def _unterminated(req):
-    return zqmq.response(req, b"\x00")[:-4] + zqmq.element(zqmq.VOID, b"")
-
-
-def _inconsistent(req):
-    reply = bytearray(zqmq.response(req, b"\x00"))
-    reply[6] = 200  # CMD claims 200 bytes
-    return bytes(reply)
-
-
-def _no_cmd(req):
-    _, elements = zqmq.parse(req)
-    return zqmq.message(3, (CMDARG, b""), (RSPARG, b"\x00"), (SRC, b"/to_zqnet"),
-                        (DST, zqmq.first(elements, SRC)), (END, b""))
-
-
 def test_invalid_reply_is_an_error_answer_not_a_crash(relay, start):
     service = start(ok(b"\x00"))
-    for damage in [_truncated, _overlong_length, _unterminated, _inconsistent, _no_cmd,
-                   lambda req: b"\x00\x04\x00\x03", lambda req: b"x"]:
+    # Each way a reply can be malformed is the message library's unit test; here what the
+    # client gets, and that the daemon serves on.
+    for damage in [_truncated, lambda req: b"x"]:
         service.answer = lambda req, damage=damage: [damage(req)]
         assert get_raw(relay, "/modkit/XY") == legacy(
             b"500 Internal Server Error", b"text/plain", b"Server error: RX message invalid.")
         service.answer = ok(b"\x00")
         assert relay.get("/modkit/XY")[0] == 200
-    assert relay.stderr().count("DMSGERR") >= 7
+    assert relay.stderr().count("DMSGERR") >= 2
     assert relay.stop()[0] == 0
-
-
-def test_late_answer_to_another_command_is_not_taken(relay, start):
-    start(lambda req: [zqmq.response(req, b"\x00late", cmd=b"ZZ"),
-                       zqmq.response(req, b"\x00right")])
-    assert relay.get("/modkit/XY")[2] == b"\x00right"
-
-
-def test_stale_reply_mailbox_from_an_earlier_process_is_replaced(relay, start):
-    start(ok(b"\x00fresh"))
-    # As if a killed daemon with the same process id had left its mailbox with an answer.
-    name = f"/to_mkcgi{relay.proc.pid}"
-    stale = zqmq.Queue(name, relay.root, create=True, maxmsg=2)
-    stale.close()
-    w = zqmq.Queue(name, relay.root, write=True)
-    w.send(zqmq.message(3, (CMD, b"XY"), (CMDARG, b""), (RSPARG, b"\x00stale"),
-                        (SRC, b"/to_zqnet"), (DST, name.encode()), (END, b"")))
-    w.close()
-    assert relay.get("/modkit/XY")[2] == b"\x00fresh"
 
 
 def test_modkit_and_camera_requests_never_share_the_mailbox(relay, start):
@@ -226,16 +148,6 @@ def test_modkit_and_camera_requests_never_share_the_mailbox(relay, start):
     assert "Shared Mbox" not in relay.stderr()
 
 
-def test_keep_alive_connection_carries_several_relayed_requests(relay, start):
-    start(ok(b"\x00\x01"))
-    conn = relay.connection()
-    for _ in range(3):
-        conn.request("GET", "/modkit/XY")
-        r = conn.getresponse()
-        assert (r.status, r.read()) == (200, b"\x00\x01")
-    conn.close()
-
-
 # Against the simulated camera processes of `zqsim serve`.
 
 def test_simulated_camera_answers_through_the_network_service(camera):
@@ -246,40 +158,6 @@ def test_simulated_camera_answers_through_the_network_service(camera):
     log = camera.zqsim("net", "log").stdout.splitlines()
     assert log == ['{"cat":2,"cmd":"XY","cmdarg":"01","src":"/to_mkcgi%d","dst":"/to_camera"}'
                    % camera.proc.pid]
-
-
-def test_simulated_network_service_pairing_and_failures(camera):
-    # Pairing: the answer begins with 0 and 4, then a 32-bit value and a status byte.
-    status, _, body = camera.get("/modkit/KX?p=%2501%2500")
-    assert status == 200 and body[:2] == b"\x00\x04" and len(body) == 7
-    camera.zqsim("net", "fail", "XY", "3")
-    assert camera.get("/modkit/XY")[:3:2] == (404, b"\x03")
-    camera.zqsim("net", "ok", "XY")
-    assert camera.get("/modkit/XY")[0] == 200
-
-
-def test_simulated_network_service_can_answer_without_result(camera):
-    camera.zqsim("net", "mode", "norsparg")
-    assert get_raw(camera, "/modkit/XY") == legacy(b"404 Not Found", b"text/plain", b"")
-    camera.zqsim("net", "mode", "normal")
-    assert camera.get("/modkit/XY")[0] == 200
-    # Leaving the fill mode empties the mailbox at once.
-    camera.zqsim("net", "mode", "fill")
-    camera.zqsim("net", "mode", "normal")
-    assert camera.get("/modkit/XY")[0] == 200
-
-
-@pytest.mark.parametrize("mode", ["silent", "fill"])
-def test_simulated_network_service_that_does_not_answer(bare_camera, mode):
-    bare_camera.env["ZQ_TIME_SCALE"] = "0.1"  # a one-second time-out
-    bare_camera.start()
-    bare_camera.zqsim("net", "mode", mode)
-    assert get_raw(bare_camera, "/zq/zqCamera?cmd=XY") == legacy(
-        b"500 Internal Server Error", b"text/plain", b"Server error: RX timeout.")
-    if mode == "fill":
-        assert "Mailbox Full" in bare_camera.stderr()
-    bare_camera.zqsim("net", "mode", "normal")
-    assert bare_camera.get("/zq/zqCamera?cmd=XY")[0] == 200
 
 
 def test_zqsim_serve_owns_its_mailboxes_alone_and_removes_them(camera):

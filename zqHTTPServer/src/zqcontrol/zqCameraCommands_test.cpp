@@ -50,24 +50,15 @@ class ZqCameraCommands : public testing::Test {
 
 TEST_F(ZqCameraCommands, OneParameterCommands) {
   const Case cases[] = {
-      {"command/shutter", "p=1", 0, {"3:01"}, true},
-      {"command/shutter", "x=2&p=0", 0, {"3:00"}, true},
       // Any unsigned 32-bit number: its low byte goes.
-      {"command/shutter", "p=257", 0, {"3:01"}, true},
       {"command/shutter", "p=4294967041", 0, {"3:01"}, true},
-      {"command/shutter", "p=256", 0, {"3:00"}, true},
+      {"command/shutter", "x=2&p=0", 0, {"3:00"}, true},  // the camera stops recording
       {"command/mode", "p=1", 0, {"4:01000000"}, true},
       {"command/set_mode", "p=2", 0, {"67:0200"}, true},
       {"command/timewarp_speed_ramp_active", "p=4294967295", 0, {"86:ffffffff"}, false},
-      {"command/timewarp_speed_ramp", "p=11", 0, {"85:0b000000"}, false},
       {"command/system/factory_reset", "p=-1", 0, {"38:ff"}, true},
-      {"command/system/locate", "p=1", 0, {"37:01"}, true},
-      {"command/fwupdate/download/done", "p=1", 0, {"15:01"}, true},
       {"command/wireless/band/select", "b=1", 0, {"18:01000000"}, true},
       {"command/wireless/ap/control", "p=-2", 0, {"16:feffffff"}, true},
-      {"command/ble/control", "p=0", 0, {"65:00000000"}, true},
-      {"command/set_in_contextual_menu", "p=1", 0, {"90:01"}, true},
-      {"command/system/wired_usb", "p=1", 0, {"96:01"}, true},
       {"command/set_camera_control_status", "p=2", 0, {"92:02"}, true},
   };
   for (const Case& c : cases) Run(c);
@@ -75,44 +66,30 @@ TEST_F(ZqCameraCommands, OneParameterCommands) {
 
 TEST_F(ZqCameraCommands, ParameterErrorsNeverReachTheService) {
   const char* bad[][2] = {
-      {"command/shutter", ""},
+      // Each width's first value past its range, and each kind of value that does not read;
+      // the query's hostile forms are the query fuzz target's.
       {"command/shutter", "p="},
-      {"command/shutter", "p=abc"},
       {"command/shutter", "p=4294967296"},  // more than 32 bits
       {"command/shutter", "p=-1"},
-      {"command/shutter", "p=1&p=0"},
       {"command/shutter", "P=1"},
-      {"command/mode", "p=4294967296"},
       {"command/set_mode", "p=65536"},
       {"command/timewarp_speed_ramp", "p=13"},
       {"command/system/factory_reset", "p=-129"},
       {"command/wireless/band/select", "p=1"},
-      {"command/ble/control", "p=1"},
-      {"command/set_in_contextual_menu", "p=x"},
       {"command/system/wired_usb", "p=2"},
       {"command/set_camera_control_status", "p=1"},
-      {"command/sub_mode", "mode=1"},
       {"command/sub_mode", "sub_mode=1"},
-      {"command/sub_mode", "mode=x&sub_mode="},
       {"command/sub_mode", "mode=1&sub_mode=y"},
       {"command/photo_timer", "delay=5"},
-      {"command/photo_timer", "delay="},
       {"command/digital_zoom", "range_pcnt=101"},
-      {"command/digital_zoom", "range_pcnt=-1"},
-      {"command/button_set", "type=1"},
       {"command/button_set", "state=1&type=q"},
       {"command/liveview/exposure_mode", "mode=4"},
-      {"command/liveview/exposure_mode", "mode=1&x=3"},
       {"command/liveview/exposure_mode", "mode=3&x=3&y=4"},
-      {"command/setup/date_time", "p=%0e%0a%1d%0b%15"},
       {"command/setup/date_time", "p=%0e%0d%1d%0b%15%2c"},  // month 13
-      {"command/setup/date_time", "p=%0e%0a%1d%18%15%2c"},  // hour 24
       {"command/setup/date_time", "p=%0e%0a%1d%0b%15%2c%00"},
       {"command/setup/date_time_dst", "p=%0e%0a%1d%0b%15%2c%10000%0"},  // zone beyond 16 bits
       {"command/setup/date_time_dst", "p=%0e%0a%1d%0b%15%2c%0%2"},      // flag is 0 or 1
-      {"setting", ""},
       {"setting/91", ""},
-      {"setting/91/66x", ""},
       {"settings", ""},
   };
   for (const auto& b : bad) Run({b[0], b[1], ZQ_ERR_INVALID_PARAM, {}, false});
@@ -121,16 +98,8 @@ TEST_F(ZqCameraCommands, ParameterErrorsNeverReachTheService) {
 TEST_F(ZqCameraCommands, CommandsWithoutParameters) {
   const std::pair<const char*, int> bare[] = {
       {"command/storage/tag_moment", 7},
-      {"command/fwupdate/download/start", 13},
-      {"command/fwupdate/download/cancel", 14},
-      {"command/wireless/rc/pair", 25},
       {"command/wireless/rc/pair/cancel", 26},
-      {"command/wireless/pair/cancel", 26},
-      {"command/video/promode/reset", 27},
-      {"command/photo/promode/reset", 28},
-      {"command/multi_shot/promode/reset", 29},
-      {"command/system/sleep", 36},
-      {"command/promode/reset", 68},
+      {"command/wireless/pair/cancel", 26},  // two paths, one command
   };
   for (const auto& [path, command] : bare) {
     Run({path, "ignored=1", 0, {std::to_string(command) + ":"}, true});
@@ -146,7 +115,6 @@ TEST_F(ZqCameraCommands, RecordsOfTheCompoundCommands) {
       {"command/sub_mode", "mode=1&sub_mode=", 0, {"4:01000000"}, true},
       {"command/sub_mode", "sub_mode=2&mode=1", 0, {"5:0100000002000000"}, true},
       {"command/photo_timer", "delay=10", 0, {"66:0a000000"}, true},
-      {"command/photo_timer", "delay=0", 0, {"66:00000000"}, true},
       {"command/digital_zoom", "range_pcnt=100", 0, {"61:64000000"}, true},
       {"command/button_set", "type=3&state=1", 0, {"88:0300000001000000"}, false},
       {"command/liveview/exposure_mode",

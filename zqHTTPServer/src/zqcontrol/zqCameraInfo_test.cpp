@@ -80,12 +80,7 @@ TEST_F(ZqCameraInfo, SettingsDocumentIsTheFileWithInfoLast) {
   EXPECT_NE(out.find("Content-Type: application/json\r\n"), std::string::npos);
   const Json doc = Json::parse(body);
   EXPECT_EQ(Keys(doc), (std::vector<std::string>{"modes", "name", "info"}));
-  EXPECT_EQ(doc["name"], "}");
-  // The members of "info" in their order are proven end to end.
-  const Json& info = doc["info"];
-  EXPECT_EQ(info["ap_has_default_credentials"], "0");
-  EXPECT_EQ(info["capabilities"], "16");
-  EXPECT_EQ(info["required_networks"], Json::array());
+  EXPECT_EQ(doc["name"], "}");  // the members of "info" are proven end to end
 }
 
 // Every model's own document, and an unknown model's, are proven end to end; here a known
@@ -104,11 +99,8 @@ TEST_F(ZqCameraInfo, MissingFilesUseModel57OrFail) {
 
 TEST_F(ZqCameraInfo, DocumentIsAlwaysValidJson) {
   const std::pair<const char*, int32_t> files[] = {
-      {"{}", 0},
       {"  {\n}\n", 0},
-      {"{\"a\": [1, 2]}", 0},
       {"", ZQ_ERR_FILE_READ},
-      {"not json", ZQ_ERR_FILE_READ},
       {"[1, {}]", ZQ_ERR_FILE_READ},
       {"{\"a\": 1", ZQ_ERR_FILE_READ},
       {"{\"a\": 1} }", ZQ_ERR_FILE_READ},

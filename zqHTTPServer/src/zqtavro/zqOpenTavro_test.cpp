@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -11,6 +10,8 @@
 #include "http/zqFakeRequest.h"
 #include "http/zqWriter.h"
 #include "zqcontrol/zqControlTestSupport.h"
+#include "zqcontrolapi/zqRecord.h"
+#include "zqcontrolapi/zqStorage.h"
 #include "zqsim/SimState.h"
 
 namespace {
@@ -39,28 +40,16 @@ constexpr char k403[] = "HTTP/1.1 403 Forbidden";
 constexpr char k404[] = "HTTP/1.1 404 Not Found";
 constexpr char k500[] = "HTTP/1.1 500 Internal Server Error";
 
-// Forces the settings filter's verdict for (setting, option).
-void ForceVerdict(int32_t setting, int32_t option, int32_t code,
-                  const std::vector<zqsim::FilterOption>& options) {
+// Forces the settings filter's verdict `code` for setting 2, option 1.
+void ForceVerdict(int32_t code) {
   zqsim::SimState::Get().Write([&](zqsim::SimStateData& d) {
-    zqsim::FilterVerdict& v = d.verdicts[0];
-    v = {};
-    v.setting = setting;
-    v.option = option;
-    v.code = code;
-    v.used = 1;
-    v.option_count = static_cast<uint8_t>(options.size());
-    for (size_t i = 0; i < options.size(); ++i) v.options[i] = options[i];
+    d.verdicts[0] = {};
+    d.verdicts[0].setting = 2;
+    d.verdicts[0].option = 1;
+    d.verdicts[0].code = code;
+    d.verdicts[0].used = 1;
     return 0;
   });
-}
-
-zqsim::FilterOption Option(int32_t id, const char* name, bool valid) {
-  zqsim::FilterOption o = {};
-  o.id = id;
-  o.valid = valid ? 1 : 0;
-  strncpy(o.name, name, sizeof o.name - 1);
-  return o;
 }
 
 class OpenTavro : public testing::Test {
@@ -77,14 +66,10 @@ class OpenTavro : public testing::Test {
 TEST_F(OpenTavro, UnservedPathsAndUnwantedQueriesAnswerEmptyJsonBeforeTheCamera) {
   const std::pair<const char*, std::vector<const char*>> kRefusals[] = {
       {k404,
-       {"/tavro", "/tavro/", "/tavro//camera/state", "/tavro/camera", "/tavro/camera/statex",
-        "/tavro/camera/state/extra", "/tavro/camera/presets", "/tavro/camera/presets/getx",
-        "/tavro/camera/shutter", "/tavro/camera/shutter/start/", "/tavro/versions",
-        "/tavro/media/unknown", "/tavro/camera/stream/", "/tavro/camera/control/x"}},
+       {"/tavro", "/tavro//camera/state", "/tavro/camera/statex", "/tavro/camera/state/extra",
+        "/tavro/camera/presets/getx", "/tavro/camera/shutter/start/", "/tavro/media/unknown"}},
       {k400,
-       {"/tavro/camera/state?", "/tavro/camera/state?x=1", "/tavro/version?",
-        "/tavro/camera/keep_alive?a", "/tavro/camera/presets/get?id=1",
-        "/tavro/camera/shutter/start?", "/tavro/camera/stream/stop?x"}},
+       {"/tavro/camera/state?", "/tavro/camera/presets/get?id=1", "/tavro/camera/shutter/start?"}},
   };
   for (const auto& [status, targets] : kRefusals) {
     for (const char* target : targets) {
@@ -97,46 +82,32 @@ TEST_F(OpenTavro, UnservedPathsAndUnwantedQueriesAnswerEmptyJsonBeforeTheCamera)
   EXPECT_TRUE(Journal().empty());
 }
 
-TEST_F(OpenTavro, SettingQueriesInEitherOrderSendTheSameSetting) {
-  for (const char* query : {"setting=2&option=1", "option=1&setting=2"}) {
-    SCOPED_TRACE(query);
-    const Reply r = Get(std::string("/tavro/camera/setting?") + query);
-    EXPECT_EQ(StatusLine(r), k200);
-    EXPECT_EQ(r.body, "{}\n");
-    EXPECT_EQ(Journal(), (std::vector<std::string>{"34:", "30:0200000001000000"}));
-  }
+// The query's forms are the library's unit tests; here the commands sent, and that a query
+// that does not read sends no setting.
+TEST_F(OpenTavro, SettingSendsTheSettingAfterTheStatusQuery) {
+  const Reply r = Get("/tavro/camera/setting?option=1&setting=2");
+  EXPECT_EQ(StatusLine(r), k200);
+  EXPECT_EQ(r.body, "{}\n");
+  EXPECT_EQ(Journal(), (std::vector<std::string>{"34:", "30:0200000001000000"}));
   // Every path that reaches the endpoint is served like it.
   EXPECT_EQ(StatusLine(Get("/tavro/camera/setting_x?setting=2&option=1")), k200);
-}
-
-TEST_F(OpenTavro, SettingQueriesThatDoNotReadAreRefused) {
+  Journal();
   for (const char* target :
-       {"/tavro/camera/setting", "/tavro/camera/setting?", "/tavro/camera/setting?setting=3",
-        "/tavro/camera/setting?setting=-1&option=2", "/tavro/camera/setting?setting=x&option=2",
-        "/tavro/camera/setting?setting=4294967296&option=2"}) {
+       {"/tavro/camera/setting", "/tavro/camera/setting?setting=4294967296&option=2"}) {
     SCOPED_TRACE(target);
-    const Reply r = Get(target);
-    EXPECT_EQ(StatusLine(r), k400);
+    EXPECT_EQ(StatusLine(Get(target)), k400);
     EXPECT_EQ(Journal(), std::vector<std::string>{"34:"});
   }
 }
 
-TEST_F(OpenTavro, RefusedSettingExplainsWithTheValidOptionsOnly) {
-  ForceVerdict(2, 1, 3,
-               {Option(1, "4K", false), Option(9, "1080", true), Option(12, "2.7\"K", true)});
-  const Reply r = Get("/tavro/camera/setting?setting=2&option=1");
-  EXPECT_EQ(StatusLine(r), k403);
-  const auto doc = nlohmann::json::parse(r.body);
-  EXPECT_EQ(doc["error"], 3);
-  EXPECT_EQ(doc["setting_id"], 2);
-  EXPECT_EQ(doc["option_id"], 1);
-  ASSERT_EQ(doc["available_options"].size(), 2u);
-  EXPECT_EQ(doc["available_options"][1]["display_name"], "2.7\"K");
-  EXPECT_EQ(doc["available_options"][1]["id"], 12);
-  // Refused: nothing is set.
+// The refusal's document (only the valid options) is the library's unit test and is checked
+// against the published schema end to end; here that a refusal sets nothing, and that a
+// verdict the route does not know is a server error.
+TEST_F(OpenTavro, RefusedSettingSetsNothing) {
+  ForceVerdict(3);
+  EXPECT_EQ(StatusLine(Get("/tavro/camera/setting?setting=2&option=1")), k403);
   EXPECT_EQ(Journal(), std::vector<std::string>{"34:"});
-
-  ForceVerdict(2, 1, 7, {});
+  ForceVerdict(7);
   const Reply unknown = Get("/tavro/camera/setting?setting=2&option=1");
   EXPECT_EQ(StatusLine(unknown), k500);
   EXPECT_EQ(unknown.body, "{}\n");
@@ -179,16 +150,11 @@ TEST_F(OpenTavro, DateAndTimeTravelInTheControlServiceEncoding) {
   const Row rows[] = {
       {"date=2023_04_05&time=10_20_30&tzone=-60&dst=1", k200, "{}", {"6:e70704050a141ec4ff01"}},
       {"date=2023_04_05&time=10_20_30", k200, "{}", {"6:e70704050a141eff7f00"}},
-      {"date=2023_04_05&time=10_20_30&dst=2",
-       k400,
-       "\n{\n    \"error\": \"invalid parameter value / format\"\n}\n",
-       {}},
       {"date=2023_04_05&time=1x_20_30",
        k400,
        "\n{\n    \"error\": \"invalid parameter value / format\"\n}\n",
        {}},
       {"date=2023_04_05", k400, "\n{\n    \"error\": \"missing date / time parameter\"\n}\n", {}},
-      {"", k400, "\n{\n    \"error\": \"missing date / time parameter\"\n}\n", {}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.query);
@@ -203,9 +169,8 @@ TEST_F(OpenTavro, DateAndTimeTravelInTheControlServiceEncoding) {
   EXPECT_EQ(StatusLine(read), k200);
   const auto doc = nlohmann::json::parse(read.body);
   EXPECT_EQ(doc["date"], "2023_04_05");
-  EXPECT_EQ(doc["time"].get<std::string>().substr(0, 6), "09_07_");
+  EXPECT_EQ(doc["time"].get<std::string>().substr(0, 6), "09_07_");  // the clock runs on
   EXPECT_EQ(doc["tzone"], 60);
-  EXPECT_EQ(doc["dst"], 0);
   EXPECT_EQ(Get("/tavro/camera/get_date_time?").body,
             "\n{\n    \"error\": \"expected no parameters\"\n}\n");
   zqctest::Fail(98, -1);
@@ -221,7 +186,7 @@ TEST_F(OpenTavro, DigitalZoomNeedsAPercentAndAUsableZoom) {
   });
   EXPECT_EQ(StatusLine(Get("/tavro/camera/digital_zoom?percent=50")), k200);
   EXPECT_EQ(Journal(), (std::vector<std::string>{"33:", "61:32000000"}));
-  for (const char* query : {"", "?", "?percent=", "?percent=x", "?percent=-5", "?percent=101"}) {
+  for (const char* query : {"", "?percent=101"}) {
     SCOPED_TRACE(query);
     EXPECT_EQ(StatusLine(Get(std::string("/tavro/camera/digital_zoom") + query)), k400);
   }
@@ -237,41 +202,11 @@ TEST_F(OpenTavro, DigitalZoomNeedsAPercentAndAUsableZoom) {
 TEST_F(OpenTavro, PresetGroupMustBeOneOfTheModelsGroups) {
   EXPECT_EQ(StatusLine(Get("/tavro/camera/presets/set_group?id=1000")), k200);
   EXPECT_EQ(Journal(), std::vector<std::string>{"67:e803"});
-  for (const char* query : {"", "?", "?id=999", "?id=65536", "?id=x"}) {
+  for (const char* query : {"", "?id=999", "?id=65536"}) {
     SCOPED_TRACE(query);
     EXPECT_EQ(StatusLine(Get(std::string("/tavro/camera/presets/set_group") + query)), k400);
     EXPECT_TRUE(Journal().empty());
   }
-}
-
-TEST_F(OpenTavro, PresetLoadNeedsAnId) {
-  for (const char* query : {"", "?id=-1"}) {
-    SCOPED_TRACE(query);
-    EXPECT_EQ(StatusLine(Get(std::string("/tavro/camera/presets/load") + query)), k400);
-  }
-  EXPECT_TRUE(Journal().empty());
-}
-
-TEST_F(OpenTavro, AnalyticsClientInfo) {
-  zqsim::SimState::Get().Write([](zqsim::SimStateData& d) {
-    d.status[87] = {};
-    return 0;
-  });
-  EXPECT_EQ(StatusLine(Get("/tavro/camera/analytics/set_client_info?")), k400);
-  EXPECT_EQ(zqctest::Status32(87), 0u);
-  EXPECT_EQ(StatusLine(Get("/tavro/camera/analytics/set_client_info")), k200);
-  EXPECT_EQ(zqctest::Status32(87), 374u);
-  EXPECT_EQ(StatusLine(Get("/tavro/camera/analytics/other")), k404);
-}
-
-std::string Hex(const std::string& bytes) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char b : bytes) {
-    out += kDigits[b >> 4];
-    out += kDigits[b & 15];
-  }
-  return out;
 }
 
 // The journal's one entry, without the status the simulated camera may add after the bytes
@@ -281,29 +216,21 @@ std::string OnlyCommand(const std::vector<std::string>& journal) {
   return journal[0].substr(0, journal[0].find(':', journal[0].find(':') + 1));
 }
 
+// The records' layouts are the storage library's unit tests; here that the media paths send
+// them with the client's values.
 TEST_F(OpenTavro, MediaTagsAndDeletesBecomeStorageCommands) {
   const std::string clip = "100TAVRO/QH010001.MP4";
   Get("/tavro/media/spotmark/file?ms=1500&path=" + clip);
-  std::string record("\x01\0\0\0", 4);
-  record += clip;
-  record.resize(264, '\0');
-  record += std::string("\xdc\x05\0\0", 4);
-  EXPECT_EQ(OnlyCommand(Journal()), "8:" + Hex(record));
-
-  const std::string photo = "100TAVRO/TAVR0001.JPG";
+  EXPECT_EQ(OnlyCommand(Journal()), "8:" + zq_hex(zq_tag_record(1, clip, 1500)));
+  std::string photo = "100TAVRO/TAVR0001.JPG";
   Get("/tavro/media/delete/file?path=" + photo);
-  std::string request = photo;
-  request.resize(257, '\0');
-  EXPECT_EQ(OnlyCommand(Journal()), "9:" + Hex(request));
+  photo.resize(257, '\0');
+  EXPECT_EQ(OnlyCommand(Journal()),
+            "9:" + zq_hex({reinterpret_cast<const uint8_t*>(photo.data()), photo.size()}));
 
-  // Near misses of the media names, and a query where none is taken, reach nothing.
-  for (const char* target :
-       {"/tavro/media/delete/file?path=100TAVRO/TAVR0001.MP4",
-        "/tavro/media/delete/file?path=100TAVRO/TAVR0001.JPG&x=1",
-        "/tavro/media/delete/file?path=../TAVRO/TAVR0001.JPG", "/tavro/media/delete/file",
-        "/tavro/media/spotmark/file?path=100TAVRO/TAVR0001.JPG&ms=5",
-        "/tavro/media/spotmark/remove?ms=5", "/tavro/media/spotmark/moment?x",
-        "/tavro/media/list?"}) {
+  // Refused queries (their near misses are the library's unit tests) reach nothing.
+  for (const char* target : {"/tavro/media/delete/file?path=../TAVRO/TAVR0001.JPG",
+                             "/tavro/media/spotmark/remove?ms=5"}) {
     SCOPED_TRACE(target);
     const Reply r = Get(target);
     EXPECT_EQ(StatusLine(r), k400);
