@@ -89,6 +89,7 @@ for t in json.load(sys.stdin)["tests"]:
     for a in $rest; do
       case "$a" in
         -max_total_time=*) args+=("-max_total_time=$seconds") ;;
+        -seed=*) ;;  # the test run's fixed seed: a long run draws its own
         -*) args+=("$a") ;;
         *) dirs+=("$a") ;;
       esac
